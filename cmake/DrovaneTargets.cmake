@@ -1,0 +1,48 @@
+# Shared compile settings and the helpers every folder uses to declare its target.
+
+add_library(drovane_warnings INTERFACE)
+target_compile_options(drovane_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+    -Wimplicit-fallthrough -Werror)
+
+add_library(drovane_sanitizers INTERFACE)
+if(DROVANE_SANITIZE)
+    target_compile_options(drovane_sanitizers INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(drovane_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()
+
+# drovane_library_target(<name> DEPENDS <targets...>)
+# One static library per source folder; its sources are the folder's .cpp files.
+# The dependency list is the layering: a folder can only use what it names here.
+function(drovane_library_target name)
+    cmake_parse_arguments(ARG "" "" "DEPENDS;PRIVATE_DEPENDS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(sources)
+        add_library(${name} STATIC ${sources})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} drovane_sanitizers
+                                      PRIVATE ${ARG_PRIVATE_DEPENDS} drovane_warnings)
+    else()
+        # A folder whose first code has not landed yet: headers only.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
+    endif()
+endfunction()
+
+# drovane_test_target(<name> LIBS <targets...>)
+# One GoogleTest executable per test folder, from the folder's *Test.cpp files.
+function(drovane_test_target name)
+    cmake_parse_arguments(ARG "" "" "LIBS;LABELS;ENVIRONMENT" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+                                  drovane_warnings drovane_sanitizers)
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()

@@ -1,0 +1,99 @@
+#include "app/FileDefaultsStore.h"
+
+#include "platform/Platform.h"
+#include "platform/PropertyList.h"
+#include "platform/XmlPropertyList.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+namespace drovane {
+
+namespace {
+
+bool isValidDomain(const std::string& domain) {
+    return !domain.empty() && domain.find('/') == std::string::npos && domain.front() != '.' &&
+           domain.find('\0') == std::string::npos && domain.size() < 200;
+}
+
+} // namespace
+
+std::shared_ptr<FileDefaultsStore> FileDefaultsStore::open(const std::string& folder, const std::string& domain,
+                                                           RenameFunction rename) {
+    if (!isValidDomain(domain)) {
+        return nullptr;
+    }
+    static std::mutex registryMutex;
+    static std::map<std::string, std::weak_ptr<FileDefaultsStore>> registry;
+
+    const std::string key = folder + "/" + domain;
+    std::lock_guard lock(registryMutex);
+    if (auto existing = registry[key].lock()) {
+        return existing;
+    }
+    auto store = std::make_shared<FileDefaultsStore>(folder, domain, std::move(rename));
+    store->load();
+    registry[key] = store;
+    return store;
+}
+
+FileDefaultsStore::FileDefaultsStore(std::string folder, std::string domain, RenameFunction rename)
+    : m_folder(std::move(folder)), m_path(m_folder + "/" + domain + ".plist"), m_rename(std::move(rename)) {}
+
+void FileDefaultsStore::load() {
+    std::error_code ec;
+    if (!std::filesystem::exists(m_path, ec)) {
+        return;
+    }
+    auto bytes = readWholeFile(m_path);
+    std::optional<Value> root = bytes ? readPropertyList(*bytes) : std::nullopt;
+    if (root && root->asDictionary()) {
+        m_values = *root->asDictionary();
+        return;
+    }
+    const std::string aside = m_path + ".corrupt";
+    if (std::rename(m_path.c_str(), aside.c_str()) == 0) {
+        logLine("Drovane: defaults file " + m_path + " could not be read, moved aside to " + aside);
+    } else {
+        logLine("Drovane: defaults file " + m_path + " could not be read or moved aside: " + std::strerror(errno));
+    }
+}
+
+std::optional<Value> FileDefaultsStore::value(const std::string& key) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_values.find(key);
+    if (it == m_values.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void FileDefaultsStore::set(const std::string& key, Value value) {
+    std::lock_guard lock(m_mutex);
+    m_values.insert_or_assign(key, std::move(value));
+    save();
+}
+
+void FileDefaultsStore::remove(const std::string& key) {
+    std::lock_guard lock(m_mutex);
+    if (m_values.erase(key) > 0) {
+        save();
+    }
+}
+
+std::shared_ptr<DefaultsStore> FileDefaultsStore::suite(const std::string& domain) {
+    return open(m_folder, domain);
+}
+
+void FileDefaultsStore::save() {
+    std::error_code ec;
+    std::filesystem::create_directories(m_folder, ec);
+    if (auto error = writeFileAtomically(m_path, writeXmlPropertyList(Value(m_values)), m_rename)) {
+        logLine("Drovane: cannot write defaults file " + m_path + ": " + *error);
+    }
+}
+
+} // namespace drovane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/AtomicFile.h"
+#include "platform/DefaultsStore.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace drovane {
+
+// A defaults domain kept as one XML property list, "<folder>/<domain>.plist". The file is
+// read once when the domain is opened and rewritten atomically after every change. A file
+// that cannot be read as a dictionary is renamed aside with a ".corrupt" suffix (one log
+// line) and the domain starts empty, so the user's file is never silently overwritten.
+class FileDefaultsStore final : public DefaultsStore, public std::enable_shared_from_this<FileDefaultsStore> {
+public:
+    // The domain's store; every open of the same folder and domain in this process shares one
+    // instance, so a write is seen at once by all readers. Nothing for a name that cannot be a
+    // file name.
+    static std::shared_ptr<FileDefaultsStore> open(const std::string& folder, const std::string& domain,
+                                                   RenameFunction rename = {});
+
+    std::optional<Value> value(const std::string& key) const override;
+    void set(const std::string& key, Value value) override;
+    void remove(const std::string& key) override;
+    std::shared_ptr<DefaultsStore> suite(const std::string& domain) override;
+
+    const std::string& path() const { return m_path; }
+
+    // Use open(); public for make_shared.
+    FileDefaultsStore(std::string folder, std::string domain, RenameFunction rename);
+
+private:
+    void load();
+    void save(); // m_mutex held
+
+    const std::string m_folder;
+    const std::string m_path;
+    const RenameFunction m_rename;
+    mutable std::mutex m_mutex;
+    Value::Dictionary m_values;
+};
+
+} // namespace drovane

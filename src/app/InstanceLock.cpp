@@ -1,0 +1,55 @@
+#include "app/InstanceLock.h"
+
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace drovane {
+
+namespace {
+// Kept open for the life of the process: the lock lasts exactly as long as the process.
+int g_lockDescriptor = -1;
+
+std::string joinPath(std::string base, const std::string& relative) {
+    while (!base.empty() && base.back() == '/') {
+        base.pop_back();
+    }
+    return base + "/" + relative;
+}
+} // namespace
+
+const std::string& InstanceLock::path() {
+    static const std::string lockPath =
+        joinPath(platform().host->homeDirectory(), "Library/Application Support/Drovane/instance.lock");
+    return lockPath;
+}
+
+void InstanceLock::acquireOrExit() {
+    const std::string& lockPath = path();
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), ignored);
+
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        logLine("Drovane: cannot open " + lockPath + ": " + std::strerror(errno));
+        return;
+    }
+    g_lockDescriptor = fd;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        logLine("Drovane: another instance is running (lock " + lockPath + "), exiting");
+        std::exit(0);
+    }
+}
+
+void installTerminationHandler() {
+    std::signal(SIGTERM, [](int) { ::_exit(0); });
+}
+
+} // namespace drovane

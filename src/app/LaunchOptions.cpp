@@ -1,0 +1,72 @@
+#include "app/LaunchOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace drovane {
+
+LaunchOptions LaunchOptions::read(const std::vector<std::string>& arguments) {
+    LaunchOptions options;
+    auto has = [&](const char* flag) { return std::find(arguments.begin(), arguments.end(), flag) != arguments.end(); };
+    options.openWindow = has("--open-window");
+    options.onboarding = has("--onboarding");
+    options.settings = has("--settings");
+
+    std::size_t i = 0;
+    while (i < arguments.size()) {
+        const std::string& argument = arguments[i];
+        const bool hasNext = i + 1 < arguments.size();
+        std::optional<std::string>* valued = nullptr;
+        if (argument == "--screenshot") {
+            valued = &options.screenshotPath;
+        } else if (argument == "--size") {
+            valued = &options.sizeText;
+        } else if (argument == "--select") {
+            valued = &options.selectText;
+        } else if (argument == "--appearance") {
+            valued = &options.appearanceText;
+        }
+        if (valued && hasNext) {
+            *valued = arguments[i + 1];
+            i += 2;
+            continue;
+        }
+        if (!argument.starts_with("--") && !options.positional) {
+            options.positional = argument;
+        }
+        ++i;
+    }
+    return options;
+}
+
+std::optional<Size> parseSizeText(const std::string& text) {
+    std::vector<double> numbers;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('x', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string piece = text.substr(start, end - start);
+        if (!piece.empty()) {
+            double value = 0;
+            const char* first = piece.data();
+            const char* last = piece.data() + piece.size();
+            if (*first == '+') {
+                ++first; // "+800" is a number too
+            }
+            auto [ptr, ec] = std::from_chars(first, last, value);
+            if (ec == std::errc{} && ptr == last && first != last && std::isfinite(value)) {
+                numbers.push_back(value);
+            }
+        }
+        start = end + 1;
+    }
+    if (numbers.size() != 2) {
+        return std::nullopt;
+    }
+    return Size{numbers[0], numbers[1]};
+}
+
+} // namespace drovane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace drovane {
+
+// What the command line asks for. Flags are found anywhere; valued options are read left to
+// right, a later one replacing an earlier one; a value is taken unchanged even when it begins
+// with "--"; only the first positional argument is kept.
+struct LaunchOptions {
+    bool openWindow = false;  // "--open-window"
+    bool onboarding = false;  // "--onboarding"
+    bool settings = false;    // "--settings"
+    std::optional<std::string> screenshotPath; // "--screenshot PATH"
+    std::optional<std::string> sizeText;       // "--size WxH"
+    std::optional<std::string> selectText;     // "--select WHAT", the last one given
+    std::optional<std::string> appearanceText; // "--appearance NAME", the last one given
+    std::optional<std::string> positional;     // the film path
+
+    friend bool operator==(const LaunchOptions&, const LaunchOptions&) = default;
+
+    // Reads the arguments after the program path.
+    static LaunchOptions read(const std::vector<std::string>& arguments);
+};
+
+// The library window's content size from a "--size" text: the text split at every lower-case
+// "x", empty pieces dropped, pieces that are not finite numbers dropped; a size only when
+// exactly two numbers remain.
+std::optional<Size> parseSizeText(const std::string& text);
+
+} // namespace drovane

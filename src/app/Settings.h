@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/Date.h"
+#include "platform/Url.h"
+
+#include <string>
+
+namespace drovane {
+
+class DefaultsStore;
+class Host;
+
+// Typed accessors over the keys that several parts of the program read, and the program's
+// identity: version, machine, web addresses. Every accessor reads the installed platform's
+// standard defaults store at the moment of the call. Main thread.
+namespace Settings {
+
+// The defaults keys.
+inline constexpr const char* selectedVideoKey = "selectedVideo";
+inline constexpr const char* firstLaunchKey = "firstLaunch";
+inline constexpr const char* favoritesKey = "favorites";
+inline constexpr const char* pauseOnLowPowerKey = "pauseOnLowPower";
+inline constexpr const char* remindToMatchKey = "remindToMatch";
+inline constexpr const char* autoUpdateKey = "autoUpdate";
+inline constexpr const char* lastUpdateCheckKey = "lastUpdateCheck";
+inline constexpr const char* skippedVersionKey = "skippedVersion";
+
+// The standard defaults domain and where domains are kept below the home folder.
+inline constexpr const char* standardDomain = "app.drovane";
+inline constexpr const char* preferencesPath = "Library/Preferences";
+
+// A missing or non-Boolean value reads as true; the default is never written back.
+bool pauseOnLowPower();
+bool remindToMatch();
+bool autoUpdate();
+// The stored date, or the distant past.
+Date lastUpdateCheck();
+
+// Registers (true) or unregisters (false) the application as a login item; only for an
+// application bundle. A failure is logged; nothing is stored.
+void setLaunchAtLogin(bool on);
+
+// The display version: "DVVersion", else "CFBundleShortVersionString" of the bundle's
+// information dictionary, else the trimmed "VERSION" file beside the executable, else "dev".
+std::string version();
+
+// The root address of the product's web site: the build's choice, or DROVANE_SITE_URL.
+const Url& siteURL();
+const Url& downloadURL();
+const Url& versionURL();
+// "/feedback/" with the query items app, system, mac and displays describing this machine.
+Url feedbackFormURL();
+
+namespace detail {
+// The machine's model name, "Mac" when it gives none.
+std::string hardware();
+// Forgets the computed site addresses so that a test can change the environment.
+void resetSiteAddresses();
+} // namespace detail
+
+} // namespace Settings
+
+} // namespace drovane

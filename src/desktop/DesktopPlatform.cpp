@@ -1,0 +1,25 @@
+#include "desktop/DesktopPlatform.h"
+
+#include "desktop/DesktopHost.h"
+#include "desktop/StderrLog.h"
+#include "desktop/SystemClock.h"
+#include "desktop/XdgLoginItems.h"
+
+namespace drovane::desktop {
+
+std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments) {
+    auto p = std::make_shared<Platform>();
+    auto host = std::make_shared<DesktopHost>(std::move(arguments));
+    p->host = host;
+    p->log = std::make_shared<StderrLog>();
+    p->clock = std::make_shared<SystemClock>();
+
+    std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
+    if (configHome.empty() || configHome.front() != '/') {
+        configHome = host->homeDirectory() + "/.config";
+    }
+    p->loginItems = std::make_shared<XdgLoginItems>(configHome, host->executablePath());
+    return p;
+}
+
+} // namespace drovane::desktop

@@ -1,0 +1,24 @@
+// The composition root: the Linux desktop platform handed to the application's entry point.
+
+#include "app/FileDefaultsStore.h"
+#include "app/InstanceLock.h"
+#include "app/Settings.h"
+#include "app/SettingsMigration.h"
+#include "desktop/DesktopPlatform.h"
+
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    using namespace drovane;
+    installTerminationHandler();
+
+    auto platform = desktop::makeDesktopPlatform(std::vector<std::string>(argv, argv + argc));
+    platform->defaults = FileDefaultsStore::open(
+        platform->host->homeDirectory() + "/" + Settings::preferencesPath, Settings::standardDomain);
+    installPlatform(platform);
+
+    InstanceLock::acquireOrExit();
+    SettingsMigration::run(*platform->defaults);
+    return 0;
+}

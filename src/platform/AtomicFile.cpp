@@ -1,0 +1,80 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace drovane {
+
+namespace {
+
+std::string errnoText() { return std::strerror(errno); }
+
+std::string parentOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+} // namespace
+
+std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
+                                               const RenameFunction& rename) {
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return errnoText();
+    }
+    ::fchmod(fd, 0644);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            std::string error = errnoText();
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return error;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        std::string error = errnoText();
+        ::unlink(temp.c_str());
+        return error;
+    }
+    const int renamed = rename ? rename(temp.c_str(), path.c_str()) : ::rename(temp.c_str(), path.c_str());
+    if (renamed != 0) {
+        std::string error = errnoText();
+        ::unlink(temp.c_str());
+        return error;
+    }
+    // Make the rename itself durable.
+    int dirFd = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return buffer.str();
+}
+
+} // namespace drovane

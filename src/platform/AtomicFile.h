@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace drovane {
+
+// How the last step of an atomic write puts the file in place; rename(2) unless a test
+// needs to simulate a crash before it.
+using RenameFunction = std::function<int(const char* from, const char* to)>;
+
+// Writes `bytes` to `path` so that readers see either the old file or the whole new one:
+// a temporary file beside it, fsync, rename, fsync of the folder. An error text on failure
+// (the temporary file is removed, the old file untouched).
+std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
+                                               const RenameFunction& rename = {});
+
+// The whole file; nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+} // namespace drovane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/Subscription.h"
+#include "platform/Video.h"
+#include "platform/Window.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace drovane {
+
+// A borderless window at the desktop level: below every other window, on every workspace,
+// transparent, letting mouse events through, never key or main.
+class WallpaperWindow : public Window {
+public:
+    // Shows the window without making it key.
+    virtual void orderFront() = 0;
+    // Hides the window.
+    virtual void orderOut() = 0;
+    virtual void setFrame(Rect frame) = 0;
+    // The window's root layer, which player layers are added to.
+    virtual std::shared_ptr<Layer> contentLayer() = 0;
+};
+
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+
+    // A new wallpaper window covering `frame`, not yet shown. Main thread.
+    virtual std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) = 0;
+    // Calls `handler` on the main thread when the occlusion of any of the program's windows
+    // changed, with that window (or null when the sender is not known). Main thread.
+    virtual Subscription observeOcclusion(std::function<void(const Window* sender)> handler) = 0;
+    // Writes a PNG picture of `window`'s contents to `path`; false on failure. Main thread.
+    virtual bool snapshot(const Window& window, const std::string& path) = 0;
+};
+
+} // namespace drovane

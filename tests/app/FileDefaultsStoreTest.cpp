@@ -1,0 +1,113 @@
+#include "app/FileDefaultsStore.h"
+
+#include "fakes/FakePlatform.h"
+#include "platform/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace drovane {
+namespace {
+
+class FileDefaultsStoreTest : public testing::Test {
+protected:
+    std::string folder() const { return fake.host->homeDirectory() + "/Library/Preferences"; }
+    fakes::FakePlatform fake;
+};
+
+TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
+    const Value::Dictionary values{
+        {"b", true},
+        {"i", std::int64_t{-42}},
+        {"r", 1.0 / 3.0},
+        {"s", "Über & <Wave>"},
+        {"d", Date{812'345'678'123'457}},
+        {"past", Date::distantPast()},
+        {"data", Value::Data{0, 255, 10}},
+        {"a", Value::Array{"A", "B"}},
+        {"dict", Value::Dictionary{{"inner", 1.5}}},
+    };
+    {
+        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        ASSERT_TRUE(store);
+        for (const auto& [key, value] : values) {
+            store->set(key, value);
+        }
+        store->set("gone", 1);
+        store->remove("gone");
+        EXPECT_EQ(store->path(), folder() + "/app.drovane.plist");
+    } // the last reference goes: the next open reads the file
+    auto reopened = FileDefaultsStore::open(folder(), "app.drovane");
+    for (const auto& [key, value] : values) {
+        EXPECT_EQ(reopened->value(key), value) << key;
+    }
+    EXPECT_FALSE(reopened->value("gone"));
+}
+
+TEST_F(FileDefaultsStoreTest, OpensOfOneDomainShareTheirValues) {
+    auto a = FileDefaultsStore::open(folder(), "app.drovane");
+    auto b = FileDefaultsStore::open(folder(), "app.drovane");
+    a->set("k", "v");
+    EXPECT_EQ(b->string("k"), "v");
+    auto suite = a->suite("drovane");
+    ASSERT_TRUE(suite);
+    EXPECT_FALSE(suite->value("k"));
+    for (const char* bad : {"", "../escape", ".hidden", "a/b"}) {
+        EXPECT_FALSE(a->suite(bad)) << bad;
+    }
+}
+
+TEST_F(FileDefaultsStoreTest, AFailedRenameLeavesTheOldFileWhole) {
+    const std::string path = folder() + "/app.drovane.plist";
+    {
+        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        store->set("selectedVideo", "/old.mov");
+    }
+    const auto before = readWholeFile(path);
+    ASSERT_TRUE(before);
+    {
+        // The process "dies" between writing the temporary file and renaming it.
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", [](const char*, const char*) {
+            errno = EIO;
+            return -1;
+        });
+        store->set("selectedVideo", "/new.mov");
+    }
+    EXPECT_EQ(readWholeFile(path), before);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot write defaults file " + path), 1u);
+    // No temporary file is left beside it.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane")->string("selectedVideo"), "/old.mov");
+}
+
+TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
+    const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist",
+                                                     "<plist><dict><key>selectedVideo</key>");
+    auto store = FileDefaultsStore::open(folder(), "app.drovane");
+    EXPECT_FALSE(store->value("selectedVideo"));
+    EXPECT_EQ(readWholeFile(path + ".corrupt"), "<plist><dict><key>selectedVideo</key>");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(fake.log->lines().size(), 1u);
+    EXPECT_EQ(fake.log->lines()[0],
+              "Drovane: defaults file " + path + " could not be read, moved aside to " + path + ".corrupt");
+
+    store->set("autoUpdate", false);
+    EXPECT_EQ(readWholeFile(path + ".corrupt"), "<plist><dict><key>selectedVideo</key>");
+}
+
+TEST_F(FileDefaultsStoreTest, ARootThatIsNotADictionaryCountsAsCorrupt) {
+    const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist",
+                                                     "<plist><array/></plist>");
+    auto store = FileDefaultsStore::open(folder(), "app.drovane");
+    EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
+}
+
+} // namespace
+} // namespace drovane

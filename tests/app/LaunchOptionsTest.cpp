@@ -1,0 +1,92 @@
+#include "app/LaunchOptions.h"
+#include "library/SidebarSelection.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
+    struct Case {
+        std::vector<std::string> args;
+        LaunchOptions expected;
+    };
+    auto opts = [](auto&& configure) {
+        LaunchOptions o;
+        configure(o);
+        return o;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{"--open-window"}, opts([](LaunchOptions& o) { o.openWindow = true; })},
+        // A valued option standing last is ignored and consumes nothing.
+        {{"--open-window", "--size"}, opts([](LaunchOptions& o) { o.openWindow = true; })},
+        {{"--select"}, {}},
+        // A value is taken unchanged even when it looks like a flag; the flag search still finds it.
+        {{"--screenshot", "--settings"}, opts([](LaunchOptions& o) {
+             o.settings = true;
+             o.screenshotPath = "--settings";
+         })},
+        {{"--screenshot", "/tmp/a.png", "--settings"}, opts([](LaunchOptions& o) {
+             o.settings = true;
+             o.screenshotPath = "/tmp/a.png";
+         })},
+        // Later valued options replace earlier ones.
+        {{"--size", "800x600", "--select", "all", "--size", "1200x800", "--select", "Favorites"},
+         opts([](LaunchOptions& o) {
+             o.sizeText = "1200x800";
+             o.selectText = "Favorites";
+         })},
+        {{"--appearance", "drak", "--appearance", "dark"}, opts([](LaunchOptions& o) { o.appearanceText = "dark"; })},
+        // Only the first positional counts; values are not positionals; unknown options are skipped.
+        {{"--unknown", "--select", "ondisk", "/a.mov", "/b.mov", "--onboarding"}, opts([](LaunchOptions& o) {
+             o.selectText = "ondisk";
+             o.positional = "/a.mov";
+             o.onboarding = true;
+         })},
+        {{"-x", "--open-window"}, opts([](LaunchOptions& o) {
+             o.positional = "-x";
+             o.openWindow = true;
+         })},
+        // Flags are case-sensitive whole arguments.
+        {{"--Open-Window", "--open-window=yes"}, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LaunchOptions::read(c.args), c.expected) << testing::PrintToString(c.args);
+    }
+}
+
+TEST(LaunchOptions, SizeTextGivesExactlyTwoNumbersOrNothing) {
+    struct Case {
+        const char* text;
+        std::optional<Size> expected;
+    };
+    const Case cases[] = {
+        {"1200x800", Size{1200, 800}},
+        {"1200.5x800.25", Size{1200.5, 800.25}},
+        {"x1200xx800x", Size{1200, 800}}, // empty pieces dropped
+        {"1200xabcx800", Size{1200, 800}}, // non-numbers dropped
+        {"1200X800", std::nullopt},       // upper-case separator: one piece, not a number
+        {"1200x", std::nullopt},
+        {"1200", std::nullopt},
+        {"1x2x3", std::nullopt},
+        {"", std::nullopt},
+        {"infx800", std::nullopt},
+        {"nanx800", std::nullopt},
+        {" 1200x800", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseSizeText(c.text), c.expected) << c.text;
+    }
+}
+
+TEST(SidebarSelection, OptionTextNamesTheFixedChoicesOnlyInLowerCase) {
+    EXPECT_EQ(SidebarSelection::fromOptionText("all"), SidebarSelection::all());
+    EXPECT_EQ(SidebarSelection::fromOptionText("favorites"), SidebarSelection::favorites());
+    EXPECT_EQ(SidebarSelection::fromOptionText("ondisk"), SidebarSelection::onDisk());
+    EXPECT_EQ(SidebarSelection::fromOptionText("Favorites"), SidebarSelection::named("Favorites"));
+    EXPECT_EQ(SidebarSelection::fromOptionText("Underwater"), SidebarSelection::named("Underwater"));
+}
+
+} // namespace
+} // namespace drovane

@@ -1,0 +1,106 @@
+#include "app/Settings.h"
+
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+class SettingsTest : public testing::Test {
+protected:
+    SettingsTest() { Settings::detail::resetSiteAddresses(); }
+    ~SettingsTest() override { Settings::detail::resetSiteAddresses(); }
+    fakes::FakePlatform fake;
+};
+
+TEST_F(SettingsTest, AFreshStoreReadsTheDefaultsWithoutWritingThem) {
+    EXPECT_TRUE(Settings::pauseOnLowPower());
+    EXPECT_TRUE(Settings::remindToMatch());
+    EXPECT_TRUE(Settings::autoUpdate());
+    EXPECT_EQ(Settings::lastUpdateCheck(), Date::distantPast());
+    EXPECT_EQ(fake.defaults->writeCount(), 0);
+}
+
+TEST_F(SettingsTest, BooleansOfTheWrongTypeReadTrueAndStoredOnesAreHonoured) {
+    fake.defaults->set("pauseOnLowPower", "no");
+    fake.defaults->set("remindToMatch", 0);
+    fake.defaults->set("autoUpdate", false);
+    fake.defaults->set("lastUpdateCheck", "2026-01-01");
+    EXPECT_TRUE(Settings::pauseOnLowPower());
+    EXPECT_TRUE(Settings::remindToMatch());
+    EXPECT_FALSE(Settings::autoUpdate());
+    EXPECT_EQ(Settings::lastUpdateCheck(), Date::distantPast());
+    fake.defaults->set("pauseOnLowPower", false);
+    fake.defaults->set("lastUpdateCheck", Date{7});
+    EXPECT_FALSE(Settings::pauseOnLowPower());
+    EXPECT_EQ(Settings::lastUpdateCheck(), Date{7});
+}
+
+TEST_F(SettingsTest, VersionComesFromTheFirstSourceThatHasOne) {
+    const std::string folder = fake.host->tree().path() + "/bin";
+    fake.host->args = {folder + "/drovane"};
+    EXPECT_EQ(Settings::version(), "dev"); // no dictionary entries, no VERSION file
+
+    fake.host->tree().write("bin/VERSION", "  \n\t1.4.2\r\n");
+    EXPECT_EQ(Settings::version(), "1.4.2");
+
+    fake.host->info["CFBundleShortVersionString"] = "1.5";
+    EXPECT_EQ(Settings::version(), "1.5");
+    fake.host->info["DVVersion"] = "1.5 (build 7)";
+    EXPECT_EQ(Settings::version(), "1.5 (build 7)");
+    // A value of the wrong type counts as absent.
+    fake.host->info["DVVersion"] = 3;
+    EXPECT_EQ(Settings::version(), "1.5");
+    fake.host->info["CFBundleShortVersionString"] = true;
+    EXPECT_EQ(Settings::version(), "1.4.2");
+
+    fake.host->tree().write("bin/VERSION", " \n");
+    EXPECT_EQ(Settings::version(), ""); // an empty file is a version too
+}
+
+TEST_F(SettingsTest, SiteAddressesComeFromTheEnvironmentWhenSet) {
+    fake.host->env["DROVANE_SITE_URL"] = "http://127.0.0.1:8123/";
+    EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");
+    EXPECT_EQ(Settings::downloadURL().string(), "http://127.0.0.1:8123/download/");
+    EXPECT_EQ(Settings::versionURL().string(), "http://127.0.0.1:8123/version.json");
+    // Computed once: a later change of the environment is not seen.
+    fake.host->env["DROVANE_SITE_URL"] = "http://other";
+    EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");
+}
+
+TEST_F(SettingsTest, AnInvalidSiteOverrideFallsBackToTheBuiltInAddress) {
+    fake.host->env["DROVANE_SITE_URL"] = "not a url";
+    EXPECT_EQ(Settings::siteURL().scheme(), "https");
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: site address not a url is not valid"), 1u);
+}
+
+TEST_F(SettingsTest, FeedbackAddressDescribesTheMachineEncoded) {
+    fake.host->env["DROVANE_SITE_URL"] = "https://site.test";
+    fake.host->info["DVVersion"] = "2.0 beta&1";
+    fake.host->osVersion = {12, 0, 0}; // "12" from os-release: no minor or patch given
+    fake.host->model = "ThinkPad X1 Carbon Gen 9";
+    fake.screens->setFrames({Rect{{0, 0}, {100, 100}}, Rect{{100, 0}, {100, 100}}});
+    EXPECT_EQ(Settings::feedbackFormURL().string(),
+              "https://site.test/feedback/?app=2.0%20beta%261&system=12.0.0&mac=ThinkPad%20X1%20Carbon%20Gen%209"
+              "&displays=2");
+    fake.host->model = "";
+    EXPECT_EQ(Settings::feedbackFormURL().queryItems()[2].value, "Mac");
+}
+
+TEST_F(SettingsTest, LaunchAtLoginOnlyForABundleAndFailuresAreLogged) {
+    Settings::setLaunchAtLogin(true);
+    EXPECT_EQ(fake.loginItems->calls, 0); // a bare executable does nothing
+
+    fake.host->bundleId = "app.drovane";
+    Settings::setLaunchAtLogin(true);
+    EXPECT_TRUE(fake.loginItems->registered);
+    fake.loginItems->nextError = "Permission denied";
+    Settings::setLaunchAtLogin(false);
+    EXPECT_TRUE(fake.loginItems->registered);
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: launch at login off failed: Permission denied"});
+    EXPECT_EQ(fake.defaults->writeCount(), 0);
+}
+
+} // namespace
+} // namespace drovane

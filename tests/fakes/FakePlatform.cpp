@@ -1,0 +1,19 @@
+#include "fakes/FakePlatform.h"
+
+namespace drovane::fakes {
+
+FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
+    m_platform->mainQueue = mainQueue;
+    m_platform->taskQueues = taskQueues;
+    m_platform->clock = clock;
+    m_platform->log = log;
+    m_platform->host = host;
+    m_platform->defaults = defaults;
+    m_platform->screens = screens;
+    m_platform->loginItems = loginItems;
+    installPlatform(m_platform);
+}
+
+FakePlatform::~FakePlatform() { installPlatform(nullptr); }
+
+} // namespace drovane::fakes

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "fakes/CapturedLog.h"
+#include "fakes/FakeHost.h"
+#include "fakes/FakeLoginItems.h"
+#include "fakes/FakeMainQueue.h"
+#include "fakes/FakeScreens.h"
+#include "fakes/ManualTaskQueues.h"
+#include "fakes/MemoryDefaultsStore.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace drovane::fakes {
+
+// The in-memory platform, installed as the process's platform for as long as it lives.
+// Tests reach the concrete fakes through its fields.
+class FakePlatform {
+public:
+    FakePlatform();
+    ~FakePlatform();
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    std::shared_ptr<FakeMainQueue> mainQueue = std::make_shared<FakeMainQueue>(clock);
+    std::shared_ptr<ManualTaskQueues> taskQueues = std::make_shared<ManualTaskQueues>();
+    std::shared_ptr<CapturedLog> log = std::make_shared<CapturedLog>();
+    std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
+    std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
+    std::shared_ptr<FakeScreens> screens = std::make_shared<FakeScreens>();
+    std::shared_ptr<FakeLoginItems> loginItems = std::make_shared<FakeLoginItems>();
+
+    // The installed platform; a test may put further fakes into it.
+    Platform& platform() { return *m_platform; }
+
+private:
+    std::shared_ptr<Platform> m_platform;
+};
+
+} // namespace drovane::fakes

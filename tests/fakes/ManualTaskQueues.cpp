@@ -1,0 +1,50 @@
+#include "fakes/ManualTaskQueues.h"
+
+namespace drovane::fakes {
+
+void ManualTaskQueue::async(std::function<void()> work) {
+    std::lock_guard lock(m_mutex);
+    m_work.push_back(std::move(work));
+}
+
+std::size_t ManualTaskQueue::pendingCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_work.size();
+}
+
+bool ManualTaskQueue::runNext() {
+    std::function<void()> work;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_work.empty()) {
+            return false;
+        }
+        work = std::move(m_work.front());
+        m_work.pop_front();
+    }
+    work();
+    return true;
+}
+
+std::size_t ManualTaskQueue::runAll() {
+    std::size_t count = 0;
+    while (runNext()) {
+        ++count;
+    }
+    return count;
+}
+
+std::shared_ptr<TaskQueue> ManualTaskQueues::make(std::string label, int width, QualityOfService qos) {
+    auto queue = std::make_shared<ManualTaskQueue>(label, width, qos);
+    std::lock_guard lock(m_mutex);
+    m_queues[label] = queue;
+    return queue;
+}
+
+std::shared_ptr<ManualTaskQueue> ManualTaskQueues::queue(const std::string& label) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_queues.find(label);
+    return it == m_queues.end() ? nullptr : it->second;
+}
+
+} // namespace drovane::fakes

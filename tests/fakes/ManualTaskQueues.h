@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/TaskQueue.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace drovane::fakes {
+
+// A background queue whose work runs only when the test says so, on the test's thread.
+class ManualTaskQueue final : public TaskQueue {
+public:
+    ManualTaskQueue(std::string label, int width, QualityOfService qos)
+        : m_label(std::move(label)), m_width(width), m_qos(qos) {}
+
+    void async(std::function<void()> work) override;
+    const std::string& label() const override { return m_label; }
+
+    int width() const { return m_width; }
+    QualityOfService qualityOfService() const { return m_qos; }
+    std::size_t pendingCount() const;
+    // Runs the oldest piece of work; false when there is none.
+    bool runNext();
+    // Runs work until none is left, including work queued meanwhile; returns how many ran.
+    std::size_t runAll();
+
+private:
+    const std::string m_label;
+    const int m_width;
+    const QualityOfService m_qos;
+    mutable std::mutex m_mutex;
+    std::deque<std::function<void()>> m_work;
+};
+
+class ManualTaskQueues final : public TaskQueues {
+public:
+    std::shared_ptr<TaskQueue> make(std::string label, int width, QualityOfService qos) override;
+    // The last queue made with `label`; null when none was.
+    std::shared_ptr<ManualTaskQueue> queue(const std::string& label) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<ManualTaskQueue>> m_queues;
+};
+
+} // namespace drovane::fakes

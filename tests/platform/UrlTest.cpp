@@ -1,0 +1,96 @@
+#include "platform/Url.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+TEST(Url, RejectsTextThatIsNotAUri) {
+    for (const char* bad : {"http://exa mple.com/", "ht tp://x", "http://[::1", "%zz", "a b"}) {
+        EXPECT_FALSE(Url::parse(bad)) << bad;
+    }
+}
+
+TEST(Url, SplitsComponents) {
+    struct Case {
+        const char* text;
+        const char* scheme;
+        const char* host;
+        const char* path;
+        const char* last;
+        const char* extension;
+    };
+    const Case cases[] = {
+        {"drovane://film/abc123", "drovane", "film", "/abc123", "abc123", ""},
+        {"drovane://film/", "drovane", "film", "/", "/", ""},
+        {"drovane://film", "drovane", "film", "", "", ""},
+        {"https://cdn.example.com:8443/a/b/Film%20One.mov?x=1#t", "https", "cdn.example.com", "/a/b/Film One.mov",
+         "Film One.mov", "mov"},
+        {"file:///home/u/Library/x.tar.gz", "file", "", "/home/u/Library/x.tar.gz", "x.tar.gz", "gz"},
+        {"https://h/dir/", "https", "h", "/dir/", "dir", ""},
+        {"relative/path.webp", "", "", "relative/path.webp", "path.webp", "webp"},
+        {"https://h/.hidden", "https", "h", "/.hidden", ".hidden", ""},
+    };
+    for (const Case& c : cases) {
+        auto url = Url::parse(c.text);
+        ASSERT_TRUE(url) << c.text;
+        EXPECT_EQ(url->string(), c.text);
+        EXPECT_EQ(url->scheme(), c.scheme) << c.text;
+        EXPECT_EQ(url->host(), c.host) << c.text;
+        EXPECT_EQ(url->path(), c.path) << c.text;
+        EXPECT_EQ(url->lastPathComponent(), c.last) << c.text;
+        EXPECT_EQ(url->pathExtension(), c.extension) << c.text;
+    }
+}
+
+TEST(Url, FileUrlsRoundTripPathsWithAwkwardCharacters) {
+    for (const std::string path : {"/tmp/plain.mov", "/tmp/with space/Film #1?.mov", "/tmp/ünïcødé/100%.mov",
+                                   "/tmp/semi;colon[1].mov"}) {
+        const Url url = Url::fromFilePath(path);
+        EXPECT_TRUE(url.isFileUrl());
+        EXPECT_EQ(url.filePath(), path);
+        auto reparsed = Url::parse(url.string());
+        ASSERT_TRUE(reparsed) << url.string();
+        EXPECT_EQ(reparsed->filePath(), path);
+    }
+    EXPECT_EQ(Url::fromFilePath("/a b/c.mov").string(), "file:///a%20b/c.mov");
+    EXPECT_FALSE(Url::parse("https://h/x")->filePath());
+}
+
+TEST(Url, DerivesPathsWithoutTouchingTheRest) {
+    auto film = Url::fromFilePath("/v/Film One.mov");
+    EXPECT_EQ(film.deletingPathExtension().filePath(), "/v/Film One");
+    EXPECT_EQ(film.deletingPathExtension().lastPathComponent(), "Film One");
+    EXPECT_EQ(Url::parse("https://h/a/b.c.d?q=1")->deletingPathExtension().string(), "https://h/a/b.c?q=1");
+    EXPECT_EQ(Url::parse("https://h/noext")->deletingPathExtension().string(), "https://h/noext");
+
+    auto site = *Url::parse("https://drovane.example");
+    EXPECT_EQ(site.withPath("/download/").string(), "https://drovane.example/download/");
+    EXPECT_EQ(site.appendingPathComponent("preview").appendingPathComponent("A B.webp").string(),
+              "https://drovane.example/preview/A%20B.webp");
+    EXPECT_EQ(Url::fromFilePath("/v").appendingPathComponent("X.mov").filePath(), "/v/X.mov");
+}
+
+TEST(Url, QueryItemsArePercentEncodedAndDecoded) {
+    auto base = *Url::parse("https://h/feedback/");
+    auto url = base.withQueryItems({{"app", "1.2 beta"}, {"system", "14.4.1"}, {"mac", "Think&Pad=X1/+?"},
+                                    {"flag", std::nullopt}, {"displays", "2"}});
+    EXPECT_EQ(url.string(),
+              "https://h/feedback/?app=1.2%20beta&system=14.4.1&mac=Think%26Pad%3DX1%2F%2B%3F&flag&displays=2");
+    const std::vector<Url::QueryItem> expected{{"app", "1.2 beta"}, {"system", "14.4.1"},
+                                               {"mac", "Think&Pad=X1/+?"}, {"flag", std::nullopt},
+                                               {"displays", "2"}};
+    EXPECT_EQ(url.queryItems(), expected);
+    // '+' in a query is a plus, not a space.
+    EXPECT_EQ(Url::parse("https://h/?q=a+b")->queryItems().front().value, "a+b");
+    EXPECT_TRUE(Url::parse("https://h/")->queryItems().empty());
+}
+
+TEST(Url, PercentDecodingKeepsMalformedEscapes) {
+    EXPECT_EQ(percentDecode("a%20b%2"), "a b%2");
+    EXPECT_EQ(percentDecode("%zz%41"), "%zzA");
+    EXPECT_EQ(percentDecode("%"), "%");
+}
+
+} // namespace
+} // namespace drovane
