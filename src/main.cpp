@@ -2,9 +2,9 @@
 
 #include "app/FileDefaultsStore.h"
 #include "app/InstanceLock.h"
-#include "app/Settings.h"
 #include "app/SettingsMigration.h"
 #include "desktop/DesktopPlatform.h"
+#include "platform/Settings.h"
 
 #include <string>
 #include <vector>

@@ -21,8 +21,8 @@ bool isValidDomain(const std::string& domain) {
 
 } // namespace
 
-std::shared_ptr<FileDefaultsStore> FileDefaultsStore::open(const std::string& folder, const std::string& domain,
-                                                           RenameFunction rename) {
+std::shared_ptr<FileDefaultsStore> FileDefaultsStore::open(const std::string& folder,
+                                                           const std::string& domain, RenameFunction rename) {
     if (!isValidDomain(domain)) {
         return nullptr;
     }
@@ -58,7 +58,8 @@ void FileDefaultsStore::load() {
     if (std::rename(m_path.c_str(), aside.c_str()) == 0) {
         logLine("Drovane: defaults file " + m_path + " could not be read, moved aside to " + aside);
     } else {
-        logLine("Drovane: defaults file " + m_path + " could not be read or moved aside: " + std::strerror(errno));
+        logLine("Drovane: defaults file " + m_path +
+                " could not be read or moved aside: " + std::strerror(errno));
     }
 }
 

@@ -8,7 +8,9 @@ namespace drovane {
 
 LaunchOptions LaunchOptions::read(const std::vector<std::string>& arguments) {
     LaunchOptions options;
-    auto has = [&](const char* flag) { return std::find(arguments.begin(), arguments.end(), flag) != arguments.end(); };
+    auto has = [&](const char* flag) {
+        return std::find(arguments.begin(), arguments.end(), flag) != arguments.end();
+    };
     options.openWindow = has("--open-window");
     options.onboarding = has("--onboarding");
     options.settings = has("--settings");

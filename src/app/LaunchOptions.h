@@ -12,9 +12,9 @@ namespace drovane {
 // right, a later one replacing an earlier one; a value is taken unchanged even when it begins
 // with "--"; only the first positional argument is kept.
 struct LaunchOptions {
-    bool openWindow = false;  // "--open-window"
-    bool onboarding = false;  // "--onboarding"
-    bool settings = false;    // "--settings"
+    bool openWindow = false;                   // "--open-window"
+    bool onboarding = false;                   // "--onboarding"
+    bool settings = false;                     // "--settings"
     std::optional<std::string> screenshotPath; // "--screenshot PATH"
     std::optional<std::string> sizeText;       // "--size WxH"
     std::optional<std::string> selectText;     // "--select WHAT", the last one given

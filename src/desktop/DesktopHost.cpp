@@ -24,7 +24,8 @@ std::string trimmed(std::string text) {
 std::string findHome() {
     if (const char* home = std::getenv("HOME"); home && *home) {
         std::string h = home;
-        while (h.size() > 1 && h.back() == '/') h.pop_back();
+        while (h.size() > 1 && h.back() == '/')
+            h.pop_back();
         return h;
     }
     if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
@@ -36,12 +37,14 @@ std::string findHome() {
 OperatingSystemVersion findOsVersion() {
     if (auto osRelease = readWholeFile("/etc/os-release")) {
         if (auto id = osReleaseValue(*osRelease, "VERSION_ID")) {
-            if (auto v = parseVersionNumbers(*id)) return *v;
+            if (auto v = parseVersionNumbers(*id))
+                return *v;
         }
     }
     utsname name{};
     if (::uname(&name) == 0) {
-        if (auto v = parseVersionNumbers(name.release)) return *v;
+        if (auto v = parseVersionNumbers(name.release))
+            return *v;
     }
     return {};
 }
@@ -75,12 +78,15 @@ std::optional<std::string> osReleaseValue(const std::string& osRelease, const st
     std::size_t start = 0;
     while (start < osRelease.size()) {
         auto end = osRelease.find('\n', start);
-        if (end == std::string::npos) end = osRelease.size();
+        if (end == std::string::npos)
+            end = osRelease.size();
         std::string line = trimmed(osRelease.substr(start, end - start));
         start = end + 1;
-        if (!line.starts_with(key + "=")) continue;
+        if (!line.starts_with(key + "="))
+            continue;
         std::string value = line.substr(key.size() + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         return value;
@@ -114,7 +120,8 @@ DesktopHost::DesktopHost(std::vector<std::string> arguments)
     }
     if (const char* root = std::getenv("DROVANE_SYSTEM_ROOT"); root && *root) {
         m_systemRoot = root;
-        while (!m_systemRoot.empty() && m_systemRoot.back() == '/') m_systemRoot.pop_back();
+        while (!m_systemRoot.empty() && m_systemRoot.back() == '/')
+            m_systemRoot.pop_back();
     }
 }
 
@@ -128,6 +135,8 @@ std::string DesktopHost::temporaryDirectory() const {
     return tmp && *tmp ? tmp : "/tmp";
 }
 
-int DesktopHost::processId() const { return static_cast<int>(::getpid()); }
+int DesktopHost::processId() const {
+    return static_cast<int>(::getpid());
+}
 
 } // namespace drovane::desktop

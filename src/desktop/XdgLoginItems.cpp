@@ -12,8 +12,8 @@ namespace drovane::desktop {
 std::string quoteDesktopExecArgument(const std::string& argument) {
     // Reserved characters force quoting; inside quotes ", `, $ and \ are backslash-escaped.
     static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
-    const bool needsQuotes =
-        argument.empty() || argument.find_first_of(reserved) != std::string::npos || argument.find('%') != std::string::npos;
+    const bool needsQuotes = argument.empty() || argument.find_first_of(reserved) != std::string::npos ||
+                             argument.find('%') != std::string::npos;
     std::string quoted;
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
@@ -42,8 +42,8 @@ std::string quoteDesktopExecArgument(const std::string& argument) {
 }
 
 XdgLoginItems::XdgLoginItems(std::string configHome, std::string executable)
-    : m_autostartFolder(std::move(configHome) + "/autostart"), m_entryPath(m_autostartFolder + "/drovane.desktop"),
-      m_executable(std::move(executable)) {}
+    : m_autostartFolder(std::move(configHome) + "/autostart"),
+      m_entryPath(m_autostartFolder + "/drovane.desktop"), m_executable(std::move(executable)) {}
 
 std::optional<std::string> XdgLoginItems::registerApplication() {
     std::error_code ec;
@@ -55,7 +55,9 @@ std::optional<std::string> XdgLoginItems::registerApplication() {
                               "Type=Application\n"
                               "Name=Drovane\n"
                               "Comment=Live aerial wallpaper\n"
-                              "Exec=" + quoteDesktopExecArgument(m_executable) + "\n"
+                              "Exec=" +
+                              quoteDesktopExecArgument(m_executable) +
+                              "\n"
                               "Icon=drovane\n"
                               "Terminal=false\n"
                               "NoDisplay=true\n"
@@ -80,14 +82,16 @@ bool XdgLoginItems::isRegistered() const {
     std::size_t start = 0;
     while (start < text->size()) {
         auto end = text->find('\n', start);
-        if (end == std::string::npos) end = text->size();
+        if (end == std::string::npos)
+            end = text->size();
         std::string line = text->substr(start, end - start);
         start = end + 1;
         if (line.starts_with("[")) {
             inMainGroup = line == "[Desktop Entry]";
             continue;
         }
-        if (!inMainGroup) continue;
+        if (!inMainGroup)
+            continue;
         if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
             return false;
         }

@@ -13,12 +13,16 @@ namespace drovane {
 
 namespace {
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 std::string parentOf(const std::string& path) {
     auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
@@ -36,7 +40,8 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
     while (written < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::string error = errnoText();
             ::close(fd);
             ::unlink(temp.c_str());

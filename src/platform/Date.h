@@ -36,7 +36,8 @@ struct Date {
                microsecondsPerSecond;
     }
     constexpr Date addingSeconds(double seconds) const {
-        return Date{microsecondsSinceReferenceDate + static_cast<std::int64_t>(seconds * microsecondsPerSecond)};
+        return Date{microsecondsSinceReferenceDate +
+                    static_cast<std::int64_t>(seconds * microsecondsPerSecond)};
     }
 
     friend constexpr auto operator<=>(const Date&, const Date&) = default;

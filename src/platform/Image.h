@@ -15,7 +15,9 @@ struct Image {
     bool isEmpty() const { return width <= 0 || height <= 0; }
     // What the picture costs a memory cache: four bytes per pixel.
     std::size_t cost() const {
-        return isEmpty() ? 0 : std::size_t{4} * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        return isEmpty()
+                   ? 0
+                   : std::size_t{4} * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     }
     friend bool operator==(const Image&, const Image&) = default;
 };

@@ -15,9 +15,13 @@ Platform& platform() {
     return *g_platform;
 }
 
-void installPlatform(std::shared_ptr<Platform> p) { g_platform = std::move(p); }
+void installPlatform(std::shared_ptr<Platform> p) {
+    g_platform = std::move(p);
+}
 
-bool hasPlatform() { return g_platform != nullptr; }
+bool hasPlatform() {
+    return g_platform != nullptr;
+}
 
 void logLine(const std::string& text) {
     if (g_platform && g_platform->log) {

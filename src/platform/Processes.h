@@ -20,7 +20,8 @@ public:
     virtual ProcessResult run(const std::string& program, const std::vector<std::string>& arguments) = 0;
     // Starts `/bin/sh` on `script` with `arguments`, detached so that it outlives this
     // process; false when it could not be started. Any thread.
-    virtual bool startDetachedShellScript(const std::string& script, const std::vector<std::string>& arguments) = 0;
+    virtual bool startDetachedShellScript(const std::string& script,
+                                          const std::vector<std::string>& arguments) = 0;
 };
 
 } // namespace drovane

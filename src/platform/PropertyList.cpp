@@ -2,10 +2,9 @@
 
 #include "platform/XmlPropertyList.h"
 
-#include <plist/plist.h>
-
 #include <cstdlib>
 #include <memory>
+#include <plist/plist.h>
 
 namespace drovane {
 
@@ -54,7 +53,8 @@ std::optional<Value> convert(plist_t node, int depth) {
         char* bytes = nullptr;
         std::uint64_t length = 0;
         plist_get_data_val(node, &bytes, &length);
-        Value::Data data(reinterpret_cast<std::uint8_t*>(bytes), reinterpret_cast<std::uint8_t*>(bytes) + length);
+        Value::Data data(reinterpret_cast<std::uint8_t*>(bytes),
+                         reinterpret_cast<std::uint8_t*>(bytes) + length);
         std::free(bytes);
         return Value(std::move(data));
     }
@@ -64,7 +64,8 @@ std::optional<Value> convert(plist_t node, int depth) {
         items.reserve(count);
         for (std::uint32_t i = 0; i < count; ++i) {
             auto v = convert(plist_array_get_item(node, i), depth + 1);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             items.push_back(std::move(*v));
         }
         return Value(std::move(items));
@@ -79,7 +80,8 @@ std::optional<Value> convert(plist_t node, int depth) {
             char* key = nullptr;
             plist_t item = nullptr;
             plist_dict_next_item(node, it, &key, &item);
-            if (!key) break;
+            if (!key)
+                break;
             std::string k = key;
             std::free(key);
             auto v = convert(item, depth + 1);
@@ -90,7 +92,8 @@ std::optional<Value> convert(plist_t node, int depth) {
             dict.insert_or_assign(std::move(k), std::move(*v));
         }
         std::free(it);
-        if (!ok) return std::nullopt;
+        if (!ok)
+            return std::nullopt;
         return Value(std::move(dict));
     }
     default:
@@ -103,7 +106,8 @@ std::optional<Value> convert(plist_t node, int depth) {
 
 std::optional<Value> readPropertyList(std::string_view bytes) {
     if (bytes.starts_with("bplist00")) {
-        if (bytes.size() > 0xFFFFFFFFu) return std::nullopt;
+        if (bytes.size() > 0xFFFFFFFFu)
+            return std::nullopt;
         plist_t root = nullptr;
         plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
         std::unique_ptr<void, PlistFree> owner(root);

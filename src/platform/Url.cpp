@@ -1,8 +1,7 @@
 #include "platform/Url.h"
 
-#include <uriparser/Uri.h>
-
 #include <cctype>
+#include <uriparser/Uri.h>
 
 namespace drovane {
 
@@ -39,9 +38,12 @@ std::string percentEncode(std::string_view text, std::string_view alsoKeep) {
 
 std::string percentDecode(std::string_view text) {
     auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         return -1;
     };
     std::string out;
@@ -91,7 +93,8 @@ std::optional<Url> Url::parse(std::string_view text) {
     if (rest.starts_with("?")) {
         auto queryEnd = rest.find('#');
         url.m_hasQuery = true;
-        url.m_rawQuery = std::string(rest.substr(1, queryEnd == std::string_view::npos ? std::string_view::npos : queryEnd - 1));
+        url.m_rawQuery = std::string(
+            rest.substr(1, queryEnd == std::string_view::npos ? std::string_view::npos : queryEnd - 1));
         rest.remove_prefix(queryEnd == std::string_view::npos ? rest.size() : queryEnd);
     }
     if (rest.starts_with("#")) {
@@ -108,7 +111,9 @@ Url Url::fromFilePath(const std::string& absolutePath) {
     return url ? *url : Url{};
 }
 
-std::string Url::path() const { return percentDecode(m_rawPath); }
+std::string Url::path() const {
+    return percentDecode(m_rawPath);
+}
 
 std::string Url::lastPathComponent() const {
     std::string p = path();
@@ -161,8 +166,10 @@ Url Url::deletingPathExtension() const {
         raw.erase(dot);
     }
     std::string text = prefixBeforePath() + raw;
-    if (m_hasQuery) text += "?" + m_rawQuery;
-    if (m_hasFragment) text += "#" + m_rawFragment;
+    if (m_hasQuery)
+        text += "?" + m_rawQuery;
+    if (m_hasFragment)
+        text += "#" + m_rawFragment;
     auto url = parse(text);
     return url ? *url : *this;
 }
@@ -174,8 +181,10 @@ Url Url::appendingPathComponent(std::string_view component) const {
     }
     raw += percentEncode(component, "!$&'()*+,;=:@");
     std::string text = prefixBeforePath() + raw;
-    if (m_hasQuery) text += "?" + m_rawQuery;
-    if (m_hasFragment) text += "#" + m_rawFragment;
+    if (m_hasQuery)
+        text += "?" + m_rawQuery;
+    if (m_hasFragment)
+        text += "#" + m_rawFragment;
     auto url = parse(text);
     return url ? *url : *this;
 }
@@ -222,14 +231,16 @@ Url Url::withQueryItems(const std::vector<QueryItem>& items) const {
     if (!items.empty()) {
         text += "?";
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (i > 0) text += "&";
+            if (i > 0)
+                text += "&";
             text += percentEncode(items[i].name);
             if (items[i].value) {
                 text += "=" + percentEncode(*items[i].value);
             }
         }
     }
-    if (m_hasFragment) text += "#" + m_rawFragment;
+    if (m_hasFragment)
+        text += "#" + m_rawFragment;
     auto url = parse(text);
     return url ? *url : *this;
 }

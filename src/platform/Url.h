@@ -61,8 +61,8 @@ private:
     std::string m_scheme;
     std::string m_authority; // userinfo@host:port as written
     std::string m_host;
-    std::string m_rawPath;   // as written, still percent-encoded
-    std::string m_rawQuery;  // without '?'
+    std::string m_rawPath;  // as written, still percent-encoded
+    std::string m_rawQuery; // without '?'
     bool m_hasQuery = false;
     std::string m_rawFragment;
     bool m_hasFragment = false;

@@ -30,7 +30,8 @@ public:
     virtual void loadDuration(std::function<void(std::optional<double>)> completion) = 0;
     // Calls `handler` each time playback crosses one of the media `times` (seconds) going
     // forward. Reaching the end pauses on the last frame.
-    virtual Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) = 0;
+    virtual Subscription addBoundaryTimeObserver(std::vector<double> times,
+                                                 std::function<void()> handler) = 0;
 };
 
 enum class VideoGravity { ResizeAspectFill, Resize };

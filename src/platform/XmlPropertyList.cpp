@@ -45,9 +45,15 @@ constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 void appendEscaped(std::string& out, std::string_view text) {
     for (unsigned char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
         default:
             if (c < 0x20 && c != '\t' && c != '\n') {
                 out += "&#" + std::to_string(c) + ";";
@@ -120,8 +126,10 @@ std::optional<Value::Data> base64Decode(std::string_view text) {
 }
 
 std::string formatReal(double v) {
-    if (std::isnan(v)) return "nan";
-    if (std::isinf(v)) return v > 0 ? "+infinity" : "-infinity";
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v > 0 ? "+infinity" : "-infinity";
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, v); // shortest exact form
     return std::string(buffer, result.ptr);
@@ -196,15 +204,20 @@ public:
             skipMisc();
             return v && atEnd() ? v : std::nullopt;
         }
-        if (!skipAttributesAndClose()) return std::nullopt;
-        if (m_selfClosed) return std::nullopt;
+        if (!skipAttributesAndClose())
+            return std::nullopt;
+        if (m_selfClosed)
+            return std::nullopt;
         skipMisc();
         auto root = value(0);
-        if (!root) return std::nullopt;
+        if (!root)
+            return std::nullopt;
         skipMisc();
-        if (!consume("</plist>")) return std::nullopt;
+        if (!consume("</plist>"))
+            return std::nullopt;
         skipMisc();
-        if (!atEnd()) return std::nullopt;
+        if (!atEnd())
+            return std::nullopt;
         return root;
     }
 
@@ -242,11 +255,14 @@ private:
             if (startsWith("\xEF\xBB\xBF")) {
                 m_pos += 3;
             } else if (startsWith("<?")) {
-                if (!skipPast("?>")) return;
+                if (!skipPast("?>"))
+                    return;
             } else if (startsWith("<!--")) {
-                if (!skipPast("-->")) return;
+                if (!skipPast("-->"))
+                    return;
             } else if (startsWith("<!DOCTYPE")) {
-                if (!skipPast(">")) return;
+                if (!skipPast(">"))
+                    return;
             } else {
                 return;
             }
@@ -259,11 +275,13 @@ private:
             char c = m_text[m_pos];
             if (c == '"' || c == '\'') {
                 auto end = m_text.find(c, m_pos + 1);
-                if (end == std::string_view::npos) return false;
+                if (end == std::string_view::npos)
+                    return false;
                 m_pos = end + 1;
                 continue;
             }
-            if (c == '<') return false;
+            if (c == '<')
+                return false;
             if (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '>') {
                 m_pos += 2;
                 m_selfClosed = true;
@@ -292,26 +310,32 @@ private:
         while (!atEnd()) {
             if (startsWith("</")) {
                 m_pos += 2;
-                if (tagName() != name) return std::nullopt;
+                if (tagName() != name)
+                    return std::nullopt;
                 skipSpace();
-                if (!consume(">")) return std::nullopt;
+                if (!consume(">"))
+                    return std::nullopt;
                 return out;
             }
             if (consume("<![CDATA[")) {
                 auto end = m_text.find("]]>", m_pos);
-                if (end == std::string_view::npos) return std::nullopt;
+                if (end == std::string_view::npos)
+                    return std::nullopt;
                 out.append(m_text.substr(m_pos, end - m_pos));
                 m_pos = end + 3;
                 continue;
             }
             if (startsWith("<!--")) {
-                if (!skipPast("-->")) return std::nullopt;
+                if (!skipPast("-->"))
+                    return std::nullopt;
                 continue;
             }
             char c = m_text[m_pos];
-            if (c == '<') return std::nullopt;
+            if (c == '<')
+                return std::nullopt;
             if (c == '&') {
-                if (!entity(out)) return std::nullopt;
+                if (!entity(out))
+                    return std::nullopt;
                 continue;
             }
             out.push_back(c);
@@ -321,14 +345,20 @@ private:
     }
     bool entity(std::string& out) {
         auto end = m_text.find(';', m_pos);
-        if (end == std::string_view::npos || end - m_pos > 12) return false;
+        if (end == std::string_view::npos || end - m_pos > 12)
+            return false;
         std::string_view name = m_text.substr(m_pos + 1, end - m_pos - 1);
         m_pos = end + 1;
-        if (name == "lt") out.push_back('<');
-        else if (name == "gt") out.push_back('>');
-        else if (name == "amp") out.push_back('&');
-        else if (name == "quot") out.push_back('"');
-        else if (name == "apos") out.push_back('\'');
+        if (name == "lt")
+            out.push_back('<');
+        else if (name == "gt")
+            out.push_back('>');
+        else if (name == "amp")
+            out.push_back('&');
+        else if (name == "quot")
+            out.push_back('"');
+        else if (name == "apos")
+            out.push_back('\'');
         else if (name.starts_with("#")) {
             std::uint32_t code = 0;
             std::string_view digits = name.substr(1);
@@ -338,8 +368,8 @@ private:
                 base = 16;
             }
             auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code, base);
-            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty() || code > 0x10FFFF ||
-                (code >= 0xD800 && code <= 0xDFFF)) {
+            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty() ||
+                code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
                 return false;
             }
             appendUtf8(out, code);
@@ -366,50 +396,66 @@ private:
         }
     }
     static std::string_view trimmed(std::string_view s) {
-        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+            s.remove_prefix(1);
+        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+            s.remove_suffix(1);
         return s;
     }
 
     std::optional<Value> value(int depth) {
-        if (depth > maxDepth) return std::nullopt;
+        if (depth > maxDepth)
+            return std::nullopt;
         skipMisc();
-        if (!consume("<")) return std::nullopt;
+        if (!consume("<"))
+            return std::nullopt;
         std::string_view name = tagName();
-        if (!skipAttributesAndClose()) return std::nullopt;
+        if (!skipAttributesAndClose())
+            return std::nullopt;
         const bool empty = m_selfClosed;
         if (name == "true" || name == "false") {
-            if (!empty && !text(name)) return std::nullopt;
+            if (!empty && !text(name))
+                return std::nullopt;
             return Value(name == "true");
         }
-        if (name == "dict") return empty ? Value(Value::Dictionary{}) : dictionary(depth);
-        if (name == "array") return empty ? Value(Value::Array{}) : array(depth);
+        if (name == "dict")
+            return empty ? Value(Value::Dictionary{}) : dictionary(depth);
+        if (name == "array")
+            return empty ? Value(Value::Array{}) : array(depth);
         std::string content;
         if (!empty) {
             auto t = text(name);
-            if (!t) return std::nullopt;
+            if (!t)
+                return std::nullopt;
             content = std::move(*t);
         }
-        if (name == "string") return Value(std::move(content));
+        if (name == "string")
+            return Value(std::move(content));
         if (name == "integer") {
             std::string_view digits = trimmed(content);
-            if (digits.starts_with("+")) digits.remove_prefix(1);
+            if (digits.starts_with("+"))
+                digits.remove_prefix(1);
             std::int64_t n = 0;
             auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty()) return std::nullopt;
+            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty())
+                return std::nullopt;
             return Value(n);
         }
         if (name == "real") {
             std::string_view digits = trimmed(content);
-            if (digits == "nan") return Value(std::numeric_limits<double>::quiet_NaN());
+            if (digits == "nan")
+                return Value(std::numeric_limits<double>::quiet_NaN());
             if (digits == "+infinity" || digits == "infinity" || digits == "inf") {
                 return Value(std::numeric_limits<double>::infinity());
             }
-            if (digits == "-infinity" || digits == "-inf") return Value(-std::numeric_limits<double>::infinity());
-            if (digits.starts_with("+")) digits.remove_prefix(1);
+            if (digits == "-infinity" || digits == "-inf")
+                return Value(-std::numeric_limits<double>::infinity());
+            if (digits.starts_with("+"))
+                digits.remove_prefix(1);
             double d = 0;
             auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), d);
-            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty()) return std::nullopt;
+            if (ec != std::errc{} || ptr != digits.data() + digits.size() || digits.empty())
+                return std::nullopt;
             return Value(d);
         }
         if (name == "date") {
@@ -427,13 +473,16 @@ private:
         while (true) {
             skipMisc();
             if (consume("</")) {
-                if (tagName() != "array") return std::nullopt;
+                if (tagName() != "array")
+                    return std::nullopt;
                 skipSpace();
-                if (!consume(">")) return std::nullopt;
+                if (!consume(">"))
+                    return std::nullopt;
                 return Value(std::move(items));
             }
             auto v = value(depth + 1);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             items.push_back(std::move(*v));
         }
     }
@@ -442,21 +491,27 @@ private:
         while (true) {
             skipMisc();
             if (consume("</")) {
-                if (tagName() != "dict") return std::nullopt;
+                if (tagName() != "dict")
+                    return std::nullopt;
                 skipSpace();
-                if (!consume(">")) return std::nullopt;
+                if (!consume(">"))
+                    return std::nullopt;
                 return Value(std::move(dict));
             }
-            if (!consume("<key")) return std::nullopt;
-            if (!skipAttributesAndClose()) return std::nullopt;
+            if (!consume("<key"))
+                return std::nullopt;
+            if (!skipAttributesAndClose())
+                return std::nullopt;
             std::string key;
             if (!m_selfClosed) {
                 auto t = text("key");
-                if (!t) return std::nullopt;
+                if (!t)
+                    return std::nullopt;
                 key = std::move(*t);
             }
             auto v = value(depth + 1);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             dict.insert_or_assign(std::move(key), std::move(*v));
         }
     }
@@ -469,21 +524,23 @@ private:
 } // namespace
 
 std::string formatIsoDate(Date date) {
-    const std::int64_t us = date.microsecondsSinceReferenceDate + Date::unixEpochOffsetSeconds * Date::microsecondsPerSecond;
+    const std::int64_t us =
+        date.microsecondsSinceReferenceDate + Date::unixEpochOffsetSeconds * Date::microsecondsPerSecond;
     const std::int64_t seconds = floorDiv(us, Date::microsecondsPerSecond);
     const std::int64_t fraction = us - seconds * Date::microsecondsPerSecond;
     const std::int64_t days = floorDiv(seconds, 86400);
     const std::int64_t secondOfDay = seconds - days * 86400;
     const Civil c = civilFromDays(days);
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld", static_cast<long long>(c.year),
-                  c.month, c.day, static_cast<long long>(secondOfDay / 3600),
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld",
+                  static_cast<long long>(c.year), c.month, c.day, static_cast<long long>(secondOfDay / 3600),
                   static_cast<long long>(secondOfDay / 60 % 60), static_cast<long long>(secondOfDay % 60));
     std::string out = buffer;
     if (fraction != 0) {
         std::snprintf(buffer, sizeof buffer, ".%06lld", static_cast<long long>(fraction));
         std::string f = buffer;
-        while (f.back() == '0') f.pop_back();
+        while (f.back() == '0')
+            f.pop_back();
         out += f;
     }
     return out + "Z";
@@ -492,10 +549,12 @@ std::string formatIsoDate(Date date) {
 std::optional<Date> parseIsoDate(std::string_view text) {
     // YYYY-MM-DDTHH:MM:SS[.fraction]Z
     auto number = [&](std::size_t pos, std::size_t len) -> std::optional<int> {
-        if (pos + len > text.size()) return std::nullopt;
+        if (pos + len > text.size())
+            return std::nullopt;
         int n = 0;
         for (std::size_t i = pos; i < pos + len; ++i) {
-            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
             n = n * 10 + (text[i] - '0');
         }
         return n;
@@ -521,10 +580,13 @@ std::optional<Date> parseIsoDate(std::string_view text) {
             fraction += (text[pos] - '0') * scale; // digits past microseconds add nothing
             ++pos;
         }
-        if (pos == start) return std::nullopt;
+        if (pos == start)
+            return std::nullopt;
     }
-    if (pos != text.size() - 1) return std::nullopt;
-    const std::int64_t days = daysFromCivil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
+    if (pos != text.size() - 1)
+        return std::nullopt;
+    const std::int64_t days =
+        daysFromCivil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
     const std::int64_t unixSeconds = days * 86400 + *hour * 3600 + *minute * 60 + *second;
     return Date::fromUnixMicroseconds(unixSeconds * Date::microsecondsPerSecond + fraction);
 }
@@ -539,6 +601,8 @@ std::string writeXmlPropertyList(const Value& root) {
     return out;
 }
 
-std::optional<Value> readXmlPropertyList(std::string_view text) { return Reader(text).document(); }
+std::optional<Value> readXmlPropertyList(std::string_view text) {
+    return Reader(text).document();
+}
 
 } // namespace drovane

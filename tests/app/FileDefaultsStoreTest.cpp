@@ -3,10 +3,9 @@
 #include "fakes/FakePlatform.h"
 #include "platform/AtomicFile.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
@@ -103,8 +102,8 @@ TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
 }
 
 TEST_F(FileDefaultsStoreTest, ARootThatIsNotADictionaryCountsAsCorrupt) {
-    const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist",
-                                                     "<plist><array/></plist>");
+    const std::string path =
+        fake.host->tree().write("home/Library/Preferences/app.drovane.plist", "<plist><array/></plist>");
     auto store = FileDefaultsStore::open(folder(), "app.drovane");
     EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
 }

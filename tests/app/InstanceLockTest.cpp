@@ -1,10 +1,9 @@
 #include "fakes/TempDir.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,8 +91,9 @@ TEST(InstanceLock, AnUnopenableLockFileIsLoggedAndTheProgramRunsOn) {
     Child child = spawnHelper(home, "try", tree / "child.err");
     EXPECT_EQ(readLine(child.stdoutFd), "acquired");
     EXPECT_EQ(exitStatus(child.pid), 0);
-    EXPECT_EQ(fileText(child.stderrPath), "Drovane: cannot open " + home +
-                                              "/Library/Application Support/Drovane/instance.lock: Not a directory\n");
+    EXPECT_EQ(fileText(child.stderrPath),
+              "Drovane: cannot open " + home +
+                  "/Library/Application Support/Drovane/instance.lock: Not a directory\n");
     ::close(child.stdoutFd);
 }
 

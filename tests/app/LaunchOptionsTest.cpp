@@ -1,4 +1,5 @@
 #include "app/LaunchOptions.h"
+
 #include "library/SidebarSelection.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,8 @@ TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
              o.sizeText = "1200x800";
              o.selectText = "Favorites";
          })},
-        {{"--appearance", "drak", "--appearance", "dark"}, opts([](LaunchOptions& o) { o.appearanceText = "dark"; })},
+        {{"--appearance", "drak", "--appearance", "dark"},
+         opts([](LaunchOptions& o) { o.appearanceText = "dark"; })},
         // Only the first positional counts; values are not positionals; unknown options are skipped.
         {{"--unknown", "--select", "ondisk", "/a.mov", "/b.mov", "--onboarding"}, opts([](LaunchOptions& o) {
              o.selectText = "ondisk";
@@ -62,17 +64,13 @@ TEST(LaunchOptions, SizeTextGivesExactlyTwoNumbersOrNothing) {
         std::optional<Size> expected;
     };
     const Case cases[] = {
-        {"1200x800", Size{1200, 800}},
-        {"1200.5x800.25", Size{1200.5, 800.25}},
-        {"x1200xx800x", Size{1200, 800}}, // empty pieces dropped
+        {"1200x800", Size{1200, 800}},     {"1200.5x800.25", Size{1200.5, 800.25}},
+        {"x1200xx800x", Size{1200, 800}},  // empty pieces dropped
         {"1200xabcx800", Size{1200, 800}}, // non-numbers dropped
-        {"1200X800", std::nullopt},       // upper-case separator: one piece, not a number
-        {"1200x", std::nullopt},
-        {"1200", std::nullopt},
-        {"1x2x3", std::nullopt},
-        {"", std::nullopt},
-        {"infx800", std::nullopt},
-        {"nanx800", std::nullopt},
+        {"1200X800", std::nullopt},        // upper-case separator: one piece, not a number
+        {"1200x", std::nullopt},           {"1200", std::nullopt},
+        {"1x2x3", std::nullopt},           {"", std::nullopt},
+        {"infx800", std::nullopt},         {"nanx800", std::nullopt},
         {" 1200x800", std::nullopt},
     };
     for (const Case& c : cases) {

@@ -46,7 +46,8 @@ TEST_F(SettingsMigrationTest, SecondDomainIsUsedAndOnlyPresentKeysCopiedWithThei
     SettingsMigration::run(*fake.defaults);
     EXPECT_EQ(fake.defaults->snapshot(),
               (Value::Dictionary{{"selectedVideo", "/films/L.mov"}, {"firstLaunch", "not a date"}}));
-    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: settings migrated from domain lumenfold"});
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: settings migrated from domain lumenfold"});
 }
 
 TEST_F(SettingsMigrationTest, DomainsThatCannotOpenOrHoldNoChoiceCopyNothing) {

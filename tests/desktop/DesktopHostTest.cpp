@@ -27,8 +27,9 @@ TEST(DesktopHost, VersionNumbersArePaddedToThree) {
 }
 
 TEST(DesktopHost, OsReleaseValuesAreUnquoted) {
-    const std::string text = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=Debian\nVERSION_ID=\"12\"\n"
-                             "ID=debian\nVERSION_CODENAME='bookworm'\n";
+    const std::string text =
+        "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=Debian\nVERSION_ID=\"12\"\n"
+        "ID=debian\nVERSION_CODENAME='bookworm'\n";
     EXPECT_EQ(osReleaseValue(text, "VERSION_ID"), "12");
     EXPECT_EQ(osReleaseValue(text, "NAME"), "Debian");
     EXPECT_EQ(osReleaseValue(text, "VERSION_CODENAME"), "bookworm");

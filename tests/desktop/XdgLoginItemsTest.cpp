@@ -3,9 +3,8 @@
 #include "fakes/TempDir.h"
 #include "platform/AtomicFile.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 namespace drovane::desktop {
 namespace {

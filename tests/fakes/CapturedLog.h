@@ -23,8 +23,8 @@ public:
     // How many lines begin with `prefix`.
     std::size_t countStartingWith(const std::string& prefix) const {
         std::lock_guard lock(m_mutex);
-        return static_cast<std::size_t>(std::count_if(m_lines.begin(), m_lines.end(),
-                                                      [&](const std::string& l) { return l.starts_with(prefix); }));
+        return static_cast<std::size_t>(std::count_if(
+            m_lines.begin(), m_lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
     }
     void clear() {
         std::lock_guard lock(m_mutex);

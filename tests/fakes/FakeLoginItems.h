@@ -8,13 +8,15 @@ class FakeLoginItems final : public LoginItems {
 public:
     std::optional<std::string> registerApplication() override {
         ++calls;
-        if (nextError) return nextError;
+        if (nextError)
+            return nextError;
         registered = true;
         return std::nullopt;
     }
     std::optional<std::string> unregisterApplication() override {
         ++calls;
-        if (nextError) return nextError;
+        if (nextError)
+            return nextError;
         registered = false;
         return std::nullopt;
     }

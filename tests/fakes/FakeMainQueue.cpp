@@ -5,17 +5,26 @@
 namespace drovane::fakes {
 
 // 2026-01-01 00:00:00 UTC.
-VirtualClock::VirtualClock() : m_start(Date::fromUnixMicroseconds(1'767'225'600LL * 1'000'000)),
-                               m_now(m_start.microsecondsSinceReferenceDate) {}
+VirtualClock::VirtualClock()
+    : m_start(Date::fromUnixMicroseconds(1'767'225'600LL * 1'000'000)),
+      m_now(m_start.microsecondsSinceReferenceDate) {}
 
-Date VirtualClock::now() const { return Date{m_now.load()}; }
-void VirtualClock::set(Date date) { m_now.store(date.microsecondsSinceReferenceDate); }
-double VirtualClock::elapsed() const { return now().secondsSince(m_start); }
+Date VirtualClock::now() const {
+    return Date{m_now.load()};
+}
+void VirtualClock::set(Date date) {
+    m_now.store(date.microsecondsSinceReferenceDate);
+}
+double VirtualClock::elapsed() const {
+    return now().secondsSince(m_start);
+}
 
 FakeMainQueue::FakeMainQueue(std::shared_ptr<VirtualClock> clock)
     : m_clock(std::move(clock)), m_mainThread(std::this_thread::get_id()) {}
 
-void FakeMainQueue::post(std::function<void()> work) { postAfter(0, std::move(work)); }
+void FakeMainQueue::post(std::function<void()> work) {
+    postAfter(0, std::move(work));
+}
 
 void FakeMainQueue::postAfter(double seconds, std::function<void()> work) {
     std::lock_guard lock(m_mutex);
@@ -23,7 +32,9 @@ void FakeMainQueue::postAfter(double seconds, std::function<void()> work) {
     m_items.push_back(Item{due, m_nextSequence++, std::move(work)});
 }
 
-bool FakeMainQueue::isMainThread() const { return std::this_thread::get_id() == m_mainThread; }
+bool FakeMainQueue::isMainThread() const {
+    return std::this_thread::get_id() == m_mainThread;
+}
 
 bool FakeMainQueue::runNextDueBy(Date limit) {
     std::function<void()> work;

@@ -14,6 +14,8 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
     installPlatform(m_platform);
 }
 
-FakePlatform::~FakePlatform() { installPlatform(nullptr); }
+FakePlatform::~FakePlatform() {
+    installPlatform(nullptr);
+}
 
 } // namespace drovane::fakes

@@ -3,7 +3,8 @@
 namespace drovane::fakes {
 
 MemoryDefaultsStore::MemoryDefaultsStore() : m_registry(std::make_shared<Registry>()) {}
-MemoryDefaultsStore::MemoryDefaultsStore(std::shared_ptr<Registry> registry) : m_registry(std::move(registry)) {}
+MemoryDefaultsStore::MemoryDefaultsStore(std::shared_ptr<Registry> registry)
+    : m_registry(std::move(registry)) {}
 
 std::optional<Value> MemoryDefaultsStore::value(const std::string& key) const {
     std::lock_guard lock(m_mutex);

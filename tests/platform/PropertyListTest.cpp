@@ -1,12 +1,12 @@
 #include "platform/PropertyList.h"
-#include "platform/XmlPropertyList.h"
 
-#include <gtest/gtest.h>
-#include <plist/plist.h>
+#include "platform/XmlPropertyList.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <limits>
+#include <plist/plist.h>
 
 namespace drovane {
 namespace {
@@ -57,8 +57,9 @@ TEST(XmlPropertyList, DatesUseIsoTextWithAFractionOnlyWhenNeeded) {
     EXPECT_EQ(formatIsoDate(Date{-1}), "2000-12-31T23:59:59.999999Z");
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09Z"), Date{123'456'789'000'000});
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09.5Z"), Date{123'456'789'500'000});
-    for (const char* bad : {"2004-11-29", "2004-11-29T21:33:09", "2004-13-29T21:33:09Z", "2004-11-29T21:33:09.Z",
-                            "2004-11-29 21:33:09Z", "20O4-11-29T21:33:09Z", "2004-11-29T21:33:09ZZ"}) {
+    for (const char* bad :
+         {"2004-11-29", "2004-11-29T21:33:09", "2004-13-29T21:33:09Z", "2004-11-29T21:33:09.Z",
+          "2004-11-29 21:33:09Z", "20O4-11-29T21:33:09Z", "2004-11-29T21:33:09ZZ"}) {
         EXPECT_FALSE(parseIsoDate(bad)) << bad;
     }
 }
@@ -94,8 +95,8 @@ TEST(XmlPropertyList, RejectsMalformedDocuments) {
     const char* cases[] = {
         "",
         "not xml at all",
-        "<plist><dict><key>a</key></dict></plist>",                 // key without value
-        "<plist><dict><string>a</string></dict></plist>",           // value without key
+        "<plist><dict><key>a</key></dict></plist>",       // key without value
+        "<plist><dict><string>a</string></dict></plist>", // value without key
         "<plist><dict><key>a</key><integer>1x</integer></dict></plist>",
         "<plist><integer>99999999999999999999</integer></plist>",
         "<plist><real>one</real></plist>",
@@ -118,7 +119,8 @@ TEST(XmlPropertyList, RejectsMalformedDocuments) {
 
 TEST(XmlPropertyList, DeepNestingIsRefusedNotACrash) {
     std::string deep = "<plist>";
-    for (int i = 0; i < 100000; ++i) deep += "<array>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<array>";
     EXPECT_FALSE(readXmlPropertyList(deep));
 }
 
@@ -139,8 +141,8 @@ TEST(PropertyList, ReadsTheBinaryFormat) {
 
     auto v = readPropertyList(binary);
     ASSERT_TRUE(v);
-    EXPECT_EQ(*v, Value(Value::Dictionary{{"name", "Film"}, {"count", -5}, {"on", true},
-                                          {"list", Value::Array{2.5}}}));
+    EXPECT_EQ(*v, Value(Value::Dictionary{
+                      {"name", "Film"}, {"count", -5}, {"on", true}, {"list", Value::Array{2.5}}}));
     // Truncated binary data is refused, as is anything else.
     EXPECT_FALSE(readPropertyList(binary.substr(0, binary.size() / 2)));
     EXPECT_FALSE(readPropertyList("bplist00"));

@@ -24,8 +24,8 @@ TEST(Url, SplitsComponents) {
         {"drovane://film/abc123", "drovane", "film", "/abc123", "abc123", ""},
         {"drovane://film/", "drovane", "film", "/", "/", ""},
         {"drovane://film", "drovane", "film", "", "", ""},
-        {"https://cdn.example.com:8443/a/b/Film%20One.mov?x=1#t", "https", "cdn.example.com", "/a/b/Film One.mov",
-         "Film One.mov", "mov"},
+        {"https://cdn.example.com:8443/a/b/Film%20One.mov?x=1#t", "https", "cdn.example.com",
+         "/a/b/Film One.mov", "Film One.mov", "mov"},
         {"file:///home/u/Library/x.tar.gz", "file", "", "/home/u/Library/x.tar.gz", "x.tar.gz", "gz"},
         {"https://h/dir/", "https", "h", "/dir/", "dir", ""},
         {"relative/path.webp", "", "", "relative/path.webp", "path.webp", "webp"},
@@ -73,12 +73,18 @@ TEST(Url, DerivesPathsWithoutTouchingTheRest) {
 
 TEST(Url, QueryItemsArePercentEncodedAndDecoded) {
     auto base = *Url::parse("https://h/feedback/");
-    auto url = base.withQueryItems({{"app", "1.2 beta"}, {"system", "14.4.1"}, {"mac", "Think&Pad=X1/+?"},
-                                    {"flag", std::nullopt}, {"displays", "2"}});
-    EXPECT_EQ(url.string(),
-              "https://h/feedback/?app=1.2%20beta&system=14.4.1&mac=Think%26Pad%3DX1%2F%2B%3F&flag&displays=2");
-    const std::vector<Url::QueryItem> expected{{"app", "1.2 beta"}, {"system", "14.4.1"},
-                                               {"mac", "Think&Pad=X1/+?"}, {"flag", std::nullopt},
+    auto url = base.withQueryItems({{"app", "1.2 beta"},
+                                    {"system", "14.4.1"},
+                                    {"mac", "Think&Pad=X1/+?"},
+                                    {"flag", std::nullopt},
+                                    {"displays", "2"}});
+    EXPECT_EQ(
+        url.string(),
+        "https://h/feedback/?app=1.2%20beta&system=14.4.1&mac=Think%26Pad%3DX1%2F%2B%3F&flag&displays=2");
+    const std::vector<Url::QueryItem> expected{{"app", "1.2 beta"},
+                                               {"system", "14.4.1"},
+                                               {"mac", "Think&Pad=X1/+?"},
+                                               {"flag", std::nullopt},
                                                {"displays", "2"}};
     EXPECT_EQ(url.queryItems(), expected);
     // '+' in a query is a plus, not a space.

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "platform/Settings.h"
 
 #include "fakes/FakePlatform.h"
 
@@ -81,9 +81,10 @@ TEST_F(SettingsTest, FeedbackAddressDescribesTheMachineEncoded) {
     fake.host->osVersion = {12, 0, 0}; // "12" from os-release: no minor or patch given
     fake.host->model = "ThinkPad X1 Carbon Gen 9";
     fake.screens->setFrames({Rect{{0, 0}, {100, 100}}, Rect{{100, 0}, {100, 100}}});
-    EXPECT_EQ(Settings::feedbackFormURL().string(),
-              "https://site.test/feedback/?app=2.0%20beta%261&system=12.0.0&mac=ThinkPad%20X1%20Carbon%20Gen%209"
-              "&displays=2");
+    EXPECT_EQ(
+        Settings::feedbackFormURL().string(),
+        "https://site.test/feedback/?app=2.0%20beta%261&system=12.0.0&mac=ThinkPad%20X1%20Carbon%20Gen%209"
+        "&displays=2");
     fake.host->model = "";
     EXPECT_EQ(Settings::feedbackFormURL().queryItems()[2].value, "Mac");
 }
@@ -98,7 +99,8 @@ TEST_F(SettingsTest, LaunchAtLoginOnlyForABundleAndFailuresAreLogged) {
     fake.loginItems->nextError = "Permission denied";
     Settings::setLaunchAtLogin(false);
     EXPECT_TRUE(fake.loginItems->registered);
-    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: launch at login off failed: Permission denied"});
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: launch at login off failed: Permission denied"});
     EXPECT_EQ(fake.defaults->writeCount(), 0);
 }
 

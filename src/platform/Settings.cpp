@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "platform/Settings.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Platform.h"
@@ -65,9 +65,15 @@ const SiteAddresses& siteAddresses() {
 
 } // namespace
 
-bool pauseOnLowPower() { return booleanDefaultTrue(pauseOnLowPowerKey); }
-bool remindToMatch() { return booleanDefaultTrue(remindToMatchKey); }
-bool autoUpdate() { return booleanDefaultTrue(autoUpdateKey); }
+bool pauseOnLowPower() {
+    return booleanDefaultTrue(pauseOnLowPowerKey);
+}
+bool remindToMatch() {
+    return booleanDefaultTrue(remindToMatchKey);
+}
+bool autoUpdate() {
+    return booleanDefaultTrue(autoUpdateKey);
+}
 
 Date lastUpdateCheck() {
     auto v = platform().defaults->value(lastUpdateCheckKey);
@@ -108,9 +114,15 @@ std::string version() {
     return "dev";
 }
 
-const Url& siteURL() { return siteAddresses().site; }
-const Url& downloadURL() { return siteAddresses().download; }
-const Url& versionURL() { return siteAddresses().version; }
+const Url& siteURL() {
+    return siteAddresses().site;
+}
+const Url& downloadURL() {
+    return siteAddresses().download;
+}
+const Url& versionURL() {
+    return siteAddresses().version;
+}
 
 Url feedbackFormURL() {
     const Platform& p = platform();
@@ -118,12 +130,14 @@ Url feedbackFormURL() {
     const std::string system =
         std::to_string(os.major) + "." + std::to_string(os.minor) + "." + std::to_string(os.patch);
     const std::size_t displays = p.screens ? p.screens->frames().size() : 0;
-    return siteURL().withPath("/feedback/").withQueryItems({
-        {"app", version()},
-        {"system", system},
-        {"mac", detail::hardware()},
-        {"displays", std::to_string(displays)},
-    });
+    return siteURL()
+        .withPath("/feedback/")
+        .withQueryItems({
+            {"app", version()},
+            {"system", system},
+            {"mac", detail::hardware()},
+            {"displays", std::to_string(displays)},
+        });
 }
 
 namespace detail {

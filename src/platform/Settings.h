@@ -10,9 +10,9 @@ namespace drovane {
 class DefaultsStore;
 class Host;
 
-// Typed accessors over the keys that several parts of the program read, and the program's
-// identity: version, machine, web addresses. Every accessor reads the installed platform's
-// standard defaults store at the moment of the call. Main thread.
+// Typed accessors over the defaults keys that several layers read (engine, windows, updater,
+// shell), and the program's identity: version, machine, web addresses. Every accessor reads the
+// installed platform's standard defaults store at the moment of the call. Main thread.
 namespace Settings {
 
 // The defaults keys.
