@@ -2,9 +2,9 @@
 
 namespace drovane::fakes {
 
-MemoryDefaultsStore::MemoryDefaultsStore() : m_registry(std::make_shared<Registry>()) {}
-MemoryDefaultsStore::MemoryDefaultsStore(std::shared_ptr<Registry> registry)
-    : m_registry(std::move(registry)) {}
+MemoryDefaultsStore::MemoryDefaultsStore()
+    : m_ownedRegistry(std::make_shared<Registry>()), m_registry(m_ownedRegistry) {}
+MemoryDefaultsStore::MemoryDefaultsStore(std::weak_ptr<Registry> registry) : m_registry(std::move(registry)) {}
 
 std::optional<Value> MemoryDefaultsStore::value(const std::string& key) const {
     std::lock_guard lock(m_mutex);
@@ -25,11 +25,15 @@ void MemoryDefaultsStore::remove(const std::string& key) {
 }
 
 std::shared_ptr<DefaultsStore> MemoryDefaultsStore::suite(const std::string& domain) {
-    std::lock_guard lock(m_registry->mutex);
-    if (m_registry->refused.count(domain)) {
+    auto registry = m_registry.lock();
+    if (!registry) {
         return nullptr;
     }
-    auto& slot = m_registry->suites[domain];
+    std::lock_guard lock(registry->mutex);
+    if (registry->refused.count(domain)) {
+        return nullptr;
+    }
+    auto& slot = registry->suites[domain];
     if (!slot) {
         slot.reset(new MemoryDefaultsStore(m_registry));
     }
@@ -37,8 +41,10 @@ std::shared_ptr<DefaultsStore> MemoryDefaultsStore::suite(const std::string& dom
 }
 
 void MemoryDefaultsStore::refuseSuite(const std::string& domain) {
-    std::lock_guard lock(m_registry->mutex);
-    m_registry->refused.insert(domain);
+    if (auto registry = m_registry.lock()) {
+        std::lock_guard lock(registry->mutex);
+        registry->refused.insert(domain);
+    }
 }
 
 Value::Dictionary MemoryDefaultsStore::snapshot() const {

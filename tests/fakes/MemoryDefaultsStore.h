@@ -33,9 +33,11 @@ private:
         std::map<std::string, std::shared_ptr<MemoryDefaultsStore>> suites;
         std::set<std::string> refused;
     };
-    explicit MemoryDefaultsStore(std::shared_ptr<Registry> registry);
+    explicit MemoryDefaultsStore(std::weak_ptr<Registry> registry);
 
-    std::shared_ptr<Registry> m_registry;
+    // The first store owns the registry; suites reach it weakly, since it holds them.
+    std::shared_ptr<Registry> m_ownedRegistry;
+    std::weak_ptr<Registry> m_registry;
     mutable std::mutex m_mutex;
     Value::Dictionary m_values;
     int m_writes = 0;

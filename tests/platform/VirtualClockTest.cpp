@@ -1,0 +1,67 @@
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace drovane {
+namespace {
+
+// The timing tests of every other part stand on these rules of the fake main queue.
+TEST(VirtualClock, WorkRunsInDueOrderAndOnlyWhenTimeReachesIt) {
+    fakes::FakePlatform fake;
+    std::vector<std::string> ran;
+    fake.mainQueue->postAfter(2.0, [&] { ran.push_back("2s"); });
+    fake.mainQueue->post([&] { ran.push_back("now-a"); });
+    fake.mainQueue->postAfter(1.0, [&] {
+        ran.push_back("1s at " + std::to_string(fake.clock->elapsed()));
+        // Posted while advancing and due inside the window: runs in the same advance.
+        fake.mainQueue->postAfter(0.5, [&] { ran.push_back("1.5s"); });
+    });
+    fake.mainQueue->post([&] { ran.push_back("now-b"); });
+
+    fake.mainQueue->drain();
+    EXPECT_EQ(ran, (std::vector<std::string>{"now-a", "now-b"}));
+    EXPECT_EQ(fake.clock->elapsed(), 0.0);
+
+    fake.mainQueue->advance(1.9);
+    EXPECT_EQ(ran, (std::vector<std::string>{"now-a", "now-b", "1s at 1.000000", "1.5s"}));
+    EXPECT_DOUBLE_EQ(fake.clock->elapsed(), 1.9);
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 1u);
+
+    fake.mainQueue->advance(0.1);
+    EXPECT_EQ(ran.back(), "2s");
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
+}
+
+TEST(VirtualClock, PostsFromOtherThreadsWaitForTheMainThread) {
+    fakes::FakePlatform fake;
+    bool ranOnMain = false;
+    std::thread worker([&] {
+        EXPECT_FALSE(fake.mainQueue->isMainThread());
+        fake.mainQueue->post([&] { ranOnMain = fake.mainQueue->isMainThread(); });
+    });
+    worker.join();
+    EXPECT_FALSE(ranOnMain);
+    fake.mainQueue->drain();
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST(ManualTaskQueues, QueuesAreFoundByLabelAndRunOnlyWhenAsked) {
+    fakes::FakePlatform fake;
+    auto queue = fake.taskQueues->make("app.drovane.library-scan", 1, QualityOfService::UserInitiated);
+    int runs = 0;
+    queue->async([&] {
+        ++runs;
+        queue->async([&] { ++runs; });
+    });
+    auto manual = fake.taskQueues->queue("app.drovane.library-scan");
+    ASSERT_TRUE(manual);
+    EXPECT_EQ(manual->width(), 1);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(manual->runAll(), 2u);
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(fake.taskQueues->queue("app.drovane.thumbs"));
+}
+
+} // namespace
+} // namespace drovane
