@@ -124,6 +124,11 @@ const Url& versionURL() {
     return siteAddresses().version;
 }
 
+Url previewURL(const std::string& id) {
+    // One path segment, so that no identifier reaches outside "/preview/".
+    return siteURL().withPath("/preview/").appendingPathComponent(id + ".webp");
+}
+
 Url feedbackFormURL() {
     const Platform& p = platform();
     const OperatingSystemVersion os = p.host->operatingSystemVersion();

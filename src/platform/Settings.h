@@ -48,6 +48,8 @@ std::string version();
 const Url& siteURL();
 const Url& downloadURL();
 const Url& versionURL();
+// The site's preview picture of a film: "/preview/" + identifier + ".webp" on the root.
+Url previewURL(const std::string& id);
 // "/feedback/" with the query items app, system, mac and displays describing this machine.
 Url feedbackFormURL();
 

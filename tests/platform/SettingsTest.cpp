@@ -64,6 +64,10 @@ TEST_F(SettingsTest, SiteAddressesComeFromTheEnvironmentWhenSet) {
     EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");
     EXPECT_EQ(Settings::downloadURL().string(), "http://127.0.0.1:8123/download/");
     EXPECT_EQ(Settings::versionURL().string(), "http://127.0.0.1:8123/version.json");
+    EXPECT_EQ(Settings::previewURL("A1B2-C3").string(), "http://127.0.0.1:8123/preview/A1B2-C3.webp");
+    // An identifier is one path segment, never a way out of "/preview/".
+    EXPECT_EQ(Settings::previewURL("../a b?c#d").string(),
+              "http://127.0.0.1:8123/preview/..%2Fa%20b%3Fc%23d.webp");
     // Computed once: a later change of the environment is not seen.
     fake.host->env["DROVANE_SITE_URL"] = "http://other";
     EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");

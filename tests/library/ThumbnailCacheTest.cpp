@@ -1,0 +1,388 @@
+#include "library/ThumbnailCache.h"
+
+#include "fakes/FakeImages.h"
+#include "fakes/FakePlatform.h"
+#include "platform/AtomicFile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+namespace fs = std::filesystem;
+using Picture = ThumbnailCache::Picture;
+
+// Transfers answered from a script when the test says so, on the test's thread.
+class ScriptedHttp final : public Http {
+public:
+    struct Task final : HttpTask {
+        void resume() override { started = true; }
+        void cancel() override {}
+        explicit Task(Url address) : url(std::move(address)) {}
+        Url url;
+        std::function<void(const HttpDataResult&)> onComplete;
+        bool started = false;
+    };
+
+    std::shared_ptr<HttpTask> download(const Url&, const std::string&, std::function<void(double)>,
+                                       std::function<void(const HttpDownloadResult&)>) override {
+        ADD_FAILURE() << "the thumbnail cache only reads into memory";
+        return nullptr;
+    }
+    std::shared_ptr<HttpTask> get(const Url& url, double,
+                                  std::function<void(const HttpDataResult&)> done) override {
+        auto task = std::make_shared<Task>(url);
+        task->onComplete = std::move(done);
+        m_tasks.push_back(task);
+        requested.push_back(url.string());
+        return task;
+    }
+    // Completes every started transfer with its scripted answer (a transport error when none).
+    std::size_t answerAll() {
+        std::size_t answered = 0;
+        while (!m_tasks.empty()) {
+            auto task = m_tasks.front();
+            m_tasks.erase(m_tasks.begin());
+            EXPECT_TRUE(task->started);
+            auto it = script.find(task->url.string());
+            task->onComplete(it == script.end()
+                                 ? HttpDataResult{"could not connect", std::nullopt, std::nullopt}
+                                 : it->second);
+            ++answered;
+        }
+        return answered;
+    }
+
+    std::map<std::string, HttpDataResult> script;
+    std::vector<std::string> requested;
+
+private:
+    std::vector<std::shared_ptr<Task>> m_tasks;
+};
+
+std::vector<std::uint8_t> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+Url url(const std::string& text) {
+    return *Url::parse(text);
+}
+
+// What one completion saw.
+struct Answer {
+    int order;
+    Picture picture;
+    bool onMainThread;
+};
+
+class ThumbnailCacheTest : public testing::Test {
+protected:
+    ThumbnailCacheTest() {
+        fake.platform().images = images;
+        fake.platform().http = http;
+        cache = ThumbnailCache::create();
+    }
+
+    fakes::ManualTaskQueue& frames() { return *fake.taskQueues->queue("app.drovane.thumbs"); }
+    fakes::ManualTaskQueue& previews() { return *fake.taskQueues->queue("app.drovane.previews"); }
+    std::string dir() const { return fake.host->homeDirectory() + "/Library/Caches/drovane/thumbs"; }
+
+    // A film that yields a frame of the given size.
+    Url film(const std::string& name, int width = 1000, int height = 500, std::uint8_t fill = 7) {
+        const std::string path = fake.host->tree() / ("films/" + name + ".mov");
+        images->setFilm(path, fakes::solidImage(width, height, fill));
+        return Url::fromFilePath(path);
+    }
+    ThumbnailCache::Completion record(int order) {
+        return [this, order](Picture picture) {
+            answers.push_back({order, std::move(picture), fake.mainQueue->isMainThread()});
+        };
+    }
+    // Runs background work, transfers and main-thread work until nothing is left.
+    void settle() {
+        while (frames().runAll() + previews().runAll() + http->answerAll() > 0) {
+        }
+        fake.mainQueue->drain();
+    }
+
+    fakes::FakePlatform fake;
+    std::shared_ptr<fakes::FakeImages> images = std::make_shared<fakes::FakeImages>();
+    std::shared_ptr<ScriptedHttp> http = std::make_shared<ScriptedHttp>();
+    std::shared_ptr<ThumbnailCache> cache;
+    std::vector<Answer> answers;
+};
+
+TEST_F(ThumbnailCacheTest, CreationMakesTheFolderAndQueuesWithTheirLimits) {
+    EXPECT_EQ(cache->dir(), dir());
+    EXPECT_TRUE(fs::is_directory(dir()));
+    EXPECT_EQ(frames().width(), 4);
+    EXPECT_EQ(frames().qualityOfService(), QualityOfService::Utility);
+    EXPECT_EQ(previews().width(), 6);
+    EXPECT_EQ(previews().qualityOfService(), QualityOfService::UserInitiated);
+    EXPECT_EQ(cache->mem().countLimit(), 400u);
+    EXPECT_EQ(cache->mem().totalCostLimit(), 100'663'296u);
+}
+
+TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
+    for (const char* name : {"x-cdn.png", "x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
+        fake.host->tree().write("home/Library/Caches/drovane/thumbs/" + std::string(name), "old");
+    }
+    fs::create_directories(dir() + "/y-cdn.png"); // a folder is left alone too if it cannot go
+    fake.host->tree().write("home/Library/Caches/drovane/thumbs/y-cdn.png/inner", "x");
+
+    auto again = ThumbnailCache::create();
+    EXPECT_FALSE(fs::exists(dir() + "/x-cdn.png"));
+    for (const char* name : {"x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
+        EXPECT_TRUE(fs::exists(dir() + "/" + name)) << name;
+    }
+}
+
+TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
+    fs::remove_all(fake.host->homeDirectory() + "/Library");
+    fake.host->tree().write("home/Library", "a file where the folder should be");
+    auto blocked = ThumbnailCache::create();
+    Url f = film("A");
+    blocked->request("A", f, record(0));
+    settle();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(answers[0].picture); // the frame still arrives; only the disk copy is missing
+}
+
+TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtraction) {
+    Url f = film("A", 1000, 500);
+    for (int i = 0; i < 10; ++i) {
+        cache->request("A", f, record(i));
+    }
+    EXPECT_EQ(frames().pendingCount(), 1u);
+    frames().runAll();
+    EXPECT_TRUE(answers.empty()); // answers wait for the main thread
+    fake.mainQueue->drain();
+
+    ASSERT_EQ(answers.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(answers[i].order, i);
+        EXPECT_TRUE(answers[i].onMainThread);
+        EXPECT_EQ(answers[i].picture, answers[0].picture);
+    }
+    ASSERT_TRUE(answers[0].picture);
+    EXPECT_EQ(answers[0].picture->width, 1000);
+    EXPECT_EQ(images->extractCalls, 1);
+    EXPECT_EQ(images->lastFrameRequest(), (fakes::FakeImages::FrameRequest{2, 1, 1, 560, 560}));
+    EXPECT_EQ(images->lastQuality, 0.82);
+    EXPECT_EQ(readWholeFile(dir() + "/A.jpg"), fakes::FakeImages::encode(1000, 500, 7));
+}
+
+TEST_F(ThumbnailCacheTest, AMemoryHitAnswersBeforeRequestReturns) {
+    Url f = film("A");
+    cache->request("A", f, record(0));
+    settle();
+    ASSERT_EQ(answers.size(), 1u);
+
+    cache->request("A", f, record(1));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].picture, answers[0].picture);
+    EXPECT_EQ(frames().pendingCount(), 0u);
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
+}
+
+TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {
+    const Url missing = Url::fromFilePath(fake.host->tree() / "films/missing.mov");
+    cache->request("M", missing, record(0));
+    cache->request("M", missing, record(1));
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_FALSE(answers[0].picture);
+    EXPECT_FALSE(answers[1].picture);
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: thumb M failed: cannot open " + *missing.filePath()});
+    EXPECT_FALSE(fs::exists(dir() + "/M.jpg"));
+
+    cache->request("M", missing, record(2)); // failures are not remembered
+    settle();
+    EXPECT_EQ(images->extractCalls, 2);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb M failed: "), 2u);
+    EXPECT_EQ(answers.size(), 3u);
+}
+
+TEST_F(ThumbnailCacheTest, AFilmThatIsNoLocalFileFailsWithTheLogLine) {
+    cache->request("W", url("https://cdn.test/W.mov"), record(0));
+    settle();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_FALSE(answers[0].picture);
+    EXPECT_EQ(images->extractCalls, 0);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb W failed: "), 1u);
+}
+
+TEST_F(ThumbnailCacheTest, TheDiskFileIsUsedFirstAndACorruptOneIsReplaced) {
+    fake.host->tree().write("home/Library/Caches/drovane/thumbs/A.jpg",
+                            fakes::FakeImages::encode(300, 200, 9));
+    fake.host->tree().write("home/Library/Caches/drovane/thumbs/B.jpg", "not a picture");
+    cache->request("A", film("A"), record(0));
+    cache->request("B", film("B", 800, 600, 3), record(1));
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0].picture->width, 300);
+    EXPECT_EQ(answers[1].picture->width, 800);
+    EXPECT_EQ(images->extractCalls, 1);
+    EXPECT_EQ(readWholeFile(dir() + "/B.jpg"), fakes::FakeImages::encode(800, 600, 3));
+}
+
+TEST_F(ThumbnailCacheTest, EvictionOverTheCostLimitReloadsFromDisk) {
+    // 2000 x 1000 pictures cost 8,000,000 each: twelve fit in 100,663,296, the thirteenth evicts.
+    Url f = film("big", 2000, 1000);
+    for (int i = 0; i < 13; ++i) {
+        cache->request("F" + std::to_string(i), f, record(i));
+    }
+    settle();
+    ASSERT_EQ(answers.size(), 13u);
+    EXPECT_FALSE(cache->mem().object("F0"));
+    EXPECT_TRUE(cache->mem().object("F12"));
+    EXPECT_LE(cache->mem().totalCost(), ThumbnailCache::totalCostLimit);
+    EXPECT_EQ(images->extractCalls, 13);
+
+    const int decodesBefore = images->decodeFileCalls;
+    cache->request("F0", f, record(13));
+    EXPECT_EQ(answers.size(), 13u); // a miss: answered later
+    settle();
+    ASSERT_EQ(answers.size(), 14u);
+    EXPECT_EQ(images->extractCalls, 13);
+    EXPECT_EQ(images->decodeFileCalls, decodesBefore + 1);
+    EXPECT_EQ(answers[13].picture->width, 560); // downsampled from the stored file
+    EXPECT_EQ(answers[13].picture->height, 280);
+}
+
+TEST_F(ThumbnailCacheTest, AFirstAddressThatFailsFallsToTheNext) {
+    const std::string site = "https://site.test/preview/P.webp";
+    const std::string manifest = "https://cdn.test/p.png";
+    const auto body = bytes(fakes::FakeImages::encode(1200, 600, 5));
+    http->script[site] = {"", 404, bytes("not found")};
+    http->script[manifest] = {"", 200, body};
+
+    cache->requestRemote("P", {url(site), url(manifest)}, record(0));
+    settle();
+    EXPECT_EQ(http->requested, (std::vector<std::string>{site, manifest}));
+    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_TRUE(answers[0].picture);
+    EXPECT_EQ(answers[0].picture->width, 560);
+    EXPECT_TRUE(answers[0].onMainThread);
+    EXPECT_EQ(readWholeFile(dir() + "/P-preview.img"), std::string(body.begin(), body.end()));
+    EXPECT_TRUE(cache->mem().object("P-preview"));
+    EXPECT_TRUE(fake.log->lines().empty());
+
+    // A later cache (the next launch) reads the stored bytes without a transfer.
+    auto later = ThumbnailCache::create();
+    later->requestRemote("P", {url(site)}, record(1));
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_TRUE(answers[1].picture);
+    EXPECT_EQ(http->requested.size(), 2u);
+}
+
+TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) {
+    const auto picture = bytes(fakes::FakeImages::encode(10, 10, 1));
+    struct Case {
+        const char* name;
+        HttpDataResult result;
+    };
+    const Case cases[] = {
+        {"transport error", {"timed out", std::nullopt, std::nullopt}},
+        {"error with a picture", {"cancelled", 200, picture}},
+        {"not found", {"", 404, picture}},
+        {"redirect not followed", {"", 301, picture}},
+        {"no body", {"", 200, std::nullopt}},
+        {"empty body", {"", 200, std::vector<std::uint8_t>{}}},
+        {"not a picture", {"", 200, bytes("<html>")}},
+    };
+    int order = 0;
+    for (const Case& c : cases) {
+        const std::string address = "https://site.test/" + std::to_string(order) + ".webp";
+        http->script[address] = c.result;
+        const std::string id = "C" + std::to_string(order);
+        cache->requestRemote(id, {url(address)}, record(order++));
+        settle();
+        ASSERT_EQ(answers.size(), static_cast<std::size_t>(order)) << c.name;
+        EXPECT_FALSE(answers.back().picture) << c.name;
+        EXPECT_FALSE(fs::exists(dir() + "/" + id + "-preview.img")) << c.name;
+    }
+    EXPECT_TRUE(fake.log->lines().empty());
+}
+
+TEST_F(ThumbnailCacheTest, AnEmptyAddressListAnswersNothingAfterTheDiskCheck) {
+    cache->requestRemote("E", {}, record(0));
+    cache->requestRemote("E", {}, record(1));
+    EXPECT_EQ(previews().pendingCount(), 1u);
+    previews().runAll();
+    EXPECT_EQ(images->decodeFileCalls, 1);
+    fake.mainQueue->drain();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_FALSE(answers[0].picture);
+    EXPECT_FALSE(answers[1].picture);
+    EXPECT_TRUE(http->requested.empty());
+
+    fake.host->tree().write("home/Library/Caches/drovane/thumbs/E-preview.img",
+                            fakes::FakeImages::encode(40, 30, 2));
+    cache->requestRemote("E", {}, record(2));
+    settle();
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[2].picture);
+}
+
+TEST_F(ThumbnailCacheTest, BothRequestsForOneIdentifierAreIndependentEntries) {
+    const std::string address = "https://site.test/preview/S.webp";
+    http->script[address] = {"", 200, bytes(fakes::FakeImages::encode(100, 100, 4))};
+    cache->request("S", film("S", 50, 50, 6), record(0));
+    cache->requestRemote("S", {url(address)}, record(1));
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    ASSERT_TRUE(answers[0].picture && answers[1].picture);
+    EXPECT_NE(answers[0].picture, answers[1].picture);
+    EXPECT_EQ(cache->mem().object("S"), answers[0].picture);
+    EXPECT_EQ(cache->mem().object("S-preview"), answers[1].picture);
+    EXPECT_TRUE(fs::exists(dir() + "/S.jpg"));
+    EXPECT_TRUE(fs::exists(dir() + "/S-preview.img"));
+}
+
+TEST_F(ThumbnailCacheTest, AHostileIdentifierStaysInsideTheFolder) {
+    const std::string address = "https://site.test/p.webp";
+    http->script[address] = {"", 200, bytes(fakes::FakeImages::encode(20, 20, 4))};
+    cache->request("../../escape", film("E"), record(0));
+    cache->requestRemote("../escape", {url(address)}, record(1));
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_TRUE(answers[0].picture && answers[1].picture);
+    EXPECT_FALSE(fs::exists(fake.host->homeDirectory() + "/Library/Caches/escape.jpg"));
+    EXPECT_FALSE(fs::exists(fake.host->homeDirectory() + "/Library/Caches/drovane/escape-preview.img"));
+    EXPECT_TRUE(fs::exists(dir() + "/..%2F..%2Fescape.jpg"));
+    EXPECT_TRUE(fs::exists(dir() + "/..%2Fescape-preview.img"));
+    EXPECT_NE(cache->diskFile("a/b", ".jpg"), cache->diskFile("a%2Fb", ".jpg"));
+}
+
+TEST_F(ThumbnailCacheTest, WorkLeftWhenTheCacheGoesAnswersNothingOnce) {
+    cache->request("A", film("A"), record(0));
+    cache->requestRemote("B", {url("https://site.test/b.webp")}, record(1));
+    previews().runAll(); // the transfer is under way
+    cache.reset();
+    settle();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_FALSE(answers[0].picture);
+    EXPECT_FALSE(answers[1].picture);
+    EXPECT_TRUE(answers[0].onMainThread && answers[1].onMainThread);
+    EXPECT_EQ(images->extractCalls, 0);
+}
+
+TEST_F(ThumbnailCacheTest, SharedIsOneInstanceUntilATestResetsIt) {
+    ThumbnailCache::resetSharedForTesting();
+    ThumbnailCache& first = ThumbnailCache::shared();
+    EXPECT_EQ(&first, &ThumbnailCache::shared());
+    first.request("A", film("A"), record(0));
+    EXPECT_EQ(first.mem().count(), 0u);
+    ThumbnailCache::resetSharedForTesting();
+    settle();
+    ASSERT_EQ(answers.size(), 1u); // the dropped instance still answered
+    EXPECT_EQ(ThumbnailCache::shared().mem().count(), 0u);
+    ThumbnailCache::resetSharedForTesting();
+}
+
+} // namespace
+} // namespace drovane
