@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Alerts.h"
+#include "platform/ApplicationDelegate.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Host.h"

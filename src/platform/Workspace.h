@@ -2,11 +2,14 @@
 
 #include "platform/Url.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace drovane {
+
+class ApplicationDelegate;
 
 enum class ActivationPolicy { Regular = 0, Accessory = 1 };
 enum class Appearance { Light, Dark };
@@ -28,6 +31,9 @@ public:
     virtual void setAppearance(Appearance appearance) = 0;
     // Ends the process in an orderly way.
     virtual void terminate() = 0;
+    // Runs the event loop until terminate(), delivering the application's events to
+    // `delegate` (applicationDidFinishLaunching first). Main thread; called once.
+    virtual int runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) = 0;
 };
 
 } // namespace drovane
