@@ -58,7 +58,9 @@ public:
     virtual double opacity() const = 0;
     // Sets the opacity at once, without animation.
     virtual void setOpacity(double opacity) = 0;
-    // Animates the opacity to `target` over `seconds`; `completion` runs when it has finished.
+    // Animates the opacity to `target` over `seconds`; `completion` runs on the main queue when
+    // it has finished. Setting or animating the opacity again before then stops this animation
+    // where it stands, and its completion still runs, soon.
     virtual void animateOpacity(double target, double seconds, std::function<void()> completion) = 0;
     // True once the first frame of the player has been rendered in this layer.
     virtual bool isReadyForDisplay() const = 0;
