@@ -11,6 +11,10 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
     m_platform->defaults = defaults;
     m_platform->screens = screens;
     m_platform->loginItems = loginItems;
+    m_platform->video = video;
+    m_platform->windowServer = windowServer;
+    m_platform->systemEvents = systemEvents;
+    m_platform->workspace = workspace;
     installPlatform(m_platform);
 }
 

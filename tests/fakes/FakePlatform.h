@@ -5,6 +5,10 @@
 #include "fakes/FakeLoginItems.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakeScreens.h"
+#include "fakes/FakeSystemEvents.h"
+#include "fakes/FakeVideo.h"
+#include "fakes/FakeWindowServer.h"
+#include "fakes/FakeWorkspace.h"
 #include "fakes/ManualTaskQueues.h"
 #include "fakes/MemoryDefaultsStore.h"
 #include "platform/Platform.h"
@@ -30,6 +34,10 @@ public:
     std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
     std::shared_ptr<FakeScreens> screens = std::make_shared<FakeScreens>();
     std::shared_ptr<FakeLoginItems> loginItems = std::make_shared<FakeLoginItems>();
+    std::shared_ptr<FakeVideo> video = std::make_shared<FakeVideo>(mainQueue);
+    std::shared_ptr<FakeWindowServer> windowServer = std::make_shared<FakeWindowServer>();
+    std::shared_ptr<FakeSystemEvents> systemEvents = std::make_shared<FakeSystemEvents>();
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
 
     // The installed platform; a test may put further fakes into it.
     Platform& platform() { return *m_platform; }

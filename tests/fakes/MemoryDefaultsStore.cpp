@@ -4,7 +4,8 @@ namespace drovane::fakes {
 
 MemoryDefaultsStore::MemoryDefaultsStore()
     : m_ownedRegistry(std::make_shared<Registry>()), m_registry(m_ownedRegistry) {}
-MemoryDefaultsStore::MemoryDefaultsStore(std::weak_ptr<Registry> registry) : m_registry(std::move(registry)) {}
+MemoryDefaultsStore::MemoryDefaultsStore(std::weak_ptr<Registry> registry)
+    : m_registry(std::move(registry)) {}
 
 std::optional<Value> MemoryDefaultsStore::value(const std::string& key) const {
     std::lock_guard lock(m_mutex);

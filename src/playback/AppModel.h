@@ -1,0 +1,110 @@
+#pragma once
+
+#include "library/EngineState.h"
+#include "platform/Subscription.h"
+#include "platform/SystemEvents.h"
+#include "platform/Url.h"
+#include "platform/Video.h"
+#include "platform/WindowServer.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace drovane {
+
+class PowerMonitor;
+
+// The wallpaper engine: one desktop-level window, player and layer per screen, all showing the
+// same muted film, looping and changing films by cross-fades, paused by the playback rule when
+// nobody can see it or the machine should be spared. Main thread only.
+class AppModel : public EngineState, public std::enable_shared_from_this<AppModel> {
+    struct Passkey {};
+
+public:
+    // How long a film must be to loop, and how early before its end the next loop starts.
+    static constexpr double minimumLoopDuration = 3.0;
+    static constexpr double loopLeadTime = 1.5;
+    // The boundary time is expressed in 1/600 s, as film time bases are.
+    static constexpr int boundaryTimeScale = 600;
+    static constexpr double fadeInDuration = 1.5;
+    static constexpr double forwardBufferSeconds = 8.0;
+    // Rates, and how long a window must stay covered before its player pauses.
+    static constexpr double normalRate = 1.0;
+    static constexpr double lowPowerRate = 0.5;
+    static constexpr double occlusionDelay = 1.5;
+
+    // A new engine on the installed platform, with its download queue.
+    static std::shared_ptr<AppModel> create();
+    explicit AppModel(Passkey);
+    ~AppModel() override;
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    // One per screen, at the same indices, in the order of the screen list at the last build.
+    std::vector<std::shared_ptr<WallpaperWindow>> windows;
+    std::vector<std::shared_ptr<Player>> players;
+    std::vector<std::shared_ptr<PlayerLayer>> layers;
+
+    // The playback rule's inputs; the power monitor keeps them current.
+    bool lowPower = false;
+    ThermalState thermal = ThermalState::Nominal;
+    bool displayAsleep = false;
+    bool lockActive = false;
+    bool saverActive = false;
+
+    // Called with the throttled flag after every evaluation of the playback rule.
+    std::function<void(bool throttled)> onThrottledChanged;
+    // Called after every evaluation and after every film change.
+    std::function<void()> onStateChanged;
+    // Called with the new film when one is chosen through switchVideo().
+    std::function<void(const Url&)> onFilmChanged;
+
+    // The watcher of the machine's state, made on first use.
+    PowerMonitor& powerMonitor();
+
+    // Tears every wallpaper window down and builds one per current screen for videoURL.
+    void buildWindows();
+    // Makes `film` the current film, stores the choice, announces it and shows it.
+    void switchVideo(const Url& film);
+    // Plays the catalogue's first film when no film is set.
+    void adoptFirstVideoIfNeeded();
+    // Switches to a random film other than the current one.
+    void shuffleNext();
+    // Shows no film any more and forgets the choice.
+    void clearVideo();
+
+    // Applies the playback rule to every player and reports the throttled flag.
+    void updatePlayback();
+    // Whether `player` may play now.
+    bool shouldPlay(const Player& player) const;
+
+private:
+    struct FadeWait;
+
+    std::pair<std::shared_ptr<Player>, std::shared_ptr<PlayerLayer>> makePlayer(const Url& film, Size size,
+                                                                                VideoGravity gravity);
+    static VideoGravity gravityFor(const Url& film);
+    // Installs the loop observer once the player's duration is known.
+    void setUpLoop(const std::shared_ptr<Player>& player);
+    void loopBoundaryReached(const std::shared_ptr<Player>& player);
+    // Replaces every window's player and layer with new ones for `film`, fading them in.
+    void crossfade(const Url& film);
+    // Makes `layer` transparent at once and fades it in once it shows a frame, then `then`.
+    void fadeIn(const std::shared_ptr<PlayerLayer>& layer, std::function<void()> then = {});
+    static void animateIn(const std::shared_ptr<PlayerLayer>& layer, std::function<void()> then);
+    // Stops `player` and removes its loop observer.
+    void retire(const std::shared_ptr<Player>& player);
+    void observeOcclusion();
+    bool contains(const Player& player) const;
+
+    std::vector<std::pair<std::shared_ptr<Player>, Subscription>> m_ends;
+    std::vector<std::shared_ptr<FadeWait>> m_fades;
+    bool m_wasHidden = false;
+    std::vector<Subscription> m_observers;
+    std::unique_ptr<PowerMonitor> m_powerMonitor;
+};
+
+} // namespace drovane

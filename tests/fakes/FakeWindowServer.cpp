@@ -1,0 +1,44 @@
+#include "fakes/FakeWindowServer.h"
+
+namespace drovane::fakes {
+
+std::vector<std::shared_ptr<FakePlayerLayer>> FakeWallpaperWindow::playerLayers() const {
+    std::vector<std::shared_ptr<FakePlayerLayer>> result;
+    for (const auto& layer : m_content->sublayers) {
+        if (auto pl = std::dynamic_pointer_cast<FakePlayerLayer>(layer)) {
+            result.push_back(pl);
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<WallpaperWindow> FakeWindowServer::makeWallpaperWindow(Rect frame) {
+    auto window = std::make_shared<FakeWallpaperWindow>(frame);
+    madeWindows.push_back(window);
+    return window;
+}
+
+Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*)> handler) {
+    const int id = m_nextId++;
+    m_handlers[id] = std::move(handler);
+    return Subscription([this, id] { m_handlers.erase(id); });
+}
+
+bool FakeWindowServer::snapshot(const Window&, const std::string& path) {
+    snapshots.push_back(path);
+    return snapshotSucceeds;
+}
+
+void FakeWindowServer::setCovered(FakeWallpaperWindow& window, bool covered) {
+    window.covered = covered;
+    notifyOcclusion(&window);
+}
+
+void FakeWindowServer::notifyOcclusion(const Window* sender) {
+    auto handlers = m_handlers;
+    for (auto& [id, handler] : handlers) {
+        handler(sender);
+    }
+}
+
+} // namespace drovane::fakes

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "fakes/FakeVideo.h"
+#include "platform/WindowServer.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace drovane::fakes {
+
+class FakeWindowServer;
+
+class FakeWallpaperWindow final : public WallpaperWindow {
+public:
+    explicit FakeWallpaperWindow(Rect frame) : m_frame(frame) {}
+
+    Rect frame() const override { return m_frame; }
+    bool isVisible() const override { return m_ordered; }
+    bool isOccludedVisible() const override { return m_ordered && !covered; }
+    void orderFront() override {
+        m_ordered = true;
+        ++orderFrontCount;
+    }
+    void orderOut() override { m_ordered = false; }
+    void setFrame(Rect frame) override { m_frame = frame; }
+    std::shared_ptr<Layer> contentLayer() override { return m_content; }
+
+    const std::shared_ptr<FakeLayer>& content() const { return m_content; }
+    // The player layers in the content layer, bottom first.
+    std::vector<std::shared_ptr<FakePlayerLayer>> playerLayers() const;
+
+    // Another window covers this one wholly.
+    bool covered = false;
+    int orderFrontCount = 0;
+
+private:
+    Rect m_frame;
+    bool m_ordered = false;
+    std::shared_ptr<FakeLayer> m_content = std::make_shared<FakeLayer>();
+};
+
+class FakeWindowServer final : public WindowServer {
+public:
+    std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
+    Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
+    bool snapshot(const Window& window, const std::string& path) override;
+
+    // Covers or uncovers `window` and tells the occlusion observers, with it as the sender.
+    void setCovered(FakeWallpaperWindow& window, bool covered);
+    // An occlusion notification from a window that is not a wallpaper window (or none).
+    void notifyOcclusion(const Window* sender);
+
+    std::size_t occlusionObserverCount() const { return m_handlers.size(); }
+    // Every window made so far, oldest first (weakly: tests see what the engine let go of).
+    std::vector<std::weak_ptr<FakeWallpaperWindow>> madeWindows;
+    // Paths snapshot() was asked to write, and whether it succeeds.
+    std::vector<std::string> snapshots;
+    bool snapshotSucceeds = true;
+
+private:
+    int m_nextId = 0;
+    std::map<int, std::function<void(const Window*)>> m_handlers;
+};
+
+} // namespace drovane::fakes
