@@ -1,0 +1,128 @@
+#include "app/AppDelegate.h"
+
+#include "app/SettingsMigration.h"
+#include "library/Library.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Platform.h"
+#include "platform/Settings.h"
+#include "playback/AppModel.h"
+#include "playback/PowerMonitor.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace drovane {
+
+namespace {
+
+bool isFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
+} // namespace
+
+std::shared_ptr<AppDelegate> AppDelegate::create() {
+    return std::make_shared<AppDelegate>(Passkey{});
+}
+
+AppDelegate::AppDelegate(Passkey) : model(AppModel::create()) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    auto& p = platform();
+    SettingsMigration::run(*model->defaults);
+    if (!model->defaults->value(Settings::firstLaunchKey)) {
+        model->defaults->set(Settings::firstLaunchKey, p.clock->now());
+    }
+
+    auto arguments = p.host->arguments();
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    m_options = LaunchOptions::read(arguments);
+    if (m_options.selectText) {
+        startSelection = SidebarSelection::fromOptionText(*m_options.selectText);
+    }
+    if (m_options.appearanceText) {
+        p.workspace->setAppearance(*m_options.appearanceText == "dark" ? Appearance::Dark
+                                                                       : Appearance::Light);
+    }
+
+    // Set directly: the launch choice is neither stored again nor announced.
+    model->videoURL = chooseLaunchFilm();
+    if (model->videoURL) {
+        model->buildWindows();
+    } else {
+        logLine("Drovane: no video found in " + Library::videosDir() + ", running without a wallpaper layer");
+    }
+
+    model->powerMonitor().startPowerMonitoring();
+
+    std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    m_screens = p.screens->observeChanges([weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            self->screensChanged();
+        }
+    });
+}
+
+std::optional<Url> AppDelegate::chooseLaunchFilm() const {
+    if (m_options.onboarding) {
+        return std::nullopt;
+    }
+    if (m_options.positional && m_options.positional->ends_with(".mov") && isFile(*m_options.positional)) {
+        return Url::fromFilePath(absolutePath(*m_options.positional));
+    }
+    if (auto stored = model->defaults->string(Settings::selectedVideoKey); stored && isFile(*stored)) {
+        return Url::fromFilePath(absolutePath(*stored));
+    }
+    auto films = Library::allVideos();
+    if (!films.empty()) {
+        return films.front().url;
+    }
+    return std::nullopt;
+}
+
+void AppDelegate::screensChanged() {
+    model->buildWindows();
+}
+
+bool AppDelegate::adoptPendingFilm() {
+    if (!pendingFilm) {
+        return false;
+    }
+    const std::string path = (std::filesystem::path(Library::videosDir()) / (*pendingFilm + ".mov")).string();
+    if (!isFile(path)) {
+        return false;
+    }
+    pendingFilm.reset();
+    model->switchVideo(Url::fromFilePath(path));
+    return true;
+}
+
+void AppDelegate::openUrls(const std::vector<Url>& urls) {
+    for (const auto& url : urls) {
+        if (url.scheme() != "drovane" || url.host() != "film") {
+            continue;
+        }
+        std::string id = url.lastPathComponent();
+        for (char& c : id) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        pendingFilm = id;
+        adoptPendingFilm();
+        return;
+    }
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+    return true;
+}
+
+} // namespace drovane

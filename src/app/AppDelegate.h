@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/LaunchOptions.h"
+#include "library/SidebarSelection.h"
+#include "platform/ApplicationDelegate.h"
+#include "platform/Subscription.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace drovane {
+
+class AppModel;
+
+// The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
+// the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
+// the whole process. Main thread only.
+class AppDelegate final : public ApplicationDelegate, public std::enable_shared_from_this<AppDelegate> {
+    struct Passkey {};
+
+public:
+    // A delegate with a new wallpaper engine, on the installed platform.
+    static std::shared_ptr<AppDelegate> create();
+    explicit AppDelegate(Passkey);
+
+    void applicationDidFinishLaunching() override;
+    void openUrls(const std::vector<Url>& urls) override;
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    // The screens were added, removed or rearranged.
+    void screensChanged();
+    // Plays the film asked for by URL once its file is in the video folder; false otherwise.
+    bool adoptPendingFilm();
+
+    const std::shared_ptr<AppModel> model;
+    // The sidebar selection the library window starts with ("--select").
+    SidebarSelection startSelection = SidebarSelection::all();
+    // The upper-cased identifier of a film asked for by URL that is not on disk yet.
+    std::optional<std::string> pendingFilm;
+
+    // The options read at launch.
+    const LaunchOptions& launchOptions() const { return m_options; }
+
+private:
+    // The film to play at launch: a ".mov" named on the command line, else the stored choice,
+    // else the catalogue's first film; none with "--onboarding".
+    std::optional<Url> chooseLaunchFilm() const;
+
+    LaunchOptions m_options;
+    Subscription m_screens;
+};
+
+} // namespace drovane
