@@ -19,6 +19,10 @@ public:
     // The thermal state now. Main thread.
     virtual ThermalState thermalState() const = 0;
 
+    // Whether any wallpaper window is on screen. Sources that must poll (thermal zones, display
+    // power) poll only while one is, at most once a second. Main thread.
+    virtual void setWallpaperShown(bool shown) = 0;
+
     // Each observe call subscribes one handler; main thread.
     virtual Subscription observeLowPowerModeChanges(std::function<void()> handler) = 0;
     virtual Subscription observeThermalStateChanges(std::function<void()> handler) = 0;

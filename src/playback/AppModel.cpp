@@ -43,6 +43,7 @@ void AppModel::buildWindows() {
     players.clear();
     layers.clear();
     if (!videoURL) {
+        platform().systemEvents->setWallpaperShown(false);
         return;
     }
 
@@ -63,6 +64,7 @@ void AppModel::buildWindows() {
         layers.push_back(layer);
         fadeIn(layer);
     }
+    p.systemEvents->setWallpaperShown(!windows.empty());
     observeOcclusion();
     updatePlayback();
 }

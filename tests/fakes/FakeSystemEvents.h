@@ -24,6 +24,7 @@ public:
 
     bool isLowPowerModeEnabled() const override { return lowPower; }
     ThermalState thermalState() const override { return thermal; }
+    void setWallpaperShown(bool shown) override { wallpaperShown = shown; }
 
     Subscription observeLowPowerModeChanges(std::function<void()> h) override {
         return add(Event::LowPower, h);
@@ -71,6 +72,7 @@ public:
     std::size_t observerCount() const { return m_handlers.size(); }
 
     bool lowPower = false;
+    bool wallpaperShown = false;
     ThermalState thermal = ThermalState::Nominal;
 
 private:
