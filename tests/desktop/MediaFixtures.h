@@ -1,0 +1,242 @@
+#pragma once
+
+// Films and pictures made at test time with the ffmpeg tool and Qt, and what tests look for in
+// decoded pictures.
+
+#include "platform/Image.h"
+
+#include <QImage>
+#include <QPainter>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace drovane::fixtures {
+
+// Runs a program found on PATH with its output discarded; true when it exits with status 0.
+inline bool run(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// ffmpeg with the options every fixture shares, then `arguments`, writing `output`.
+inline bool ffmpeg(std::vector<std::string> arguments, const std::string& output) {
+    std::vector<std::string> command{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    command.push_back(output);
+    return run(command);
+}
+
+enum class Codec { H264, Hevc10 };
+
+inline std::vector<std::string> encoderArguments(Codec codec) {
+    if (codec == Codec::H264) {
+        return {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"};
+    }
+    // 10-bit HEVC tagged "hvc1", as the system's own aerial films come.
+    return {"-c:v",     "libx265",     "-preset", "ultrafast", "-x265-params", "log-level=error",
+            "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
+}
+
+// A busy test pattern of `seconds` seconds at 30 frames a second.
+inline bool patternFilm(const std::string& output, Codec codec, int width, int height, double seconds = 4,
+                        std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"-f", "lavfi", "-i",
+                                       "testsrc2=s=" + std::to_string(width) + "x" + std::to_string(height) +
+                                           ":r=30:d=" + std::to_string(seconds)};
+    for (auto& a : encoderArguments(codec)) {
+        arguments.push_back(a);
+    }
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return ffmpeg(arguments, output);
+}
+
+// A film that is red for its first second, green for the next two and blue after that, so a
+// frame's colour tells when it was shown. `keyframeInterval` frames between keyframes.
+inline bool timedFilm(const std::string& output, double seconds, int keyframeInterval) {
+    const double blue = seconds > 3 ? seconds - 3 : 0;
+    std::string graph = "color=c=red:s=320x180:r=30:d=1[a];color=c=green:s=320x180:r=30:d=2[b];";
+    graph += blue > 0 ? "color=c=blue:s=320x180:r=30:d=" + std::to_string(blue) +
+                            "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds)
+                      : "[a][b]concat=n=2:v=1:a=0,trim=duration=" + std::to_string(seconds);
+    std::vector<std::string> arguments{"-filter_complex", graph};
+    for (auto& a : encoderArguments(Codec::H264)) {
+        arguments.push_back(a);
+    }
+    const std::string interval = std::to_string(keyframeInterval);
+    arguments.insert(arguments.end(), {"-g", interval, "-keyint_min", interval, "-sc_threshold", "0"});
+    return ffmpeg(arguments, output);
+}
+
+// Two colours side by side or one above the other, each half its own solid colour.
+inline std::string halvesGraph(const std::string& first, const std::string& second, bool sideBySide,
+                               int width, int height) {
+    const std::string size = sideBySide ? std::to_string(width / 2) + "x" + std::to_string(height)
+                                        : std::to_string(width) + "x" + std::to_string(height / 2);
+    return "color=c=" + first + ":s=" + size + ":r=30:d=4[a];color=c=" + second + ":s=" + size +
+           ":r=30:d=4[b];[a][b]" + (sideBySide ? "hstack" : "vstack");
+}
+
+// The file's bytes.
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A JPEG with an EXIF block whose orientation tag holds `orientation` (1..8), placed right
+// after the start-of-image marker.
+inline std::string withExifOrientation(const std::string& jpeg, int orientation) {
+    const unsigned char exif[] = {
+        0xFF, 0xE1,
+        0x00, 34, // APP1, length
+        'E',  'x',
+        'i',  'f',
+        0,    0, // identifier
+        'M',  'M',
+        0x00, 0x2A,
+        0,    0,
+        0,    8,    // big-endian TIFF header, first IFD at 8
+        0x00, 0x01, // one entry
+        0x01, 0x12,
+        0x00, 0x03,
+        0,    0,
+        0,    1, // Orientation, SHORT, count 1
+        0x00, static_cast<unsigned char>(orientation),
+        0,    0, // value
+        0,    0,
+        0,    0, // no next IFD
+    };
+    return jpeg.substr(0, 2) + std::string(std::begin(exif), std::end(exif)) + jpeg.substr(2);
+}
+
+// A busy picture: a colour gradient with stripes, so that every part of it differs.
+inline QImage busyPicture(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            line[x] = qRgb(255 * x / width, 255 * y / height, ((x / 37 + y / 53) % 2) * 200);
+        }
+    }
+    return picture;
+}
+
+// A picture whose halves are red and blue: red on the left, top, right or bottom.
+enum class Side { Left, Top, Right, Bottom };
+
+inline QImage halvesPicture(int width, int height, Side red) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QPainter painter(&picture);
+    switch (red) {
+    case Side::Left:
+        painter.fillRect(0, 0, width / 2, height, Qt::red);
+        break;
+    case Side::Top:
+        painter.fillRect(0, 0, width, height / 2, Qt::red);
+        break;
+    case Side::Right:
+        painter.fillRect(width / 2, 0, width - width / 2, height, Qt::red);
+        break;
+    case Side::Bottom:
+        painter.fillRect(0, height / 2, width, height - height / 2, Qt::red);
+        break;
+    }
+    return picture;
+}
+
+// Where red has to be stored for it to end on top after `quarterTurns` clockwise turns.
+inline Side sideThatTurnsToTop(int quarterTurns) {
+    static const Side sides[] = {Side::Top, Side::Left, Side::Bottom, Side::Right};
+    return sides[((quarterTurns % 4) + 4) % 4];
+}
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+// The mean colour of the part [x0, x1) x [y0, y1) given as fractions of the picture.
+inline Rgb meanColour(const Image& image, double x0, double y0, double x1, double y1) {
+    long long sum[3] = {0, 0, 0};
+    long long count = 0;
+    for (int y = static_cast<int>(y0 * image.height); y < static_cast<int>(y1 * image.height); ++y) {
+        for (int x = static_cast<int>(x0 * image.width); x < static_cast<int>(x1 * image.width); ++x) {
+            const std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+            sum[0] += p[0];
+            sum[1] += p[1];
+            sum[2] += p[2];
+            ++count;
+        }
+    }
+    if (count == 0) {
+        return {};
+    }
+    return {static_cast<int>(sum[0] / count), static_cast<int>(sum[1] / count),
+            static_cast<int>(sum[2] / count)};
+}
+
+inline bool isRed(Rgb c) {
+    return c.r > 180 && c.g < 70 && c.b < 70;
+}
+inline bool isBlue(Rgb c) {
+    return c.b > 180 && c.r < 70 && c.g < 70;
+}
+inline bool isGreen(Rgb c) {
+    return c.g > 90 && c.r < 60 && c.b < 60;
+}
+
+// How many different colours (to 4 bits a channel) the picture holds: a uniform or blank
+// picture has one or two, a real frame many.
+inline std::size_t distinctColours(const Image& image) {
+    std::set<std::tuple<int, int, int>> colours;
+    for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
+        colours.emplace(image.rgba[i] >> 4, image.rgba[i + 1] >> 4, image.rgba[i + 2] >> 4);
+    }
+    return colours.size();
+}
+
+inline Image fromQImage(const QImage& picture) {
+    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    Image image{rgba.width(), rgba.height(), {}};
+    for (int y = 0; y < rgba.height(); ++y) {
+        const auto* line = rgba.constScanLine(y);
+        image.rgba.insert(image.rgba.end(), line, line + 4 * rgba.width());
+    }
+    return image;
+}
+
+} // namespace drovane::fixtures
