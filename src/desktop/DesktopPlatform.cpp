@@ -1,6 +1,7 @@
 #include "desktop/DesktopPlatform.h"
 
 #include "desktop/DesktopHost.h"
+#include "desktop/QtImages.h"
 #include "desktop/StderrLog.h"
 #include "desktop/SystemClock.h"
 #include "desktop/XdgLoginItems.h"
@@ -13,6 +14,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     p->host = host;
     p->log = std::make_shared<StderrLog>();
     p->clock = std::make_shared<SystemClock>();
+    p->images = std::make_shared<QtImages>();
 
     std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
     if (configHome.empty() || configHome.front() != '/') {
