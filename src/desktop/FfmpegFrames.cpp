@@ -36,6 +36,9 @@ constexpr double reorderSlackSeconds = 1.0;
 constexpr int maxPackets = 20'000;
 // Damage the decoder reports and gets past; a film that keeps failing is not worth more time.
 constexpr int maxDecodeErrors = 32;
+// Frames up to DCI 8K. A hostile header must not make every worker hold a decoder's worth of
+// gigapixel frames.
+constexpr std::int64_t maxFramePixels = 8192LL * 4320;
 
 struct FormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -321,6 +324,10 @@ FrameResult extractFilmFrame(const std::string& path, double seconds, double tol
                                                : "no picture stream in " + path);
     }
     AVStream& stream = *format->streams[index];
+    if (static_cast<std::int64_t>(stream.codecpar->width) * stream.codecpar->height > maxFramePixels) {
+        return failure("frames too large: " + std::to_string(stream.codecpar->width) + " x " +
+                       std::to_string(stream.codecpar->height));
+    }
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         format->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
@@ -336,6 +343,7 @@ FrameResult extractFilmFrame(const std::string& path, double seconds, double tol
     // The queue already runs several films side by side; more threads per film only add the
     // frame delay of threaded decoding.
     codec->thread_count = 1;
+    codec->max_pixels = maxFramePixels;
     if ((rc = avcodec_open2(codec.get(), decoder, nullptr)) < 0) {
         return failure("cannot decode " + path + ": " + errorText(rc));
     }

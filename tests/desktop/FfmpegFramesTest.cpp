@@ -188,6 +188,10 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
     writeBytes(path("playlist.mov"),
                "#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\n" + path("whole.mov") + "\n#EXT-X-ENDLIST\n");
     writeBytes(path("concat.mov"), "ffconcat version 1.0\nfile '" + path("whole.mov") + "'\n");
+    // Beyond 8K: 38 million pixels a frame.
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "color=c=gray:s=8800x4320:r=1:d=3", "-c:v", "libx264", "-preset",
+                        "ultrafast", "-pix_fmt", "yuv420p"},
+                       path("huge.mov")));
 
     struct Case {
         const char* name;
@@ -199,7 +203,7 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         {"truncated.mov", "cannot open "}, {"truncated-faststart.mov", "no frame between 1 s and 3 s"},
         {"folder.mov", "cannot open "},    {"sound.mov", "no picture stream in "},
         {"picture.mov", "cannot open "},   {"playlist.mov", "cannot open "},
-        {"concat.mov", "cannot open "},
+        {"concat.mov", "cannot open "},    {"huge.mov", "frames too large: 8800 x 4320"},
     };
     for (const Case& c : cases) {
         const FrameResult frame = thumbnailFrame(path(c.name));
