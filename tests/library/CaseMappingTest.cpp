@@ -1,0 +1,42 @@
+#include "library/CaseMapping.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+TEST(CaseMapping, MapsLettersOfTheCommonScriptsAndKeepsEverythingElse) {
+    const struct {
+        std::string text;
+        std::string upper;
+        std::string lower;
+    } cases[] = {
+        {"b2a4c1f0-77e1-4d1e", "B2A4C1F0-77E1-4D1E", "b2a4c1f0-77e1-4d1e"},
+        {"Zürich Öl", "ZÜRICH ÖL", "zürich öl"},
+        {"straße", "STRAßE", "straße"}, // ß has no single upper-case letter
+        {"Łódź", "ŁÓDŹ", "łódź"},
+        {"Ÿÿ", "ŸŸ", "ÿÿ"},
+        {"Αθήνα", "ΑΘΉΝΑ", "αθήνα"},
+        {"Москва Ёж", "МОСКВА ЁЖ", "москва ёж"},
+        {"東京 😀", "東京 😀", "東京 😀"},
+        {"×÷", "×÷", "×÷"},
+        {std::string("a\xC3") + "b", std::string("A\xC3") + "B",
+         std::string("a\xC3") + "b"}, // broken UTF-8 kept
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(upperCased(c.text), c.upper) << c.text;
+        EXPECT_EQ(lowerCased(c.text), c.lower) << c.text;
+    }
+}
+
+TEST(CaseMapping, CapitalizesEveryWord) {
+    EXPECT_EQ(capitalized("dark"), "Dark");
+    EXPECT_EQ(capitalized("DARK mode"), "Dark Mode");
+    EXPECT_EQ(capitalized("  two\tsPACED\nwords "), "  Two\tSpaced\nWords ");
+    EXPECT_EQ(capitalized("über-NACHT"), "Über-nacht");
+    EXPECT_EQ(capitalized(""), "");
+}
+
+} // namespace
+} // namespace drovane
