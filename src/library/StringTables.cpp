@@ -1,0 +1,135 @@
+#include "library/StringTables.h"
+
+#include "library/TextPropertyList.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace drovane {
+
+namespace {
+
+// The system's tables are a few hundred kilobytes; anything far larger is not one of them.
+constexpr std::size_t maxTableBytes = 64u << 20;
+
+std::optional<StringTable> stringDictionary(const Value& value) {
+    const auto* dict = value.asDictionary();
+    if (!dict)
+        return std::nullopt;
+    StringTable table;
+    for (const auto& [key, item] : *dict) {
+        const auto text = item.asString();
+        if (!text)
+            return std::nullopt;
+        table.emplace_hint(table.end(), key, *text);
+    }
+    return table;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[64 * 1024];
+    while (true) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+        if (n == 0)
+            break;
+        if (bytes.size() + n > maxBytes)
+            return std::nullopt;
+        bytes.append(buffer, n);
+    }
+    if (std::ferror(file.get()))
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<StringTable> readStringsFile(std::string_view bytes) {
+    const auto root = readAnyPropertyList(bytes);
+    if (!root)
+        return std::nullopt;
+    auto table = stringDictionary(*root);
+    if (!table || table->empty())
+        return std::nullopt;
+    return table;
+}
+
+std::optional<LocalizationTable> readLocalizationTable(std::string_view bytes) {
+    const auto root = readAnyPropertyList(bytes);
+    if (!root || !root->asDictionary())
+        return std::nullopt;
+    LocalizationTable result;
+    for (const auto& [language, inner] : *root->asDictionary())
+        result.emplace_hint(result.end(), language, stringDictionary(inner));
+    return result;
+}
+
+namespace {
+
+std::optional<StringTable> firstUsableStringsFile(const std::string& bundle,
+                                                  const std::vector<std::string>& languages) {
+    std::vector<std::string> candidates;
+    for (const auto& language : languages)
+        candidates.push_back(language + ".lproj");
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(bundle, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.ends_with(".lproj"))
+            candidates.push_back(std::move(name));
+    }
+    for (const auto& candidate : candidates) {
+        const auto bytes =
+            readWholeFile(bundle + "/" + candidate + "/Localizable.nocache.strings", maxTableBytes);
+        if (!bytes)
+            continue;
+        if (auto table = readStringsFile(*bytes))
+            return table;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+StringTable buildStringTable(const StringTableSources& sources, const std::vector<std::string>& languages) {
+    StringTable result;
+    for (const auto* bundle : {&sources.systemBundle, &sources.userBundle}) {
+        if (auto table = firstUsableStringsFile(*bundle, languages)) {
+            result = std::move(*table);
+            break;
+        }
+    }
+
+    const auto bytes = readWholeFile(sources.localizationTable, maxTableBytes);
+    const auto localizations = bytes ? readLocalizationTable(*bytes) : std::nullopt;
+    if (!localizations)
+        return result;
+    for (const auto& language : languages) {
+        auto chosen = localizations->find(language);
+        if (chosen == localizations->end()) {
+            // A regional table ("pt_BR") stands in for the bare language; the first in key order.
+            const std::string prefix = language + "_";
+            chosen = localizations->lower_bound(prefix);
+            if (chosen != localizations->end() && !chosen->first.starts_with(prefix))
+                chosen = localizations->end();
+        }
+        if (chosen != localizations->end() && chosen->second) {
+            for (const auto& [key, title] : *chosen->second)
+                result.insert_or_assign(key, title);
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace drovane
