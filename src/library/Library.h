@@ -2,6 +2,7 @@
 
 #include "platform/Url.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,12 @@ struct Vid {
 // The catalogue of aerial films: the system's aerials manifest, its video folder and the
 // built-in wallpaper films, named through the localized string tables. Never writes anything;
 // every failure shrinks the result. Every operation may be called from any thread.
+//
+// Folders come from the installed platform's Host: the home folder, and the system root below
+// which absolute system paths are looked up. The values computed once (videosDir()) and the
+// parse cache belong to the Host installed when they were made: installing a platform with
+// another Host (a test's fresh FakePlatform) makes the next call compute them anew.
+// resetForTesting() forgets them outright.
 class Library {
 public:
     struct Entry {
@@ -51,7 +58,8 @@ public:
 
     Library() = delete;
 
-    // "<home>/Library/Application Support/com.apple.wallpaper/aerials/videos".
+    // "<home>/Library/Application Support/com.apple.wallpaper/aerials/videos", computed once
+    // (per installed Host).
     static const std::string& videosDir();
     // "<aerials>/manifest/entries.json", beside the videos folder.
     static std::string manifestPath();
@@ -77,6 +85,13 @@ public:
     static const std::map<std::string, std::string>& categoryNames();
     // A title made from a localization key that no table knows.
     static std::string readable(const std::string& key);
+
+    // How many times the manifest has been parsed in this process (by load() or parse()).
+    static std::uint64_t parseCount();
+    // Forgets the parse cache and the once-computed folders, so that the next call works
+    // against the platform installed then. Test fixtures call it; never while another thread
+    // uses Library. References returned by videosDir() earlier stay valid.
+    static void resetForTesting();
 };
 
 } // namespace drovane
