@@ -37,11 +37,11 @@ std::optional<Value> convert(plist_t node, int depth) {
         return Value(d);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        std::string text = s ? s : "";
-        std::free(s);
-        return Value(std::move(text));
+        // By pointer and length: plist_get_string_val() asserts on a string holding a NUL,
+        // which a hostile binary list can carry.
+        std::uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return Value(s ? std::string(s, length) : std::string());
     }
     case PLIST_DATE: {
         std::int32_t sec = 0;
