@@ -10,6 +10,12 @@ if(DROVANE_SANITIZE)
     target_compile_options(drovane_sanitizers INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(drovane_sanitizers INTERFACE -fsanitize=address,undefined)
+elseif(DROVANE_BUILD_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Coverage for libFuzzer in every core library the harnesses link, plus the sanitizers
+    # that turn silent corruption into a finding.
+    target_compile_options(drovane_sanitizers INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(drovane_sanitizers INTERFACE -fsanitize=address,undefined)
 endif()
 
 # drovane_library_target(<name> DEPENDS <targets...>)
