@@ -102,11 +102,69 @@ std::optional<Value> convert(plist_t node, int depth) {
     }
 }
 
+// A big-endian unsigned number of `size` bytes at `at`; nothing when it runs past the end.
+std::optional<std::uint64_t> bigEndian(std::string_view bytes, std::uint64_t at, std::uint64_t size) {
+    if (size == 0 || size > 8 || at > bytes.size() || size > bytes.size() - at)
+        return std::nullopt;
+    std::uint64_t n = 0;
+    for (std::uint64_t i = 0; i < size; ++i)
+        n = n << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return n;
+}
+
+// Whether a string object of the binary list holds a NUL character. libplist asserts (aborts
+// the process) when it hands out such a string as a dictionary key, so these lists are
+// refused before it sees them. Walks the offset table only; anything malformed is left for
+// libplist to reject.
+bool hasStringWithNul(std::string_view bytes) {
+    constexpr std::uint64_t trailerSize = 32;
+    if (bytes.size() < 8 + trailerSize)
+        return false;
+    const std::uint64_t trailer = bytes.size() - trailerSize;
+    const auto offsetSize = bigEndian(bytes, trailer + 6, 1);
+    const auto count = bigEndian(bytes, trailer + 8, 8);
+    const auto table = bigEndian(bytes, trailer + 24, 8);
+    if (!offsetSize || !count || !table || *offsetSize == 0 || *offsetSize > 8 || *table > trailer ||
+        *count > (trailer - *table) / *offsetSize)
+        return false;
+    for (std::uint64_t i = 0; i < *count; ++i) {
+        const auto offset = bigEndian(bytes, *table + i * *offsetSize, *offsetSize);
+        if (!offset || *offset >= trailer)
+            continue;
+        const auto marker = static_cast<unsigned char>(bytes[*offset]);
+        const unsigned type = marker >> 4;
+        if (type != 0x5 && type != 0x6)
+            continue;
+        std::uint64_t length = marker & 0x0F;
+        std::uint64_t start = *offset + 1;
+        if (length == 0x0F) {
+            const auto intMarker = bigEndian(bytes, start, 1);
+            if (!intMarker || (*intMarker >> 4) != 0x1 || (*intMarker & 0x0F) > 3)
+                continue;
+            const std::uint64_t intSize = std::uint64_t{1} << (*intMarker & 0x0F);
+            const auto n = bigEndian(bytes, start + 1, intSize);
+            if (!n)
+                continue;
+            length = *n;
+            start += 1 + intSize;
+        }
+        const std::uint64_t unit = type == 0x5 ? 1 : 2;
+        if (start > trailer || length > (trailer - start) / unit)
+            continue;
+        for (std::uint64_t k = 0; k < length; ++k) {
+            const std::uint64_t at = start + k * unit;
+            if (bytes[at] == '\0' && (unit == 1 || bytes[at + 1] == '\0'))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<Value> readPropertyList(std::string_view bytes) {
     if (bytes.starts_with("bplist00")) {
-        if (bytes.size() > 0xFFFFFFFFu)
+        if (bytes.size() > 0xFFFFFFFFu || hasStringWithNul(bytes))
             return std::nullopt;
         plist_t root = nullptr;
         plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);

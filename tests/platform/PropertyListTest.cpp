@@ -148,9 +148,8 @@ TEST(PropertyList, ReadsTheBinaryFormat) {
     EXPECT_FALSE(readPropertyList("bplist00"));
 }
 
-TEST(PropertyList, BinaryStringHoldingANulIsNoCrash) {
-    // A fuzzed binary list whose string under "en" holds NULs, which makes libplist's string
-    // getter assert.
+TEST(PropertyList, BinaryStringsHoldingANulAreRefusedNotACrash) {
+    // Fuzzed binary lists with NULs in a value and in a key: libplist's getters assert on both.
     const std::string binary(
         "\x62\x70\x6c\x69\x73\x74\x30\x30\xd3\x01\x02\x03\x04\x07\x09\x52\x64\x65\x52\x65"
         "\x6e\x55\x79\x00\x00\x00\x52\xd1\x05\x06\x57\x46\x69\x69\x6d\x65\x4b\x79\x6c\x00"
@@ -160,13 +159,16 @@ TEST(PropertyList, BinaryStringHoldingANulIsNoCrash) {
         "\x00\x00\x00\x00\x0b\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
         "\x4e",
         121);
-    const auto value = readPropertyList(binary);
-    ASSERT_TRUE(value);
-    const auto* dict = value->asDictionary();
-    ASSERT_TRUE(dict);
-    const auto text = dict->at("en").asString();
-    ASSERT_TRUE(text);
-    EXPECT_NE(text->find('\0'), std::string::npos) << "read by its length, NULs and all";
+    const std::string keyed("\x62\x70\x6c\x69\x73\x74\x30\x30\xd3\x01\x02\x03\x04\x07\x09\x52\xe6\x65\x52\x65"
+                            "\x6e\x55\x79\x00\x00\x00\x52\xd1\x05\x06\x57\x46\x69\x69\x65\x6d\x4b\x79\x6c\x00"
+                            "\x47\x00\x72\x00\x6f\x00\xdf\x00\x65\x00\x20\x00\x00\x72\xd1\x00\x75\x53\x05\x08"
+                            "\x57\x42\x69\x67\x20\x53\x75\x72\xd1\x05\x0a\x56\x42\x72\x61\x73\x69\x6c\x08\x0f"
+                            "\x12\x11\x1b\x1e\x26\x30\x3c\x44\x47\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00"
+                            "\x00\x00\x00\x00\x0b\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                            "\x4e",
+                            121);
+    EXPECT_FALSE(readPropertyList(binary));
+    EXPECT_FALSE(readPropertyList(keyed));
 }
 
 } // namespace
