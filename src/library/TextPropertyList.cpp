@@ -118,7 +118,7 @@ public:
         Value::Dictionary dict;
         if (!readDictionaryBody(dict, 0, false))
             return std::nullopt;
-        return Value(std::move(dict));
+        return std::make_optional<Value>(std::move(dict));
     }
 
 private:
