@@ -1,6 +1,6 @@
 #include "library/CaseMapping.h"
 
-#include <cstdint>
+#include "library/Utf8.h"
 
 namespace drovane {
 
@@ -63,63 +63,14 @@ char32_t toUpper(char32_t c) {
     return c;
 }
 
-// Decodes the code point at text[i] (advancing i); nothing for a byte that does not start a
-// valid sequence, which the caller copies as it is.
-bool decode(std::string_view text, std::size_t& i, char32_t& out) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        out = b0;
-        ++i;
-        return true;
-    }
-    int length = 0;
-    char32_t cp = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-        length = 2;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        length = 3;
-        cp = b0 & 0x0F;
-    } else {
-        return false; // four-byte sequences hold nothing this mapping changes
-    }
-    if (i + length > text.size())
-        return false;
-    for (int k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80)
-            return false;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if ((length == 2 && cp < 0x80) || (length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))))
-        return false;
-    out = cp;
-    i += length;
-    return true;
-}
-
-void encode(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 template <typename Map> std::string mapped(std::string_view text, Map map) {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
         char32_t cp = 0;
-        const std::size_t start = i;
-        if (decode(text, i, cp)) {
-            encode(map(cp, start), out);
+        if (decodeUtf8(text, i, cp)) {
+            appendUtf8(map(cp), out);
         } else {
             out.push_back(text[i]);
             ++i;
@@ -135,16 +86,16 @@ bool isWordSeparator(char32_t c) {
 } // namespace
 
 std::string upperCased(std::string_view text) {
-    return mapped(text, [](char32_t c, std::size_t) { return toUpper(c); });
+    return mapped(text, [](char32_t c) { return toUpper(c); });
 }
 
 std::string lowerCased(std::string_view text) {
-    return mapped(text, [](char32_t c, std::size_t) { return toLower(c); });
+    return mapped(text, [](char32_t c) { return toLower(c); });
 }
 
 std::string capitalized(std::string_view text) {
     bool wordStart = true;
-    return mapped(text, [&wordStart](char32_t c, std::size_t) {
+    return mapped(text, [&wordStart](char32_t c) {
         const bool separator = isWordSeparator(c);
         const char32_t result = separator ? c : (wordStart ? toUpper(c) : toLower(c));
         wordStart = separator;
