@@ -1,0 +1,158 @@
+#include "app/AppDelegate.h"
+
+#include "fakes/FakePlatform.h"
+#include "library/Library.h"
+#include "platform/Settings.h"
+#include "playback/AppModel.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+class AppDelegateTest : public testing::Test {
+protected:
+    AppDelegateTest() { Library::resetForTesting(); }
+    ~AppDelegateTest() override { Library::resetForTesting(); }
+
+    std::string videoPath(const std::string& name) const { return Library::videosDir() + "/" + name; }
+    std::string addFilm(const std::string& name) {
+        return fake.host->tree().write(
+            std::filesystem::relative(videoPath(name), fake.host->tree().path()).string(), "film");
+    }
+    std::string addLooseFilm(const std::string& name) {
+        return fake.host->tree().write("elsewhere/" + name, "film");
+    }
+    // Launches with the given arguments after the program path.
+    std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
+        arguments.insert(arguments.begin(), "/opt/drovane/drovane");
+        fake.host->args = arguments;
+        auto delegate = AppDelegate::create();
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+    std::optional<std::string> playing(const AppDelegate& d) const {
+        return d.model->videoURL ? d.model->videoURL->filePath() : std::nullopt;
+    }
+
+    fakes::FakePlatform fake;
+};
+
+TEST_F(AppDelegateTest, TheLaunchFilmIsChosenByFourRulesInOrder) {
+    const std::string first = addFilm("AAA.mov");
+    addFilm("BBB.mov");
+    const std::string given = addLooseFilm("given.mov");
+    const std::string upper = addLooseFilm("upper.MOV");
+    const std::string stored = addLooseFilm("stored.mov");
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::optional<std::string> selected;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"a positional film that exists", {given}, stored, given},
+        {"only the first positional counts", {"--size", "1x1", given, first}, std::nullopt, given},
+        {"upper-case .MOV is no film", {upper}, std::nullopt, first},
+        {"a positional path that does not exist", {"/nowhere/x.mov"}, stored, stored},
+        {"onboarding wins over everything", {given, "--onboarding"}, stored, std::nullopt},
+        {"the stored choice", {}, stored, stored},
+        {"a stored choice that vanished", {}, std::string("/gone/film.mov"), first},
+        {"the catalogue's first film", {}, std::nullopt, first},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.selected) {
+            fake.defaults->set(Settings::selectedVideoKey, *c.selected);
+        } else {
+            fake.defaults->remove(Settings::selectedVideoKey);
+        }
+        auto delegate = launch(c.arguments);
+        EXPECT_EQ(playing(*delegate), c.expected);
+        EXPECT_EQ(delegate->model->windows.empty(), !c.expected.has_value());
+        EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), c.selected)
+            << "the launch choice is not stored again";
+    }
+}
+
+TEST_F(AppDelegateTest, WithoutAFilmTheLaunchSaysSoAndRunsOn) {
+    auto delegate = launch();
+    EXPECT_FALSE(delegate->model->videoURL);
+    EXPECT_TRUE(delegate->model->windows.empty());
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: no video found in " + Library::videosDir() +
+                                       ", running without a wallpaper layer"});
+}
+
+TEST_F(AppDelegateTest, FirstLaunchIsWrittenOnceAndMigrationRunsFirst) {
+    fake.defaults->suite("drovane")->set(Settings::selectedVideoKey, addFilm("OLD.mov"));
+    auto delegate = launch();
+    const auto firstLaunch = fake.defaults->value(Settings::firstLaunchKey);
+    ASSERT_TRUE(firstLaunch && firstLaunch->asDate());
+    EXPECT_EQ(*firstLaunch->asDate(), fake.clock->now());
+    EXPECT_EQ(playing(*delegate), videoPath("OLD.mov")) << "the migrated choice plays";
+
+    fake.mainQueue->advance(100);
+    launch();
+    EXPECT_EQ(fake.defaults->value(Settings::firstLaunchKey), firstLaunch);
+}
+
+TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
+    auto delegate = launch({"--select", "favorites", "--appearance", "dark", "--appearance", "Dark"});
+    EXPECT_EQ(delegate->startSelection, SidebarSelection::favorites());
+    EXPECT_EQ(fake.workspace->appearances, std::vector<Appearance>{Appearance::Light})
+        << "the last one counts";
+
+    delegate = launch({"--select", "Favorites"});
+    EXPECT_EQ(delegate->startSelection, SidebarSelection::named("Favorites"));
+}
+
+TEST_F(AppDelegateTest, ThePolicyWatcherStartsAndScreenChangesRebuild) {
+    addFilm("A.mov");
+    fake.systemEvents->lowPower = true;
+    auto delegate = launch();
+    EXPECT_TRUE(delegate->model->lowPower);
+    EXPECT_EQ(fake.systemEvents->observerCount(), 8u);
+    ASSERT_EQ(delegate->model->windows.size(), 1u);
+    fake.screens->setFrames({Rect{{0, 0}, {800, 600}}, Rect{{800, 0}, {800, 600}}});
+    EXPECT_EQ(delegate->model->windows.size(), 2u);
+}
+
+TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
+    addFilm("A.mov");
+    auto delegate = launch();
+    const auto& model = *delegate->model;
+
+    delegate->openUrls({*Url::parse("https://example.com/film/A"), *Url::parse("drovane://other/A"),
+                        *Url::parse("drovane://film/b2")});
+    EXPECT_EQ(delegate->pendingFilm, "B2") << "the first matching URL, upper-cased";
+    EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
+
+    EXPECT_FALSE(delegate->adoptPendingFilm()) << "not on disk yet";
+    EXPECT_EQ(delegate->pendingFilm, "B2");
+
+    addFilm("B2.mov");
+    EXPECT_TRUE(delegate->adoptPendingFilm());
+    EXPECT_FALSE(delegate->pendingFilm);
+    EXPECT_EQ(playing(*delegate), videoPath("B2.mov"));
+    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), videoPath("B2.mov"))
+        << "a chosen film is stored";
+    EXPECT_EQ(model.windows.size(), 1u);
+
+    delegate->openUrls({*Url::parse("drovane://film/A")});
+    EXPECT_FALSE(delegate->pendingFilm);
+    EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
+}
+
+TEST_F(AppDelegateTest, UrlsOfOtherSchemesOrHostsAreIgnored) {
+    auto delegate = launch();
+    delegate->openUrls(
+        {*Url::parse("Drovane://film/A"), *Url::parse("drovane://FILM/A"), *Url::parse("film/A")});
+    EXPECT_FALSE(delegate->pendingFilm);
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));
+}
+
+} // namespace
+} // namespace drovane

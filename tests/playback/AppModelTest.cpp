@@ -1,0 +1,153 @@
+#include "EngineFixture.h"
+
+#include <set>
+
+namespace drovane {
+namespace {
+
+using testing::EngineFixture;
+using AppModelTest = EngineFixture;
+
+TEST_F(AppModelTest, SwitchingWithoutWindowsBuildsThemAndWithWindowsKeepsThem) {
+    const Url a = addFilm("A");
+    const Url b = addFilm("B");
+    std::vector<Url> announced;
+    int stateChanges = 0;
+    model->onFilmChanged = [&](const Url& u) { announced.push_back(u); };
+    model->onStateChanged = [&] { ++stateChanges; };
+
+    model->switchVideo(a);
+    ASSERT_EQ(model->windows.size(), 1u);
+    EXPECT_TRUE(window(0).isVisible());
+    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), a.filePath());
+    auto firstWindow = model->windows[0];
+    auto firstPlayer = model->players[0];
+
+    model->switchVideo(b);
+    ASSERT_EQ(model->windows.size(), 1u);
+    EXPECT_EQ(model->windows[0], firstWindow) << "a film change keeps the windows";
+    EXPECT_NE(model->players[0], firstPlayer) << "but replaces the players";
+    EXPECT_EQ(player(0).file(), b);
+    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), b.filePath());
+    EXPECT_EQ(announced, (std::vector<Url>{a, b}));
+    EXPECT_GE(stateChanges, 2);
+    EXPECT_EQ(fake.windowServer->madeWindows.size(), 1u);
+}
+
+TEST_F(AppModelTest, EveryScreenGetsItsOwnWindowPlayerAndLayerAtTheSameIndex) {
+    setScreens(3);
+    model->switchVideo(addFilm("A"));
+    ASSERT_EQ(model->windows.size(), 3u);
+    ASSERT_EQ(model->players.size(), 3u);
+    ASSERT_EQ(model->layers.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(window(i).frame(), (Rect{{1920.0 * i, 0}, {1920, 1080}}));
+        EXPECT_EQ(layer(i).player().get(), &player(i));
+        ASSERT_EQ(window(i).playerLayers().size(), 1u);
+        EXPECT_EQ(window(i).playerLayers()[0].get(), &layer(i));
+        EXPECT_EQ(layer(i).frame, (Rect{{0, 0}, {1920, 1080}}));
+        EXPECT_EQ(player(i).forwardBufferSeconds(), 8.0);
+    }
+    EXPECT_NE(model->players[0], model->players[1]);
+
+    auto old = model->windows;
+    setScreens(2);
+    model->buildWindows(); // as the delegate does on a screen change
+    ASSERT_EQ(model->windows.size(), 2u);
+    EXPECT_EQ(model->players.size(), 2u);
+    EXPECT_EQ(model->layers.size(), 2u);
+    for (const auto& w : old) {
+        EXPECT_FALSE(w->isVisible()) << "the old windows are ordered out";
+    }
+    EXPECT_EQ(fake.windowServer->occlusionObserverCount(), 1u) << "one occlusion subscription at a time";
+}
+
+TEST_F(AppModelTest, ARebuildStopsTheOldPlayersAndStartsAgainWithAFadeIn) {
+    model->switchVideo(addFilm("A"));
+    settle(5);
+    auto oldPlayer = model->players[0];
+    EXPECT_GT(oldPlayer->currentTime(), 1.0);
+    model->buildWindows();
+    EXPECT_EQ(oldPlayer->rate(), 0.0);
+    EXPECT_EQ(player(0).currentTime(), 0.0);
+    EXPECT_EQ(layer(0).opacity(), 0.0);
+    settle(2);
+    EXPECT_EQ(layer(0).opacity(), 1.0);
+}
+
+TEST_F(AppModelTest, ShuffleNeedsTwoFilmsAndNeverPicksTheCurrentOne) {
+    const Url only = addFilm("ONLY");
+    model->shuffleNext();
+    EXPECT_FALSE(model->videoURL) << "one film: nothing happens even though nothing plays";
+    EXPECT_TRUE(model->windows.empty());
+
+    const Url b = addFilm("B");
+    const Url c = addFilm("C");
+    model->switchVideo(only);
+    std::set<std::string> picked;
+    for (int i = 0; i < 60; ++i) {
+        const std::string before = model->videoURL->path();
+        model->shuffleNext();
+        ASSERT_TRUE(model->videoURL);
+        EXPECT_NE(model->videoURL->path(), before);
+        picked.insert(model->videoURL->path());
+    }
+    EXPECT_EQ(picked.size(), 3u) << "every other film gets its turn";
+}
+
+TEST_F(AppModelTest, ClearingForgetsTheChoiceAndRemovesEveryWindowButKeepsThePause) {
+    setScreens(2);
+    model->switchVideo(addFilm("A"));
+    EXPECT_TRUE(fake.systemEvents->wallpaperShown);
+    model->manualPaused = true;
+    int stateChanges = 0;
+    model->onStateChanged = [&] { ++stateChanges; };
+    auto windows = model->windows;
+
+    model->clearVideo();
+    EXPECT_FALSE(model->videoURL);
+    EXPECT_FALSE(fake.defaults->value(Settings::selectedVideoKey));
+    EXPECT_TRUE(model->windows.empty());
+    EXPECT_TRUE(model->players.empty());
+    EXPECT_TRUE(model->layers.empty());
+    for (const auto& w : windows) {
+        EXPECT_FALSE(w->isVisible());
+    }
+    EXPECT_EQ(stateChanges, 1) << "no evaluation without a film, one change call";
+    EXPECT_TRUE(model->manualPaused);
+    EXPECT_FALSE(fake.systemEvents->wallpaperShown) << "pollers of the machine's state may rest";
+}
+
+TEST_F(AppModelTest, AdoptingTheFirstFilmOnlyWhenNoneIsSet) {
+    model->adoptFirstVideoIfNeeded();
+    EXPECT_FALSE(model->videoURL) << "empty catalogue";
+    const Url b = addFilm("b-film");
+    const Url a = addFilm("A-film");
+    model->adoptFirstVideoIfNeeded();
+    ASSERT_TRUE(model->videoURL);
+    EXPECT_EQ(*model->videoURL, a) << "the first by title";
+    model->switchVideo(b);
+    model->adoptFirstVideoIfNeeded();
+    EXPECT_EQ(*model->videoURL, b);
+}
+
+TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
+    const Url system = addSystemFilm("Hill");
+    const Url downloaded = addFilm("A");
+    model->switchVideo(system);
+    EXPECT_EQ(layer(0).gravity(), VideoGravity::Resize);
+    model->switchVideo(downloaded);
+    EXPECT_EQ(layer(0).gravity(), VideoGravity::ResizeAspectFill);
+}
+
+TEST_F(AppModelTest, NoScreensMeansNoWindowsButTheStateIsStillReported) {
+    fake.screens->setFrames({});
+    int throttledReports = 0;
+    model->onThrottledChanged = [&](bool) { ++throttledReports; };
+    model->switchVideo(addFilm("A"));
+    EXPECT_TRUE(model->windows.empty());
+    EXPECT_EQ(throttledReports, 1);
+}
+
+} // namespace
+} // namespace drovane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "fakes/FakePlatform.h"
+#include "library/Library.h"
+#include "platform/Settings.h"
+#include "playback/AppModel.h"
+#include "playback/PowerMonitor.h"
+
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace drovane::testing {
+
+// An engine on the fake platform, with films in the catalogue's video folder.
+class EngineFixture : public ::testing::Test {
+protected:
+    EngineFixture() { Library::resetForTesting(); }
+    ~EngineFixture() override { Library::resetForTesting(); }
+
+    // Puts a film file named `id`.mov into the video folder and returns its URL.
+    Url addFilm(const std::string& id, double duration = 20.0) {
+        const std::string path = fake.host->tree().write(
+            std::filesystem::relative(Library::videosDir(), fake.host->tree().path()).string() + "/" + id +
+                ".mov",
+            "film");
+        fake.video->durations[path] = duration;
+        return Url::fromFilePath(path);
+    }
+    // A system wallpaper film, which the catalogue always stretches.
+    Url addSystemFilm(const std::string& name) {
+        const std::string path = fake.host->tree().write("root/System/Library/Desktop Pictures/.wallpapers/" +
+                                                             name + "/" + name + " Landscape.mov",
+                                                         "film");
+        return Url::fromFilePath(path);
+    }
+    void setScreens(int count) {
+        std::vector<Rect> frames;
+        for (int i = 0; i < count; ++i) {
+            frames.push_back(Rect{{1920.0 * i, 0}, {1920, 1080}});
+        }
+        fake.screens->setFrames(frames);
+    }
+    fakes::FakeWallpaperWindow& window(std::size_t i) {
+        return dynamic_cast<fakes::FakeWallpaperWindow&>(*model->windows.at(i));
+    }
+    fakes::FakePlayer& player(std::size_t i) {
+        return dynamic_cast<fakes::FakePlayer&>(*model->players.at(i));
+    }
+    fakes::FakePlayerLayer& layer(std::size_t i) {
+        return dynamic_cast<fakes::FakePlayerLayer&>(*model->layers.at(i));
+    }
+    // Lets every pending piece of work that is due run (durations, readiness, posted work).
+    void settle(double seconds = 0.5) { fake.mainQueue->advance(seconds); }
+
+    fakes::FakePlatform fake;
+    std::shared_ptr<AppModel> model = AppModel::create();
+};
+
+} // namespace drovane::testing
