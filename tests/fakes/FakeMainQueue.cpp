@@ -70,6 +70,20 @@ void FakeMainQueue::advance(double seconds) {
     }
 }
 
+void FakeMainQueue::discardPending() {
+    for (;;) {
+        std::vector<Item> dropped;
+        {
+            std::lock_guard lock(m_mutex);
+            dropped.swap(m_items);
+        }
+        if (dropped.empty()) {
+            return;
+        }
+        // Destroyed outside the lock: a destructor may post again.
+    }
+}
+
 std::size_t FakeMainQueue::pendingCount() const {
     std::lock_guard lock(m_mutex);
     return m_items.size();

@@ -45,6 +45,9 @@ public:
     void advance(double seconds);
     // Work not yet run, due or not.
     std::size_t pendingCount() const;
+    // Drops every piece of work not yet run (work that holds what holds the queue would
+    // otherwise keep both alive).
+    void discardPending();
 
     VirtualClock& clock() { return *m_clock; }
 

@@ -19,6 +19,7 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
 }
 
 FakePlatform::~FakePlatform() {
+    mainQueue->discardPending();
     installPlatform(nullptr);
 }
 
