@@ -25,8 +25,10 @@ void DesktopSystemEvents::ensureStarted() {
 
 void DesktopSystemEvents::start() {
     m_started = true;
-    // Each object gets its own connection name, so several may live in one process (tests).
-    const QString tag = QString::number(reinterpret_cast<quintptr>(this), 16);
+    // Each object gets connections of its own: several may live in one process, one after the
+    // other (tests), and QtDBus hands out an existing connection of the same name.
+    static unsigned instances = 0;
+    const QString tag = QString::number(++instances);
     const QDBusConnection systemBus =
         dbus::connectBus(m_config.systemBusAddress, QDBusConnection::SystemBus, "drovane-system-" + tag);
     const QDBusConnection sessionBus =

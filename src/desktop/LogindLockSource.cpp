@@ -1,11 +1,11 @@
 #include "desktop/LogindLockSource.h"
 
 #include "desktop/DBusCalls.h"
+#include "platform/MainQueue.h"
 #include "platform/Platform.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
-#include <QTimer>
 
 namespace drovane::desktop {
 
@@ -153,8 +153,9 @@ void LogindLockSource::useSession(const QString& path) {
             m_bus, service, path, sessionInterface, QStringLiteral("Lock"), [this](const QDBusMessage&) {
                 setLocked(true);
                 const unsigned request = ++m_lockRequests;
-                QTimer::singleShot(lockConfirmationMs, this, [this, request] {
-                    if (request == m_lockRequests) {
+                std::weak_ptr<void> alive = m_alive;
+                platform().mainQueue->postAfter(lockConfirmationSeconds, [this, alive, request] {
+                    if (alive.lock() && request == m_lockRequests) {
                         readLockedHint();
                     }
                 });

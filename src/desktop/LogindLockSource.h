@@ -22,7 +22,7 @@ namespace drovane::desktop {
 class LogindLockSource : public QObject {
 public:
     // How long a Lock request stands without LockedHint confirming it.
-    static constexpr int lockConfirmationMs = 5000;
+    static constexpr double lockConfirmationSeconds = 5.0;
 
     LogindLockSource(QDBusConnection bus, std::optional<QString> sessionId, unsigned processId,
                      unsigned userId);
@@ -54,6 +54,8 @@ private:
     QString m_sessionPath;
     bool m_locked = false;
     unsigned m_lockRequests = 0;
+    // Held weakly by work posted to the main queue.
+    std::shared_ptr<int> m_alive = std::make_shared<int>();
     std::unique_ptr<QDBusServiceWatcher> m_watcher;
     std::unique_ptr<DBusSignalRelay> m_propertiesRelay;
     std::unique_ptr<DBusSignalRelay> m_lockRelay;
