@@ -15,7 +15,7 @@ class QSocketNotifier;
 namespace drovane::desktop {
 
 // A connection of our own to the X server, its events dispatched on the main thread from Qt's
-// event loop. Main thread.
+// event loop. Made on the main thread once the application object exists. Main thread.
 class XcbConnection : public QObject {
 public:
     // Nothing when the display cannot be opened. `display` "" is $DISPLAY.
