@@ -1,10 +1,13 @@
 #include "desktop/DesktopPlatform.h"
 
 #include "desktop/DesktopHost.h"
+#include "desktop/DesktopSystemEvents.h"
 #include "desktop/QtImages.h"
 #include "desktop/StderrLog.h"
 #include "desktop/SystemClock.h"
 #include "desktop/XdgLoginItems.h"
+
+#include <unistd.h>
 
 namespace drovane::desktop {
 
@@ -21,6 +24,13 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
         configHome = host->homeDirectory() + "/.config";
     }
     p->loginItems = std::make_shared<XdgLoginItems>(configHome, host->executablePath());
+
+    DesktopSystemEvents::Config events;
+    events.thermalClassDirectory = host->systemPath("/sys/class/thermal");
+    events.sessionId = host->environment("XDG_SESSION_ID");
+    events.processId = static_cast<unsigned>(host->processId());
+    events.userId = static_cast<unsigned>(::getuid());
+    p->systemEvents = std::make_shared<DesktopSystemEvents>(std::move(events));
     return p;
 }
 
