@@ -2,6 +2,7 @@
 
 #include "fakes/FakeImages.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
 #include "platform/AtomicFile.h"
 
 #include <filesystem>
@@ -12,54 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Picture = ThumbnailCache::Picture;
-
-// Transfers answered from a script when the test says so, on the test's thread.
-class ScriptedHttp final : public Http {
-public:
-    struct Task final : HttpTask {
-        void resume() override { started = true; }
-        void cancel() override {}
-        explicit Task(Url address) : url(std::move(address)) {}
-        Url url;
-        std::function<void(const HttpDataResult&)> onComplete;
-        bool started = false;
-    };
-
-    std::shared_ptr<HttpTask> download(const Url&, const std::string&, std::function<void(double)>,
-                                       std::function<void(const HttpDownloadResult&)>) override {
-        ADD_FAILURE() << "the thumbnail cache only reads into memory";
-        return nullptr;
-    }
-    std::shared_ptr<HttpTask> get(const Url& url, double,
-                                  std::function<void(const HttpDataResult&)> done) override {
-        auto task = std::make_shared<Task>(url);
-        task->onComplete = std::move(done);
-        m_tasks.push_back(task);
-        requested.push_back(url.string());
-        return task;
-    }
-    // Completes every started transfer with its scripted answer (a transport error when none).
-    std::size_t answerAll() {
-        std::size_t answered = 0;
-        while (!m_tasks.empty()) {
-            auto task = m_tasks.front();
-            m_tasks.erase(m_tasks.begin());
-            EXPECT_TRUE(task->started);
-            auto it = script.find(task->url.string());
-            task->onComplete(it == script.end()
-                                 ? HttpDataResult{"could not connect", std::nullopt, std::nullopt}
-                                 : it->second);
-            ++answered;
-        }
-        return answered;
-    }
-
-    std::map<std::string, HttpDataResult> script;
-    std::vector<std::string> requested;
-
-private:
-    std::vector<std::shared_ptr<Task>> m_tasks;
-};
 
 std::vector<std::uint8_t> bytes(const std::string& text) {
     return {text.begin(), text.end()};
@@ -82,6 +35,11 @@ protected:
         fake.platform().images = images;
         fake.platform().http = http;
         cache = ThumbnailCache::create();
+    }
+    void TearDown() override {
+        for (const auto& task : http->tasks()) {
+            EXPECT_FALSE(task->isDownload()) << "the thumbnail cache only reads into memory";
+        }
     }
 
     fakes::ManualTaskQueue& frames() { return *fake.taskQueues->queue("app.drovane.thumbs"); }
@@ -108,7 +66,7 @@ protected:
 
     fakes::FakePlatform fake;
     std::shared_ptr<fakes::FakeImages> images = std::make_shared<fakes::FakeImages>();
-    std::shared_ptr<ScriptedHttp> http = std::make_shared<ScriptedHttp>();
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<ThumbnailCache> cache;
     std::vector<Answer> answers;
 };

@@ -1,0 +1,174 @@
+#include "fakes/ScriptedHttp.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace drovane::fakes {
+
+namespace {
+
+// Writes `body` to a new file in `folder`; nothing when the file cannot be made.
+std::optional<std::string> writeTemporaryFile(const std::string& folder,
+                                              const std::vector<std::uint8_t>& body) {
+    std::string path = folder + "/scripted-XXXXXX";
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::size_t written = 0;
+    while (written < body.size()) {
+        const ssize_t n = ::write(fd, body.data() + written, body.size() - written);
+        if (n <= 0) {
+            ::close(fd);
+            ::unlink(path.c_str());
+            return std::nullopt;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return path;
+}
+
+} // namespace
+
+void ScriptedHttp::Task::resume() {
+    std::lock_guard lock(m_mutex);
+    m_started = true;
+}
+
+void ScriptedHttp::Task::cancel() {
+    std::lock_guard lock(m_mutex);
+    if (!m_finished) {
+        m_cancelled = true;
+    }
+}
+
+bool ScriptedHttp::Task::started() const {
+    std::lock_guard lock(m_mutex);
+    return m_started;
+}
+
+bool ScriptedHttp::Task::cancelled() const {
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
+bool ScriptedHttp::Task::finished() const {
+    std::lock_guard lock(m_mutex);
+    return m_finished;
+}
+
+std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::string& temporaryDirectory,
+                                                 std::function<void(double)> onProgress,
+                                                 std::function<void(const HttpDownloadResult&)> onComplete) {
+    auto task = std::shared_ptr<Task>(new Task(url, true));
+    task->m_temporaryDirectory = temporaryDirectory;
+    task->m_onProgress = std::move(onProgress);
+    task->m_onDownload = std::move(onComplete);
+    std::lock_guard lock(m_mutex);
+    m_tasks.push_back(task);
+    requested.push_back(url.string());
+    return task;
+}
+
+std::shared_ptr<HttpTask> ScriptedHttp::get(const Url& url, double timeoutSeconds,
+                                            std::function<void(const HttpDataResult&)> onComplete) {
+    auto task = std::shared_ptr<Task>(new Task(url, false));
+    task->m_timeoutSeconds = timeoutSeconds;
+    task->m_onData = std::move(onComplete);
+    std::lock_guard lock(m_mutex);
+    m_tasks.push_back(task);
+    requested.push_back(url.string());
+    return task;
+}
+
+std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::tasks() const {
+    std::lock_guard lock(m_mutex);
+    return m_tasks;
+}
+
+std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::pending() const {
+    std::vector<std::shared_ptr<Task>> result;
+    for (const auto& task : tasks()) {
+        if (task->started() && !task->finished()) {
+            result.push_back(task);
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<ScriptedHttp::Task> ScriptedHttp::last(const std::string& address) const {
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_tasks.rbegin(); it != m_tasks.rend(); ++it) {
+        if ((*it)->url().string() == address) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+void ScriptedHttp::progress(const std::shared_ptr<Task>& task, double fraction) {
+    assert(task && task->isDownload() && task->started() && "progress belongs to a started download");
+    if (task->m_onProgress && !task->finished()) {
+        task->m_onProgress(fraction);
+    }
+}
+
+HttpDataResult ScriptedHttp::scripted(const Task& task) const {
+    if (task.cancelled()) {
+        return {"cancelled", std::nullopt, std::nullopt};
+    }
+    std::lock_guard lock(m_mutex);
+    auto it = script.find(task.url().string());
+    if (it == script.end()) {
+        return {"could not connect to the server", std::nullopt, std::nullopt};
+    }
+    return it->second;
+}
+
+void ScriptedHttp::answer(const std::shared_ptr<Task>& task) {
+    answer(task, scripted(*task));
+}
+
+void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResult& result) {
+    {
+        std::lock_guard lock(task->m_mutex);
+        assert(task->m_started && !task->m_finished && "only a started, unanswered task completes");
+        task->m_finished = true;
+    }
+    if (!task->m_isDownload) {
+        if (task->m_onData) {
+            task->m_onData(result);
+        }
+        return;
+    }
+    HttpDownloadResult outcome{result.error, result.statusCode, std::nullopt};
+    if (result.body) {
+        outcome.temporaryFile = writeTemporaryFile(task->m_temporaryDirectory, *result.body);
+        if (!outcome.temporaryFile && outcome.error.empty()) {
+            outcome.error = "cannot create a temporary file in " + task->m_temporaryDirectory;
+        }
+    }
+    if (task->m_onDownload) {
+        task->m_onDownload(outcome);
+    }
+    // The file lives only while the completion runs.
+    if (outcome.temporaryFile) {
+        ::unlink(outcome.temporaryFile->c_str());
+    }
+}
+
+std::size_t ScriptedHttp::answerAll() {
+    std::size_t answered = 0;
+    for (auto open = pending(); !open.empty(); open = pending()) {
+        for (const auto& task : open) {
+            answer(task);
+            ++answered;
+        }
+    }
+    return answered;
+}
+
+} // namespace drovane::fakes

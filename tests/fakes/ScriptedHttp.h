@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/Http.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace drovane::fakes {
+
+// Transfers answered from a script when the test says so, on the test's thread (which stands in
+// for the network thread). Downloads receive the scripted body in a real temporary file in the
+// folder they name, removed again once their completion has returned, as the real backend does.
+class ScriptedHttp final : public Http {
+public:
+    class Task final : public HttpTask {
+    public:
+        void resume() override;
+        // Marks the task; its completion runs, with an error, when the test answers it.
+        void cancel() override;
+
+        const Url& url() const { return m_url; }
+        bool isDownload() const { return m_isDownload; }
+        const std::string& temporaryDirectory() const { return m_temporaryDirectory; }
+        double timeoutSeconds() const { return m_timeoutSeconds; }
+        bool started() const;
+        bool cancelled() const;
+        bool finished() const;
+
+    private:
+        friend class ScriptedHttp;
+        Task(Url url, bool isDownload) : m_url(std::move(url)), m_isDownload(isDownload) {}
+
+        const Url m_url;
+        const bool m_isDownload;
+        std::string m_temporaryDirectory;
+        double m_timeoutSeconds = 0;
+        std::function<void(double)> m_onProgress;
+        std::function<void(const HttpDownloadResult&)> m_onDownload;
+        std::function<void(const HttpDataResult&)> m_onData;
+        mutable std::mutex m_mutex;
+        bool m_started = false;
+        bool m_cancelled = false;
+        bool m_finished = false;
+    };
+
+    std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
+                                       std::function<void(double fraction)> onProgress,
+                                       std::function<void(const HttpDownloadResult&)> onComplete) override;
+    std::shared_ptr<HttpTask> get(const Url& url, double timeoutSeconds,
+                                  std::function<void(const HttpDataResult&)> onComplete) override;
+
+    // The answer for each address: GETs receive the body in memory, downloads in a temporary file.
+    // An address without an answer fails with a transport error.
+    std::map<std::string, HttpDataResult> script;
+    // Every address asked for, in order.
+    std::vector<std::string> requested;
+
+    // Every transfer made so far, oldest first.
+    std::vector<std::shared_ptr<Task>> tasks() const;
+    // Started transfers not yet answered, oldest first.
+    std::vector<std::shared_ptr<Task>> pending() const;
+    // The newest transfer of `address`; null when there is none.
+    std::shared_ptr<Task> last(const std::string& address) const;
+
+    // Reports the fraction completed of a download, as the network thread would.
+    void progress(const std::shared_ptr<Task>& task, double fraction);
+    // Completes a started transfer with its scripted answer (an error once it was cancelled).
+    void answer(const std::shared_ptr<Task>& task);
+    // Completes a started transfer with `result`, whether or not it was cancelled.
+    void answer(const std::shared_ptr<Task>& task, const HttpDataResult& result);
+    // Answers every started transfer, including those started meanwhile; returns how many.
+    std::size_t answerAll();
+
+private:
+    HttpDataResult scripted(const Task& task) const;
+
+    mutable std::mutex m_mutex;
+    std::vector<std::shared_ptr<Task>> m_tasks;
+};
+
+} // namespace drovane::fakes
