@@ -1,5 +1,6 @@
 #include "desktop/DesktopPlatform.h"
 
+#include "desktop/CurlHttp.h"
 #include "desktop/DesktopHost.h"
 #include "desktop/DesktopSystemEvents.h"
 #include "desktop/QtImages.h"
@@ -18,6 +19,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     p->log = std::make_shared<StderrLog>();
     p->clock = std::make_shared<SystemClock>();
     p->images = std::make_shared<QtImages>();
+    p->http = std::make_shared<CurlHttp>();
 
     std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
     if (configHome.empty() || configHome.front() != '/') {
