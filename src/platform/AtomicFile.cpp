@@ -69,6 +69,31 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
     return std::nullopt;
 }
 
+std::optional<std::string> moveFileWithoutReplacing(const std::string& from, const std::string& to) {
+    bool moved = false;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        moved = true;
+    } else if (errno != EINVAL && errno != ENOSYS) {
+        return errnoText();
+    }
+#endif
+    if (!moved) {
+        // A file system without the exclusive rename: a hard link fails just as surely on an
+        // existing name.
+        if (::link(from.c_str(), to.c_str()) != 0) {
+            return errnoText();
+        }
+        ::unlink(from.c_str());
+    }
+    int dirFd = ::open(parentOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

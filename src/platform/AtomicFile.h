@@ -19,6 +19,10 @@ using RenameFunction = std::function<int(const char* from, const char* to)>;
 std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
                                                const RenameFunction& rename = {});
 
+// Moves the file `from` to `to` within one file system, failing (and leaving both alone) when
+// `to` exists already; the move is made durable. An error text on failure.
+std::optional<std::string> moveFileWithoutReplacing(const std::string& from, const std::string& to);
+
 // The whole file; nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path);
 
