@@ -1,0 +1,282 @@
+#include "library/Downloader.h"
+
+#include "library/Library.h"
+#include "platform/AtomicFile.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cassert>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace drovane {
+
+namespace {
+
+std::string downloadKey(std::string id) {
+    for (char& c : id) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return id;
+}
+
+// A key becomes a file name in the video folder; one that would name anything else there (or
+// outside it) cannot be stored.
+bool namesAFile(const std::string& key) {
+    return key.find('/') == std::string::npos && key.find('\0') == std::string::npos;
+}
+
+std::string parentFolder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+} // namespace
+
+std::shared_ptr<Downloader> Downloader::create() {
+    return std::make_shared<Downloader>(Passkey{});
+}
+
+std::string Downloader::partialFolder() {
+    return parentFolder(Library::videosDir()) + "/" + partialFolderName;
+}
+
+Downloader::Downloader(Passkey)
+    : m_mainQueue(platform().mainQueue), m_clock(platform().clock), m_http(platform().http),
+      m_log(platform().log) {
+    assert(m_mainQueue && m_clock && "the downloader needs the main queue and the clock");
+    // Only one instance of the program runs, so whatever lies there was left by a run that ended
+    // mid-transfer.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::directory_iterator it(partialFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) {
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
+Downloader::~Downloader() {
+    for (auto& [key, running] : m_tasks) {
+        running.cancelled->store(true);
+        if (running.task) {
+            running.task->cancel();
+        }
+    }
+}
+
+void Downloader::start(const std::vector<std::string>& ids) {
+    std::set<std::string> wanted;
+    for (const std::string& id : ids) {
+        wanted.insert(downloadKey(id));
+    }
+    std::vector<Library::MissingAsset> kept;
+    for (Library::MissingAsset& asset : Library::missingAssets()) {
+        if (wanted.contains(downloadKey(asset.id))) {
+            kept.push_back(std::move(asset));
+        }
+    }
+    if (kept.empty()) {
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(Library::videosDir(), ignored);
+    std::filesystem::create_directories(partialFolder(), ignored);
+
+    for (const Library::MissingAsset& asset : kept) {
+        const std::string key = downloadKey(asset.id);
+        if (m_active.contains(key) || std::find(m_waiting.begin(), m_waiting.end(), key) != m_waiting.end()) {
+            continue;
+        }
+        if (!namesAFile(key)) {
+            if (m_log) {
+                m_log->line("Drovane: cannot store " + key + ".mov: not a file name");
+            }
+            continue;
+        }
+        m_sources.insert_or_assign(key, asset.url);
+        m_waiting.push_back(key);
+        ++m_total;
+    }
+    pump();
+    changed();
+}
+
+void Downloader::start(int limit) {
+    std::vector<std::string> ids;
+    if (limit > 0) {
+        for (const Library::MissingAsset& asset : Library::missingAssets()) {
+            if (ids.size() == static_cast<std::size_t>(limit)) {
+                break;
+            }
+            ids.push_back(asset.id);
+        }
+    }
+    start(ids);
+}
+
+void Downloader::cancel(const std::string& id) {
+    const std::string key = downloadKey(id);
+    if (auto it = m_tasks.find(key); it != m_tasks.end()) {
+        Running running = std::move(it->second);
+        m_tasks.erase(it);
+        m_active.erase(key);
+        m_sources.erase(key);
+        m_total = std::max(0, m_total - 1);
+        running.cancelled->store(true);
+        if (running.task) {
+            running.task->cancel();
+        }
+    } else if (auto queued = std::find(m_waiting.begin(), m_waiting.end(), key); queued != m_waiting.end()) {
+        m_waiting.erase(queued);
+        m_sources.erase(key);
+        m_total = std::max(0, m_total - 1);
+    } else {
+        return;
+    }
+    resetIfDrained();
+    pump();
+    changed();
+}
+
+void Downloader::cancelAll() {
+    std::map<std::string, Running> running = std::move(m_tasks);
+    m_tasks.clear();
+    m_waiting.clear();
+    m_active.clear();
+    m_sources.clear();
+    for (auto& [key, transfer] : running) {
+        transfer.cancelled->store(true);
+        if (transfer.task) {
+            transfer.task->cancel();
+        }
+    }
+    m_done = 0;
+    m_failed = 0;
+    m_total = 0;
+    changed();
+}
+
+void Downloader::pump() {
+    while (m_active.size() < maxActive && !m_waiting.empty()) {
+        const std::string key = m_waiting.front();
+        m_waiting.erase(m_waiting.begin());
+        if (auto source = m_sources.find(key); source != m_sources.end()) {
+            begin(key, source->second);
+        }
+    }
+}
+
+void Downloader::begin(const std::string& key, const Url& source) {
+    const std::string fileName = key + ".mov";
+    const std::string destination = Library::videosDir() + "/" + fileName;
+    const std::uint64_t serial = m_nextSerial++;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    std::weak_ptr<Downloader> weak = weak_from_this();
+
+    m_active[key] = 0.0;
+    Running& running = m_tasks[key];
+    running.serial = serial;
+    running.cancelled = cancelled;
+    if (!m_http) {
+        // No network on this platform: the item fails as a transfer error would.
+        m_mainQueue->post([weak, key, serial] {
+            if (auto self = weak.lock()) {
+                self->finish(key, serial, false);
+            }
+        });
+        return;
+    }
+
+    auto onProgress = [weak, key, serial, queue = m_mainQueue](double fraction) {
+        queue->post([weak, key, serial, fraction] {
+            if (auto self = weak.lock()) {
+                self->progressed(key, serial, fraction);
+            }
+        });
+    };
+    // Runs on the network thread while the temporary file exists: the move happens here.
+    auto onComplete = [weak, key, serial, cancelled, fileName, destination, queue = m_mainQueue,
+                       log = m_log](const HttpDownloadResult& result) {
+        bool stored = false;
+        if (result.error.empty() && result.temporaryFile && result.statusCode == 200 && !cancelled->load()) {
+            if (auto error = moveFileWithoutReplacing(*result.temporaryFile, destination)) {
+                if (log) {
+                    log->line("Drovane: cannot store " + fileName + ": " + *error);
+                }
+            } else {
+                stored = true;
+            }
+        }
+        queue->post([weak, key, serial, stored] {
+            if (auto self = weak.lock()) {
+                self->finish(key, serial, stored);
+            }
+        });
+    };
+    running.task = m_http->download(source, partialFolder(), std::move(onProgress), std::move(onComplete));
+    running.task->resume();
+}
+
+void Downloader::finish(const std::string& key, std::uint64_t serial, bool stored) {
+    // Gone: cancelled. Another serial: a late completion of a cancelled transfer meeting a new
+    // transfer of the same film, which must not be finished by it.
+    auto it = m_tasks.find(key);
+    if (it == m_tasks.end() || it->second.serial != serial) {
+        return;
+    }
+    m_tasks.erase(it);
+    m_active.erase(key);
+    m_sources.erase(key);
+    ++m_done;
+    if (stored) {
+        if (onItemFinished) {
+            onItemFinished();
+        }
+    } else {
+        ++m_failed;
+    }
+    pump();
+    resetIfDrained();
+    changed();
+}
+
+void Downloader::progressed(const std::string& key, std::uint64_t serial, double fraction) {
+    auto it = m_tasks.find(key);
+    if (it == m_tasks.end() || it->second.serial != serial || !(fraction >= 0)) {
+        return;
+    }
+    fraction = std::min(fraction, 1.0);
+    const auto percent = [](double f) { return static_cast<long>(f * 100); };
+    const auto stored = m_active.find(key);
+    const long before = stored == m_active.end() ? 0 : percent(stored->second);
+    if (percent(fraction) == before) {
+        return;
+    }
+    m_active[key] = fraction;
+    const Date now = m_clock->now();
+    if (now.secondsSince(m_lastPublish) > publishInterval) {
+        m_lastPublish = now;
+        changed();
+    }
+}
+
+void Downloader::resetIfDrained() {
+    if (m_active.empty() && m_waiting.empty()) {
+        m_done = 0;
+        m_failed = 0;
+        m_total = 0;
+    }
+}
+
+void Downloader::changed() {
+    if (onStateChanged) {
+        onStateChanged();
+    }
+}
+
+} // namespace drovane
