@@ -1,0 +1,64 @@
+#include "library/Published.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+
+namespace drovane {
+namespace {
+
+TEST(Published, ObserversHearOfEachRealChangeOnceAndOfNothingElse) {
+    Published<std::string> title("Coast");
+    int first = 0;
+    int second = 0;
+    Subscription a = title.subscribe([&] { ++first; });
+    Subscription b = title.subscribe([&] { ++second; });
+
+    EXPECT_FALSE(title.assign("Coast"));
+    EXPECT_EQ(first, 0);
+    EXPECT_TRUE(title.assign("Hill"));
+    EXPECT_EQ(title.value(), "Hill");
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+
+    b.reset();
+    title.assign("Sea");
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(title.observerCount(), 1u);
+}
+
+TEST(Published, ObserversMayEndSubscriptionsAndAddOthersWhileTold) {
+    Published<int> count(0);
+    std::optional<Subscription> later;
+    Subscription added;
+    int laterCalls = 0;
+    int addedCalls = 0;
+    Subscription first = count.subscribe([&] {
+        later.reset(); // ends the next observer before its turn
+        if (!added.isActive()) {
+            added = count.subscribe([&] { ++addedCalls; });
+        }
+    });
+    later = count.subscribe([&] { ++laterCalls; });
+
+    count.assign(1);
+    EXPECT_EQ(laterCalls, 0);
+    EXPECT_EQ(addedCalls, 0) << "a new observer hears of the next change, not this one";
+    count.assign(2);
+    EXPECT_EQ(addedCalls, 1);
+}
+
+TEST(Published, ASubscriptionMayOutliveItsValue) {
+    Subscription subscription;
+    {
+        Published<int> value(1);
+        subscription = value.subscribe([] {});
+        EXPECT_EQ(value.observerCount(), 1u);
+    }
+    subscription.reset(); // nothing left to unsubscribe from
+    EXPECT_FALSE(subscription.isActive());
+}
+
+} // namespace
+} // namespace drovane
