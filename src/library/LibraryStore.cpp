@@ -1,0 +1,220 @@
+#include "library/LibraryStore.h"
+
+#include "library/Downloader.h"
+#include "library/EngineState.h"
+#include "library/Library.h"
+#include "platform/DefaultsStore.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cassert>
+#include <filesystem>
+#include <map>
+#include <numeric>
+#include <system_error>
+
+namespace drovane {
+
+namespace {
+
+std::string lowercased(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+bool manifestExists() {
+    std::error_code ignored;
+    return std::filesystem::exists(Library::manifestPath(), ignored);
+}
+
+} // namespace
+
+std::shared_ptr<LibraryStore> LibraryStore::create(std::weak_ptr<EngineState> model) {
+    return std::make_shared<LibraryStore>(Passkey{}, std::move(model));
+}
+
+LibraryStore::LibraryStore(Passkey, std::weak_ptr<EngineState> model)
+    : m_model(std::move(model)), m_mainQueue(platform().mainQueue),
+      m_scanQueue(platform().taskQueues->make(scanQueueLabel, 1, QualityOfService::UserInitiated)) {
+    assert(m_mainQueue && m_scanQueue && "the library store needs the main queue and a task queue");
+    if (auto engine = m_model.lock(); engine && engine->defaults) {
+        if (auto stored = engine->defaults->value(favoritesKey)) {
+            if (auto ids = stored->asStringArray()) {
+                m_favorites.assign(std::set<std::string>(ids->begin(), ids->end()));
+            }
+        }
+    }
+    m_hasManifest.assign(manifestExists());
+    readLiveState();
+}
+
+void LibraryStore::refresh() {
+    readLiveState();
+    if (m_refreshPending) {
+        return;
+    }
+    m_refreshPending = true;
+    m_mainQueue->post([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->m_refreshPending = false;
+            self->scan();
+        }
+    });
+}
+
+void LibraryStore::readLiveState() {
+    auto engine = m_model.lock();
+    if (!engine) {
+        return;
+    }
+    m_currentURL.assign(engine->videoURL);
+    m_manualPaused.assign(engine->manualPaused);
+    DownloadState state;
+    if (engine->downloader) {
+        state.active = engine->downloader->active();
+        state.waiting.insert(engine->downloader->waiting().begin(), engine->downloader->waiting().end());
+    }
+    m_download.assign(std::move(state));
+}
+
+void LibraryStore::scan() {
+    if (m_scanning) {
+        m_rescanQueued = true;
+        return;
+    }
+    m_scanning = true;
+    m_scanQueue->async([weak = weak_from_this(), queue = m_mainQueue] {
+        if (weak.expired()) {
+            return;
+        }
+        queue->post([weak, result = scanCatalogue()]() mutable {
+            if (auto self = weak.lock()) {
+                self->publish(std::move(result));
+            }
+        });
+    });
+}
+
+void LibraryStore::publish(Scan result) {
+    m_items.assign(std::move(result.items));
+    m_groups.assign(std::move(result.groups));
+    m_onDiskCount.assign(result.onDiskCount);
+    m_missingCount.assign(result.missingCount);
+    m_hasManifest.assign(result.manifestExists);
+    m_scanned.assign(true);
+    readLiveState();
+    m_scanning = false;
+    if (m_rescanQueued) {
+        m_rescanQueued = false;
+        scan();
+    }
+}
+
+LibraryStore::Scan LibraryStore::scanCatalogue() {
+    const auto catalogue = Library::load();
+    const std::set<std::string> onDisk = Library::onDiskIDs();
+    Scan scan;
+    scan.manifestExists = manifestExists();
+
+    const std::string& videos = Library::videosDir();
+    std::vector<LibraryItem> items;
+    items.reserve(catalogue->entries.size());
+    for (const Library::Entry& entry : catalogue->entries) {
+        LibraryItem item{entry.id, entry.name, entry.category, std::nullopt, entry.previewURL};
+        if (entry.fileURL) {
+            item.url = entry.fileURL;
+        } else if (onDisk.contains(entry.id)) {
+            item.url = Url::fromFilePath(videos + "/" + entry.id + ".mov");
+        }
+        items.push_back(std::move(item));
+    }
+
+    // Sort keys once per item rather than once per comparison.
+    struct Key {
+        std::string group;
+        std::string title;
+    };
+    std::vector<Key> keys;
+    keys.reserve(items.size());
+    for (const LibraryItem& item : items) {
+        keys.push_back(
+            {item.group == systemGroup ? std::string() : lowercased(item.group), lowercased(item.label)});
+    }
+    std::vector<std::size_t> order(items.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+        if (keys[a].group != keys[b].group) {
+            return keys[a].group < keys[b].group;
+        }
+        return keys[a].title < keys[b].title;
+    });
+    scan.items.reserve(items.size());
+    for (std::size_t index : order) {
+        scan.items.push_back(std::move(items[index]));
+    }
+
+    scan.groups = counts(scan.items);
+    scan.onDiskCount = static_cast<int>(std::count_if(
+        scan.items.begin(), scan.items.end(), [](const LibraryItem& item) { return item.isOnDisk(); }));
+    scan.missingCount = static_cast<int>(scan.items.size()) - scan.onDiskCount;
+    return scan;
+}
+
+std::vector<GroupCount> LibraryStore::counts(const std::vector<LibraryItem>& items) {
+    std::vector<GroupCount> groups;
+    std::map<std::string, std::size_t> index;
+    for (const LibraryItem& item : items) {
+        auto [it, inserted] = index.try_emplace(item.group, groups.size());
+        if (inserted) {
+            groups.push_back(GroupCount{item.group, 0, 0});
+        }
+        GroupCount& group = groups[it->second];
+        ++group.total;
+        if (item.isOnDisk()) {
+            ++group.onDisk;
+        }
+    }
+    return groups;
+}
+
+std::vector<LibraryItem> LibraryStore::items(const SidebarSelection& selection) const {
+    const std::vector<LibraryItem>& all = m_items.value();
+    std::vector<LibraryItem> result;
+    const auto keep = [&](auto predicate) {
+        std::copy_if(all.begin(), all.end(), std::back_inserter(result), predicate);
+        return result;
+    };
+    switch (selection.kind) {
+    case SidebarSelection::Kind::All:
+        return all;
+    case SidebarSelection::Kind::Favorites:
+        return keep([this](const LibraryItem& item) { return m_favorites.value().contains(item.id); });
+    case SidebarSelection::Kind::OnDisk:
+        return keep([](const LibraryItem& item) { return item.isOnDisk(); });
+    case SidebarSelection::Kind::Group:
+        return keep([&selection](const LibraryItem& item) { return item.group == selection.group; });
+    }
+    return result;
+}
+
+void LibraryStore::toggleFavorite(const std::string& id) {
+    std::set<std::string> next = m_favorites.value();
+    if (!next.erase(id)) {
+        next.insert(id);
+    }
+    m_favorites.assign(next);
+    if (auto engine = m_model.lock(); engine && engine->defaults) {
+        Value::Array sorted;
+        sorted.reserve(next.size());
+        for (const std::string& favorite : next) {
+            sorted.emplace_back(favorite);
+        }
+        engine->defaults->set(favoritesKey, Value(std::move(sorted)));
+    }
+}
+
+} // namespace drovane

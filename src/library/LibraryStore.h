@@ -1,0 +1,107 @@
+#pragma once
+
+#include "library/DownloadState.h"
+#include "library/LibraryItem.h"
+#include "library/Published.h"
+#include "library/SidebarSelection.h"
+#include "platform/Url.h"
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace drovane {
+
+class MainQueue;
+class TaskQueue;
+struct EngineState;
+
+// The observable model behind the library window: the catalogue as sorted, grouped items, the
+// counts per group, the favourites, and the live state of the engine and the download queue.
+// Scans run off the main thread and are coalesced: at most one runs and one more is remembered.
+// Every published value changes on the main thread, and only when it really changes.
+// Main thread only, except scanCatalogue() and counts().
+class LibraryStore : public std::enable_shared_from_this<LibraryStore> {
+    struct Passkey {};
+
+public:
+    static constexpr const char* scanQueueLabel = "app.drovane.library-scan";
+    static constexpr const char* favoritesKey = "favorites";
+    static constexpr const char* systemGroup = "System";
+
+    // What one background scan found, by value.
+    struct Scan {
+        std::vector<LibraryItem> items; // in display order
+        std::vector<GroupCount> groups;
+        int onDiskCount = 0;
+        int missingCount = 0;
+        bool manifestExists = false;
+    };
+
+    // A store reading `model`, which it does not own: once the engine is gone the live state
+    // and the favourites stay as they were. Loads the favourites and mirrors the live state; does
+    // not scan.
+    static std::shared_ptr<LibraryStore> create(std::weak_ptr<EngineState> model);
+    LibraryStore(Passkey, std::weak_ptr<EngineState> model);
+    LibraryStore(const LibraryStore&) = delete;
+    LibraryStore& operator=(const LibraryStore&) = delete;
+
+    // Every catalogue film, in display order: "System" first, then groups and titles
+    // alphabetically regardless of case.
+    const Published<std::vector<LibraryItem>>& items() const { return m_items; }
+    // The file the engine plays.
+    const Published<std::optional<Url>>& currentURL() const { return m_currentURL; }
+    const Published<bool>& manualPaused() const { return m_manualPaused; }
+    const Published<DownloadState>& download() const { return m_download; }
+    // Items without a local file.
+    const Published<int>& missingCount() const { return m_missingCount; }
+    const Published<bool>& hasManifest() const { return m_hasManifest; }
+    // False until the first scan has been published.
+    const Published<bool>& scanned() const { return m_scanned; }
+    const Published<std::set<std::string>>& favorites() const { return m_favorites; }
+    // The groups of items(), in display order.
+    const Published<std::vector<GroupCount>>& groups() const { return m_groups; }
+    // Items with a local file.
+    const Published<int>& onDiskCount() const { return m_onDiskCount; }
+
+    // Mirrors the live state now and asks for one coalesced rescan.
+    void refresh();
+    // Copies the engine's film and pause and the queue's running and queued films.
+    void readLiveState();
+    // The items a sidebar choice shows, in display order.
+    std::vector<LibraryItem> items(const SidebarSelection& selection) const;
+    // Adds `id` to the favourites or removes it, and stores them.
+    void toggleFavorite(const std::string& id);
+
+    // The work of one background scan: the catalogue and the video folder turned into sorted
+    // items and their counts. Any thread.
+    static Scan scanCatalogue();
+    // The groups of `items` in order of first appearance, with their totals. Any thread.
+    static std::vector<GroupCount> counts(const std::vector<LibraryItem>& items);
+
+private:
+    void scan();
+    void publish(Scan result);
+
+    Published<std::vector<LibraryItem>> m_items;
+    Published<std::optional<Url>> m_currentURL;
+    Published<bool> m_manualPaused{false};
+    Published<DownloadState> m_download;
+    Published<int> m_missingCount{0};
+    Published<bool> m_hasManifest{false};
+    Published<bool> m_scanned{false};
+    Published<std::set<std::string>> m_favorites;
+    Published<std::vector<GroupCount>> m_groups;
+    Published<int> m_onDiskCount{0};
+
+    const std::weak_ptr<EngineState> m_model;
+    bool m_scanning = false;
+    bool m_rescanQueued = false;
+    bool m_refreshPending = false;
+    const std::shared_ptr<MainQueue> m_mainQueue;
+    const std::shared_ptr<TaskQueue> m_scanQueue;
+};
+
+} // namespace drovane
