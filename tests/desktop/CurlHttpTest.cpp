@@ -214,15 +214,16 @@ TEST_F(CurlHttpTest, AnErrorStatusArrivesWithItsCodeAndBody) {
 }
 
 TEST_F(CurlHttpTest, AConnectionDroppedMidBodyIsAnErrorAndLeavesNoFile) {
-    const std::string film = filmBytes(1 << 20);
-    server.server.Get("/cut.mov", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(film.size(), "video/quicktime",
-                                 [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                     const std::size_t half = film.size() / 2;
+    // The server may still be sending when the test ends: it owns what it sends.
+    auto film = std::make_shared<const std::string>(filmBytes(1 << 20));
+    server.server.Get("/cut.mov", [film](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(film->size(), "video/quicktime",
+                                 [film](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     const std::size_t half = film->size() / 2;
                                      if (offset >= half) {
                                          return false; // the server goes away mid-body
                                      }
-                                     sink.write(film.data() + offset, half - offset);
+                                     sink.write(film->data() + offset, half - offset);
                                      return true;
                                  });
     });
