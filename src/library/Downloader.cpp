@@ -1,5 +1,6 @@
 #include "library/Downloader.h"
 
+#include "library/CaseMapping.h"
 #include "library/Library.h"
 #include "platform/AtomicFile.h"
 #include "platform/Platform.h"
@@ -14,13 +15,8 @@ namespace drovane {
 
 namespace {
 
-std::string downloadKey(std::string id) {
-    for (char& c : id) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return id;
+std::string downloadKey(const std::string& id) {
+    return upperCased(id);
 }
 
 // A key becomes a file name in the video folder; one that would name anything else there (or

@@ -1,0 +1,398 @@
+#include "library/Downloader.h"
+
+#include "fakes/AerialsTree.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Library.h"
+#include "platform/AtomicFile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+namespace fs = std::filesystem;
+using Task = fakes::ScriptedHttp::Task;
+
+std::vector<std::uint8_t> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// The public state of the queue at one moment.
+struct Seen {
+    std::vector<std::string> active;
+    std::vector<std::string> waiting;
+    int done = 0;
+    int failed = 0;
+    int total = 0;
+    friend bool operator==(const Seen&, const Seen&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Seen& seen) {
+    const auto list = [&out](const std::vector<std::string>& keys) {
+        out << "[";
+        for (const auto& key : keys) {
+            out << key << " ";
+        }
+        out << "]";
+    };
+    out << "active ";
+    list(seen.active);
+    out << " waiting ";
+    list(seen.waiting);
+    return out << " done " << seen.done << " failed " << seen.failed << " total " << seen.total;
+}
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    DownloaderTest() {
+        Library::resetForTesting();
+        fake.platform().http = http;
+        catalogue({"A", "B", "C", "D", "E"});
+        downloader = Downloader::create();
+        downloader->onItemFinished = [this] { finished.push_back(seen()); };
+        downloader->onStateChanged = [this] { states.push_back(seen()); };
+    }
+    ~DownloaderTest() override { Library::resetForTesting(); }
+
+    static std::string address(const std::string& id) { return "https://cdn.test/" + id + ".mov"; }
+    // A manifest listing `ids`, each with a download address, in this order.
+    void catalogue(const std::vector<std::string>& ids) {
+        std::vector<fakes::AerialsTree::Film> films;
+        for (const auto& id : ids) {
+            films.push_back({id, "Film " + id, "AerialCategoryUnderwater", address(id), std::nullopt});
+        }
+        aerials.writeManifest(films);
+    }
+
+    Seen seen() const {
+        Seen s{{}, downloader->waiting(), downloader->done(), downloader->failed(), downloader->total()};
+        for (const auto& [key, fraction] : downloader->active()) {
+            s.active.push_back(key);
+        }
+        return s;
+    }
+    std::shared_ptr<Task> task(const std::string& id) const { return http->last(address(id)); }
+    // The network answers the newest transfer of `id`; the main thread then takes the outcome.
+    void answer(const std::string& id, std::optional<int> status = 200, const std::string& error = "") {
+        http->answer(task(id), {error, status, bytes("film " + id)});
+        fake.mainQueue->drain();
+    }
+    void progress(const std::string& id, double fraction) {
+        http->progress(task(id), fraction);
+        fake.mainQueue->drain();
+    }
+    double fraction(const std::string& key) const {
+        auto it = downloader->active().find(key);
+        return it == downloader->active().end() ? -1 : it->second;
+    }
+    std::string film(const std::string& key) const { return aerials.videosDir() + "/" + key + ".mov"; }
+
+    fakes::FakePlatform fake;
+    fakes::AerialsTree aerials{*fake.host};
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
+    std::shared_ptr<Downloader> downloader;
+    std::vector<Seen> finished;
+    std::vector<Seen> states;
+};
+
+TEST_F(DownloaderTest, FiveStartedRunThreeAtATimeAndEachFinishStartsTheOldestWaiting) {
+    downloader->start(std::vector<std::string>{"A", "B", "C", "D", "E"});
+    EXPECT_EQ(seen(), (Seen{{"A", "B", "C"}, {"D", "E"}, 0, 0, 5}));
+    EXPECT_EQ(states.size(), 1u);
+    EXPECT_EQ(http->requested, (std::vector<std::string>{address("A"), address("B"), address("C")}));
+    for (const auto& id : {"A", "B", "C"}) {
+        EXPECT_TRUE(task(id)->started());
+        EXPECT_EQ(task(id)->temporaryDirectory(), Downloader::partialFolder());
+    }
+
+    answer("B");
+    EXPECT_EQ(readWholeFile(film("B")), "film B");
+    EXPECT_EQ(seen(), (Seen{{"A", "C", "D"}, {"E"}, 1, 0, 5}));
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].done, 1);
+
+    answer("A", 404);
+    EXPECT_EQ(seen(), (Seen{{"C", "D", "E"}, {}, 2, 1, 5}));
+    EXPECT_EQ(http->requested.back(), address("E"));
+    answer("C");
+    answer("D");
+    answer("E");
+    EXPECT_EQ(seen(), (Seen{{}, {}, 0, 0, 0}));
+    EXPECT_EQ(finished.size(), 4u);
+    EXPECT_EQ(finished.back(), (Seen{{}, {}, 5, 1, 5}));
+    EXPECT_EQ(states.size(), 6u);
+    // The temporary files were renamed into place or removed; none is left beside the films.
+    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
+    EXPECT_EQ(fs::path(Downloader::partialFolder()).parent_path(),
+              fs::path(aerials.videosDir()).parent_path());
+}
+
+TEST_F(DownloaderTest, AnIdentifierIsQueuedOnceWhateverItsCaseAndHoweverOftenItIsStarted) {
+    catalogue({"abc", "D"});
+    downloader->start(std::vector<std::string>{"abc", "ABC", "aBc"});
+    EXPECT_EQ(seen(), (Seen{{"ABC"}, {}, 0, 0, 1}));
+    downloader->start(std::vector<std::string>{"Abc"});
+    EXPECT_EQ(seen(), (Seen{{"ABC"}, {}, 0, 0, 1}));
+    EXPECT_EQ(http->tasks().size(), 1u);
+    answer("abc");
+    EXPECT_TRUE(fs::exists(film("ABC"))) << "films are stored under their upper-cased identifier";
+}
+
+TEST_F(DownloaderTest, StartingFilmsThatAreNotMissingMakesNoFolderAndNoCallback) {
+    downloader->start(std::vector<std::string>{"UNKNOWN", ""});
+    downloader->start(std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(aerials.videosDir()));
+    EXPECT_FALSE(fs::exists(Downloader::partialFolder()));
+
+    aerials.addVideo("A.mov");
+    downloader->start(std::vector<std::string>{"a"});
+    EXPECT_TRUE(states.empty());
+    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_EQ(seen(), (Seen{{}, {}, 0, 0, 0}));
+}
+
+TEST_F(DownloaderTest, StartingByCountTakesTheFirstMissingFilmsInCatalogueOrder) {
+    aerials.addVideo("B.mov");
+    downloader->start(std::vector<std::string>{"C"});
+    downloader->start(2); // A and C: C already runs, so only A is new
+    EXPECT_EQ(seen(), (Seen{{"A", "C"}, {}, 0, 0, 2}));
+    downloader->start(4);
+    EXPECT_EQ(seen(), (Seen{{"A", "C", "D"}, {"E"}, 0, 0, 4}));
+    downloader->start(0);
+    EXPECT_EQ(seen().total, 4);
+}
+
+TEST_F(DownloaderTest, OnlyStatus200StoresTheFilm) {
+    struct Case {
+        const char* name;
+        std::optional<int> status;
+        std::string error;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"ok", 200, "", true},
+        {"partial content", 206, "", false},
+        {"not modified", 304, "", false},
+        {"not found", 404, "", false},
+        {"server error", 500, "", false},
+        {"transport error", 200, "connection reset", false},
+        {"no response", std::nullopt, "timed out", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        finished.clear();
+        downloader->start(std::vector<std::string>{"A"});
+        answer("A", c.status, c.error);
+        EXPECT_EQ(fs::exists(film("A")), c.stored);
+        EXPECT_EQ(finished.size(), c.stored ? 1u : 0u);
+        if (!c.stored) {
+            EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
+        }
+        fs::remove(film("A"));
+    }
+    // A completion without a file fails too.
+    downloader->start(std::vector<std::string>{"A"});
+    http->answer(task("A"), {"", 200, std::nullopt});
+    fake.mainQueue->drain();
+    EXPECT_FALSE(fs::exists(film("A")));
+    EXPECT_TRUE(fake.log->lines().empty()) << "failed transfers are silent";
+}
+
+TEST_F(DownloaderTest, ProgressIsStoredPerWholePercentAndPublishedAtMostEvery150Milliseconds) {
+    downloader->start(std::vector<std::string>{"A"});
+    states.clear();
+
+    progress("A", 0.004);
+    progress("A", 0.0099);
+    EXPECT_EQ(fraction("A"), 0.0) << "below one percent nothing is stored";
+    EXPECT_TRUE(states.empty());
+
+    progress("A", 0.412); // the first change since creation is published at once
+    EXPECT_EQ(fraction("A"), 0.412);
+    EXPECT_EQ(states.size(), 1u);
+    fake.mainQueue->advance(1.0);
+    progress("A", 0.419); // same whole percentage: neither stored nor published
+    EXPECT_EQ(fraction("A"), 0.412);
+    EXPECT_EQ(states.size(), 1u);
+
+    progress("A", 0.43);
+    EXPECT_EQ(states.size(), 2u);
+    fake.mainQueue->advance(0.1);
+    progress("A", 0.45); // stored, but too soon to publish
+    EXPECT_EQ(fraction("A"), 0.45);
+    EXPECT_EQ(states.size(), 2u);
+    fake.mainQueue->advance(0.05);
+    progress("A", 0.46); // exactly 0.15 s: still too soon
+    EXPECT_EQ(states.size(), 2u);
+    fake.mainQueue->advance(5);
+    EXPECT_EQ(states.size(), 2u) << "no trailing publication";
+    progress("A", 0.47);
+    EXPECT_EQ(states.size(), 3u);
+
+    // Queue changes are published at once, whatever the throttle.
+    downloader->start(std::vector<std::string>{"B"});
+    downloader->cancel("B");
+    EXPECT_EQ(states.size(), 5u);
+}
+
+TEST_F(DownloaderTest, CancellingFreesTheSlotLowersTheTotalAndNeverCountsAFailure) {
+    downloader->start(std::vector<std::string>{"A", "B", "C", "D", "E"});
+    answer("A", 404);
+    EXPECT_EQ(seen(), (Seen{{"B", "C", "D"}, {"E"}, 1, 1, 5}));
+    const auto runningB = task("B");
+
+    downloader->cancel("b");
+    EXPECT_TRUE(runningB->cancelled());
+    EXPECT_EQ(seen(), (Seen{{"C", "D", "E"}, {}, 1, 1, 4}));
+    downloader->cancel("E");
+    EXPECT_TRUE(task("E")->cancelled());
+    EXPECT_EQ(seen(), (Seen{{"C", "D"}, {}, 1, 1, 3}));
+
+    // The cancelled transfers' completions still come, and change nothing.
+    const std::size_t before = states.size();
+    http->answer(runningB);
+    http->answer(task("E"));
+    fake.mainQueue->drain();
+    EXPECT_EQ(states.size(), before);
+    EXPECT_EQ(seen(), (Seen{{"C", "D"}, {}, 1, 1, 3}));
+
+    downloader->cancel("UNKNOWN"); // neither queued nor running: nothing, not even a callback
+    EXPECT_EQ(states.size(), before);
+
+    downloader->cancel("C");
+    downloader->cancel("D");
+    EXPECT_EQ(seen(), (Seen{{}, {}, 0, 0, 0}));
+    EXPECT_TRUE(finished.empty());
+    EXPECT_TRUE(fs::is_empty(aerials.videosDir()));
+}
+
+TEST_F(DownloaderTest, CancellingAQueuedItemKeepsTheRunningOnes) {
+    downloader->start(std::vector<std::string>{"A", "B", "C", "D"});
+    downloader->cancel("D");
+    EXPECT_EQ(seen(), (Seen{{"A", "B", "C"}, {}, 0, 0, 3}));
+    EXPECT_EQ(http->tasks().size(), 3u);
+}
+
+TEST_F(DownloaderTest, CancelAllStopsEverythingAndResetsTheBatch) {
+    downloader->start(std::vector<std::string>{"A", "B", "C", "D", "E"});
+    answer("A");
+    states.clear();
+    downloader->cancelAll();
+    EXPECT_EQ(seen(), (Seen{{}, {}, 0, 0, 0}));
+    EXPECT_EQ(states.size(), 1u);
+    for (const auto& id : {"B", "C", "D"}) {
+        EXPECT_TRUE(task(id)->cancelled()) << id;
+    }
+    // A transfer that completed just as it was cancelled does not store its film.
+    answer("B", 200);
+    EXPECT_FALSE(fs::exists(film("B")));
+    http->answerAll();
+    fake.mainQueue->drain();
+    EXPECT_EQ(states.size(), 1u);
+    EXPECT_EQ(finished.size(), 1u);
+}
+
+TEST_F(DownloaderTest, ABatchOfFourWithAFailedFirstItemCountsToTheEndThenResets) {
+    downloader->start(std::vector<std::string>{"A", "B", "C", "D"});
+    answer("A", 404);
+    answer("B");
+    answer("C");
+    answer("D");
+    ASSERT_EQ(finished.size(), 3u);
+    EXPECT_EQ(finished.back(), (Seen{{}, {}, 4, 1, 4}));
+    EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
+}
+
+TEST_F(DownloaderTest, AnExistingFilmIsNeverOverwritten) {
+    downloader->start(std::vector<std::string>{"A"});
+    aerials.addVideo("A.mov", "the system's own copy"); // arrived meanwhile
+    answer("A");
+    EXPECT_EQ(readWholeFile(film("A")), "the system's own copy");
+    EXPECT_TRUE(finished.empty());
+    ASSERT_EQ(fake.log->lines().size(), 1u);
+    EXPECT_EQ(fake.log->lines()[0], "Drovane: cannot store A.mov: File exists");
+    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
+}
+
+TEST_F(DownloaderTest, AVideoFolderThatCannotBeMadeFailsEachMoveWithTheLogLine) {
+    fake.host->tree().write("home/Library/Application Support/com.apple.wallpaper/aerials/videos", "a file");
+    downloader->start(std::vector<std::string>{"A"});
+    answer("A");
+    EXPECT_TRUE(finished.empty());
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot store A.mov: "), 1u);
+    EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
+}
+
+TEST_F(DownloaderTest, LateCallbacksOfACancelledTransferNeverReachTheNextTransferOfTheSameFilm) {
+    downloader->start(std::vector<std::string>{"A"});
+    const auto first = task("A");
+    downloader->cancel("A");
+    downloader->start(std::vector<std::string>{"A"});
+    const auto second = task("A");
+    ASSERT_NE(first, second);
+
+    http->progress(first, 0.5);
+    fake.mainQueue->drain();
+    EXPECT_EQ(fraction("A"), 0.0);
+
+    // The first transfer's completion arrives late, even as a success: it neither stores nor
+    // finishes the second transfer.
+    http->answer(first, {"", 200, bytes("stale")});
+    fake.mainQueue->drain();
+    EXPECT_FALSE(fs::exists(film("A")));
+    EXPECT_EQ(seen(), (Seen{{"A"}, {}, 0, 0, 1}));
+
+    http->progress(second, 0.3);
+    fake.mainQueue->drain();
+    EXPECT_EQ(fraction("A"), 0.3);
+    http->answer(second, {"", 200, bytes("fresh")});
+    fake.mainQueue->drain();
+    EXPECT_EQ(readWholeFile(film("A")), "fresh");
+    EXPECT_EQ(finished.size(), 1u);
+}
+
+TEST_F(DownloaderTest, AnIdentifierThatCannotNameAFileInTheFolderIsNeverFetched) {
+    catalogue({"../../ESCAPE", "A"});
+    downloader->start(std::vector<std::string>{"../../escape", "A"});
+    EXPECT_EQ(seen(), (Seen{{"A"}, {}, 0, 0, 1}));
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: cannot store ../../ESCAPE.mov: not a file name"});
+}
+
+TEST_F(DownloaderTest, CallbacksAfterTheQueueIsGoneDoNothing) {
+    downloader->start(std::vector<std::string>{"A", "B"});
+    const auto a = task("A");
+    const auto b = task("B");
+    http->progress(a, 0.5);
+    downloader.reset();
+    EXPECT_TRUE(a->cancelled() && b->cancelled()) << "a queue that goes stops its transfers";
+    http->answer(b, {"", 200, bytes("film")});
+    fake.mainQueue->drain();
+    EXPECT_FALSE(fs::exists(film("B")));
+    EXPECT_TRUE(states.size() == 1u && finished.empty());
+}
+
+TEST_F(DownloaderTest, PartialFilesOfAnEarlierRunAreRemovedAtCreation) {
+    fake.host->tree().write(
+        "home/Library/Application Support/com.apple.wallpaper/aerials/.drovane-partial/.drovane-x1",
+        "half a film");
+    auto again = Downloader::create();
+    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
+}
+
+TEST_F(DownloaderTest, WithoutANetworkEveryItemFails) {
+    fake.platform().http = nullptr;
+    auto offline = Downloader::create();
+    int changes = 0;
+    offline->onStateChanged = [&] { ++changes; };
+    offline->start(std::vector<std::string>{"A"});
+    EXPECT_EQ(offline->active().size(), 1u);
+    fake.mainQueue->drain();
+    EXPECT_TRUE(offline->active().empty());
+    EXPECT_EQ(changes, 2);
+}
+
+} // namespace
+} // namespace drovane
