@@ -1,5 +1,6 @@
 #include "library/LibraryStore.h"
 
+#include "library/CaseMapping.h"
 #include "library/Downloader.h"
 #include "library/EngineState.h"
 #include "library/Library.h"
@@ -17,13 +18,26 @@ namespace drovane {
 
 namespace {
 
-std::string lowercased(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
+// The video folder's films by identifier, under the names they really have: on a file system
+// that tells case apart, "c1.mov" cannot be opened as "C1.mov". The exact upper-case name wins
+// when both exist.
+std::map<std::string, std::string> filmFileNames(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!name.ends_with(".mov")) {
+            continue;
+        }
+        std::string id = upperCased(std::string_view(name).substr(0, name.size() - 4));
+        const bool exact = name == id + ".mov";
+        auto [found, inserted] = names.try_emplace(std::move(id), name);
+        if (!inserted && exact) {
+            found->second = std::move(name);
         }
     }
-    return text;
+    return names;
 }
 
 bool manifestExists() {
@@ -121,6 +135,8 @@ LibraryStore::Scan LibraryStore::scanCatalogue() {
     scan.manifestExists = manifestExists();
 
     const std::string& videos = Library::videosDir();
+    const std::map<std::string, std::string> fileNames =
+        onDisk.empty() ? std::map<std::string, std::string>() : filmFileNames(videos);
     std::vector<LibraryItem> items;
     items.reserve(catalogue->entries.size());
     for (const Library::Entry& entry : catalogue->entries) {
@@ -128,7 +144,9 @@ LibraryStore::Scan LibraryStore::scanCatalogue() {
         if (entry.fileURL) {
             item.url = entry.fileURL;
         } else if (onDisk.contains(entry.id)) {
-            item.url = Url::fromFilePath(videos + "/" + entry.id + ".mov");
+            const auto file = fileNames.find(entry.id);
+            item.url = Url::fromFilePath(videos + "/" +
+                                         (file != fileNames.end() ? file->second : entry.id + ".mov"));
         }
         items.push_back(std::move(item));
     }
@@ -142,7 +160,7 @@ LibraryStore::Scan LibraryStore::scanCatalogue() {
     keys.reserve(items.size());
     for (const LibraryItem& item : items) {
         keys.push_back(
-            {item.group == systemGroup ? std::string() : lowercased(item.group), lowercased(item.label)});
+            {item.group == systemGroup ? std::string() : lowerCased(item.group), lowerCased(item.label)});
     }
     std::vector<std::size_t> order(items.size());
     std::iota(order.begin(), order.end(), 0);

@@ -1,0 +1,267 @@
+#include "library/LibraryStore.h"
+
+#include "fakes/AerialsTree.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Downloader.h"
+#include "library/EngineState.h"
+#include "library/Library.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+namespace fs = std::filesystem;
+using Film = fakes::AerialsTree::Film;
+
+std::vector<std::string> ids(const std::vector<LibraryItem>& items) {
+    std::vector<std::string> result;
+    for (const auto& item : items) {
+        result.push_back(item.id);
+    }
+    return result;
+}
+
+// Counts the notifications of every published property of a store.
+struct Notifications {
+    explicit Notifications(const LibraryStore& store) {
+        const auto count = [this](const char* name) { return [this, name] { ++heard[name]; }; };
+        subscriptions.push_back(store.items().subscribe(count("items")));
+        subscriptions.push_back(store.currentURL().subscribe(count("currentURL")));
+        subscriptions.push_back(store.manualPaused().subscribe(count("manualPaused")));
+        subscriptions.push_back(store.download().subscribe(count("download")));
+        subscriptions.push_back(store.missingCount().subscribe(count("missingCount")));
+        subscriptions.push_back(store.hasManifest().subscribe(count("hasManifest")));
+        subscriptions.push_back(store.scanned().subscribe(count("scanned")));
+        subscriptions.push_back(store.favorites().subscribe(count("favorites")));
+        subscriptions.push_back(store.groups().subscribe(count("groups")));
+        subscriptions.push_back(store.onDiskCount().subscribe(count("onDiskCount")));
+    }
+    std::map<std::string, int> heard;
+    std::vector<Subscription> subscriptions;
+};
+
+class LibraryStoreTest : public ::testing::Test {
+protected:
+    LibraryStoreTest() {
+        Library::resetForTesting();
+        fake.platform().http = http;
+        engine->defaults = fake.defaults;
+        engine->downloader = Downloader::create();
+        aerials.addSystemFilm("Hill/Hill Landscape.mov");
+        aerials.writeManifest({
+            {"U1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/U1.mov", "https://cdn.test/U1.jpg"},
+            {"C1", "Skyline", "AerialCategoryCities", "https://cdn.test/C1.mov", std::nullopt},
+            {"U2", "coral", "AerialCategoryUnderwater", "https://cdn.test/U2.mov", std::nullopt},
+        });
+        store = LibraryStore::create(engine);
+    }
+    ~LibraryStoreTest() override { Library::resetForTesting(); }
+
+    fakes::ManualTaskQueue& scans() { return *fake.taskQueues->queue(LibraryStore::scanQueueLabel); }
+    // Runs every scan asked for and publishes it.
+    void settle() {
+        fake.mainQueue->drain();
+        while (scans().runAll() > 0) {
+            fake.mainQueue->drain();
+        }
+    }
+    std::vector<std::string> groupNames() const {
+        std::vector<std::string> names;
+        for (const auto& group : store->groups().value()) {
+            names.push_back(group.name);
+        }
+        return names;
+    }
+
+    fakes::FakePlatform fake;
+    fakes::AerialsTree aerials{*fake.host};
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
+    std::shared_ptr<EngineState> engine = std::make_shared<EngineState>();
+    std::shared_ptr<LibraryStore> store;
+};
+
+TEST_F(LibraryStoreTest, CreationReadsFavouritesAndTheManifestButDoesNotScan) {
+    EXPECT_EQ(scans().width(), 1);
+    EXPECT_EQ(scans().qualityOfService(), QualityOfService::UserInitiated);
+    EXPECT_TRUE(store->hasManifest().value());
+    EXPECT_FALSE(store->scanned().value());
+    EXPECT_TRUE(store->items().value().empty());
+    EXPECT_EQ(scans().pendingCount(), 0u);
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
+
+    fake.defaults->set("favorites", Value(Value::Array{Value("U1"), Value("X")}));
+    EXPECT_EQ(LibraryStore::create(engine)->favorites().value(), (std::set<std::string>{"U1", "X"}));
+    fake.defaults->set("favorites", Value(Value::Array{Value("U1"), Value(3)}));
+    EXPECT_TRUE(LibraryStore::create(engine)->favorites().value().empty());
+    fs::remove(aerials.manifestPath());
+    EXPECT_FALSE(LibraryStore::create(engine)->hasManifest().value());
+}
+
+TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns) {
+    store->refresh();
+    store->refresh();
+    store->refresh();
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 1u);
+    fake.mainQueue->drain();
+    EXPECT_EQ(scans().pendingCount(), 1u);
+
+    // While that scan runs, any number of requests make exactly one more.
+    for (int i = 0; i < 6; ++i) {
+        store->refresh();
+        fake.mainQueue->drain();
+    }
+    EXPECT_EQ(scans().pendingCount(), 1u);
+    EXPECT_EQ(scans().runAll(), 1u);
+    fake.mainQueue->drain(); // the first scan lands; the remembered one starts
+    EXPECT_TRUE(store->scanned().value());
+    EXPECT_EQ(scans().pendingCount(), 1u);
+    EXPECT_EQ(scans().runAll(), 1u);
+    fake.mainQueue->drain();
+    EXPECT_EQ(scans().pendingCount(), 0u);
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
+}
+
+TEST_F(LibraryStoreTest, AScanThatFindsNothingNewWakesNobody) {
+    store->refresh();
+    settle();
+    Notifications notifications(*store);
+    store->refresh();
+    settle();
+    EXPECT_TRUE(notifications.heard.empty());
+}
+
+TEST_F(LibraryStoreTest, TheFirstScanOfAnEmptyCatalogueTellsOnlyThatItWasScanned) {
+    fs::remove_all(fake.host->systemPath("/System"));
+    fs::remove(aerials.manifestPath());
+    auto empty = LibraryStore::create(engine);
+    Notifications notifications(*empty);
+    empty->refresh();
+    settle();
+    EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"scanned", 1}}));
+}
+
+TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
+    store->refresh();
+    settle();
+    EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));
+    EXPECT_EQ(ids(store->items().value()), (std::vector<std::string>{"HILL LANDSCAPE", "C1", "U2", "U1"}));
+    EXPECT_EQ(store->groups().value()[2], (GroupCount{"Underwater", 2, 0}));
+
+    // A lower-case group sorts by its letters; titles equal but for case keep catalogue order.
+    aerials.writeManifest({
+        {"B2", "Dune", "beaches", "https://cdn.test/B2.mov", std::nullopt},
+        {"U1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/U1.mov", std::nullopt},
+        {"B1", "dune", "beaches", "https://cdn.test/B1.mov", std::nullopt},
+        {"Z1", "Zenith", "AerialCategoryMac", "https://cdn.test/Z1.mov", std::nullopt},
+    });
+    store->refresh();
+    settle();
+    EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "beaches", "Underwater"}));
+    EXPECT_EQ(ids(store->items().value()),
+              (std::vector<std::string>{"HILL LANDSCAPE", "Z1", "B2", "B1", "U1"}));
+}
+
+TEST_F(LibraryStoreTest, ItemsCarryTheirFilesAndPreviews) {
+    aerials.addVideo("U1.mov");
+    store->refresh();
+    settle();
+    const auto& items = store->items().value();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].url, Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")));
+    EXPECT_EQ(items[0].group, "System");
+    EXPECT_EQ(items[3],
+              (LibraryItem{"U1", "Reef", "Underwater", Url::fromFilePath(aerials.videosDir() + "/U1.mov"),
+                           Url::parse("https://cdn.test/U1.jpg")}));
+    EXPECT_FALSE(items[1].isOnDisk());
+    EXPECT_EQ(std::hash<LibraryItem>()(items[3]), std::hash<LibraryItem>()(LibraryItem(items[3])));
+}
+
+TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
+    store->refresh();
+    settle();
+    EXPECT_EQ(store->onDiskCount().value(), 1); // the system film
+    EXPECT_EQ(store->missingCount().value(), 3);
+
+    Notifications notifications(*store);
+    aerials.addVideo("c1.mov"); // the on-disk test is by upper-cased name
+    store->refresh();
+    settle();
+    EXPECT_EQ(store->onDiskCount().value(), 2);
+    EXPECT_EQ(store->missingCount().value(), 2);
+    EXPECT_EQ(store->groups().value()[1], (GroupCount{"Cityscapes", 1, 1}));
+    EXPECT_EQ(store->items().value()[1].url, Url::fromFilePath(aerials.videosDir() + "/c1.mov"))
+        << "the URL names the file as it is";
+    EXPECT_EQ(
+        notifications.heard,
+        (std::map<std::string, int>{{"items", 1}, {"groups", 1}, {"onDiskCount", 1}, {"missingCount", 1}}));
+}
+
+TEST_F(LibraryStoreTest, TogglingAFavouriteTwiceLeavesTheStoredArrayAsItWas) {
+    fake.defaults->set("favorites", Value(Value::Array{Value("B"), Value("D")}));
+    auto favourites = LibraryStore::create(engine);
+    Notifications notifications(*favourites);
+
+    favourites->toggleFavorite("C");
+    EXPECT_EQ(fake.defaults->value("favorites"), Value(Value::Array{Value("B"), Value("C"), Value("D")}));
+    favourites->toggleFavorite("C");
+    EXPECT_EQ(fake.defaults->value("favorites"), Value(Value::Array{Value("B"), Value("D")}));
+    EXPECT_EQ(favourites->favorites().value(), (std::set<std::string>{"B", "D"}));
+    EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"favorites", 2}}));
+}
+
+TEST_F(LibraryStoreTest, EachSidebarSelectionFiltersInDisplayOrder) {
+    aerials.addVideo("U2.mov");
+    store->refresh();
+    settle();
+    store->toggleFavorite("U1");
+    store->toggleFavorite("GONE"); // no longer in the catalogue: kept, matches nothing
+    store->toggleFavorite("C1");
+
+    EXPECT_EQ(ids(store->items(SidebarSelection::all())), ids(store->items().value()));
+    EXPECT_EQ(ids(store->items(SidebarSelection::favorites())), (std::vector<std::string>{"C1", "U1"}));
+    EXPECT_EQ(ids(store->items(SidebarSelection::onDisk())),
+              (std::vector<std::string>{"HILL LANDSCAPE", "U2"}));
+    EXPECT_EQ(ids(store->items(SidebarSelection::named("Underwater"))),
+              (std::vector<std::string>{"U2", "U1"}));
+    EXPECT_TRUE(store->items(SidebarSelection::named("underwater")).empty()) << "group names match exactly";
+}
+
+TEST_F(LibraryStoreTest, LiveStateIsMirroredOnlyWhenItChanged) {
+    Notifications notifications(*store);
+    engine->videoURL = Url::fromFilePath("/films/A.mov");
+    engine->manualPaused = true;
+    store->readLiveState();
+    store->readLiveState();
+    EXPECT_EQ(store->currentURL().value(), engine->videoURL);
+    EXPECT_TRUE(store->manualPaused().value());
+
+    engine->downloader->start(std::vector<std::string>{"U1", "C1", "U2"});
+    http->progress(http->last("https://cdn.test/U1.mov"), 0.5);
+    fake.mainQueue->drain();
+    store->refresh(); // mirrors at once, before any scan
+    EXPECT_EQ(store->download().value(), (DownloadState{{{"C1", 0.0}, {"U1", 0.5}, {"U2", 0.0}}, {}}));
+    EXPECT_EQ(notifications.heard,
+              (std::map<std::string, int>{{"currentURL", 1}, {"manualPaused", 1}, {"download", 1}}));
+
+    engine.reset(); // the engine has gone: the store keeps what it had
+    store->readLiveState();
+    settle();
+    EXPECT_TRUE(store->manualPaused().value());
+}
+
+TEST_F(LibraryStoreTest, AStoreReleasedMidScanIsLeftAlone) {
+    store->refresh();
+    fake.mainQueue->drain();
+    std::weak_ptr<LibraryStore> weak = store;
+    store.reset();
+    EXPECT_TRUE(weak.expired()) << "no posted work keeps the store alive";
+    scans().runAll();
+    fake.mainQueue->drain();
+    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
+}
+
+} // namespace
+} // namespace drovane
