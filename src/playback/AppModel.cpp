@@ -1,5 +1,6 @@
 #include "playback/AppModel.h"
 
+#include "library/Downloader.h"
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
@@ -16,6 +17,7 @@ std::shared_ptr<AppModel> AppModel::create() {
 
 AppModel::AppModel(Passkey) {
     defaults = platform().defaults;
+    downloader = Downloader::create();
 }
 
 AppModel::~AppModel() = default;
