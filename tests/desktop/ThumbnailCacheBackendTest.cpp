@@ -1,12 +1,17 @@
 // The thumbnail cache on the real picture backend: films and pictures made with FFmpeg and Qt.
 
+#include "desktop/CurlHttp.h"
+#include "desktop/LoopbackServer.h"
 #include "desktop/MediaFixtures.h"
 #include "desktop/QtImages.h"
 #include "fakes/FakePlatform.h"
 #include "library/ThumbnailCache.h"
 
+#include <QBuffer>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace drovane {
 namespace {
@@ -97,6 +102,46 @@ TEST_F(ThumbnailCacheBackendTest, AStoredWebpPreviewIsReadDownsampled) {
     EXPECT_EQ(got[0]->width, 560);
     EXPECT_EQ(got[0]->height, 315);
     EXPECT_EQ(cache->mem().object("W-preview"), got[0]);
+}
+
+TEST_F(ThumbnailCacheBackendTest, APreviewMissingAtTheFirstAddressComesFromTheSecond) {
+    QByteArray webp;
+    {
+        QBuffer buffer(&webp);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(busyPicture(1600, 900).save(&buffer, "webp"));
+    }
+    desktop::LoopbackServer server;
+    std::atomic<int> requests{0};
+    server.server.Get("/missing/P.webp", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        response.status = 404;
+        response.set_content("not here", "text/plain");
+    });
+    server.server.Get("/preview/P.webp", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        response.set_content(webp.toStdString(), "image/webp");
+    });
+    server.start();
+    fake.platform().http = std::make_shared<desktop::CurlHttp>();
+    cache = ThumbnailCache::create();
+
+    cache->requestRemote(
+        "P", {*Url::parse(server.url("/missing/P.webp")), *Url::parse(server.url("/preview/P.webp"))},
+        record());
+    // The transfers answer on the network thread; keep running the queues until the answer.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::vector<Picture> got;
+    while (got.empty() && std::chrono::steady_clock::now() < deadline) {
+        got = settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_TRUE(got[0]);
+    EXPECT_EQ(got[0]->width, 560);
+    EXPECT_EQ(got[0]->height, 315);
+    EXPECT_EQ(requests.load(), 2);
+    EXPECT_EQ(readBytes(thumbs() + "/P-preview.img"), webp.toStdString()) << "the body is kept as it came";
 }
 
 } // namespace
