@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/SettingsMigration.h"
+#include "library/Downloader.h"
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
@@ -70,6 +71,18 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->screensChanged();
         }
     });
+
+    // A finished download plays the film asked for by URL, or else the first film when none
+    // plays yet (a launch without films).
+    std::weak_ptr<AppModel> weakModel = model;
+    model->downloader->onItemFinished = [weakSelf, weakModel] {
+        auto self = weakSelf.lock();
+        if (!self || !self->adoptPendingFilm()) {
+            if (auto m = weakModel.lock()) {
+                m->adoptFirstVideoIfNeeded();
+            }
+        }
+    };
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {
@@ -116,7 +129,10 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
         pendingFilm = id;
-        adoptPendingFilm();
+        if (!adoptPendingFilm()) {
+            // Asked for as given: the queue compares identifiers without regard to case.
+            model->downloader->start({url.lastPathComponent()});
+        }
         return;
     }
 }

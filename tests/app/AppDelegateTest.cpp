@@ -1,6 +1,9 @@
 #include "app/AppDelegate.h"
 
+#include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Downloader.h"
 #include "library/Library.h"
 #include "platform/Settings.h"
 #include "playback/AppModel.h"
@@ -152,6 +155,41 @@ TEST_F(AppDelegateTest, UrlsOfOtherSchemesOrHostsAreIgnored) {
         {*Url::parse("Drovane://film/A"), *Url::parse("drovane://FILM/A"), *Url::parse("film/A")});
     EXPECT_FALSE(delegate->pendingFilm);
     EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));
+}
+
+TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlays) {
+    auto http = std::make_shared<fakes::ScriptedHttp>();
+    fake.platform().http = http;
+    fakes::AerialsTree aerials(*fake.host);
+    aerials.writeManifest(
+        {{"c1", "Coast", "AerialCategoryLandscape", "https://cdn.example/c1.mov", std::nullopt},
+         {"D2", "Desert", "AerialCategoryLandscape", "https://cdn.example/d2.mov", std::nullopt}});
+    http->script["https://cdn.example/c1.mov"] = {{}, 200, std::vector<std::uint8_t>{'m', 'o', 'o', 'v'}};
+    auto delegate = launch();
+    ASSERT_FALSE(delegate->model->videoURL);
+
+    delegate->openUrls({*Url::parse("drovane://film/c1")});
+    EXPECT_EQ(delegate->pendingFilm, "C1");
+    EXPECT_EQ(delegate->model->downloader->active().count("C1"), 1u) << "the queue was asked for the film";
+    EXPECT_EQ(http->answerAll(), 1u);
+    fake.mainQueue->drain();
+
+    EXPECT_FALSE(delegate->pendingFilm);
+    EXPECT_EQ(playing(*delegate), videoPath("C1.mov"));
+}
+
+TEST_F(AppDelegateTest, ADownloadFinishedWithoutAnyFilmPlayingStartsTheFirst) {
+    auto http = std::make_shared<fakes::ScriptedHttp>();
+    fake.platform().http = http;
+    fakes::AerialsTree aerials(*fake.host);
+    aerials.writeManifest(
+        {{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", std::nullopt}});
+    http->script["https://cdn.example/e5.mov"] = {{}, 200, std::vector<std::uint8_t>{'m'}};
+    auto delegate = launch();
+    delegate->model->downloader->start({"e5"});
+    http->answerAll();
+    fake.mainQueue->drain();
+    EXPECT_EQ(playing(*delegate), videoPath("E5.mov"));
 }
 
 } // namespace
