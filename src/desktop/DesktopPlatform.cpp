@@ -3,9 +3,16 @@
 #include "desktop/CurlHttp.h"
 #include "desktop/DesktopHost.h"
 #include "desktop/DesktopSystemEvents.h"
+#include "desktop/QtApplication.h"
 #include "desktop/QtImages.h"
+#include "desktop/QtMainQueue.h"
+#include "desktop/QtScreens.h"
+#include "desktop/QtVideo.h"
+#include "desktop/QtWindowServer.h"
+#include "desktop/QtWorkspace.h"
 #include "desktop/StderrLog.h"
 #include "desktop/SystemClock.h"
+#include "desktop/ThreadTaskQueues.h"
 #include "desktop/XdgLoginItems.h"
 
 #include <unistd.h>
@@ -13,6 +20,9 @@
 namespace drovane::desktop {
 
 std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments) {
+    // Before any other Qt object; every Qt-based member holds it, so it goes last.
+    auto application = sharedApplication(arguments);
+
     auto p = std::make_shared<Platform>();
     auto host = std::make_shared<DesktopHost>(std::move(arguments));
     p->host = host;
@@ -20,6 +30,12 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     p->clock = std::make_shared<SystemClock>();
     p->images = std::make_shared<QtImages>();
     p->http = std::make_shared<CurlHttp>();
+    p->mainQueue = std::make_shared<QtMainQueue>(application);
+    p->taskQueues = std::make_shared<ThreadTaskQueues>();
+    p->screens = std::make_shared<QtScreens>(application);
+    p->windowServer = std::make_shared<QtWindowServer>(application);
+    p->video = std::make_shared<QtVideo>(application);
+    p->workspace = std::make_shared<QtWorkspace>(application);
 
     std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
     if (configHome.empty() || configHome.front() != '/') {

@@ -1,0 +1,303 @@
+#include "desktop/QtPlayer.h"
+
+#include <QCoreApplication>
+#include <QMediaPlayer>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+namespace drovane::desktop {
+
+namespace {
+
+// How often a playing player checks that it advances.
+constexpr int kWatchdogMilliseconds = 1000;
+// Checks in a row without progress before the player is restarted.
+constexpr int kStalledChecksBeforeRecovery = 2;
+
+QUrl qtUrl(const Url& url) {
+    if (auto path = url.filePath()) {
+        return QUrl::fromLocalFile(QString::fromStdString(*path));
+    }
+    return QUrl(QString::fromStdString(url.string()));
+}
+
+} // namespace
+
+QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
+    : m_context(std::make_unique<QObject>()), m_player(std::make_unique<QMediaPlayer>()),
+      m_observers(std::make_shared<std::map<int, Observer>>()) {
+    QObject* context = m_context.get();
+    m_boundaryTimer = new QTimer(context);
+    m_boundaryTimer->setSingleShot(true);
+    m_boundaryTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_boundaryTimer, &QTimer::timeout, context, [this] { checkBoundaries(); });
+
+    m_watchdog = new QTimer(context);
+    m_watchdog->setInterval(kWatchdogMilliseconds);
+    QObject::connect(m_watchdog, &QTimer::timeout, context, [this] { checkProgress(); });
+
+    QMediaPlayer* player = m_player.get();
+    QObject::connect(player, &QMediaPlayer::mediaStatusChanged, context, [this] { mediaStatusChanged(); });
+    QObject::connect(player, &QMediaPlayer::playbackStateChanged, context,
+                     [this] { playbackStateChanged(); });
+    QObject::connect(player, &QMediaPlayer::durationChanged, context, [this] { mediaStatusChanged(); });
+    QObject::connect(player, &QMediaPlayer::positionChanged, context, [this] { checkBoundaries(); });
+    QObject::connect(player, &QMediaPlayer::errorOccurred, context, [this] {
+        m_failed = true;
+        finishDuration(std::nullopt);
+    });
+    // No audio output is ever set, so the backend builds no audio sink.
+    player->setSource(qtUrl(file));
+}
+
+QtPlayer::~QtPlayer() {
+    QObject::disconnect(m_player.get(), nullptr, m_context.get(), nullptr);
+    m_context.reset();
+    // Duration requests still waiting learn that nothing will come.
+    for (auto& waiter : m_durationWaiters) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [waiter = std::move(waiter)] { waiter(std::nullopt); },
+            Qt::QueuedConnection);
+    }
+    m_player->setVideoOutput(static_cast<QObject*>(nullptr));
+}
+
+bool QtPlayer::isLoaded() const {
+    switch (m_player->mediaStatus()) {
+    case QMediaPlayer::LoadedMedia:
+    case QMediaPlayer::BufferingMedia:
+    case QMediaPlayer::BufferedMedia:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void QtPlayer::setVideoOutput(QObject* output) {
+    m_output = output;
+    m_player->setVideoOutput(output);
+}
+
+void QtPlayer::clearVideoOutput(QObject* output) {
+    if (m_output == output) {
+        m_output = nullptr;
+        m_player->setVideoOutput(static_cast<QObject*>(nullptr));
+    }
+}
+
+void QtPlayer::setRate(double rate) {
+    if (!(rate > 0)) {
+        pause();
+        return;
+    }
+    if (m_atEnd) {
+        // Standing on the last frame; as at the end of a film on other players, nothing moves.
+        return;
+    }
+    m_rate = rate;
+    applyRate();
+}
+
+void QtPlayer::pause() {
+    m_rate = 0;
+    m_watchdog->stop();
+    m_boundaryTimer->stop();
+    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        m_player->pause();
+    }
+    checkBoundaries();
+}
+
+double QtPlayer::currentTime() const {
+    return static_cast<double>(m_player->position()) / 1000.0;
+}
+
+void QtPlayer::loadDuration(std::function<void(std::optional<double>)> completion) {
+    if (m_duration || m_failed) {
+        std::optional<double> known = m_duration;
+        QMetaObject::invokeMethod(
+            m_context.get(), [completion = std::move(completion), known] { completion(known); },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_durationWaiters.push_back(std::move(completion));
+}
+
+void QtPlayer::finishDuration(std::optional<double> duration) {
+    if (duration) {
+        m_duration = duration;
+    }
+    auto waiters = std::move(m_durationWaiters);
+    m_durationWaiters.clear();
+    for (auto& waiter : waiters) {
+        waiter(duration);
+    }
+}
+
+Subscription QtPlayer::addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) {
+    std::sort(times.begin(), times.end());
+    const int id = m_nextObserver++;
+    (*m_observers)[id] = Observer{std::move(times), std::move(handler)};
+    armBoundaryTimer(currentTime());
+    std::weak_ptr<std::map<int, Observer>> weakObservers = m_observers;
+    return Subscription([weakObservers, id] {
+        if (auto observers = weakObservers.lock()) {
+            observers->erase(id);
+        }
+    });
+}
+
+void QtPlayer::mediaStatusChanged() {
+    const auto status = m_player->mediaStatus();
+    if (status == QMediaPlayer::InvalidMedia) {
+        m_failed = true;
+        finishDuration(std::nullopt);
+        return;
+    }
+    if (status == QMediaPlayer::EndOfMedia) {
+        stopAtEnd();
+        return;
+    }
+    if (isLoaded() && !m_duration && m_player->duration() > 0) {
+        finishDuration(static_cast<double>(m_player->duration()) / 1000.0);
+    }
+    applyRate();
+}
+
+void QtPlayer::playbackStateChanged() {
+    if (m_player->playbackState() == QMediaPlayer::PlayingState && m_rate > 0 && m_rate != 1.0) {
+        // The backend keeps a rate it failed to apply across a pause; nudge it by one ulp so the
+        // new value is not dropped as unchanged.
+        const double current = m_player->playbackRate();
+        m_player->setPlaybackRate(current == m_rate ? std::nextafter(m_rate, 2 * m_rate) : m_rate);
+    }
+    checkBoundaries();
+}
+
+void QtPlayer::applyRate() {
+    if (!(m_rate > 0) || m_atEnd || m_failed || !isLoaded()) {
+        return;
+    }
+    if (m_player->playbackState() != QMediaPlayer::PlayingState) {
+        m_player->play();
+    } else if (m_player->mediaStatus() == QMediaPlayer::BufferedMedia &&
+               std::abs(m_player->playbackRate() - m_rate) > 1e-6) {
+        m_player->setPlaybackRate(m_rate);
+    }
+    if (!m_watchdog->isActive()) {
+        m_lastProgressPosition = -1;
+        m_stalledChecks = 0;
+        m_watchdog->start();
+    }
+    checkBoundaries();
+}
+
+void QtPlayer::checkBoundaries() {
+    const double position = currentTime();
+    if (position + 0.001 < m_lastChecked) {
+        // Moved backwards: nothing was crossed going forward.
+        m_lastChecked = position;
+    } else if (position > m_lastChecked) {
+        std::vector<int> crossed;
+        for (const auto& [id, observer] : *m_observers) {
+            for (double t : observer.times) {
+                if (t > m_lastChecked && t <= position) {
+                    crossed.push_back(id);
+                    break;
+                }
+            }
+        }
+        m_lastChecked = position;
+        // A handler may remove observers, this one included, or let go of the player.
+        const auto keepAlive = weak_from_this().lock();
+        for (int id : crossed) {
+            auto it = m_observers->find(id);
+            if (it != m_observers->end()) {
+                auto handler = it->second.handler;
+                handler();
+            }
+        }
+    }
+    if (m_duration && !m_atEnd && m_rate > 0 && position >= *m_duration - kEndGuardSeconds) {
+        stopAtEnd();
+        return;
+    }
+    armBoundaryTimer(position);
+}
+
+void QtPlayer::armBoundaryTimer(double position) {
+    if (!(m_rate > 0) || m_atEnd || m_player->playbackState() != QMediaPlayer::PlayingState) {
+        m_boundaryTimer->stop();
+        return;
+    }
+    double next = m_duration ? *m_duration - kEndGuardSeconds : INFINITY;
+    for (const auto& [id, observer] : *m_observers) {
+        auto it = std::upper_bound(observer.times.begin(), observer.times.end(), m_lastChecked);
+        if (it != observer.times.end()) {
+            next = std::min(next, *it);
+        }
+    }
+    if (!std::isfinite(next)) {
+        m_boundaryTimer->stop();
+        return;
+    }
+    const double seconds = std::max(0.0, (next - position) / m_rate);
+    m_boundaryTimer->start(std::clamp(static_cast<int>(std::ceil(seconds * 1000.0)), 1, 24 * 3600 * 1000));
+}
+
+void QtPlayer::checkProgress() {
+    if (!(m_rate > 0) || m_atEnd || m_player->playbackState() != QMediaPlayer::PlayingState) {
+        m_watchdog->stop();
+        return;
+    }
+    const double position = currentTime();
+    if (m_lastProgressPosition >= 0 && std::abs(position - m_lastProgressPosition) < 0.001) {
+        if (++m_stalledChecks >= kStalledChecksBeforeRecovery) {
+            // A resume that does not advance: re-seek where it stands and play again.
+            m_stalledChecks = 0;
+            m_player->pause();
+            m_player->setPosition(static_cast<qint64>(position * 1000.0));
+            m_player->play();
+        }
+    } else {
+        m_stalledChecks = 0;
+    }
+    m_lastProgressPosition = position;
+}
+
+void QtPlayer::stopAtEnd() {
+    if (m_atEnd) {
+        return;
+    }
+    m_atEnd = true;
+    m_rate = 0;
+    m_watchdog->stop();
+    m_boundaryTimer->stop();
+    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        m_player->pause();
+    }
+    // Boundaries between here and the end are crossed as playback reaches it.
+    const double end = m_duration.value_or(currentTime());
+    std::vector<int> crossed;
+    for (const auto& [id, observer] : *m_observers) {
+        for (double t : observer.times) {
+            if (t > m_lastChecked && t <= end) {
+                crossed.push_back(id);
+                break;
+            }
+        }
+    }
+    m_lastChecked = end;
+    const auto keepAlive = weak_from_this().lock();
+    for (int id : crossed) {
+        auto it = m_observers->find(id);
+        if (it != m_observers->end()) {
+            auto handler = it->second.handler;
+            handler();
+        }
+    }
+}
+
+} // namespace drovane::desktop

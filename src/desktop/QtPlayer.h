@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/Video.h"
+
+#include <map>
+#include <memory>
+
+class QMediaPlayer;
+class QObject;
+class QTimer;
+
+namespace drovane::desktop {
+
+// A Player on QMediaPlayer (GStreamer backend) with no audio output at all, so no audio device
+// is ever opened.
+//
+// Boundary times are not taken from QMediaPlayer's coarse position signal: a precise timer is
+// armed for the next boundary from the pipeline's current position and rate, and re-armed on
+// every change of rate, pause, seek and position report. The player stops itself just before
+// the end so that its last frame stays on screen (GStreamer's end of stream would blank it).
+//
+// Qt 6.4's GStreamer backend loses a playback rate set before the media is buffered and after
+// a resume, and now and then resumes without advancing: the rate is applied once the media is
+// loaded and again after each resume, and a watchdog restarts a player that stands still.
+class QtPlayer final : public Player, public std::enable_shared_from_this<QtPlayer> {
+public:
+    // `forwardBufferSeconds` is advisory: QtMultimedia has no setting for it, and GStreamer's
+    // decoding queues for a local file are bounded by their own limits (a few seconds).
+    QtPlayer(const Url& file, double forwardBufferSeconds);
+    ~QtPlayer() override;
+
+    void setRate(double rate) override;
+    void pause() override;
+    double rate() const override { return m_rate; }
+    double currentTime() const override;
+    void loadDuration(std::function<void(std::optional<double>)> completion) override;
+    Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) override;
+
+    // The video output (a VideoOutput item or a QVideoSink) that shows this player's frames.
+    void setVideoOutput(QObject* output);
+    void clearVideoOutput(QObject* output);
+    // True once the player has stopped on its last frame.
+    bool isAtEnd() const { return m_atEnd; }
+    QMediaPlayer& mediaPlayer() { return *m_player; }
+
+    // How long before the film's end the player stops on its last frame.
+    static constexpr double kEndGuardSeconds = 0.08;
+
+private:
+    struct Observer {
+        std::vector<double> times;
+        std::function<void()> handler;
+    };
+
+    void mediaStatusChanged();
+    void playbackStateChanged();
+    void finishDuration(std::optional<double> duration);
+    void applyRate();
+    void checkBoundaries();
+    void armBoundaryTimer(double position);
+    void checkProgress();
+    void stopAtEnd();
+    bool isLoaded() const;
+
+    std::unique_ptr<QObject> m_context;
+    std::unique_ptr<QMediaPlayer> m_player;
+    QTimer* m_boundaryTimer = nullptr;
+    QTimer* m_watchdog = nullptr;
+    QObject* m_output = nullptr;
+    double m_rate = 0;
+    bool m_atEnd = false;
+    bool m_failed = false;
+    std::optional<double> m_duration;
+    std::vector<std::function<void(std::optional<double>)>> m_durationWaiters;
+    std::shared_ptr<std::map<int, Observer>> m_observers;
+    int m_nextObserver = 0;
+    double m_lastChecked = 0;
+    double m_lastProgressPosition = -1;
+    int m_stalledChecks = 0;
+};
+
+} // namespace drovane::desktop

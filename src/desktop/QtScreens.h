@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Screens.h"
+
+#include <map>
+#include <memory>
+
+class QApplication;
+class QObject;
+class QScreen;
+class QTimer;
+
+namespace drovane::desktop {
+
+// The screens as QGuiApplication knows them: Qt lists the primary screen first. One RandR
+// change arrives as a burst of added, removed and geometry signals; they are gathered for
+// `coalesceSeconds` and reported as one call, and not at all when the frames end up as before.
+class QtScreens final : public Screens {
+public:
+    explicit QtScreens(std::shared_ptr<QApplication> application, double coalesceSeconds = 0.25);
+    ~QtScreens() override;
+
+    std::vector<Rect> frames() const override;
+    Subscription observeChanges(std::function<void()> handler) override;
+
+private:
+    void watch(QScreen* screen);
+    void changed();
+    void report();
+
+    std::shared_ptr<QApplication> m_application;
+    std::unique_ptr<QObject> m_context;
+    QTimer* m_timer = nullptr;
+    std::vector<Rect> m_reported;
+    std::shared_ptr<std::map<int, std::function<void()>>> m_handlers;
+    int m_nextId = 0;
+};
+
+} // namespace drovane::desktop

@@ -1,0 +1,15 @@
+#include "desktop/WindowOcclusion.h"
+
+#include <QWindow>
+
+namespace drovane::desktop {
+
+bool WindowOcclusion::isVisible(const QWindow& window) const {
+    return window.isVisible() && window.isExposed();
+}
+
+bool WindowOcclusion::windowEvent(const QWindow& /*window*/) {
+    return true;
+}
+
+} // namespace drovane::desktop
