@@ -3,7 +3,7 @@
 #include "desktop/QtPlayer.h"
 
 #include <QCoreApplication>
-#include <QPropertyAnimation>
+#include <QTimer>
 #include <QQuickWindow>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -182,10 +182,7 @@ double QuickPlayerLayer::opacity() const {
 
 void QuickPlayerLayer::interruptAnimation() {
     if (m_animation) {
-        QObject::disconnect(m_animation, nullptr, m_context.get(), nullptr);
         m_animation->stop();
-        m_animation->deleteLater();
-        m_animation = nullptr;
     }
     // A replaced animation has ended too; its completion still runs, as a transaction's would.
     if (auto completion = std::exchange(m_animationCompletion, nullptr)) {
@@ -210,19 +207,31 @@ void QuickPlayerLayer::animateOpacity(double target, double seconds, std::functi
         }
         return;
     }
+    if (!m_animation) {
+        m_animation = new QTimer(m_context.get());
+        m_animation->setTimerType(Qt::PreciseTimer);
+        m_animation->setInterval(16);
+        QObject::connect(m_animation, &QTimer::timeout, m_context.get(), [this] { stepAnimation(); });
+    }
     m_animationCompletion = std::move(completion);
-    m_animation = new QPropertyAnimation(m_item, "opacity", m_context.get());
-    m_animation->setStartValue(m_item->opacity());
-    m_animation->setEndValue(target);
-    m_animation->setDuration(static_cast<int>(seconds * 1000.0));
-    QObject::connect(m_animation, &QPropertyAnimation::finished, m_context.get(), [this] {
-        m_animation->deleteLater();
-        m_animation = nullptr;
+    m_animationFrom = m_item->opacity();
+    m_animationTo = target;
+    m_animationSeconds = seconds;
+    m_animationClock.start();
+    m_animation->start();
+}
+
+void QuickPlayerLayer::stepAnimation() {
+    const double t = std::min(1.0, m_animationClock.nsecsElapsed() / 1e9 / m_animationSeconds);
+    if (m_item) {
+        m_item->setOpacity(m_animationFrom + (m_animationTo - m_animationFrom) * t);
+    }
+    if (t >= 1.0) {
+        m_animation->stop();
         if (auto finished = std::exchange(m_animationCompletion, nullptr)) {
             finished();
         }
-    });
-    m_animation->start();
+    }
 }
 
 } // namespace drovane::desktop

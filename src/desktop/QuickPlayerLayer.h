@@ -3,12 +3,13 @@
 #include "desktop/QuickLayerNode.h"
 #include "platform/Video.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <atomic>
 #include <map>
 #include <memory>
 
-class QPropertyAnimation;
+class QTimer;
 class QQuickWindow;
 class QVideoSink;
 
@@ -50,11 +51,18 @@ private:
     void stopWatchingRendering();
     void setReady(bool ready);
     void interruptAnimation();
+    void stepAnimation();
 
     std::unique_ptr<QObject> m_context;
     std::shared_ptr<QtPlayer> m_player;
     QVideoSink* m_sink = nullptr;
-    QPropertyAnimation* m_animation = nullptr;
+    // Fades run on wall-clock time: Qt Quick's own animation driver counts rendered frames,
+    // which runs fast or slow wherever buffer swaps are not paced by a display.
+    QTimer* m_animation = nullptr;
+    QElapsedTimer m_animationClock;
+    double m_animationFrom = 0;
+    double m_animationTo = 0;
+    double m_animationSeconds = 0;
     std::function<void()> m_animationCompletion;
     bool m_ready = false;
     bool m_frameSeen = false;

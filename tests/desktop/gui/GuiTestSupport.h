@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QApplication;
+
+namespace drovane::desktop::testing {
+
+// The test process's QApplication, made on first use and kept until the process ends.
+std::shared_ptr<QApplication> testApplication();
+
+// Runs the event loop until `condition` holds or `timeoutSeconds` pass; returns the condition.
+bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds);
+// Runs the event loop for `seconds`.
+void spin(double seconds);
+
+// Generates a film with the ffmpeg tool: `source` is a lavfi source ("testsrc2=size=320x180:rate=30",
+// "color=c=red:size=320x180:rate=30"), encoded as H.264 in a QuickTime file of `seconds`.
+// Returns the path, or an empty string when ffmpeg failed.
+std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
+                     double seconds);
+
+// The average colour of a picture.
+QColor meanColor(const QImage& image);
+// The largest difference of any channel between the darkest and brightest pixels of a sample.
+int spread(const QImage& image);
+// The mean absolute difference per channel between two pictures of the same size (0..255).
+double difference(const QImage& a, const QImage& b);
+
+} // namespace drovane::desktop::testing
