@@ -73,9 +73,9 @@ void QtMainQueue::postAfter(double seconds, std::function<void()> work) {
         post(std::move(work));
         return;
     }
-    const auto due = std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(std::min(seconds, 1.0e9)));
+    const auto due =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(std::min(seconds, 1.0e9)));
     auto add = [this, due, work = std::move(work)]() mutable {
         m_delayed.emplace(Due{due, m_nextSequence++}, std::move(work));
         armTimer();

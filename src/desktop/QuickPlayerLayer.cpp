@@ -3,8 +3,8 @@
 #include "desktop/QtPlayer.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QVideoFrame>
 #include <QVideoSink>
 

@@ -52,8 +52,7 @@ void sendStateMessage(xcb_connection_t* c, xcb_window_t window, std::uint32_t ac
     event.data.data32[0] = action;
     event.data.data32[1] = state;
     event.data.data32[3] = 1; // from a normal application
-    xcb_send_event(c, 0, rootOf(c),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
 }
 

@@ -40,9 +40,9 @@ void spin(double seconds) {
 std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
                      double seconds) {
     const std::string path = folder + "/" + name;
-    const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i '" + source + "' -t " +
-                                std::to_string(seconds) +
-                                " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 -f mov '" + path + "'";
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i '" + source + "' -t " + std::to_string(seconds) +
+        " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 -f mov '" + path + "'";
     return std::system(command.c_str()) == 0 ? path : std::string{};
 }
 
@@ -94,8 +94,8 @@ double difference(const QImage& a, const QImage& b) {
     for (int row = 0; row < x.height(); row += step) {
         for (int col = 0; col < x.width(); col += step) {
             const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                     std::abs(qBlue(p) - qBlue(q));
+            total +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
             count += 3;
         }
     }

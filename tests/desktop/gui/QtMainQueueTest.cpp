@@ -1,5 +1,6 @@
-#include "GuiTestSupport.h"
 #include "desktop/QtMainQueue.h"
+
+#include "GuiTestSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

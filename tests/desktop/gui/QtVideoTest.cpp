@@ -1,6 +1,7 @@
+#include "desktop/QtVideo.h"
+
 #include "GuiTestSupport.h"
 #include "desktop/QtPlayer.h"
-#include "desktop/QtVideo.h"
 #include "desktop/QtWindowServer.h"
 #include "desktop/QuickWallpaperWindow.h"
 #include "fakes/TempDir.h"
@@ -103,7 +104,8 @@ TEST_F(QtVideoTest, BoundaryObserversFireAtTheirMediaTime) {
     auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
     auto layer = addLayer(*window, player);
     std::vector<double> firedAt;
-    auto observer = player->addBoundaryTimeObserver({0.5, 1.25}, [&] { firedAt.push_back(player->currentTime()); });
+    auto observer =
+        player->addBoundaryTimeObserver({0.5, 1.25}, [&] { firedAt.push_back(player->currentTime()); });
     player->setRate(1.0);
     ASSERT_TRUE(waitUntil([&] { return firedAt.size() == 2; }, 10));
     EXPECT_NEAR(firedAt[0], 0.5, 0.05);
@@ -121,7 +123,8 @@ TEST_F(QtVideoTest, BoundaryObserversFireAtTheirMediaTime) {
 
     // A removed observer stays silent.
     bool removedFired = false;
-    auto removed = player->addBoundaryTimeObserver({player->currentTime() + 0.2}, [&] { removedFired = true; });
+    auto removed =
+        player->addBoundaryTimeObserver({player->currentTime() + 0.2}, [&] { removedFired = true; });
     removed.reset();
     spin(0.5);
     EXPECT_FALSE(removedFired);

@@ -1,5 +1,6 @@
-#include "GuiTestSupport.h"
 #include "desktop/QtWindowServer.h"
+
+#include "GuiTestSupport.h"
 #include "desktop/QtVideo.h"
 #include "desktop/QuickPlayerLayer.h"
 #include "desktop/QuickWallpaperWindow.h"
@@ -63,7 +64,8 @@ TEST_F(QtWindowServerTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfTask
 
     // Mouse events pass through: the input shape is empty.
     xcb_connection_t* c = x11::connection();
-    auto* reply = xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, id, XCB_SHAPE_SK_INPUT), nullptr);
+    auto* reply =
+        xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, id, XCB_SHAPE_SK_INPUT), nullptr);
     ASSERT_NE(reply, nullptr);
     EXPECT_EQ(reply->rectangles_len, 0u);
     std::free(reply);
@@ -113,7 +115,8 @@ TEST_F(QtWindowServerTest, OcclusionObserversHearWindowsComeAndGo) {
     auto window = shown(Rect{{0, 0}, {320, 180}});
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(senders.empty());
-    EXPECT_TRUE(std::all_of(senders.begin(), senders.end(), [&](const Window* w) { return w == window.get(); }));
+    EXPECT_TRUE(
+        std::all_of(senders.begin(), senders.end(), [&](const Window* w) { return w == window.get(); }));
 
     senders.clear();
     window->orderOut();

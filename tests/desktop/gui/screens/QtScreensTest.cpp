@@ -1,7 +1,8 @@
 // Runs on the display of scripts/xvfb-two-screens: 1920x1080 on the left, 1280x720 on the right.
 
-#include "../GuiTestSupport.h"
 #include "desktop/QtScreens.h"
+
+#include "../GuiTestSupport.h"
 #include "desktop/QtWindowServer.h"
 #include "desktop/QuickWallpaperWindow.h"
 
