@@ -61,7 +61,11 @@ QtPlayer::~QtPlayer() {
             QCoreApplication::instance(), [waiter = std::move(waiter)] { waiter(std::nullopt); },
             Qt::QueuedConnection);
     }
-    m_player->setVideoOutput(static_cast<QObject*>(nullptr));
+    // The pipeline first, then the outputs it drew into.
+    m_player.reset();
+    for (QObject* output : m_adoptedOutputs) {
+        delete output;
+    }
 }
 
 bool QtPlayer::isLoaded() const {
@@ -80,10 +84,9 @@ void QtPlayer::setVideoOutput(QObject* output) {
     m_player->setVideoOutput(output);
 }
 
-void QtPlayer::clearVideoOutput(QObject* output) {
-    if (m_output == output) {
-        m_output = nullptr;
-        m_player->setVideoOutput(static_cast<QObject*>(nullptr));
+void QtPlayer::adoptVideoOutput(QObject* output) {
+    if (output) {
+        m_adoptedOutputs.push_back(output);
     }
 }
 

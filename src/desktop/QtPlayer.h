@@ -38,7 +38,10 @@ public:
 
     // The video output (a VideoOutput item or a QVideoSink) that shows this player's frames.
     void setVideoOutput(QObject* output);
-    void clearVideoOutput(QObject* output);
+    // Takes over the output of a layer that lets go of this player. Qt 6.4 leaves an output's
+    // GStreamer sink half torn down when the output is unhooked or deleted before its player,
+    // so the output stays connected, and is deleted only after the player's pipeline is gone.
+    void adoptVideoOutput(QObject* output);
     // True once the player has stopped on its last frame.
     bool isAtEnd() const { return m_atEnd; }
     QMediaPlayer& mediaPlayer() { return *m_player; }
@@ -67,6 +70,7 @@ private:
     QTimer* m_boundaryTimer = nullptr;
     QTimer* m_watchdog = nullptr;
     QObject* m_output = nullptr;
+    std::vector<QObject*> m_adoptedOutputs;
     double m_rate = 0;
     bool m_atEnd = false;
     bool m_failed = false;

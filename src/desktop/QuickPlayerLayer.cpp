@@ -34,11 +34,23 @@ QuickPlayerLayer::~QuickPlayerLayer() {
     QObject::disconnect(m_windowConnection);
     QObject::disconnect(m_parentWidth);
     QObject::disconnect(m_parentHeight);
-    if (m_player && m_item) {
-        m_player->clearVideoOutput(m_item);
-    }
     m_context.reset();
-    delete m_item.data();
+    if (m_player) {
+        releasePlayer();
+    } else {
+        delete m_item.data();
+    }
+}
+
+void QuickPlayerLayer::releasePlayer() {
+    // The item stays the player's output, out of sight, until the player goes.
+    if (QQuickItem* item = m_item.data()) {
+        item->setParentItem(nullptr);
+        item->setVisible(false);
+        m_player->adoptVideoOutput(item);
+        m_item = nullptr;
+    }
+    m_player.reset();
 }
 
 void QuickPlayerLayer::start() {
@@ -167,11 +179,14 @@ void QuickPlayerLayer::setGravity(VideoGravity gravity) {
 }
 
 void QuickPlayerLayer::detachPlayer() {
-    if (m_player && m_item) {
-        m_player->clearVideoOutput(m_item);
+    if (!m_player) {
+        return;
     }
-    m_player.reset();
     QObject::disconnect(m_frameConnection);
+    QObject::disconnect(m_windowConnection);
+    QObject::disconnect(m_parentWidth);
+    QObject::disconnect(m_parentHeight);
+    releasePlayer();
     stopWatchingRendering();
     setReady(false);
 }

@@ -51,6 +51,7 @@ private:
     void stopWatchingRendering();
     void setReady(bool ready);
     void interruptAnimation();
+    void releasePlayer();
     void stepAnimation();
 
     std::unique_ptr<QObject> m_context;

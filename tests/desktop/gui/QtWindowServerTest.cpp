@@ -139,9 +139,10 @@ TEST_F(QtWindowServerTest, LayersStackInInsertionOrderAndFollowTheWindowsSize) {
     EXPECT_EQ(meanColor(empty), QColor(Qt::black));
 
     QtVideo video(m_application);
-    auto player = video.makePlayer(Url::fromFilePath("/nonexistent/film.mov"), 8);
-    auto lower = video.makeLayer(player, Rect{{0, 0}, {320, 180}}, VideoGravity::ResizeAspectFill);
-    auto upper = video.makeLayer(player, Rect{{0, 0}, {320, 180}}, VideoGravity::Resize);
+    auto lower = video.makeLayer(video.makePlayer(Url::fromFilePath("/nonexistent/a.mov"), 8),
+                                 Rect{{0, 0}, {320, 180}}, VideoGravity::ResizeAspectFill);
+    auto upper = video.makeLayer(video.makePlayer(Url::fromFilePath("/nonexistent/b.mov"), 8),
+                                 Rect{{0, 0}, {320, 180}}, VideoGravity::Resize);
     auto root = window->contentLayer();
     root->addSublayer(lower);
     root->addSublayer(upper);
