@@ -1,13 +1,20 @@
 #include "desktop/QtApplication.h"
 
 #include <QApplication>
+#include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace drovane::desktop {
 
 namespace {
 
-// QApplication keeps references to argc and argv for its whole life.
+// Set once exit() has begun: static destructors then run in an order Qt's own globals do not
+// survive, and destroying the QApplication among them crashes.
+std::atomic<bool> g_exiting{false};
+
+// QApplication keeps references to argc and argv for its whole life. The holder's mutable
+// strings give it argv entries it may rewrite.
 struct ApplicationHolder {
     explicit ApplicationHolder(const std::vector<std::string>& arguments) : m_arguments(arguments) {
         if (m_arguments.empty()) {
@@ -20,7 +27,18 @@ struct ApplicationHolder {
         m_argc = static_cast<int>(m_arguments.size());
         m_application = std::make_unique<QApplication>(m_argc, m_argv.data());
         QApplication::setQuitOnLastWindowClosed(false);
+        // Registered after every static object built so far, so it runs before their destructors.
+        static std::once_flag registered;
+        std::call_once(registered, [] { std::atexit([] { g_exiting = true; }); });
     }
+    ~ApplicationHolder() {
+        if (g_exiting) {
+            // The process is ending; the operating system takes the rest back.
+            (void)m_application.release();
+        }
+    }
+    ApplicationHolder(const ApplicationHolder&) = delete;
+    ApplicationHolder& operator=(const ApplicationHolder&) = delete;
 
     std::vector<std::string> m_arguments;
     std::vector<char*> m_argv;
