@@ -1,9 +1,10 @@
 // Plays a film as wallpaper through the desktop backend, looping with cross-fades as the engine
 // does, and reports the process's CPU time over a measured stretch of playback.
 //
-//   drovane_wallpaper_playback FILM [SECONDS] [WARMUP_SECONDS]
+//   drovane_wallpaper_playback FILM [SECONDS] [WARMUP_SECONDS] [PAUSED_SECONDS]
 //
-// Prints one line: "cpu_seconds=... wall_seconds=... cpu_percent=... frames=... loops=... renderer=...".
+// Prints one line: "cpu_seconds=... wall_seconds=... cpu_percent=... frames=... loops=... renderer=...",
+// then, after pausing, "paused_cpu_seconds=... paused_seconds=... paused_cpu_percent=...".
 
 #include "desktop/QtApplication.h"
 #include "desktop/QtVideo.h"
@@ -81,6 +82,12 @@ public:
         player->setRate(1.0);
     }
 
+    void pause() {
+        if (m_player) {
+            m_player->pause();
+        }
+    }
+
     bool ready_ = false;
     int loops = 0;
 
@@ -103,6 +110,7 @@ int main(int argc, char** argv) {
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 30.0;
     const double warmup = argc > 3 ? std::atof(argv[3]) : 2.0;
+    const double pausedSeconds = argc > 4 ? std::atof(argv[4]) : 10.0;
     auto application = sharedApplication(std::vector<std::string>(argv, argv + argc));
     auto platform = std::make_shared<Platform>();
     platform->log = std::make_shared<StderrLog>();
@@ -156,12 +164,25 @@ int main(int argc, char** argv) {
                     cpu, elapsed, 100.0 * cpu / elapsed, frames.load() - framesStart, looper.loops,
                     qPrintable(renderer));
                 std::fflush(stdout);
-                QCoreApplication::quit();
+                // Paused: nothing should run but the event loop waiting.
+                looper.pause();
+                QTimer::singleShot(1000, Qt::PreciseTimer, &poll, [&] {
+                    cpuStart = cpuSeconds();
+                    wall.start();
+                    QTimer::singleShot(static_cast<int>(pausedSeconds * 1000), Qt::PreciseTimer, &poll, [&] {
+                        const double pausedCpu = cpuSeconds() - cpuStart;
+                        const double pausedWall = wall.nsecsElapsed() / 1e9;
+                        std::printf("paused_cpu_seconds=%.3f paused_seconds=%.2f paused_cpu_percent=%.2f\n",
+                                    pausedCpu, pausedWall, 100.0 * pausedCpu / pausedWall);
+                        std::fflush(stdout);
+                        QCoreApplication::quit();
+                    });
+                });
             });
         });
     });
     poll.start();
-    QTimer::singleShot(static_cast<int>((seconds + warmup + 30) * 1000), [] {
+    QTimer::singleShot(static_cast<int>((seconds + warmup + pausedSeconds + 30) * 1000), [] {
         std::fprintf(stderr, "Drovane: the film never showed\n");
         QCoreApplication::exit(1);
     });
