@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace drovane::desktop {
 
@@ -15,6 +16,10 @@ namespace {
 constexpr int kWatchdogMilliseconds = 1000;
 // Checks in a row without progress before the player is restarted.
 constexpr int kStalledChecksBeforeRecovery = 2;
+// How long a film waits for its video output to be ready before it loads anyway.
+constexpr int kOutputWaitMilliseconds = 3000;
+// Streaming errors a player recovers from by loading its film again, before it gives up.
+constexpr int kMaxRecoveries = 3;
 
 QUrl qtUrl(const Url& url) {
     if (auto path = url.filePath()) {
@@ -26,7 +31,7 @@ QUrl qtUrl(const Url& url) {
 } // namespace
 
 QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
-    : m_context(std::make_unique<QObject>()), m_player(std::make_unique<QMediaPlayer>()),
+    : m_url(qtUrl(file)), m_context(std::make_unique<QObject>()), m_player(std::make_unique<QMediaPlayer>()),
       m_observers(std::make_shared<std::map<int, Observer>>()) {
     QObject* context = m_context.get();
     m_boundaryTimer = new QTimer(context);
@@ -44,12 +49,36 @@ QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
                      [this] { playbackStateChanged(); });
     QObject::connect(player, &QMediaPlayer::durationChanged, context, [this] { mediaStatusChanged(); });
     QObject::connect(player, &QMediaPlayer::positionChanged, context, [this] { checkBoundaries(); });
-    QObject::connect(player, &QMediaPlayer::errorOccurred, context, [this] {
-        m_failed = true;
-        finishDuration(std::nullopt);
-    });
-    // No audio output is ever set, so the backend builds no audio sink.
-    player->setSource(qtUrl(file));
+    QObject::connect(player, &QMediaPlayer::errorOccurred, context, [this] { errorOccurred(); });
+    // A player that gets no video output in this turn of the event loop loads at once; one
+    // that does waits for it (setVideoOutput).
+    QMetaObject::invokeMethod(
+        context, [this] { ensureSource(); }, Qt::QueuedConnection);
+}
+
+void QtPlayer::ensureSource() {
+    if (!m_sourceSet && !m_waitingForOutput) {
+        m_sourceSet = true;
+        // No audio output is ever set, so the backend builds no audio sink.
+        m_player->setSource(m_url);
+    }
+}
+
+void QtPlayer::errorOccurred() {
+    if (m_player->mediaStatus() != QMediaPlayer::InvalidMedia && m_recoveries < kMaxRecoveries) {
+        // A streaming error of a film that is not known to be unreadable: load it again and
+        // go on from where it stood.
+        ++m_recoveries;
+        m_resumeAt = m_duration ? std::optional<double>(currentTime()) : std::nullopt;
+        m_rateApplied = false;
+        m_player->setSource(QUrl());
+        m_player->setSource(m_url);
+        return;
+    }
+    m_failed = true;
+    m_watchdog->stop();
+    m_boundaryTimer->stop();
+    finishDuration(std::nullopt);
 }
 
 QtPlayer::~QtPlayer() {
@@ -71,6 +100,7 @@ QtPlayer::~QtPlayer() {
 bool QtPlayer::isLoaded() const {
     switch (m_player->mediaStatus()) {
     case QMediaPlayer::LoadedMedia:
+    case QMediaPlayer::StalledMedia:
     case QMediaPlayer::BufferingMedia:
     case QMediaPlayer::BufferedMedia:
         return true;
@@ -82,6 +112,19 @@ bool QtPlayer::isLoaded() const {
 void QtPlayer::setVideoOutput(QObject* output) {
     m_output = output;
     m_player->setVideoOutput(output);
+    if (!m_sourceSet) {
+        // Qt 6.4 rebuilds a video sink when it learns its window's graphics context, and a
+        // rebuild inside a running pipeline leaves the demuxer's pad unlinked for a moment,
+        // which stops the stream for good ("Internal data stream error"). So the film loads
+        // once the output is ready, or after a while without it.
+        m_waitingForOutput = true;
+        QTimer::singleShot(kOutputWaitMilliseconds, m_context.get(), [this] { outputReady(); });
+    }
+}
+
+void QtPlayer::outputReady() {
+    m_waitingForOutput = false;
+    ensureSource();
 }
 
 void QtPlayer::adoptVideoOutput(QObject* output) {
@@ -166,33 +209,55 @@ void QtPlayer::mediaStatusChanged() {
     if (isLoaded() && !m_duration && m_player->duration() > 0) {
         finishDuration(static_cast<double>(m_player->duration()) / 1000.0);
     }
+    if (isLoaded() && m_resumeAt) {
+        m_player->setPosition(static_cast<qint64>(*std::exchange(m_resumeAt, std::nullopt) * 1000.0));
+    }
     applyRate();
 }
 
 void QtPlayer::playbackStateChanged() {
-    if (m_player->playbackState() == QMediaPlayer::PlayingState && m_rate > 0 && m_rate != 1.0) {
-        // The backend keeps a rate it failed to apply across a pause; nudge it by one ulp so the
-        // new value is not dropped as unchanged.
-        const double current = m_player->playbackRate();
-        m_player->setPlaybackRate(current == m_rate ? std::nextafter(m_rate, 2 * m_rate) : m_rate);
+    if (m_player->playbackState() == QMediaPlayer::PlayingState &&
+        m_player->mediaStatus() == QMediaPlayer::BufferedMedia) {
+        // A resume of buffered media: the backend may have dropped the rate while paused.
+        forceRate();
     }
     checkBoundaries();
 }
 
-void QtPlayer::applyRate() {
-    if (!(m_rate > 0) || m_atEnd || m_failed || !isLoaded()) {
+void QtPlayer::forceRate() {
+    m_rateApplied = true;
+    if (!(m_rate > 0)) {
         return;
     }
-    if (m_player->playbackState() != QMediaPlayer::PlayingState) {
-        m_player->play();
-    } else if (m_player->mediaStatus() == QMediaPlayer::BufferedMedia &&
-               std::abs(m_player->playbackRate() - m_rate) > 1e-6) {
+    const double current = m_player->playbackRate();
+    if (current != m_rate) {
         m_player->setPlaybackRate(m_rate);
+    } else if (m_rate != 1.0) {
+        // The backend keeps a rate it failed to apply and drops the same value as unchanged;
+        // one ulp away is a new value. At 1.0 the pipeline's own rate is already right.
+        m_player->setPlaybackRate(std::nextafter(m_rate, 2 * m_rate));
+    }
+}
+
+void QtPlayer::applyRate() {
+    if (!(m_rate > 0) || m_atEnd || m_failed) {
+        return;
     }
     if (!m_watchdog->isActive()) {
         m_lastProgressPosition = -1;
         m_stalledChecks = 0;
         m_watchdog->start();
+    }
+    if (!isLoaded()) {
+        return;
+    }
+    if (m_player->playbackState() != QMediaPlayer::PlayingState) {
+        // The rate goes on once the media is buffered (a rate set earlier is lost).
+        m_rateApplied = false;
+        m_player->play();
+    } else if (m_player->mediaStatus() == QMediaPlayer::BufferedMedia &&
+               (!m_rateApplied || std::abs(m_player->playbackRate() - m_rate) > 1e-6)) {
+        forceRate();
     }
     checkBoundaries();
 }
@@ -251,15 +316,22 @@ void QtPlayer::armBoundaryTimer(double position) {
 }
 
 void QtPlayer::checkProgress() {
-    if (!(m_rate > 0) || m_atEnd || m_player->playbackState() != QMediaPlayer::PlayingState) {
+    if (!(m_rate > 0) || m_atEnd || m_failed) {
         m_watchdog->stop();
+        return;
+    }
+    if (!isLoaded()) {
+        // Still loading: nothing to measure yet.
+        m_lastProgressPosition = -1;
         return;
     }
     const double position = currentTime();
     if (m_lastProgressPosition >= 0 && std::abs(position - m_lastProgressPosition) < 0.001) {
         if (++m_stalledChecks >= kStalledChecksBeforeRecovery) {
-            // A resume that does not advance: re-seek where it stands and play again.
+            // A resume that does not advance (whatever state the backend reports): seek to
+            // where it stands, which flushes the pipeline, and play again.
             m_stalledChecks = 0;
+            m_rateApplied = false;
             m_player->pause();
             m_player->setPosition(static_cast<qint64>(position * 1000.0));
             m_player->play();

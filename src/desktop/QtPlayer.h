@@ -2,6 +2,7 @@
 
 #include "platform/Video.h"
 
+#include <QUrl>
 #include <map>
 #include <memory>
 
@@ -38,6 +39,8 @@ public:
 
     // The video output (a VideoOutput item or a QVideoSink) that shows this player's frames.
     void setVideoOutput(QObject* output);
+    // The output set last can show frames now (its sink knows its graphics context).
+    void outputReady();
     // Takes over the output of a layer that lets go of this player. Qt 6.4 leaves an output's
     // GStreamer sink half torn down when the output is unhooked or deleted before its player,
     // so the output stays connected, and is deleted only after the player's pipeline is gone.
@@ -55,24 +58,34 @@ private:
         std::function<void()> handler;
     };
 
+    void ensureSource();
+    void errorOccurred();
     void mediaStatusChanged();
     void playbackStateChanged();
     void finishDuration(std::optional<double> duration);
     void applyRate();
+    void forceRate();
     void checkBoundaries();
     void armBoundaryTimer(double position);
     void checkProgress();
     void stopAtEnd();
     bool isLoaded() const;
 
+    const QUrl m_url;
     std::unique_ptr<QObject> m_context;
     std::unique_ptr<QMediaPlayer> m_player;
+    bool m_sourceSet = false;
+    bool m_waitingForOutput = false;
+    int m_recoveries = 0;
+    std::optional<double> m_resumeAt;
     QTimer* m_boundaryTimer = nullptr;
     QTimer* m_watchdog = nullptr;
     QObject* m_output = nullptr;
     std::vector<QObject*> m_adoptedOutputs;
     double m_rate = 0;
     bool m_atEnd = false;
+    // The rate was applied since the last play().
+    bool m_rateApplied = false;
     bool m_failed = false;
     std::optional<double> m_duration;
     std::vector<std::function<void(std::optional<double>)>> m_durationWaiters;

@@ -73,6 +73,22 @@ TEST_F(QtVideoTest, AGeneratedFilmRendersAndMoves) {
     EXPECT_GT(spread(QImage(QString::fromStdString(png))), 60);
 }
 
+TEST_F(QtVideoTest, AFilmPlaysInAWindowShownAfterItsLayerWasAdded) {
+    // The order of a window build: layer into the window, the window on screen, then playback.
+    const auto path = film("late.mov", "testsrc2=size=320x180:rate=30", 6);
+    auto window = m_server.makeWallpaperWindow(kFrame);
+    auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
+    auto layer = addLayer(*window, player);
+    layer->setOpacity(0);
+    window->orderFront();
+    player->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }, 10));
+    layer->setOpacity(1);
+    const double start = player->currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > start + 0.5; }, 5));
+    EXPECT_GT(spread(grab(*window)), 60);
+}
+
 TEST_F(QtVideoTest, DurationLoadsForAFilmAndIsAbsentForAnUnreadableFile) {
     const auto path = film("four.mov", "testsrc2=size=160x90:rate=30", 4);
     auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
@@ -118,8 +134,10 @@ TEST_F(QtVideoTest, BoundaryObserversFireAtTheirMediaTime) {
     player->pause();
     spin(0.6);
     EXPECT_TRUE(late.empty());
+    const double pausedAt = player->currentTime();
     player->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return late.size() == 1; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return late.size() == 1; }, 5))
+        << "paused at " << pausedAt << ", now at " << player->currentTime() << " rate " << player->rate();
 
     // A removed observer stays silent.
     bool removedFired = false;
@@ -145,6 +163,30 @@ TEST_F(QtVideoTest, HalfRateMovesMediaTimeAtHalfSpeed) {
     ASSERT_TRUE(waitUntil([&] { return firedAfter >= 0; }, 10));
     // 1.5 s of media from `start` at half rate.
     EXPECT_NEAR(firedAfter, (1.5 - start) / 0.5, 0.35);
+}
+
+TEST_F(QtVideoTest, HalfRateSurvivesAPauseAndResume) {
+    const auto path = film("resume.mov", "testsrc2=size=160x90:rate=30", 8);
+    auto window = shownWindow();
+    auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
+    auto layer = addLayer(*window, player);
+    player->setRate(0.5);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 10));
+    player->pause();
+    spin(0.3);
+    const double pausedAt = player->currentTime();
+    spin(0.3);
+    EXPECT_NEAR(player->currentTime(), pausedAt, 0.02) << "a paused player keeps its position";
+
+    player->setRate(0.5);
+    EXPECT_DOUBLE_EQ(player->rate(), 0.5);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > pausedAt + 0.05; }, 5));
+    const double from = player->currentTime();
+    QElapsedTimer clock;
+    clock.start();
+    spin(1.5);
+    const double advanced = player->currentTime() - from;
+    EXPECT_NEAR(advanced / (clock.elapsed() / 1000.0), 0.5, 0.12) << "media time per wall second";
 }
 
 TEST_F(QtVideoTest, TheEndStopsOnTheLastFrame) {
