@@ -13,6 +13,7 @@
 #include "desktop/StderrLog.h"
 #include "desktop/SystemClock.h"
 #include "desktop/ThreadTaskQueues.h"
+#include "desktop/X11WindowOcclusion.h"
 #include "desktop/XdgLoginItems.h"
 
 #include <unistd.h>
@@ -33,7 +34,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     p->mainQueue = std::make_shared<QtMainQueue>(application);
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
-    p->windowServer = std::make_shared<QtWindowServer>(application);
+    p->windowServer = std::make_shared<QtWindowServer>(application, X11WindowOcclusion::open(""));
     p->video = std::make_shared<QtVideo>(application);
     p->workspace = std::make_shared<QtWorkspace>(application);
 

@@ -74,9 +74,15 @@ QuickWallpaperWindow::QuickWallpaperWindow(std::shared_ptr<QApplication> applica
     m_window->create();
     x11::markAsDesktopWindow(*m_window);
     m_content = std::make_shared<QuickContentLayer>(m_window->contentItem());
+    m_occlusionWatch = m_occlusion->watch(*m_window, [this] {
+        if (onOcclusionChanged) {
+            onOcclusionChanged();
+        }
+    });
 }
 
 QuickWallpaperWindow::~QuickWallpaperWindow() {
+    m_occlusionWatch.reset();
     onOcclusionChanged = nullptr;
     m_content.reset();
     m_window.reset();

@@ -41,6 +41,7 @@ private:
     std::shared_ptr<WindowOcclusion> m_occlusion;
     std::unique_ptr<Window> m_window;
     std::shared_ptr<QuickContentLayer> m_content;
+    Subscription m_occlusionWatch;
 };
 
 } // namespace drovane::desktop

@@ -12,4 +12,8 @@ bool WindowOcclusion::windowEvent(const QWindow& /*window*/) {
     return true;
 }
 
+Subscription WindowOcclusion::watch(const QWindow& /*window*/, std::function<void()> /*changed*/) {
+    return {};
+}
+
 } // namespace drovane::desktop

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "platform/Subscription.h"
+
 #include <functional>
 
 class QWindow;
 
 namespace drovane::desktop {
 
-// Whether some part of a window can be seen. For now this follows what Qt reports as the
-// window's exposure; an analysis of the window manager's stacking and of full-screen windows
-// can take its place behind the same two calls.
+// Whether some part of a window can be seen. This base follows what Qt reports as the window's
+// exposure; X11WindowOcclusion adds the window manager's stacking and full-screen windows.
 class WindowOcclusion {
 public:
     virtual ~WindowOcclusion() = default;
@@ -17,6 +18,9 @@ public:
     // Tells the occlusion that something that may change `window`'s visibility happened (an
     // expose event, a show or hide); returns true when the answer of isVisible() may differ.
     virtual bool windowEvent(const QWindow& window);
+    // Calls `changed` whenever isVisible() for `window` may have changed for a reason outside
+    // the window's own events (another application covering it). Main thread.
+    virtual Subscription watch(const QWindow& window, std::function<void()> changed);
 };
 
 } // namespace drovane::desktop

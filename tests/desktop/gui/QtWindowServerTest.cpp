@@ -5,6 +5,7 @@
 #include "desktop/QuickPlayerLayer.h"
 #include "desktop/QuickWallpaperWindow.h"
 #include "desktop/X11Properties.h"
+#include "desktop/X11WindowOcclusion.h"
 
 #include <QApplication>
 #include <QQuickItem>
@@ -165,6 +166,59 @@ TEST_F(QtWindowServerTest, LayersStackInInsertionOrderAndFollowTheWindowsSize) {
     EXPECT_EQ(window->frame(), (Rect{{0, 0}, {480, 270}}));
 
     EXPECT_FALSE(m_server.snapshot(*window, "/nonexistent-folder/x.png"));
+}
+
+// Another application's window, made on a connection of the test's own.
+class OtherApplicationWindow {
+public:
+    explicit OtherApplicationWindow(Rect frame) : m_connection(xcb_connect(nullptr, nullptr)) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        m_window = xcb_generate_id(m_connection);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root,
+                          static_cast<int16_t>(frame.minX()), static_cast<int16_t>(frame.minY()),
+                          static_cast<uint16_t>(frame.size.width), static_cast<uint16_t>(frame.size.height),
+                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    ~OtherApplicationWindow() { xcb_disconnect(m_connection); }
+    void map() {
+        xcb_map_window(m_connection, m_window);
+        xcb_flush(m_connection);
+    }
+    void unmap() {
+        xcb_unmap_window(m_connection, m_window);
+        xcb_flush(m_connection);
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    xcb_window_t m_window = 0;
+};
+
+TEST(QtWindowServerOcclusionTest, AWindowCoveringTheWholeScreenHidesTheWallpaperUntilItGoes) {
+    auto application = testApplication();
+    auto occlusion = X11WindowOcclusion::open("");
+    ASSERT_TRUE(occlusion) << "these tests run on X11 (Xvfb)";
+    QtWindowServer server(application, occlusion);
+    std::vector<const Window*> senders;
+    auto subscription = server.observeOcclusion([&](const Window* sender) { senders.push_back(sender); });
+    const Rect area{{0, 0}, {800, 600}};
+    auto window = server.makeWallpaperWindow(area);
+    window->orderFront();
+    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+
+    OtherApplicationWindow half(Rect{{0, 0}, {400, 600}});
+    half.map();
+    OtherApplicationWindow whole(Rect{{0, 0}, {800, 600}});
+    ASSERT_FALSE(waitUntil([&] { return !window->isOccludedVisible(); }, 0.5)) << "half covered is visible";
+
+    senders.clear();
+    whole.map();
+    ASSERT_TRUE(waitUntil([&] { return !window->isOccludedVisible(); }, 5));
+    EXPECT_NE(std::find(senders.begin(), senders.end(), window.get()), senders.end())
+        << "the observers heard it from the wallpaper window";
+
+    whole.unmap();
+    EXPECT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
 }
 
 } // namespace
