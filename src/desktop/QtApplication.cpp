@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -49,6 +50,16 @@ struct ApplicationHolder {
 std::mutex g_mutex;
 std::weak_ptr<ApplicationHolder> g_holder;
 
+// Our diagnostics are single "Drovane: " lines; Qt's own chatter (missing runtime folders,
+// undecodable pictures the caller already handles) would bury them. DROVANE_QT_DEBUG brings
+// it back for development.
+void qtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    static const bool verbose = qEnvironmentVariableIsSet("DROVANE_QT_DEBUG");
+    if (verbose || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+    }
+}
+
 } // namespace
 
 std::shared_ptr<QApplication> sharedApplication(const std::vector<std::string>& arguments) {
@@ -59,6 +70,7 @@ std::shared_ptr<QApplication> sharedApplication(const std::vector<std::string>& 
         if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) {
             qputenv("QT_MEDIA_BACKEND", "gstreamer");
         }
+        qInstallMessageHandler(qtMessage);
         holder = std::make_shared<ApplicationHolder>(arguments);
         g_holder = holder;
     }
