@@ -1,8 +1,7 @@
 // The composition root: the Linux desktop platform handed to the application's entry point.
 
+#include "app/EntryPoint.h"
 #include "app/FileDefaultsStore.h"
-#include "app/InstanceLock.h"
-#include "app/SettingsMigration.h"
 #include "desktop/DesktopPlatform.h"
 #include "platform/Settings.h"
 
@@ -11,14 +10,9 @@
 
 int main(int argc, char** argv) {
     using namespace drovane;
-    installTerminationHandler();
-
     auto platform = desktop::makeDesktopPlatform(std::vector<std::string>(argv, argv + argc));
     platform->defaults = FileDefaultsStore::open(
         platform->host->homeDirectory() + "/" + Settings::preferencesPath, Settings::standardDomain);
     installPlatform(platform);
-
-    InstanceLock::acquireOrExit();
-    SettingsMigration::run(*platform->defaults);
-    return 0;
+    return applicationMain();
 }
