@@ -168,12 +168,15 @@ int main(int argc, char** argv) {
                 looper.pause();
                 QTimer::singleShot(1000, Qt::PreciseTimer, &poll, [&] {
                     cpuStart = cpuSeconds();
+                    framesStart = frames.load();
                     wall.start();
                     QTimer::singleShot(static_cast<int>(pausedSeconds * 1000), Qt::PreciseTimer, &poll, [&] {
                         const double pausedCpu = cpuSeconds() - cpuStart;
                         const double pausedWall = wall.nsecsElapsed() / 1e9;
-                        std::printf("paused_cpu_seconds=%.3f paused_seconds=%.2f paused_cpu_percent=%.2f\n",
-                                    pausedCpu, pausedWall, 100.0 * pausedCpu / pausedWall);
+                        std::printf("paused_cpu_seconds=%.3f paused_seconds=%.2f paused_cpu_percent=%.2f "
+                                    "paused_frames=%ld\n",
+                                    pausedCpu, pausedWall, 100.0 * pausedCpu / pausedWall,
+                                    frames.load() - framesStart);
                         std::fflush(stdout);
                         QCoreApplication::quit();
                     });

@@ -4,6 +4,8 @@
 #include <QMediaPlayer>
 #include <QTimer>
 #include <QUrl>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -16,8 +18,6 @@ namespace {
 constexpr int kWatchdogMilliseconds = 1000;
 // Checks in a row without progress before the player is restarted.
 constexpr int kStalledChecksBeforeRecovery = 2;
-// How long a film waits for its video output to be ready before it loads anyway.
-constexpr int kOutputWaitMilliseconds = 3000;
 // Streaming errors a player recovers from by loading its film again, before it gives up.
 constexpr int kMaxRecoveries = 3;
 
@@ -32,6 +32,7 @@ QUrl qtUrl(const Url& url) {
 
 QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
     : m_url(qtUrl(file)), m_context(std::make_unique<QObject>()), m_player(std::make_unique<QMediaPlayer>()),
+      m_sink(std::make_unique<QVideoSink>()), m_forward(std::make_shared<Forward>()),
       m_observers(std::make_shared<std::map<int, Observer>>()) {
     QObject* context = m_context.get();
     m_boundaryTimer = new QTimer(context);
@@ -50,18 +51,26 @@ QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
     QObject::connect(player, &QMediaPlayer::durationChanged, context, [this] { mediaStatusChanged(); });
     QObject::connect(player, &QMediaPlayer::positionChanged, context, [this] { checkBoundaries(); });
     QObject::connect(player, &QMediaPlayer::errorOccurred, context, [this] { errorOccurred(); });
-    // A player that gets no video output in this turn of the event loop loads at once; one
-    // that does waits for it (setVideoOutput).
-    QMetaObject::invokeMethod(
-        context, [this] { ensureSource(); }, Qt::QueuedConnection);
-}
 
-void QtPlayer::ensureSource() {
-    if (!m_sourceSet && !m_waitingForOutput) {
-        m_sourceSet = true;
-        // No audio output is ever set, so the backend builds no audio sink.
-        m_player->setSource(m_url);
-    }
+    // Frames go to a sink of the player's own, which never learns a graphics context, and are
+    // passed on to the layer's. Qt 6.4 rebuilds a GStreamer sink when it learns one: inside a
+    // running pipeline that leaves the demuxer's pad unlinked for a moment, which stops the
+    // stream for good ("Internal data stream error"), and the rebuilt OpenGL path keeps
+    // delivering frames, and the window redrawing, while the player is paused.
+    auto forward = m_forward;
+    QObject::connect(
+        m_sink.get(), &QVideoSink::videoFrameChanged, m_sink.get(),
+        [forward](const QVideoFrame& frame) {
+            std::lock_guard lock(forward->mutex);
+            forward->last = frame;
+            if (forward->target) {
+                forward->target->setVideoFrame(frame);
+            }
+        },
+        Qt::DirectConnection);
+    player->setVideoOutput(m_sink.get());
+    // No audio output is ever set, so the backend builds no audio sink.
+    player->setSource(m_url);
 }
 
 void QtPlayer::errorOccurred() {
@@ -92,6 +101,11 @@ QtPlayer::~QtPlayer() {
     }
     // The pipeline first, then the outputs it drew into.
     m_player.reset();
+    {
+        std::lock_guard lock(m_forward->mutex);
+        m_forward->target = nullptr;
+    }
+    m_sink.reset();
     for (QObject* output : m_adoptedOutputs) {
         delete output;
     }
@@ -110,27 +124,31 @@ bool QtPlayer::isLoaded() const {
 }
 
 void QtPlayer::setVideoOutput(QObject* output) {
-    m_output = output;
-    m_player->setVideoOutput(output);
-    if (!m_sourceSet) {
-        // Qt 6.4 rebuilds a video sink when it learns its window's graphics context, and a
-        // rebuild inside a running pipeline leaves the demuxer's pad unlinked for a moment,
-        // which stops the stream for good ("Internal data stream error"). So the film loads
-        // once the output is ready, or after a while without it.
-        m_waitingForOutput = true;
-        QTimer::singleShot(kOutputWaitMilliseconds, m_context.get(), [this] { outputReady(); });
+    auto* sink = qobject_cast<QVideoSink*>(output);
+    if (!sink && output) {
+        QMetaObject::invokeMethod(output, "videoSink", Qt::DirectConnection, Q_RETURN_ARG(QVideoSink*, sink));
     }
-}
-
-void QtPlayer::outputReady() {
-    m_waitingForOutput = false;
-    ensureSource();
+    std::lock_guard lock(m_forward->mutex);
+    m_forward->target = sink;
+    m_forward->output = output;
+    // A paused player shows its current frame in a new output too.
+    if (sink && m_forward->last.isValid()) {
+        sink->setVideoFrame(m_forward->last);
+    }
 }
 
 void QtPlayer::adoptVideoOutput(QObject* output) {
-    if (output) {
-        m_adoptedOutputs.push_back(output);
+    if (!output) {
+        return;
     }
+    {
+        std::lock_guard lock(m_forward->mutex);
+        if (m_forward->output == output) {
+            m_forward->target = nullptr;
+            m_forward->output = nullptr;
+        }
+    }
+    m_adoptedOutputs.push_back(output);
 }
 
 void QtPlayer::setRate(double rate) {

@@ -3,12 +3,15 @@
 #include "platform/Video.h"
 
 #include <QUrl>
+#include <QVideoFrame>
 #include <map>
 #include <memory>
+#include <mutex>
 
 class QMediaPlayer;
 class QObject;
 class QTimer;
+class QVideoSink;
 
 namespace drovane::desktop {
 
@@ -39,11 +42,8 @@ public:
 
     // The video output (a VideoOutput item or a QVideoSink) that shows this player's frames.
     void setVideoOutput(QObject* output);
-    // The output set last can show frames now (its sink knows its graphics context).
-    void outputReady();
-    // Takes over the output of a layer that lets go of this player. Qt 6.4 leaves an output's
-    // GStreamer sink half torn down when the output is unhooked or deleted before its player,
-    // so the output stays connected, and is deleted only after the player's pipeline is gone.
+    // Takes over the output of a layer that lets go of this player: it gets no more frames and
+    // is deleted once the player's pipeline is gone.
     void adoptVideoOutput(QObject* output);
     // True once the player has stopped on its last frame.
     bool isAtEnd() const { return m_atEnd; }
@@ -58,7 +58,6 @@ private:
         std::function<void()> handler;
     };
 
-    void ensureSource();
     void errorOccurred();
     void mediaStatusChanged();
     void playbackStateChanged();
@@ -74,13 +73,19 @@ private:
     const QUrl m_url;
     std::unique_ptr<QObject> m_context;
     std::unique_ptr<QMediaPlayer> m_player;
-    bool m_sourceSet = false;
-    bool m_waitingForOutput = false;
     int m_recoveries = 0;
     std::optional<double> m_resumeAt;
     QTimer* m_boundaryTimer = nullptr;
     QTimer* m_watchdog = nullptr;
-    QObject* m_output = nullptr;
+    // Shared with GStreamer's streaming thread, which delivers the frames.
+    struct Forward {
+        std::mutex mutex;
+        QVideoSink* target = nullptr;
+        QObject* output = nullptr;
+        QVideoFrame last;
+    };
+    std::unique_ptr<QVideoSink> m_sink;
+    std::shared_ptr<Forward> m_forward;
     std::vector<QObject*> m_adoptedOutputs;
     double m_rate = 0;
     bool m_atEnd = false;

@@ -30,7 +30,6 @@ QuickPlayerLayer::QuickPlayerLayer(QQuickItem* item, std::shared_ptr<QtPlayer> p
 
 QuickPlayerLayer::~QuickPlayerLayer() {
     stopWatchingRendering();
-    QObject::disconnect(m_rhiConnection);
     QObject::disconnect(m_frameConnection);
     QObject::disconnect(m_windowConnection);
     QObject::disconnect(m_parentWidth);
@@ -73,7 +72,6 @@ void QuickPlayerLayer::start() {
         if (!self) {
             return;
         }
-        self->watchOutputReadiness();
         if (self->m_frameSeen && !self->m_ready) {
             self->watchRendering();
         }
@@ -81,43 +79,6 @@ void QuickPlayerLayer::start() {
     if (m_player) {
         m_player->setVideoOutput(m_item);
     }
-    watchOutputReadiness();
-}
-
-void QuickPlayerLayer::watchOutputReadiness() {
-    QObject::disconnect(m_rhiConnection);
-    QQuickWindow* window = m_item ? m_item->window() : nullptr;
-    if (m_outputReady || !window || !m_sink) {
-        return;
-    }
-    std::weak_ptr<QuickPlayerLayer> weakSelf = weak_from_this();
-    auto posted = std::make_shared<std::atomic<bool>>(false);
-    QVideoSink* sink = m_sink;
-    // On the render thread: the scene graph hands the item's sink its graphics context while
-    // it synchronises.
-    m_rhiConnection = QObject::connect(
-        window, &QQuickWindow::afterSynchronizing, window,
-        [weakSelf, posted, sink] {
-            if (!sink->rhi() || posted->exchange(true)) {
-                return;
-            }
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [weakSelf] {
-                    auto self = weakSelf.lock();
-                    if (!self || self->m_outputReady) {
-                        return;
-                    }
-                    self->m_outputReady = true;
-                    QObject::disconnect(self->m_rhiConnection);
-                    if (self->m_player) {
-                        self->m_player->outputReady();
-                    }
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
-    window->update();
 }
 
 void QuickPlayerLayer::frameArrived() {
@@ -227,7 +188,6 @@ void QuickPlayerLayer::detachPlayer() {
     }
     QObject::disconnect(m_frameConnection);
     QObject::disconnect(m_windowConnection);
-    QObject::disconnect(m_rhiConnection);
     QObject::disconnect(m_parentWidth);
     QObject::disconnect(m_parentHeight);
     releasePlayer();

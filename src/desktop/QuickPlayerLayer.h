@@ -48,7 +48,6 @@ private:
     void superlayerChanged(QQuickItem* parent) override;
     void frameArrived();
     void watchRendering();
-    void watchOutputReadiness();
     void stopWatchingRendering();
     void setReady(bool ready);
     void interruptAnimation();
@@ -72,8 +71,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_synced = std::make_shared<std::atomic<bool>>(false);
     QQuickWindow* m_watchedWindow = nullptr;
     QMetaObject::Connection m_frameConnection, m_syncConnection, m_swapConnection, m_windowConnection;
-    QMetaObject::Connection m_parentWidth, m_parentHeight, m_rhiConnection;
-    bool m_outputReady = false;
+    QMetaObject::Connection m_parentWidth, m_parentHeight;
     QSizeF m_margins;
     std::shared_ptr<std::map<int, std::function<void(bool)>>> m_readyHandlers;
     int m_nextHandler = 0;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QQuickWindow>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace drovane::desktop {
@@ -187,6 +188,27 @@ TEST_F(QtVideoTest, HalfRateSurvivesAPauseAndResume) {
     spin(1.5);
     const double advanced = player->currentTime() - from;
     EXPECT_NEAR(advanced / (clock.elapsed() / 1000.0), 0.5, 0.12) << "media time per wall second";
+}
+
+// Regression: with the OpenGL upload path of Qt 6.4's GStreamer sink, a paused player went on
+// delivering its frame and the window went on redrawing, costing a core while nothing moved.
+TEST_F(QtVideoTest, APausedPlayerLeavesItsWindowIdle) {
+    const auto path = film("idle.mov", "testsrc2=size=320x180:rate=30", 6);
+    auto window = shownWindow();
+    auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
+    auto layer = addLayer(*window, player);
+    player->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.5; }, 10));
+    player->pause();
+    spin(0.3);
+    std::atomic<int> frames{0};
+    auto& quick = dynamic_cast<QuickWallpaperWindow&>(*window).quickWindow();
+    auto connection = QObject::connect(
+        &quick, &QQuickWindow::frameSwapped, &quick, [&frames] { ++frames; }, Qt::DirectConnection);
+    spin(1.0);
+    QObject::disconnect(connection);
+    EXPECT_LE(frames.load(), 2);
+    EXPECT_GT(spread(grab(*window)), 60) << "the paused frame still shows";
 }
 
 TEST_F(QtVideoTest, TheEndStopsOnTheLastFrame) {
