@@ -286,25 +286,7 @@ void QtPlayer::checkBoundaries() {
         // Moved backwards: nothing was crossed going forward.
         m_lastChecked = position;
     } else if (position > m_lastChecked) {
-        std::vector<int> crossed;
-        for (const auto& [id, observer] : *m_observers) {
-            for (double t : observer.times) {
-                if (t > m_lastChecked && t <= position) {
-                    crossed.push_back(id);
-                    break;
-                }
-            }
-        }
-        m_lastChecked = position;
-        // A handler may remove observers, this one included, or let go of the player.
-        const auto keepAlive = weak_from_this().lock();
-        for (int id : crossed) {
-            auto it = m_observers->find(id);
-            if (it != m_observers->end()) {
-                auto handler = it->second.handler;
-                handler();
-            }
-        }
+        crossBoundariesUpTo(position);
     }
     if (m_duration && !m_atEnd && m_rate > 0 && position >= *m_duration - kEndGuardSeconds) {
         stopAtEnd();
@@ -372,17 +354,21 @@ void QtPlayer::stopAtEnd() {
         m_player->pause();
     }
     // Boundaries between here and the end are crossed as playback reaches it.
-    const double end = m_duration.value_or(currentTime());
+    crossBoundariesUpTo(m_duration.value_or(currentTime()));
+}
+
+void QtPlayer::crossBoundariesUpTo(double position) {
     std::vector<int> crossed;
     for (const auto& [id, observer] : *m_observers) {
         for (double t : observer.times) {
-            if (t > m_lastChecked && t <= end) {
+            if (t > m_lastChecked && t <= position) {
                 crossed.push_back(id);
                 break;
             }
         }
     }
-    m_lastChecked = end;
+    m_lastChecked = position;
+    // A handler may remove observers, this one included, or let go of the player.
     const auto keepAlive = weak_from_this().lock();
     for (int id : crossed) {
         auto it = m_observers->find(id);

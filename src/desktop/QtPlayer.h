@@ -65,6 +65,8 @@ private:
     void applyRate();
     void forceRate();
     void checkBoundaries();
+    // Calls the observers of every boundary after the last one checked, up to position.
+    void crossBoundariesUpTo(double position);
     void armBoundaryTimer(double position);
     void checkProgress();
     void stopAtEnd();

@@ -9,7 +9,7 @@
 
 namespace drovane {
 
-struct AlertSpec {
+struct AlertContent {
     std::string message;
     std::string informativeText;
     // Button titles, first = default button. At least one.
@@ -21,7 +21,7 @@ struct AlertSpec {
 };
 
 struct AlertResponse {
-    // Index into AlertSpec::buttons of the button chosen; -1 when dismissed otherwise.
+    // Index into AlertContent::buttons of the button chosen; -1 when dismissed otherwise.
     int button = -1;
     bool suppressed = false;
 };
@@ -43,7 +43,7 @@ public:
     // Shows the alert as a sheet on `parent` when it is visible, else application-modal after
     // bringing the application to the front. `completion` runs once on the main thread with the
     // response. Main thread.
-    virtual std::shared_ptr<AlertHandle> show(const AlertSpec& spec, const Window* parent,
+    virtual std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window* parent,
                                               std::function<void(AlertResponse)> completion) = 0;
 };
 
