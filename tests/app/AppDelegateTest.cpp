@@ -8,7 +8,6 @@
 #include "platform/Settings.h"
 #include "playback/AppModel.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace drovane {
@@ -20,10 +19,7 @@ protected:
     ~AppDelegateTest() override { Library::resetForTesting(); }
 
     std::string videoPath(const std::string& name) const { return Library::videosDir() + "/" + name; }
-    std::string addFilm(const std::string& name) {
-        return fake.host->tree().write(
-            std::filesystem::relative(videoPath(name), fake.host->tree().path()).string(), "film");
-    }
+    std::string addFilm(const std::string& name) { return aerials.addVideo(name); }
     std::string addLooseFilm(const std::string& name) {
         return fake.host->tree().write("elsewhere/" + name, "film");
     }
@@ -39,7 +35,19 @@ protected:
         return d.model->videoURL ? d.model->videoURL->filePath() : std::nullopt;
     }
 
+    // A catalogue of `films`, each of which the network delivers.
+    std::shared_ptr<fakes::ScriptedHttp> downloadable(const std::vector<fakes::AerialsTree::Film>& films) {
+        auto http = std::make_shared<fakes::ScriptedHttp>();
+        fake.platform().http = http;
+        aerials.writeManifest(films);
+        for (const auto& film : films) {
+            http->script[*film.url] = {{}, 200, fakes::bytes("moov")};
+        }
+        return http;
+    }
+
     fakes::FakePlatform fake;
+    fakes::AerialsTree aerials{*fake.host};
 };
 
 TEST_F(AppDelegateTest, TheLaunchFilmIsChosenByFourRulesInOrder) {
@@ -128,9 +136,12 @@ TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     auto delegate = launch();
     const auto& model = *delegate->model;
 
+    // Scheme and host match exactly; the first URL that matches counts, its film upper-cased.
     delegate->openUrls({*Url::parse("https://example.com/film/A"), *Url::parse("drovane://other/A"),
-                        *Url::parse("drovane://film/b2")});
-    EXPECT_EQ(delegate->pendingFilm, "B2") << "the first matching URL, upper-cased";
+                        *Url::parse("Drovane://film/A"), *Url::parse("drovane://FILM/A"),
+                        *Url::parse("film/A"), *Url::parse("drovane://film/b2"),
+                        *Url::parse("drovane://film/A")});
+    EXPECT_EQ(delegate->pendingFilm, "B2");
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
 
     EXPECT_FALSE(delegate->adoptPendingFilm()) << "not on disk yet";
@@ -149,22 +160,9 @@ TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
 }
 
-TEST_F(AppDelegateTest, UrlsOfOtherSchemesOrHostsAreIgnored) {
-    auto delegate = launch();
-    delegate->openUrls(
-        {*Url::parse("Drovane://film/A"), *Url::parse("drovane://FILM/A"), *Url::parse("film/A")});
-    EXPECT_FALSE(delegate->pendingFilm);
-    EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));
-}
-
 TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlays) {
-    auto http = std::make_shared<fakes::ScriptedHttp>();
-    fake.platform().http = http;
-    fakes::AerialsTree aerials(*fake.host);
-    aerials.writeManifest(
-        {{"c1", "Coast", "AerialCategoryLandscape", "https://cdn.example/c1.mov", std::nullopt},
-         {"D2", "Desert", "AerialCategoryLandscape", "https://cdn.example/d2.mov", std::nullopt}});
-    http->script["https://cdn.example/c1.mov"] = {{}, 200, std::vector<std::uint8_t>{'m', 'o', 'o', 'v'}};
+    auto http = downloadable({{"c1", "Coast", "AerialCategoryLandscape", "https://cdn.example/c1.mov", {}},
+                              {"D2", "Desert", "AerialCategoryLandscape", "https://cdn.example/d2.mov", {}}});
     auto delegate = launch();
     ASSERT_FALSE(delegate->model->videoURL);
 
@@ -179,12 +177,8 @@ TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlays) {
 }
 
 TEST_F(AppDelegateTest, ADownloadFinishedWithoutAnyFilmPlayingStartsTheFirst) {
-    auto http = std::make_shared<fakes::ScriptedHttp>();
-    fake.platform().http = http;
-    fakes::AerialsTree aerials(*fake.host);
-    aerials.writeManifest(
-        {{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", std::nullopt}});
-    http->script["https://cdn.example/e5.mov"] = {{}, 200, std::vector<std::uint8_t>{'m'}};
+    auto http =
+        downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
     auto delegate = launch();
     delegate->model->downloader->start({"e5"});
     http->answerAll();

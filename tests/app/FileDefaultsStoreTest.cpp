@@ -77,35 +77,27 @@ TEST_F(FileDefaultsStoreTest, AFailedRenameLeavesTheOldFileWhole) {
     EXPECT_EQ(readWholeFile(path), before);
     EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot write defaults file " + path), 1u);
     // No temporary file is left beside it.
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder())) {
-        (void)entry;
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 1);
     EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane")->string("selectedVideo"), "/old.mov");
 }
 
 TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
-    const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist",
-                                                     "<plist><dict><key>selectedVideo</key>");
-    auto store = FileDefaultsStore::open(folder(), "app.drovane");
-    EXPECT_FALSE(store->value("selectedVideo"));
-    EXPECT_EQ(readWholeFile(path + ".corrupt"), "<plist><dict><key>selectedVideo</key>");
-    EXPECT_FALSE(std::filesystem::exists(path));
-    ASSERT_EQ(fake.log->lines().size(), 1u);
-    EXPECT_EQ(fake.log->lines()[0],
-              "Drovane: defaults file " + path + " could not be read, moved aside to " + path + ".corrupt");
+    // Broken XML, and a well-formed list whose root is not a dictionary.
+    for (const std::string text : {"<plist><dict><key>selectedVideo</key>", "<plist><array/></plist>"}) {
+        SCOPED_TRACE(text);
+        const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist", text);
+        fake.log->clear();
+        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        EXPECT_FALSE(store->value("selectedVideo"));
+        EXPECT_EQ(readWholeFile(path + ".corrupt"), text);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_EQ(fake.log->lines(),
+                  std::vector<std::string>{"Drovane: defaults file " + path +
+                                           " could not be read, moved aside to " + path + ".corrupt"});
 
-    store->set("autoUpdate", false);
-    EXPECT_EQ(readWholeFile(path + ".corrupt"), "<plist><dict><key>selectedVideo</key>");
-}
-
-TEST_F(FileDefaultsStoreTest, ARootThatIsNotADictionaryCountsAsCorrupt) {
-    const std::string path =
-        fake.host->tree().write("home/Library/Preferences/app.drovane.plist", "<plist><array/></plist>");
-    auto store = FileDefaultsStore::open(folder(), "app.drovane");
-    EXPECT_TRUE(std::filesystem::exists(path + ".corrupt"));
+        store->set("autoUpdate", false);
+        EXPECT_EQ(readWholeFile(path + ".corrupt"), text);
+    }
 }
 
 } // namespace

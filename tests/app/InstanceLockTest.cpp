@@ -1,8 +1,8 @@
 #include "fakes/TempDir.h"
+#include "platform/AtomicFile.h"
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,11 +49,6 @@ int exitStatus(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - WTERMSIG(status);
 }
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(InstanceLock, ASecondCopyLogsAndExitsZeroAndADeadHolderDoesNotBlock) {
     fakes::TempDir tree;
     const std::string home = tree / "home";
@@ -66,7 +61,7 @@ TEST(InstanceLock, ASecondCopyLogsAndExitsZeroAndADeadHolderDoesNotBlock) {
     Child second = spawnHelper(home, "hold", tree / "second.err");
     EXPECT_EQ(readLine(second.stdoutFd), ""); // never got the lock
     EXPECT_EQ(exitStatus(second.pid), 0);
-    EXPECT_EQ(fileText(second.stderrPath),
+    EXPECT_EQ(readWholeFile(second.stderrPath),
               "Drovane: another instance is running (lock " + lockPath + "), exiting\n");
 
     // SIGTERM ends the holder at once with status 0; its lock file stays behind.
@@ -77,7 +72,7 @@ TEST(InstanceLock, ASecondCopyLogsAndExitsZeroAndADeadHolderDoesNotBlock) {
     Child third = spawnHelper(home, "try", tree / "third.err");
     EXPECT_EQ(readLine(third.stdoutFd), "acquired");
     EXPECT_EQ(exitStatus(third.pid), 0);
-    EXPECT_EQ(fileText(third.stderrPath), "");
+    EXPECT_EQ(readWholeFile(third.stderrPath), "");
     for (const Child& c : {holder, second, third}) {
         ::close(c.stdoutFd);
     }
@@ -91,7 +86,7 @@ TEST(InstanceLock, AnUnopenableLockFileIsLoggedAndTheProgramRunsOn) {
     Child child = spawnHelper(home, "try", tree / "child.err");
     EXPECT_EQ(readLine(child.stdoutFd), "acquired");
     EXPECT_EQ(exitStatus(child.pid), 0);
-    EXPECT_EQ(fileText(child.stderrPath),
+    EXPECT_EQ(readWholeFile(child.stderrPath),
               "Drovane: cannot open " + home +
                   "/Library/Application Support/Drovane/instance.lock: Not a directory\n");
     ::close(child.stdoutFd);

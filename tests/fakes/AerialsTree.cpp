@@ -79,7 +79,11 @@ std::string AerialsTree::manifestJson(const std::vector<Film>& films) {
 }
 
 void AerialsTree::writeManifest(const std::vector<Film>& films) {
-    writeFile(m_manifest, manifestJson(films));
+    writeManifestJson(manifestJson(films));
+}
+
+void AerialsTree::writeManifestJson(const std::string& json) {
+    writeFile(m_manifest, json);
     // Whole seconds apart: a modification time of its own even on coarse file systems.
     const auto stamp = fs::file_time_type::clock::now() + std::chrono::seconds(++m_generation);
     fs::last_write_time(m_manifest, stamp);

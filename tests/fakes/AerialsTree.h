@@ -28,6 +28,8 @@ public:
     // Writes the manifest, with one category per distinct key, and gives it a modification time
     // later than any manifest written before, so that the catalogue reads it again.
     void writeManifest(const std::vector<Film>& films);
+    // The same for a manifest of any text.
+    void writeManifestJson(const std::string& json);
     // A film file in the video folder; returns its path.
     std::string addVideo(const std::string& fileName, const std::string& contents = "film");
     // A built-in wallpaper film at `relativePath` below the system wallpapers folder.

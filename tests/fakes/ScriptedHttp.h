@@ -10,6 +10,11 @@
 
 namespace drovane::fakes {
 
+// `text` as a body.
+inline std::vector<std::uint8_t> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 // Transfers answered from a script when the test says so, on the test's thread (which stands in
 // for the network thread). Downloads receive the scripted body in a real temporary file in the
 // folder they name, removed again once their completion has returned, as the real backend does.

@@ -1,5 +1,6 @@
 #include "library/Library.h"
 
+#include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
 
 #include <filesystem>
@@ -10,28 +11,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* wallpapers = "root/System/Library/Desktop Pictures/.wallpapers/";
 constexpr const char* bundleStrings = "root/Library/Application Support/com.apple.idleassetsd/Customer/"
                                       "TVIdleScreenStrings.bundle/en.lproj/Localizable.nocache.strings";
 
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override { Library::resetForTesting(); }
-
-    const fakes::TempDir& tree() { return fake.host->tree(); }
-    std::string home() { return fake.host->homeDirectory(); }
-
-    // Writes the manifest and gives it a modification time of its own, whatever the clock's grain.
-    void writeManifest(const std::string& json) {
-        fs::create_directories(fs::path(Library::manifestPath()).parent_path());
-        tree().write(fs::relative(Library::manifestPath(), tree().path()).string(), json);
-        fs::last_write_time(Library::manifestPath(),
-                            fs::file_time_type::clock::now() + std::chrono::seconds(++m_ticks));
-    }
-    void addVideo(const std::string& name) {
-        tree().write(fs::relative(Library::videosDir() + "/" + name, tree().path()).string(), "film");
-    }
-    void addSystemFilm(const std::string& relative) { tree().write(wallpapers + relative, "film"); }
 
     static std::vector<std::string> labels(const std::vector<Vid>& films) {
         std::vector<std::string> out;
@@ -41,19 +26,17 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    int m_ticks = 0;
+    fakes::AerialsTree aerials{*fake.host};
 };
 
-TEST_F(LibraryTest, FoldersFollowTheHomeFolder) {
-    EXPECT_EQ(Library::videosDir(),
-              home() + "/Library/Application Support/com.apple.wallpaper/aerials/videos");
+TEST_F(LibraryTest, FoldersFollowTheHomeFolderOfTheCurrentPlatform) {
+    const std::string home = fake.host->homeDirectory();
+    EXPECT_EQ(Library::videosDir(), home + "/Library/Application Support/com.apple.wallpaper/aerials/videos");
     EXPECT_EQ(Library::manifestPath(),
-              home() + "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json");
+              home + "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json");
     EXPECT_EQ(&Library::videosDir(), &Library::videosDir()) << "computed once";
-}
 
-TEST_F(LibraryTest, AFreshPlatformGetsFreshFoldersAndCatalogue) {
-    addSystemFilm("Hill/Hill Landscape.mov");
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
     const std::string& firstDir = Library::videosDir();
     const std::string firstDirCopy = firstDir;
     ASSERT_EQ(Library::load()->entries.size(), 1u);
@@ -67,13 +50,13 @@ TEST_F(LibraryTest, AFreshPlatformGetsFreshFoldersAndCatalogue) {
 }
 
 TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
-    addSystemFilm("Hill/Hill Landscape.mov");
-    addSystemFilm("Hill/Hill Portrait.mov");
-    addSystemFilm("Hill/Hill Landscape.heic");
-    addSystemFilm("Hill/Hill Landscape.MOV");
-    addSystemFilm("Sonoma Horizon.mov");
-    addSystemFilm("Deep/Nested/Landscape Landscape Lake.mov");
-    addSystemFilm("Portraits/Tree.mov");
+    const std::string hillPath = aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    aerials.addSystemFilm("Hill/Hill Portrait.mov");
+    aerials.addSystemFilm("Hill/Hill Landscape.heic");
+    aerials.addSystemFilm("Hill/Hill Landscape.MOV");
+    aerials.addSystemFilm("Sonoma Horizon.mov");
+    aerials.addSystemFilm("Deep/Nested/Landscape Landscape Lake.mov");
+    aerials.addSystemFilm("Portraits/Tree.mov");
     const auto films = Library::systemVideos();
     ASSERT_EQ(films.size(), 3u);
     // Sorted by relative path: "Deep/..." < "Hill/..." < "Sonoma Horizon.mov".
@@ -90,17 +73,17 @@ TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
     EXPECT_FALSE(hill.cdnURL);
     EXPECT_FALSE(hill.previewURL);
     ASSERT_TRUE(hill.fileURL);
-    EXPECT_EQ(hill.fileURL->filePath(), tree() / (std::string(wallpapers) + "Hill/Hill Landscape.mov"));
+    EXPECT_EQ(hill.fileURL->filePath(), hillPath);
 
     EXPECT_EQ(films[2].id, "SONOMA HORIZON");
     EXPECT_EQ(films[2].location, "Sonoma Horizon.mov") << "a film lying directly in the folder";
 }
 
 TEST_F(LibraryTest, NoManifestOrABrokenOneGivesTheSystemFilms) {
-    addSystemFilm("Hill/Hill Landscape.mov");
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
     EXPECT_EQ(Library::parse().size(), 1u);
     for (const char* broken : {"", "not json", "[]", R"({"assets": [{"id": "a"}, 1]})"}) {
-        writeManifest(broken);
+        aerials.writeManifestJson(broken);
         const auto entries = Library::load()->entries;
         ASSERT_EQ(entries.size(), 1u) << broken;
         EXPECT_EQ(entries[0].id, "HILL LANDSCAPE");
@@ -108,8 +91,8 @@ TEST_F(LibraryTest, NoManifestOrABrokenOneGivesTheSystemFilms) {
 }
 
 TEST_F(LibraryTest, LoadParsesOnlyWhenTheManifestChanges) {
-    tree().write(bundleStrings, R"("K" = "First";)");
-    writeManifest(R"({"assets": [{"id": "a", "localizedNameKey": "K"}]})");
+    fake.host->tree().write(bundleStrings, R"("K" = "First";)");
+    aerials.writeManifestJson(R"({"assets": [{"id": "a", "localizedNameKey": "K"}]})");
     const auto before = Library::parseCount();
     const auto first = Library::load();
     for (int i = 0; i < 5; ++i)
@@ -121,7 +104,7 @@ TEST_F(LibraryTest, LoadParsesOnlyWhenTheManifestChanges) {
     EXPECT_EQ(first->entries.at(0).name, "First");
 
     // The string table is read with the manifest, so changing it alone changes nothing...
-    tree().write(bundleStrings, R"("K" = "Second";)");
+    fake.host->tree().write(bundleStrings, R"("K" = "Second";)");
     EXPECT_EQ(Library::load()->entries.at(0).name, "First");
     // ...until the manifest is touched.
     fs::last_write_time(Library::manifestPath(),
@@ -138,17 +121,16 @@ TEST_F(LibraryTest, LoadParsesOnlyWhenTheManifestChanges) {
 }
 
 TEST_F(LibraryTest, ARewriteWithinOneClockTickIsStillSeen) {
-    writeManifest(R"({"assets": [{"id": "a"}]})");
+    aerials.writeManifestJson(R"({"assets": [{"id": "a"}]})");
     const auto stamp = fs::last_write_time(Library::manifestPath());
     ASSERT_EQ(Library::load()->entries.size(), 1u);
-    tree().write(fs::relative(Library::manifestPath(), tree().path()).string(),
-                 R"({"assets": [{"id": "a"}, {"id": "b"}]})");
+    aerials.writeManifestJson(R"({"assets": [{"id": "a"}, {"id": "b"}]})");
     fs::last_write_time(Library::manifestPath(), stamp);
     EXPECT_EQ(Library::load()->entries.size(), 2u);
 }
 
 TEST_F(LibraryTest, ByIdKeepsTheLaterOfTwoEqualIds) {
-    writeManifest(
+    aerials.writeManifestJson(
         R"({"assets": [{"id": "a", "accessibilityLabel": "one"}, {"id": "A", "accessibilityLabel": "two"}]})");
     const auto catalogue = Library::load();
     EXPECT_EQ(catalogue->entries.size(), 2u);
@@ -156,56 +138,47 @@ TEST_F(LibraryTest, ByIdKeepsTheLaterOfTwoEqualIds) {
 }
 
 TEST_F(LibraryTest, OnDiskMatchesUpperCasedNamesWithTheExactSuffix) {
-    writeManifest(R"({"assets": [
+    aerials.writeManifestJson(R"({"assets": [
         {"id": "b2a4c1f0", "url-4K-SDR-240FPS": "https://cdn.example/b.mov"},
         {"id": "C3", "url-4K-SDR-240FPS": "https://cdn.example/c.mov"},
         {"id": "D4"}]})");
     EXPECT_TRUE(Library::onDiskIDs().empty()) << "no video folder yet";
     ASSERT_EQ(Library::missingAssets().size(), 2u);
 
-    addVideo("b2a4c1f0.mov");
-    addVideo("c3.MOV");
-    addVideo("notes.txt");
-    addVideo(".mov");
+    aerials.addVideo("b2a4c1f0.mov");
+    aerials.addVideo("c3.MOV");
+    aerials.addVideo("notes.txt");
+    aerials.addVideo(".mov");
     EXPECT_EQ(Library::onDiskIDs(), (std::set<std::string>{"B2A4C1F0"}));
     const auto missing = Library::missingAssets();
     EXPECT_EQ(missing,
               (std::vector<Library::MissingAsset>{{"C3", *Url::parse("https://cdn.example/c.mov")}}));
 }
 
-TEST_F(LibraryTest, AllVideosListsSystemAndDownloadedFilmsByLowerCasedLabel) {
-    addSystemFilm("Hill/Hill Landscape.mov");
-    addSystemFilm("Hill/Hill Portrait.mov");
-    writeManifest(R"({"assets": [
+TEST_F(LibraryTest, AllVideosListsSystemAndDownloadedFilmsStablyByLowerCasedLabel) {
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    aerials.addSystemFilm("Hill/Hill Portrait.mov");
+    aerials.writeManifestJson(R"({"assets": [
         {"id": "a1", "accessibilityLabel": "Zanzibar"},
         {"id": "a2", "accessibilityLabel": "alps", "localizedNameKey": "none"},
         {"id": "a4", "accessibilityLabel": "Bay Area"},
-        {"id": "a5", "accessibilityLabel": "Never Downloaded"}]})");
-    addVideo("a1.mov");
-    addVideo("A2.mov");
-    addVideo("a4.MOV");
-    addVideo("unknown-film.mov");
+        {"id": "a5", "accessibilityLabel": "Never Downloaded"},
+        {"id": "a6", "accessibilityLabel": "HILL"}]})");
+    aerials.addVideo("a1.mov");
+    aerials.addVideo("A2.mov");
+    aerials.addVideo("a4.MOV");
+    aerials.addVideo("unknown-film.mov");
+    aerials.addVideo("A6.mov");
 
     EXPECT_EQ(
         labels(Library::allVideos()),
-        (std::vector<std::string>{"alps@alps@A2.mov", "Hill@Hill@Hill Landscape.mov",
+        (std::vector<std::string>{"alps@alps@A2.mov", "Hill@Hill@Hill Landscape.mov", "HILL@HILL@A6.mov",
                                   "UNKNOWN-FILM@UNKNOWN-FILM@unknown-film.mov", "Zanzibar@Zanzibar@a1.mov"}));
     EXPECT_FALSE(Library::load()->byId.contains("UNKNOWN-FILM")) << "an unknown film is no entry";
 }
 
-TEST_F(LibraryTest, SortIsStableAcrossSystemAndFolderFilms) {
-    addSystemFilm("Same/Same.mov");
-    writeManifest(R"({"assets": [{"id": "x", "accessibilityLabel": "SAME"}]})");
-    addVideo("x.mov");
-    const auto films = Library::allVideos();
-    ASSERT_EQ(films.size(), 2u);
-    EXPECT_EQ(films[0].url.lastPathComponent(), "Same.mov") << "system films come first among equals";
-    EXPECT_EQ(films[1].url.lastPathComponent(), "x.mov");
-}
-
 TEST_F(LibraryTest, StretchesFollowsTheEntryOfTheFile) {
-    addSystemFilm("Hill/Hill Landscape.mov");
-    writeManifest(R"({"assets": [{"id": "wide", "videoGravity": "resize"}, {"id": "crop"}]})");
+    aerials.writeManifestJson(R"({"assets": [{"id": "wide", "videoGravity": "resize"}, {"id": "crop"}]})");
     const struct {
         std::string path;
         bool stretches;
@@ -214,7 +187,7 @@ TEST_F(LibraryTest, StretchesFollowsTheEntryOfTheFile) {
         {Library::videosDir() + "/WIDE.mov", true},
         {"/elsewhere/wide", true},
         {Library::videosDir() + "/crop.mov", false},
-        {tree() / (std::string(wallpapers) + "Hill/Hill Landscape.mov"), true},
+        {aerials.addSystemFilm("Hill/Hill Landscape.mov"), true},
         {"/nowhere/unknown.mov", false},
     };
     for (const auto& c : cases)

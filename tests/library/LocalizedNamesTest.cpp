@@ -1,5 +1,5 @@
+#include "fakes/BinaryPropertyList.h"
 #include "fakes/FakePlatform.h"
-#include "library/BinaryPropertyList.h"
 #include "library/Library.h"
 #include "library/LocaleLanguages.h"
 #include "library/StringTables.h"
@@ -36,16 +36,6 @@ TEST(Readable, StripsOnePrefixAndSplitsCamelCase) {
         EXPECT_EQ(Library::readable(c.key), c.expected) << c.key;
 }
 
-TEST(CategoryNames, MapsTheBuiltInKeys) {
-    const auto& names = Library::categoryNames();
-    EXPECT_EQ(names.size(), 6u);
-    EXPECT_EQ(names.at("AerialCategorySpace"), "Earth from Space");
-    EXPECT_EQ(names.at("AerialCategoryCities"), "Cityscapes");
-    EXPECT_EQ(names.at("AerialCategoryMac"), "System");
-    EXPECT_EQ(names.at("AerialCategoryDynamic"), "System");
-    EXPECT_EQ(&names, &Library::categoryNames());
-}
-
 TEST(LocaleLanguages, TakesTheFirstSetVariable) {
     using Env = std::map<std::string, std::string>;
     const struct {
@@ -80,102 +70,98 @@ TEST(LocaleLanguages, TakesTheFirstSetVariable) {
 
 constexpr const char* bundle =
     "Library/Application Support/com.apple.idleassetsd/Customer/TVIdleScreenStrings.bundle";
-constexpr const char* loctable =
-    "System/Library/ExtensionKit/Extensions/WallpaperAerialsExtension.appex/Contents/"
-    "Resources/TVIdleScreenStrings.bundle/Contents/Resources/"
-    "Localizable.nocache.loctable";
+const std::string loctable = "root/System/Library/ExtensionKit/Extensions/WallpaperAerialsExtension.appex/"
+                             "Contents/Resources/TVIdleScreenStrings.bundle/Contents/Resources/"
+                             "Localizable.nocache.loctable";
 
-class StringsTable : public ::testing::Test {
-protected:
-    void SetUp() override { Library::resetForTesting(); }
+// The strings file of `lproj` in the system ("root") or the user's ("home") bundle.
+std::string strings(const char* where, const char* lproj) {
+    return std::string(where) + "/" + bundle + "/" + lproj + "/Localizable.nocache.strings";
+}
 
-    const fakes::TempDir& tree() { return fake.host->tree(); }
-    void systemStrings(const std::string& lproj, const std::string& bytes) {
-        tree().write(std::string("root/") + bundle + "/" + lproj + "/Localizable.nocache.strings", bytes);
+// Each case runs on a tree of its own, with the given locale variable and files.
+TEST(StringsTable, TakesTheBundleAndLocalizationTableOfTheUsersLanguage) {
+    using testing::binaryPropertyList;
+    const std::string english = R"("k" = "English";)";
+    const struct {
+        const char* name;
+        const char* locale; // LANG
+        std::vector<std::pair<std::string, std::string>> files;
+        StringTable expected;
+    } cases[] = {
+        {"no table exists", "de_DE.UTF-8", {}, {}},
+        {"the system bundle tries every language before the user bundle",
+         "de_DE.UTF-8",
+         {{strings("root", "en.lproj"), english}, {strings("home", "de.lproj"), R"("k" = "Deutsch";)"}},
+         {{"k", "English"}}},
+        {"the user's language comes first within a bundle",
+         "de_DE.UTF-8",
+         {{strings("root", "en.lproj"), english},
+          {strings("root", "de.lproj"), testing::utf16(R"("k" = "Grüße";)", false)}},
+         {{"k", "Grüße"}}},
+        {"an empty German file is passed over",
+         "de_DE.UTF-8",
+         {{strings("root", "de.lproj"), ""}, {strings("root", "en.lproj"), english}},
+         {{"k", "English"}}},
+        {"no usable system file: the user bundle",
+         "de_DE.UTF-8",
+         {{strings("root", "de.lproj"), ""},
+          {strings("root", "en.lproj"), writeXmlPropertyList(Value(Dict{{"k", "x"}, {"n", 1}}))},
+          {strings("home", "en.lproj"), R"("k" = "User";)"}},
+         {{"k", "User"}}},
+        {"any localization the bundle has",
+         "de_DE.UTF-8",
+         {{strings("root", "fr.lproj"), binaryPropertyList(Value(Dict{{"k", "Français"}}))},
+          {strings("root", "notes.txt"), R"("k" = "not a localization";)"}},
+         {{"k", "Français"}}},
+        {"the localization table overrides and extends the strings",
+         "de_DE.UTF-8",
+         {{strings("root", "de.lproj"), R"("shared" = "from strings"; "only" = "strings";)"},
+          {loctable,
+           binaryPropertyList(Value(Dict{{"de", Value(Dict{{"shared", "from table"}, {"extra", "table"}})},
+                                         {"en", Value(Dict{{"shared", "English"}})}}))}},
+         {{"shared", "from table"}, {"only", "strings"}, {"extra", "table"}}},
+        {"an unusable language table gives way to English",
+         "de_DE.UTF-8",
+         {{strings("root", "en.lproj"), R"("a" = "strings";)"},
+          {loctable, binaryPropertyList(Value(Dict{{"de", Value(Dict{{"k", "Titel"}, {"n", 2}})},
+                                                   {"en", Value(Dict{{"k", "Title"}})}}))}},
+         {{"a", "strings"}, {"k", "Title"}}},
+        {"no table for the language leaves the strings",
+         "ja_JP.UTF-8",
+         {{strings("root", "en.lproj"), R"("a" = "strings";)"},
+          {loctable, binaryPropertyList(Value(Dict{{"de", Value(Dict{{"a", "Titel"}})}}))}},
+         {{"a", "strings"}}},
+        {"an unusable table file leaves the strings",
+         "ja_JP.UTF-8",
+         {{strings("root", "en.lproj"), R"("a" = "strings";)"},
+          {loctable, writeXmlPropertyList(Value(Value::Array{"x"}))}},
+         {{"a", "strings"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::FakePlatform fake;
+        Library::resetForTesting();
+        fake.host->env["LANG"] = c.locale;
+        for (const auto& [path, bytes] : c.files) {
+            fake.host->tree().write(path, bytes);
+        }
+        EXPECT_EQ(Library::stringsTable(), c.expected);
     }
-    void userStrings(const std::string& lproj, const std::string& bytes) {
-        tree().write(std::string("home/") + bundle + "/" + lproj + "/Localizable.nocache.strings", bytes);
-    }
-    void localizationTable(const Value& root) {
-        tree().write(std::string("root/") + loctable, testing::binaryPropertyList(root));
-    }
+}
 
+TEST(StringsTable, RegionalTableStandsInForTheBareLanguage) {
     fakes::FakePlatform fake;
-};
-
-TEST_F(StringsTable, EmptyWhenNoTableExists) {
-    EXPECT_TRUE(Library::stringsTable().empty());
-}
-
-TEST_F(StringsTable, SystemBundleTriesEveryLanguageBeforeTheUserBundle) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("en.lproj", R"("k" = "English";)");
-    userStrings("de.lproj", R"("k" = "Deutsch";)");
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"k", "English"}}));
-}
-
-TEST_F(StringsTable, PrefersTheUserLanguageWithinABundle) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("en.lproj", R"("k" = "English";)");
-    systemStrings("de.lproj", testing::utf16(R"("k" = "Grüße";)", false));
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"k", "Grüße"}}));
-}
-
-TEST_F(StringsTable, PassesOverUnusableFilesInTheSameBundle) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("de.lproj", "");
-    systemStrings("en.lproj", R"("k" = "English";)");
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"k", "English"}}));
-
-    systemStrings("en.lproj", writeXmlPropertyList(Value(Dict{{"k", "x"}, {"n", 1}})));
-    userStrings("en.lproj", R"("k" = "User";)");
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"k", "User"}}))
-        << "no usable system file: the user bundle";
-}
-
-TEST_F(StringsTable, FallsBackToAnyLocalizationTheBundleHas) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("fr.lproj", testing::binaryPropertyList(Value(Dict{{"k", "Français"}})));
-    systemStrings("notes.txt", R"("k" = "not a localization";)");
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"k", "Français"}}));
-}
-
-TEST_F(StringsTable, LocalizationTableOverridesAndExtendsTheStrings) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("de.lproj", R"("shared" = "from strings"; "only" = "strings";)");
-    localizationTable(Value(Dict{{"de", Value(Dict{{"shared", "from table"}, {"extra", "table"}})},
-                                 {"en", Value(Dict{{"shared", "English"}})}}));
-    EXPECT_EQ(Library::stringsTable(),
-              (StringTable{{"shared", "from table"}, {"only", "strings"}, {"extra", "table"}}));
-}
-
-TEST_F(StringsTable, RegionalTableStandsInForTheBareLanguage) {
+    Library::resetForTesting();
     fake.host->env["LC_ALL"] = "pt_PT.UTF-8";
-    localizationTable(Value(Dict{{"pt_BR", Value(Dict{{"k", "Brasil"}})},
-                                 {"pt_PT", Value(Dict{{"k", "Portugal"}})},
-                                 {"en", Value(Dict{{"k", "English"}})},
-                                 {"ptx", Value(Dict{{"k", "not Portuguese"}})}}));
+    fake.host->tree().write(
+        loctable, testing::binaryPropertyList(Value(Dict{{"pt_BR", Value(Dict{{"k", "Brasil"}})},
+                                                         {"pt_PT", Value(Dict{{"k", "Portugal"}})},
+                                                         {"en", Value(Dict{{"k", "English"}})},
+                                                         {"ptx", Value(Dict{{"k", "not Portuguese"}})}})));
     const auto table = Library::stringsTable();
     ASSERT_EQ(table.size(), 1u);
     EXPECT_TRUE(table.at("k") == "Brasil" || table.at("k") == "Portugal") << table.at("k");
-}
-
-TEST_F(StringsTable, AnUnusableLanguageTableGivesWayToEnglish) {
-    fake.host->env["LANG"] = "de_DE.UTF-8";
-    systemStrings("en.lproj", R"("a" = "strings";)");
-    localizationTable(
-        Value(Dict{{"de", Value(Dict{{"k", "Titel"}, {"n", 2}})}, {"en", Value(Dict{{"k", "Title"}})}}));
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"a", "strings"}, {"k", "Title"}}));
-}
-
-TEST_F(StringsTable, NoMatchingOrUsableTableLeavesTheStrings) {
-    fake.host->env["LANG"] = "ja_JP.UTF-8";
-    systemStrings("en.lproj", R"("a" = "strings";)");
-    localizationTable(Value(Dict{{"de", Value(Dict{{"a", "Titel"}})}}));
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"a", "strings"}}));
-
-    tree().write(std::string("root/") + loctable, writeXmlPropertyList(Value(Value::Array{"x"})));
-    EXPECT_EQ(Library::stringsTable(), (StringTable{{"a", "strings"}}));
 }
 
 } // namespace

@@ -31,7 +31,8 @@ std::string manifest(const std::string& assets, const std::string& categories = 
         {"id": "sub-coast", "localizedNameKey": "AerialSubcategoryCoast"},
         {"id": "sub-raw", "localizedNameKey": "AerialSubcategoryDeepReefs"}]},
     {"id": "cat-2", "localizedNameKey": "CatKey"},
-    {"id": "cat-3", "localizedNameKey": "AerialCategoryDeepSea"}])") {
+    {"id": "cat-3", "localizedNameKey": "AerialCategoryDeepSea"},
+    {"id": "cat-4", "localizedNameKey": "AerialCategoryDynamic"}])") {
     return R"({"version": 1, "categories": )" + categories + R"(, "assets": )" + assets + "}";
 }
 
@@ -104,9 +105,9 @@ TEST(Manifest, ReadsEveryKeyWithExactlyItsType) {
          std::vector<std::string>{"V|Bay|Bay|Other|-|-|crop"}},
         {"category titles: built-in, then table, then the key made readable",
          manifest(R"([{"id": "a", "categories": ["cat-1"]}, {"id": "b", "categories": ["cat-2"]},
-                      {"id": "c", "categories": ["cat-3", "cat-1"]}])"),
+                      {"id": "c", "categories": ["cat-3", "cat-1"]}, {"id": "d", "categories": ["cat-4"]}])"),
          std::vector<std::string>{"A|||Underwater|-|-|crop", "B|||Category From Table|-|-|crop",
-                                  "C|||Deep Sea|-|-|crop"}},
+                                  "C|||Deep Sea|-|-|crop", "D|||System|-|-|crop"}},
         {"only the first category is looked at",
          manifest(R"([{"id": "a", "categories": ["no-title", "cat-2"]}, {"id": "b", "categories": []}])"),
          std::vector<std::string>{"A|||Other|-|-|crop", "B|||Other|-|-|crop"}},

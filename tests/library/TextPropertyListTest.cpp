@@ -1,6 +1,6 @@
 #include "library/TextPropertyList.h"
 
-#include "library/BinaryPropertyList.h"
+#include "fakes/BinaryPropertyList.h"
 #include "library/StringTables.h"
 #include "platform/XmlPropertyList.h"
 

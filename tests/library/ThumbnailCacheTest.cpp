@@ -14,9 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using Picture = ThumbnailCache::Picture;
 
-std::vector<std::uint8_t> bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
+using fakes::bytes;
 
 Url url(const std::string& text) {
     return *Url::parse(text);
@@ -107,7 +105,7 @@ TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
     EXPECT_TRUE(answers[0].picture); // the frame still arrives; only the disk copy is missing
 }
 
-TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtraction) {
+TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtractionAndLaterOnesHitMemory) {
     Url f = film("A", 1000, 500);
     for (int i = 0; i < 10; ++i) {
         cache->request("A", f, record(i));
@@ -129,22 +127,24 @@ TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtraction) 
     EXPECT_EQ(images->lastFrameRequest(), (fakes::FakeImages::FrameRequest{2, 1, 1, 560, 560}));
     EXPECT_EQ(images->lastQuality, 0.82);
     EXPECT_EQ(readWholeFile(dir() + "/A.jpg"), fakes::FakeImages::encode(1000, 500, 7));
-}
 
-TEST_F(ThumbnailCacheTest, AMemoryHitAnswersBeforeRequestReturns) {
-    Url f = film("A");
-    cache->request("A", f, record(0));
-    settle();
-    ASSERT_EQ(answers.size(), 1u);
-
-    cache->request("A", f, record(1));
-    ASSERT_EQ(answers.size(), 2u);
-    EXPECT_EQ(answers[1].picture, answers[0].picture);
+    cache->request("A", f, record(10)); // a memory hit answers before request returns
+    ASSERT_EQ(answers.size(), 11u);
+    EXPECT_EQ(answers[10].picture, answers[0].picture);
     EXPECT_EQ(frames().pendingCount(), 0u);
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 }
 
 TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {
+    cache->request("W", url("https://cdn.test/W.mov"), record(0)); // no local file: never opened
+    settle();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_FALSE(answers[0].picture);
+    EXPECT_EQ(images->extractCalls, 0);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb W failed: "), 1u);
+    answers.clear();
+    fake.log->clear();
+
     const Url missing = Url::fromFilePath(fake.host->tree() / "films/missing.mov");
     cache->request("M", missing, record(0));
     cache->request("M", missing, record(1));
@@ -161,15 +161,6 @@ TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {
     EXPECT_EQ(images->extractCalls, 2);
     EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb M failed: "), 2u);
     EXPECT_EQ(answers.size(), 3u);
-}
-
-TEST_F(ThumbnailCacheTest, AFilmThatIsNoLocalFileFailsWithTheLogLine) {
-    cache->request("W", url("https://cdn.test/W.mov"), record(0));
-    settle();
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_FALSE(answers[0].picture);
-    EXPECT_EQ(images->extractCalls, 0);
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb W failed: "), 1u);
 }
 
 TEST_F(ThumbnailCacheTest, TheDiskFileIsUsedFirstAndACorruptOneIsReplaced) {
@@ -327,19 +318,6 @@ TEST_F(ThumbnailCacheTest, WorkLeftWhenTheCacheGoesAnswersNothingOnce) {
     EXPECT_FALSE(answers[1].picture);
     EXPECT_TRUE(answers[0].onMainThread && answers[1].onMainThread);
     EXPECT_EQ(images->extractCalls, 0);
-}
-
-TEST_F(ThumbnailCacheTest, SharedIsOneInstanceUntilATestResetsIt) {
-    ThumbnailCache::resetSharedForTesting();
-    ThumbnailCache& first = ThumbnailCache::shared();
-    EXPECT_EQ(&first, &ThumbnailCache::shared());
-    first.request("A", film("A"), record(0));
-    EXPECT_EQ(first.mem().count(), 0u);
-    ThumbnailCache::resetSharedForTesting();
-    settle();
-    ASSERT_EQ(answers.size(), 1u); // the dropped instance still answered
-    EXPECT_EQ(ThumbnailCache::shared().mem().count(), 0u);
-    ThumbnailCache::resetSharedForTesting();
 }
 
 } // namespace

@@ -1,12 +1,11 @@
 #include "platform/PropertyList.h"
 
+#include "fakes/BinaryPropertyList.h"
 #include "platform/XmlPropertyList.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
-#include <plist/plist.h>
 
 namespace drovane {
 namespace {
@@ -125,24 +124,10 @@ TEST(XmlPropertyList, DeepNestingIsRefusedNotACrash) {
 }
 
 TEST(PropertyList, ReadsTheBinaryFormat) {
-    plist_t dict = plist_new_dict();
-    plist_dict_set_item(dict, "name", plist_new_string("Film"));
-    plist_dict_set_item(dict, "count", plist_new_uint(static_cast<std::uint64_t>(-5)));
-    plist_dict_set_item(dict, "on", plist_new_bool(1));
-    plist_t array = plist_new_array();
-    plist_array_append_item(array, plist_new_real(2.5));
-    plist_dict_set_item(dict, "list", array);
-    char* bytes = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(dict, &bytes, &length);
-    plist_free(dict);
-    const std::string binary(bytes, length);
-    std::free(bytes);
-
-    auto v = readPropertyList(binary);
-    ASSERT_TRUE(v);
-    EXPECT_EQ(*v, Value(Value::Dictionary{
-                      {"name", "Film"}, {"count", -5}, {"on", true}, {"list", Value::Array{2.5}}}));
+    const Value expected(
+        Value::Dictionary{{"name", "Film"}, {"count", -5}, {"on", true}, {"list", Value::Array{2.5}}});
+    const std::string binary = testing::binaryPropertyList(expected);
+    EXPECT_EQ(readPropertyList(binary), expected);
     // Truncated binary data is refused, as is anything else.
     EXPECT_FALSE(readPropertyList(binary.substr(0, binary.size() / 2)));
     EXPECT_FALSE(readPropertyList("bplist00"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
 #include "library/Library.h"
 #include "platform/Settings.h"
@@ -7,7 +8,6 @@
 #include "playback/PowerMonitor.h"
 
 #include <cmath>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -21,19 +21,13 @@ protected:
 
     // Puts a film file named `id`.mov into the video folder and returns its URL.
     Url addFilm(const std::string& id, double duration = 20.0) {
-        const std::string path = fake.host->tree().write(
-            std::filesystem::relative(Library::videosDir(), fake.host->tree().path()).string() + "/" + id +
-                ".mov",
-            "film");
+        const std::string path = aerials.addVideo(id + ".mov");
         fake.video->durations[path] = duration;
         return Url::fromFilePath(path);
     }
     // A system wallpaper film, which the catalogue always stretches.
     Url addSystemFilm(const std::string& name) {
-        const std::string path = fake.host->tree().write("root/System/Library/Desktop Pictures/.wallpapers/" +
-                                                             name + "/" + name + " Landscape.mov",
-                                                         "film");
-        return Url::fromFilePath(path);
+        return Url::fromFilePath(aerials.addSystemFilm(name + "/" + name + " Landscape.mov"));
     }
     void setScreens(int count) {
         std::vector<Rect> frames;
@@ -55,6 +49,7 @@ protected:
     void settle(double seconds = 0.5) { fake.mainQueue->advance(seconds); }
 
     fakes::FakePlatform fake;
+    fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model = AppModel::create();
 };
 

@@ -7,7 +7,7 @@
 
 namespace drovane::testing {
 
-// A binary property list holding `value` (booleans, integers, strings, arrays and
+// A binary property list holding `value` (booleans, integers, reals, strings, arrays and
 // dictionaries), the form the system keeps its localization table in.
 inline plist_t toPlistNode(const Value& value) {
     switch (value.kind()) {
@@ -15,6 +15,8 @@ inline plist_t toPlistNode(const Value& value) {
         return plist_new_bool(*value.asBool());
     case Value::Kind::Integer:
         return plist_new_uint(static_cast<std::uint64_t>(*value.asInteger()));
+    case Value::Kind::Real:
+        return plist_new_real(*value.asReal());
     case Value::Kind::Array: {
         plist_t array = plist_new_array();
         for (const auto& item : *value.asArray())
