@@ -131,20 +131,20 @@ public:
     PrivateBus(const std::string& directory, const std::string& type) {
         const std::string config = directory + "/" + type + "-bus.conf";
         std::ofstream(config)
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>"
-            << type << "</type>\n  <listen>unix:dir=" << directory
-            << "</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow user=\"*\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n";
+            << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>)" << type
+            << "</type>\n  <listen>unix:dir=" << directory << R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+)";
         if (auto address = m_daemon.startReadingLine(
                 {"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address={fd}"})) {
             m_address = *address;
