@@ -76,12 +76,10 @@ TEST(DpmsSource, ShowingAndHidingQuicklyKeepsOnePollGoingNeverFasterThanOnceASec
 TEST(DpmsSource, AServerWithoutDpmsIsNotFollowed) {
     // Xvfb has no DPMS extension; a display that cannot be opened is not followed either.
     fakes::FakePlatform fake;
-    testing::ChildProcess xvfb;
-    auto display = xvfb.startReadingLine(
-        {"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-    ASSERT_TRUE(display) << "Xvfb did not start";
-    EXPECT_FALSE(DpmsSource::xcbReader(":" + *display));
-    EXPECT_FALSE(DpmsSource::xcbReader(":" + *display + "9"));
+    testing::PrivateXServer xvfb("640x480x24");
+    ASSERT_FALSE(xvfb.display().empty()) << "Xvfb did not start";
+    EXPECT_FALSE(DpmsSource::xcbReader(xvfb.display()));
+    EXPECT_FALSE(DpmsSource::xcbReader(xvfb.display() + "9"));
     EXPECT_EQ(fake.log->lines(),
               (std::vector<std::string>{"Drovane: the X server has no DPMS; display sleep is not followed",
                                         "Drovane: no X display; display sleep is not followed"}));

@@ -18,10 +18,8 @@ class X11OcclusionTrackerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::ensureQtApplication();
-        auto number = xvfb.startReadingLine(
-            {"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-screen", "0", "1280x800x24"});
-        ASSERT_TRUE(number) << "Xvfb did not start";
-        display = ":" + *number;
+        ASSERT_FALSE(xvfb.display().empty()) << "Xvfb did not start";
+        const std::string& display = xvfb.display();
         apps = xcb_connect(display.c_str(), nullptr);
         ASSERT_FALSE(xcb_connection_has_error(apps));
         root = xcb_setup_roots_iterator(xcb_get_setup(apps)).data->root;
@@ -96,8 +94,7 @@ protected:
         return testing::waitFor([&] { return tracker->isVisible(wallpaper) == visible; });
     }
 
-    testing::ChildProcess xvfb;
-    std::string display;
+    testing::PrivateXServer xvfb{"1280x800x24"};
     xcb_connection_t* apps = nullptr;
     xcb_window_t root = 0;
     xcb_window_t wallpaper = 0;
