@@ -22,7 +22,7 @@ FrameResult thumbnailFrame(const std::string& path) {
     return extractFilmFrame(path, 2, 1, 1, 560, 560);
 }
 
-class FfmpegFramesTest : public testing::Test {
+class FfmpegFramesTest : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir / name; }
 

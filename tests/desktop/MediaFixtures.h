@@ -3,52 +3,35 @@
 // Films and pictures made at test time with the ffmpeg tool and Qt, and what tests look for in
 // decoded pictures.
 
+#include "ChildProcess.h"
 #include "platform/Image.h"
 
 #include <QImage>
 #include <QPainter>
-#include <cerrno>
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <fcntl.h>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace drovane::fixtures {
 
-// Runs a program found on PATH with its output discarded; true when it exits with status 0.
+// Runs a program found on PATH; true when it exits with status 0. What it says on standard error
+// is passed on, so that a fixture that could not be made says why.
 inline bool run(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
+    desktop::testing::ChildProcess process(arguments);
+    const auto status = process.waitForExit(std::chrono::minutes(10));
+    for (const std::string& line : process.lines()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        return false;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return status == 0;
 }
 
 // ffmpeg with the options every fixture shares, then `arguments`, writing `output`.

@@ -40,7 +40,7 @@ private:
     int m_old;
 };
 
-class QtImagesTest : public testing::Test {
+class QtImagesTest : public ::testing::Test {
 protected:
     std::string write(const std::string& name, const std::string& bytes) { return dir.write(name, bytes); }
 

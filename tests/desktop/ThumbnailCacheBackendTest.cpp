@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using namespace fixtures;
 using Picture = ThumbnailCache::Picture;
 
-class ThumbnailCacheBackendTest : public testing::Test {
+class ThumbnailCacheBackendTest : public ::testing::Test {
 protected:
     ThumbnailCacheBackendTest() {
         fake.platform().images = std::make_shared<desktop::QtImages>();

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include "../MediaFixtures.h"
 #include "desktop/QtApplication.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace drovane::desktop::testing {
 
@@ -40,10 +40,11 @@ void spin(double seconds) {
 std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
                      double seconds) {
     const std::string path = folder + "/" + name;
-    const std::string command =
-        "ffmpeg -nostdin -loglevel error -y -f lavfi -i '" + source + "' -t " + std::to_string(seconds) +
-        " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 -f mov '" + path + "'";
-    return std::system(command.c_str()) == 0 ? path : std::string{};
+    return fixtures::ffmpeg({"-f", "lavfi", "-i", source, "-t", std::to_string(seconds), "-c:v", "libx264",
+                             "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", "15", "-f", "mov"},
+                            path)
+               ? path
+               : std::string{};
 }
 
 namespace {
