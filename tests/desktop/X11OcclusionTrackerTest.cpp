@@ -107,25 +107,15 @@ TEST_F(X11OcclusionTrackerTest, ACoveringWindowHidesTheWallpaperUntilItGoes) {
     tracker->track(wallpaper, screenRect);
     EXPECT_TRUE(tracker->isVisible(wallpaper));
 
+    // A splash screen is no application window, but without a compositor it hides what is below.
     const xcb_window_t cover = makeWindow(screenRect);
+    setProperty(cover, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atom("_NET_WM_WINDOW_TYPE_SPLASH")});
     mapAndWait(cover);
     ASSERT_TRUE(waitVisible(false));
     xcb_unmap_window(apps, cover);
     sync();
     ASSERT_TRUE(waitVisible(true));
     EXPECT_EQ(changes, (std::vector<std::pair<std::uint32_t, bool>>{{wallpaper, false}, {wallpaper, true}}));
-}
-
-TEST_F(X11OcclusionTrackerTest, WithoutACompositorTheServersVisibilityCountsEveryWindow) {
-    // A splash screen is no application window, but without a compositor it hides what is below.
-    tracker->track(wallpaper, screenRect);
-    const xcb_window_t splash = makeWindow(screenRect);
-    setProperty(splash, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atom("_NET_WM_WINDOW_TYPE_SPLASH")});
-    mapAndWait(splash);
-    ASSERT_TRUE(waitVisible(false));
-    xcb_destroy_window(apps, splash);
-    sync();
-    ASSERT_TRUE(waitVisible(true));
 }
 
 TEST_F(X11OcclusionTrackerTest, AWindowCoveringPartOfTheScreenLeavesItVisible) {
