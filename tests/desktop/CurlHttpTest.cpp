@@ -111,32 +111,23 @@ protected:
     }
     void dropBackend() { m_http.reset(); }
 
-    // Starts a download of `path` on the server into folder().
-    std::shared_ptr<Probe> fetch(const std::string& path, std::shared_ptr<HttpTask>* taskOut = nullptr) {
+    // Starts a download of `address` into `into` (by default a path on the server into folder()).
+    std::shared_ptr<Probe> fetch(const std::string& address, std::shared_ptr<HttpTask>* taskOut = nullptr,
+                                 const std::string& into = {}) {
         auto probe = Probe::make();
-        auto task = http().download(url(server.url(path)), folder(), progressOf(probe), downloadOf(probe));
+        auto task = http().download(url(address.starts_with("/") ? server.url(address) : address),
+                                    into.empty() ? folder() : into, progressOf(probe), downloadOf(probe));
         task->resume();
         if (taskOut) {
             *taskOut = task;
         }
         return probe;
     }
-
-    // A body served in 64 KiB pieces with a pause after each, until the server is released.
-    void serveSlowly(const std::string& path, std::size_t size) {
-        server.server.Get(path, [this, size](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(size, "video/quicktime",
-                                     [this, size](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                         if (server.released()) {
-                                             return false;
-                                         }
-                                         const std::string piece(std::min<std::size_t>(65536, size - offset),
-                                                                 'x');
-                                         sink.write(piece.data(), piece.size());
-                                         std::this_thread::sleep_for(20ms);
-                                         return true;
-                                     });
-        });
+    // Starts a GET of `path` on the server.
+    std::shared_ptr<Probe> get(const std::string& path, double timeout = 10) {
+        auto probe = Probe::make();
+        http().get(url(server.url(path)), timeout, dataOf(probe))->resume();
+        return probe;
     }
 
     fakes::TempDir tree;
@@ -149,9 +140,7 @@ private:
 
 TEST_F(CurlHttpTest, ADownloadArrivesInTheNamedFolderWithItsProgressAndIsRemovedAfterwards) {
     const std::string film = filmBytes(3 << 20);
-    server.server.Get("/film.mov", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content(film, "video/quicktime");
-    });
+    server.serve("/film.mov", film);
     server.start();
 
     auto probe = fetch("/film.mov");
@@ -181,9 +170,7 @@ TEST_F(CurlHttpTest, RedirectsAreFollowedAndOnlyTheFinalBodyCounts) {
         res.set_header("Location", server.url("/new.mov"));
         res.status = 302;
     });
-    server.server.Get("/new.mov", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content(film, "video/quicktime");
-    });
+    server.serve("/new.mov", film);
     server.start();
 
     auto probe = fetch("/old.mov");
@@ -196,10 +183,7 @@ TEST_F(CurlHttpTest, RedirectsAreFollowedAndOnlyTheFinalBodyCounts) {
 }
 
 TEST_F(CurlHttpTest, AnErrorStatusArrivesWithItsCodeAndBody) {
-    server.server.Get("/gone.mov", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 404;
-        res.set_content("not found", "text/plain");
-    });
+    server.serve("/gone.mov", "not found", 404, "text/plain");
     server.start();
 
     auto probe = fetch("/gone.mov");
@@ -238,24 +222,29 @@ TEST_F(CurlHttpTest, AConnectionDroppedMidBodyIsAnErrorAndLeavesNoFile) {
     EXPECT_EQ(entriesIn(folder()), 0u);
 }
 
-TEST_F(CurlHttpTest, CancellingMidTransferCompletesOnceWithAnErrorAndLeavesNoFile) {
-    serveSlowly("/slow.mov", 100u << 20);
+TEST_F(CurlHttpTest, CancellingOrDroppingTheBackendMidTransferCompletesOnceWithAnErrorAndLeavesNoFile) {
+    server.serveSlowly("/slow.mov", 100u << 20);
     server.start();
 
     std::shared_ptr<HttpTask> task;
-    auto probe = fetch("/slow.mov", &task);
-    ASSERT_TRUE(probe->waitForProgress());
-    EXPECT_EQ(entriesIn(folder()), 1u) << "the partial file is in the named folder";
+    auto cancelled = fetch("/slow.mov", &task);
+    auto dropped = fetch("/slow.mov");
+    ASSERT_TRUE(cancelled->waitForProgress());
+    ASSERT_TRUE(dropped->waitForProgress());
+    EXPECT_EQ(entriesIn(folder()), 2u) << "the partial files are in the named folder";
     task->cancel();
-    ASSERT_TRUE(probe->waitForCompletion());
+    ASSERT_TRUE(cancelled->waitForCompletion());
     task->cancel(); // again, and after the end: nothing more
     task->resume();
-    dropBackend();
+    dropBackend(); // ends what still runs
 
-    std::lock_guard lock(probe->mutex);
-    EXPECT_EQ(probe->completions, 1);
-    EXPECT_EQ(probe->download.error, "cancelled");
-    EXPECT_FALSE(probe->download.temporaryFile);
+    for (const auto& probe : {cancelled, dropped}) {
+        std::lock_guard lock(probe->mutex);
+        EXPECT_EQ(probe->completions, 1);
+        EXPECT_FALSE(probe->download.temporaryFile);
+    }
+    EXPECT_EQ(cancelled->download.error, "cancelled");
+    EXPECT_NE(dropped->download.error, "");
     EXPECT_EQ(entriesIn(folder()), 0u);
 }
 
@@ -335,16 +324,8 @@ TEST_F(CurlHttpTest, NoServerAndNoFolderAreErrorsWithoutAStatus) {
     ::close(fd);
     const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.mov";
 
-    auto refused = Probe::make();
-    http().download(url(closed), folder(), progressOf(refused), downloadOf(refused))->resume();
-    auto noFolder = Probe::make();
-    http().download(url(closed), tree / "missing", progressOf(noFolder), downloadOf(noFolder))->resume();
-    auto notHttp = Probe::make();
-    http()
-        .download(url("ftp://127.0.0.1/x.mov"), folder(), progressOf(notHttp), downloadOf(notHttp))
-        ->resume();
-
-    for (const auto& probe : {refused, noFolder, notHttp}) {
+    for (const auto& probe :
+         {fetch(closed), fetch(closed, nullptr, tree / "missing"), fetch("ftp://127.0.0.1/x.mov")}) {
         ASSERT_TRUE(probe->waitForCompletion());
         std::lock_guard lock(probe->mutex);
         EXPECT_NE(probe->download.error, "");
@@ -355,42 +336,24 @@ TEST_F(CurlHttpTest, NoServerAndNoFolderAreErrorsWithoutAStatus) {
     EXPECT_EQ(entriesIn(folder()), 0u);
 }
 
-TEST_F(CurlHttpTest, DroppingTheBackendEndsWhatRunsWithAnError) {
-    serveSlowly("/slow.mov", 100u << 20);
-    server.start();
-    auto probe = fetch("/slow.mov");
-    ASSERT_TRUE(probe->waitForProgress());
-    dropBackend();
-    std::lock_guard lock(probe->mutex);
-    EXPECT_EQ(probe->completions, 1);
-    EXPECT_NE(probe->download.error, "");
-    EXPECT_EQ(entriesIn(folder()), 0u);
-}
-
 TEST_F(CurlHttpTest, AGetReadsTheBodyIntoMemoryPastEveryCache) {
     std::string cacheControl;
     server.server.Get("/feed.json", [&](const httplib::Request& req, httplib::Response& res) {
         cacheControl = req.get_header_value("Cache-Control");
         res.set_content(R"({"version":"1.2"})", "application/json");
     });
-    server.server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 404;
-        res.set_content("no", "text/plain");
-    });
+    server.serve("/missing", "no", 404, "text/plain");
     server.server.Get("/moved", [&](const httplib::Request&, httplib::Response& res) {
         res.set_redirect(server.url("/feed.json"));
     });
     server.start();
 
-    auto feed = Probe::make();
-    http().get(url(server.url("/feed.json")), 10, dataOf(feed))->resume();
-    auto missing = Probe::make();
-    http().get(url(server.url("/missing")), 10, dataOf(missing))->resume();
-    auto moved = Probe::make();
-    http().get(url(server.url("/moved")), 10, dataOf(moved))->resume();
-    ASSERT_TRUE(feed->waitForCompletion());
-    ASSERT_TRUE(missing->waitForCompletion());
-    ASSERT_TRUE(moved->waitForCompletion());
+    auto feed = get("/feed.json");
+    auto missing = get("/missing");
+    auto moved = get("/moved");
+    for (const auto& probe : {feed, missing, moved}) {
+        ASSERT_TRUE(probe->waitForCompletion());
+    }
 
     const std::string json = R"({"version":"1.2"})";
     EXPECT_EQ(feed->data.error, "");
@@ -409,22 +372,14 @@ TEST_F(CurlHttpTest, AGetFailsOnItsTimeoutAnOversizedBodyOrARedirectToAFile) {
         server.waitUntil([] { return false; }, 10s);
         res.set_content("too late", "text/plain");
     });
-    server.server.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(std::string(5000, 'h'), "text/plain");
-    });
+    server.serve("/huge", std::string(5000, 'h'), 200, "text/plain");
     server.server.Get("/local", [](const httplib::Request&, httplib::Response& res) {
         res.set_redirect("file:///etc/hostname");
     });
     server.start();
 
     const auto started = std::chrono::steady_clock::now();
-    auto late = Probe::make();
-    http().get(url(server.url("/late")), 0.3, dataOf(late))->resume();
-    auto huge = Probe::make();
-    http().get(url(server.url("/huge")), 10, dataOf(huge))->resume();
-    auto local = Probe::make();
-    http().get(url(server.url("/local")), 10, dataOf(local))->resume();
-    for (const auto& probe : {late, huge, local}) {
+    for (const auto& probe : {get("/late", 0.3), get("/huge"), get("/local")}) {
         ASSERT_TRUE(probe->waitForCompletion());
         std::lock_guard lock(probe->mutex);
         EXPECT_NE(probe->data.error, "");

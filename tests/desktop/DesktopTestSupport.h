@@ -3,6 +3,7 @@
 // Helpers of the backend tests: a Qt event loop, child processes (private buses, X servers) and
 // fake D-Bus services.
 
+#include "ChildProcess.h"
 #include "fakes/FakeMainQueue.h"
 
 #include <QCoreApplication>
@@ -13,17 +14,10 @@
 #include <QDBusVirtualObject>
 #include <QThread>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <optional>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace drovane::desktop::testing {
 
@@ -55,98 +49,36 @@ inline bool waitFor(const std::function<bool()>& done, fakes::FakeMainQueue* mai
     }
 }
 
-// A program started by the test and ended with it.
-class ChildProcess {
+// A private X server with one screen of `size` ("640x480x24").
+class PrivateXServer {
 public:
-    ChildProcess() = default;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    ~ChildProcess() { stop(); }
-
-    // Starts `argv`; "{fd}" in an argument becomes the number of a descriptor the program writes
-    // to, and the first line it writes there is returned (nothing on failure or after 10 s).
-    std::optional<std::string> startReadingLine(std::vector<std::string> argv) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            return std::nullopt;
-        }
-        for (auto& arg : argv) {
-            if (auto at = arg.find("{fd}"); at != std::string::npos) {
-                arg.replace(at, 4, "3");
-            }
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(fds[1], 3); // dup2 clears close-on-exec on the copy
-            std::vector<char*> args;
-            for (auto& arg : argv) {
-                args.push_back(arg.data());
-            }
-            args.push_back(nullptr);
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
-            ::execvp(args[0], args.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string line;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) {
-                continue;
-            }
-            char buffer[256];
-            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            line.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(fds[0]);
-        const auto end = line.find('\n');
-        if (m_pid <= 0 || end == std::string::npos) {
-            return std::nullopt;
-        }
-        return line.substr(0, end);
+    explicit PrivateXServer(const std::string& size)
+        : m_xvfb({"Xvfb", "-displayfd", "2", "-nolisten", "tcp", "-screen", "0", size}) {
+        const auto number = m_xvfb.waitForLine(
+            [](const std::string& line) {
+                return !line.empty() && line.find_first_not_of("0123456789") == std::string::npos;
+            },
+            std::chrono::seconds(10));
+        m_display = number ? ":" + *number : "";
     }
 
-    void stop() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
+    // ":N", or empty when the server did not start.
+    const std::string& display() const { return m_display; }
 
 private:
-    pid_t m_pid = -1;
+    ChildProcess m_xvfb;
+    std::string m_display;
 };
 
-// A private message bus of `type` ("session" or "system"), with a policy that lets anybody own
-// any name, listening in `directory`.
+// A private message bus of `type` ("session" or "system").
 class PrivateBus {
 public:
-    PrivateBus(const std::string& directory, const std::string& type) {
-        const std::string config = directory + "/" + type + "-bus.conf";
-        std::ofstream(config)
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>"
-            << type << "</type>\n  <listen>unix:dir=" << directory
-            << "</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow user=\"*\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n";
-        if (auto address = m_daemon.startReadingLine(
-                {"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address={fd}"})) {
+    PrivateBus(const std::string& directory, const std::string& type)
+        : m_daemon({"dbus-daemon", "--config-file=" + writeConfig(directory, type), "--nofork",
+                    "--print-address=2"}) {
+        if (auto address =
+                m_daemon.waitForLine([](const std::string& line) { return line.starts_with("unix:"); },
+                                     std::chrono::seconds(10))) {
             m_address = *address;
         }
     }
@@ -160,6 +92,27 @@ public:
     }
 
 private:
+    // A policy that lets anybody own any name, listening in `directory`; the file's path.
+    static std::string writeConfig(const std::string& directory, const std::string& type) {
+        const std::string config = directory + "/" + type + "-bus.conf";
+        std::ofstream(config)
+            << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>)" << type
+            << "</type>\n  <listen>unix:dir=" << directory << R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+)";
+        return config;
+    }
+
     ChildProcess m_daemon;
     std::string m_address;
 };

@@ -30,13 +30,8 @@ protected:
         for (std::size_t i = 0; i < film.size(); i += 4096) {
             film[i] = static_cast<char>(i / 4096);
         }
-        server.server.Get("/A.mov", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content(film, "video/quicktime");
-        });
-        server.server.Get("/B.mov", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 404;
-            res.set_content("not found", "text/plain");
-        });
+        server.serve("/A.mov", film);
+        server.serve("/B.mov", "not found", 404, "text/plain");
         server.server.Get("/C.mov", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(film.size(), "video/quicktime",
                                      [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
@@ -47,17 +42,7 @@ protected:
                                          return true;
                                      });
         });
-        server.server.Get("/D.mov", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(100u << 20, "video/quicktime",
-                                     [this](std::size_t, std::size_t, httplib::DataSink& sink) {
-                                         if (server.released()) {
-                                             return false;
-                                         }
-                                         sink.write(film.data(), 65536);
-                                         std::this_thread::sleep_for(20ms);
-                                         return true;
-                                     });
-        });
+        server.serveSlowly("/D.mov", 100u << 20);
         server.start();
 
         std::vector<fakes::AerialsTree::Film> films;

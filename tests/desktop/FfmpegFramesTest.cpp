@@ -6,7 +6,6 @@
 #include <QImage>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -23,7 +22,7 @@ FrameResult thumbnailFrame(const std::string& path) {
     return extractFilmFrame(path, 2, 1, 1, 560, 560);
 }
 
-class FfmpegFramesTest : public testing::Test {
+class FfmpegFramesTest : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir / name; }
 
@@ -138,13 +137,10 @@ TEST_F(FfmpegFramesTest, RotatedFilmsComeOutUpright) {
         const bool redFirst = stored == Side::Left || stored == Side::Top;
         const std::string plain = path("plain" + std::to_string(rotate) + ".mov");
         const std::string film = path("rotated" + std::to_string(rotate) + ".mov");
-        std::vector<std::string> encode{
-            "-filter_complex",
-            halvesGraph(redFirst ? "red" : "blue", redFirst ? "blue" : "red", sideBySide, 640, 360)};
-        for (auto& a : encoderArguments(Codec::H264)) {
-            encode.push_back(a);
-        }
-        ASSERT_TRUE(ffmpeg(encode, plain));
+        ASSERT_TRUE(ffmpeg(encodedAs(Codec::H264, {"-filter_complex", halvesGraph(redFirst ? "red" : "blue",
+                                                                                  redFirst ? "blue" : "red",
+                                                                                  sideBySide, 640, 360)}),
+                           plain));
         ASSERT_TRUE(
             ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=" + std::to_string(rotate)}, film));
 
@@ -248,35 +244,11 @@ TEST_F(FfmpegFramesTest, ConcurrentExtractionsGiveTheSerialResults) {
     ASSERT_TRUE(patternFilm(path("a.mov"), Codec::H264, 1280, 720, 3));
     ASSERT_TRUE(patternFilm(path("b.mov"), Codec::Hevc10, 640, 360, 3));
     const std::vector<std::string> films{path("a.mov"), path("b.mov"), path("missing.mov")};
-    std::vector<FrameResult> serial;
-    for (const std::string& film : films) {
-        serial.push_back(thumbnailFrame(film));
-    }
-    ASSERT_TRUE(serial[0].image && serial[1].image);
-
-    constexpr int threads = 6;
-    std::vector<std::vector<FrameResult>> results(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            for (int round = 0; round < 3; ++round) {
-                for (const std::string& film : films) {
-                    results[t].push_back(thumbnailFrame(film));
-                }
-            }
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    for (int t = 0; t < threads; ++t) {
-        ASSERT_EQ(results[t].size(), 3 * films.size());
-        for (std::size_t i = 0; i < results[t].size(); ++i) {
-            const FrameResult& expected = serial[i % films.size()];
-            EXPECT_EQ(results[t][i].image, expected.image) << "thread " << t << " film " << i;
-            EXPECT_EQ(results[t][i].error, expected.error);
-        }
-    }
+    const auto serial = expectSerialResultsOnThreads(
+        films, thumbnailFrame,
+        [](const FrameResult& a, const FrameResult& b) { return a.image == b.image && a.error == b.error; },
+        6, 3);
+    EXPECT_TRUE(serial[0].image && serial[1].image);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <httplib.h>
@@ -52,6 +53,33 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return true;
+    }
+
+    // Answers GET `path` with `body` and `status`.
+    void serve(const std::string& path, std::string body, int status = 200,
+               const std::string& type = "video/quicktime") {
+        server.Get(path,
+                   [body = std::move(body), status, type](const httplib::Request&, httplib::Response& res) {
+                       res.status = status;
+                       res.set_content(body, type);
+                   });
+    }
+
+    // Answers GET `path` with `size` bytes in 64 KiB pieces, a pause after each, until released.
+    void serveSlowly(const std::string& path, std::size_t size) {
+        server.Get(path, [this, size](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(size, "video/quicktime",
+                                     [this, size](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         if (released()) {
+                                             return false;
+                                         }
+                                         const std::string piece(std::min<std::size_t>(65536, size - offset),
+                                                                 'x');
+                                         sink.write(piece.data(), piece.size());
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                         return true;
+                                     });
+        });
     }
 
     httplib::Server server;

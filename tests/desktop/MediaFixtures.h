@@ -3,50 +3,35 @@
 // Films and pictures made at test time with the ffmpeg tool and Qt, and what tests look for in
 // decoded pictures.
 
+#include "ChildProcess.h"
 #include "platform/Image.h"
 
 #include <QImage>
 #include <QPainter>
-#include <cerrno>
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <fcntl.h>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <set>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
+#include <thread>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace drovane::fixtures {
 
-// Runs a program found on PATH with its output discarded; true when it exits with status 0.
+// Runs a program found on PATH; true when it exits with status 0. What it says on standard error
+// is passed on, so that a fixture that could not be made says why.
 inline bool run(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
+    desktop::testing::ChildProcess process(arguments);
+    const auto status = process.waitForExit(std::chrono::minutes(10));
+    for (const std::string& line : process.lines()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        return false;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return status == 0;
 }
 
 // ffmpeg with the options every fixture shares, then `arguments`, writing `output`.
@@ -68,15 +53,19 @@ inline std::vector<std::string> encoderArguments(Codec codec) {
             "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
 }
 
+// `arguments` followed by the encoder's.
+inline std::vector<std::string> encodedAs(Codec codec, std::vector<std::string> arguments) {
+    const auto encoder = encoderArguments(codec);
+    arguments.insert(arguments.end(), encoder.begin(), encoder.end());
+    return arguments;
+}
+
 // A busy test pattern of `seconds` seconds at 30 frames a second.
 inline bool patternFilm(const std::string& output, Codec codec, int width, int height, double seconds = 4,
                         std::vector<std::string> extra = {}) {
-    std::vector<std::string> arguments{"-f", "lavfi", "-i",
+    auto arguments = encodedAs(codec, {"-f", "lavfi", "-i",
                                        "testsrc2=s=" + std::to_string(width) + "x" + std::to_string(height) +
-                                           ":r=30:d=" + std::to_string(seconds)};
-    for (auto& a : encoderArguments(codec)) {
-        arguments.push_back(a);
-    }
+                                           ":r=30:d=" + std::to_string(seconds)});
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return ffmpeg(arguments, output);
 }
@@ -89,10 +78,7 @@ inline bool timedFilm(const std::string& output, double seconds, int keyframeInt
     graph += blue > 0 ? "color=c=blue:s=320x180:r=30:d=" + std::to_string(blue) +
                             "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds)
                       : "[a][b]concat=n=2:v=1:a=0,trim=duration=" + std::to_string(seconds);
-    std::vector<std::string> arguments{"-filter_complex", graph};
-    for (auto& a : encoderArguments(Codec::H264)) {
-        arguments.push_back(a);
-    }
+    auto arguments = encodedAs(Codec::H264, {"-filter_complex", graph});
     const std::string interval = std::to_string(keyframeInterval);
     arguments.insert(arguments.end(), {"-g", interval, "-keyint_min", interval, "-sc_threshold", "0"});
     return ffmpeg(arguments, output);
@@ -120,27 +106,16 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 // A JPEG with an EXIF block whose orientation tag holds `orientation` (1..8), placed right
 // after the start-of-image marker.
 inline std::string withExifOrientation(const std::string& jpeg, int orientation) {
-    const unsigned char exif[] = {
-        0xFF, 0xE1,
-        0x00, 34, // APP1, length
-        'E',  'x',
-        'i',  'f',
-        0,    0, // identifier
-        'M',  'M',
-        0x00, 0x2A,
-        0,    0,
-        0,    8,    // big-endian TIFF header, first IFD at 8
-        0x00, 0x01, // one entry
-        0x01, 0x12,
-        0x00, 0x03,
-        0,    0,
-        0,    1, // Orientation, SHORT, count 1
-        0x00, static_cast<unsigned char>(orientation),
-        0,    0, // value
-        0,    0,
-        0,    0, // no next IFD
-    };
-    return jpeg.substr(0, 2) + std::string(std::begin(exif), std::end(exif)) + jpeg.substr(2);
+    // APP1 and its length, the identifier, a big-endian TIFF header with the first IFD at 8, one
+    // entry (Orientation, SHORT, count 1, the value) and no next IFD.
+    using namespace std::string_literals;
+    const std::string exif = "\xFF\xE1\x00\x22"
+                             "Exif\0\0"s +
+                             "MM\x00\x2A\0\0\0\x08"
+                             "\x00\x01"s +
+                             "\x01\x12\x00\x03\0\0\0\x01\x00"s + static_cast<char>(orientation) +
+                             "\0\0\0\0\0\0"s;
+    return jpeg.substr(0, 2) + exif + jpeg.substr(2);
 }
 
 // A busy picture: a colour gradient with stripes, so that every part of it differs.
@@ -161,21 +136,11 @@ enum class Side { Left, Top, Right, Bottom };
 inline QImage halvesPicture(int width, int height, Side red) {
     QImage picture(width, height, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    QPainter painter(&picture);
-    switch (red) {
-    case Side::Left:
-        painter.fillRect(0, 0, width / 2, height, Qt::red);
-        break;
-    case Side::Top:
-        painter.fillRect(0, 0, width, height / 2, Qt::red);
-        break;
-    case Side::Right:
-        painter.fillRect(width / 2, 0, width - width / 2, height, Qt::red);
-        break;
-    case Side::Bottom:
-        painter.fillRect(0, height / 2, width, height - height / 2, Qt::red);
-        break;
-    }
+    const bool sideBySide = red == Side::Left || red == Side::Right;
+    const QRect all(0, 0, width, height);
+    const QRect first = sideBySide ? QRect(0, 0, width / 2, height) : QRect(0, 0, width, height / 2);
+    const QRect second = sideBySide ? all.adjusted(width / 2, 0, 0, 0) : all.adjusted(0, height / 2, 0, 0);
+    QPainter(&picture).fillRect(red == Side::Left || red == Side::Top ? first : second, Qt::red);
     return picture;
 }
 
@@ -237,6 +202,39 @@ inline Image fromQImage(const QImage& picture) {
         image.rgba.insert(image.rgba.end(), line, line + 4 * rgba.width());
     }
     return image;
+}
+
+// Runs `decode` over `inputs` `rounds` times on each of `threads` threads at once and expects
+// every result to be `same` as the serial one; returns the serial results.
+template <typename Decode, typename Same>
+auto expectSerialResultsOnThreads(const std::vector<std::string>& inputs, Decode decode, Same same,
+                                  int threads, int rounds) {
+    std::vector<decltype(decode(inputs[0]))> serial;
+    for (const std::string& input : inputs) {
+        serial.push_back(decode(input));
+    }
+    std::vector<decltype(serial)> results(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (int round = 0; round < rounds; ++round) {
+                for (const std::string& input : inputs) {
+                    results[t].push_back(decode(input));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (int t = 0; t < threads; ++t) {
+        EXPECT_EQ(results[t].size(), rounds * inputs.size());
+        for (std::size_t i = 0; i < results[t].size(); ++i) {
+            EXPECT_TRUE(same(results[t][i], serial[i % inputs.size()]))
+                << "thread " << t << " input " << i % inputs.size();
+        }
+    }
+    return serial;
 }
 
 } // namespace drovane::fixtures

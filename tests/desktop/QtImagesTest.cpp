@@ -8,7 +8,6 @@
 #include <QImageWriter>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace drovane::desktop {
 namespace {
@@ -41,7 +40,7 @@ private:
     int m_old;
 };
 
-class QtImagesTest : public testing::Test {
+class QtImagesTest : public ::testing::Test {
 protected:
     std::string write(const std::string& name, const std::string& bytes) { return dir.write(name, bytes); }
 
@@ -190,35 +189,12 @@ TEST_F(QtImagesTest, ConcurrentDecodesGiveTheSerialResults) {
         write("c.png", encoded(busyPicture(900, 900), "png")),
         write("d.img", "not a picture"),
     };
-    std::vector<std::optional<Image>> serial;
-    for (const std::string& file : files) {
-        serial.push_back(images.decodeFile(file, 560));
-    }
-    ASSERT_TRUE(serial[0] && serial[1] && serial[2]);
-    ASSERT_FALSE(serial[3]);
-
-    constexpr int threads = 10; // as many as both queues of the cache run at once
-    std::vector<std::vector<std::optional<Image>>> results(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            for (int round = 0; round < 4; ++round) {
-                for (const std::string& file : files) {
-                    results[t].push_back(images.decodeFile(file, 560));
-                }
-            }
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    for (int t = 0; t < threads; ++t) {
-        ASSERT_EQ(results[t].size(), 4 * files.size());
-        for (std::size_t i = 0; i < results[t].size(); ++i) {
-            EXPECT_EQ(results[t][i], serial[i % files.size()])
-                << "thread " << t << " file " << i % files.size();
-        }
-    }
+    // As many threads as both queues of the cache run at once.
+    const auto serial = expectSerialResultsOnThreads(
+        files, [&](const std::string& file) { return images.decodeFile(file, 560); }, std::equal_to<>(), 10,
+        4);
+    EXPECT_TRUE(serial[0] && serial[1] && serial[2]);
+    EXPECT_FALSE(serial[3]);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "RunningProgram.h"
+#include "desktop/ChildProcess.h"
 #include "fakes/TempDir.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@ namespace drovane::e2e {
 namespace {
 
 using namespace std::chrono_literals;
+using desktop::testing::ChildProcess;
 
 class ProgramTest : public testing::Test {
 protected:
@@ -23,14 +24,21 @@ protected:
         return home.path() + "/Library/Application Support/Drovane/instance.lock";
     }
 
+    // The built program with `arguments`, its standard error captured.
+    static ChildProcess program(std::vector<std::string> arguments,
+                                const std::map<std::string, std::string>& env) {
+        arguments.insert(arguments.begin(), DROVANE_BINARY);
+        return ChildProcess(arguments, env);
+    }
+
     fakes::TempDir home;
 };
 
 TEST_F(ProgramTest, ASecondCopyLogsAndLeavesWhileTheFirstRunsOnUntilSigterm) {
-    RunningProgram first({"--onboarding"}, environment());
+    auto first = program({"--onboarding"}, environment());
     ASSERT_TRUE(first.waitForLine("Drovane: no video found in ", 20s)) << "the first copy has launched";
 
-    RunningProgram second({"--open-window"}, environment());
+    auto second = program({"--open-window"}, environment());
     EXPECT_EQ(second.waitForExit(20s), 0);
     const auto lines = second.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -44,7 +52,7 @@ TEST_F(ProgramTest, ASecondCopyLogsAndLeavesWhileTheFirstRunsOnUntilSigterm) {
     EXPECT_EQ(first.waitForExit(5s), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s) << "SIGTERM ends it at once";
 
-    RunningProgram third({"--onboarding"}, environment());
+    auto third = program({"--onboarding"}, environment());
     EXPECT_TRUE(third.waitForLine("Drovane: no video found in ", 20s)) << "the lock went with the process";
 }
 
@@ -55,13 +63,13 @@ TEST_F(ProgramTest, TheSampleLibraryPlaysWithoutComplaint) {
     env["HOME"] = library + "/home";
     env["XDG_CONFIG_HOME"] = library + "/home/.config";
     env["DROVANE_SYSTEM_ROOT"] = library + "/root";
-    RunningProgram program({}, env);
-    EXPECT_FALSE(program.waitForExit(6s)) << "it keeps running";
-    for (const auto& line : program.lines()) {
+    auto drovane = program({}, env);
+    EXPECT_FALSE(drovane.waitForExit(6s)) << "it keeps running";
+    for (const auto& line : drovane.lines()) {
         EXPECT_FALSE(line.starts_with("Drovane: no video found")) << line;
     }
-    program.signal(SIGTERM);
-    EXPECT_EQ(program.waitForExit(5s), 0);
+    drovane.signal(SIGTERM);
+    EXPECT_EQ(drovane.waitForExit(5s), 0);
 }
 
 } // namespace

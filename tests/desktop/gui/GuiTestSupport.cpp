@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include "../MediaFixtures.h"
 #include "desktop/QtApplication.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace drovane::desktop::testing {
 
@@ -40,26 +40,40 @@ void spin(double seconds) {
 std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
                      double seconds) {
     const std::string path = folder + "/" + name;
-    const std::string command =
-        "ffmpeg -nostdin -loglevel error -y -f lavfi -i '" + source + "' -t " + std::to_string(seconds) +
-        " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 -f mov '" + path + "'";
-    return std::system(command.c_str()) == 0 ? path : std::string{};
+    return fixtures::ffmpeg({"-f", "lavfi", "-i", source, "-t", std::to_string(seconds), "-c:v", "libx264",
+                             "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", "15", "-f", "mov"},
+                            path)
+               ? path
+               : std::string{};
 }
 
-QColor meanColor(const QImage& image) {
+namespace {
+
+// Calls `visit` with the colour of every pixel of a grid of about 64 x 64 over `image`, and with
+// that of `other` at the same place when given.
+void forEachSample(const QImage& image, const std::function<void(QRgb, QRgb)>& visit,
+                   const QImage& other = {}) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    double r = 0, g = 0, b = 0;
+    const QImage rgbOther = other.isNull() ? rgb : other.convertToFormat(QImage::Format_RGB32);
     const int step = std::max(1, std::min(rgb.width(), rgb.height()) / 64);
-    int count = 0;
     for (int y = 0; y < rgb.height(); y += step) {
         for (int x = 0; x < rgb.width(); x += step) {
-            const QRgb p = rgb.pixel(x, y);
-            r += qRed(p);
-            g += qGreen(p);
-            b += qBlue(p);
-            ++count;
+            visit(rgb.pixel(x, y), rgbOther.pixel(x, y));
         }
     }
+}
+
+} // namespace
+
+QColor meanColor(const QImage& image) {
+    double r = 0, g = 0, b = 0;
+    int count = 0;
+    forEachSample(image, [&](QRgb p, QRgb) {
+        r += qRed(p);
+        g += qGreen(p);
+        b += qBlue(p);
+        ++count;
+    });
     if (count == 0) {
         return {};
     }
@@ -67,19 +81,14 @@ QColor meanColor(const QImage& image) {
 }
 
 int spread(const QImage& image) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
-    const int step = std::max(1, std::min(rgb.width(), rgb.height()) / 64);
-    for (int y = 0; y < rgb.height(); y += step) {
-        for (int x = 0; x < rgb.width(); x += step) {
-            const QRgb p = rgb.pixel(x, y);
-            const int c[3] = {qRed(p), qGreen(p), qBlue(p)};
-            for (int i = 0; i < 3; ++i) {
-                low[i] = std::min(low[i], c[i]);
-                high[i] = std::max(high[i], c[i]);
-            }
+    forEachSample(image, [&](QRgb p, QRgb) {
+        const int c[3] = {qRed(p), qGreen(p), qBlue(p)};
+        for (int i = 0; i < 3; ++i) {
+            low[i] = std::min(low[i], c[i]);
+            high[i] = std::max(high[i], c[i]);
         }
-    }
+    });
     return std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2], 0});
 }
 
@@ -87,18 +96,16 @@ double difference(const QImage& a, const QImage& b) {
     if (a.size() != b.size() || a.isNull()) {
         return 255;
     }
-    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
-    const int step = std::max(1, std::min(x.width(), x.height()) / 64);
     double total = 0;
     int count = 0;
-    for (int row = 0; row < x.height(); row += step) {
-        for (int col = 0; col < x.width(); col += step) {
-            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+    forEachSample(
+        a,
+        [&](QRgb p, QRgb q) {
             total +=
                 std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
             count += 3;
-        }
-    }
+        },
+        b);
     return count ? total / count : 0;
 }
 

@@ -1,20 +1,16 @@
 #include "desktop/QtWorkspace.h"
 
+#include "../DesktopTestSupport.h"
 #include "GuiTestSupport.h"
 #include "desktop/X11Properties.h"
 #include "fakes/TempDir.h"
 #include "platform/ApplicationDelegate.h"
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QPalette>
 #include <QQuickWindow>
 #include <QThread>
 #include <algorithm>
-#include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -98,57 +94,33 @@ TEST(QtWorkspace, MoveToTrashPutsTheFileInTheUsersTrash) {
     EXPECT_FALSE(missing->empty());
 }
 
-// A file manager on a private session bus that records what it was asked to show.
-class FakeFileManager final : public QDBusVirtualObject {
-public:
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.member() == QLatin1String("ShowItems")) {
-            calls.push_back(message.arguments());
-            connection.send(message.createReply());
-            return true;
-        }
-        return false;
-    }
-    QString introspect(const QString&) const override { return {}; }
-
-    std::vector<QList<QVariant>> calls;
-};
-
 TEST(QtWorkspace, RevealAsksTheFileManagerToShowTheFiles) {
     // A bus of this test's own: nothing of the machine's session is touched.
-    FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-    ASSERT_NE(daemon, nullptr);
-    char address[512] = {}, pid[32] = {};
-    ASSERT_TRUE(fgets(address, sizeof address, daemon));
-    ASSERT_TRUE(fgets(pid, sizeof pid, daemon));
-    pclose(daemon);
-    std::string bus = address;
-    bus.erase(bus.find_last_not_of("\n") + 1);
-    setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
-    struct Stop {
-        int pid;
-        ~Stop() { kill(pid, SIGTERM); }
-    } stop{std::atoi(pid)};
-
+    fakes::TempDir dir;
+    PrivateBus bus(dir.path(), "session");
+    ASSERT_FALSE(bus.address().empty()) << "dbus-daemon did not start";
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
     testApplication();
     QDBusConnection session = QDBusConnection::sessionBus();
     ASSERT_TRUE(session.isConnected());
-    FakeFileManager manager;
-    ASSERT_TRUE(session.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager));
+    std::vector<QVariantList> calls;
+    FakeObject manager(session, QStringLiteral("/org/freedesktop/FileManager1"),
+                       QStringLiteral("org.freedesktop.FileManager1"));
+    manager.methods["ShowItems"] = [&](const QDBusMessage& message) {
+        calls.push_back(message.arguments());
+        return message.createReply();
+    };
     ASSERT_TRUE(session.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
     QtWorkspace workspace(testApplication());
     workspace.revealFiles({"/home/someone/Films/A B.mov", "/home/someone/Films/C.mov"});
-    ASSERT_TRUE(waitUntil([&] { return !manager.calls.empty(); }, 5));
-    ASSERT_EQ(manager.calls.size(), 1u);
-    const auto& arguments = manager.calls[0];
-    ASSERT_EQ(arguments.size(), 2);
-    EXPECT_EQ(arguments[0].toStringList(),
-              (QStringList{QStringLiteral("file:///home/someone/Films/A%20B.mov"),
-                           QStringLiteral("file:///home/someone/Films/C.mov")}));
-    EXPECT_EQ(arguments[1].toString(), QString());
+    ASSERT_TRUE(waitUntil([&] { return !calls.empty(); }, 5));
+    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls[0].size(), 2);
+    EXPECT_EQ(calls[0][0].toStringList(), (QStringList{QStringLiteral("file:///home/someone/Films/A%20B.mov"),
+                                                       QStringLiteral("file:///home/someone/Films/C.mov")}));
+    EXPECT_EQ(calls[0][1].toString(), QString());
     session.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-    session.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 }
 
 } // namespace

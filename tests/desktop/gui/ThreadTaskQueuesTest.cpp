@@ -21,7 +21,6 @@ template <typename Predicate> bool eventually(std::mutex& mutex, std::condition_
 TEST(ThreadTaskQueues, ASerialQueueRunsInSubmissionOrderOneAtATimeOffTheCallingThread) {
     ThreadTaskQueues queues;
     auto queue = queues.make("app.drovane.library-scan", 1, QualityOfService::Utility);
-    EXPECT_EQ(queue->label(), "app.drovane.library-scan");
     std::mutex mutex;
     std::condition_variable cv;
     std::vector<int> order;
