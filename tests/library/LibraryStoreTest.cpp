@@ -164,6 +164,22 @@ TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegard
               (std::vector<std::string>{"HILL LANDSCAPE", "Z1", "B2", "B1", "U1"}));
 }
 
+// Enough equal titles that an unstable sort (which keeps order on small inputs) reorders them.
+TEST_F(LibraryStoreTest, ManyTitlesEqualButForCaseKeepCatalogueOrder) {
+    const char* spellings[] = {"Dune", "DUNE", "dune", "dUNE"};
+    std::vector<Film> films;
+    std::vector<std::string> expected{"HILL LANDSCAPE"};
+    for (int i = 0; i < 64; ++i) {
+        const std::string id = "B" + std::to_string(99 - i);
+        films.push_back({id, spellings[i % 4], "beaches", "https://cdn.test/" + id + ".mov", std::nullopt});
+        expected.push_back(id);
+    }
+    aerials.writeManifest(films);
+    store->refresh();
+    settle();
+    EXPECT_EQ(ids(store->items().value()), expected);
+}
+
 TEST_F(LibraryStoreTest, ItemsCarryTheirFilesAndPreviews) {
     aerials.addVideo("U1.mov");
     store->refresh();
