@@ -3,7 +3,7 @@
 // queues running on real threads (4 wide for frames, 6 for previews).
 
 #include "desktop/MediaFixtures.h"
-#include "desktop/QtImages.h"
+#include "desktop/media/QtFfmpegImages.h"
 #include "fakes/FakePlatform.h"
 #include "library/ThumbnailCache.h"
 
@@ -148,7 +148,7 @@ struct Media {
     std::map<std::string, std::vector<std::string>> filmSets;
 
     Media() {
-        fake.platform().images = std::make_shared<desktop::QtImages>();
+        fake.platform().images = std::make_shared<desktop::QtFfmpegImages>();
         fake.platform().taskQueues = queues;
         fake.platform().mainQueue = mainQueue;
     }
@@ -270,7 +270,7 @@ void previewsFromDisk(benchmark::State& state, const char* format, int width, in
 // One extraction on one thread: how long a single tile waits for its first frame.
 void singleFrame(benchmark::State& state, const std::string& set) {
     const std::string film = media().films(set).front();
-    desktop::QtImages images;
+    desktop::QtFfmpegImages images;
     for (auto _ : state) {
         FrameResult frame = images.extractFrame(film, 2, 1, 1, 560, 560);
         if (!frame.image) {

@@ -6,11 +6,11 @@
 // Prints one line: "cpu_seconds=... wall_seconds=... cpu_percent=... frames=... loops=... renderer=...",
 // then, after pausing, "paused_cpu_seconds=... paused_seconds=... paused_cpu_percent=...".
 
-#include "desktop/QtApplication.h"
-#include "desktop/QtVideo.h"
-#include "desktop/QtWindowServer.h"
-#include "desktop/QuickWallpaperWindow.h"
-#include "desktop/StderrLog.h"
+#include "desktop/render/quick/QuickVideo.h"
+#include "desktop/render/quick/QuickWallpaperWindow.h"
+#include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/runtime/QtApplication.h"
+#include "desktop/runtime/StderrLog.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
     platform->log = std::make_shared<StderrLog>();
     installPlatform(platform);
 
-    QtWindowServer server(application);
-    QtVideo video(application);
+    QuickWindowServer server(application);
+    QuickVideo video(application);
     const QRect g = QGuiApplication::primaryScreen()->geometry();
     auto window = server.makeWallpaperWindow(
         Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});

@@ -2,7 +2,7 @@
 
 #include "app/EntryPoint.h"
 #include "app/FileDefaultsStore.h"
-#include "desktop/DesktopPlatform.h"
+#include "desktop/runtime/DesktopPlatform.h"
 #include "platform/Settings.h"
 
 #include <string>

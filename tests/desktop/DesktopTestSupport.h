@@ -3,7 +3,7 @@
 // Helpers of the backend tests: a Qt event loop, child processes (private buses, X servers) and
 // fake D-Bus services.
 
-#include "ChildProcess.h"
+#include "desktop/ChildProcess.h"
 #include "fakes/FakeMainQueue.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // Films and pictures made at test time with the ffmpeg tool and Qt, and what tests look for in
 // decoded pictures.
 
-#include "ChildProcess.h"
+#include "desktop/ChildProcess.h"
 #include "platform/Image.h"
 
 #include <QImage>

@@ -1,0 +1,256 @@
+#include "desktop/render/quick/QuickPlayerLayer.h"
+
+#include "desktop/media/QtPlayer.h"
+
+#include <QCoreApplication>
+#include <QQuickWindow>
+#include <QTimer>
+#include <QVideoFrame>
+#include <QVideoSink>
+
+namespace drovane::desktop {
+
+namespace {
+
+// VideoOutput.fillMode: Stretch, PreserveAspectFit, PreserveAspectCrop.
+int fillMode(VideoGravity gravity) {
+    return gravity == VideoGravity::Resize ? 0 : 2;
+}
+
+} // namespace
+
+QuickPlayerLayer::QuickPlayerLayer(QQuickItem* item, std::shared_ptr<QtPlayer> player, Rect frame,
+                                   VideoGravity gravity)
+    : QuickLayerNode(item), m_context(std::make_unique<QObject>()), m_player(std::move(player)),
+      m_readyHandlers(std::make_shared<std::map<int, std::function<void(bool)>>>()) {
+    setNodeFrame(frame);
+    setGravity(gravity);
+    QMetaObject::invokeMethod(item, "videoSink", Qt::DirectConnection, Q_RETURN_ARG(QVideoSink*, m_sink));
+}
+
+QuickPlayerLayer::~QuickPlayerLayer() {
+    stopWatchingRendering();
+    QObject::disconnect(m_frameConnection);
+    QObject::disconnect(m_windowConnection);
+    QObject::disconnect(m_parentWidth);
+    QObject::disconnect(m_parentHeight);
+    m_context.reset();
+    if (m_player) {
+        releasePlayer();
+    } else {
+        delete m_item.data();
+    }
+}
+
+void QuickPlayerLayer::releasePlayer() {
+    // The item stays the player's output, out of sight, until the player goes.
+    if (QQuickItem* item = m_item.data()) {
+        item->setParentItem(nullptr);
+        item->setVisible(false);
+        m_player->adoptVideoOutput(item);
+        m_item = nullptr;
+    }
+    m_player.reset();
+}
+
+void QuickPlayerLayer::start() {
+    if (!m_item || !m_sink) {
+        return;
+    }
+    std::weak_ptr<QuickPlayerLayer> weakSelf = weak_from_this();
+    // Queued behind the VideoOutput's own connection, so the item holds the frame when this runs.
+    m_frameConnection = QObject::connect(
+        m_sink, &QVideoSink::videoFrameChanged, m_context.get(),
+        [weakSelf](const QVideoFrame& frame) {
+            if (auto self = weakSelf.lock(); self && frame.isValid()) {
+                self->frameArrived();
+            }
+        },
+        Qt::QueuedConnection);
+    m_windowConnection = QObject::connect(m_item, &QQuickItem::windowChanged, m_context.get(), [weakSelf] {
+        auto self = weakSelf.lock();
+        if (!self) {
+            return;
+        }
+        if (self->m_frameSeen && !self->m_ready) {
+            self->watchRendering();
+        }
+    });
+    if (m_player) {
+        m_player->setVideoOutput(m_item);
+    }
+}
+
+void QuickPlayerLayer::frameArrived() {
+    if (m_frameSeen) {
+        return;
+    }
+    m_frameSeen = true;
+    // Every later frame would cost a queued call for nothing.
+    QObject::disconnect(m_frameConnection);
+    watchRendering();
+}
+
+void QuickPlayerLayer::watchRendering() {
+    QQuickWindow* window = m_item ? m_item->window() : nullptr;
+    if (window == m_watchedWindow) {
+        return;
+    }
+    stopWatchingRendering();
+    if (!window) {
+        return;
+    }
+    m_watchedWindow = window;
+    m_synced->store(false);
+    auto synced = m_synced;
+    std::weak_ptr<QuickPlayerLayer> weakSelf = weak_from_this();
+    // Both run on the render thread; they only set a flag and post to the main thread.
+    m_syncConnection = QObject::connect(
+        window, &QQuickWindow::afterSynchronizing, window, [synced] { synced->store(true); },
+        Qt::DirectConnection);
+    m_swapConnection = QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [synced, weakSelf] {
+            if (!synced->load()) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [weakSelf] {
+                    if (auto self = weakSelf.lock()) {
+                        self->stopWatchingRendering();
+                        self->setReady(true);
+                    }
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
+    window->update();
+}
+
+void QuickPlayerLayer::stopWatchingRendering() {
+    QObject::disconnect(m_syncConnection);
+    QObject::disconnect(m_swapConnection);
+    m_watchedWindow = nullptr;
+}
+
+void QuickPlayerLayer::setReady(bool ready) {
+    if (m_ready == ready) {
+        return;
+    }
+    m_ready = ready;
+    auto handlers = *m_readyHandlers;
+    for (auto& [id, handler] : handlers) {
+        if (m_readyHandlers->count(id)) {
+            handler(ready);
+        }
+    }
+}
+
+Subscription QuickPlayerLayer::observeReadyForDisplay(std::function<void(bool ready)> handler) {
+    const int id = m_nextHandler++;
+    (*m_readyHandlers)[id] = std::move(handler);
+    std::weak_ptr<std::map<int, std::function<void(bool)>>> weakHandlers = m_readyHandlers;
+    return Subscription([weakHandlers, id] {
+        if (auto handlers = weakHandlers.lock()) {
+            handlers->erase(id);
+        }
+    });
+}
+
+void QuickPlayerLayer::superlayerChanged(QQuickItem* parent) {
+    QObject::disconnect(m_parentWidth);
+    QObject::disconnect(m_parentHeight);
+    if (!parent || !m_item) {
+        return;
+    }
+    // Width- and height-sizable: the distance to the superlayer's size is kept.
+    m_margins = QSizeF(parent->width() - m_item->width(), parent->height() - m_item->height());
+    auto follow = [this, parent] {
+        if (m_item) {
+            m_item->setSize(QSizeF(std::max(0.0, parent->width() - m_margins.width()),
+                                   std::max(0.0, parent->height() - m_margins.height())));
+        }
+    };
+    m_parentWidth = QObject::connect(parent, &QQuickItem::widthChanged, m_context.get(), follow);
+    m_parentHeight = QObject::connect(parent, &QQuickItem::heightChanged, m_context.get(), follow);
+}
+
+void QuickPlayerLayer::setGravity(VideoGravity gravity) {
+    if (m_item) {
+        m_item->setProperty("fillMode", fillMode(gravity));
+    }
+}
+
+void QuickPlayerLayer::detachPlayer() {
+    if (!m_player) {
+        return;
+    }
+    QObject::disconnect(m_frameConnection);
+    QObject::disconnect(m_windowConnection);
+    QObject::disconnect(m_parentWidth);
+    QObject::disconnect(m_parentHeight);
+    releasePlayer();
+    stopWatchingRendering();
+    setReady(false);
+}
+
+double QuickPlayerLayer::opacity() const {
+    return m_item ? m_item->opacity() : 0.0;
+}
+
+void QuickPlayerLayer::interruptAnimation() {
+    if (m_animation) {
+        m_animation->stop();
+    }
+    // A replaced animation has ended too; its completion still runs, as a transaction's would.
+    if (auto completion = std::exchange(m_animationCompletion, nullptr)) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion), Qt::QueuedConnection);
+    }
+}
+
+void QuickPlayerLayer::setOpacity(double opacity) {
+    interruptAnimation();
+    if (m_item) {
+        m_item->setOpacity(opacity);
+    }
+}
+
+void QuickPlayerLayer::animateOpacity(double target, double seconds, std::function<void()> completion) {
+    interruptAnimation();
+    if (!m_item || !(seconds > 0)) {
+        setOpacity(target);
+        if (completion) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion),
+                                      Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (!m_animation) {
+        m_animation = new QTimer(m_context.get());
+        m_animation->setTimerType(Qt::PreciseTimer);
+        m_animation->setInterval(16);
+        QObject::connect(m_animation, &QTimer::timeout, m_context.get(), [this] { stepAnimation(); });
+    }
+    m_animationCompletion = std::move(completion);
+    m_animationFrom = m_item->opacity();
+    m_animationTo = target;
+    m_animationSeconds = seconds;
+    m_animationClock.start();
+    m_animation->start();
+}
+
+void QuickPlayerLayer::stepAnimation() {
+    const double t = std::min(1.0, m_animationClock.nsecsElapsed() / 1e9 / m_animationSeconds);
+    if (m_item) {
+        m_item->setOpacity(m_animationFrom + (m_animationTo - m_animationFrom) * t);
+    }
+    if (t >= 1.0) {
+        m_animation->stop();
+        if (auto finished = std::exchange(m_animationCompletion, nullptr)) {
+            finished();
+        }
+    }
+}
+
+} // namespace drovane::desktop

@@ -1,0 +1,59 @@
+#include "desktop/render/quick/QuickWindowServer.h"
+
+#include "desktop/render/quick/QuickWallpaperWindow.h"
+#include "desktop/x11/WindowOcclusion.h"
+
+#include <QImage>
+#include <QQuickWindow>
+
+namespace drovane::desktop {
+
+QuickWindowServer::QuickWindowServer(std::shared_ptr<QApplication> application,
+                                     std::shared_ptr<WindowOcclusion> occlusion)
+    : m_application(std::move(application)),
+      m_occlusion(occlusion ? std::move(occlusion) : std::make_shared<WindowOcclusion>()),
+      m_handlers(std::make_shared<Handlers>()) {}
+
+QuickWindowServer::~QuickWindowServer() = default;
+
+std::shared_ptr<WallpaperWindow> QuickWindowServer::makeWallpaperWindow(Rect frame) {
+    auto window = std::make_shared<QuickWallpaperWindow>(m_application, frame, m_occlusion);
+    std::weak_ptr<Handlers> weakHandlers = m_handlers;
+    QuickWallpaperWindow* sender = window.get();
+    window->onOcclusionChanged = [weakHandlers, sender] {
+        auto handlers = weakHandlers.lock();
+        if (!handlers) {
+            return;
+        }
+        auto current = *handlers;
+        for (auto& [id, handler] : current) {
+            if (handlers->count(id)) {
+                handler(sender);
+            }
+        }
+    };
+    return window;
+}
+
+Subscription QuickWindowServer::observeOcclusion(std::function<void(const Window* sender)> handler) {
+    const int id = m_nextHandler++;
+    (*m_handlers)[id] = std::move(handler);
+    std::weak_ptr<Handlers> weakHandlers = m_handlers;
+    return Subscription([weakHandlers, id] {
+        if (auto handlers = weakHandlers.lock()) {
+            handlers->erase(id);
+        }
+    });
+}
+
+bool QuickWindowServer::snapshot(const Window& window, const std::string& path) {
+    auto* wallpaper = dynamic_cast<const QuickWallpaperWindow*>(&window);
+    if (!wallpaper) {
+        return false;
+    }
+    auto& quick = const_cast<QuickWallpaperWindow*>(wallpaper)->quickWindow();
+    const QImage picture = quick.grabWindow();
+    return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
+}
+
+} // namespace drovane::desktop

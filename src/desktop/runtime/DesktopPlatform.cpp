@@ -1,0 +1,56 @@
+#include "desktop/runtime/DesktopPlatform.h"
+
+#include "desktop/media/QtFfmpegImages.h"
+#include "desktop/net/CurlHttp.h"
+#include "desktop/render/quick/QuickVideo.h"
+#include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/runtime/DesktopHost.h"
+#include "desktop/runtime/QtApplication.h"
+#include "desktop/runtime/QtMainQueue.h"
+#include "desktop/runtime/QtScreens.h"
+#include "desktop/runtime/StderrLog.h"
+#include "desktop/runtime/SystemClock.h"
+#include "desktop/runtime/ThreadTaskQueues.h"
+#include "desktop/session/DesktopSystemEvents.h"
+#include "desktop/shell/QtWorkspace.h"
+#include "desktop/shell/XdgLoginItems.h"
+#include "desktop/x11/X11WindowOcclusion.h"
+
+#include <unistd.h>
+
+namespace drovane::desktop {
+
+std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments) {
+    // Before any other Qt object; every Qt-based member holds it, so it goes last.
+    auto application = sharedApplication(arguments);
+
+    auto p = std::make_shared<Platform>();
+    auto host = std::make_shared<DesktopHost>(std::move(arguments));
+    p->host = host;
+    p->log = std::make_shared<StderrLog>();
+    p->clock = std::make_shared<SystemClock>();
+    p->images = std::make_shared<QtFfmpegImages>();
+    p->http = std::make_shared<CurlHttp>();
+    p->mainQueue = std::make_shared<QtMainQueue>(application);
+    p->taskQueues = std::make_shared<ThreadTaskQueues>();
+    p->screens = std::make_shared<QtScreens>(application);
+    p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
+    p->video = std::make_shared<QuickVideo>(application);
+    p->workspace = std::make_shared<QtWorkspace>(application);
+
+    std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
+    if (configHome.empty() || configHome.front() != '/') {
+        configHome = host->homeDirectory() + "/.config";
+    }
+    p->loginItems = std::make_shared<XdgLoginItems>(configHome, host->executablePath());
+
+    DesktopSystemEvents::Config events;
+    events.thermalClassDirectory = host->systemPath("/sys/class/thermal");
+    events.sessionId = host->environment("XDG_SESSION_ID");
+    events.processId = static_cast<unsigned>(host->processId());
+    events.userId = static_cast<unsigned>(::getuid());
+    p->systemEvents = std::make_shared<DesktopSystemEvents>(std::move(events));
+    return p;
+}
+
+} // namespace drovane::desktop

@@ -1,0 +1,75 @@
+#include "desktop/runtime/QtScreens.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+
+namespace drovane::desktop {
+
+QtScreens::QtScreens(std::shared_ptr<QApplication> application, double coalesceSeconds)
+    : m_application(std::move(application)), m_context(std::make_unique<QObject>()),
+      m_handlers(std::make_shared<std::map<int, std::function<void()>>>()) {
+    m_timer = new QTimer(m_context.get());
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(static_cast<int>(coalesceSeconds * 1000));
+    QObject::connect(m_timer, &QTimer::timeout, m_context.get(), [this] { report(); });
+
+    auto* app = m_application.get();
+    QObject::connect(app, &QGuiApplication::screenAdded, m_context.get(), [this](QScreen* screen) {
+        watch(screen);
+        changed();
+    });
+    QObject::connect(app, &QGuiApplication::screenRemoved, m_context.get(), [this] { changed(); });
+    QObject::connect(app, &QGuiApplication::primaryScreenChanged, m_context.get(), [this] { changed(); });
+    for (QScreen* screen : QGuiApplication::screens()) {
+        watch(screen);
+    }
+    m_reported = frames();
+}
+
+QtScreens::~QtScreens() = default;
+
+void QtScreens::watch(QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, m_context.get(), [this] { changed(); });
+}
+
+std::vector<Rect> QtScreens::frames() const {
+    std::vector<Rect> result;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        result.push_back(Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+    }
+    return result;
+}
+
+Subscription QtScreens::observeChanges(std::function<void()> handler) {
+    const int id = m_nextId++;
+    (*m_handlers)[id] = std::move(handler);
+    std::weak_ptr<std::map<int, std::function<void()>>> weakHandlers = m_handlers;
+    return Subscription([weakHandlers, id] {
+        if (auto handlers = weakHandlers.lock()) {
+            handlers->erase(id);
+        }
+    });
+}
+
+void QtScreens::changed() {
+    m_timer->start();
+}
+
+void QtScreens::report() {
+    auto now = frames();
+    if (now == m_reported) {
+        return;
+    }
+    m_reported = std::move(now);
+    // A handler may unsubscribe itself or others while it runs.
+    auto handlers = *m_handlers;
+    for (auto& [id, handler] : handlers) {
+        if (m_handlers->count(id)) {
+            handler();
+        }
+    }
+}
+
+} // namespace drovane::desktop

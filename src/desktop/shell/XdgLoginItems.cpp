@@ -1,0 +1,105 @@
+#include "desktop/shell/XdgLoginItems.h"
+
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace drovane::desktop {
+
+std::string quoteDesktopExecArgument(const std::string& argument) {
+    // Reserved characters force quoting; inside quotes ", `, $ and \ are backslash-escaped.
+    static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool needsQuotes = argument.empty() || argument.find_first_of(reserved) != std::string::npos ||
+                             argument.find('%') != std::string::npos;
+    std::string quoted;
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            quoted.push_back('\\');
+        }
+        if (c == '%') {
+            quoted.push_back('%'); // field codes: a literal percent is doubled
+        }
+        quoted.push_back(c);
+    }
+    if (needsQuotes) {
+        quoted = "\"" + quoted + "\"";
+    }
+    // A string value escapes its backslashes once more.
+    std::string value;
+    for (char c : quoted) {
+        if (c == '\\') {
+            value += "\\\\";
+        } else if (c == '\n') {
+            value += "\\n";
+        } else {
+            value.push_back(c);
+        }
+    }
+    return value;
+}
+
+XdgLoginItems::XdgLoginItems(std::string configHome, std::string executable)
+    : m_autostartFolder(std::move(configHome) + "/autostart"),
+      m_entryPath(m_autostartFolder + "/drovane.desktop"), m_executable(std::move(executable)) {}
+
+std::optional<std::string> XdgLoginItems::registerApplication() {
+    std::error_code ec;
+    std::filesystem::create_directories(m_autostartFolder, ec);
+    if (ec) {
+        return ec.message();
+    }
+    const std::string entry = "[Desktop Entry]\n"
+                              "Type=Application\n"
+                              "Name=Drovane\n"
+                              "Comment=Live aerial wallpaper\n"
+                              "Exec=" +
+                              quoteDesktopExecArgument(m_executable) +
+                              "\n"
+                              "Icon=drovane\n"
+                              "Terminal=false\n"
+                              "NoDisplay=true\n"
+                              "X-GNOME-Autostart-enabled=true\n";
+    return writeFileAtomically(m_entryPath, entry);
+}
+
+std::optional<std::string> XdgLoginItems::unregisterApplication() {
+    if (::unlink(m_entryPath.c_str()) != 0 && errno != ENOENT) {
+        return std::string(std::strerror(errno));
+    }
+    return std::nullopt;
+}
+
+bool XdgLoginItems::isRegistered() const {
+    auto text = readWholeFile(m_entryPath);
+    if (!text) {
+        return false;
+    }
+    bool inMainGroup = false;
+    bool startsUs = false;
+    std::size_t start = 0;
+    while (start < text->size()) {
+        auto end = text->find('\n', start);
+        if (end == std::string::npos)
+            end = text->size();
+        std::string line = text->substr(start, end - start);
+        start = end + 1;
+        if (line.starts_with("[")) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup)
+            continue;
+        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") {
+            return false;
+        }
+        if (line == "Exec=" + quoteDesktopExecArgument(m_executable)) {
+            startsUs = true;
+        }
+    }
+    return startsUs;
+}
+
+} // namespace drovane::desktop

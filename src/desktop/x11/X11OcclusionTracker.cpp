@@ -1,0 +1,156 @@
+#include "desktop/x11/X11OcclusionTracker.h"
+
+#include "desktop/x11/XcbConnection.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace drovane::desktop {
+
+namespace {
+
+constexpr std::uint32_t listedWindowEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+
+bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
+    return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+}
+
+} // namespace
+
+X11OcclusionTracker::X11OcclusionTracker(std::shared_ptr<XcbConnection> connection)
+    : m_connection(std::move(connection)), m_reader(m_connection) {
+    m_coalesce.setSingleShot(true);
+    m_coalesce.setInterval(coalesceMs);
+    connect(&m_coalesce, &QTimer::timeout, this, [this] { analyse(); });
+
+    // Our connection's own selection on the root: frames mapping, moving and going (no window
+    // manager needed), and the manager's stack and desktop properties.
+    const std::uint32_t rootEvents = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection->get(), m_connection->root(), XCB_CW_EVENT_MASK, &rootEvents);
+    xcb_flush(m_connection->get());
+    m_events = m_connection->observeEvents([this](const xcb_generic_event_t& event) { onEvent(event); });
+}
+
+X11OcclusionTracker::~X11OcclusionTracker() = default;
+
+void X11OcclusionTracker::track(std::uint32_t window, Rect screen) {
+    auto [it, added] = m_tracked.try_emplace(window);
+    it->second.screen = screen;
+    if (added) {
+        const std::uint32_t events = XCB_EVENT_MASK_VISIBILITY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection->get(), window, XCB_CW_EVENT_MASK, &events);
+        xcb_flush(m_connection->get());
+        m_watched.erase(window); // our mask on it is now the tracked one
+    }
+    scheduleAnalysis();
+}
+
+void X11OcclusionTracker::untrack(std::uint32_t window) {
+    if (m_tracked.erase(window)) {
+        const std::uint32_t none = 0;
+        xcb_change_window_attributes(m_connection->get(), window, XCB_CW_EVENT_MASK, &none);
+        xcb_flush(m_connection->get());
+    }
+}
+
+bool X11OcclusionTracker::isVisible(std::uint32_t window) const {
+    auto it = m_tracked.find(window);
+    return it == m_tracked.end() || it->second.visible;
+}
+
+void X11OcclusionTracker::onEvent(const xcb_generic_event_t& event) {
+    switch (event.response_type & 0x7f) {
+    case 0:
+        return; // an error about a window that went away meanwhile
+    case XCB_VISIBILITY_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_visibility_notify_event_t&>(event);
+        if (auto it = m_tracked.find(e.window); it != m_tracked.end()) {
+            it->second.obscured = e.state == XCB_VISIBILITY_FULLY_OBSCURED;
+            scheduleAnalysis();
+        }
+        return;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+        const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        const bool relevant = e.window == m_connection->root() ? contains(m_reader.rootAtoms(), e.atom)
+                                                               : contains(m_reader.windowAtoms(), e.atom);
+        if (relevant) {
+            scheduleAnalysis();
+        }
+        return;
+    }
+    case XCB_CONFIGURE_NOTIFY:
+    case XCB_MAP_NOTIFY:
+    case XCB_UNMAP_NOTIFY:
+    case XCB_DESTROY_NOTIFY:
+    case XCB_REPARENT_NOTIFY:
+    case XCB_CREATE_NOTIFY:
+        scheduleAnalysis();
+        return;
+    default:
+        return;
+    }
+}
+
+void X11OcclusionTracker::scheduleAnalysis() {
+    // Not restarted by later events: a long drag still gets an analysis every interval.
+    if (!m_tracked.empty() && !m_coalesce.isActive()) {
+        m_coalesce.start();
+    }
+}
+
+void X11OcclusionTracker::analyse() {
+    if (m_tracked.empty() || m_connection->hasError()) {
+        return;
+    }
+    std::vector<xcb_window_t> windows;
+    for (const auto& [id, tracked] : m_tracked) {
+        windows.push_back(id);
+    }
+    const X11StackReader::Reading reading = m_reader.read(windows);
+    watchWindows(reading.snapshot.windows);
+
+    std::vector<std::pair<std::uint32_t, bool>> changes;
+    for (auto& [id, tracked] : m_tracked) {
+        auto viewable = reading.viewable.find(id);
+        const bool mapped = viewable != reading.viewable.end() && viewable->second;
+        const bool visible = mapped && !(!reading.composited && tracked.obscured) &&
+                             !isScreenCovered(reading.snapshot, id, tracked.screen);
+        if (visible != tracked.visible) {
+            tracked.visible = visible;
+            changes.emplace_back(id, visible);
+        }
+    }
+    // Events read while waiting for the replies, handed out after this analysis.
+    QMetaObject::invokeMethod(
+        this, [this] { m_connection->dispatchQueued(); }, Qt::QueuedConnection);
+    for (const auto& [id, visible] : changes) {
+        if (onVisibilityChanged && m_tracked.count(id)) {
+            onVisibilityChanged(id, visible);
+        }
+    }
+}
+
+void X11OcclusionTracker::watchWindows(const std::vector<StackedWindow>& windows) {
+    // Each listed window tells us when its state, desktop or geometry changes.
+    std::set<std::uint32_t> listed;
+    for (const StackedWindow& w : windows) {
+        if (m_tracked.count(w.id)) {
+            continue;
+        }
+        listed.insert(w.id);
+        if (!m_watched.count(w.id)) {
+            xcb_change_window_attributes(m_connection->get(), w.id, XCB_CW_EVENT_MASK, &listedWindowEvents);
+        }
+    }
+    for (std::uint32_t id : m_watched) {
+        if (!listed.count(id)) {
+            const std::uint32_t none = 0;
+            xcb_change_window_attributes(m_connection->get(), id, XCB_CW_EVENT_MASK, &none);
+        }
+    }
+    m_watched = std::move(listed);
+    xcb_flush(m_connection->get());
+}
+
+} // namespace drovane::desktop

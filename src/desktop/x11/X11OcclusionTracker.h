@@ -1,0 +1,63 @@
+#pragma once
+
+#include "desktop/x11/X11StackReader.h"
+#include "platform/Geometry.h"
+#include "platform/Subscription.h"
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace drovane::desktop {
+
+class XcbConnection;
+
+// Whether each wallpaper window can be seen. A window counts as hidden when it is not mapped,
+// when application windows cover its whole screen (see isScreenCovered; read from the window
+// manager's stack), or, with no compositing manager running, when the X server reports it fully
+// obscured (VisibilityNotify, which then counts every window, unmanaged ones too). The analysis
+// runs again after the stack, the current desktop, a listed window's state or geometry, or a
+// tracked window's visibility changed, once per burst of such events. Main thread.
+class X11OcclusionTracker : public QObject {
+public:
+    // How long a burst of events is gathered into one analysis.
+    static constexpr int coalesceMs = 100;
+
+    explicit X11OcclusionTracker(std::shared_ptr<XcbConnection> connection);
+    ~X11OcclusionTracker() override;
+
+    // Follows wallpaper window `window`, which shows the screen `screen` (root coordinates in
+    // X pixels). Tracking a window again updates its screen.
+    void track(std::uint32_t window, Rect screen);
+    void untrack(std::uint32_t window);
+    // Some part of `window` can be seen; true for windows not tracked or not analysed yet.
+    bool isVisible(std::uint32_t window) const;
+
+    // Called with a tracked window whose visibility changed, after the analysis.
+    std::function<void(std::uint32_t window, bool visible)> onVisibilityChanged;
+
+private:
+    struct Tracked {
+        Rect screen;
+        bool visible = true;
+        bool obscured = false; // the server's last VisibilityNotify said fully obscured
+    };
+
+    void onEvent(const xcb_generic_event_t& event);
+    void scheduleAnalysis();
+    void analyse();
+    void watchWindows(const std::vector<StackedWindow>& windows);
+
+    std::shared_ptr<XcbConnection> m_connection;
+    X11StackReader m_reader;
+    Subscription m_events;
+    QTimer m_coalesce;
+    std::map<std::uint32_t, Tracked> m_tracked;
+    std::set<std::uint32_t> m_watched;
+};
+
+} // namespace drovane::desktop

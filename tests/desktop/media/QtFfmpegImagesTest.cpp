@@ -1,0 +1,201 @@
+#include "desktop/media/QtFfmpegImages.h"
+
+#include "desktop/MediaFixtures.h"
+#include "fakes/TempDir.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace fixtures;
+
+std::string encoded(const QImage& picture, const char* format, int quality = 90) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    EXPECT_TRUE(writer.write(picture)) << format << ": " << writer.errorString().toStdString();
+    return bytes.toStdString();
+}
+
+std::vector<std::uint8_t> asBytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// Qt's ceiling on what one decode may allocate, lowered for a test and put back after.
+class AllocationLimit {
+public:
+    explicit AllocationLimit(int megabytes) : m_old(QImageReader::allocationLimit()) {
+        QImageReader::setAllocationLimit(megabytes);
+    }
+    ~AllocationLimit() { QImageReader::setAllocationLimit(m_old); }
+
+private:
+    int m_old;
+};
+
+class QtFfmpegImagesTest : public ::testing::Test {
+protected:
+    std::string write(const std::string& name, const std::string& bytes) { return dir.write(name, bytes); }
+
+    QtFfmpegImages images;
+    fakes::TempDir dir;
+};
+
+TEST_F(QtFfmpegImagesTest, ALargeJpegIsDecodedAtAReducedSize) {
+    const std::string jpeg = write("large.jpg", encoded(busyPicture(6000, 4000), "jpeg"));
+    // A whole decode would need 96 MB; Qt refuses any decode above this.
+    AllocationLimit limit(8);
+    ASSERT_TRUE(QImageReader(QString::fromStdString(jpeg)).read().isNull())
+        << "the limit does not bind a full-size decode";
+
+    const auto picture = images.decodeFile(jpeg, 560);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 560);
+    EXPECT_EQ(picture->height, 373);
+    EXPECT_EQ(picture->rgba.size(), picture->cost());
+    EXPECT_GT(distinctColours(*picture), 200u);
+    // Still the same picture: the gradient runs from black at the top left to red on the right.
+    EXPECT_LT(meanColour(*picture, 0, 0, 0.05, 0.05).r, 30);
+    EXPECT_GT(meanColour(*picture, 0.95, 0, 1, 0.05).r, 220);
+}
+
+TEST_F(QtFfmpegImagesTest, WebpDecodesDownsampledFromBytesAndFromAFileOfAnyName) {
+    const std::string webp = encoded(busyPicture(1200, 600), "webp");
+    ASSERT_TRUE(webp.starts_with("RIFF"));
+    const auto fromBytes = images.decodeData(asBytes(webp), 560);
+    ASSERT_TRUE(fromBytes);
+    EXPECT_EQ(fromBytes->width, 560);
+    EXPECT_EQ(fromBytes->height, 280);
+    EXPECT_GT(distinctColours(*fromBytes), 100u);
+
+    // The cache keeps previews as "<id>-preview.img", whatever their format.
+    const auto fromFile = images.decodeFile(write("P-preview.img", webp), 560);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(*fromFile, *fromBytes);
+    // A JPEG behind a ".png" name is still read as what it is.
+    EXPECT_TRUE(images.decodeFile(write("misnamed.png", encoded(busyPicture(100, 50), "jpeg")), 560));
+
+    const auto small = images.decodeData(asBytes(encoded(busyPicture(300, 200), "webp")), 560);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width, 300); // never enlarged
+    EXPECT_EQ(small->height, 200);
+}
+
+TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
+    // EXIF orientation 6 is a quarter turn clockwise, 3 a half turn, 8 three quarters.
+    for (auto [orientation, turns] : {std::pair{1, 0}, {6, 1}, {3, 2}, {8, 3}}) {
+        const std::string jpeg = withExifOrientation(
+            encoded(halvesPicture(400, 200, sideThatTurnsToTop(turns)), "jpeg"), orientation);
+        const auto picture = images.decodeData(asBytes(jpeg), 560);
+        ASSERT_TRUE(picture) << orientation;
+        EXPECT_EQ(picture->width, turns % 2 ? 200 : 400) << orientation;
+        EXPECT_EQ(picture->height, turns % 2 ? 400 : 200) << orientation;
+        EXPECT_TRUE(isRed(meanColour(*picture, 0, 0, 1, 0.4))) << orientation << ": red is not on top";
+        EXPECT_TRUE(isBlue(meanColour(*picture, 0, 0.6, 1, 1))) << orientation << ": blue is not below";
+    }
+    // Scaled while decoding and turned afterwards: the longer side still ends at 560.
+    const std::string large = withExifOrientation(encoded(halvesPicture(4000, 3000, Side::Left), "jpeg"), 6);
+    const auto turned = images.decodeFile(write("turned.jpg", large), 560);
+    ASSERT_TRUE(turned);
+    EXPECT_EQ(turned->width, 420);
+    EXPECT_EQ(turned->height, 560);
+    EXPECT_TRUE(isRed(meanColour(*turned, 0, 0, 1, 0.4)));
+}
+
+TEST_F(QtFfmpegImagesTest, JpegEncodingKeepsThePictureAtTheQualityAsked) {
+    const Image frame = fromQImage(busyPicture(560, 315));
+    const auto at82 = images.encodeJpeg(frame, 0.82);
+    ASSERT_TRUE(at82);
+    ASSERT_GE(at82->size(), 2u);
+    EXPECT_EQ((*at82)[0], 0xFF);
+    EXPECT_EQ((*at82)[1], 0xD8);
+    const auto back = images.decodeData(*at82, 560);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->width, 560);
+    EXPECT_EQ(back->height, 315);
+    for (auto [x, y] : {std::pair{0.1, 0.1}, {0.5, 0.5}, {0.9, 0.8}}) {
+        const Rgb was = meanColour(frame, x, y, x + 0.1, y + 0.1);
+        const Rgb is = meanColour(*back, x, y, x + 0.1, y + 0.1);
+        EXPECT_NEAR(is.r, was.r, 8);
+        EXPECT_NEAR(is.g, was.g, 8);
+        EXPECT_NEAR(is.b, was.b, 8);
+    }
+    const auto low = images.encodeJpeg(frame, 0.2);
+    const auto best = images.encodeJpeg(frame, 1.0);
+    ASSERT_TRUE(low && best);
+    EXPECT_LT(low->size(), at82->size());
+    EXPECT_LT(at82->size(), best->size());
+
+    EXPECT_FALSE(images.encodeJpeg(Image{}, 0.82));
+    EXPECT_FALSE(images.encodeJpeg(Image{10, 10, std::vector<std::uint8_t>(12)}, 0.82)); // pixels missing
+}
+
+TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
+    const std::string png = encoded(busyPicture(64, 64), "png");
+    const std::string jpeg = encoded(busyPicture(640, 480), "jpeg");
+    // A PNG header announcing 60000 x 60000 pixels: 14 GB if anyone believed it.
+    std::string hostile = png;
+    const unsigned char huge[] = {0x00, 0x00, 0xEA, 0x60, 0x00, 0x00, 0xEA, 0x60};
+    hostile.replace(16, 8, reinterpret_cast<const char*>(huge), 8);
+    const std::uint32_t crc = [&] {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (int i = 12; i < 29; ++i) {
+            c ^= static_cast<unsigned char>(hostile[i]);
+            for (int k = 0; k < 8; ++k) {
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+            }
+        }
+        return ~c;
+    }();
+    for (int i = 0; i < 4; ++i) {
+        hostile[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    }
+
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"html", "<html><body>Not found</body></html>"},
+        {"noise", std::string(4096, '\x5a')},
+        {"png signature only", png.substr(0, 8)},
+        {"jpeg header only", jpeg.substr(0, 20)},
+        {"hostile png", hostile},
+    };
+    for (const auto& [name, bytes] : cases) {
+        EXPECT_FALSE(images.decodeData(asBytes(bytes), 560)) << name;
+        EXPECT_FALSE(images.decodeFile(write("case.img", bytes), 560)) << name;
+    }
+    EXPECT_FALSE(images.decodeFile(dir / "missing.jpg", 560));
+    EXPECT_FALSE(images.decodeFile(dir.path(), 560));
+    EXPECT_FALSE(images.decodeData(asBytes(jpeg), 0));
+
+    // A JPEG cut short in its data decodes as far as it goes, or not at all, within bounds.
+    const auto cut = images.decodeData(asBytes(jpeg.substr(0, jpeg.size() / 2)), 560);
+    if (cut) {
+        EXPECT_EQ(cut->width, 560);
+        EXPECT_EQ(cut->height, 420);
+    }
+}
+
+TEST_F(QtFfmpegImagesTest, ConcurrentDecodesGiveTheSerialResults) {
+    const std::vector<std::string> files{
+        write("a.jpg", encoded(busyPicture(3000, 2000), "jpeg")),
+        write("b.img", encoded(busyPicture(1200, 600), "webp")),
+        write("c.png", encoded(busyPicture(900, 900), "png")),
+        write("d.img", "not a picture"),
+    };
+    // As many threads as both queues of the cache run at once.
+    const auto serial = expectSerialResultsOnThreads(
+        files, [&](const std::string& file) { return images.decodeFile(file, 560); }, std::equal_to<>(), 10,
+        4);
+    EXPECT_TRUE(serial[0] && serial[1] && serial[2]);
+    EXPECT_FALSE(serial[3]);
+}
+
+} // namespace
+} // namespace drovane::desktop

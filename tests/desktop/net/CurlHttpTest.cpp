@@ -1,0 +1,392 @@
+#include "desktop/net/CurlHttp.h"
+
+#include "desktop/LoopbackServer.h"
+#include "fakes/TempDir.h"
+#include "platform/AtomicFile.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace drovane::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string filmBytes(std::size_t size) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = 2463534242u;
+    for (char& c : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        c = static_cast<char>(state & 0xff);
+    }
+    return bytes;
+}
+
+Url url(const std::string& text) {
+    return *Url::parse(text);
+}
+
+std::size_t entriesIn(const std::string& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// What the network thread reported for one transfer. Shared with the callbacks, which may run
+// as late as the backend's destruction.
+struct Probe {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<double> fractions;
+    int completions = 0;
+    HttpDownloadResult download;
+    HttpDataResult data;
+    // The temporary file's folder and contents, read while the completion ran.
+    std::string temporaryFolder;
+    std::optional<std::string> contents;
+    bool completedOnCallerThread = false;
+    const std::thread::id caller = std::this_thread::get_id();
+
+    static std::shared_ptr<Probe> make() { return std::make_shared<Probe>(); }
+
+    bool waitForCompletion(std::chrono::seconds limit = 20s) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, limit, [&] { return completions > 0; });
+    }
+    bool waitForProgress(std::chrono::seconds limit = 20s) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, limit, [&] { return !fractions.empty() || completions > 0; });
+    }
+};
+
+std::function<void(double)> progressOf(const std::shared_ptr<Probe>& probe) {
+    return [probe](double fraction) {
+        std::lock_guard lock(probe->mutex);
+        probe->fractions.push_back(fraction);
+        probe->changed.notify_all();
+    };
+}
+
+std::function<void(const HttpDownloadResult&)> downloadOf(const std::shared_ptr<Probe>& probe) {
+    return [probe](const HttpDownloadResult& result) {
+        std::lock_guard lock(probe->mutex);
+        ++probe->completions;
+        probe->download = result;
+        probe->completedOnCallerThread = std::this_thread::get_id() == probe->caller;
+        if (result.temporaryFile) {
+            probe->temporaryFolder = fs::path(*result.temporaryFile).parent_path().string();
+            probe->contents = readWholeFile(*result.temporaryFile);
+        }
+        probe->changed.notify_all();
+    };
+}
+
+std::function<void(const HttpDataResult&)> dataOf(const std::shared_ptr<Probe>& probe) {
+    return [probe](const HttpDataResult& result) {
+        std::lock_guard lock(probe->mutex);
+        ++probe->completions;
+        probe->data = result;
+        probe->completedOnCallerThread = std::this_thread::get_id() == probe->caller;
+        probe->changed.notify_all();
+    };
+}
+
+class CurlHttpTest : public ::testing::Test {
+protected:
+    CurlHttpTest() { fs::create_directories(folder()); }
+
+    std::string folder() const { return tree / "partial"; }
+    CurlHttp& http() {
+        if (!m_http) {
+            m_http = std::make_unique<CurlHttp>(options);
+        }
+        return *m_http;
+    }
+    void dropBackend() { m_http.reset(); }
+
+    // Starts a download of `address` into `into` (by default a path on the server into folder()).
+    std::shared_ptr<Probe> fetch(const std::string& address, std::shared_ptr<HttpTask>* taskOut = nullptr,
+                                 const std::string& into = {}) {
+        auto probe = Probe::make();
+        auto task = http().download(url(address.starts_with("/") ? server.url(address) : address),
+                                    into.empty() ? folder() : into, progressOf(probe), downloadOf(probe));
+        task->resume();
+        if (taskOut) {
+            *taskOut = task;
+        }
+        return probe;
+    }
+    // Starts a GET of `path` on the server.
+    std::shared_ptr<Probe> get(const std::string& path, double timeout = 10) {
+        auto probe = Probe::make();
+        http().get(url(server.url(path)), timeout, dataOf(probe))->resume();
+        return probe;
+    }
+
+    fakes::TempDir tree;
+    LoopbackServer server;
+    CurlHttpOptions options;
+
+private:
+    std::unique_ptr<CurlHttp> m_http;
+};
+
+TEST_F(CurlHttpTest, ADownloadArrivesInTheNamedFolderWithItsProgressAndIsRemovedAfterwards) {
+    const std::string film = filmBytes(3 << 20);
+    server.serve("/film.mov", film);
+    server.start();
+
+    auto probe = fetch("/film.mov");
+    ASSERT_TRUE(probe->waitForCompletion());
+    dropBackend(); // every transfer has ended, its clean-up too
+    std::lock_guard lock(probe->mutex);
+    EXPECT_EQ(probe->download.error, "");
+    EXPECT_EQ(probe->download.statusCode, 200);
+    ASSERT_TRUE(probe->download.temporaryFile);
+    EXPECT_EQ(probe->temporaryFolder, folder());
+    ASSERT_TRUE(probe->contents);
+    EXPECT_TRUE(*probe->contents == film);
+    EXPECT_FALSE(probe->completedOnCallerThread);
+
+    ASSERT_FALSE(probe->fractions.empty());
+    EXPECT_TRUE(std::is_sorted(probe->fractions.begin(), probe->fractions.end()));
+    EXPECT_GE(probe->fractions.front(), 0.0);
+    EXPECT_EQ(probe->fractions.back(), 1.0);
+    EXPECT_EQ(entriesIn(folder()), 0u) << "the file lives only while the completion runs";
+    EXPECT_EQ(fs::status(*probe->download.temporaryFile).type(), fs::file_type::not_found);
+}
+
+TEST_F(CurlHttpTest, RedirectsAreFollowedAndOnlyTheFinalBodyCounts) {
+    const std::string film = filmBytes(200'000);
+    server.server.Get("/old.mov", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(5000, 'r'), "text/plain"); // the redirect's own page
+        res.set_header("Location", server.url("/new.mov"));
+        res.status = 302;
+    });
+    server.serve("/new.mov", film);
+    server.start();
+
+    auto probe = fetch("/old.mov");
+    ASSERT_TRUE(probe->waitForCompletion());
+    std::lock_guard lock(probe->mutex);
+    EXPECT_EQ(probe->download.statusCode, 200);
+    ASSERT_TRUE(probe->contents);
+    EXPECT_TRUE(*probe->contents == film);
+    EXPECT_TRUE(std::is_sorted(probe->fractions.begin(), probe->fractions.end()));
+}
+
+TEST_F(CurlHttpTest, AnErrorStatusArrivesWithItsCodeAndBody) {
+    server.serve("/gone.mov", "not found", 404, "text/plain");
+    server.start();
+
+    auto probe = fetch("/gone.mov");
+    ASSERT_TRUE(probe->waitForCompletion());
+    dropBackend();
+    std::lock_guard lock(probe->mutex);
+    EXPECT_EQ(probe->download.error, "");
+    EXPECT_EQ(probe->download.statusCode, 404);
+    EXPECT_EQ(probe->contents, "not found");
+    EXPECT_TRUE(probe->fractions.empty()) << "an error page is not the film's progress";
+    EXPECT_EQ(entriesIn(folder()), 0u);
+}
+
+TEST_F(CurlHttpTest, AConnectionDroppedMidBodyIsAnErrorAndLeavesNoFile) {
+    // The server may still be sending when the test ends: it owns what it sends.
+    auto film = std::make_shared<const std::string>(filmBytes(1 << 20));
+    server.server.Get("/cut.mov", [film](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(film->size(), "video/quicktime",
+                                 [film](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     const std::size_t half = film->size() / 2;
+                                     if (offset >= half) {
+                                         return false; // the server goes away mid-body
+                                     }
+                                     sink.write(film->data() + offset, half - offset);
+                                     return true;
+                                 });
+    });
+    server.start();
+
+    auto probe = fetch("/cut.mov");
+    ASSERT_TRUE(probe->waitForCompletion());
+    dropBackend();
+    std::lock_guard lock(probe->mutex);
+    EXPECT_NE(probe->download.error, "");
+    EXPECT_FALSE(probe->download.temporaryFile);
+    EXPECT_EQ(entriesIn(folder()), 0u);
+}
+
+TEST_F(CurlHttpTest, CancellingOrDroppingTheBackendMidTransferCompletesOnceWithAnErrorAndLeavesNoFile) {
+    server.serveSlowly("/slow.mov", 100u << 20);
+    server.start();
+
+    std::shared_ptr<HttpTask> task;
+    auto cancelled = fetch("/slow.mov", &task);
+    auto dropped = fetch("/slow.mov");
+    ASSERT_TRUE(cancelled->waitForProgress());
+    ASSERT_TRUE(dropped->waitForProgress());
+    EXPECT_EQ(entriesIn(folder()), 2u) << "the partial files are in the named folder";
+    task->cancel();
+    ASSERT_TRUE(cancelled->waitForCompletion());
+    task->cancel(); // again, and after the end: nothing more
+    task->resume();
+    dropBackend(); // ends what still runs
+
+    for (const auto& probe : {cancelled, dropped}) {
+        std::lock_guard lock(probe->mutex);
+        EXPECT_EQ(probe->completions, 1);
+        EXPECT_FALSE(probe->download.temporaryFile);
+    }
+    EXPECT_EQ(cancelled->download.error, "cancelled");
+    EXPECT_NE(dropped->download.error, "");
+    EXPECT_EQ(entriesIn(folder()), 0u);
+}
+
+TEST_F(CurlHttpTest, ATaskCancelledBeforeItStartedStillCompletesOnce) {
+    auto probe = Probe::make();
+    auto task =
+        http().download(url(server.url("/never.mov")), folder(), progressOf(probe), downloadOf(probe));
+    task->cancel();
+    task->resume();
+    ASSERT_TRUE(probe->waitForCompletion());
+    dropBackend();
+    std::lock_guard lock(probe->mutex);
+    EXPECT_EQ(probe->completions, 1);
+    EXPECT_EQ(probe->download.error, "cancelled");
+    EXPECT_FALSE(probe->download.statusCode);
+}
+
+TEST_F(CurlHttpTest, ThreeTransfersRunAtOnce) {
+    std::atomic<int> arrived{0};
+    std::atomic<int> metOthers{0};
+    server.server.Get(R"(/film/(\d+)\.mov)", [&](const httplib::Request& req, httplib::Response& res) {
+        ++arrived;
+        // Each answer waits until all three requests are in: one at a time would never get there.
+        if (server.waitUntil([&] { return arrived.load() >= 3; }, 10s)) {
+            ++metOthers;
+        }
+        res.set_content("film " + req.matches[1].str(), "video/quicktime");
+    });
+    server.start();
+
+    std::vector<std::shared_ptr<Probe>> probes;
+    for (int i = 0; i < 3; ++i) {
+        probes.push_back(fetch("/film/" + std::to_string(i) + ".mov"));
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(probes[i]->waitForCompletion());
+        std::lock_guard lock(probes[i]->mutex);
+        EXPECT_EQ(probes[i]->download.statusCode, 200);
+        EXPECT_EQ(probes[i]->contents, "film " + std::to_string(i));
+    }
+    EXPECT_EQ(metOthers.load(), 3);
+}
+
+TEST_F(CurlHttpTest, AServerThatStopsSendingIsAbandoned) {
+    options.lowSpeedSeconds = 1;
+    server.server.Get("/stall.mov", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1 << 20, "video/quicktime",
+                                 [&](std::size_t, std::size_t, httplib::DataSink&) {
+                                     // The headers went out; the body never comes.
+                                     server.waitUntil([] { return false; }, 30s);
+                                     return false;
+                                 });
+    });
+    server.start();
+
+    const auto started = std::chrono::steady_clock::now();
+    auto probe = fetch("/stall.mov");
+    ASSERT_TRUE(probe->waitForCompletion(15s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+    dropBackend();
+    std::lock_guard lock(probe->mutex);
+    EXPECT_NE(probe->download.error, "");
+    EXPECT_FALSE(probe->download.temporaryFile);
+    EXPECT_EQ(entriesIn(folder()), 0u);
+}
+
+TEST_F(CurlHttpTest, NoServerAndNoFolderAreErrorsWithoutAStatus) {
+    // A port that nobody listens on: bound, noted and closed again.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(fd);
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.mov";
+
+    for (const auto& probe :
+         {fetch(closed), fetch(closed, nullptr, tree / "missing"), fetch("ftp://127.0.0.1/x.mov")}) {
+        ASSERT_TRUE(probe->waitForCompletion());
+        std::lock_guard lock(probe->mutex);
+        EXPECT_NE(probe->download.error, "");
+        EXPECT_FALSE(probe->download.statusCode);
+        EXPECT_FALSE(probe->download.temporaryFile);
+    }
+    dropBackend();
+    EXPECT_EQ(entriesIn(folder()), 0u);
+}
+
+TEST_F(CurlHttpTest, AGetReadsTheBodyIntoMemoryPastEveryCache) {
+    std::string cacheControl;
+    server.server.Get("/feed.json", [&](const httplib::Request& req, httplib::Response& res) {
+        cacheControl = req.get_header_value("Cache-Control");
+        res.set_content(R"({"version":"1.2"})", "application/json");
+    });
+    server.serve("/missing", "no", 404, "text/plain");
+    server.server.Get("/moved", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect(server.url("/feed.json"));
+    });
+    server.start();
+
+    auto feed = get("/feed.json");
+    auto missing = get("/missing");
+    auto moved = get("/moved");
+    for (const auto& probe : {feed, missing, moved}) {
+        ASSERT_TRUE(probe->waitForCompletion());
+    }
+
+    const std::string json = R"({"version":"1.2"})";
+    EXPECT_EQ(feed->data.error, "");
+    EXPECT_EQ(feed->data.statusCode, 200);
+    EXPECT_EQ(feed->data.body, std::vector<std::uint8_t>(json.begin(), json.end()));
+    EXPECT_FALSE(feed->completedOnCallerThread);
+    EXPECT_EQ(cacheControl, "no-cache");
+    EXPECT_EQ(missing->data.statusCode, 404);
+    EXPECT_EQ(moved->data.statusCode, 200);
+    EXPECT_EQ(moved->data.body, feed->data.body);
+}
+
+TEST_F(CurlHttpTest, AGetFailsOnItsTimeoutAnOversizedBodyOrARedirectToAFile) {
+    options.maxBodyBytes = 1000;
+    server.server.Get("/late", [&](const httplib::Request&, httplib::Response& res) {
+        server.waitUntil([] { return false; }, 10s);
+        res.set_content("too late", "text/plain");
+    });
+    server.serve("/huge", std::string(5000, 'h'), 200, "text/plain");
+    server.server.Get("/local", [](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("file:///etc/hostname");
+    });
+    server.start();
+
+    const auto started = std::chrono::steady_clock::now();
+    for (const auto& probe : {get("/late", 0.3), get("/huge"), get("/local")}) {
+        ASSERT_TRUE(probe->waitForCompletion());
+        std::lock_guard lock(probe->mutex);
+        EXPECT_NE(probe->data.error, "");
+        EXPECT_FALSE(probe->data.body);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+}
+
+} // namespace
+} // namespace drovane::desktop

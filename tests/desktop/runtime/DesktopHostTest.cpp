@@ -1,0 +1,50 @@
+#include "desktop/runtime/DesktopHost.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+TEST(DesktopHost, VersionNumbersArePaddedToThree) {
+    struct Case {
+        const char* text;
+        std::optional<OperatingSystemVersion> expected;
+    };
+    const Case cases[] = {
+        {"12", OperatingSystemVersion{12, 0, 0}},
+        {"13.1", OperatingSystemVersion{13, 1, 0}},
+        {"22.04.3 LTS", OperatingSystemVersion{22, 4, 3}},
+        {"6.1.0-18-amd64", OperatingSystemVersion{6, 1, 0}},
+        {"6.1.55+rpt", OperatingSystemVersion{6, 1, 55}},
+        {"1.2.3.4", OperatingSystemVersion{1, 2, 3}},
+        {"5.", OperatingSystemVersion{5, 0, 0}},
+        {"", std::nullopt},
+        {"rolling", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseVersionNumbers(c.text), c.expected) << c.text;
+    }
+}
+
+TEST(DesktopHost, OsReleaseValuesAreUnquoted) {
+    const std::string text =
+        "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=Debian\nVERSION_ID=\"12\"\n"
+        "ID=debian\nVERSION_CODENAME='bookworm'\n";
+    EXPECT_EQ(osReleaseValue(text, "VERSION_ID"), "12");
+    EXPECT_EQ(osReleaseValue(text, "NAME"), "Debian");
+    EXPECT_EQ(osReleaseValue(text, "VERSION_CODENAME"), "bookworm");
+    EXPECT_EQ(osReleaseValue(text, "VERSION"), std::nullopt); // a prefix of another key is not that key
+    EXPECT_EQ(osReleaseValue("", "ID"), std::nullopt);
+}
+
+TEST(DesktopHost, ABareExecutableHasNoBundle) {
+    DesktopHost host({"/usr/bin/drovane"});
+    EXPECT_FALSE(host.bundleIdentifier());
+    EXPECT_FALSE(host.bundleUrl());
+    EXPECT_TRUE(host.infoDictionary().empty());
+    EXPECT_FALSE(host.homeDirectory().empty());
+    EXPECT_NE(host.homeDirectory().back(), '/');
+}
+
+} // namespace
+} // namespace drovane::desktop

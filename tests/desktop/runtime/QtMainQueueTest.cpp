@@ -1,0 +1,96 @@
+#include "desktop/runtime/QtMainQueue.h"
+
+#include "desktop/GuiTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace testing;
+
+TEST(QtMainQueue, DelayedWorkRunsByDueTimeThenPostingOrder) {
+    QtMainQueue queue(testApplication());
+    std::vector<std::string> order;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::pair<std::string, qint64>> ranAt;
+    auto note = [&](std::string name) {
+        return [&, name] {
+            order.push_back(name);
+            ranAt.emplace_back(name, clock.elapsed());
+        };
+    };
+    queue.postAfter(0.12, note("c"));
+    queue.postAfter(0.04, note("a1"));
+    queue.postAfter(0.04, note("a2"));
+    queue.postAfter(0.08, note("b"));
+    queue.post(note("now"));
+    queue.postAfter(-1, note("now2"));
+    ASSERT_TRUE(waitUntil([&] { return order.size() == 6; }, 3));
+    EXPECT_EQ(order, (std::vector<std::string>{"now", "now2", "a1", "a2", "b", "c"}));
+    // Never early.
+    for (auto& [name, ms] : ranAt) {
+        const qint64 due = name == "c" ? 120 : name == "b" ? 80 : name.front() == 'a' ? 40 : 0;
+        EXPECT_GE(ms, due) << name;
+    }
+}
+
+TEST(QtMainQueue, WorkPostedFromOtherThreadsRunsOnTheMainThreadInOrder) {
+    QtMainQueue queue(testApplication());
+    EXPECT_TRUE(queue.isMainThread());
+    std::vector<int> seen;
+    std::atomic<bool> offMainThread{false};
+    std::atomic<bool> allOnMain{true};
+    std::thread worker([&] {
+        offMainThread = !queue.isMainThread();
+        for (int i = 0; i < 100; ++i) {
+            queue.post([&, i] {
+                allOnMain = allOnMain && queue.isMainThread();
+                seen.push_back(i);
+            });
+        }
+        queue.postAfter(0.02, [&] { seen.push_back(1000); });
+    });
+    worker.join();
+    EXPECT_TRUE(offMainThread);
+    ASSERT_TRUE(waitUntil([&] { return seen.size() == 101; }, 3));
+    EXPECT_TRUE(allOnMain);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(seen[i], i);
+    }
+    EXPECT_EQ(seen.back(), 1000);
+}
+
+TEST(QtMainQueue, WorkThatPostsMoreLetsTheEventLoopRunBetween) {
+    QtMainQueue queue(testApplication());
+    int depth = 0;
+    std::function<void()> again = [&] {
+        if (++depth < 50) {
+            queue.post(again);
+        }
+    };
+    queue.post(again);
+    // One turn of the loop runs one generation, not all fifty.
+    QCoreApplication::processEvents();
+    EXPECT_LT(depth, 50);
+    ASSERT_TRUE(waitUntil([&] { return depth == 50; }, 3));
+}
+
+TEST(QtMainQueue, PendingWorkIsDroppedWithTheQueue) {
+    bool ran = false;
+    {
+        QtMainQueue queue(testApplication());
+        queue.post([&] { ran = true; });
+        queue.postAfter(0.01, [&] { ran = true; });
+    }
+    spin(0.1);
+    EXPECT_FALSE(ran);
+}
+
+} // namespace
+} // namespace drovane::desktop

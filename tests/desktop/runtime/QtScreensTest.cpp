@@ -1,0 +1,80 @@
+// Runs on the display of scripts/xvfb-two-screens: 1920x1080 on the left, 1280x720 on the right.
+
+#include "desktop/runtime/QtScreens.h"
+
+#include "desktop/GuiTestSupport.h"
+#include "desktop/render/quick/QuickWallpaperWindow.h"
+#include "desktop/render/quick/QuickWindowServer.h"
+
+#include <QApplication>
+#include <QQuickWindow>
+#include <QScreen>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace testing;
+
+constexpr Rect kLeft{{0, 0}, {1920, 1080}};
+constexpr Rect kRight{{1920, 0}, {1280, 720}};
+
+void xrandr(const std::string& arguments) {
+    ASSERT_EQ(std::system(("xrandr " + arguments + " >/dev/null").c_str()), 0) << arguments;
+}
+
+class QtScreensTest : public ::testing::Test {
+protected:
+    std::shared_ptr<QApplication> m_application = testApplication();
+};
+
+TEST_F(QtScreensTest, TwoMonitorsAreTwoFramesWithThePrimaryFirst) {
+    QtScreens screens(m_application);
+    EXPECT_EQ(screens.frames(), (std::vector<Rect>{kLeft, kRight}));
+}
+
+TEST_F(QtScreensTest, OneBurstOfChangesIsOneCallAndUnplugging) {
+    QtScreens screens(m_application, 0.2);
+    int calls = 0;
+    auto subscription = screens.observeChanges([&] { ++calls; });
+
+    // The right monitor is replaced by a smaller one: a removal, an addition and geometry
+    // changes arrive together.
+    xrandr("--delmonitor DROVANE-2 --setmonitor DROVANE-3 1024/271x768/203+1920+0 none");
+    ASSERT_TRUE(waitUntil([&] { return calls > 0; }, 5));
+    spin(0.5);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(screens.frames(), (std::vector<Rect>{kLeft, Rect{{1920, 0}, {1024, 768}}}));
+
+    // Unplugged.
+    xrandr("--delmonitor DROVANE-3");
+    ASSERT_TRUE(waitUntil([&] { return calls > 1; }, 5));
+    spin(0.5);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(screens.frames(), (std::vector<Rect>{kLeft}));
+
+    // Plugged back in as it was; a cancelled subscription hears nothing.
+    subscription.reset();
+    xrandr("--setmonitor DROVANE-2 1280/338x720/190+1920+0 none");
+    ASSERT_TRUE(waitUntil([&] { return screens.frames().size() == 2; }, 5));
+    spin(0.5);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(QtScreensTest, AWallpaperWindowGoesOnTheScreenOfItsFrame) {
+    QuickWindowServer server(m_application);
+    auto left = server.makeWallpaperWindow(kLeft);
+    auto right = server.makeWallpaperWindow(kRight);
+    left->orderFront();
+    right->orderFront();
+    ASSERT_TRUE(waitUntil([&] { return left->isOccludedVisible() && right->isOccludedVisible(); }, 5));
+    EXPECT_EQ(left->frame(), kLeft);
+    EXPECT_EQ(right->frame(), kRight);
+    auto& quick = dynamic_cast<QuickWallpaperWindow&>(*right).quickWindow();
+    ASSERT_NE(quick.screen(), nullptr);
+    EXPECT_EQ(quick.screen()->geometry(), QRect(1920, 0, 1280, 720));
+}
+
+} // namespace
+} // namespace drovane::desktop

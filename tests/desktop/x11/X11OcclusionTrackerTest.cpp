@@ -1,0 +1,191 @@
+#include "desktop/x11/X11OcclusionTracker.h"
+
+#include "desktop/DesktopTestSupport.h"
+#include "desktop/x11/XcbConnection.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+const Rect screenRect{{0, 0}, {1280, 800}};
+
+// A private X server, plain windows made by the test's own connection standing for other
+// applications (and, where a test says so, for the window manager and the compositor), and the
+// tracker on a connection of its own.
+class X11OcclusionTrackerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ensureQtApplication();
+        ASSERT_FALSE(xvfb.display().empty()) << "Xvfb did not start";
+        const std::string& display = xvfb.display();
+        apps = xcb_connect(display.c_str(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(apps));
+        root = xcb_setup_roots_iterator(xcb_get_setup(apps)).data->root;
+        connection = XcbConnection::open(display);
+        ASSERT_TRUE(connection);
+        tracker = std::make_unique<X11OcclusionTracker>(connection);
+        tracker->onVisibilityChanged = [this](std::uint32_t window, bool visible) {
+            changes.emplace_back(window, visible);
+        };
+        wallpaper = makeWindow(screenRect);
+        mapAndWait(wallpaper);
+    }
+
+    void TearDown() override {
+        tracker.reset();
+        connection.reset();
+        if (apps) {
+            xcb_disconnect(apps);
+        }
+    }
+
+    xcb_window_t makeWindow(Rect frame) {
+        const xcb_window_t w = xcb_generate_id(apps);
+        xcb_create_window(apps, XCB_COPY_FROM_PARENT, w, root, static_cast<int16_t>(frame.minX()),
+                          static_cast<int16_t>(frame.minY()), static_cast<uint16_t>(frame.size.width),
+                          static_cast<uint16_t>(frame.size.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        return w;
+    }
+
+    void mapAndWait(xcb_window_t w) {
+        xcb_map_window(apps, w);
+        sync();
+    }
+
+    void sync() { std::free(xcb_get_input_focus_reply(apps, xcb_get_input_focus(apps), nullptr)); }
+
+    void resize(xcb_window_t w, Rect frame) {
+        const uint32_t values[] = {static_cast<uint32_t>(frame.minX()), static_cast<uint32_t>(frame.minY()),
+                                   static_cast<uint32_t>(frame.size.width),
+                                   static_cast<uint32_t>(frame.size.height)};
+        xcb_configure_window(apps, w,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                 XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+        sync();
+    }
+
+    xcb_atom_t atom(const char* name) {
+        auto* reply = xcb_intern_atom_reply(apps, xcb_intern_atom(apps, 0, std::strlen(name), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return a;
+    }
+
+    void setProperty(xcb_window_t w, const char* name, xcb_atom_t type, std::vector<uint32_t> values) {
+        xcb_change_property(apps, XCB_PROP_MODE_REPLACE, w, atom(name), type, 32,
+                            static_cast<uint32_t>(values.size()), values.data());
+        sync();
+    }
+
+    // Stands in for an EWMH window manager with a compositor: the stack is the one given, and
+    // the server's visibility events no longer count.
+    void actAsComposingWindowManager(std::vector<uint32_t> stack) {
+        const xcb_window_t owner = makeWindow({{0, 0}, {1, 1}});
+        xcb_set_selection_owner(apps, owner, atom("_NET_WM_CM_S0"), XCB_CURRENT_TIME);
+        setProperty(root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0});
+        setProperty(root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, std::move(stack));
+    }
+
+    bool waitVisible(bool visible) {
+        return testing::waitFor([&] { return tracker->isVisible(wallpaper) == visible; });
+    }
+
+    testing::PrivateXServer xvfb{"1280x800x24"};
+    xcb_connection_t* apps = nullptr;
+    xcb_window_t root = 0;
+    xcb_window_t wallpaper = 0;
+    std::shared_ptr<XcbConnection> connection;
+    std::unique_ptr<X11OcclusionTracker> tracker;
+    std::vector<std::pair<std::uint32_t, bool>> changes;
+};
+
+TEST_F(X11OcclusionTrackerTest, ACoveringWindowHidesTheWallpaperUntilItGoes) {
+    tracker->track(wallpaper, screenRect);
+    EXPECT_TRUE(tracker->isVisible(wallpaper));
+
+    // A splash screen is no application window, but without a compositor it hides what is below.
+    const xcb_window_t cover = makeWindow(screenRect);
+    setProperty(cover, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atom("_NET_WM_WINDOW_TYPE_SPLASH")});
+    mapAndWait(cover);
+    ASSERT_TRUE(waitVisible(false));
+    xcb_unmap_window(apps, cover);
+    sync();
+    ASSERT_TRUE(waitVisible(true));
+    EXPECT_EQ(changes, (std::vector<std::pair<std::uint32_t, bool>>{{wallpaper, false}, {wallpaper, true}}));
+}
+
+TEST_F(X11OcclusionTrackerTest, AWindowCoveringPartOfTheScreenLeavesItVisible) {
+    tracker->track(wallpaper, screenRect);
+    const xcb_window_t window = makeWindow(screenRect);
+    mapAndWait(window);
+    ASSERT_TRUE(waitVisible(false));
+    resize(window, {{100, 100}, {1000, 600}});
+    ASSERT_TRUE(waitVisible(true));
+    // A second window filling the rest covers it together with the first.
+    const xcb_window_t left = makeWindow({{0, 0}, {100, 800}});
+    const xcb_window_t rest = makeWindow({{100, 0}, {1180, 100}});
+    const xcb_window_t below = makeWindow({{100, 700}, {1180, 100}});
+    const xcb_window_t right = makeWindow({{1100, 100}, {180, 600}});
+    for (xcb_window_t w : {left, rest, below, right}) {
+        mapAndWait(w);
+    }
+    ASSERT_TRUE(waitVisible(false));
+}
+
+TEST_F(X11OcclusionTrackerTest, UnderACompositorTheManagersStackAndStatesDecide) {
+    const xcb_window_t app = makeWindow(screenRect);
+    const xcb_window_t dock = makeWindow({{0, 0}, {1280, 32}});
+    actAsComposingWindowManager({wallpaper, app, dock});
+    setProperty(dock, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {atom("_NET_WM_WINDOW_TYPE_DOCK")});
+    setProperty(app, "_NET_WM_STATE", XCB_ATOM_ATOM, {atom("_NET_WM_STATE_HIDDEN")});
+    mapAndWait(dock);
+    mapAndWait(app); // minimized, yet mapped: only the manager's state says it is not shown
+    tracker->track(wallpaper, screenRect);
+    testing::waitFor([] { return false; }, nullptr, 0.3);
+    EXPECT_TRUE(tracker->isVisible(wallpaper));
+
+    setProperty(app, "_NET_WM_STATE", XCB_ATOM_ATOM, {atom("_NET_WM_STATE_FULLSCREEN")});
+    ASSERT_TRUE(waitVisible(false));
+    setProperty(app, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {1});
+    ASSERT_TRUE(waitVisible(true));
+    setProperty(root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {1});
+    ASSERT_TRUE(waitVisible(false));
+
+    // Maximized below the dock: the screen counts as covered, panel and all.
+    setProperty(app, "_NET_WM_STATE", XCB_ATOM_ATOM,
+                {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")});
+    resize(app, {{0, 32}, {1280, 768}});
+    testing::waitFor([] { return false; }, nullptr, 0.3);
+    EXPECT_FALSE(tracker->isVisible(wallpaper));
+    setProperty(app, "_NET_WM_STATE", XCB_ATOM_ATOM, {});
+    ASSERT_TRUE(waitVisible(true));
+
+    // Restacked below the wallpaper.
+    setProperty(app, "_NET_WM_STATE", XCB_ATOM_ATOM, {atom("_NET_WM_STATE_FULLSCREEN")});
+    ASSERT_TRUE(waitVisible(false));
+    setProperty(root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {app, wallpaper, dock});
+    ASSERT_TRUE(waitVisible(true));
+}
+
+TEST_F(X11OcclusionTrackerTest, AnUnmappedWallpaperIsNotVisibleAndUntrackedOnesAreNotReported) {
+    const xcb_window_t second = makeWindow(screenRect);
+    tracker->track(second, screenRect);
+    ASSERT_TRUE(testing::waitFor([&] { return !tracker->isVisible(second); }));
+    mapAndWait(second);
+    ASSERT_TRUE(testing::waitFor([&] { return tracker->isVisible(second); }));
+
+    // `second` now covers the wallpaper, which is not tracked: nothing is said about it.
+    EXPECT_TRUE(tracker->isVisible(wallpaper));
+    tracker->untrack(second);
+    xcb_unmap_window(apps, second);
+    sync();
+    testing::waitFor([] { return false; }, nullptr, 0.3);
+    EXPECT_EQ(changes, (std::vector<std::pair<std::uint32_t, bool>>{{second, false}, {second, true}}));
+}
+
+} // namespace
+} // namespace drovane::desktop
