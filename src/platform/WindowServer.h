@@ -33,8 +33,6 @@ public:
     // Calls `handler` on the main thread when the occlusion of any of the program's windows
     // changed, with that window (or null when the sender is not known). Main thread.
     virtual Subscription observeOcclusion(std::function<void(const Window* sender)> handler) = 0;
-    // Writes a PNG picture of `window`'s contents to `path`; false on failure. Main thread.
-    virtual bool snapshot(const Window& window, const std::string& path) = 0;
 };
 
 } // namespace drovane

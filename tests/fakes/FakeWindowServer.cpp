@@ -24,11 +24,6 @@ Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*
     return Subscription([this, id] { m_handlers.erase(id); });
 }
 
-bool FakeWindowServer::snapshot(const Window&, const std::string& path) {
-    snapshots.push_back(path);
-    return snapshotSucceeds;
-}
-
 void FakeWindowServer::setCovered(FakeWallpaperWindow& window, bool covered) {
     window.covered = covered;
     notifyOcclusion(&window);

@@ -18,6 +18,10 @@ public:
     Rect frame() const override { return m_frame; }
     bool isVisible() const override { return m_ordered; }
     bool isOccludedVisible() const override { return m_ordered && !covered; }
+    bool snapshot(const std::string& path) override {
+        snapshots.push_back(path);
+        return snapshotSucceeds;
+    }
     void orderFront() override {
         m_ordered = true;
         ++orderFrontCount;
@@ -32,6 +36,9 @@ public:
 
     // Another window covers this one wholly.
     bool covered = false;
+    // Paths snapshot() was asked to write, and whether it succeeds.
+    std::vector<std::string> snapshots;
+    bool snapshotSucceeds = true;
     int orderFrontCount = 0;
 
 private:
@@ -44,7 +51,6 @@ class FakeWindowServer final : public WindowServer {
 public:
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
-    bool snapshot(const Window& window, const std::string& path) override;
 
     // Covers or uncovers `window` and tells the occlusion observers, with it as the sender.
     void setCovered(FakeWallpaperWindow& window, bool covered);
@@ -54,9 +60,6 @@ public:
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
     // Every window made so far, oldest first (weakly: tests see what the engine let go of).
     std::vector<std::weak_ptr<FakeWallpaperWindow>> madeWindows;
-    // Paths snapshot() was asked to write, and whether it succeeds.
-    std::vector<std::string> snapshots;
-    bool snapshotSucceeds = true;
 
 private:
     int m_nextId = 0;

@@ -53,18 +53,18 @@ QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
     QObject::connect(player, &QMediaPlayer::errorOccurred, context, [this] { errorOccurred(); });
 
     // Frames go to a sink of the player's own, which never learns a graphics context, and are
-    // passed on to the layer's. Qt 6.4 rebuilds a GStreamer sink when it learns one: inside a
-    // running pipeline that leaves the demuxer's pad unlinked for a moment, which stops the
-    // stream for good ("Internal data stream error"), and the rebuilt OpenGL path keeps
-    // delivering frames, and the window redrawing, while the player is paused.
+    // passed on to whichever renderer shows them. Qt 6.4 rebuilds a GStreamer sink when it
+    // learns one: inside a running pipeline that leaves the demuxer's pad unlinked for a moment,
+    // which stops the stream for good ("Internal data stream error"), and the rebuilt OpenGL
+    // path keeps delivering frames, and the window redrawing, while the player is paused.
     auto forward = m_forward;
     QObject::connect(
         m_sink.get(), &QVideoSink::videoFrameChanged, m_sink.get(),
         [forward](const QVideoFrame& frame) {
             std::lock_guard lock(forward->mutex);
             forward->last = frame;
-            if (forward->target) {
-                forward->target->setVideoFrame(frame);
+            for (auto& [id, receiver] : forward->receivers) {
+                receiver(frame);
             }
         },
         Qt::DirectConnection);
@@ -99,16 +99,13 @@ QtPlayer::~QtPlayer() {
             QCoreApplication::instance(), [waiter = std::move(waiter)] { waiter(std::nullopt); },
             Qt::QueuedConnection);
     }
-    // The pipeline first, then the outputs it drew into.
+    // The pipeline first, then the sink it drew into.
     m_player.reset();
     {
         std::lock_guard lock(m_forward->mutex);
-        m_forward->target = nullptr;
+        m_forward->receivers.clear();
     }
     m_sink.reset();
-    for (QObject* output : m_adoptedOutputs) {
-        delete output;
-    }
 }
 
 bool QtPlayer::isLoaded() const {
@@ -123,32 +120,20 @@ bool QtPlayer::isLoaded() const {
     }
 }
 
-void QtPlayer::setVideoOutput(QObject* output) {
-    auto* sink = qobject_cast<QVideoSink*>(output);
-    if (!sink && output) {
-        QMetaObject::invokeMethod(output, "videoSink", Qt::DirectConnection, Q_RETURN_ARG(QVideoSink*, sink));
-    }
+Subscription QtPlayer::observeFrames(FrameReceiver receiver) {
     std::lock_guard lock(m_forward->mutex);
-    m_forward->target = sink;
-    m_forward->output = output;
-    // A paused player shows its current frame in a new output too.
-    if (sink && m_forward->last.isValid()) {
-        sink->setVideoFrame(m_forward->last);
+    if (m_forward->last.isValid()) {
+        receiver(m_forward->last);
     }
-}
-
-void QtPlayer::adoptVideoOutput(QObject* output) {
-    if (!output) {
-        return;
-    }
-    {
-        std::lock_guard lock(m_forward->mutex);
-        if (m_forward->output == output) {
-            m_forward->target = nullptr;
-            m_forward->output = nullptr;
+    const int id = m_forward->nextReceiver++;
+    m_forward->receivers.emplace(id, std::move(receiver));
+    std::weak_ptr<Forward> weakForward = m_forward;
+    return Subscription([weakForward, id] {
+        if (auto forward = weakForward.lock()) {
+            std::lock_guard held(forward->mutex);
+            forward->receivers.erase(id);
         }
-    }
-    m_adoptedOutputs.push_back(output);
+    });
 }
 
 void QtPlayer::setRate(double rate) {

@@ -40,11 +40,12 @@ public:
     void loadDuration(std::function<void(std::optional<double>)> completion) override;
     Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) override;
 
-    // The video output (a VideoOutput item or a QVideoSink) that shows this player's frames.
-    void setVideoOutput(QObject* output);
-    // Takes over the output of a layer that lets go of this player: it gets no more frames and
-    // is deleted once the player's pipeline is gone.
-    void adoptVideoOutput(QObject* output);
+    // Hands every decoded frame to `receiver`, starting with the current one when there is one
+    // (a paused player shows its frame in a new output too). The receiver runs on the thread
+    // that decodes, one frame at a time; once the subscription is reset it is never called
+    // again, so a renderer can let go of its output right after. Main thread.
+    using FrameReceiver = std::function<void(const QVideoFrame&)>;
+    Subscription observeFrames(FrameReceiver receiver);
     // True once the player has stopped on its last frame.
     bool isAtEnd() const { return m_atEnd; }
     QMediaPlayer& mediaPlayer() { return *m_player; }
@@ -82,13 +83,12 @@ private:
     // Shared with GStreamer's streaming thread, which delivers the frames.
     struct Forward {
         std::mutex mutex;
-        QVideoSink* target = nullptr;
-        QObject* output = nullptr;
+        std::map<int, FrameReceiver> receivers;
+        int nextReceiver = 0;
         QVideoFrame last;
     };
     std::unique_ptr<QVideoSink> m_sink;
     std::shared_ptr<Forward> m_forward;
-    std::vector<QObject*> m_adoptedOutputs;
     double m_rate = 0;
     bool m_atEnd = false;
     // The rate was applied since the last play().

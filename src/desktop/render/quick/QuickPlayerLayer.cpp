@@ -35,22 +35,13 @@ QuickPlayerLayer::~QuickPlayerLayer() {
     QObject::disconnect(m_parentWidth);
     QObject::disconnect(m_parentHeight);
     m_context.reset();
-    if (m_player) {
-        releasePlayer();
-    } else {
-        delete m_item.data();
-    }
-}
-
-void QuickPlayerLayer::releasePlayer() {
-    // The item stays the player's output, out of sight, until the player goes.
+    // No frame reaches the item once the subscription is gone, so it can go right after.
+    m_frames.reset();
+    m_player.reset();
     if (QQuickItem* item = m_item.data()) {
         item->setParentItem(nullptr);
-        item->setVisible(false);
-        m_player->adoptVideoOutput(item);
-        m_item = nullptr;
+        item->deleteLater();
     }
-    m_player.reset();
 }
 
 void QuickPlayerLayer::start() {
@@ -77,7 +68,8 @@ void QuickPlayerLayer::start() {
         }
     });
     if (m_player) {
-        m_player->setVideoOutput(m_item);
+        QVideoSink* sink = m_sink;
+        m_frames = m_player->observeFrames([sink](const QVideoFrame& frame) { sink->setVideoFrame(frame); });
     }
 }
 
@@ -190,7 +182,12 @@ void QuickPlayerLayer::detachPlayer() {
     QObject::disconnect(m_windowConnection);
     QObject::disconnect(m_parentWidth);
     QObject::disconnect(m_parentHeight);
-    releasePlayer();
+    m_frames.reset();
+    m_player.reset();
+    // Nothing shows any more; the item stays, empty, until the layer goes.
+    if (m_item) {
+        m_item->setVisible(false);
+    }
     stopWatchingRendering();
     setReady(false);
 }

@@ -51,11 +51,11 @@ private:
     void stopWatchingRendering();
     void setReady(bool ready);
     void interruptAnimation();
-    void releasePlayer();
     void stepAnimation();
 
     std::unique_ptr<QObject> m_context;
     std::shared_ptr<QtPlayer> m_player;
+    Subscription m_frames;
     QVideoSink* m_sink = nullptr;
     // Fades run on wall-clock time: Qt Quick's own animation driver counts rendered frames,
     // which runs fast or slow wherever buffer swaps are not paced by a display.

@@ -5,6 +5,7 @@
 #include "desktop/x11/X11Properties.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -99,6 +100,11 @@ bool QuickWallpaperWindow::isVisible() const {
 
 bool QuickWallpaperWindow::isOccludedVisible() const {
     return m_occlusion->isVisible(*m_window);
+}
+
+bool QuickWallpaperWindow::snapshot(const std::string& path) {
+    const QImage picture = m_window->grabWindow();
+    return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
 }
 
 void QuickWallpaperWindow::orderFront() {

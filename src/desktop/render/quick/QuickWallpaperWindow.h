@@ -25,6 +25,7 @@ public:
     Rect frame() const override;
     bool isVisible() const override;
     bool isOccludedVisible() const override;
+    bool snapshot(const std::string& path) override;
     void orderFront() override;
     void orderOut() override;
     void setFrame(Rect frame) override;

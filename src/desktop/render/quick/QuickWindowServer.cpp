@@ -3,9 +3,6 @@
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/x11/WindowOcclusion.h"
 
-#include <QImage>
-#include <QQuickWindow>
-
 namespace drovane::desktop {
 
 QuickWindowServer::QuickWindowServer(std::shared_ptr<QApplication> application,
@@ -44,16 +41,6 @@ Subscription QuickWindowServer::observeOcclusion(std::function<void(const Window
             handlers->erase(id);
         }
     });
-}
-
-bool QuickWindowServer::snapshot(const Window& window, const std::string& path) {
-    auto* wallpaper = dynamic_cast<const QuickWallpaperWindow*>(&window);
-    if (!wallpaper) {
-        return false;
-    }
-    auto& quick = const_cast<QuickWallpaperWindow*>(wallpaper)->quickWindow();
-    const QImage picture = quick.grabWindow();
-    return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
 }
 
 } // namespace drovane::desktop

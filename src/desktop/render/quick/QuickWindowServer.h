@@ -23,7 +23,6 @@ public:
 
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
-    bool snapshot(const Window& window, const std::string& path) override;
 
 private:
     using Handlers = std::map<int, std::function<void(const Window*)>>;

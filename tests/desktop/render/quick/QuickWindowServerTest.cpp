@@ -156,7 +156,7 @@ TEST_F(QuickWindowServerTest, LayersStackInInsertionOrderAndFollowTheWindowsSize
     EXPECT_EQ(lowerItem->height(), 270);
     EXPECT_EQ(window->frame(), (Rect{{0, 0}, {480, 270}}));
 
-    EXPECT_FALSE(m_server.snapshot(*window, "/nonexistent-folder/x.png"));
+    EXPECT_FALSE(window->snapshot("/nonexistent-folder/x.png"));
 }
 
 // Another application's window, made on a connection of the test's own.
