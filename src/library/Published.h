@@ -1,13 +1,9 @@
 #pragma once
 
-#include "platform/Subscription.h"
+#include "platform/ObserverList.h"
 
-#include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <utility>
-#include <vector>
 
 namespace drovane {
 
@@ -26,13 +22,7 @@ public:
     // Calls `observer` after every change until the subscription ends. An observer added while
     // observers are being told is first told of the next change.
     [[nodiscard]] Subscription subscribe(Observer observer) const {
-        const std::uint64_t id = m_observers->next++;
-        m_observers->list.emplace(id, std::make_shared<Observer>(std::move(observer)));
-        return Subscription([weak = std::weak_ptr<Observers>(m_observers), id] {
-            if (auto observers = weak.lock()) {
-                observers->list.erase(id);
-            }
-        });
+        return m_observers.add(std::move(observer));
     }
 
     // Stores `value` and tells every observer once, when it differs from the current value.
@@ -42,30 +32,15 @@ public:
             return false;
         }
         m_value = std::move(value);
-        std::vector<std::pair<std::uint64_t, std::shared_ptr<Observer>>> snapshot(m_observers->list.begin(),
-                                                                                  m_observers->list.end());
-        const std::weak_ptr<Observers> alive = m_observers;
-        for (const auto& [id, observer] : snapshot) {
-            // An observer may end another's subscription, or the value's owner, while told.
-            auto observers = alive.lock();
-            if (!observers || !observers->list.contains(id)) {
-                continue;
-            }
-            (*observer)();
-        }
+        m_observers.notify();
         return true;
     }
 
-    std::size_t observerCount() const { return m_observers->list.size(); }
+    std::size_t observerCount() const { return m_observers.size(); }
 
 private:
-    struct Observers {
-        std::uint64_t next = 1;
-        std::map<std::uint64_t, std::shared_ptr<Observer>> list;
-    };
-
     T m_value;
-    const std::shared_ptr<Observers> m_observers = std::make_shared<Observers>();
+    mutable ObserverList<> m_observers;
 };
 
 } // namespace drovane

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Screens.h"
-
-#include <map>
 
 namespace drovane::fakes {
 
@@ -10,23 +9,17 @@ class FakeScreens final : public Screens {
 public:
     std::vector<Rect> frames() const override { return m_frames; }
     Subscription observeChanges(std::function<void()> handler) override {
-        const int id = m_nextId++;
-        m_handlers[id] = std::move(handler);
-        return Subscription([this, id] { m_handlers.erase(id); });
+        return m_handlers.add(std::move(handler));
     }
     // Replaces the screens and tells every observer, as a plugged or unplugged display does.
     void setFrames(std::vector<Rect> frames) {
         m_frames = std::move(frames);
-        auto handlers = m_handlers;
-        for (auto& [id, handler] : handlers) {
-            handler();
-        }
+        m_handlers.notify();
     }
 
 private:
     std::vector<Rect> m_frames{Rect{{0, 0}, {1920, 1080}}};
-    std::map<int, std::function<void()>> m_handlers;
-    int m_nextId = 0;
+    ObserverList<> m_handlers;
 };
 
 } // namespace drovane::fakes

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/SystemEvents.h"
 
 #include <map>
@@ -56,20 +57,16 @@ public:
         fire(Event::Thermal);
     }
     // The displays, lock and screen saver have no current value to read; they are only told.
-    void fire(Event event) {
-        std::vector<std::function<void()>> handlers;
-        for (const auto& [id, entry] : m_handlers) {
-            if (entry.first == event) {
-                handlers.push_back(entry.second);
-            }
-        }
-        for (auto& h : handlers) {
-            h();
-        }
-    }
+    void fire(Event event) { m_handlers[event].notify(); }
     // The order in which kinds were subscribed.
     std::vector<Event> subscriptionOrder;
-    std::size_t observerCount() const { return m_handlers.size(); }
+    std::size_t observerCount() const {
+        std::size_t count = 0;
+        for (const auto& [event, list] : m_handlers) {
+            count += list.size();
+        }
+        return count;
+    }
 
     bool lowPower = false;
     bool wallpaperShown = false;
@@ -77,14 +74,11 @@ public:
 
 private:
     Subscription add(Event event, std::function<void()> handler) {
-        const int id = m_nextId++;
-        m_handlers[id] = {event, std::move(handler)};
         subscriptionOrder.push_back(event);
-        return Subscription([this, id] { m_handlers.erase(id); });
+        return m_handlers[event].add(std::move(handler));
     }
 
-    int m_nextId = 0;
-    std::map<int, std::pair<Event, std::function<void()>>> m_handlers;
+    std::map<Event, ObserverList<>> m_handlers;
 };
 
 } // namespace drovane::fakes

@@ -193,14 +193,7 @@ void FakePlayerLayer::animateOpacity(double target, double seconds, std::functio
 }
 
 Subscription FakePlayerLayer::observeReadyForDisplay(std::function<void(bool)> handler) {
-    const int id = m_nextObserverId++;
-    m_readyObservers[id] = std::move(handler);
-    std::weak_ptr<FakePlayerLayer> weak = weak_from_this();
-    return Subscription([weak, id] {
-        if (auto self = weak.lock()) {
-            self->m_readyObservers.erase(id);
-        }
-    });
+    return m_readyObservers.add(std::move(handler));
 }
 
 void FakePlayerLayer::setReadyForDisplay(bool ready) {
@@ -208,10 +201,7 @@ void FakePlayerLayer::setReadyForDisplay(bool ready) {
         return;
     }
     m_ready = ready;
-    auto observers = m_readyObservers;
-    for (auto& [id, handler] : observers) {
-        handler(ready);
-    }
+    m_readyObservers.notify(ready);
 }
 
 std::optional<double> FakeVideo::durationOf(const Url& file) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeMainQueue.h"
+#include "platform/ObserverList.h"
 #include "platform/Video.h"
 
 #include <map>
@@ -119,8 +120,7 @@ private:
     std::function<void()> m_completion;
     std::uint64_t m_generation = 0;
     bool m_ready = false;
-    int m_nextObserverId = 0;
-    std::map<int, std::function<void(bool)>> m_readyObservers;
+    ObserverList<bool> m_readyObservers;
 };
 
 // Films by path: a known duration makes a decodable film, whose layers become ready for

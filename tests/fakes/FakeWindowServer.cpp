@@ -19,9 +19,7 @@ std::shared_ptr<WallpaperWindow> FakeWindowServer::makeWallpaperWindow(Rect fram
 }
 
 Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*)> handler) {
-    const int id = m_nextId++;
-    m_handlers[id] = std::move(handler);
-    return Subscription([this, id] { m_handlers.erase(id); });
+    return m_handlers.add(std::move(handler));
 }
 
 void FakeWindowServer::setCovered(FakeWallpaperWindow& window, bool covered) {
@@ -30,10 +28,7 @@ void FakeWindowServer::setCovered(FakeWallpaperWindow& window, bool covered) {
 }
 
 void FakeWindowServer::notifyOcclusion(const Window* sender) {
-    auto handlers = m_handlers;
-    for (auto& [id, handler] : handlers) {
-        handler(sender);
-    }
+    m_handlers.notify(sender);
 }
 
 } // namespace drovane::fakes

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeVideo.h"
+#include "platform/ObserverList.h"
 #include "platform/WindowServer.h"
 
 #include <map>
@@ -62,8 +63,7 @@ public:
     std::vector<std::weak_ptr<FakeWallpaperWindow>> madeWindows;
 
 private:
-    int m_nextId = 0;
-    std::map<int, std::function<void(const Window*)>> m_handlers;
+    ObserverList<const Window*> m_handlers;
 };
 
 } // namespace drovane::fakes

@@ -7,8 +7,7 @@
 namespace drovane::desktop {
 
 QtScreens::QtScreens(std::shared_ptr<QApplication> application, double coalesceSeconds)
-    : m_application(std::move(application)), m_context(std::make_unique<QObject>()),
-      m_handlers(std::make_shared<std::map<int, std::function<void()>>>()) {
+    : m_application(std::move(application)), m_context(std::make_unique<QObject>()) {
     m_timer = new QTimer(m_context.get());
     m_timer->setSingleShot(true);
     m_timer->setInterval(static_cast<int>(coalesceSeconds * 1000));
@@ -43,14 +42,7 @@ std::vector<Rect> QtScreens::frames() const {
 }
 
 Subscription QtScreens::observeChanges(std::function<void()> handler) {
-    const int id = m_nextId++;
-    (*m_handlers)[id] = std::move(handler);
-    std::weak_ptr<std::map<int, std::function<void()>>> weakHandlers = m_handlers;
-    return Subscription([weakHandlers, id] {
-        if (auto handlers = weakHandlers.lock()) {
-            handlers->erase(id);
-        }
-    });
+    return m_handlers.add(std::move(handler));
 }
 
 void QtScreens::changed() {
@@ -63,13 +55,7 @@ void QtScreens::report() {
         return;
     }
     m_reported = std::move(now);
-    // A handler may unsubscribe itself or others while it runs.
-    auto handlers = *m_handlers;
-    for (auto& [id, handler] : handlers) {
-        if (m_handlers->count(id)) {
-            handler();
-        }
-    }
+    m_handlers.notify();
 }
 
 } // namespace drovane::desktop

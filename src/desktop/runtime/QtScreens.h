@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Screens.h"
 
 #include <map>
@@ -32,8 +33,7 @@ private:
     std::unique_ptr<QObject> m_context;
     QTimer* m_timer = nullptr;
     std::vector<Rect> m_reported;
-    std::shared_ptr<std::map<int, std::function<void()>>> m_handlers;
-    int m_nextId = 0;
+    ObserverList<> m_handlers;
 };
 
 } // namespace drovane::desktop

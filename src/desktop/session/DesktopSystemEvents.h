@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/session/HandlerList.h"
+#include "platform/ObserverList.h"
 #include "platform/SystemEvents.h"
 
 #include <memory>
@@ -85,14 +85,14 @@ private:
     bool m_locked = false;
     bool m_saverActive = false;
 
-    HandlerList m_lowPowerHandlers;
-    HandlerList m_thermalHandlers;
-    HandlerList m_sleepHandlers;
-    HandlerList m_wakeHandlers;
-    HandlerList m_lockHandlers;
-    HandlerList m_unlockHandlers;
-    HandlerList m_saverStartHandlers;
-    HandlerList m_saverStopHandlers;
+    ObserverList<> m_lowPowerHandlers;
+    ObserverList<> m_thermalHandlers;
+    ObserverList<> m_sleepHandlers;
+    ObserverList<> m_wakeHandlers;
+    ObserverList<> m_lockHandlers;
+    ObserverList<> m_unlockHandlers;
+    ObserverList<> m_saverStartHandlers;
+    ObserverList<> m_saverStopHandlers;
 };
 
 } // namespace drovane::desktop

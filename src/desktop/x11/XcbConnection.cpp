@@ -20,8 +20,7 @@ std::shared_ptr<XcbConnection> XcbConnection::open(const std::string& display) {
 }
 
 XcbConnection::XcbConnection(xcb_connection_t* connection, int screenNumber)
-    : m_connection(connection), m_screenNumber(screenNumber),
-      m_handlers(std::make_shared<std::map<unsigned, std::function<void(const xcb_generic_event_t&)>>>()) {
+    : m_connection(connection), m_screenNumber(screenNumber) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
     for (int i = 0; i < screenNumber && it.rem; ++i) {
         xcb_screen_next(&it);
@@ -75,15 +74,7 @@ std::vector<xcb_atom_t> XcbConnection::atoms(const std::vector<std::string>& nam
 }
 
 Subscription XcbConnection::observeEvents(std::function<void(const xcb_generic_event_t&)> handler) {
-    const unsigned id = m_nextHandler++;
-    m_handlers->emplace(id, std::move(handler));
-    std::weak_ptr<std::map<unsigned, std::function<void(const xcb_generic_event_t&)>>> weakHandlers =
-        m_handlers;
-    return Subscription([weakHandlers, id] {
-        if (auto handlers = weakHandlers.lock()) {
-            handlers->erase(id);
-        }
-    });
+    return m_handlers.add(std::move(handler));
 }
 
 void XcbConnection::dispatchQueued() {
@@ -94,17 +85,7 @@ void XcbConnection::dispatchQueued() {
 
 void XcbConnection::dispatch(xcb_generic_event_t* event) {
     std::unique_ptr<xcb_generic_event_t, void (*)(void*)> owned(event, std::free);
-    auto handlers = m_handlers;
-    std::vector<unsigned> ids;
-    for (const auto& [id, handler] : *handlers) {
-        ids.push_back(id);
-    }
-    for (unsigned id : ids) {
-        if (auto it = handlers->find(id); it != handlers->end()) {
-            auto handler = it->second;
-            handler(*owned);
-        }
-    }
+    m_handlers.notify(*owned);
 }
 
 } // namespace drovane::desktop

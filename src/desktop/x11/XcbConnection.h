@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Subscription.h"
+#include "platform/ObserverList.h"
 
 #include <QObject>
 #include <functional>
@@ -48,8 +48,7 @@ private:
     int m_screenNumber = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::map<std::string, xcb_atom_t> m_atoms;
-    std::shared_ptr<std::map<unsigned, std::function<void(const xcb_generic_event_t&)>>> m_handlers;
-    unsigned m_nextHandler = 0;
+    ObserverList<const xcb_generic_event_t&> m_handlers;
 };
 
 } // namespace drovane::desktop

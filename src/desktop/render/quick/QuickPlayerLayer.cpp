@@ -21,8 +21,7 @@ int fillMode(VideoGravity gravity) {
 
 QuickPlayerLayer::QuickPlayerLayer(QQuickItem* item, std::shared_ptr<QtPlayer> player, Rect frame,
                                    VideoGravity gravity)
-    : QuickLayerNode(item), m_context(std::make_unique<QObject>()), m_player(std::move(player)),
-      m_readyHandlers(std::make_shared<std::map<int, std::function<void(bool)>>>()) {
+    : QuickLayerNode(item), m_context(std::make_unique<QObject>()), m_player(std::move(player)) {
     setNodeFrame(frame);
     setGravity(gravity);
     QMetaObject::invokeMethod(item, "videoSink", Qt::DirectConnection, Q_RETURN_ARG(QVideoSink*, m_sink));
@@ -131,23 +130,11 @@ void QuickPlayerLayer::setReady(bool ready) {
         return;
     }
     m_ready = ready;
-    auto handlers = *m_readyHandlers;
-    for (auto& [id, handler] : handlers) {
-        if (m_readyHandlers->count(id)) {
-            handler(ready);
-        }
-    }
+    m_readyHandlers.notify(ready);
 }
 
 Subscription QuickPlayerLayer::observeReadyForDisplay(std::function<void(bool ready)> handler) {
-    const int id = m_nextHandler++;
-    (*m_readyHandlers)[id] = std::move(handler);
-    std::weak_ptr<std::map<int, std::function<void(bool)>>> weakHandlers = m_readyHandlers;
-    return Subscription([weakHandlers, id] {
-        if (auto handlers = weakHandlers.lock()) {
-            handlers->erase(id);
-        }
-    });
+    return m_readyHandlers.add(std::move(handler));
 }
 
 void QuickPlayerLayer::superlayerChanged(QQuickItem* parent) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/render/quick/QuickLayerNode.h"
+#include "platform/ObserverList.h"
 #include "platform/Video.h"
 
 #include <QElapsedTimer>
@@ -73,8 +74,7 @@ private:
     QMetaObject::Connection m_frameConnection, m_syncConnection, m_swapConnection, m_windowConnection;
     QMetaObject::Connection m_parentWidth, m_parentHeight;
     QSizeF m_margins;
-    std::shared_ptr<std::map<int, std::function<void(bool)>>> m_readyHandlers;
-    int m_nextHandler = 0;
+    ObserverList<bool> m_readyHandlers;
 };
 
 } // namespace drovane::desktop

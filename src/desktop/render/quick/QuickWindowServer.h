@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/WindowServer.h"
 
 #include <map>
@@ -25,12 +26,10 @@ public:
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
 
 private:
-    using Handlers = std::map<int, std::function<void(const Window*)>>;
-
     std::shared_ptr<QApplication> m_application;
     std::shared_ptr<WindowOcclusion> m_occlusion;
-    std::shared_ptr<Handlers> m_handlers;
-    int m_nextHandler = 0;
+    // Shared with the windows, which may outlive this server.
+    std::shared_ptr<ObserverList<const Window*>> m_handlers;
 };
 
 } // namespace drovane::desktop
