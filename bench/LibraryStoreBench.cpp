@@ -18,7 +18,6 @@ constexpr int onDiskCount = 500;
 // The platform and the aerials of one benchmark run.
 struct Library2000 {
     Library2000() {
-        Library::resetForTesting();
         static const char* const categories[] = {"AerialCategorySpace",
                                                  "AerialCategoryCities",
                                                  "AerialCategoryLandscapes",
@@ -38,7 +37,6 @@ struct Library2000 {
         }
         aerials.writeManifest(films);
     }
-    ~Library2000() { Library::resetForTesting(); }
 
     // A new modification time, so that the next load parses the manifest again.
     void touchManifest() {
@@ -48,6 +46,7 @@ struct Library2000 {
     }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
 };
 
@@ -60,9 +59,9 @@ void checkScan(benchmark::State& state, const LibraryStore::Scan& scan) {
 // The scan as it runs on every refresh: the catalogue comes from the modification-time cache.
 void BM_ScanCachedCatalogue(benchmark::State& state) {
     Library2000 library;
-    checkScan(state, LibraryStore::scanCatalogue());
+    checkScan(state, LibraryStore::scanCatalogue(*library.library));
     for (auto _ : state) {
-        auto scan = LibraryStore::scanCatalogue();
+        auto scan = LibraryStore::scanCatalogue(*library.library);
         benchmark::DoNotOptimize(scan);
     }
 }
@@ -71,12 +70,12 @@ BENCHMARK(BM_ScanCachedCatalogue)->Unit(benchmark::kMillisecond);
 // The scan after the manifest changed: parse, names, folder listing, sorting, counting.
 void BM_ScanChangedManifest(benchmark::State& state) {
     Library2000 library;
-    checkScan(state, LibraryStore::scanCatalogue());
+    checkScan(state, LibraryStore::scanCatalogue(*library.library));
     for (auto _ : state) {
         state.PauseTiming();
         library.touchManifest();
         state.ResumeTiming();
-        auto scan = LibraryStore::scanCatalogue();
+        auto scan = LibraryStore::scanCatalogue(*library.library);
         benchmark::DoNotOptimize(scan);
     }
 }
@@ -85,7 +84,7 @@ BENCHMARK(BM_ScanChangedManifest)->Unit(benchmark::kMillisecond);
 // Grouping and counting alone, on the sorted items.
 void BM_CountGroups(benchmark::State& state) {
     Library2000 library;
-    const auto scan = LibraryStore::scanCatalogue();
+    const auto scan = LibraryStore::scanCatalogue(*library.library);
     for (auto _ : state) {
         auto groups = LibraryStore::counts(scan.items);
         benchmark::DoNotOptimize(groups);

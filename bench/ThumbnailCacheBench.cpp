@@ -209,7 +209,7 @@ void filmThumbnails(benchmark::State& state, const std::string& set) {
     for (auto _ : state) {
         state.PauseTiming();
         clearCacheFolder();
-        auto cache = ThumbnailCache::create();
+        auto cache = ThumbnailCache::create(m.fake.platform());
         int answered = 0;
         int pictures = 0;
         state.ResumeTiming();
@@ -233,23 +233,29 @@ void filmThumbnails(benchmark::State& state, const std::string& set) {
     state.SetItemsProcessed(state.iterations() * filmCount);
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "P" + std::to_string(i).
+std::string previewId(int i) {
+    std::string id = "P";
+    id += std::to_string(i);
+    return id;
+}
+
 void previewsFromDisk(benchmark::State& state, const char* format, int width, int height) {
     Media& m = media();
     for (auto _ : state) {
         state.PauseTiming();
         clearCacheFolder();
-        auto cache = ThumbnailCache::create();
+        auto cache = ThumbnailCache::create(m.fake.platform());
         const QImage picture = busyPicture(width, height);
         for (int i = 0; i < filmCount; ++i) {
-            picture.save(QString::fromStdString(cache->diskFile("P" + std::to_string(i), "-preview.img")),
-                         format);
+            picture.save(QString::fromStdString(cache->diskFile(previewId(i), "-preview.img")), format);
         }
         int answered = 0;
         int pictures = 0;
         state.ResumeTiming();
 
         for (int i = 0; i < filmCount; ++i) {
-            cache->requestRemote("P" + std::to_string(i), {}, [&](auto got) {
+            cache->requestRemote(previewId(i), {}, [&](auto got) {
                 ++answered;
                 pictures += got ? 1 : 0;
             });

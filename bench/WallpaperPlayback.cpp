@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     installPlatform(platform);
 
     QuickWindowServer server(application);
-    QuickVideo video(application);
+    QuickVideo video(application, std::make_shared<StderrLog>());
     const QRect g = QGuiApplication::primaryScreen()->geometry();
     auto window = server.makeWallpaperWindow(
         Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});

@@ -1,18 +1,16 @@
-// The composition root: the Linux desktop platform handed to the application's entry point.
+// The composition root: the Linux desktop's host, log and platform handed to the entry point.
 
 #include "app/EntryPoint.h"
-#include "app/FileDefaultsStore.h"
+#include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/DesktopPlatform.h"
-#include "platform/Settings.h"
+#include "desktop/runtime/StderrLog.h"
 
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
     using namespace drovane;
-    auto platform = desktop::makeDesktopPlatform(std::vector<std::string>(argv, argv + argc));
-    platform->defaults = FileDefaultsStore::open(
-        platform->host->homeDirectory() + "/" + Settings::preferencesPath, Settings::standardDomain);
-    installPlatform(platform);
-    return applicationMain();
+    auto host = std::make_shared<desktop::DesktopHost>(std::vector<std::string>(argv, argv + argc));
+    auto log = std::make_shared<desktop::StderrLog>();
+    return applicationMain(host, log, [&] { return desktop::makeDesktopPlatform(host, log); });
 }

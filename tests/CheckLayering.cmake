@@ -1,5 +1,5 @@
 # Fails when a file of a core folder includes a header of a backend library.
-set(core_folders app playback library ui update platform)
+set(core_folders app playback library ui update platform support)
 set(forbidden "#include[ \t]*[<\"](Q[A-Za-z]+|qt|curl/|libav|libsw|xcb/|X11/|archive|sodium|gst/)")
 set(offenders "")
 foreach(folder ${core_folders})

@@ -5,9 +5,10 @@
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
-#include "platform/Settings.h"
 #include "playback/AppModel.h"
 #include "playback/PowerMonitor.h"
+#include "support/CaseMapping.h"
+#include "support/Settings.h"
 
 #include <filesystem>
 #include <system_error>
@@ -29,14 +30,16 @@ std::string absolutePath(const std::string& path) {
 
 } // namespace
 
-std::shared_ptr<AppDelegate> AppDelegate::create() {
-    return std::make_shared<AppDelegate>(Passkey{});
+std::shared_ptr<AppDelegate> AppDelegate::create(const Platform& platform,
+                                                 std::shared_ptr<const Library> library) {
+    return std::make_shared<AppDelegate>(Passkey{}, platform, std::move(library));
 }
 
-AppDelegate::AppDelegate(Passkey) : model(AppModel::create()) {}
+AppDelegate::AppDelegate(Passkey, const Platform& platform, std::shared_ptr<const Library> library)
+    : model(AppModel::create(platform, library)), m_platform(platform), m_library(std::move(library)) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
-    auto& p = platform();
+    const Platform& p = m_platform;
     SettingsMigration::run(*model->defaults);
     if (!model->defaults->value(Settings::firstLaunchKey)) {
         model->defaults->set(Settings::firstLaunchKey, p.clock->now());
@@ -60,7 +63,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (model->videoURL) {
         model->buildWindows();
     } else {
-        logLine("Drovane: no video found in " + Library::videosDir() + ", running without a wallpaper layer");
+        p.log->line("Drovane: no video found in " + m_library->videosDir() +
+                    ", running without a wallpaper layer");
     }
 
     model->powerMonitor().startPowerMonitoring();
@@ -95,7 +99,7 @@ std::optional<Url> AppDelegate::chooseLaunchFilm() const {
     if (auto stored = model->defaults->string(Settings::selectedVideoKey); stored && isFile(*stored)) {
         return Url::fromFilePath(absolutePath(*stored));
     }
-    auto films = Library::allVideos();
+    auto films = m_library->allVideos();
     if (!films.empty()) {
         return films.front().url;
     }
@@ -110,7 +114,8 @@ bool AppDelegate::adoptPendingFilm() {
     if (!pendingFilm) {
         return false;
     }
-    const std::string path = (std::filesystem::path(Library::videosDir()) / (*pendingFilm + ".mov")).string();
+    const std::string path =
+        (std::filesystem::path(m_library->videosDir()) / (*pendingFilm + ".mov")).string();
     if (!isFile(path)) {
         return false;
     }
@@ -124,11 +129,7 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
         if (url.scheme() != "drovane" || url.host() != "film") {
             continue;
         }
-        std::string id = url.lastPathComponent();
-        for (char& c : id) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-        pendingFilm = id;
+        pendingFilm = upperCased(url.lastPathComponent());
         if (!adoptPendingFilm()) {
             // Asked for as given: the queue compares identifiers without regard to case.
             model->downloader->start({url.lastPathComponent()});

@@ -3,6 +3,7 @@
 #include "app/LaunchOptions.h"
 #include "library/SidebarSelection.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/Platform.h"
 #include "platform/Subscription.h"
 
 #include <memory>
@@ -12,6 +13,7 @@
 namespace drovane {
 
 class AppModel;
+class Library;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -20,9 +22,10 @@ class AppDelegate final : public ApplicationDelegate, public std::enable_shared_
     struct Passkey {};
 
 public:
-    // A delegate with a new wallpaper engine, on the installed platform.
-    static std::shared_ptr<AppDelegate> create();
-    explicit AppDelegate(Passkey);
+    // A delegate with a new wallpaper engine, on `platform`, for the films of `library`.
+    static std::shared_ptr<AppDelegate> create(const Platform& platform,
+                                               std::shared_ptr<const Library> library);
+    AppDelegate(Passkey, const Platform& platform, std::shared_ptr<const Library> library);
 
     void applicationDidFinishLaunching() override;
     void openUrls(const std::vector<Url>& urls) override;
@@ -46,6 +49,8 @@ private:
     // else the catalogue's first film; none with "--onboarding".
     std::optional<Url> chooseLaunchFilm() const;
 
+    const Platform m_platform;
+    const std::shared_ptr<const Library> m_library;
     LaunchOptions m_options;
     Subscription m_screens;
 };

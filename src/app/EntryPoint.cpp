@@ -1,8 +1,11 @@
 #include "app/EntryPoint.h"
 
 #include "app/AppDelegate.h"
+#include "app/FileDefaultsStore.h"
 #include "app/InstanceLock.h"
+#include "library/Library.h"
 #include "platform/Platform.h"
+#include "support/Settings.h"
 
 namespace drovane {
 
@@ -11,13 +14,21 @@ namespace {
 std::shared_ptr<AppDelegate> g_delegate;
 } // namespace
 
-int applicationMain() {
+int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
+                    const std::function<std::shared_ptr<Platform>()>& makePlatform) {
     installTerminationHandler();
-    InstanceLock::acquireOrExit();
-    g_delegate = AppDelegate::create();
-    auto& workspace = *platform().workspace;
-    workspace.setActivationPolicy(ActivationPolicy::Accessory);
-    return workspace.runEventLoop(g_delegate);
+    InstanceLock::acquireOrExit(*host, *log);
+
+    std::shared_ptr<Platform> platform = makePlatform();
+    platform->host = host;
+    platform->log = log;
+    platform->defaults = FileDefaultsStore::open(host->homeDirectory() + "/" + Settings::preferencesPath,
+                                                 Settings::standardDomain, log);
+    installPlatform(platform);
+
+    g_delegate = AppDelegate::create(*platform, std::make_shared<Library>(host));
+    platform->workspace->setActivationPolicy(ActivationPolicy::Accessory);
+    return platform->workspace->runEventLoop(g_delegate);
 }
 
 } // namespace drovane

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 namespace drovane {
 
-// The program: one instance per user, SIGTERM ending it at once, the delegate made and the
-// event loop run as an accessory application (no taskbar entry until a window is shown).
-// The platform must be installed first. Returns only when the event loop ends.
-int applicationMain();
+class Host;
+class Log;
+struct Platform;
+
+// The program: SIGTERM ending it at once, one instance per user, then the platform made by
+// `makePlatform` (its defaults store added here), the delegate made and the event loop run as
+// an accessory application (no taskbar entry until a window is shown). The host and the log
+// come first because the lock needs them before anything heavier exists. Returns only when the
+// event loop ends.
+int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
+                    const std::function<std::shared_ptr<Platform>()>& makePlatform);
 
 } // namespace drovane

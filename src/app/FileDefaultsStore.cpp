@@ -1,8 +1,9 @@
 #include "app/FileDefaultsStore.h"
 
-#include "platform/Platform.h"
-#include "platform/PropertyList.h"
-#include "platform/XmlPropertyList.h"
+#include "platform/Log.h"
+#include "support/Files.h"
+#include "support/PropertyList.h"
+#include "support/XmlPropertyList.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,7 +23,8 @@ bool isValidDomain(const std::string& domain) {
 } // namespace
 
 std::shared_ptr<FileDefaultsStore> FileDefaultsStore::open(const std::string& folder,
-                                                           const std::string& domain, RenameFunction rename) {
+                                                           const std::string& domain,
+                                                           std::shared_ptr<Log> log, RenameFunction rename) {
     if (!isValidDomain(domain)) {
         return nullptr;
     }
@@ -34,14 +36,16 @@ std::shared_ptr<FileDefaultsStore> FileDefaultsStore::open(const std::string& fo
     if (auto existing = registry[key].lock()) {
         return existing;
     }
-    auto store = std::make_shared<FileDefaultsStore>(folder, domain, std::move(rename));
+    auto store = std::make_shared<FileDefaultsStore>(folder, domain, std::move(log), std::move(rename));
     store->load();
     registry[key] = store;
     return store;
 }
 
-FileDefaultsStore::FileDefaultsStore(std::string folder, std::string domain, RenameFunction rename)
-    : m_folder(std::move(folder)), m_path(m_folder + "/" + domain + ".plist"), m_rename(std::move(rename)) {}
+FileDefaultsStore::FileDefaultsStore(std::string folder, std::string domain, std::shared_ptr<Log> log,
+                                     RenameFunction rename)
+    : m_folder(std::move(folder)), m_path(m_folder + "/" + domain + ".plist"), m_log(std::move(log)),
+      m_rename(std::move(rename)) {}
 
 void FileDefaultsStore::load() {
     std::error_code ec;
@@ -56,10 +60,10 @@ void FileDefaultsStore::load() {
     }
     const std::string aside = m_path + ".corrupt";
     if (std::rename(m_path.c_str(), aside.c_str()) == 0) {
-        logLine("Drovane: defaults file " + m_path + " could not be read, moved aside to " + aside);
+        m_log->line("Drovane: defaults file " + m_path + " could not be read, moved aside to " + aside);
     } else {
-        logLine("Drovane: defaults file " + m_path +
-                " could not be read or moved aside: " + std::strerror(errno));
+        m_log->line("Drovane: defaults file " + m_path +
+                    " could not be read or moved aside: " + std::strerror(errno));
     }
 }
 
@@ -86,14 +90,14 @@ void FileDefaultsStore::remove(const std::string& key) {
 }
 
 std::shared_ptr<DefaultsStore> FileDefaultsStore::suite(const std::string& domain) {
-    return open(m_folder, domain);
+    return open(m_folder, domain, m_log);
 }
 
 void FileDefaultsStore::save() {
     std::error_code ec;
     std::filesystem::create_directories(m_folder, ec);
     if (auto error = writeFileAtomically(m_path, writeXmlPropertyList(Value(m_values)), m_rename)) {
-        logLine("Drovane: cannot write defaults file " + m_path + ": " + *error);
+        m_log->line("Drovane: cannot write defaults file " + m_path + ": " + *error);
     }
 }
 

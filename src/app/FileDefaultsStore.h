@@ -1,13 +1,15 @@
 #pragma once
 
-#include "platform/AtomicFile.h"
 #include "platform/DefaultsStore.h"
+#include "support/AtomicFile.h"
 
 #include <memory>
 #include <mutex>
 #include <string>
 
 namespace drovane {
+
+class Log;
 
 // A defaults domain kept as one XML property list, "<folder>/<domain>.plist". The file is
 // read once when the domain is opened and rewritten atomically after every change. A file
@@ -18,8 +20,9 @@ public:
     // The domain's store; every open of the same folder and domain in this process shares one
     // instance, so a write is seen at once by all readers. Nothing for a name that cannot be a
     // file name.
+    // Lines about unreadable or unwritable files go to `log`.
     static std::shared_ptr<FileDefaultsStore> open(const std::string& folder, const std::string& domain,
-                                                   RenameFunction rename = {});
+                                                   std::shared_ptr<Log> log, RenameFunction rename = {});
 
     std::optional<Value> value(const std::string& key) const override;
     void set(const std::string& key, Value value) override;
@@ -29,7 +32,8 @@ public:
     const std::string& path() const { return m_path; }
 
     // Use open(); public for make_shared.
-    FileDefaultsStore(std::string folder, std::string domain, RenameFunction rename);
+    FileDefaultsStore(std::string folder, std::string domain, std::shared_ptr<Log> log,
+                      RenameFunction rename);
 
 private:
     void load();
@@ -37,6 +41,7 @@ private:
 
     const std::string m_folder;
     const std::string m_path;
+    const std::shared_ptr<Log> m_log;
     const RenameFunction m_rename;
     mutable std::mutex m_mutex;
     Value::Dictionary m_values;

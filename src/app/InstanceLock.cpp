@@ -1,6 +1,8 @@
 #include "app/InstanceLock.h"
 
-#include "platform/Platform.h"
+#include "platform/Host.h"
+#include "platform/Log.h"
+#include "support/Files.h"
 
 #include <cerrno>
 #include <csignal>
@@ -17,33 +19,25 @@ namespace {
 // Kept open for the life of the process: the lock lasts exactly as long as the process.
 int g_lockDescriptor = -1;
 
-std::string joinPath(std::string base, const std::string& relative) {
-    while (!base.empty() && base.back() == '/') {
-        base.pop_back();
-    }
-    return base + "/" + relative;
-}
 } // namespace
 
-const std::string& InstanceLock::path() {
-    static const std::string lockPath =
-        joinPath(platform().host->homeDirectory(), "Library/Application Support/Drovane/instance.lock");
-    return lockPath;
+std::string InstanceLock::path(const Host& host) {
+    return joinPath(host.homeDirectory(), "Library/Application Support/Drovane/instance.lock");
 }
 
-void InstanceLock::acquireOrExit() {
-    const std::string& lockPath = path();
+void InstanceLock::acquireOrExit(const Host& host, Log& log) {
+    const std::string lockPath = path(host);
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), ignored);
 
     const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        logLine("Drovane: cannot open " + lockPath + ": " + std::strerror(errno));
+        log.line("Drovane: cannot open " + lockPath + ": " + std::strerror(errno));
         return;
     }
     g_lockDescriptor = fd;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        logLine("Drovane: another instance is running (lock " + lockPath + "), exiting");
+        log.line("Drovane: another instance is running (lock " + lockPath + "), exiting");
         std::exit(0);
     }
 }

@@ -4,16 +4,20 @@
 
 namespace drovane {
 
+class Host;
+class Log;
+
 // One running copy per user: an exclusive flock on a file in the user's Application Support
 // folder, held for the life of the process (the descriptor is never closed).
 namespace InstanceLock {
 
-// "<home>/Library/Application Support/Drovane/instance.lock", computed once.
-const std::string& path();
+// "<home>/Library/Application Support/Drovane/instance.lock".
+std::string path(const Host& host);
 
 // Returns holding the lock, or without it when the lock file cannot be opened (logged).
-// When another process holds it: logs and ends the process with status 0.
-void acquireOrExit();
+// When another process holds it: logs and ends the process with status 0. Needs nothing but
+// the host and the log, so it runs before the rest of the platform exists.
+void acquireOrExit(const Host& host, Log& log);
 
 } // namespace InstanceLock
 

@@ -1,9 +1,9 @@
 #include "library/Downloader.h"
 
-#include "library/CaseMapping.h"
 #include "library/Library.h"
-#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
+#include "support/AtomicFile.h"
+#include "support/CaseMapping.h"
 
 #include <algorithm>
 #include <cassert>
@@ -32,17 +32,18 @@ std::string parentFolder(const std::string& path) {
 
 } // namespace
 
-std::shared_ptr<Downloader> Downloader::create() {
-    return std::make_shared<Downloader>(Passkey{});
+std::shared_ptr<Downloader> Downloader::create(const Platform& platform,
+                                               std::shared_ptr<const Library> library) {
+    return std::make_shared<Downloader>(Passkey{}, platform, std::move(library));
 }
 
-std::string Downloader::partialFolder() {
-    return parentFolder(Library::videosDir()) + "/" + partialFolderName;
+std::string Downloader::partialFolder() const {
+    return parentFolder(m_library->videosDir()) + "/" + partialFolderName;
 }
 
-Downloader::Downloader(Passkey)
-    : m_mainQueue(platform().mainQueue), m_clock(platform().clock), m_http(platform().http),
-      m_log(platform().log) {
+Downloader::Downloader(Passkey, const Platform& platform, std::shared_ptr<const Library> library)
+    : m_library(std::move(library)), m_mainQueue(platform.mainQueue), m_clock(platform.clock),
+      m_http(platform.http), m_log(platform.log) {
     assert(m_mainQueue && m_clock && "the downloader needs the main queue and the clock");
     // Only one instance of the program runs, so whatever lies there was left by a run that ended
     // mid-transfer.
@@ -71,7 +72,7 @@ void Downloader::start(const std::vector<std::string>& ids) {
         wanted.insert(downloadKey(id));
     }
     std::vector<Library::MissingAsset> kept;
-    for (Library::MissingAsset& asset : Library::missingAssets()) {
+    for (Library::MissingAsset& asset : m_library->missingAssets()) {
         if (wanted.contains(downloadKey(asset.id))) {
             kept.push_back(std::move(asset));
         }
@@ -80,7 +81,7 @@ void Downloader::start(const std::vector<std::string>& ids) {
         return;
     }
     std::error_code ignored;
-    std::filesystem::create_directories(Library::videosDir(), ignored);
+    std::filesystem::create_directories(m_library->videosDir(), ignored);
     std::filesystem::create_directories(partialFolder(), ignored);
 
     for (const Library::MissingAsset& asset : kept) {
@@ -105,7 +106,7 @@ void Downloader::start(const std::vector<std::string>& ids) {
 void Downloader::start(int limit) {
     std::vector<std::string> ids;
     if (limit > 0) {
-        for (const Library::MissingAsset& asset : Library::missingAssets()) {
+        for (const Library::MissingAsset& asset : m_library->missingAssets()) {
             if (ids.size() == static_cast<std::size_t>(limit)) {
                 break;
             }
@@ -169,7 +170,7 @@ void Downloader::pump() {
 
 void Downloader::begin(const std::string& key, const Url& source) {
     const std::string fileName = key + ".mov";
-    const std::string destination = Library::videosDir() + "/" + fileName;
+    const std::string destination = m_library->videosDir() + "/" + fileName;
     const std::uint64_t serial = m_nextSerial++;
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     std::weak_ptr<Downloader> weak = weak_from_this();

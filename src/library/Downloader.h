@@ -16,8 +16,10 @@ namespace drovane {
 class Clock;
 class Http;
 class HttpTask;
+class Library;
 class Log;
 class MainQueue;
+struct Platform;
 
 // The download queue: fetches catalogue films that are not on disk yet into the system's video
 // folder, first in first out, at most three at a time, counting the finished and failed items of
@@ -34,9 +36,11 @@ public:
     // place: partial films never appear in the video folder itself.
     static constexpr const char* partialFolderName = ".drovane-partial";
 
-    // A queue against the installed platform. Removes partial files an earlier run left behind.
-    static std::shared_ptr<Downloader> create();
-    explicit Downloader(Passkey);
+    // A queue fetching into `library`'s video folder through the platform's network, main
+    // queue, clock and log. Removes partial files an earlier run left behind.
+    static std::shared_ptr<Downloader> create(const Platform& platform,
+                                              std::shared_ptr<const Library> library);
+    Downloader(Passkey, const Platform& platform, std::shared_ptr<const Library> library);
     // Cancels the transfers still running.
     ~Downloader();
     Downloader(const Downloader&) = delete;
@@ -67,7 +71,7 @@ public:
     void cancelAll();
 
     // Where films are stored while they arrive.
-    static std::string partialFolder();
+    std::string partialFolder() const;
 
 private:
     struct Running {
@@ -85,6 +89,7 @@ private:
     void resetIfDrained();
     void changed();
 
+    const std::shared_ptr<const Library> m_library;
     const std::shared_ptr<MainQueue> m_mainQueue;
     const std::shared_ptr<Clock> m_clock;
     const std::shared_ptr<Http> m_http;

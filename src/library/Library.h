@@ -2,15 +2,18 @@
 
 #include "platform/Url.h"
 
-#include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace drovane {
+
+class Host;
 
 // A film that can be played now from a local file.
 struct Vid {
@@ -22,13 +25,8 @@ struct Vid {
 
 // The catalogue of aerial films: the system's aerials manifest, its video folder and the
 // built-in wallpaper films, named through the localized string tables. Never writes anything;
-// every failure shrinks the result. Every operation may be called from any thread.
-//
-// Folders come from the installed platform's Host: the home folder, and the system root below
-// which absolute system paths are looked up. The values computed once (videosDir()) and the
-// parse cache belong to the Host installed when they were made: installing a platform with
-// another Host (a test's fresh FakePlatform) makes the next call compute them anew.
-// resetForTesting() forgets them outright.
+// every failure shrinks the result. One instance per process, made by the composition root
+// and handed to whoever reads the catalogue; every operation may be called from any thread.
 class Library {
 public:
     struct Entry {
@@ -56,42 +54,51 @@ public:
         friend bool operator==(const MissingAsset&, const MissingAsset&) = default;
     };
 
-    Library() = delete;
+    // The catalogue of the user and the system that `host` describes.
+    explicit Library(std::shared_ptr<const Host> host);
+    ~Library();
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
 
-    // "<home>/Library/Application Support/com.apple.wallpaper/aerials/videos", computed once
-    // (per installed Host).
-    static const std::string& videosDir();
+    // "<home>/Library/Application Support/com.apple.wallpaper/aerials/videos".
+    const std::string& videosDir() const { return m_videosDir; }
     // "<aerials>/manifest/entries.json", beside the videos folder.
-    static std::string manifestPath();
+    const std::string& manifestPath() const { return m_manifestPath; }
 
-    // The catalogue, parsed again only when the manifest's modification time changes.
-    static std::shared_ptr<const Catalogue> load();
+    // The catalogue, parsed again only when the manifest's modification time or size changes.
+    std::shared_ptr<const Catalogue> load() const;
     // Reads the manifest and appends the system films.
-    static std::vector<Entry> parse();
+    std::vector<Entry> parse() const;
     // The built-in system films.
-    static std::vector<Entry> systemVideos();
+    std::vector<Entry> systemVideos() const;
     // Every film playable from local files, sorted by lower-cased label (stable).
-    static std::vector<Vid> allVideos();
+    std::vector<Vid> allVideos() const;
     // Entries with a download address that are not in the video folder, in catalogue order.
-    static std::vector<MissingAsset> missingAssets();
+    std::vector<MissingAsset> missingAssets() const;
     // Upper-cased base names of the ".mov" files in the video folder.
-    static std::set<std::string> onDiskIDs();
+    std::set<std::string> onDiskIDs() const;
     // Whether the film of this file is to be stretched rather than cropped.
-    static bool stretches(const Url& file);
+    bool stretches(const Url& file) const;
+    // The upper-cased identifier a file name in the video folder stands for: its base name
+    // when it ends in ".mov" (case-sensitive); nothing otherwise.
+    static std::optional<std::string> filmId(std::string_view fileName);
 
     // The localized string table (key -> title) from the system's tables.
-    static std::map<std::string, std::string> stringsTable();
+    std::map<std::string, std::string> stringsTable() const;
     // The built-in category titles by localization key.
     static const std::map<std::string, std::string>& categoryNames();
     // A title made from a localization key that no table knows.
     static std::string readable(const std::string& key);
 
-    // How many times the manifest has been parsed in this process (by load() or parse()).
-    static std::uint64_t parseCount();
-    // Forgets the parse cache and the once-computed folders, so that the next call works
-    // against the platform installed then. Test fixtures call it; never while another thread
-    // uses Library. References returned by videosDir() earlier stay valid.
-    static void resetForTesting();
+private:
+    struct Cached;
+
+    const std::shared_ptr<const Host> m_host;
+    const std::string m_videosDir;
+    const std::string m_manifestPath;
+    // Guards m_cached; never held while parsing.
+    mutable std::mutex m_cacheLock;
+    mutable std::unique_ptr<Cached> m_cached;
 };
 
 } // namespace drovane

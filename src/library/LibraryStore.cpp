@@ -1,11 +1,12 @@
 #include "library/LibraryStore.h"
 
-#include "library/CaseMapping.h"
 #include "library/Downloader.h"
 #include "library/EngineState.h"
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
+#include "support/CaseMapping.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <cassert>
@@ -22,38 +23,37 @@ namespace {
 // that tells case apart, "c1.mov" cannot be opened as "C1.mov". The exact upper-case name wins
 // when both exist.
 std::map<std::string, std::string> filmFileNames(const std::string& folder) {
-    namespace fs = std::filesystem;
     std::map<std::string, std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (!name.ends_with(".mov")) {
+    for (auto& file : listFolder(folder)) {
+        auto id = Library::filmId(file.name);
+        if (!id) {
             continue;
         }
-        std::string id = upperCased(std::string_view(name).substr(0, name.size() - 4));
-        const bool exact = name == id + ".mov";
-        auto [found, inserted] = names.try_emplace(std::move(id), name);
+        const bool exact = file.name == *id + ".mov";
+        auto [found, inserted] = names.try_emplace(std::move(*id), file.name);
         if (!inserted && exact) {
-            found->second = std::move(name);
+            found->second = std::move(file.name);
         }
     }
     return names;
 }
 
-bool manifestExists() {
+bool manifestExists(const Library& library) {
     std::error_code ignored;
-    return std::filesystem::exists(Library::manifestPath(), ignored);
+    return std::filesystem::exists(library.manifestPath(), ignored);
 }
 
 } // namespace
 
-std::shared_ptr<LibraryStore> LibraryStore::create(std::weak_ptr<EngineState> model) {
-    return std::make_shared<LibraryStore>(Passkey{}, std::move(model));
+std::shared_ptr<LibraryStore> LibraryStore::create(std::weak_ptr<EngineState> model, const Platform& platform,
+                                                   std::shared_ptr<const Library> library) {
+    return std::make_shared<LibraryStore>(Passkey{}, std::move(model), platform, std::move(library));
 }
 
-LibraryStore::LibraryStore(Passkey, std::weak_ptr<EngineState> model)
-    : m_model(std::move(model)), m_mainQueue(platform().mainQueue),
-      m_scanQueue(platform().taskQueues->make(scanQueueLabel, 1, QualityOfService::UserInitiated)) {
+LibraryStore::LibraryStore(Passkey, std::weak_ptr<EngineState> model, const Platform& platform,
+                           std::shared_ptr<const Library> library)
+    : m_model(std::move(model)), m_library(std::move(library)), m_mainQueue(platform.mainQueue),
+      m_scanQueue(platform.taskQueues->make(scanQueueLabel, 1, QualityOfService::UserInitiated)) {
     assert(m_mainQueue && m_scanQueue && "the library store needs the main queue and a task queue");
     if (auto engine = m_model.lock(); engine && engine->defaults) {
         if (auto stored = engine->defaults->value(favoritesKey)) {
@@ -62,7 +62,7 @@ LibraryStore::LibraryStore(Passkey, std::weak_ptr<EngineState> model)
             }
         }
     }
-    m_hasManifest.assign(manifestExists());
+    m_hasManifest.assign(manifestExists(*m_library));
     readLiveState();
 }
 
@@ -101,11 +101,11 @@ void LibraryStore::scan() {
         return;
     }
     m_scanning = true;
-    m_scanQueue->async([weak = weak_from_this(), queue = m_mainQueue] {
+    m_scanQueue->async([weak = weak_from_this(), queue = m_mainQueue, library = m_library] {
         if (weak.expired()) {
             return;
         }
-        queue->post([weak, result = scanCatalogue()]() mutable {
+        queue->post([weak, result = scanCatalogue(*library)]() mutable {
             if (auto self = weak.lock()) {
                 self->publish(std::move(result));
             }
@@ -128,13 +128,13 @@ void LibraryStore::publish(Scan result) {
     }
 }
 
-LibraryStore::Scan LibraryStore::scanCatalogue() {
-    const auto catalogue = Library::load();
-    const std::set<std::string> onDisk = Library::onDiskIDs();
+LibraryStore::Scan LibraryStore::scanCatalogue(const Library& library) {
+    const auto catalogue = library.load();
+    const std::set<std::string> onDisk = library.onDiskIDs();
     Scan scan;
-    scan.manifestExists = manifestExists();
+    scan.manifestExists = manifestExists(library);
 
-    const std::string& videos = Library::videosDir();
+    const std::string& videos = library.videosDir();
     const std::map<std::string, std::string> fileNames =
         onDisk.empty() ? std::map<std::string, std::string>() : filmFileNames(videos);
     std::vector<LibraryItem> items;

@@ -14,9 +14,11 @@
 
 namespace drovane {
 
+class Library;
 class MainQueue;
 class TaskQueue;
 struct EngineState;
+struct Platform;
 
 // The observable model behind the library window: the catalogue as sorted, grouped items, the
 // counts per group, the favourites, and the live state of the engine and the download queue.
@@ -42,9 +44,11 @@ public:
 
     // A store reading `model`, which it does not own: once the engine is gone the live state
     // and the favourites stay as they were. Loads the favourites and mirrors the live state; does
-    // not scan.
-    static std::shared_ptr<LibraryStore> create(std::weak_ptr<EngineState> model);
-    LibraryStore(Passkey, std::weak_ptr<EngineState> model);
+    // not scan. Uses the platform's main queue and task queues.
+    static std::shared_ptr<LibraryStore> create(std::weak_ptr<EngineState> model, const Platform& platform,
+                                                std::shared_ptr<const Library> library);
+    LibraryStore(Passkey, std::weak_ptr<EngineState> model, const Platform& platform,
+                 std::shared_ptr<const Library> library);
     LibraryStore(const LibraryStore&) = delete;
     LibraryStore& operator=(const LibraryStore&) = delete;
 
@@ -77,7 +81,7 @@ public:
 
     // The work of one background scan: the catalogue and the video folder turned into sorted
     // items and their counts. Any thread.
-    static Scan scanCatalogue();
+    static Scan scanCatalogue(const Library& library);
     // The groups of `items` in order of first appearance, with their totals. Any thread.
     static std::vector<GroupCount> counts(const std::vector<LibraryItem>& items);
 
@@ -97,6 +101,7 @@ private:
     Published<int> m_onDiskCount{0};
 
     const std::weak_ptr<EngineState> m_model;
+    const std::shared_ptr<const Library> m_library;
     bool m_scanning = false;
     bool m_rescanQueued = false;
     bool m_refreshPending = false;

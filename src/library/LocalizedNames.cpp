@@ -4,7 +4,7 @@
 #include "library/Library.h"
 #include "library/LocaleLanguages.h"
 #include "library/StringTables.h"
-#include "platform/Platform.h"
+#include "platform/Host.h"
 
 namespace drovane {
 
@@ -25,8 +25,8 @@ bool isUpper(char c) {
 
 } // namespace
 
-std::map<std::string, std::string> Library::stringsTable() {
-    const Host& host = *platform().host;
+std::map<std::string, std::string> Library::stringsTable() const {
+    const Host& host = *m_host;
     StringTableSources sources;
     sources.systemBundle = host.systemPath(std::string("/") + stringsBundle);
     sources.userBundle = host.homeDirectory() + "/" + stringsBundle;

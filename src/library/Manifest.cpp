@@ -1,6 +1,6 @@
 #include "library/Manifest.h"
 
-#include "library/CaseMapping.h"
+#include "support/CaseMapping.h"
 
 #include <nlohmann/json.hpp>
 

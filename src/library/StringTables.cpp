@@ -1,6 +1,7 @@
 #include "library/StringTables.h"
 
 #include "library/TextPropertyList.h"
+#include "support/Files.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -27,33 +28,7 @@ std::optional<StringTable> stringDictionary(const Value& value) {
     return table;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 } // namespace
-
-std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[64 * 1024];
-    while (true) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-        if (n == 0)
-            break;
-        if (bytes.size() + n > maxBytes)
-            return std::nullopt;
-        bytes.append(buffer, n);
-    }
-    if (std::ferror(file.get()))
-        return std::nullopt;
-    return bytes;
-}
 
 std::optional<StringTable> readStringsFile(std::string_view bytes) {
     const auto root = readAnyPropertyList(bytes);

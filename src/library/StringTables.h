@@ -34,7 +34,4 @@ struct StringTableSources {
 // the localization table's first language that matches `languages`.
 StringTable buildStringTable(const StringTableSources& sources, const std::vector<std::string>& languages);
 
-// Reads a whole file, refusing files larger than `maxBytes`; nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes);
-
 } // namespace drovane

@@ -1,8 +1,8 @@
 // The operating system's built-in wallpaper films, which need no download.
 
-#include "library/CaseMapping.h"
 #include "library/Library.h"
-#include "platform/Platform.h"
+#include "platform/Host.h"
+#include "support/CaseMapping.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,9 +21,9 @@ std::string withoutAll(std::string text, std::string_view part) {
 
 } // namespace
 
-std::vector<Library::Entry> Library::systemVideos() {
+std::vector<Library::Entry> Library::systemVideos() const {
     namespace fs = std::filesystem;
-    const std::string folder = platform().host->systemPath(wallpapersFolder);
+    const std::string folder = m_host->systemPath(wallpapersFolder);
 
     std::vector<std::string> relative;
     std::error_code ec;

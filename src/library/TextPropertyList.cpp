@@ -1,8 +1,8 @@
 #include "library/TextPropertyList.h"
 
 #include "library/Utf8.h"
-#include "platform/PropertyList.h"
-#include "platform/XmlPropertyList.h"
+#include "support/PropertyList.h"
+#include "support/XmlPropertyList.h"
 
 namespace drovane {
 
@@ -109,7 +109,9 @@ private:
             Value::Dictionary dict;
             if (!readDictionaryBody(dict, depth, true))
                 return std::nullopt;
-            return Value(std::move(dict));
+            // Made in place: moving a temporary Value into the optional leaves GCC unsure which
+            // alternative it holds (-Wmaybe-uninitialized at -O3).
+            return std::optional<Value>(std::in_place, std::move(dict));
         }
         case '(':
             ++m_pos;

@@ -1,7 +1,7 @@
 #include "library/ThumbnailCache.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
+#include "support/AtomicFile.h"
 
 #include <cassert>
 #include <filesystem>
@@ -14,9 +14,6 @@ namespace {
 
 // URLSession's default request time-out, which preview transfers have always had.
 constexpr double previewTimeoutSeconds = 60;
-
-std::mutex g_sharedMutex;
-std::shared_ptr<ThumbnailCache> g_shared;
 
 void removeOldCdnFiles(const std::string& dir) {
     namespace fs = std::filesystem;
@@ -31,33 +28,18 @@ void removeOldCdnFiles(const std::string& dir) {
 
 } // namespace
 
-ThumbnailCache& ThumbnailCache::shared() {
-    std::lock_guard lock(g_sharedMutex);
-    if (!g_shared) {
-        g_shared = create();
-    }
-    return *g_shared;
+std::shared_ptr<ThumbnailCache> ThumbnailCache::create(const Platform& platform) {
+    return std::make_shared<ThumbnailCache>(Passkey{}, platform);
 }
 
-void ThumbnailCache::resetSharedForTesting() {
-    std::shared_ptr<ThumbnailCache> old;
-    std::lock_guard lock(g_sharedMutex);
-    old = std::move(g_shared);
-}
-
-std::shared_ptr<ThumbnailCache> ThumbnailCache::create() {
-    return std::make_shared<ThumbnailCache>(Passkey{});
-}
-
-ThumbnailCache::ThumbnailCache(Passkey)
-    : m_mainQueue(platform().mainQueue), m_images(platform().images), m_http(platform().http),
-      m_log(platform().log) {
-    assert(m_mainQueue && m_images && platform().taskQueues && platform().host &&
+ThumbnailCache::ThumbnailCache(Passkey, const Platform& platform)
+    : m_mainQueue(platform.mainQueue), m_images(platform.images), m_http(platform.http), m_log(platform.log) {
+    assert(m_mainQueue && m_images && platform.taskQueues && platform.host &&
            "the thumbnail cache needs the main queue, task queues, images and the host");
-    m_queue = platform().taskQueues->make(framesQueueLabel, 4, QualityOfService::Utility);
-    m_previewQueue = platform().taskQueues->make(previewsQueueLabel, 6, QualityOfService::UserInitiated);
+    m_queue = platform.taskQueues->make(framesQueueLabel, 4, QualityOfService::Utility);
+    m_previewQueue = platform.taskQueues->make(previewsQueueLabel, 6, QualityOfService::UserInitiated);
 
-    m_dir = platform().host->homeDirectory() + "/" + folder;
+    m_dir = platform.host->homeDirectory() + "/" + folder;
     std::error_code ignored;
     std::filesystem::create_directories(m_dir, ignored);
     removeOldCdnFiles(m_dir);

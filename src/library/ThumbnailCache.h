@@ -19,6 +19,7 @@ class Images;
 class Log;
 class MainQueue;
 class TaskQueue;
+struct Platform;
 
 // The still pictures of the library's tiles: frames taken from films on disk and preview
 // pictures downloaded from the network, made off the main thread, kept in a bounded memory
@@ -43,15 +44,11 @@ public:
     // Below the home folder.
     static constexpr const char* folder = "Library/Caches/drovane/thumbs";
 
-    // The process-wide instance, made against the installed platform on first use. Any thread.
-    static ThumbnailCache& shared();
-    // A new, independent instance against the installed platform (what shared() makes once).
-    static std::shared_ptr<ThumbnailCache> create();
-    // Forgets the process-wide instance so that the next shared() makes a fresh one against
-    // the platform installed then. Tests only.
-    static void resetSharedForTesting();
+    // A cache working through the platform's queues, pictures, network and log, its files in
+    // the user's cache folder. The composition root makes the process's one instance.
+    static std::shared_ptr<ThumbnailCache> create(const Platform& platform);
 
-    explicit ThumbnailCache(Passkey);
+    ThumbnailCache(Passkey, const Platform& platform);
     ~ThumbnailCache();
     ThumbnailCache(const ThumbnailCache&) = delete;
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;

@@ -19,10 +19,6 @@ void installPlatform(std::shared_ptr<Platform> p) {
     g_platform = std::move(p);
 }
 
-bool hasPlatform() {
-    return g_platform != nullptr;
-}
-
 void logLine(const std::string& text) {
     if (g_platform && g_platform->log) {
         g_platform->log->line(text);

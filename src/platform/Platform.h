@@ -24,8 +24,9 @@
 namespace drovane {
 
 // Everything the core asks of the machine. The composition root (the executable, or a test)
-// fills it and installs it once; the core's process-wide namespaces reach it through
-// platform(). Members a given program does not use may stay null.
+// fills it and hands it to the objects it makes, which keep the services they use. It is also
+// installed once for the few process-wide namespaces (Settings, SettingsMigration), which reach
+// it through platform(). Members a given program does not use may stay null.
 struct Platform {
     std::shared_ptr<MainQueue> mainQueue;
     std::shared_ptr<TaskQueues> taskQueues;
@@ -51,7 +52,6 @@ struct Platform {
 // test fixtures install. Reading before anything was installed is a programming error.
 Platform& platform();
 void installPlatform(std::shared_ptr<Platform> platform);
-bool hasPlatform();
 
 // Shorthand for platform().log->line(text).
 void logLine(const std::string& text);

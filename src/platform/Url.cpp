@@ -168,8 +168,10 @@ Url Url::deletingPathExtension() const {
     std::string text = prefixBeforePath() + raw;
     if (m_hasQuery)
         text += "?" + m_rawQuery;
-    if (m_hasFragment)
-        text += "#" + m_rawFragment;
+    if (m_hasFragment) {
+        text += '#';
+        text += m_rawFragment;
+    }
     auto url = parse(text);
     return url ? *url : *this;
 }
@@ -183,8 +185,10 @@ Url Url::appendingPathComponent(std::string_view component) const {
     std::string text = prefixBeforePath() + raw;
     if (m_hasQuery)
         text += "?" + m_rawQuery;
-    if (m_hasFragment)
-        text += "#" + m_rawFragment;
+    if (m_hasFragment) {
+        text += '#';
+        text += m_rawFragment;
+    }
     auto url = parse(text);
     return url ? *url : *this;
 }
@@ -235,12 +239,15 @@ Url Url::withQueryItems(const std::vector<QueryItem>& items) const {
                 text += "&";
             text += percentEncode(items[i].name);
             if (items[i].value) {
-                text += "=" + percentEncode(*items[i].value);
+                text += '=';
+                text += percentEncode(*items[i].value);
             }
         }
     }
-    if (m_hasFragment)
-        text += "#" + m_rawFragment;
+    if (m_hasFragment) {
+        text += '#';
+        text += m_rawFragment;
+    }
     auto url = parse(text);
     return url ? *url : *this;
 }

@@ -4,33 +4,35 @@
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
-#include "platform/Settings.h"
 #include "playback/PowerMonitor.h"
+#include "support/Settings.h"
 
 #include <random>
 
 namespace drovane {
 
-std::shared_ptr<AppModel> AppModel::create() {
-    return std::make_shared<AppModel>(Passkey{});
+std::shared_ptr<AppModel> AppModel::create(const Platform& platform, std::shared_ptr<const Library> library) {
+    return std::make_shared<AppModel>(Passkey{}, platform, std::move(library));
 }
 
-AppModel::AppModel(Passkey) {
-    defaults = platform().defaults;
-    downloader = Downloader::create();
+AppModel::AppModel(Passkey, const Platform& platform, std::shared_ptr<const Library> library)
+    : m_library(std::move(library)), m_mainQueue(platform.mainQueue), m_screens(platform.screens),
+      m_windowServer(platform.windowServer), m_video(platform.video), m_systemEvents(platform.systemEvents) {
+    defaults = platform.defaults;
+    downloader = Downloader::create(platform, m_library);
 }
 
 AppModel::~AppModel() = default;
 
 PowerMonitor& AppModel::powerMonitor() {
     if (!m_powerMonitor) {
-        m_powerMonitor = std::make_unique<PowerMonitor>(*this);
+        m_powerMonitor = std::make_unique<PowerMonitor>(*this, m_systemEvents);
     }
     return *m_powerMonitor;
 }
 
-VideoGravity AppModel::gravityFor(const Url& film) {
-    return Library::stretches(film) ? VideoGravity::Resize : VideoGravity::ResizeAspectFill;
+VideoGravity AppModel::gravityFor(const Url& film) const {
+    return m_library->stretches(film) ? VideoGravity::Resize : VideoGravity::ResizeAspectFill;
 }
 
 void AppModel::buildWindows() {
@@ -45,15 +47,14 @@ void AppModel::buildWindows() {
     players.clear();
     layers.clear();
     if (!videoURL) {
-        platform().systemEvents->setWallpaperShown(false);
+        m_systemEvents->setWallpaperShown(false);
         return;
     }
 
     const Url film = *videoURL;
     const VideoGravity gravity = gravityFor(film);
-    auto& p = platform();
-    for (const Rect& frame : p.screens->frames()) {
-        auto window = p.windowServer->makeWallpaperWindow(frame);
+    for (const Rect& frame : m_screens->frames()) {
+        auto window = m_windowServer->makeWallpaperWindow(frame);
         window->setFrame(frame);
         auto [player, layer] = makePlayer(film, frame.size, gravity);
         if (auto content = window->contentLayer()) {
@@ -66,17 +67,16 @@ void AppModel::buildWindows() {
         layers.push_back(layer);
         fadeIn(layer);
     }
-    p.systemEvents->setWallpaperShown(!windows.empty());
+    m_systemEvents->setWallpaperShown(!windows.empty());
     observeOcclusion();
     updatePlayback();
 }
 
 std::pair<std::shared_ptr<Player>, std::shared_ptr<PlayerLayer>>
 AppModel::makePlayer(const Url& film, Size size, VideoGravity gravity) {
-    auto& video = *platform().video;
-    auto player = video.makePlayer(film, forwardBufferSeconds);
+    auto player = m_video->makePlayer(film, forwardBufferSeconds);
     setUpLoop(player);
-    auto layer = video.makeLayer(player, Rect{{0, 0}, size}, gravity);
+    auto layer = m_video->makeLayer(player, Rect{{0, 0}, size}, gravity);
     return {player, layer};
 }
 
@@ -100,14 +100,14 @@ void AppModel::adoptFirstVideoIfNeeded() {
     if (videoURL) {
         return;
     }
-    auto films = Library::allVideos();
+    auto films = m_library->allVideos();
     if (!films.empty()) {
         switchVideo(films.front().url);
     }
 }
 
 void AppModel::shuffleNext() {
-    auto films = Library::allVideos();
+    auto films = m_library->allVideos();
     if (films.size() < 2) {
         return;
     }

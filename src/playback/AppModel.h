@@ -6,6 +6,7 @@
 #include "platform/Url.h"
 #include "platform/Video.h"
 #include "platform/WindowServer.h"
+#include "playback/PlaybackRule.h"
 
 #include <functional>
 #include <memory>
@@ -15,7 +16,11 @@
 
 namespace drovane {
 
+class Library;
+class MainQueue;
 class PowerMonitor;
+class Screens;
+struct Platform;
 
 // The wallpaper engine: one desktop-level window, player and layer per screen, all showing the
 // same muted film, looping and changing films by cross-fades, paused by the playback rule when
@@ -31,14 +36,13 @@ public:
     static constexpr int boundaryTimeScale = 600;
     static constexpr double fadeInDuration = 1.5;
     static constexpr double forwardBufferSeconds = 8.0;
-    // Rates, and how long a window must stay covered before its player pauses.
-    static constexpr double normalRate = 1.0;
-    static constexpr double lowPowerRate = 0.5;
+    // How long a window must stay covered before its player pauses.
     static constexpr double occlusionDelay = 1.5;
 
-    // A new engine on the installed platform, with its download queue.
-    static std::shared_ptr<AppModel> create();
-    explicit AppModel(Passkey);
+    // A new engine on the platform's screens, windows, video and machine state, playing films
+    // of `library`, with its download queue.
+    static std::shared_ptr<AppModel> create(const Platform& platform, std::shared_ptr<const Library> library);
+    AppModel(Passkey, const Platform& platform, std::shared_ptr<const Library> library);
     ~AppModel() override;
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
@@ -86,7 +90,7 @@ private:
 
     std::pair<std::shared_ptr<Player>, std::shared_ptr<PlayerLayer>> makePlayer(const Url& film, Size size,
                                                                                 VideoGravity gravity);
-    static VideoGravity gravityFor(const Url& film);
+    VideoGravity gravityFor(const Url& film) const;
     // Installs the loop observer once the player's duration is known.
     void setUpLoop(const std::shared_ptr<Player>& player);
     void loopBoundaryReached(const std::shared_ptr<Player>& player);
@@ -99,12 +103,21 @@ private:
     void retire(const std::shared_ptr<Player>& player);
     void observeOcclusion();
     bool contains(const Player& player) const;
+    // The rule's inputs now, one visibility per player.
+    PlaybackRule::Inputs playbackInputs() const;
 
     std::vector<std::pair<std::shared_ptr<Player>, Subscription>> m_ends;
     std::vector<std::shared_ptr<FadeWait>> m_fades;
-    bool m_wasHidden = false;
+    PlaybackRule m_rule;
     std::vector<Subscription> m_observers;
     std::unique_ptr<PowerMonitor> m_powerMonitor;
+
+    const std::shared_ptr<const Library> m_library;
+    const std::shared_ptr<MainQueue> m_mainQueue;
+    const std::shared_ptr<Screens> m_screens;
+    const std::shared_ptr<WindowServer> m_windowServer;
+    const std::shared_ptr<Video> m_video;
+    const std::shared_ptr<SystemEvents> m_systemEvents;
 };
 
 } // namespace drovane

@@ -3,7 +3,6 @@
 // under a cross-fade.
 
 #include "platform/MainQueue.h"
-#include "platform/Platform.h"
 #include "playback/AppModel.h"
 
 #include <algorithm>
@@ -98,16 +97,15 @@ void AppModel::crossfade(const Url& film) {
 
 void AppModel::fadeIn(const std::shared_ptr<PlayerLayer>& layer, std::function<void()> then) {
     layer->setOpacity(0);
-    auto& mainQueue = *platform().mainQueue;
     if (layer->isReadyForDisplay()) {
-        mainQueue.post([layer, then = std::move(then)] { animateIn(layer, then); });
+        m_mainQueue->post([layer, then = std::move(then)] { animateIn(layer, then); });
         return;
     }
 
     auto wait = std::make_shared<FadeWait>();
     std::weak_ptr<AppModel> weakSelf = weak_from_this();
     std::weak_ptr<PlayerLayer> weakLayer = layer;
-    std::weak_ptr<MainQueue> weakQueue = platform().mainQueue;
+    std::weak_ptr<MainQueue> weakQueue = m_mainQueue;
     std::weak_ptr<FadeWait> weakWait = wait;
     auto observation = layer->observeReadyForDisplay([=](bool ready) {
         auto pending = weakWait.lock();

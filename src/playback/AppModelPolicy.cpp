@@ -1,64 +1,56 @@
-// The playback rule: which player may play, at what rate, and whether the wallpaper counts as
-// throttled.
+// Applying the playback rule to the engine's players, and the occlusion subscription that
+// re-evaluates it.
 
 #include "platform/MainQueue.h"
-#include "platform/Platform.h"
-#include "platform/Settings.h"
 #include "playback/AppModel.h"
+#include "support/Settings.h"
 
 namespace drovane {
 
-namespace {
-
-bool tooHot(ThermalState state) {
-    return state == ThermalState::Serious || state == ThermalState::Critical;
+PlaybackRule::Inputs AppModel::playbackInputs() const {
+    PlaybackRule::Inputs in;
+    in.manualPaused = manualPaused;
+    in.lowPower = lowPower;
+    in.pauseOnLowPower = Settings::pauseOnLowPower();
+    in.thermal = thermal;
+    in.displayAsleep = displayAsleep;
+    in.lockActive = lockActive;
+    in.saverActive = saverActive;
+    in.windowVisible.reserve(players.size());
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        in.windowVisible.push_back(i < windows.size() ? std::optional<bool>(windows[i]->isOccludedVisible())
+                                                      : std::nullopt);
+    }
+    return in;
 }
 
-} // namespace
-
 bool AppModel::shouldPlay(const Player& player) const {
-    if (manualPaused || tooHot(thermal) || (lowPower && Settings::pauseOnLowPower())) {
-        return false;
-    }
-    if (displayAsleep || lockActive || saverActive) {
-        return false;
-    }
+    const PlaybackRule::Inputs in = playbackInputs();
     for (std::size_t i = 0; i < players.size(); ++i) {
         if (players[i].get() == &player) {
-            return i >= windows.size() || windows[i]->isOccludedVisible();
+            return PlaybackRule::mayPlay(in, in.windowVisible[i]);
         }
     }
-    return true;
+    return PlaybackRule::mayPlay(in, std::nullopt);
 }
 
 void AppModel::updatePlayback() {
-    bool hidden;
-    if (displayAsleep || lockActive) {
-        hidden = true;
-    } else if (m_wasHidden && !saverActive) {
-        // Visible again: every layer comes back by fading in rather than appearing at once.
+    const PlaybackRule::Decision decision = m_rule.evaluate(playbackInputs());
+    if (decision.fadeInAgain) {
         for (const auto& layer : std::vector(layers)) {
             fadeIn(layer);
         }
-        hidden = false;
-    } else {
-        hidden = saverActive;
     }
-    m_wasHidden = hidden;
-
-    const double rate = lowPower ? lowPowerRate : normalRate;
-    for (const auto& player : std::vector(players)) {
-        if (shouldPlay(*player)) {
-            player->setRate(rate);
+    const auto current = players;
+    for (std::size_t i = 0; i < current.size() && i < decision.rates.size(); ++i) {
+        if (decision.rates[i] > 0) {
+            current[i]->setRate(decision.rates[i]);
         } else {
-            player->pause();
+            current[i]->pause();
         }
     }
-
-    const bool throttled = manualPaused || tooHot(thermal) || (lowPower && Settings::pauseOnLowPower()) ||
-                           displayAsleep || lockActive || saverActive;
     if (onThrottledChanged) {
-        onThrottledChanged(throttled);
+        onThrottledChanged(decision.throttled);
     }
     if (onStateChanged) {
         onStateChanged();
@@ -67,7 +59,7 @@ void AppModel::updatePlayback() {
 
 void AppModel::observeOcclusion() {
     std::weak_ptr<AppModel> weakSelf = weak_from_this();
-    m_observers.push_back(platform().windowServer->observeOcclusion([weakSelf](const Window* sender) {
+    m_observers.push_back(m_windowServer->observeOcclusion([weakSelf](const Window* sender) {
         auto self = weakSelf.lock();
         if (!self) {
             return;
@@ -75,7 +67,7 @@ void AppModel::observeOcclusion() {
         if (sender && !sender->isOccludedVisible()) {
             // Covered: wait before pausing, so a window passing over does not stop the film.
             // Each notification schedules its own evaluation; nothing is coalesced.
-            platform().mainQueue->postAfter(occlusionDelay, [weakSelf] {
+            self->m_mainQueue->postAfter(occlusionDelay, [weakSelf] {
                 if (auto model = weakSelf.lock()) {
                     model->updatePlayback();
                 }

@@ -1,12 +1,12 @@
 #include "playback/PowerMonitor.h"
 
-#include "platform/Platform.h"
+#include "platform/SystemEvents.h"
 #include "playback/AppModel.h"
 
 namespace drovane {
 
 void PowerMonitor::startPowerMonitoring() {
-    auto& events = *platform().systemEvents;
+    auto& events = *m_events;
     model.lowPower = events.isLowPowerModeEnabled();
     model.thermal = events.thermalState();
 
@@ -20,7 +20,7 @@ void PowerMonitor::startPowerMonitoring() {
             }
         };
     };
-    std::weak_ptr<SystemEvents> weakEvents = platform().systemEvents;
+    std::weak_ptr<SystemEvents> weakEvents = m_events;
     m_subscriptions.push_back(events.observeLowPowerModeChanges(when([weakEvents](AppModel& m) {
         if (auto e = weakEvents.lock()) {
             m.lowPower = e->isLowPowerModeEnabled();

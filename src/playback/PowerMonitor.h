@@ -2,18 +2,21 @@
 
 #include "platform/Subscription.h"
 
+#include <memory>
 #include <vector>
 
 namespace drovane {
 
 class AppModel;
+class SystemEvents;
 
 // Turns the machine's power, thermal, display-sleep, lock and screen-saver events into the
 // engine's playback inputs, re-evaluating the playback rule after each. Owned by the engine;
 // its subscriptions hold the engine weakly and last as long as it.
 class PowerMonitor {
 public:
-    explicit PowerMonitor(AppModel& engine) : model(engine) {}
+    PowerMonitor(AppModel& engine, std::shared_ptr<SystemEvents> events)
+        : model(engine), m_events(std::move(events)) {}
     PowerMonitor(const PowerMonitor&) = delete;
     PowerMonitor& operator=(const PowerMonitor&) = delete;
 
@@ -24,6 +27,7 @@ public:
     AppModel& model;
 
 private:
+    const std::shared_ptr<SystemEvents> m_events;
     std::vector<Subscription> m_subscriptions;
 };
 

@@ -5,9 +5,10 @@
 #include "fakes/ScriptedHttp.h"
 #include "library/Downloader.h"
 #include "library/Library.h"
-#include "platform/Settings.h"
 #include "playback/AppModel.h"
+#include "support/Settings.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace drovane {
@@ -15,10 +16,7 @@ namespace {
 
 class AppDelegateTest : public testing::Test {
 protected:
-    AppDelegateTest() { Library::resetForTesting(); }
-    ~AppDelegateTest() override { Library::resetForTesting(); }
-
-    std::string videoPath(const std::string& name) const { return Library::videosDir() + "/" + name; }
+    std::string videoPath(const std::string& name) const { return library->videosDir() + "/" + name; }
     std::string addFilm(const std::string& name) { return aerials.addVideo(name); }
     std::string addLooseFilm(const std::string& name) {
         return fake.host->tree().write("elsewhere/" + name, "film");
@@ -27,7 +25,7 @@ protected:
     std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
         arguments.insert(arguments.begin(), "/opt/drovane/drovane");
         fake.host->args = arguments;
-        auto delegate = AppDelegate::create();
+        auto delegate = AppDelegate::create(fake.platform(), library);
         delegate->applicationDidFinishLaunching();
         return delegate;
     }
@@ -47,6 +45,7 @@ protected:
     }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
 };
 
@@ -93,7 +92,7 @@ TEST_F(AppDelegateTest, WithoutAFilmTheLaunchSaysSoAndRunsOn) {
     EXPECT_FALSE(delegate->model->videoURL);
     EXPECT_TRUE(delegate->model->windows.empty());
     EXPECT_EQ(fake.log->lines(),
-              std::vector<std::string>{"Drovane: no video found in " + Library::videosDir() +
+              std::vector<std::string>{"Drovane: no video found in " + library->videosDir() +
                                        ", running without a wallpaper layer"});
 }
 
@@ -160,20 +159,32 @@ TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
 }
 
-TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlays) {
-    auto http = downloadable({{"c1", "Coast", "AerialCategoryLandscape", "https://cdn.example/c1.mov", {}},
-                              {"D2", "Desert", "AerialCategoryLandscape", "https://cdn.example/d2.mov", {}}});
-    auto delegate = launch();
-    ASSERT_FALSE(delegate->model->videoURL);
+TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript) {
+    // The identifier as the manifest and the link write it, and the file it is stored under:
+    // full Unicode case mapping, the same in the catalogue, the queue and the link.
+    const struct {
+        std::string id;
+        std::string file;
+    } cases[] = {
+        {"c1", "C1.mov"},         {"straße", "STRASSE.mov"},  {"ǆungla", "ǄUNGLA.mov"},
+        {"ấp-bắc", "ẤP-BẮC.mov"}, {"աղբյուր", "ԱՂԲՅՈՒՐ.mov"}, {"ꭰꭱ", "ᎠᎡ.mov"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const std::string address = "https://cdn.example/" + percentEncode(c.id) + ".mov";
+        auto http = downloadable({{c.id, "Film", "AerialCategoryLandscape", address, {}}});
+        auto delegate = launch();
+        ASSERT_FALSE(delegate->model->videoURL);
 
-    delegate->openUrls({*Url::parse("drovane://film/c1")});
-    EXPECT_EQ(delegate->pendingFilm, "C1");
-    EXPECT_EQ(delegate->model->downloader->active().count("C1"), 1u) << "the queue was asked for the film";
-    EXPECT_EQ(http->answerAll(), 1u);
-    fake.mainQueue->drain();
+        delegate->openUrls({*Url::parse("drovane://film/" + percentEncode(c.id))});
+        EXPECT_EQ(delegate->model->downloader->active().size(), 1u) << "the queue was asked for the film";
+        EXPECT_EQ(http->answerAll(), 1u);
+        fake.mainQueue->drain();
 
-    EXPECT_FALSE(delegate->pendingFilm);
-    EXPECT_EQ(playing(*delegate), videoPath("C1.mov"));
+        EXPECT_FALSE(delegate->pendingFilm);
+        EXPECT_EQ(playing(*delegate), videoPath(c.file));
+        std::filesystem::remove(videoPath(c.file));
+    }
 }
 
 TEST_F(AppDelegateTest, ADownloadFinishedWithoutAnyFilmPlayingStartsTheFirst) {

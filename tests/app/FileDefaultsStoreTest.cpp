@@ -1,7 +1,8 @@
 #include "app/FileDefaultsStore.h"
 
 #include "fakes/FakePlatform.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -29,7 +30,7 @@ TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
         {"dict", Value::Dictionary{{"inner", 1.5}}},
     };
     {
-        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
         ASSERT_TRUE(store);
         for (const auto& [key, value] : values) {
             store->set(key, value);
@@ -38,7 +39,7 @@ TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
         store->remove("gone");
         EXPECT_EQ(store->path(), folder() + "/app.drovane.plist");
     } // the last reference goes: the next open reads the file
-    auto reopened = FileDefaultsStore::open(folder(), "app.drovane");
+    auto reopened = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
     for (const auto& [key, value] : values) {
         EXPECT_EQ(reopened->value(key), value) << key;
     }
@@ -46,8 +47,8 @@ TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
 }
 
 TEST_F(FileDefaultsStoreTest, OpensOfOneDomainShareTheirValues) {
-    auto a = FileDefaultsStore::open(folder(), "app.drovane");
-    auto b = FileDefaultsStore::open(folder(), "app.drovane");
+    auto a = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
+    auto b = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
     a->set("k", "v");
     EXPECT_EQ(b->string("k"), "v");
     auto suite = a->suite("drovane");
@@ -61,14 +62,14 @@ TEST_F(FileDefaultsStoreTest, OpensOfOneDomainShareTheirValues) {
 TEST_F(FileDefaultsStoreTest, AFailedRenameLeavesTheOldFileWhole) {
     const std::string path = folder() + "/app.drovane.plist";
     {
-        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
         store->set("selectedVideo", "/old.mov");
     }
     const auto before = readWholeFile(path);
     ASSERT_TRUE(before);
     {
         // The process "dies" between writing the temporary file and renaming it.
-        auto store = FileDefaultsStore::open(folder(), "app.drovane", [](const char*, const char*) {
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log, [](const char*, const char*) {
             errno = EIO;
             return -1;
         });
@@ -78,7 +79,8 @@ TEST_F(FileDefaultsStoreTest, AFailedRenameLeavesTheOldFileWhole) {
     EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot write defaults file " + path), 1u);
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 1);
-    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane")->string("selectedVideo"), "/old.mov");
+    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane", fake.log)->string("selectedVideo"),
+              "/old.mov");
 }
 
 TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
@@ -87,7 +89,7 @@ TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
         SCOPED_TRACE(text);
         const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist", text);
         fake.log->clear();
-        auto store = FileDefaultsStore::open(folder(), "app.drovane");
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
         EXPECT_FALSE(store->value("selectedVideo"));
         EXPECT_EQ(readWholeFile(path + ".corrupt"), text);
         EXPECT_FALSE(std::filesystem::exists(path));

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     platform->log = std::make_shared<StderrLog>();
     drovane::installPlatform(platform);
 
-    drovane::InstanceLock::acquireOrExit();
+    drovane::InstanceLock::acquireOrExit(*platform->host, *platform->log);
     std::cout << "acquired" << std::endl;
     if (std::string(argv[2]) == "hold") {
         while (true) {

@@ -1,5 +1,6 @@
 #include "fakes/TempDir.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <csignal>
 #include <filesystem>

@@ -1,6 +1,7 @@
 #include "fakes/FakeImages.h"
 
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // The aerials manifest parser over arbitrary bytes: never crashes, and every entry it gives
 // keeps the catalogue's invariants.
 
-#include "library/CaseMapping.h"
 #include "library/Manifest.h"
+#include "support/CaseMapping.h"
 
 #include <cstdint>
 #include <cstdlib>

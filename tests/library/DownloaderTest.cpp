@@ -4,7 +4,8 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "library/Library.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -36,14 +37,12 @@ std::ostream& operator<<(std::ostream& out, const Seen& s) {
 class DownloaderTest : public ::testing::Test {
 protected:
     DownloaderTest() {
-        Library::resetForTesting();
         fake.platform().http = http;
         catalogue({"A", "B", "C", "D", "E"});
-        downloader = Downloader::create();
+        downloader = Downloader::create(fake.platform(), library);
         downloader->onItemFinished = [this] { finished.push_back(seen()); };
         downloader->onStateChanged = [this] { states.push_back(seen()); };
     }
-    ~DownloaderTest() override { Library::resetForTesting(); }
 
     static std::string address(const std::string& id) { return "https://cdn.test/" + id + ".mov"; }
     // A manifest listing `ids`, each with a download address, in this order.
@@ -79,6 +78,7 @@ protected:
     std::string film(const std::string& key) const { return aerials.videosDir() + "/" + key + ".mov"; }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<Downloader> downloader;
@@ -93,7 +93,7 @@ TEST_F(DownloaderTest, FiveStartedRunThreeAtATimeAndEachFinishStartsTheOldestWai
     EXPECT_EQ(http->requested, (std::vector<std::string>{address("A"), address("B"), address("C")}));
     for (const auto& id : {"A", "B", "C"}) {
         EXPECT_TRUE(task(id)->started());
-        EXPECT_EQ(task(id)->temporaryDirectory(), Downloader::partialFolder());
+        EXPECT_EQ(task(id)->temporaryDirectory(), downloader->partialFolder());
     }
 
     answer("B");
@@ -113,8 +113,8 @@ TEST_F(DownloaderTest, FiveStartedRunThreeAtATimeAndEachFinishStartsTheOldestWai
     EXPECT_EQ(finished.back(), (Seen{{}, {}, 5, 1, 5}));
     EXPECT_EQ(states.size(), 6u);
     // The temporary files were renamed into place or removed; none is left beside the films.
-    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
-    EXPECT_EQ(fs::path(Downloader::partialFolder()).parent_path(),
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
+    EXPECT_EQ(fs::path(downloader->partialFolder()).parent_path(),
               fs::path(aerials.videosDir()).parent_path());
 }
 
@@ -133,7 +133,7 @@ TEST_F(DownloaderTest, StartingFilmsThatAreNotMissingMakesNoFolderAndNoCallback)
     downloader->start(std::vector<std::string>{"UNKNOWN", ""});
     downloader->start(std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(aerials.videosDir()));
-    EXPECT_FALSE(fs::exists(Downloader::partialFolder()));
+    EXPECT_FALSE(fs::exists(downloader->partialFolder()));
 
     aerials.addVideo("A.mov");
     downloader->start(std::vector<std::string>{"a"});
@@ -299,7 +299,7 @@ TEST_F(DownloaderTest, AnExistingFilmIsNeverOverwritten) {
     EXPECT_TRUE(finished.empty());
     ASSERT_EQ(fake.log->lines().size(), 1u);
     EXPECT_EQ(fake.log->lines()[0], "Drovane: cannot store A.mov: File exists");
-    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
 }
 
 TEST_F(DownloaderTest, AVideoFolderThatCannotBeMadeFailsEachMoveWithTheLogLine) {
@@ -364,13 +364,13 @@ TEST_F(DownloaderTest, PartialFilesOfAnEarlierRunAreRemovedAtCreation) {
     fake.host->tree().write(
         "home/Library/Application Support/com.apple.wallpaper/aerials/.drovane-partial/.drovane-x1",
         "half a film");
-    auto again = Downloader::create();
-    EXPECT_TRUE(fs::is_empty(Downloader::partialFolder()));
+    auto again = Downloader::create(fake.platform(), library);
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
 }
 
 TEST_F(DownloaderTest, WithoutANetworkEveryItemFails) {
     fake.platform().http = nullptr;
-    auto offline = Downloader::create();
+    auto offline = Downloader::create(fake.platform(), library);
     int changes = 0;
     offline->onStateChanged = [&] { ++changes; };
     offline->start(std::vector<std::string>{"A"});

@@ -27,15 +27,15 @@ std::string manifestWith(int count, const std::string& prefix) {
 
 class LibraryConcurrency : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override { Library::resetForTesting(); }
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
 };
 
 TEST_P(LibraryConcurrency, LoadsStayWholeWhileTheManifestIsRewritten) {
     const bool atomicRewrite = GetParam();
-    const std::string manifest = Library::manifestPath();
+    const std::string manifest = library->manifestPath();
     fs::create_directories(fs::path(manifest).parent_path());
-    fs::create_directories(Library::videosDir());
+    fs::create_directories(library->videosDir());
     fake.host->tree().write("root/System/Library/Desktop Pictures/.wallpapers/Hill/Hill Landscape.mov",
                             "film");
     const std::string versions[2] = {manifestWith(40, "A"), manifestWith(25, "B")};
@@ -58,7 +58,7 @@ TEST_P(LibraryConcurrency, LoadsStayWholeWhileTheManifestIsRewritten) {
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&, t] {
             while (!done.load()) {
-                const auto catalogue = Library::load();
+                const auto catalogue = library->load();
                 const auto n = catalogue->entries.size();
                 const bool whole = n == 41 || n == 26 || (!atomicRewrite && n == 1);
                 const bool consistent =
@@ -67,10 +67,10 @@ TEST_P(LibraryConcurrency, LoadsStayWholeWhileTheManifestIsRewritten) {
                     failures.fetch_add(1);
                 // The other operations read the cache the same way, and list the folder.
                 if (t % 2 == 0) {
-                    if (Library::allVideos().size() != 1)
+                    if (library->allVideos().size() != 1)
                         failures.fetch_add(1);
                 } else {
-                    const auto missing = Library::missingAssets().size();
+                    const auto missing = library->missingAssets().size();
                     if (missing != 40 && missing != 25 && !(!atomicRewrite && missing == 0))
                         failures.fetch_add(1);
                 }
@@ -89,7 +89,7 @@ TEST_P(LibraryConcurrency, LoadsStayWholeWhileTheManifestIsRewritten) {
 
     EXPECT_EQ(failures.load(), 0);
     EXPECT_GT(loads.load(), 0);
-    EXPECT_EQ(Library::load()->entries.size(), 26u) << "the last rewrite wins once the writers stop";
+    EXPECT_EQ(library->load()->entries.size(), 26u) << "the last rewrite wins once the writers stop";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rewrites, LibraryConcurrency, ::testing::Bool(),

@@ -46,19 +46,17 @@ struct Notifications {
 class LibraryStoreTest : public ::testing::Test {
 protected:
     LibraryStoreTest() {
-        Library::resetForTesting();
         fake.platform().http = http;
         engine->defaults = fake.defaults;
-        engine->downloader = Downloader::create();
+        engine->downloader = Downloader::create(fake.platform(), library);
         aerials.addSystemFilm("Hill/Hill Landscape.mov");
         aerials.writeManifest({
             {"U1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/U1.mov", "https://cdn.test/U1.jpg"},
             {"C1", "Skyline", "AerialCategoryCities", "https://cdn.test/C1.mov", std::nullopt},
             {"U2", "coral", "AerialCategoryUnderwater", "https://cdn.test/U2.mov", std::nullopt},
         });
-        store = LibraryStore::create(engine);
+        store = LibraryStore::create(engine, fake.platform(), library);
     }
-    ~LibraryStoreTest() override { Library::resetForTesting(); }
 
     fakes::ManualTaskQueue& scans() { return *fake.taskQueues->queue(LibraryStore::scanQueueLabel); }
     // Runs every scan asked for and publishes it.
@@ -77,6 +75,7 @@ protected:
     }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<EngineState> engine = std::make_shared<EngineState>();
@@ -93,11 +92,12 @@ TEST_F(LibraryStoreTest, CreationReadsFavouritesAndTheManifestButDoesNotScan) {
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 
     fake.defaults->set("favorites", Value(Value::Array{Value("U1"), Value("X")}));
-    EXPECT_EQ(LibraryStore::create(engine)->favorites().value(), (std::set<std::string>{"U1", "X"}));
+    EXPECT_EQ(LibraryStore::create(engine, fake.platform(), library)->favorites().value(),
+              (std::set<std::string>{"U1", "X"}));
     fake.defaults->set("favorites", Value(Value::Array{Value("U1"), Value(3)}));
-    EXPECT_TRUE(LibraryStore::create(engine)->favorites().value().empty());
+    EXPECT_TRUE(LibraryStore::create(engine, fake.platform(), library)->favorites().value().empty());
     fs::remove(aerials.manifestPath());
-    EXPECT_FALSE(LibraryStore::create(engine)->hasManifest().value());
+    EXPECT_FALSE(LibraryStore::create(engine, fake.platform(), library)->hasManifest().value());
 }
 
 TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns) {
@@ -136,7 +136,7 @@ TEST_F(LibraryStoreTest, AScanThatFindsNothingNewWakesNobody) {
 TEST_F(LibraryStoreTest, TheFirstScanOfAnEmptyCatalogueTellsOnlyThatItWasScanned) {
     fs::remove_all(fake.host->systemPath("/System"));
     fs::remove(aerials.manifestPath());
-    auto empty = LibraryStore::create(engine);
+    auto empty = LibraryStore::create(engine, fake.platform(), library);
     Notifications notifications(*empty);
     empty->refresh();
     settle();
@@ -170,7 +170,7 @@ TEST_F(LibraryStoreTest, ManyTitlesEqualButForCaseKeepCatalogueOrder) {
     std::vector<Film> films;
     std::vector<std::string> expected{"HILL LANDSCAPE"};
     for (int i = 0; i < 64; ++i) {
-        const std::string id = "B" + std::to_string(99 - i);
+        const std::string id = std::string("B") + std::to_string(99 - i);
         films.push_back({id, spellings[i % 4], "beaches", "https://cdn.test/" + id + ".mov", std::nullopt});
         expected.push_back(id);
     }
@@ -216,7 +216,7 @@ TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
 
 TEST_F(LibraryStoreTest, TogglingAFavouriteTwiceLeavesTheStoredArrayAsItWas) {
     fake.defaults->set("favorites", Value(Value::Array{Value("B"), Value("D")}));
-    auto favourites = LibraryStore::create(engine);
+    auto favourites = LibraryStore::create(engine, fake.platform(), library);
     Notifications notifications(*favourites);
 
     favourites->toggleFavorite("C");

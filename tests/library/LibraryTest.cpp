@@ -16,8 +16,6 @@ constexpr const char* bundleStrings = "root/Library/Application Support/com.appl
 
 class LibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override { Library::resetForTesting(); }
-
     static std::vector<std::string> labels(const std::vector<Vid>& films) {
         std::vector<std::string> out;
         for (const auto& f : films)
@@ -26,27 +24,15 @@ protected:
     }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
 };
 
-TEST_F(LibraryTest, FoldersFollowTheHomeFolderOfTheCurrentPlatform) {
+TEST_F(LibraryTest, FoldersLieBelowTheHomeFolder) {
     const std::string home = fake.host->homeDirectory();
-    EXPECT_EQ(Library::videosDir(), home + "/Library/Application Support/com.apple.wallpaper/aerials/videos");
-    EXPECT_EQ(Library::manifestPath(),
+    EXPECT_EQ(library->videosDir(), home + "/Library/Application Support/com.apple.wallpaper/aerials/videos");
+    EXPECT_EQ(library->manifestPath(),
               home + "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json");
-    EXPECT_EQ(&Library::videosDir(), &Library::videosDir()) << "computed once";
-
-    aerials.addSystemFilm("Hill/Hill Landscape.mov");
-    const std::string& firstDir = Library::videosDir();
-    const std::string firstDirCopy = firstDir;
-    ASSERT_EQ(Library::load()->entries.size(), 1u);
-    {
-        // Another test's platform: no manifest in either, so both stamps are the distant past.
-        fakes::FakePlatform other;
-        EXPECT_NE(Library::videosDir(), firstDirCopy);
-        EXPECT_TRUE(Library::load()->entries.empty());
-    }
-    EXPECT_EQ(firstDir, firstDirCopy) << "an earlier reference stays valid";
 }
 
 TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
@@ -57,7 +43,7 @@ TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
     aerials.addSystemFilm("Sonoma Horizon.mov");
     aerials.addSystemFilm("Deep/Nested/Landscape Landscape Lake.mov");
     aerials.addSystemFilm("Portraits/Tree.mov");
-    const auto films = Library::systemVideos();
+    const auto films = library->systemVideos();
     ASSERT_EQ(films.size(), 3u);
     // Sorted by relative path: "Deep/..." < "Hill/..." < "Sonoma Horizon.mov".
     EXPECT_EQ(films[0].id, "LANDSCAPE LANDSCAPE LAKE");
@@ -81,10 +67,10 @@ TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
 
 TEST_F(LibraryTest, NoManifestOrABrokenOneGivesTheSystemFilms) {
     aerials.addSystemFilm("Hill/Hill Landscape.mov");
-    EXPECT_EQ(Library::parse().size(), 1u);
+    EXPECT_EQ(library->parse().size(), 1u);
     for (const char* broken : {"", "not json", "[]", R"({"assets": [{"id": "a"}, 1]})"}) {
         aerials.writeManifestJson(broken);
-        const auto entries = Library::load()->entries;
+        const auto entries = library->load()->entries;
         ASSERT_EQ(entries.size(), 1u) << broken;
         EXPECT_EQ(entries[0].id, "HILL LANDSCAPE");
     }
@@ -93,46 +79,46 @@ TEST_F(LibraryTest, NoManifestOrABrokenOneGivesTheSystemFilms) {
 TEST_F(LibraryTest, LoadParsesOnlyWhenTheManifestChanges) {
     fake.host->tree().write(bundleStrings, R"("K" = "First";)");
     aerials.writeManifestJson(R"({"assets": [{"id": "a", "localizedNameKey": "K"}]})");
-    const auto before = Library::parseCount();
-    const auto first = Library::load();
+    const auto first = library->load();
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(Library::load(), first) << "an unchanged manifest is never read again";
-    Library::allVideos();
-    Library::missingAssets();
-    Library::stretches(Url::fromFilePath("/x/A.mov"));
-    EXPECT_EQ(Library::parseCount(), before + 1);
+        EXPECT_EQ(library->load(), first) << "an unchanged manifest is never read again";
+    library->allVideos();
+    library->missingAssets();
+    library->stretches(Url::fromFilePath("/x/A.mov"));
+    EXPECT_EQ(library->load(), first) << "nor by the operations built on it";
     EXPECT_EQ(first->entries.at(0).name, "First");
 
     // The string table is read with the manifest, so changing it alone changes nothing...
     fake.host->tree().write(bundleStrings, R"("K" = "Second";)");
-    EXPECT_EQ(Library::load()->entries.at(0).name, "First");
+    EXPECT_EQ(library->load()->entries.at(0).name, "First");
     // ...until the manifest is touched.
-    fs::last_write_time(Library::manifestPath(),
-                        fs::last_write_time(Library::manifestPath()) + std::chrono::seconds(1));
-    const auto touched = Library::load();
-    EXPECT_EQ(Library::parseCount(), before + 2);
+    fs::last_write_time(library->manifestPath(),
+                        fs::last_write_time(library->manifestPath()) + std::chrono::seconds(1));
+    const auto touched = library->load();
+    EXPECT_NE(touched, first);
     EXPECT_EQ(touched->entries.at(0).name, "Second");
 
     // Removing the manifest is a change too (to the distant past), cached like any other.
-    fs::remove(Library::manifestPath());
-    EXPECT_TRUE(Library::load()->entries.empty());
-    EXPECT_TRUE(Library::load()->entries.empty());
-    EXPECT_EQ(Library::parseCount(), before + 3);
+    fs::remove(library->manifestPath());
+    const auto removed = library->load();
+    EXPECT_TRUE(removed->entries.empty());
+    EXPECT_NE(removed, touched);
+    EXPECT_EQ(library->load(), removed);
 }
 
 TEST_F(LibraryTest, ARewriteWithinOneClockTickIsStillSeen) {
     aerials.writeManifestJson(R"({"assets": [{"id": "a"}]})");
-    const auto stamp = fs::last_write_time(Library::manifestPath());
-    ASSERT_EQ(Library::load()->entries.size(), 1u);
+    const auto stamp = fs::last_write_time(library->manifestPath());
+    ASSERT_EQ(library->load()->entries.size(), 1u);
     aerials.writeManifestJson(R"({"assets": [{"id": "a"}, {"id": "b"}]})");
-    fs::last_write_time(Library::manifestPath(), stamp);
-    EXPECT_EQ(Library::load()->entries.size(), 2u);
+    fs::last_write_time(library->manifestPath(), stamp);
+    EXPECT_EQ(library->load()->entries.size(), 2u);
 }
 
 TEST_F(LibraryTest, ByIdKeepsTheLaterOfTwoEqualIds) {
     aerials.writeManifestJson(
         R"({"assets": [{"id": "a", "accessibilityLabel": "one"}, {"id": "A", "accessibilityLabel": "two"}]})");
-    const auto catalogue = Library::load();
+    const auto catalogue = library->load();
     EXPECT_EQ(catalogue->entries.size(), 2u);
     EXPECT_EQ(catalogue->byId.at("A").name, "two");
 }
@@ -142,15 +128,15 @@ TEST_F(LibraryTest, OnDiskMatchesUpperCasedNamesWithTheExactSuffix) {
         {"id": "b2a4c1f0", "url-4K-SDR-240FPS": "https://cdn.example/b.mov"},
         {"id": "C3", "url-4K-SDR-240FPS": "https://cdn.example/c.mov"},
         {"id": "D4"}]})");
-    EXPECT_TRUE(Library::onDiskIDs().empty()) << "no video folder yet";
-    ASSERT_EQ(Library::missingAssets().size(), 2u);
+    EXPECT_TRUE(library->onDiskIDs().empty()) << "no video folder yet";
+    ASSERT_EQ(library->missingAssets().size(), 2u);
 
     aerials.addVideo("b2a4c1f0.mov");
     aerials.addVideo("c3.MOV");
     aerials.addVideo("notes.txt");
     aerials.addVideo(".mov");
-    EXPECT_EQ(Library::onDiskIDs(), (std::set<std::string>{"B2A4C1F0"}));
-    const auto missing = Library::missingAssets();
+    EXPECT_EQ(library->onDiskIDs(), (std::set<std::string>{"B2A4C1F0"}));
+    const auto missing = library->missingAssets();
     EXPECT_EQ(missing,
               (std::vector<Library::MissingAsset>{{"C3", *Url::parse("https://cdn.example/c.mov")}}));
 }
@@ -163,18 +149,24 @@ TEST_F(LibraryTest, AllVideosListsSystemAndDownloadedFilmsStablyByLowerCasedLabe
         {"id": "a2", "accessibilityLabel": "alps", "localizedNameKey": "none"},
         {"id": "a4", "accessibilityLabel": "Bay Area"},
         {"id": "a5", "accessibilityLabel": "Never Downloaded"},
-        {"id": "a6", "accessibilityLabel": "HILL"}]})");
+        {"id": "a6", "accessibilityLabel": "HILL"},
+        {"id": "a7", "accessibilityLabel": "Բերդ"},
+        {"id": "a8", "accessibilityLabel": "ամրոց"}]})");
     aerials.addVideo("a1.mov");
     aerials.addVideo("A2.mov");
     aerials.addVideo("a4.MOV");
     aerials.addVideo("unknown-film.mov");
     aerials.addVideo("A6.mov");
+    aerials.addVideo("A7.mov");
+    aerials.addVideo("A8.mov");
 
+    // Armenian sorts by its lower-case letters too: ա (ayb) before բ (ben).
     EXPECT_EQ(
-        labels(Library::allVideos()),
+        labels(library->allVideos()),
         (std::vector<std::string>{"alps@alps@A2.mov", "Hill@Hill@Hill Landscape.mov", "HILL@HILL@A6.mov",
-                                  "UNKNOWN-FILM@UNKNOWN-FILM@unknown-film.mov", "Zanzibar@Zanzibar@a1.mov"}));
-    EXPECT_FALSE(Library::load()->byId.contains("UNKNOWN-FILM")) << "an unknown film is no entry";
+                                  "UNKNOWN-FILM@UNKNOWN-FILM@unknown-film.mov", "Zanzibar@Zanzibar@a1.mov",
+                                  "ամրոց@ամրոց@A8.mov", "Բերդ@Բերդ@A7.mov"}));
+    EXPECT_FALSE(library->load()->byId.contains("UNKNOWN-FILM")) << "an unknown film is no entry";
 }
 
 TEST_F(LibraryTest, StretchesFollowsTheEntryOfTheFile) {
@@ -183,15 +175,15 @@ TEST_F(LibraryTest, StretchesFollowsTheEntryOfTheFile) {
         std::string path;
         bool stretches;
     } cases[] = {
-        {Library::videosDir() + "/wide.mov", true},
-        {Library::videosDir() + "/WIDE.mov", true},
+        {library->videosDir() + "/wide.mov", true},
+        {library->videosDir() + "/WIDE.mov", true},
         {"/elsewhere/wide", true},
-        {Library::videosDir() + "/crop.mov", false},
+        {library->videosDir() + "/crop.mov", false},
         {aerials.addSystemFilm("Hill/Hill Landscape.mov"), true},
         {"/nowhere/unknown.mov", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Library::stretches(Url::fromFilePath(c.path)), c.stretches) << c.path;
+        EXPECT_EQ(library->stretches(Url::fromFilePath(c.path)), c.stretches) << c.path;
 }
 
 } // namespace

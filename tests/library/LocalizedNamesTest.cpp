@@ -3,7 +3,7 @@
 #include "library/Library.h"
 #include "library/LocaleLanguages.h"
 #include "library/StringTables.h"
-#include "platform/XmlPropertyList.h"
+#include "support/XmlPropertyList.h"
 
 #include <gtest/gtest.h>
 
@@ -141,25 +141,25 @@ TEST(StringsTable, TakesTheBundleAndLocalizationTableOfTheUsersLanguage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fakes::FakePlatform fake;
-        Library::resetForTesting();
+        std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
         fake.host->env["LANG"] = c.locale;
         for (const auto& [path, bytes] : c.files) {
             fake.host->tree().write(path, bytes);
         }
-        EXPECT_EQ(Library::stringsTable(), c.expected);
+        EXPECT_EQ(library->stringsTable(), c.expected);
     }
 }
 
 TEST(StringsTable, RegionalTableStandsInForTheBareLanguage) {
     fakes::FakePlatform fake;
-    Library::resetForTesting();
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fake.host->env["LC_ALL"] = "pt_PT.UTF-8";
     fake.host->tree().write(
         loctable, testing::binaryPropertyList(Value(Dict{{"pt_BR", Value(Dict{{"k", "Brasil"}})},
                                                          {"pt_PT", Value(Dict{{"k", "Portugal"}})},
                                                          {"en", Value(Dict{{"k", "English"}})},
                                                          {"ptx", Value(Dict{{"k", "not Portuguese"}})}})));
-    const auto table = Library::stringsTable();
+    const auto table = library->stringsTable();
     ASSERT_EQ(table.size(), 1u);
     EXPECT_TRUE(table.at("k") == "Brasil" || table.at("k") == "Portugal") << table.at("k");
 }

@@ -24,16 +24,17 @@ protected:
     void SetUp() override {
         if (!s_made)
             GTEST_SKIP() << "make-sample-library needs python3 and ffmpeg";
-        Library::resetForTesting();
         const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
         fs::copy(std::string(DROVANE_SAMPLE_OUT) + "/home", fake.host->homeDirectory(), options);
         fs::copy(std::string(DROVANE_SAMPLE_OUT) + "/root", fake.host->systemRoot(), options);
     }
 
     // name|location|category|stretches|downloadable, by identifier.
+    // A catalogue read afresh, as a process started in the current language reads it.
     std::map<std::string, std::string> catalogue() {
         std::map<std::string, std::string> out;
-        for (const auto& e : Library::load()->entries)
+        const auto catalogue = Library(fake.host).load();
+        for (const auto& e : catalogue->entries)
             out[e.id] = e.name + "|" + e.location + "|" + e.category + "|" +
                         (e.stretches ? "stretch" : "crop") + "|" +
                         (e.cdnURL ? "cdn" : (e.fileURL ? "system" : "none"));
@@ -61,14 +62,15 @@ TEST_F(SampleLibrary, ReadsInEnglish) {
     };
     EXPECT_EQ(catalogue(), expected);
 
+    const Library library(fake.host);
     std::vector<std::string> labels;
-    for (const auto& film : Library::allVideos())
+    for (const auto& film : library.allVideos())
         labels.push_back(film.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"Big Sur", "Great Barrier Reef", "Hill", "New York at Night",
                                                 "Sequoia Sunrise"}));
 
     std::vector<std::string> missing;
-    for (const auto& asset : Library::missingAssets()) {
+    for (const auto& asset : library.missingAssets()) {
         missing.push_back(asset.id);
         EXPECT_EQ(asset.url.string(), "http://127.0.0.1:8765/videos/" + asset.id + ".mov");
         EXPECT_TRUE(fs::exists(std::string(DROVANE_SAMPLE_OUT) + "/server/videos/" + asset.id + ".mov"));
@@ -86,7 +88,6 @@ TEST_F(SampleLibrary, ReadsInGermanAndPortuguese) {
     EXPECT_EQ(names.at("1E2D3C4B-5A69-4788-96A5-B4C3D2E1F001"), "Yosemite-Tal|Yosemite|Landscapes|crop|cdn");
     EXPECT_EQ(names.at("4B5C6D7E-8F90-4A12-C3D4-E5F607182334"), "Toskana|Toskana|Landleben|crop|cdn");
 
-    Library::resetForTesting();
     fake.host->env["LANG"] = "pt_BR.UTF-8";
     names = catalogue();
     // The empty Portuguese strings file gives way to English; the regional table overrides it.

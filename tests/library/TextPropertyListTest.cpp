@@ -2,7 +2,7 @@
 
 #include "fakes/BinaryPropertyList.h"
 #include "library/StringTables.h"
-#include "platform/XmlPropertyList.h"
+#include "support/XmlPropertyList.h"
 
 #include <gtest/gtest.h>
 

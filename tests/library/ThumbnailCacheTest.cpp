@@ -3,7 +3,8 @@
 #include "fakes/FakeImages.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ protected:
     ThumbnailCacheTest() {
         fake.platform().images = images;
         fake.platform().http = http;
-        cache = ThumbnailCache::create();
+        cache = ThumbnailCache::create(fake.platform());
     }
     void TearDown() override {
         for (const auto& task : http->tasks()) {
@@ -87,7 +88,7 @@ TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
     fs::create_directories(dir() + "/y-cdn.png"); // a folder is left alone too if it cannot go
     fake.host->tree().write("home/Library/Caches/drovane/thumbs/y-cdn.png/inner", "x");
 
-    auto again = ThumbnailCache::create();
+    auto again = ThumbnailCache::create(fake.platform());
     EXPECT_FALSE(fs::exists(dir() + "/x-cdn.png"));
     for (const char* name : {"x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
         EXPECT_TRUE(fs::exists(dir() + "/" + name)) << name;
@@ -97,7 +98,7 @@ TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
 TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
     fs::remove_all(fake.host->homeDirectory() + "/Library");
     fake.host->tree().write("home/Library", "a file where the folder should be");
-    auto blocked = ThumbnailCache::create();
+    auto blocked = ThumbnailCache::create(fake.platform());
     Url f = film("A");
     blocked->request("A", f, record(0));
     settle();
@@ -181,7 +182,7 @@ TEST_F(ThumbnailCacheTest, EvictionOverTheCostLimitReloadsFromDisk) {
     // 2000 x 1000 pictures cost 8,000,000 each: twelve fit in 100,663,296, the thirteenth evicts.
     Url f = film("big", 2000, 1000);
     for (int i = 0; i < 13; ++i) {
-        cache->request("F" + std::to_string(i), f, record(i));
+        cache->request(std::string("F") + std::to_string(i), f, record(i));
     }
     settle();
     ASSERT_EQ(answers.size(), 13u);
@@ -220,7 +221,7 @@ TEST_F(ThumbnailCacheTest, AFirstAddressThatFailsFallsToTheNext) {
     EXPECT_TRUE(fake.log->lines().empty());
 
     // A later cache (the next launch) reads the stored bytes without a transfer.
-    auto later = ThumbnailCache::create();
+    auto later = ThumbnailCache::create(fake.platform());
     later->requestRemote("P", {url(site)}, record(1));
     settle();
     ASSERT_EQ(answers.size(), 2u);
@@ -247,7 +248,7 @@ TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) 
     for (const Case& c : cases) {
         const std::string address = "https://site.test/" + std::to_string(order) + ".webp";
         http->script[address] = c.result;
-        const std::string id = "C" + std::to_string(order);
+        const std::string id = std::string("C") + std::to_string(order);
         cache->requestRemote(id, {url(address)}, record(order++));
         settle();
         ASSERT_EQ(answers.size(), static_cast<std::size_t>(order)) << c.name;

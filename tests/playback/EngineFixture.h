@@ -3,9 +3,9 @@
 #include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
 #include "library/Library.h"
-#include "platform/Settings.h"
 #include "playback/AppModel.h"
 #include "playback/PowerMonitor.h"
+#include "support/Settings.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -16,9 +16,6 @@ namespace drovane::testing {
 // An engine on the fake platform, with films in the catalogue's video folder.
 class EngineFixture : public ::testing::Test {
 protected:
-    EngineFixture() { Library::resetForTesting(); }
-    ~EngineFixture() override { Library::resetForTesting(); }
-
     // Puts a film file named `id`.mov into the video folder and returns its URL.
     Url addFilm(const std::string& id, double duration = 20.0) {
         const std::string path = aerials.addVideo(id + ".mov");
@@ -49,8 +46,9 @@ protected:
     void settle(double seconds = 0.5) { fake.mainQueue->advance(seconds); }
 
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<AppModel> model = AppModel::create();
+    std::shared_ptr<AppModel> model = AppModel::create(fake.platform(), library);
 };
 
 } // namespace drovane::testing

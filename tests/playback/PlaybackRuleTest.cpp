@@ -1,201 +1,91 @@
-#include "EngineFixture.h"
+#include "playback/PlaybackRule.h"
+
+#include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
 
-using Event = fakes::FakeSystemEvents::Event;
+using Inputs = PlaybackRule::Inputs;
 
-class PlaybackRuleTest : public testing::EngineFixture {
-protected:
-    PlaybackRuleTest() {
-        model->onThrottledChanged = [this](bool t) {
-            throttled.push_back(t);
-            calls.push_back("throttled");
-        };
-        model->onStateChanged = [this] {
-            ++stateChanges;
-            calls.push_back("state");
-        };
+Inputs with(void (*change)(Inputs&)) {
+    Inputs in;
+    in.windowVisible = {true, false, std::nullopt};
+    change(in);
+    return in;
+}
+
+TEST(PlaybackRule, DecidesEachPlayerAndTheThrottledFlag) {
+    // Three players: a visible window, a covered one, and a player without a window.
+    const struct {
+        const char* what;
+        Inputs in;
+        std::vector<double> rates;
+        bool throttled;
+    } cases[] = {
+        {"nothing holds", with([](Inputs&) {}), {1.0, 0.0, 1.0}, false},
+        {"paused by hand", with([](Inputs& i) { i.manualPaused = true; }), {0, 0, 0}, true},
+        {"fair heat plays", with([](Inputs& i) { i.thermal = ThermalState::Fair; }), {1.0, 0.0, 1.0}, false},
+        {"serious heat", with([](Inputs& i) { i.thermal = ThermalState::Serious; }), {0, 0, 0}, true},
+        {"critical heat", with([](Inputs& i) { i.thermal = ThermalState::Critical; }), {0, 0, 0}, true},
+        {"low power, paused by the setting", with([](Inputs& i) { i.lowPower = true; }), {0, 0, 0}, true},
+        {"low power at half speed",
+         with([](Inputs& i) {
+             i.lowPower = true;
+             i.pauseOnLowPower = false;
+         }),
+         {0.5, 0.0, 0.5},
+         false},
+        {"the setting alone changes nothing",
+         with([](Inputs& i) { i.pauseOnLowPower = false; }),
+         {1.0, 0.0, 1.0},
+         false},
+        {"displays asleep", with([](Inputs& i) { i.displayAsleep = true; }), {0, 0, 0}, true},
+        {"locked", with([](Inputs& i) { i.lockActive = true; }), {0, 0, 0}, true},
+        {"screen saver", with([](Inputs& i) { i.saverActive = true; }), {0, 0, 0}, true},
+        {"every window covered",
+         with([](Inputs& i) {
+             i.windowVisible = {false, false};
+         }),
+         {0, 0},
+         false},
+        {"no players", with([](Inputs& i) { i.windowVisible.clear(); }), {}, false},
+    };
+    for (const auto& c : cases) {
+        PlaybackRule rule;
+        const auto decision = rule.evaluate(c.in);
+        EXPECT_EQ(decision.rates, c.rates) << c.what;
+        EXPECT_EQ(decision.throttled, c.throttled) << c.what;
+        EXPECT_EQ(PlaybackRule::mayPlay(c.in, std::nullopt), !c.throttled) << c.what;
     }
-    void start(int screens = 1) {
-        setScreens(screens);
-        model->powerMonitor().startPowerMonitoring();
-        model->switchVideo(addFilm("A"));
-        throttled.clear();
-        calls.clear();
-        stateChanges = 0;
-        settle(2);
+}
+
+TEST(PlaybackRule, TheWallpaperFadesInOnceWhenItIsNoLongerHidden) {
+    // One evaluation a step: what hides it, and whether that step fades the layers in anew.
+    const struct {
+        bool asleep, locked, saver;
+        bool fadeIn;
+    } steps[] = {
+        {false, false, false, false}, // shown from the start: no fade of its own
+        {false, false, true, false},  // the screen saver hides it
+        {false, false, false, true},  // ...and its end brings it back
+        {false, false, false, false}, // only the first visible evaluation fades in
+        {false, true, false, false},  // locked
+        {true, true, false, false},   // then asleep
+        {false, true, false, false},  // awake, still locked
+        {false, false, true, false},  // unlocked under a running screen saver: still hidden
+        {false, false, false, true},  // the screen saver ends
+        {true, false, false, false},  // asleep alone
+        {false, false, false, true},
+    };
+    PlaybackRule rule;
+    int index = 0;
+    for (const auto& step : steps) {
+        Inputs in;
+        in.displayAsleep = step.asleep;
+        in.lockActive = step.locked;
+        in.saverActive = step.saver;
+        EXPECT_EQ(rule.evaluate(in).fadeInAgain, step.fadeIn) << "step " << index++;
     }
-    std::vector<double> rates() {
-        std::vector<double> r;
-        for (const auto& p : model->players) {
-            r.push_back(p->rate());
-        }
-        return r;
-    }
-    bool lastThrottled() const { return !throttled.empty() && throttled.back(); }
-
-    std::vector<bool> throttled;
-    std::vector<std::string> calls;
-    std::size_t stateChanges = 0;
-};
-
-TEST_F(PlaybackRuleTest, StartingReadsTheStateSubscribesOnceAndEvaluates) {
-    fake.systemEvents->lowPower = true;
-    fake.systemEvents->thermal = ThermalState::Fair;
-    model->powerMonitor().startPowerMonitoring();
-    EXPECT_TRUE(model->lowPower);
-    EXPECT_EQ(model->thermal, ThermalState::Fair);
-    EXPECT_EQ(throttled, std::vector<bool>{true}) << "low power pauses by default";
-    EXPECT_EQ(fake.systemEvents->subscriptionOrder,
-              (std::vector<Event>{Event::LowPower, Event::Thermal, Event::DisplaysSleep, Event::DisplaysWake,
-                                  Event::ScreenLocked, Event::ScreenUnlocked, Event::ScreenSaverStarted,
-                                  Event::ScreenSaverStopped}));
-}
-
-TEST_F(PlaybackRuleTest, HeatStopsPlaybackFromSeriousOn) {
-    start(2);
-    fake.systemEvents->setThermal(ThermalState::Fair);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-    EXPECT_FALSE(lastThrottled());
-    fake.systemEvents->setThermal(ThermalState::Serious);
-    EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
-    EXPECT_TRUE(lastThrottled());
-    fake.systemEvents->setThermal(ThermalState::Critical);
-    EXPECT_TRUE(lastThrottled());
-    fake.systemEvents->setThermal(ThermalState::Nominal);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-    EXPECT_FALSE(lastThrottled());
-}
-
-TEST_F(PlaybackRuleTest, LowPowerPausesOrHalvesTheRateByTheSetting) {
-    start();
-    fake.systemEvents->setLowPower(true);
-    EXPECT_EQ(rates(), std::vector<double>{0.0}) << "paused by default";
-    EXPECT_TRUE(lastThrottled());
-
-    fake.defaults->set(Settings::pauseOnLowPowerKey, false);
-    model->updatePlayback(); // as the settings window does
-    EXPECT_EQ(rates(), std::vector<double>{0.5});
-    EXPECT_FALSE(lastThrottled());
-
-    fake.systemEvents->setLowPower(false);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
-}
-
-TEST_F(PlaybackRuleTest, TheScreenSaverPausesAndItsEndFadesTheWallpaperInAnew) {
-    start();
-    ASSERT_EQ(layer(0).opacity(), 1.0);
-    fake.systemEvents->fire(Event::ScreenSaverStarted);
-    EXPECT_EQ(rates(), std::vector<double>{0.0});
-    EXPECT_TRUE(lastThrottled());
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "hiding does not touch the layers";
-
-    fake.systemEvents->fire(Event::ScreenSaverStopped);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
-    EXPECT_FALSE(lastThrottled());
-    EXPECT_EQ(layer(0).opacity(), 0.0) << "back from hiding: transparent at once";
-    settle(0.75);
-    EXPECT_NEAR(layer(0).opacity(), 0.5, 0.01);
-    settle(1);
-    EXPECT_EQ(layer(0).opacity(), 1.0);
-
-    model->updatePlayback();
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
-}
-
-TEST_F(PlaybackRuleTest, TheWallpaperFadesInOnlyOnceTheScreenIsUnlockedAndAwake) {
-    start();
-    fake.systemEvents->fire(Event::ScreenLocked);
-    fake.systemEvents->fire(Event::DisplaysSleep);
-    fake.systemEvents->fire(Event::DisplaysWake);
-    EXPECT_EQ(rates(), std::vector<double>{0.0}) << "still locked";
-    EXPECT_EQ(layer(0).opacity(), 1.0);
-    EXPECT_TRUE(lastThrottled());
-
-    fake.systemEvents->fire(Event::ScreenUnlocked);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
-    EXPECT_EQ(layer(0).opacity(), 0.0);
-    settle(2);
-    EXPECT_EQ(layer(0).opacity(), 1.0);
-}
-
-TEST_F(PlaybackRuleTest, AFilmChosenWhileLockedWaitsForTheUnlock) {
-    start();
-    fake.systemEvents->fire(Event::ScreenLocked);
-    model->switchVideo(addFilm("B"));
-    settle(3);
-    EXPECT_EQ(rates(), std::vector<double>{0.0});
-    fake.systemEvents->fire(Event::ScreenUnlocked);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
-}
-
-TEST_F(PlaybackRuleTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
-    start(2);
-    fake.windowServer->setCovered(window(1), true);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "not at once";
-    settle(1.4);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-    settle(0.2);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 0.0}));
-    EXPECT_FALSE(lastThrottled()) << "occlusion never throttles";
-
-    fake.windowServer->setCovered(window(1), false);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "uncovered: at once";
-
-    // Covered and uncovered again within the delay: the late evaluation finds it visible.
-    fake.windowServer->setCovered(window(0), true);
-    settle(0.5);
-    fake.windowServer->setCovered(window(0), false);
-    settle(2);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-}
-
-TEST_F(PlaybackRuleTest, EveryEvaluationReportsThrottledThenStateEvenWithoutAChange) {
-    start();
-    fake.windowServer->notifyOcclusion(nullptr); // another window's occlusion: at once
-    model->updatePlayback();
-    EXPECT_EQ(calls, (std::vector<std::string>{"throttled", "state", "throttled", "state"}));
-    EXPECT_EQ(throttled, (std::vector<bool>{false, false}));
-}
-
-TEST_F(PlaybackRuleTest, PausingTwiceRestoresEveryPlayer) {
-    start(2);
-    fake.windowServer->setCovered(window(0), true);
-    settle(2);
-    const auto before = rates();
-    ASSERT_EQ(before, (std::vector<double>{0.0, 1.0}));
-    model->manualPaused = true;
-    model->updatePlayback();
-    EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
-    EXPECT_TRUE(lastThrottled());
-    model->manualPaused = false;
-    model->updatePlayback();
-    EXPECT_EQ(rates(), before);
-    EXPECT_FALSE(lastThrottled());
-}
-
-TEST_F(PlaybackRuleTest, PausedPlayersKeepTheirPlace) {
-    start();
-    settle(3);
-    model->manualPaused = true;
-    model->updatePlayback();
-    const double at = model->players[0]->currentTime();
-    settle(5);
-    EXPECT_EQ(model->players[0]->currentTime(), at);
-    model->manualPaused = false;
-    model->updatePlayback();
-    settle(1);
-    EXPECT_NEAR(model->players[0]->currentTime(), at + 1, 1e-6);
-}
-
-TEST_F(PlaybackRuleTest, TheMonitorHoldsTheEngineWeakly) {
-    start();
-    std::weak_ptr<AppModel> weak = model;
-    model.reset();
-    EXPECT_TRUE(weak.expired());
-    fake.systemEvents->fire(Event::ScreenLocked); // must not touch the released engine
-    settle(2);
 }
 
 } // namespace

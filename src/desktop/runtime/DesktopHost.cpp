@@ -1,7 +1,8 @@
 #include "desktop/runtime/DesktopHost.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/PropertyList.h"
+#include "support/Files.h"
+#include "support/PropertyList.h"
+#include "support/Text.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,14 +13,6 @@
 namespace drovane::desktop {
 
 namespace {
-
-std::string trimmed(std::string text) {
-    const char* space = " \t\r\n";
-    auto end = text.find_last_not_of(space);
-    text.erase(end == std::string::npos ? 0 : end + 1);
-    auto start = text.find_first_not_of(space);
-    return start == std::string::npos ? std::string{} : text.substr(start);
-}
 
 std::string findHome() {
     if (const char* home = std::getenv("HOME"); home && *home) {
@@ -80,7 +73,7 @@ std::optional<std::string> osReleaseValue(const std::string& osRelease, const st
         auto end = osRelease.find('\n', start);
         if (end == std::string::npos)
             end = osRelease.size();
-        std::string line = trimmed(osRelease.substr(start, end - start));
+        std::string line(trimmed(std::string_view(osRelease).substr(start, end - start)));
         start = end + 1;
         if (!line.starts_with(key + "="))
             continue;
@@ -116,7 +109,7 @@ DesktopHost::DesktopHost(std::vector<std::string> arguments)
     }
 
     if (auto model = readWholeFile("/sys/class/dmi/id/product_name")) {
-        m_hardwareModel = trimmed(*model);
+        m_hardwareModel = std::string(trimmed(*model));
     }
     if (const char* root = std::getenv("DROVANE_SYSTEM_ROOT"); root && *root) {
         m_systemRoot = root;

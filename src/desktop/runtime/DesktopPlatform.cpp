@@ -8,7 +8,6 @@
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/QtMainQueue.h"
 #include "desktop/runtime/QtScreens.h"
-#include "desktop/runtime/StderrLog.h"
 #include "desktop/runtime/SystemClock.h"
 #include "desktop/runtime/ThreadTaskQueues.h"
 #include "desktop/session/DesktopSystemEvents.h"
@@ -20,14 +19,13 @@
 
 namespace drovane::desktop {
 
-std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments) {
+std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
     // Before any other Qt object; every Qt-based member holds it, so it goes last.
-    auto application = sharedApplication(arguments);
+    auto application = sharedApplication(host->arguments());
 
     auto p = std::make_shared<Platform>();
-    auto host = std::make_shared<DesktopHost>(std::move(arguments));
     p->host = host;
-    p->log = std::make_shared<StderrLog>();
+    p->log = log;
     p->clock = std::make_shared<SystemClock>();
     p->images = std::make_shared<QtFfmpegImages>();
     p->http = std::make_shared<CurlHttp>();
@@ -35,7 +33,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
     p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
-    p->video = std::make_shared<QuickVideo>(application);
+    p->video = std::make_shared<QuickVideo>(application, log);
     p->workspace = std::make_shared<QtWorkspace>(application);
 
     std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
@@ -49,7 +47,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments
     events.sessionId = host->environment("XDG_SESSION_ID");
     events.processId = static_cast<unsigned>(host->processId());
     events.userId = static_cast<unsigned>(::getuid());
-    p->systemEvents = std::make_shared<DesktopSystemEvents>(std::move(events));
+    p->systemEvents = std::make_shared<DesktopSystemEvents>(std::move(events), p->mainQueue, log);
     return p;
 }
 

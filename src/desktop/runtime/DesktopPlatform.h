@@ -3,13 +3,13 @@
 #include "platform/Platform.h"
 
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace drovane::desktop {
 
-// The Linux desktop's platform pieces for a process started with `arguments`. The defaults
-// store is the composition root's to add.
-std::shared_ptr<Platform> makeDesktopPlatform(std::vector<std::string> arguments);
+class DesktopHost;
+
+// The Linux desktop's platform for the process that `host` describes, logging to `log`. The
+// defaults store is the entry point's to add.
+std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log);
 
 } // namespace drovane::desktop

@@ -7,13 +7,14 @@
 #include "desktop/session/dbus/PowerProfilesSource.h"
 #include "desktop/session/dbus/ScreenSaverSource.h"
 #include "platform/MainQueue.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 
 namespace drovane::desktop {
 
-DesktopSystemEvents::DesktopSystemEvents(Config config) : m_config(std::move(config)) {}
+DesktopSystemEvents::DesktopSystemEvents(Config config, std::shared_ptr<MainQueue> mainQueue,
+                                         std::shared_ptr<Log> log)
+    : m_config(std::move(config)), m_mainQueue(std::move(mainQueue)), m_log(std::move(log)) {}
 
 DesktopSystemEvents::~DesktopSystemEvents() = default;
 
@@ -34,17 +35,17 @@ void DesktopSystemEvents::start() {
     const QDBusConnection sessionBus =
         dbus::connectBus(m_config.sessionBusAddress, QDBusConnection::SessionBus, "drovane-session-" + tag);
 
-    m_powerProfiles = std::make_unique<PowerProfilesSource>(systemBus);
+    m_powerProfiles = std::make_unique<PowerProfilesSource>(m_log, systemBus);
     m_powerProfiles->onChanged = [this] { report(); };
     m_powerProfiles->start();
 
-    m_thermalZones =
-        std::make_unique<ThermalZonesSource>(m_config.thermalClassDirectory, m_config.thermalPollInterval);
+    m_thermalZones = std::make_unique<ThermalZonesSource>(m_mainQueue, m_log, m_config.thermalClassDirectory,
+                                                          m_config.thermalPollInterval);
     m_thermalZones->onChanged = [this] { report(); };
     m_thermalZones->start();
 
     m_dpms = std::make_unique<DpmsSource>(
-        m_config.xDisplay ? openDpmsReader(*m_config.xDisplay, *platform().log) : DpmsSource::Reader(),
+        m_mainQueue, m_config.xDisplay ? openDpmsReader(*m_config.xDisplay, *m_log) : DpmsSource::Reader(),
         m_config.displayPollInterval);
     m_dpms->onChanged = [this] { report(); };
 
@@ -52,18 +53,19 @@ void DesktopSystemEvents::start() {
     if (m_config.sessionId) {
         sessionId = QString::fromStdString(*m_config.sessionId);
     }
-    m_lock = std::make_unique<LogindLockSource>(systemBus, sessionId, m_config.processId, m_config.userId);
+    m_lock = std::make_unique<LogindLockSource>(m_mainQueue, m_log, systemBus, sessionId, m_config.processId,
+                                                m_config.userId);
     m_lock->onChanged = [this] { report(); };
     m_lock->start();
 
-    m_screenSaver = std::make_unique<ScreenSaverSource>(sessionBus);
+    m_screenSaver = std::make_unique<ScreenSaverSource>(m_log, sessionBus);
     m_screenSaver->onChanged = [this] { report(); };
     m_screenSaver->start();
 
     // What was read synchronously (the thermal zones) is reported like any later change, once
     // the caller has had the chance to subscribe.
     std::weak_ptr<void> alive = m_alive;
-    platform().mainQueue->post([this, alive] {
+    m_mainQueue->post([this, alive] {
         if (alive.lock()) {
             report();
         }

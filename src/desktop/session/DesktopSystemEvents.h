@@ -7,6 +7,11 @@
 #include <optional>
 #include <string>
 
+namespace drovane {
+class Log;
+class MainQueue;
+} // namespace drovane
+
 namespace drovane::desktop {
 
 class DpmsSource;
@@ -47,7 +52,7 @@ public:
         double displayPollInterval = 2.0;
     };
 
-    explicit DesktopSystemEvents(Config config);
+    DesktopSystemEvents(Config config, std::shared_ptr<MainQueue> mainQueue, std::shared_ptr<Log> log);
     ~DesktopSystemEvents() override;
 
     bool isLowPowerModeEnabled() const override;
@@ -70,6 +75,8 @@ private:
     void report();
 
     Config m_config;
+    const std::shared_ptr<MainQueue> m_mainQueue;
+    const std::shared_ptr<Log> m_log;
     bool m_started = false;
     // Held weakly by work posted to the main queue.
     std::shared_ptr<int> m_alive = std::make_shared<int>();

@@ -2,8 +2,8 @@
 
 namespace drovane::desktop {
 
-DpmsSource::DpmsSource(Reader reader, double intervalSeconds)
-    : m_reader(std::move(reader)), m_poller(intervalSeconds, [this] { read(); }) {}
+DpmsSource::DpmsSource(std::shared_ptr<MainQueue> mainQueue, Reader reader, double intervalSeconds)
+    : m_reader(std::move(reader)), m_poller(std::move(mainQueue), intervalSeconds, [this] { read(); }) {}
 
 void DpmsSource::setWallpaperShown(bool shown) {
     if (m_reader) {

@@ -20,7 +20,7 @@ public:
     // One reading: true when asleep, nothing when the server could not be asked this time.
     using Reader = DpmsReader;
 
-    DpmsSource(Reader reader, double intervalSeconds = pollInterval);
+    DpmsSource(std::shared_ptr<MainQueue> mainQueue, Reader reader, double intervalSeconds = pollInterval);
 
     void setWallpaperShown(bool shown);
     bool isAsleep() const { return m_asleep; }

@@ -1,13 +1,13 @@
 #include "desktop/session/ShownPoller.h"
 
 #include "platform/MainQueue.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 
 namespace drovane::desktop {
 
 struct ShownPoller::State {
+    std::shared_ptr<MainQueue> mainQueue;
     std::function<void()> tick;
     double interval = 1.0;
     bool shown = false;
@@ -15,8 +15,10 @@ struct ShownPoller::State {
     unsigned generation = 0;
 };
 
-ShownPoller::ShownPoller(double intervalSeconds, std::function<void()> tick)
+ShownPoller::ShownPoller(std::shared_ptr<MainQueue> mainQueue, double intervalSeconds,
+                         std::function<void()> tick)
     : m_state(std::make_shared<State>()) {
+    m_state->mainQueue = std::move(mainQueue);
     m_state->tick = std::move(tick);
     m_state->interval = std::max(1.0, intervalSeconds);
 }
@@ -45,7 +47,7 @@ double ShownPoller::interval() const {
 void ShownPoller::schedule(const std::shared_ptr<State>& state, double delay) {
     std::weak_ptr<State> weakState = state;
     const unsigned generation = state->generation;
-    platform().mainQueue->postAfter(delay, [weakState, generation] {
+    state->mainQueue->postAfter(delay, [weakState, generation] {
         auto s = weakState.lock();
         if (!s || s->generation != generation) {
             return;

@@ -3,6 +3,10 @@
 #include <functional>
 #include <memory>
 
+namespace drovane {
+class MainQueue;
+}
+
 namespace drovane::desktop {
 
 // Runs `tick` on the main queue while a wallpaper is shown: soon after it is shown, then every
@@ -11,7 +15,7 @@ namespace drovane::desktop {
 // Main thread.
 class ShownPoller {
 public:
-    ShownPoller(double intervalSeconds, std::function<void()> tick);
+    ShownPoller(std::shared_ptr<MainQueue> mainQueue, double intervalSeconds, std::function<void()> tick);
     ~ShownPoller();
     ShownPoller(const ShownPoller&) = delete;
     ShownPoller& operator=(const ShownPoller&) = delete;

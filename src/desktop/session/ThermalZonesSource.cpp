@@ -1,6 +1,6 @@
 #include "desktop/session/ThermalZonesSource.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 #include <charconv>
@@ -124,8 +124,10 @@ ThermalState thermalStateOf(const std::vector<ThermalZone>& zones, ThermalState 
     return worst;
 }
 
-ThermalZonesSource::ThermalZonesSource(std::string classDirectory, double intervalSeconds)
-    : m_classDirectory(std::move(classDirectory)), m_poller(intervalSeconds, [this] { read(); }) {}
+ThermalZonesSource::ThermalZonesSource(std::shared_ptr<MainQueue> mainQueue, std::shared_ptr<Log> log,
+                                       std::string classDirectory, double intervalSeconds)
+    : m_classDirectory(std::move(classDirectory)), m_log(std::move(log)),
+      m_poller(std::move(mainQueue), intervalSeconds, [this] { read(); }) {}
 
 void ThermalZonesSource::start() {
     const auto zones = readThermalZones(m_classDirectory);
@@ -134,8 +136,8 @@ void ThermalZonesSource::start() {
                            [](const ThermalTrip& trip) { return trip.milliCelsius > 0; });
     });
     if (!anyTrips) {
-        logLine("Drovane: no thermal zone with trip points in " + m_classDirectory +
-                "; the thermal state stays nominal");
+        m_log->line("Drovane: no thermal zone with trip points in " + m_classDirectory +
+                    "; the thermal state stays nominal");
     }
     m_state = thermalStateOf(zones, m_state);
 }

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 // The kernel's thermal zones (<class>/thermal_zone*/temp and trip_point_*_{type,temp}, all in
@@ -44,7 +48,8 @@ class ThermalZonesSource {
 public:
     static constexpr double pollInterval = 5.0;
 
-    explicit ThermalZonesSource(std::string classDirectory, double intervalSeconds = pollInterval);
+    ThermalZonesSource(std::shared_ptr<MainQueue> mainQueue, std::shared_ptr<Log> log,
+                       std::string classDirectory, double intervalSeconds = pollInterval);
 
     // Reads the zones once; logs one line when there are none to follow.
     void start();
@@ -60,6 +65,7 @@ private:
 
     std::string m_classDirectory;
     ThermalState m_state = ThermalState::Nominal;
+    std::shared_ptr<Log> m_log;
     ShownPoller m_poller;
 };
 

@@ -1,6 +1,7 @@
 #include "desktop/shell/XdgLoginItems.h"
 
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <cerrno>
 #include <cstring>

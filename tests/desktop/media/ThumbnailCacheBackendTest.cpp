@@ -24,7 +24,7 @@ class ThumbnailCacheBackendTest : public ::testing::Test {
 protected:
     ThumbnailCacheBackendTest() {
         fake.platform().images = std::make_shared<desktop::QtFfmpegImages>();
-        cache = ThumbnailCache::create();
+        cache = ThumbnailCache::create(fake.platform());
         fs::create_directories(films());
     }
 
@@ -65,7 +65,7 @@ TEST_F(ThumbnailCacheBackendTest, AFilmFrameIsStoredAsJpegAndReadBackAtTheNextLa
 
     // The next launch finds the stored frame; the film is not needed any more.
     fs::remove(film);
-    auto later = ThumbnailCache::create();
+    auto later = ThumbnailCache::create(fake.platform());
     later->request("HEVC", Url::fromFilePath(film), record());
     got = settle();
     ASSERT_EQ(got.size(), 1u);
@@ -105,7 +105,7 @@ TEST_F(ThumbnailCacheBackendTest, APreviewMissingAtTheFirstAddressComesFromTheSe
     server.serve("/preview/P.webp", webp.toStdString(), 200, "image/webp");
     server.start();
     fake.platform().http = std::make_shared<desktop::CurlHttp>();
-    cache = ThumbnailCache::create();
+    cache = ThumbnailCache::create(fake.platform());
 
     cache->requestRemote(
         "P", {*Url::parse(server.url("/missing/P.webp")), *Url::parse(server.url("/preview/P.webp"))},

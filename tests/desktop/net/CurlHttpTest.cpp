@@ -2,7 +2,8 @@
 
 #include "desktop/LoopbackServer.h"
 #include "fakes/TempDir.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

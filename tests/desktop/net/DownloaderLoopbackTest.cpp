@@ -4,7 +4,8 @@
 #include "fakes/FakePlatform.h"
 #include "library/Downloader.h"
 #include "library/Library.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -24,7 +25,6 @@ bool isEmptyFolder(const std::string& path) {
 class DownloaderLoopbackTest : public ::testing::Test {
 protected:
     DownloaderLoopbackTest() {
-        Library::resetForTesting();
         fake.platform().http = curl;
         film = std::string(4 << 20, 'f');
         for (std::size_t i = 0; i < film.size(); i += 4096) {
@@ -48,11 +48,11 @@ protected:
         std::vector<fakes::AerialsTree::Film> films;
         for (const char* id : {"A", "B", "C", "D"}) {
             films.push_back(
-                {id, id, "AerialCategoryUnderwater", server.url("/" + std::string(id) + ".mov"), {}});
+                {id, id, "AerialCategoryUnderwater", server.url(std::string("/") + id + ".mov"), {}});
         }
         aerials.writeManifest(films);
 
-        downloader = Downloader::create();
+        downloader = Downloader::create(fake.platform(), library);
         downloader->onItemFinished = [this] { ++finished; };
         downloader->onStateChanged = [this] {
             for (const auto& [key, fraction] : downloader->active()) {
@@ -66,7 +66,6 @@ protected:
         downloader.reset();
         fake.platform().http = nullptr;
         curl.reset(); // the network thread ends here, before the main queue it posts to
-        Library::resetForTesting();
     }
 
     // Runs the main queue until `condition` holds; false after 20 seconds.
@@ -87,6 +86,7 @@ protected:
     std::string film;
     LoopbackServer server;
     fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<CurlHttp> curl = std::make_shared<CurlHttp>();
     std::shared_ptr<Downloader> downloader;
@@ -98,11 +98,11 @@ TEST_F(DownloaderLoopbackTest, ARealDownloadLandsInTheVideoFolderAndIsAnnounced)
     downloader->start(std::vector<std::string>{"a"});
     ASSERT_TRUE(runUntil([&] { return finished > 0; }));
     EXPECT_TRUE(readWholeFile(aerials.videosDir() + "/A.mov") == film);
-    EXPECT_EQ(Library::onDiskIDs(), std::set<std::string>{"A"});
+    EXPECT_EQ(library->onDiskIDs(), std::set<std::string>{"A"});
     EXPECT_TRUE(sawProgress.contains("A"));
     EXPECT_TRUE(drained());
     EXPECT_EQ(downloader->done() + downloader->failed() + downloader->total(), 0);
-    EXPECT_TRUE(isEmptyFolder(Downloader::partialFolder()));
+    EXPECT_TRUE(isEmptyFolder(downloader->partialFolder()));
     EXPECT_TRUE(fake.log->lines().empty());
 }
 
@@ -114,20 +114,20 @@ TEST_F(DownloaderLoopbackTest, AMissingFilmAndABrokenTransferLeaveNothingInTheVi
     EXPECT_EQ(failed, 1) << "the first failure is counted; the second drains the queue and resets";
     EXPECT_EQ(finished, 0);
     EXPECT_TRUE(isEmptyFolder(aerials.videosDir()));
-    EXPECT_TRUE(runUntil([] { return isEmptyFolder(Downloader::partialFolder()); }));
+    EXPECT_TRUE(runUntil([&] { return isEmptyFolder(downloader->partialFolder()); }));
 }
 
 TEST_F(DownloaderLoopbackTest, CancellingMidTransferLeavesNothingBehind) {
     downloader->start(std::vector<std::string>{"D"});
     ASSERT_TRUE(runUntil([&] { return sawProgress.contains("D"); }));
-    EXPECT_EQ(fs::directory_iterator(Downloader::partialFolder())->path().parent_path(),
-              fs::path(Downloader::partialFolder()))
+    EXPECT_EQ(fs::directory_iterator(downloader->partialFolder())->path().parent_path(),
+              fs::path(downloader->partialFolder()))
         << "the film grows beside the video folder, not in it";
     EXPECT_TRUE(isEmptyFolder(aerials.videosDir()));
 
     downloader->cancel("D");
     EXPECT_TRUE(drained());
-    EXPECT_TRUE(runUntil([] { return isEmptyFolder(Downloader::partialFolder()); }));
+    EXPECT_TRUE(runUntil([&] { return isEmptyFolder(downloader->partialFolder()); }));
     EXPECT_TRUE(isEmptyFolder(aerials.videosDir()));
     EXPECT_EQ(finished, 0);
 }

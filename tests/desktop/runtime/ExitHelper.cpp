@@ -1,7 +1,9 @@
 // Builds the desktop platform, shows a wallpaper window, runs the event loop briefly and returns
 // from main with the platform still installed, as the application does after terminate().
 
+#include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/DesktopPlatform.h"
+#include "desktop/runtime/StderrLog.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -9,7 +11,9 @@
 
 int main(int argc, char** argv) {
     using namespace drovane;
-    auto platform = desktop::makeDesktopPlatform(std::vector<std::string>(argv, argv + argc));
+    auto platform = desktop::makeDesktopPlatform(
+        std::make_shared<desktop::DesktopHost>(std::vector<std::string>(argv, argv + argc)),
+        std::make_shared<desktop::StderrLog>());
     installPlatform(platform);
     static std::shared_ptr<WallpaperWindow> window =
         platform->windowServer->makeWallpaperWindow(Rect{{0, 0}, {320, 180}});

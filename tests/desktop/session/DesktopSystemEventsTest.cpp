@@ -63,7 +63,7 @@ protected:
 
     // The events object with a handler counting each kind, as the playback rule subscribes.
     void start() {
-        events = std::make_unique<DesktopSystemEvents>(config);
+        events = std::make_unique<DesktopSystemEvents>(config, fake.mainQueue, fake.log);
         subscriptions.push_back(events->observeLowPowerModeChanges([this] { ++counts.lowPower; }));
         subscriptions.push_back(events->observeThermalStateChanges([this] { ++counts.thermal; }));
         subscriptions.push_back(events->observeDisplaysSleep([this] { ++counts.sleep; }));

@@ -23,7 +23,7 @@ struct FakeServer {
 TEST(DpmsSource, SleepAndWakeAreSeenWhileShownAndNotReadOtherwise) {
     fakes::FakePlatform fake;
     FakeServer server;
-    DpmsSource source(server.reader());
+    DpmsSource source(fake.mainQueue, server.reader());
     int changes = 0;
     source.onChanged = [&] { ++changes; };
 
@@ -62,7 +62,7 @@ TEST(DpmsSource, SleepAndWakeAreSeenWhileShownAndNotReadOtherwise) {
 TEST(DpmsSource, ShowingAndHidingQuicklyKeepsOnePollGoingNeverFasterThanOnceASecond) {
     fakes::FakePlatform fake;
     FakeServer server;
-    DpmsSource source(server.reader(), 0.01);
+    DpmsSource source(fake.mainQueue, server.reader(), 0.01);
     for (int i = 0; i < 5; ++i) {
         source.setWallpaperShown(true);
         source.setWallpaperShown(false);
@@ -84,7 +84,7 @@ TEST(DpmsSource, AServerWithoutDpmsIsNotFollowed) {
               (std::vector<std::string>{"Drovane: the X server has no DPMS; display sleep is not followed",
                                         "Drovane: no X display; display sleep is not followed"}));
 
-    DpmsSource source({});
+    DpmsSource source(fake.mainQueue, {});
     source.setWallpaperShown(true);
     EXPECT_FALSE(source.isPolling());
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);

@@ -95,7 +95,7 @@ TEST(ThermalZonesSource, PollsOnlyWhileAWallpaperIsShownAndReportsChanges) {
     tree.write("thermal/thermal_zone0/temp", "50000\n");
     tree.write("thermal/thermal_zone0/trip_point_0_type", "passive\n");
     tree.write("thermal/thermal_zone0/trip_point_0_temp", "90000\n");
-    ThermalZonesSource source(tree / "thermal");
+    ThermalZonesSource source(fake.mainQueue, fake.log, tree / "thermal");
     int changes = 0;
     source.onChanged = [&] { ++changes; };
     source.start();
@@ -132,7 +132,7 @@ TEST(ThermalZonesSource, NoZonesLogOnceAndStayNominal) {
     fakes::FakePlatform fake;
     fakes::TempDir tree;
     tree.write("thermal/thermal_zone0/temp", "99000\n"); // no trip points to judge it by
-    ThermalZonesSource source(tree / "thermal");
+    ThermalZonesSource source(fake.mainQueue, fake.log, tree / "thermal");
     source.start();
     source.setWallpaperShown(true);
     fake.mainQueue->advance(60);

@@ -1,7 +1,8 @@
 #include "desktop/shell/XdgLoginItems.h"
 
 #include "fakes/TempDir.h"
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

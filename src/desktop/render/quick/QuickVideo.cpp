@@ -2,7 +2,7 @@
 
 #include "desktop/media/QtPlayer.h"
 #include "desktop/render/quick/QuickPlayerLayer.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QApplication>
 #include <QQmlComponent>
@@ -11,7 +11,8 @@
 
 namespace drovane::desktop {
 
-QuickVideo::QuickVideo(std::shared_ptr<QApplication> application) : m_application(std::move(application)) {}
+QuickVideo::QuickVideo(std::shared_ptr<QApplication> application, std::shared_ptr<Log> log)
+    : m_application(std::move(application)), m_log(std::move(log)) {}
 
 QuickVideo::~QuickVideo() {
     m_videoOutput.reset();
@@ -30,8 +31,8 @@ std::shared_ptr<PlayerLayer> QuickVideo::makeLayer(std::shared_ptr<Player> playe
         m_videoOutput = std::make_unique<QQmlComponent>(m_engine.get());
         m_videoOutput->setData("import QtMultimedia\nVideoOutput {}\n", QUrl());
         if (m_videoOutput->isError()) {
-            logLine("Drovane: the video output component is not available: " +
-                    m_videoOutput->errorString().trimmed().toStdString());
+            m_log->line("Drovane: the video output component is not available: " +
+                        m_videoOutput->errorString().trimmed().toStdString());
         }
     }
     auto* item = qobject_cast<QQuickItem*>(m_videoOutput->create());

@@ -8,6 +8,10 @@ class QApplication;
 class QQmlComponent;
 class QQmlEngine;
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 // Players on QtMultimedia and layers as VideoOutput items, drawn by the Qt Quick scene graph
@@ -16,7 +20,7 @@ namespace drovane::desktop {
 // with its window server.
 class QuickVideo final : public Video {
 public:
-    explicit QuickVideo(std::shared_ptr<QApplication> application);
+    QuickVideo(std::shared_ptr<QApplication> application, std::shared_ptr<Log> log);
     ~QuickVideo() override;
 
     std::shared_ptr<Player> makePlayer(const Url& file, double forwardBufferSeconds) override;
@@ -25,6 +29,7 @@ public:
 
 private:
     std::shared_ptr<QApplication> m_application;
+    std::shared_ptr<Log> m_log;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQmlComponent> m_videoOutput;
 };

@@ -1,8 +1,8 @@
 #include "desktop/session/dbus/LogindLockSource.h"
 
 #include "desktop/session/dbus/DBusCalls.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "platform/Platform.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
@@ -48,15 +48,17 @@ std::optional<QString> displaySessionPath(const QVariant& display) {
 
 } // namespace
 
-LogindLockSource::LogindLockSource(QDBusConnection bus, std::optional<QString> sessionId, unsigned processId,
+LogindLockSource::LogindLockSource(std::shared_ptr<MainQueue> mainQueue, std::shared_ptr<Log> log,
+                                   QDBusConnection bus, std::optional<QString> sessionId, unsigned processId,
                                    unsigned userId)
-    : m_bus(std::move(bus)), m_sessionId(std::move(sessionId)), m_processId(processId), m_userId(userId) {}
+    : m_mainQueue(std::move(mainQueue)), m_log(std::move(log)), m_bus(std::move(bus)),
+      m_sessionId(std::move(sessionId)), m_processId(processId), m_userId(userId) {}
 
 LogindLockSource::~LogindLockSource() = default;
 
 void LogindLockSource::start() {
     if (!m_bus.isConnected()) {
-        logLine("Drovane: the system bus is not reachable; the screen lock is not followed");
+        m_log->line("Drovane: the system bus is not reachable; the screen lock is not followed");
         return;
     }
     m_watcher =
@@ -129,7 +131,7 @@ void LogindLockSource::findByUser(bool atStart) {
 
 void LogindLockSource::noSession(bool atStart) {
     if (atStart) {
-        logLine("Drovane: no login session found; the screen lock is not followed");
+        m_log->line("Drovane: no login session found; the screen lock is not followed");
     }
 }
 
@@ -154,7 +156,7 @@ void LogindLockSource::useSession(const QString& path) {
                 setLocked(true);
                 const unsigned request = ++m_lockRequests;
                 std::weak_ptr<void> alive = m_alive;
-                platform().mainQueue->postAfter(lockConfirmationSeconds, [this, alive, request] {
+                m_mainQueue->postAfter(lockConfirmationSeconds, [this, alive, request] {
                     if (alive.lock() && request == m_lockRequests) {
                         readLockedHint();
                     }

@@ -10,6 +10,11 @@
 #include <memory>
 #include <optional>
 
+namespace drovane {
+class Log;
+class MainQueue;
+} // namespace drovane
+
 namespace drovane::desktop {
 
 // Whether our login session's screen is locked, from systemd-logind on the system bus: the
@@ -24,8 +29,8 @@ public:
     // How long a Lock request stands without LockedHint confirming it.
     static constexpr double lockConfirmationSeconds = 5.0;
 
-    LogindLockSource(QDBusConnection bus, std::optional<QString> sessionId, unsigned processId,
-                     unsigned userId);
+    LogindLockSource(std::shared_ptr<MainQueue> mainQueue, std::shared_ptr<Log> log, QDBusConnection bus,
+                     std::optional<QString> sessionId, unsigned processId, unsigned userId);
     ~LogindLockSource() override;
 
     // Finds the session and subscribes; logs one line when there is none.
@@ -39,6 +44,8 @@ public:
     std::function<void()> onChanged;
 
 private:
+    const std::shared_ptr<MainQueue> m_mainQueue;
+    const std::shared_ptr<Log> m_log;
     void findSession(bool atStart);
     void findByProcess(bool atStart);
     void findByUser(bool atStart);

@@ -1,7 +1,7 @@
 #include "desktop/session/dbus/PowerProfilesSource.h"
 
 #include "desktop/session/dbus/DBusCalls.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 namespace drovane::desktop {
 
@@ -21,7 +21,8 @@ bool namesHighOperatingTemperature(const QString& performanceDegraded) {
     return false;
 }
 
-PowerProfilesSource::PowerProfilesSource(QDBusConnection bus) : m_bus(std::move(bus)) {
+PowerProfilesSource::PowerProfilesSource(std::shared_ptr<Log> log, QDBusConnection bus)
+    : m_log(std::move(log)), m_bus(std::move(bus)) {
     m_services[0].name = QStringLiteral("org.freedesktop.UPower.PowerProfiles");
     m_services[0].path = QStringLiteral("/org/freedesktop/UPower/PowerProfiles");
     m_services[1].name = QStringLiteral("net.hadess.PowerProfiles");
@@ -32,7 +33,7 @@ PowerProfilesSource::~PowerProfilesSource() = default;
 
 void PowerProfilesSource::start() {
     if (!m_bus.isConnected()) {
-        logLine("Drovane: the system bus is not reachable; Low Power Mode is not followed");
+        m_log->line("Drovane: the system bus is not reachable; Low Power Mode is not followed");
         return;
     }
     m_watcher = std::make_unique<QDBusServiceWatcher>();
@@ -79,19 +80,19 @@ void PowerProfilesSource::start() {
 
 void PowerProfilesSource::fetch(std::size_t index) {
     const Service& service = m_services[index];
-    dbus::getAllProperties(m_bus, service.name, service.path, service.name, this,
-                           [this, index](std::optional<QVariantMap> values) {
-                               if (values) {
-                                   m_anyFoundAtStart = true;
-                                   setPresent(index, true);
-                                   apply(index, *values);
-                               }
-                               if (m_unansweredAtStart > 0 && --m_unansweredAtStart == 0 &&
-                                   !m_anyFoundAtStart) {
-                                   logLine("Drovane: power-profiles-daemon is not running; Low Power Mode "
-                                           "is followed once it starts");
-                               }
-                           });
+    dbus::getAllProperties(
+        m_bus, service.name, service.path, service.name, this,
+        [this, index](std::optional<QVariantMap> values) {
+            if (values) {
+                m_anyFoundAtStart = true;
+                setPresent(index, true);
+                apply(index, *values);
+            }
+            if (m_unansweredAtStart > 0 && --m_unansweredAtStart == 0 && !m_anyFoundAtStart) {
+                m_log->line("Drovane: power-profiles-daemon is not running; Low Power Mode "
+                            "is followed once it starts");
+            }
+        });
 }
 
 void PowerProfilesSource::apply(std::size_t index, const QVariantMap& values) {

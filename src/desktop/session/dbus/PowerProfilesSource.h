@@ -10,6 +10,10 @@
 #include <functional>
 #include <memory>
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 // power-profiles-daemon on the system bus: Low Power Mode is the "power-saver" profile, and its
@@ -19,7 +23,7 @@ namespace drovane::desktop {
 // stop at any time; without it both flags are off. Main thread.
 class PowerProfilesSource : public QObject {
 public:
-    explicit PowerProfilesSource(QDBusConnection bus);
+    PowerProfilesSource(std::shared_ptr<Log> log, QDBusConnection bus);
     ~PowerProfilesSource() override;
 
     // Subscribes and asks for the current values; logs one line when the daemon is not there.
@@ -32,6 +36,7 @@ public:
     std::function<void()> onChanged;
 
 private:
+    const std::shared_ptr<Log> m_log;
     struct Service {
         QString name;
         QString path;

@@ -1,13 +1,14 @@
 #include "desktop/session/dbus/ScreenSaverSource.h"
 
 #include "desktop/session/dbus/DBusCalls.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
 namespace drovane::desktop {
 
-ScreenSaverSource::ScreenSaverSource(QDBusConnection bus) : m_bus(std::move(bus)) {
+ScreenSaverSource::ScreenSaverSource(std::shared_ptr<Log> log, QDBusConnection bus)
+    : m_log(std::move(log)), m_bus(std::move(bus)) {
     for (const char* name : {"org.freedesktop.ScreenSaver", "org.gnome.ScreenSaver",
                              "org.cinnamon.ScreenSaver", "org.mate.ScreenSaver"}) {
         Service service;
@@ -22,7 +23,7 @@ ScreenSaverSource::~ScreenSaverSource() = default;
 
 void ScreenSaverSource::start() {
     if (!m_bus.isConnected()) {
-        logLine("Drovane: the session bus is not reachable; the screen saver is not followed");
+        m_log->line("Drovane: the session bus is not reachable; the screen saver is not followed");
         return;
     }
     m_watcher = std::make_unique<QDBusServiceWatcher>();
@@ -75,7 +76,8 @@ void ScreenSaverSource::ask(std::size_t index, bool atStart) {
             m_anyFoundAtStart = true;
         }
         if (--m_unansweredAtStart == 0 && !m_anyFoundAtStart) {
-            logLine("Drovane: no screen saver service on the session bus; one that starts later is followed");
+            m_log->line(
+                "Drovane: no screen saver service on the session bus; one that starts later is followed");
         }
     });
 }

@@ -10,6 +10,10 @@
 #include <memory>
 #include <vector>
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 // Whether a screen saver runs, from the ActiveChanged(bool) signals of the screen saver services
@@ -19,7 +23,7 @@ namespace drovane::desktop {
 // The current state is asked for (GetActive) when a service is found. Main thread.
 class ScreenSaverSource : public QObject {
 public:
-    explicit ScreenSaverSource(QDBusConnection bus);
+    ScreenSaverSource(std::shared_ptr<Log> log, QDBusConnection bus);
     ~ScreenSaverSource() override;
 
     // Subscribes and asks each service; logs one line when none is there yet.
@@ -31,6 +35,7 @@ public:
     std::function<void()> onChanged;
 
 private:
+    const std::shared_ptr<Log> m_log;
     struct Service {
         QString name;
         QString path;

@@ -4,6 +4,7 @@
 #include "desktop/media/QtPlayer.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/runtime/StderrLog.h"
 #include "fakes/TempDir.h"
 
 #include <QApplication>
@@ -46,7 +47,7 @@ protected:
     std::shared_ptr<QApplication> m_application;
     fakes::TempDir m_dir;
     QuickWindowServer m_server{m_application};
-    QuickVideo m_video{m_application};
+    QuickVideo m_video{m_application, std::make_shared<desktop::StderrLog>()};
 };
 
 TEST_F(QuickVideoTest, AGeneratedFilmRendersAndMoves) {

@@ -4,6 +4,7 @@
 #include "desktop/render/quick/QuickPlayerLayer.h"
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
+#include "desktop/runtime/StderrLog.h"
 #include "desktop/x11/X11Properties.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 
@@ -130,7 +131,7 @@ TEST_F(QuickWindowServerTest, LayersStackInInsertionOrderAndFollowTheWindowsSize
     EXPECT_EQ(spread(empty), 0);
     EXPECT_EQ(meanColor(empty), QColor(Qt::black));
 
-    QuickVideo video(m_application);
+    QuickVideo video(m_application, std::make_shared<StderrLog>());
     auto lower = video.makeLayer(video.makePlayer(Url::fromFilePath("/nonexistent/a.mov"), 8),
                                  Rect{{0, 0}, {320, 180}}, VideoGravity::ResizeAspectFill);
     auto upper = video.makeLayer(video.makePlayer(Url::fromFilePath("/nonexistent/b.mov"), 8),

@@ -1,6 +1,7 @@
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
 
 #include "fakes/TempDir.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "platform/PropertyList.h"
+#include "support/PropertyList.h"
 
-#include "platform/XmlPropertyList.h"
+#include "support/XmlPropertyList.h"
 
 #include <cstdlib>
 #include <memory>

@@ -9,6 +9,7 @@ namespace drovane {
 
 class DefaultsStore;
 class Host;
+class Log;
 
 // Typed accessors over the defaults keys that several layers read (engine, windows, updater,
 // shell), and the program's identity: version, machine, web addresses. Every accessor reads the
@@ -56,8 +57,9 @@ Url feedbackFormURL();
 namespace detail {
 // The machine's model name, "Mac" when it gives none.
 std::string hardware();
-// Forgets the computed site addresses so that a test can change the environment.
-void resetSiteAddresses();
+// The site's root as `host` gives it: DROVANE_SITE_URL when set to a valid address (logged
+// otherwise), else the build's choice; no trailing separator. siteURL() keeps the first.
+Url siteRoot(const Host& host, Log& log);
 } // namespace detail
 
 } // namespace Settings

@@ -1,4 +1,4 @@
-#include "library/CaseMapping.h"
+#include "support/CaseMapping.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ TEST(CaseMapping, MapsLettersOfTheCommonScriptsAndKeepsEverythingElse) {
     } cases[] = {
         {"b2a4c1f0-77e1-4d1e", "B2A4C1F0-77E1-4D1E", "b2a4c1f0-77e1-4d1e"},
         {"Zürich Öl", "ZÜRICH ÖL", "zürich öl"},
-        {"straße", "STRAßE", "straße"}, // ß has no single upper-case letter
+        {"straße", "STRASSE", "straße"}, // full mappings: ß upper-cases to two letters
         {"Łódź", "ŁÓDŹ", "łódź"},
         {"Ÿÿ", "ŸŸ", "ÿÿ"},
         {"Αθήνα", "ΑΘΉΝΑ", "αθήνα"},
@@ -21,7 +21,12 @@ TEST(CaseMapping, MapsLettersOfTheCommonScriptsAndKeepsEverythingElse) {
         {"東京 😀", "東京 😀", "東京 😀"},
         {"×÷", "×÷", "×÷"},
         {std::string("a\xC3") + "b", std::string("A\xC3") + "B",
-         std::string("a\xC3") + "b"}, // broken UTF-8 kept
+         std::string("a\xC3") + "b"},                           // broken UTF-8 kept
+        {"ǅemal Ǉubljana", "ǄEMAL ǇUBLJANA", "ǆemal ǉubljana"}, // Latin Extended-B
+        {"Ấp Bắc", "ẤP BẮC", "ấp bắc"},                         // Vietnamese
+        {"Երևան", "ԵՐԵՒԱՆ", "երևան"},                           // Armenian, with its ligature
+        {"Ꭰꭱ", "ᎠᎡ", "ꭰꭱ"},                             // Cherokee
+        {"İstanbul", "İSTANBUL", "i̇stanbul"},                   // the same in every locale, Turkish too
         {"", "", ""},
     };
     for (const auto& c : cases) {
@@ -35,6 +40,7 @@ TEST(CaseMapping, CapitalizesEveryWord) {
     EXPECT_EQ(capitalized("DARK mode"), "Dark Mode");
     EXPECT_EQ(capitalized("  two\tsPACED\nwords "), "  Two\tSpaced\nWords ");
     EXPECT_EQ(capitalized("über-NACHT"), "Über-nacht");
+    EXPECT_EQ(capitalized("ǆungla ßee"), "ǅungla Ssee");
     EXPECT_EQ(capitalized(""), "");
 }
 

@@ -1,4 +1,6 @@
-#include "platform/XmlPropertyList.h"
+#include "support/XmlPropertyList.h"
+
+#include "support/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -394,13 +396,6 @@ private:
             out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
             out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
         }
-    }
-    static std::string_view trimmed(std::string_view s) {
-        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-            s.remove_prefix(1);
-        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-            s.remove_suffix(1);
-        return s;
     }
 
     std::optional<Value> value(int depth) {

@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.h"
+#include "support/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -92,19 +92,6 @@ std::optional<std::string> moveFileWithoutReplacing(const std::string& from, con
         ::close(dirFd);
     }
     return std::nullopt;
-}
-
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return buffer.str();
 }
 
 } // namespace drovane

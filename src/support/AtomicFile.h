@@ -23,7 +23,4 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
 // `to` exists already; the move is made durable. An error text on failure.
 std::optional<std::string> moveFileWithoutReplacing(const std::string& from, const std::string& to);
 
-// The whole file; nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::string& path);
-
 } // namespace drovane

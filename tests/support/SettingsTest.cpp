@@ -1,4 +1,4 @@
-#include "platform/Settings.h"
+#include "support/Settings.h"
 
 #include "fakes/FakePlatform.h"
 
@@ -9,8 +9,6 @@ namespace {
 
 class SettingsTest : public testing::Test {
 protected:
-    SettingsTest() { Settings::detail::resetSiteAddresses(); }
-    ~SettingsTest() override { Settings::detail::resetSiteAddresses(); }
     fakes::FakePlatform fake;
 };
 
@@ -59,36 +57,52 @@ TEST_F(SettingsTest, VersionComesFromTheFirstSourceThatHasOne) {
     EXPECT_EQ(Settings::version(), ""); // an empty file is a version too
 }
 
-TEST_F(SettingsTest, SiteAddressesComeFromTheEnvironmentWhenSet) {
-    fake.host->env["DROVANE_SITE_URL"] = "http://127.0.0.1:8123/";
-    EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");
-    EXPECT_EQ(Settings::downloadURL().string(), "http://127.0.0.1:8123/download/");
-    EXPECT_EQ(Settings::versionURL().string(), "http://127.0.0.1:8123/version.json");
-    EXPECT_EQ(Settings::previewURL("A1B2-C3").string(), "http://127.0.0.1:8123/preview/A1B2-C3.webp");
-    // An identifier is one path segment, never a way out of "/preview/".
-    EXPECT_EQ(Settings::previewURL("../a b?c#d").string(),
-              "http://127.0.0.1:8123/preview/..%2Fa%20b%3Fc%23d.webp");
-    // Computed once: a later change of the environment is not seen.
-    fake.host->env["DROVANE_SITE_URL"] = "http://other";
-    EXPECT_EQ(Settings::siteURL().string(), "http://127.0.0.1:8123");
+TEST_F(SettingsTest, TheSiteRootComesFromTheEnvironmentWhenValid) {
+    const struct {
+        std::optional<std::string> environment;
+        std::string root;
+        bool logged;
+    } cases[] = {
+        {"http://127.0.0.1:8123/", "http://127.0.0.1:8123", false},
+        {"https://example.test//", "https://example.test", false},
+        {std::nullopt, DROVANE_SITE_URL, false},
+        {"", DROVANE_SITE_URL, false},
+        {"not a url", DROVANE_SITE_URL, true},
+        {"/relative/path", DROVANE_SITE_URL, true},
+    };
+    for (const auto& c : cases) {
+        fake.host->env.erase("DROVANE_SITE_URL");
+        if (c.environment) {
+            fake.host->env["DROVANE_SITE_URL"] = *c.environment;
+        }
+        fake.log->clear();
+        EXPECT_EQ(Settings::detail::siteRoot(*fake.host, *fake.log).string(), c.root)
+            << c.environment.value_or("unset");
+        EXPECT_EQ(fake.log->lines().size(), c.logged ? 1u : 0u) << c.environment.value_or("unset");
+    }
 }
 
-TEST_F(SettingsTest, AnInvalidSiteOverrideFallsBackToTheBuiltInAddress) {
-    fake.host->env["DROVANE_SITE_URL"] = "not a url";
-    EXPECT_EQ(Settings::siteURL().scheme(), "https");
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: site address not a url is not valid"), 1u);
+TEST_F(SettingsTest, AddressesAreFixedPathsOnTheRoot) {
+    const std::string root = Settings::siteURL().string();
+    EXPECT_EQ(Settings::downloadURL().string(), root + "/download/");
+    EXPECT_EQ(Settings::versionURL().string(), root + "/version.json");
+    EXPECT_EQ(Settings::previewURL("A1B2-C3").string(), root + "/preview/A1B2-C3.webp");
+    // An identifier is one path segment, never a way out of "/preview/".
+    EXPECT_EQ(Settings::previewURL("../a b?c#d").string(), root + "/preview/..%2Fa%20b%3Fc%23d.webp");
+    // Computed once: a later change of the environment is not seen.
+    fake.host->env["DROVANE_SITE_URL"] = "http://other";
+    EXPECT_EQ(Settings::siteURL().string(), root);
 }
 
 TEST_F(SettingsTest, FeedbackAddressDescribesTheMachineEncoded) {
-    fake.host->env["DROVANE_SITE_URL"] = "https://site.test";
     fake.host->info["DVVersion"] = "2.0 beta&1";
     fake.host->osVersion = {12, 0, 0}; // "12" from os-release: no minor or patch given
     fake.host->model = "ThinkPad X1 Carbon Gen 9";
     fake.screens->setFrames({Rect{{0, 0}, {100, 100}}, Rect{{100, 0}, {100, 100}}});
     EXPECT_EQ(
         Settings::feedbackFormURL().string(),
-        "https://site.test/feedback/?app=2.0%20beta%261&system=12.0.0&mac=ThinkPad%20X1%20Carbon%20Gen%209"
-        "&displays=2");
+        Settings::siteURL().string() +
+            "/feedback/?app=2.0%20beta%261&system=12.0.0&mac=ThinkPad%20X1%20Carbon%20Gen%209&displays=2");
     fake.host->model = "";
     EXPECT_EQ(Settings::feedbackFormURL().queryItems()[2].value, "Mac");
 }

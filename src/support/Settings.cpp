@@ -1,7 +1,9 @@
-#include "platform/Settings.h"
+#include "support/Settings.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
+#include "support/AtomicFile.h"
+#include "support/Files.h"
+#include "support/Text.h"
 
 #include <mutex>
 #include <optional>
@@ -22,16 +24,6 @@ bool booleanDefaultTrue(const char* key) {
     return v->asBool().value_or(true);
 }
 
-std::string trimmed(const std::string& text) {
-    const char* space = " \t\r\n\v\f";
-    auto start = text.find_first_not_of(space);
-    if (start == std::string::npos) {
-        return {};
-    }
-    auto end = text.find_last_not_of(space);
-    return text.substr(start, end - start + 1);
-}
-
 struct SiteAddresses {
     Url site;
     Url download;
@@ -44,21 +36,8 @@ std::optional<SiteAddresses> g_addresses;
 const SiteAddresses& siteAddresses() {
     std::lock_guard lock(g_addressesMutex);
     if (!g_addresses) {
-        std::string root = DROVANE_SITE_URL;
-        if (auto fromEnvironment = platform().host->environment("DROVANE_SITE_URL")) {
-            if (!fromEnvironment->empty()) {
-                root = *fromEnvironment;
-            }
-        }
-        while (!root.empty() && root.back() == '/') {
-            root.pop_back();
-        }
-        auto site = Url::parse(root);
-        if (!site || site->scheme().empty() || site->host().empty()) {
-            logLine("Drovane: site address " + root + " is not valid, using " + DROVANE_SITE_URL);
-            site = Url::parse(DROVANE_SITE_URL);
-        }
-        g_addresses = SiteAddresses{*site, site->withPath("/download/"), site->withPath("/version.json")};
+        const Url site = detail::siteRoot(*platform().host, *platform().log);
+        g_addresses = SiteAddresses{site, site.withPath("/download/"), site.withPath("/version.json")};
     }
     return *g_addresses;
 }
@@ -108,7 +87,7 @@ std::string version() {
         auto slash = executable.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : executable.substr(0, slash);
         if (auto text = readWholeFile((folder.empty() ? "/" : folder) + "/VERSION")) {
-            return trimmed(*text);
+            return std::string(trimmed(*text));
         }
     }
     return "dev";
@@ -152,9 +131,22 @@ std::string hardware() {
     return model.empty() ? "Mac" : model;
 }
 
-void resetSiteAddresses() {
-    std::lock_guard lock(g_addressesMutex);
-    g_addresses.reset();
+Url siteRoot(const Host& host, Log& log) {
+    std::string root = DROVANE_SITE_URL;
+    if (auto fromEnvironment = host.environment("DROVANE_SITE_URL")) {
+        if (!fromEnvironment->empty()) {
+            root = *fromEnvironment;
+        }
+    }
+    while (!root.empty() && root.back() == '/') {
+        root.pop_back();
+    }
+    auto site = Url::parse(root);
+    if (!site || site->scheme().empty() || site->host().empty()) {
+        log.line("Drovane: site address " + root + " is not valid, using " + DROVANE_SITE_URL);
+        site = Url::parse(DROVANE_SITE_URL);
+    }
+    return *site;
 }
 
 } // namespace detail

@@ -1,7 +1,7 @@
-#include "platform/PropertyList.h"
+#include "support/PropertyList.h"
 
 #include "fakes/BinaryPropertyList.h"
-#include "platform/XmlPropertyList.h"
+#include "support/XmlPropertyList.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+namespace drovane {
+
+// `text` without blanks, tabs and line ends at either end.
+constexpr std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view space = " \t\r\n\f\v";
+    const auto first = text.find_first_not_of(space);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+} // namespace drovane

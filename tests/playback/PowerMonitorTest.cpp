@@ -1,0 +1,167 @@
+#include "EngineFixture.h"
+
+namespace drovane {
+namespace {
+
+using Event = fakes::FakeSystemEvents::Event;
+
+class PowerMonitorTest : public testing::EngineFixture {
+protected:
+    PowerMonitorTest() {
+        model->onThrottledChanged = [this](bool t) {
+            throttled.push_back(t);
+            calls.push_back("throttled");
+        };
+        model->onStateChanged = [this] {
+            ++stateChanges;
+            calls.push_back("state");
+        };
+    }
+    void start(int screens = 1) {
+        setScreens(screens);
+        model->powerMonitor().startPowerMonitoring();
+        model->switchVideo(addFilm("A"));
+        throttled.clear();
+        calls.clear();
+        stateChanges = 0;
+        settle(2);
+    }
+    std::vector<double> rates() {
+        std::vector<double> r;
+        for (const auto& p : model->players) {
+            r.push_back(p->rate());
+        }
+        return r;
+    }
+    bool lastThrottled() const { return !throttled.empty() && throttled.back(); }
+
+    std::vector<bool> throttled;
+    std::vector<std::string> calls;
+    std::size_t stateChanges = 0;
+};
+
+TEST_F(PowerMonitorTest, StartingReadsTheStateSubscribesOnceAndEvaluates) {
+    fake.systemEvents->lowPower = true;
+    fake.systemEvents->thermal = ThermalState::Fair;
+    model->powerMonitor().startPowerMonitoring();
+    EXPECT_TRUE(model->lowPower);
+    EXPECT_EQ(model->thermal, ThermalState::Fair);
+    EXPECT_EQ(throttled, std::vector<bool>{true}) << "low power pauses by default";
+    EXPECT_EQ(fake.systemEvents->subscriptionOrder,
+              (std::vector<Event>{Event::LowPower, Event::Thermal, Event::DisplaysSleep, Event::DisplaysWake,
+                                  Event::ScreenLocked, Event::ScreenUnlocked, Event::ScreenSaverStarted,
+                                  Event::ScreenSaverStopped}));
+}
+
+TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
+    start(2);
+    fake.systemEvents->setLowPower(true);
+    EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0})) << "paused by default";
+    EXPECT_TRUE(lastThrottled());
+    fake.defaults->set(Settings::pauseOnLowPowerKey, false);
+    model->updatePlayback(); // as the settings window does
+    EXPECT_EQ(rates(), (std::vector<double>{0.5, 0.5}));
+    EXPECT_FALSE(lastThrottled());
+    fake.systemEvents->setLowPower(false);
+
+    fake.systemEvents->setThermal(ThermalState::Serious);
+    EXPECT_TRUE(lastThrottled());
+    fake.systemEvents->setThermal(ThermalState::Nominal);
+    for (const auto& [on, off] : {std::pair{Event::DisplaysSleep, Event::DisplaysWake},
+                                  {Event::ScreenLocked, Event::ScreenUnlocked},
+                                  {Event::ScreenSaverStarted, Event::ScreenSaverStopped}}) {
+        fake.systemEvents->fire(on);
+        EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
+        fake.systemEvents->fire(off);
+        EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
+    }
+    model->manualPaused = true;
+    model->updatePlayback();
+    EXPECT_TRUE(lastThrottled());
+}
+
+TEST_F(PowerMonitorTest, TheScreenSaverPausesAndItsEndFadesTheWallpaperInAnew) {
+    start();
+    ASSERT_EQ(layer(0).opacity(), 1.0);
+    fake.systemEvents->fire(Event::ScreenSaverStarted);
+    EXPECT_EQ(rates(), std::vector<double>{0.0});
+    EXPECT_TRUE(lastThrottled());
+    EXPECT_EQ(layer(0).opacity(), 1.0) << "hiding does not touch the layers";
+
+    fake.systemEvents->fire(Event::ScreenSaverStopped);
+    EXPECT_EQ(rates(), std::vector<double>{1.0});
+    EXPECT_FALSE(lastThrottled());
+    EXPECT_EQ(layer(0).opacity(), 0.0) << "back from hiding: transparent at once";
+    settle(0.75);
+    EXPECT_NEAR(layer(0).opacity(), 0.5, 0.01);
+    settle(1);
+    EXPECT_EQ(layer(0).opacity(), 1.0);
+
+    model->updatePlayback();
+    EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
+}
+
+TEST_F(PowerMonitorTest, AFilmChosenWhileLockedWaitsForTheUnlock) {
+    start();
+    fake.systemEvents->fire(Event::ScreenLocked);
+    model->switchVideo(addFilm("B"));
+    settle(3);
+    EXPECT_EQ(rates(), std::vector<double>{0.0});
+    fake.systemEvents->fire(Event::ScreenUnlocked);
+    EXPECT_EQ(rates(), std::vector<double>{1.0});
+}
+
+TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
+    start(2);
+    fake.windowServer->setCovered(window(1), true);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "not at once";
+    settle(1.4);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
+    settle(0.2);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 0.0}));
+    EXPECT_FALSE(lastThrottled()) << "occlusion never throttles";
+
+    fake.windowServer->setCovered(window(1), false);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "uncovered: at once";
+
+    // Covered and uncovered again within the delay: the late evaluation finds it visible.
+    fake.windowServer->setCovered(window(0), true);
+    settle(0.5);
+    fake.windowServer->setCovered(window(0), false);
+    settle(2);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
+}
+
+TEST_F(PowerMonitorTest, EveryEvaluationReportsThrottledThenStateEvenWithoutAChange) {
+    start();
+    fake.windowServer->notifyOcclusion(nullptr); // another window's occlusion: at once
+    model->updatePlayback();
+    EXPECT_EQ(calls, (std::vector<std::string>{"throttled", "state", "throttled", "state"}));
+    EXPECT_EQ(throttled, (std::vector<bool>{false, false}));
+}
+
+TEST_F(PowerMonitorTest, PausedPlayersKeepTheirPlace) {
+    start();
+    settle(3);
+    model->manualPaused = true;
+    model->updatePlayback();
+    const double at = model->players[0]->currentTime();
+    settle(5);
+    EXPECT_EQ(model->players[0]->currentTime(), at);
+    model->manualPaused = false;
+    model->updatePlayback();
+    settle(1);
+    EXPECT_NEAR(model->players[0]->currentTime(), at + 1, 1e-6);
+}
+
+TEST_F(PowerMonitorTest, TheMonitorHoldsTheEngineWeakly) {
+    start();
+    std::weak_ptr<AppModel> weak = model;
+    model.reset();
+    EXPECT_TRUE(weak.expired());
+    fake.systemEvents->fire(Event::ScreenLocked); // must not touch the released engine
+    settle(2);
+}
+
+} // namespace
+} // namespace drovane
