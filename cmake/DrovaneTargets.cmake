@@ -1,9 +1,12 @@
 # Shared compile settings and the helpers every folder uses to declare its target.
 
+# Warnings are errors only where asked for (the presets and CI): a packager's plain build with
+# another compiler or flags must not fail on a warning we have not seen.
+option(DROVANE_WERROR "Treat compiler warnings as errors" OFF)
 add_library(drovane_warnings INTERFACE)
 target_compile_options(drovane_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
-    -Wimplicit-fallthrough -Werror)
+    -Wimplicit-fallthrough $<$<BOOL:${DROVANE_WERROR}>:-Werror>)
 
 add_library(drovane_sanitizers INTERFACE)
 if(DROVANE_SANITIZE)
