@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "support/AtomicFile.h"
 #include "support/CaseMapping.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <cassert>
@@ -47,12 +48,11 @@ Downloader::Downloader(Passkey, const Platform& platform, std::shared_ptr<const 
     assert(m_mainQueue && m_clock && "the downloader needs the main queue and the clock");
     // Only one instance of the program runs, so whatever lies there was left by a run that ended
     // mid-transfer.
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    for (fs::directory_iterator it(partialFolder(), ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ignored;
-        if (it->is_regular_file(ignored)) {
-            fs::remove(it->path(), ignored);
+    const std::string folder = partialFolder();
+    for (const auto& entry : listFolder(folder)) {
+        if (entry.isRegularFile) {
+            std::error_code ignored;
+            std::filesystem::remove(joinPath(folder, entry.name), ignored);
         }
     }
 }

@@ -57,11 +57,9 @@ std::optional<StringTable> firstUsableStringsFile(const std::string& bundle,
     std::vector<std::string> candidates;
     for (const auto& language : languages)
         candidates.push_back(language + ".lproj");
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(bundle, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (name.ends_with(".lproj"))
-            candidates.push_back(std::move(name));
+    for (auto& entry : listFolder(bundle)) {
+        if (entry.name.ends_with(".lproj"))
+            candidates.push_back(std::move(entry.name));
     }
     for (const auto& candidate : candidates) {
         const auto bytes =

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "support/AtomicFile.h"
+#include "support/Files.h"
 
 #include <cassert>
 #include <filesystem>
@@ -16,12 +17,10 @@ namespace {
 constexpr double previewTimeoutSeconds = 60;
 
 void removeOldCdnFiles(const std::string& dir) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().ends_with("-cdn.png")) {
+    for (const auto& entry : listFolder(dir)) {
+        if (entry.name.ends_with("-cdn.png")) {
             std::error_code ignored;
-            fs::remove(it->path(), ignored);
+            std::filesystem::remove(joinPath(dir, entry.name), ignored);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "desktop/session/ThermalZonesSource.h"
 
 #include "platform/Log.h"
+#include "support/Files.h"
 
 #include <algorithm>
 #include <charconv>
@@ -71,24 +72,24 @@ Thresholds thresholdsOf(const ThermalZone& zone) {
 std::vector<ThermalZone> readThermalZones(const std::string& classDirectory) {
     namespace fs = std::filesystem;
     std::vector<ThermalZone> zones;
-    std::error_code ec;
-    for (fs::directory_iterator it(classDirectory, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (const auto& entry : listFolder(classDirectory)) {
+        const std::string& name = entry.name;
         if (!name.starts_with("thermal_zone")) {
             continue;
         }
-        auto temperature = readMilliCelsius(it->path() / "temp");
+        const fs::path zonePath = fs::path(classDirectory) / name;
+        auto temperature = readMilliCelsius(zonePath / "temp");
         if (!temperature) {
             continue; // a sensor that is switched off or failing
         }
         ThermalZone zone{name, *temperature, {}};
         for (int i = 0;; ++i) {
             const std::string prefix = "trip_point_" + std::to_string(i);
-            auto type = readLine(it->path() / (prefix + "_type"));
+            auto type = readLine(zonePath / (prefix + "_type"));
             if (!type) {
                 break;
             }
-            if (auto temp = readMilliCelsius(it->path() / (prefix + "_temp"))) {
+            if (auto temp = readMilliCelsius(zonePath / (prefix + "_temp"))) {
                 zone.trips.push_back({*type, *temp});
             }
         }
