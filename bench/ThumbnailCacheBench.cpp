@@ -158,7 +158,7 @@ struct Media {
         fs::create_directories(path);
         return path;
     }
-    std::string thumbs() const { return fake.host->homeDirectory() + "/Library/Caches/drovane/thumbs"; }
+    std::string thumbs() const { return fake.host->cacheDirectory() + "/thumbs"; }
 
     // 100 films copied from a few distinct sources (a film's cost does not depend on its name).
     const std::vector<std::string>& films(const std::string& set) {

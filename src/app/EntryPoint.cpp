@@ -22,8 +22,7 @@ int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
     std::shared_ptr<Platform> platform = makePlatform();
     platform->host = host;
     platform->log = log;
-    platform->defaults = FileDefaultsStore::open(host->homeDirectory() + "/" + Settings::preferencesPath,
-                                                 Settings::standardDomain, log);
+    platform->defaults = FileDefaultsStore::open(host->settingsDirectory(), Settings::standardDomain, log);
     installPlatform(platform);
 
     g_delegate = AppDelegate::create(*platform, std::make_shared<Library>(host));

@@ -47,6 +47,17 @@ FileDefaultsStore::FileDefaultsStore(std::string folder, std::string domain, std
     : m_folder(std::move(folder)), m_path(m_folder + "/" + domain + ".plist"), m_log(std::move(log)),
       m_rename(std::move(rename)) {}
 
+FileDefaultsStore::~FileDefaultsStore() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    if (m_writer.joinable()) {
+        m_writer.join();
+    }
+}
+
 void FileDefaultsStore::load() {
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec)) {
@@ -79,13 +90,13 @@ std::optional<Value> FileDefaultsStore::value(const std::string& key) const {
 void FileDefaultsStore::set(const std::string& key, Value value) {
     std::lock_guard lock(m_mutex);
     m_values.insert_or_assign(key, std::move(value));
-    save();
+    changed();
 }
 
 void FileDefaultsStore::remove(const std::string& key) {
     std::lock_guard lock(m_mutex);
     if (m_values.erase(key) > 0) {
-        save();
+        changed();
     }
 }
 
@@ -93,10 +104,34 @@ std::shared_ptr<DefaultsStore> FileDefaultsStore::suite(const std::string& domai
     return open(m_folder, domain, m_log);
 }
 
-void FileDefaultsStore::save() {
+void FileDefaultsStore::changed() {
+    ++m_changes;
+    if (!m_writer.joinable()) {
+        m_writer = std::thread([this] { writeLoop(); });
+    }
+    m_wake.notify_one();
+}
+
+void FileDefaultsStore::writeLoop() {
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_stopping || m_changes != m_written; });
+        if (m_changes == m_written) {
+            return; // stopping with nothing left to write
+        }
+        const std::uint64_t changes = m_changes;
+        const Value::Dictionary values = m_values;
+        lock.unlock();
+        write(values);
+        lock.lock();
+        m_written = changes;
+    }
+}
+
+void FileDefaultsStore::write(const Value::Dictionary& values) {
     std::error_code ec;
     std::filesystem::create_directories(m_folder, ec);
-    if (auto error = writeFileAtomically(m_path, writeXmlPropertyList(Value(m_values)), m_rename)) {
+    if (auto error = writeFileAtomically(m_path, writeXmlPropertyList(Value(values)), m_rename)) {
         m_log->line("Drovane: cannot write defaults file " + m_path + ": " + *error);
     }
 }

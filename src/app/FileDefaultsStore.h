@@ -3,18 +3,24 @@
 #include "platform/DefaultsStore.h"
 #include "support/AtomicFile.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace drovane {
 
 class Log;
 
 // A defaults domain kept as one XML property list, "<folder>/<domain>.plist". The file is
-// read once when the domain is opened and rewritten atomically after every change. A file
-// that cannot be read as a dictionary is renamed aside with a ".corrupt" suffix (one log
-// line) and the domain starts empty, so the user's file is never silently overwritten.
+// read once when the domain is opened. Changes are seen by readers at once and written on a
+// thread of the store's own, atomically (temporary file, sync, rename): the caller never waits
+// for the disk, and changes that come while a write is under way go out together in the next.
+// The last change is on disk once the store is gone (at the latest when the process exits).
+// A file that cannot be read as a dictionary is renamed aside with a ".corrupt" suffix (one
+// log line) and the domain starts empty, so the user's file is never silently overwritten.
 class FileDefaultsStore final : public DefaultsStore, public std::enable_shared_from_this<FileDefaultsStore> {
 public:
     // The domain's store; every open of the same folder and domain in this process shares one
@@ -34,10 +40,15 @@ public:
     // Use open(); public for make_shared.
     FileDefaultsStore(std::string folder, std::string domain, std::shared_ptr<Log> log,
                       RenameFunction rename);
+    // Writes what is not on disk yet, then stops the writer.
+    ~FileDefaultsStore() override;
 
 private:
     void load();
-    void save(); // m_mutex held
+    // Asks the writer for a write of the current values. m_mutex held.
+    void changed();
+    void writeLoop();
+    void write(const Value::Dictionary& values);
 
     const std::string m_folder;
     const std::string m_path;
@@ -45,6 +56,13 @@ private:
     const RenameFunction m_rename;
     mutable std::mutex m_mutex;
     Value::Dictionary m_values;
+    // Counts of changes made and written; the writer runs while they differ.
+    std::uint64_t m_changes = 0;
+    std::uint64_t m_written = 0;
+    bool m_stopping = false;
+    std::condition_variable m_wake;
+    // Started by the first change: a domain only read never gets one.
+    std::thread m_writer;
 };
 
 } // namespace drovane

@@ -22,7 +22,7 @@ int g_lockDescriptor = -1;
 } // namespace
 
 std::string InstanceLock::path(const Host& host) {
-    return joinPath(host.homeDirectory(), "Library/Application Support/Drovane/instance.lock");
+    return joinPath(host.lockDirectory(), "instance.lock");
 }
 
 void InstanceLock::acquireOrExit(const Host& host, Log& log) {

@@ -7,11 +7,11 @@ namespace drovane {
 class Host;
 class Log;
 
-// One running copy per user: an exclusive flock on a file in the user's Application Support
-// folder, held for the life of the process (the descriptor is never closed).
+// One running copy per user: an exclusive flock on a file of the user's, held for the life of
+// the process (the descriptor is never closed).
 namespace InstanceLock {
 
-// "<home>/Library/Application Support/Drovane/instance.lock".
+// "instance.lock" in the host's lock folder.
 std::string path(const Host& host);
 
 // Returns holding the lock, or without it when the lock file cannot be opened (logged).

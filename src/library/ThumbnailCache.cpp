@@ -38,7 +38,7 @@ ThumbnailCache::ThumbnailCache(Passkey, const Platform& platform)
     m_queue = platform.taskQueues->make(framesQueueLabel, 4, QualityOfService::Utility);
     m_previewQueue = platform.taskQueues->make(previewsQueueLabel, 6, QualityOfService::UserInitiated);
 
-    m_dir = platform.host->homeDirectory() + "/" + folder;
+    m_dir = joinPath(platform.host->cacheDirectory(), folder);
     std::error_code ignored;
     std::filesystem::create_directories(m_dir, ignored);
     removeOldCdnFiles(m_dir);

@@ -41,8 +41,8 @@ public:
     static constexpr double jpegQuality = 0.82;
     static constexpr const char* framesQueueLabel = "app.drovane.thumbs";
     static constexpr const char* previewsQueueLabel = "app.drovane.previews";
-    // Below the home folder.
-    static constexpr const char* folder = "Library/Caches/drovane/thumbs";
+    // Within the host's cache folder.
+    static constexpr const char* folder = "thumbs";
 
     // A cache working through the platform's queues, pictures, network and log, its files in
     // the user's cache folder. The composition root makes the process's one instance.

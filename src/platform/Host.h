@@ -24,6 +24,12 @@ public:
 
     // The user's home folder, an absolute path without a trailing separator.
     virtual std::string homeDirectory() const = 0;
+    // The program's own folders, absolute, which need not exist yet: its settings, its caches
+    // (thumbnails), and the folder for its single-instance lock (one that lives no longer than
+    // the user's session where the system has one).
+    virtual std::string settingsDirectory() const = 0;
+    virtual std::string cacheDirectory() const = 0;
+    virtual std::string lockDirectory() const = 0;
     // The process's command line, the program path first.
     virtual std::vector<std::string> arguments() const = 0;
     // An environment variable of the process; nothing when unset.

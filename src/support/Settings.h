@@ -26,9 +26,8 @@ inline constexpr const char* autoUpdateKey = "autoUpdate";
 inline constexpr const char* lastUpdateCheckKey = "lastUpdateCheck";
 inline constexpr const char* skippedVersionKey = "skippedVersion";
 
-// The standard defaults domain and where domains are kept below the home folder.
+// The standard defaults domain (its file is "app.drovane.plist" in the host's settings folder).
 inline constexpr const char* standardDomain = "app.drovane";
-inline constexpr const char* preferencesPath = "Library/Preferences";
 
 // A missing or non-Boolean value reads as true; the default is never written back.
 bool pauseOnLowPower();

@@ -522,7 +522,6 @@ std::string formatIsoDate(Date date) {
     const std::int64_t us =
         date.microsecondsSinceReferenceDate + Date::unixEpochOffsetSeconds * Date::microsecondsPerSecond;
     const std::int64_t seconds = floorDiv(us, Date::microsecondsPerSecond);
-    const std::int64_t fraction = us - seconds * Date::microsecondsPerSecond;
     const std::int64_t days = floorDiv(seconds, 86400);
     const std::int64_t secondOfDay = seconds - days * 86400;
     const Civil c = civilFromDays(days);
@@ -530,15 +529,7 @@ std::string formatIsoDate(Date date) {
     std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02uT%02lld:%02lld:%02lld",
                   static_cast<long long>(c.year), c.month, c.day, static_cast<long long>(secondOfDay / 3600),
                   static_cast<long long>(secondOfDay / 60 % 60), static_cast<long long>(secondOfDay % 60));
-    std::string out = buffer;
-    if (fraction != 0) {
-        std::snprintf(buffer, sizeof buffer, ".%06lld", static_cast<long long>(fraction));
-        std::string f = buffer;
-        while (f.back() == '0')
-            f.pop_back();
-        out += f;
-    }
-    return out + "Z";
+    return std::string(buffer) + "Z";
 }
 
 std::optional<Date> parseIsoDate(std::string_view text) {

@@ -8,8 +8,9 @@
 
 namespace drovane {
 
-// The XML property-list format, read and written exactly: dates keep their microseconds
-// (written as ISO 8601 with a fraction when they have one) and reals their every bit.
+// The XML property-list format. Reals keep their every bit. Dates are written as the format
+// defines them, in whole seconds ("2026-12-06T20:10:12Z": other readers refuse a fraction),
+// and read with or without one.
 
 // A complete XML document holding `root`.
 std::string writeXmlPropertyList(const Value& root);
@@ -18,8 +19,9 @@ std::string writeXmlPropertyList(const Value& root);
 // unknown elements, bad numbers, dates or base64, nesting deeper than 512).
 std::optional<Value> readXmlPropertyList(std::string_view text);
 
-// "2026-12-06T20:10:12Z", or "2026-12-06T20:10:12.25Z" for a date with a fraction.
+// "2026-12-06T20:10:12Z": the date's second (earlier, for a date with a fraction).
 std::string formatIsoDate(Date date);
+// Reads "2026-12-06T20:10:12Z" and also "2026-12-06T20:10:12.25Z".
 std::optional<Date> parseIsoDate(std::string_view text);
 
 } // namespace drovane

@@ -4,16 +4,20 @@
 #include "support/AtomicFile.h"
 #include "support/Files.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace drovane {
 namespace {
 
 class FileDefaultsStoreTest : public testing::Test {
 protected:
-    std::string folder() const { return fake.host->homeDirectory() + "/Library/Preferences"; }
+    std::string folder() const { return fake.host->settingsDirectory(); }
     fakes::FakePlatform fake;
 };
 
@@ -23,7 +27,7 @@ TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
         {"i", std::int64_t{-42}},
         {"r", 1.0 / 3.0},
         {"s", "Über & <Wave>"},
-        {"d", Date{812'345'678'123'457}},
+        {"d", Date{812'345'678'000'000}},
         {"past", Date::distantPast()},
         {"data", Value::Data{0, 255, 10}},
         {"a", Value::Array{"A", "B"}},
@@ -87,7 +91,7 @@ TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
     // Broken XML, and a well-formed list whose root is not a dictionary.
     for (const std::string text : {"<plist><dict><key>selectedVideo</key>", "<plist><array/></plist>"}) {
         SCOPED_TRACE(text);
-        const std::string path = fake.host->tree().write("home/Library/Preferences/app.drovane.plist", text);
+        const std::string path = fake.host->tree().write("home/.config/drovane/app.drovane.plist", text);
         fake.log->clear();
         auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
         EXPECT_FALSE(store->value("selectedVideo"));
@@ -100,6 +104,60 @@ TEST_F(FileDefaultsStoreTest, ACorruptFileIsKeptAsideAndTheStoreStartsEmpty) {
         store->set("autoUpdate", false);
         EXPECT_EQ(readWholeFile(path + ".corrupt"), text);
     }
+}
+
+TEST_F(FileDefaultsStoreTest, OtherReadersOfTheFormatReadOurFile) {
+    {
+        auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
+        store->set("firstLaunch", Date{812'345'678'654'321}); // a fraction of a second too
+        store->set("selectedVideo", "/films/Über & <Wave>.mov");
+        store->set("favorites", Value::Array{"A", "B"});
+        store->set("pauseOnLowPower", false);
+    }
+    const std::string path = folder() + "/app.drovane.plist";
+    const std::string binary = fake.host->tree() / "converted.bplist";
+    EXPECT_EQ(std::system(("plistutil -i '" + path + "' -f bin -o '" + binary + "'").c_str()), 0);
+    EXPECT_EQ(std::system(("python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], \"rb\"))' '" +
+                           path + "'")
+                              .c_str()),
+              0);
+    auto converted = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
+    EXPECT_EQ(converted->value("firstLaunch"), Value(Date{812'345'678'000'000}))
+        << "written in whole seconds";
+}
+
+TEST_F(FileDefaultsStoreTest, ABurstOfChangesEndsWithTheLastOnDiskInFewWrites) {
+    std::atomic<int> writes = 0;
+    {
+        auto store =
+            FileDefaultsStore::open(folder(), "app.drovane", fake.log, [&](const char* from, const char* to) {
+                ++writes;
+                return std::rename(from, to);
+            });
+        for (int i = 0; i < 200; ++i) {
+            store->set("selectedVideo", "/films/" + std::to_string(i) + ".mov");
+        }
+    } // released at once, as at exit: the last value still goes out
+    EXPECT_LT(writes.load(), 100) << "changes made while a write is under way go out together";
+    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane", fake.log)->string("selectedVideo"),
+              "/films/199.mov");
+}
+
+TEST_F(FileDefaultsStoreTest, AProgramThatExitsRightAfterAChangeHasItOnDisk) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // As the program keeps its store: for the whole process, released by exit().
+        static auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
+        for (int i = 0; i < 50; ++i) {
+            store->set("selectedVideo", "/films/" + std::to_string(i) + ".mov");
+        }
+        std::exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane", fake.log)->string("selectedVideo"),
+              "/films/49.mov");
 }
 
 } // namespace

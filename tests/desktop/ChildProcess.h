@@ -101,6 +101,8 @@ public:
             .has_value();
     }
 
+    pid_t pid() const { return m_pid; }
+
     void signal(int number) {
         if (m_pid > 0 && !m_exited) {
             ::kill(m_pid, number);

@@ -14,6 +14,9 @@ public:
     FakeHost();
 
     std::string homeDirectory() const override { return m_home; }
+    std::string settingsDirectory() const override { return m_home + "/.config/drovane"; }
+    std::string cacheDirectory() const override { return m_home + "/.cache/drovane"; }
+    std::string lockDirectory() const override { return m_tree.path() + "/run/drovane"; }
     std::vector<std::string> arguments() const override { return args; }
     std::optional<std::string> environment(const std::string& name) const override;
     std::string temporaryDirectory() const override { return m_tree.path() + "/tmp"; }

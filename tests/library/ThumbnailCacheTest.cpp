@@ -43,7 +43,7 @@ protected:
 
     fakes::ManualTaskQueue& frames() { return *fake.taskQueues->queue("app.drovane.thumbs"); }
     fakes::ManualTaskQueue& previews() { return *fake.taskQueues->queue("app.drovane.previews"); }
-    std::string dir() const { return fake.host->homeDirectory() + "/Library/Caches/drovane/thumbs"; }
+    std::string dir() const { return fake.host->cacheDirectory() + "/thumbs"; }
 
     // A film that yields a frame of the given size.
     Url film(const std::string& name, int width = 1000, int height = 500, std::uint8_t fill = 7) {
@@ -83,10 +83,10 @@ TEST_F(ThumbnailCacheTest, CreationMakesTheFolderAndQueuesWithTheirLimits) {
 
 TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
     for (const char* name : {"x-cdn.png", "x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
-        fake.host->tree().write("home/Library/Caches/drovane/thumbs/" + std::string(name), "old");
+        fake.host->tree().write("home/.cache/drovane/thumbs/" + std::string(name), "old");
     }
     fs::create_directories(dir() + "/y-cdn.png"); // a folder is left alone too if it cannot go
-    fake.host->tree().write("home/Library/Caches/drovane/thumbs/y-cdn.png/inner", "x");
+    fake.host->tree().write("home/.cache/drovane/thumbs/y-cdn.png/inner", "x");
 
     auto again = ThumbnailCache::create(fake.platform());
     EXPECT_FALSE(fs::exists(dir() + "/x-cdn.png"));
@@ -165,9 +165,8 @@ TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {
 }
 
 TEST_F(ThumbnailCacheTest, TheDiskFileIsUsedFirstAndACorruptOneIsReplaced) {
-    fake.host->tree().write("home/Library/Caches/drovane/thumbs/A.jpg",
-                            fakes::FakeImages::encode(300, 200, 9));
-    fake.host->tree().write("home/Library/Caches/drovane/thumbs/B.jpg", "not a picture");
+    fake.host->tree().write("home/.cache/drovane/thumbs/A.jpg", fakes::FakeImages::encode(300, 200, 9));
+    fake.host->tree().write("home/.cache/drovane/thumbs/B.jpg", "not a picture");
     cache->request("A", film("A"), record(0));
     cache->request("B", film("B", 800, 600, 3), record(1));
     settle();
@@ -270,8 +269,7 @@ TEST_F(ThumbnailCacheTest, AnEmptyAddressListAnswersNothingAfterTheDiskCheck) {
     EXPECT_FALSE(answers[1].picture);
     EXPECT_TRUE(http->requested.empty());
 
-    fake.host->tree().write("home/Library/Caches/drovane/thumbs/E-preview.img",
-                            fakes::FakeImages::encode(40, 30, 2));
+    fake.host->tree().write("home/.cache/drovane/thumbs/E-preview.img", fakes::FakeImages::encode(40, 30, 2));
     cache->requestRemote("E", {}, record(2));
     settle();
     ASSERT_EQ(answers.size(), 3u);
@@ -301,8 +299,8 @@ TEST_F(ThumbnailCacheTest, AHostileIdentifierStaysInsideTheFolder) {
     settle();
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_TRUE(answers[0].picture && answers[1].picture);
-    EXPECT_FALSE(fs::exists(fake.host->homeDirectory() + "/Library/Caches/escape.jpg"));
-    EXPECT_FALSE(fs::exists(fake.host->homeDirectory() + "/Library/Caches/drovane/escape-preview.img"));
+    EXPECT_FALSE(fs::exists(fake.host->cacheDirectory() + "/escape.jpg"));
+    EXPECT_FALSE(fs::exists(fake.host->cacheDirectory() + "/escape-preview.img"));
     EXPECT_TRUE(fs::exists(dir() + "/..%2F..%2Fescape.jpg"));
     EXPECT_TRUE(fs::exists(dir() + "/..%2Fescape-preview.img"));
     EXPECT_NE(cache->diskFile("a/b", ".jpg"), cache->diskFile("a%2Fb", ".jpg"));

@@ -21,9 +21,9 @@ Value everyKind() {
         {"inf", -std::numeric_limits<double>::infinity()},
         {"string", "<a & b> \"quoted\" 'single' ünï \t\n\r\x01 end"},
         {"empty", ""},
-        {"date", Date{123'456'789'654'321}},
+        {"date", Date{123'456'789'000'000}},
         {"distantPast", Date::distantPast()},
-        {"beforeEpoch", Date{-1}},
+        {"beforeEpoch", Date{-1'000'000}},
         {"data", Value::Data{0, 1, 2, 250, 255}},
         {"emptyData", Value::Data{}},
         {"array", Value::Array{"x", 1, Value::Array{}, Value::Dictionary{}}},
@@ -48,12 +48,12 @@ TEST(XmlPropertyList, NaNSurvives) {
     EXPECT_TRUE(std::isnan(*back->asReal()));
 }
 
-TEST(XmlPropertyList, DatesUseIsoTextWithAFractionOnlyWhenNeeded) {
+TEST(XmlPropertyList, DatesAreWrittenInWholeSecondsAndReadWithAFractionToo) {
     EXPECT_EQ(formatIsoDate(Date{0}), "2001-01-01T00:00:00Z");
-    EXPECT_EQ(formatIsoDate(Date{250'000}), "2001-01-01T00:00:00.25Z");
+    EXPECT_EQ(formatIsoDate(Date{250'000}), "2001-01-01T00:00:00Z");
     // Written in the proleptic Gregorian calendar of ISO 8601.
     EXPECT_EQ(formatIsoDate(Date::distantPast()), "0000-12-30T00:00:00Z");
-    EXPECT_EQ(formatIsoDate(Date{-1}), "2000-12-31T23:59:59.999999Z");
+    EXPECT_EQ(formatIsoDate(Date{-1}), "2000-12-31T23:59:59Z"); // the second it falls in
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09Z"), Date{123'456'789'000'000});
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09.5Z"), Date{123'456'789'500'000});
     for (const char* bad :

@@ -3,6 +3,7 @@
 #include "support/Files.h"
 #include "support/PropertyList.h"
 #include "support/Text.h"
+#include "support/XdgFolders.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -111,11 +112,16 @@ DesktopHost::DesktopHost(std::vector<std::string> arguments)
     if (auto model = readWholeFile("/sys/class/dmi/id/product_name")) {
         m_hardwareModel = std::string(trimmed(*model));
     }
+    m_folders = XdgFolders::resolve(m_home, [this](const std::string& name) { return environment(name); });
     if (const char* root = std::getenv("DROVANE_SYSTEM_ROOT"); root && *root) {
         m_systemRoot = root;
         while (!m_systemRoot.empty() && m_systemRoot.back() == '/')
             m_systemRoot.pop_back();
     }
+}
+
+std::string DesktopHost::lockDirectory() const {
+    return joinPath(m_folders.runtime.value_or(m_folders.state), applicationFolder);
 }
 
 std::optional<std::string> DesktopHost::environment(const std::string& name) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Host.h"
+#include "support/XdgFolders.h"
 
 #include <optional>
 #include <string>
@@ -22,7 +23,16 @@ class DesktopHost final : public Host {
 public:
     explicit DesktopHost(std::vector<std::string> arguments);
 
+    // The name of the program's folder within each XDG base folder.
+    static constexpr const char* applicationFolder = "drovane";
+
     std::string homeDirectory() const override { return m_home; }
+    // $XDG_CONFIG_HOME/drovane, $XDG_CACHE_HOME/drovane, and $XDG_RUNTIME_DIR/drovane (else
+    // $XDG_STATE_HOME/drovane), each with its XDG default.
+    std::string settingsDirectory() const override { return m_folders.config + "/" + applicationFolder; }
+    std::string cacheDirectory() const override { return m_folders.cache + "/" + applicationFolder; }
+    std::string lockDirectory() const override;
+    const XdgFolders& xdgFolders() const { return m_folders; }
     std::vector<std::string> arguments() const override { return m_arguments; }
     std::optional<std::string> environment(const std::string& name) const override;
     std::string temporaryDirectory() const override;
@@ -47,6 +57,7 @@ private:
     OperatingSystemVersion m_osVersion;
     std::string m_hardwareModel;
     std::string m_systemRoot;
+    XdgFolders m_folders;
 };
 
 } // namespace drovane::desktop

@@ -36,11 +36,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->video = std::make_shared<QuickVideo>(application, log);
     p->workspace = std::make_shared<QtWorkspace>(application);
 
-    std::string configHome = host->environment("XDG_CONFIG_HOME").value_or("");
-    if (configHome.empty() || configHome.front() != '/') {
-        configHome = host->homeDirectory() + "/.config";
-    }
-    p->loginItems = std::make_shared<XdgLoginItems>(configHome, host->executablePath());
+    p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 
     DesktopSystemEvents::Config events;
     events.thermalClassDirectory = host->systemPath("/sys/class/thermal");

@@ -29,7 +29,7 @@ protected:
     }
 
     std::string films() const { return fake.host->tree() / "films"; }
-    std::string thumbs() const { return fake.host->homeDirectory() + "/Library/Caches/drovane/thumbs"; }
+    std::string thumbs() const { return fake.host->cacheDirectory() + "/thumbs"; }
 
     // Runs the queued work and the main queue; what each completion received, in order.
     std::vector<Picture> settle() {

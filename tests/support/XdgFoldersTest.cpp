@@ -1,0 +1,43 @@
+#include "support/XdgFolders.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace drovane {
+namespace {
+
+TEST(XdgFolders, EachVariableCountsOnlyWhenSetToAnAbsolutePath) {
+    const struct {
+        std::map<std::string, std::string> environment;
+        XdgFolders expected;
+    } cases[] = {
+        {{},
+         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
+        {{{"XDG_CONFIG_HOME", "/cfg"},
+          {"XDG_CACHE_HOME", "/var/cache/u"},
+          {"XDG_STATE_HOME", "/st"},
+          {"XDG_DATA_HOME", "/data"},
+          {"XDG_RUNTIME_DIR", "/run/user/1000"}},
+         {"/cfg", "/var/cache/u", "/st", "/data", "/run/user/1000"}},
+        // Empty and relative values are ignored, as if unset.
+        {{{"XDG_CONFIG_HOME", ""}, {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "./run"}},
+         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
+        {{{"XDG_STATE_HOME", "~/state"}, {"XDG_RUNTIME_DIR", ""}},
+         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
+    };
+    for (const auto& c : cases) {
+        const auto folders =
+            XdgFolders::resolve("/home/u", [&](const std::string& name) -> std::optional<std::string> {
+                auto it = c.environment.find(name);
+                return it == c.environment.end() ? std::nullopt : std::optional(it->second);
+            });
+        EXPECT_EQ(folders.config, c.expected.config);
+        EXPECT_EQ(folders.cache, c.expected.cache);
+        EXPECT_EQ(folders.state, c.expected.state);
+        EXPECT_EQ(folders.data, c.expected.data);
+        EXPECT_EQ(folders.runtime, c.expected.runtime);
+    }
+}
+
+} // namespace
+} // namespace drovane
