@@ -12,7 +12,7 @@
 namespace drovane {
 
 // A player of one film file. Created paused; it never plays sound. Main thread only;
-// every callback is delivered on the main thread.
+// every callback is posted to the main queue, never run inside a call of this interface.
 class Player {
 public:
     virtual ~Player() = default;

@@ -43,6 +43,12 @@ void AppModel::buildWindows() {
     for (const auto& player : std::vector(players)) {
         retire(player);
     }
+    // Cross-fades still waiting for their new layers end here with their windows.
+    for (const auto& outgoing : std::exchange(m_outgoing, {})) {
+        retire(outgoing.player);
+        outgoing.layer->detachPlayer();
+        outgoing.layer->removeFromSuperlayer();
+    }
     windows.clear();
     players.clear();
     layers.clear();

@@ -101,13 +101,25 @@ private:
     static void animateIn(const std::shared_ptr<PlayerLayer>& layer, std::function<void()> then);
     // Stops `player` and removes its loop observer.
     void retire(const std::shared_ptr<Player>& player);
+    // Retires an outgoing player and forgets it.
+    void retireOutgoing(const std::shared_ptr<Player>& player);
+    // Forgets the fade waits that fired or whose layer is gone.
+    void pruneFades();
     void observeOcclusion();
     bool contains(const Player& player) const;
     // The rule's inputs now, one visibility per player.
     PlaybackRule::Inputs playbackInputs() const;
 
+    // A player replaced by a cross-fade whose successor has not faded in yet, and its layer.
+    struct Outgoing {
+        std::shared_ptr<Player> player;
+        std::shared_ptr<PlayerLayer> layer;
+    };
+
     std::vector<std::pair<std::shared_ptr<Player>, Subscription>> m_ends;
-    std::vector<std::shared_ptr<FadeWait>> m_fades;
+    // Fade-ins waiting for a first frame; a wait lives as long as its layer.
+    std::vector<std::weak_ptr<FadeWait>> m_fades;
+    std::vector<Outgoing> m_outgoing;
     PlaybackRule m_rule;
     std::vector<Subscription> m_observers;
     std::unique_ptr<PowerMonitor> m_powerMonitor;

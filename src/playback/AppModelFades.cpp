@@ -11,16 +11,24 @@
 
 namespace drovane {
 
-// A fade-in waiting for its layer's first frame. The readiness observer may call from any
-// thread, so taking the observation out happens under a lock, at most once.
+// A fade-in waiting for its layer's first frame. It is held by its own readiness handler, so
+// it lives as long as the layer does, with or without the engine; the engine keeps a weak
+// list to prune. The readiness observer may call from any thread, so taking it happens under
+// a lock, at most once.
 struct AppModel::FadeWait {
     std::mutex mutex;
     Subscription observation;
+    std::weak_ptr<PlayerLayer> layer;
     bool taken = false;
 
     bool take() {
         std::lock_guard lock(mutex);
         return !std::exchange(taken, true);
+    }
+    void end() {
+        Subscription ended;
+        std::lock_guard lock(mutex);
+        ended = std::move(observation);
     }
 };
 
@@ -63,10 +71,13 @@ void AppModel::crossfade(const Url& film) {
     m_observers.clear();
     const VideoGravity gravity = gravityFor(film);
 
-    std::vector<std::pair<std::shared_ptr<Player>, std::shared_ptr<PlayerLayer>>> old;
+    // The old players stay the engine's until their successors have faded in, so that a
+    // rebuild meanwhile still retires them.
+    std::vector<Outgoing> old;
     for (std::size_t i = 0; i < std::min(players.size(), layers.size()); ++i) {
-        old.emplace_back(players[i], layers[i]);
+        old.push_back(Outgoing{players[i], layers[i]});
     }
+    m_outgoing.insert(m_outgoing.end(), old.begin(), old.end());
     players.clear();
     layers.clear();
 
@@ -83,13 +94,19 @@ void AppModel::crossfade(const Url& film) {
             fadeIn(layer);
             continue;
         }
-        fadeIn(layer, [weakSelf, oldPlayer = old[i].first, oldLayer = old[i].second] {
+        fadeIn(layer, [weakSelf, outgoing = old[i]] {
             if (auto self = weakSelf.lock()) {
-                self->retire(oldPlayer);
+                self->retireOutgoing(outgoing.player);
             }
-            oldLayer->detachPlayer();
-            oldLayer->removeFromSuperlayer();
+            outgoing.layer->detachPlayer();
+            outgoing.layer->removeFromSuperlayer();
         });
+    }
+    // Old players without a window of their own any more have nothing to fade under.
+    for (std::size_t i = windows.size(); i < old.size(); ++i) {
+        retireOutgoing(old[i].player);
+        old[i].layer->detachPlayer();
+        old[i].layer->removeFromSuperlayer();
     }
     observeOcclusion();
     updatePlayback();
@@ -102,23 +119,24 @@ void AppModel::fadeIn(const std::shared_ptr<PlayerLayer>& layer, std::function<v
         return;
     }
 
+    pruneFades();
     auto wait = std::make_shared<FadeWait>();
+    wait->layer = layer;
     std::weak_ptr<AppModel> weakSelf = weak_from_this();
-    std::weak_ptr<PlayerLayer> weakLayer = layer;
     std::weak_ptr<MainQueue> weakQueue = m_mainQueue;
-    std::weak_ptr<FadeWait> weakWait = wait;
-    auto observation = layer->observeReadyForDisplay([=](bool ready) {
-        auto pending = weakWait.lock();
+    // The handler holds the wait; the wait holds the observation, which the handler lives in.
+    auto observation = layer->observeReadyForDisplay([wait, weakSelf, weakQueue, then](bool ready) {
         auto queue = weakQueue.lock();
-        if (!ready || !pending || !queue || !pending->take()) {
+        if (!ready || !queue || !wait->take()) {
             return;
         }
-        queue->post([weakSelf, weakLayer, pending, then] {
+        queue->post([wait, weakSelf, then] {
+            wait->end();
             if (auto self = weakSelf.lock()) {
-                auto& fades = self->m_fades;
-                fades.erase(std::remove(fades.begin(), fades.end(), pending), fades.end());
+                self->pruneFades();
             }
-            if (auto l = weakLayer.lock()) {
+            // Once the layer shows a picture, its fade runs to the end, engine or not.
+            if (auto l = wait->layer.lock()) {
                 animateIn(l, then);
             }
         });
@@ -127,7 +145,18 @@ void AppModel::fadeIn(const std::shared_ptr<PlayerLayer>& layer, std::function<v
         std::lock_guard lock(wait->mutex);
         wait->observation = std::move(observation);
     }
-    m_fades.push_back(std::move(wait));
+    m_fades.push_back(wait);
+}
+
+void AppModel::pruneFades() {
+    std::erase_if(m_fades, [](const std::weak_ptr<FadeWait>& weak) {
+        auto wait = weak.lock();
+        if (!wait || wait->layer.expired()) {
+            return true;
+        }
+        std::lock_guard lock(wait->mutex);
+        return wait->taken;
+    });
 }
 
 void AppModel::animateIn(const std::shared_ptr<PlayerLayer>& layer, std::function<void()> then) {
@@ -136,6 +165,11 @@ void AppModel::animateIn(const std::shared_ptr<PlayerLayer>& layer, std::functio
             then();
         }
     });
+}
+
+void AppModel::retireOutgoing(const std::shared_ptr<Player>& player) {
+    retire(player);
+    std::erase_if(m_outgoing, [&](const Outgoing& o) { return o.player == player; });
 }
 
 void AppModel::retire(const std::shared_ptr<Player>& player) {

@@ -353,15 +353,28 @@ void QtPlayer::crossBoundariesUpTo(double position) {
         }
     }
     m_lastChecked = position;
-    // A handler may remove observers, this one included, or let go of the player.
-    const auto keepAlive = weak_from_this().lock();
-    for (int id : crossed) {
-        auto it = m_observers->find(id);
-        if (it != m_observers->end()) {
-            auto handler = it->second.handler;
-            handler();
-        }
+    if (crossed.empty()) {
+        return;
     }
+    // Always from the event loop, never inside setRate() or pause(): a handler may start a
+    // cross-fade, which must not happen in the middle of the caller's own work.
+    std::weak_ptr<std::map<int, Observer>> weakObservers = m_observers;
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [weakObservers, crossed] {
+            for (int id : crossed) {
+                // A handler may remove observers, this one included, or let go of the player.
+                auto observers = weakObservers.lock();
+                if (!observers) {
+                    return;
+                }
+                if (auto it = observers->find(id); it != observers->end()) {
+                    auto handler = it->second.handler;
+                    handler();
+                }
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace drovane::desktop

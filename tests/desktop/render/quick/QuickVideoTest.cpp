@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QQuickWindow>
+#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
 
@@ -148,6 +149,31 @@ TEST_F(QuickVideoTest, BoundaryObserversFireAtTheirMediaTime) {
     removed.reset();
     spin(0.5);
     EXPECT_FALSE(removedFired);
+}
+
+TEST_F(QuickVideoTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideTheCall) {
+    const auto path = film("reentry.mov", "testsrc2=size=160x90:rate=30", 4);
+    auto window = shownWindow();
+    auto player = m_video.makePlayer(Url::fromFilePath(path), 8);
+    auto layer = addLayer(*window, player);
+    for (const bool pausing : {true, false}) {
+        SCOPED_TRACE(pausing ? "pause" : "setRate");
+        bool insideCall = false;
+        int fired = 0, firedInside = 0;
+        auto observer = player->addBoundaryTimeObserver({player->currentTime() + 0.4}, [&] {
+            ++fired;
+            firedInside += insideCall;
+        });
+        player->setRate(1.0);
+        spin(0.1);
+        // The pipeline plays on past the boundary while the main thread cannot take its timer.
+        QThread::msleep(700);
+        insideCall = true;
+        pausing ? player->pause() : player->setRate(0.5);
+        insideCall = false;
+        ASSERT_TRUE(waitUntil([&] { return fired == 1; }, 5));
+        EXPECT_EQ(firedInside, 0);
+    }
 }
 
 TEST_F(QuickVideoTest, HalfRateMovesMediaTimeAtHalfSpeed) {
