@@ -1,6 +1,7 @@
 #include "library/Downloader.h"
 
 #include "library/Library.h"
+#include "platform/Images.h"
 #include "platform/Platform.h"
 #include "support/AtomicFile.h"
 #include "support/CaseMapping.h"
@@ -23,7 +24,30 @@ std::string downloadKey(const std::string& id) {
 // A key becomes a file name in the video folder; one that would name anything else there (or
 // outside it) cannot be stored.
 bool namesAFile(const std::string& key) {
-    return key.find('/') == std::string::npos && key.find('\0') == std::string::npos;
+    return !key.empty() && key.find('/') == std::string::npos && key.find('\0') == std::string::npos;
+}
+
+// Why a finished transfer cannot be stored as a film; empty when it can. An answer of 200 may
+// still be an error page (a captive portal, say), so the body must be a film too.
+std::string whyNotStored(const HttpDownloadResult& result, Images* images) {
+    if (!result.error.empty()) {
+        return result.error;
+    }
+    if (!result.statusCode) {
+        return "no HTTP response";
+    }
+    if (*result.statusCode != 200) {
+        return "HTTP status " + std::to_string(*result.statusCode);
+    }
+    if (!result.temporaryFile) {
+        return "no file arrived";
+    }
+    if (images) {
+        if (std::string error = images->filmError(*result.temporaryFile); !error.empty()) {
+            return "not a film (" + error + ")";
+        }
+    }
+    return {};
 }
 
 std::string parentFolder(const std::string& path) {
@@ -44,7 +68,7 @@ std::string Downloader::partialFolder() const {
 
 Downloader::Downloader(Passkey, const Platform& platform, std::shared_ptr<const Library> library)
     : m_library(std::move(library)), m_mainQueue(platform.mainQueue), m_clock(platform.clock),
-      m_http(platform.http), m_log(platform.log) {
+      m_http(platform.http), m_images(platform.images), m_log(platform.log) {
     assert(m_mainQueue && m_clock && "the downloader needs the main queue and the clock");
     // Only one instance of the program runs, so whatever lies there was left by a run that ended
     // mid-transfer.
@@ -183,7 +207,7 @@ void Downloader::begin(const std::string& key, const Url& source) {
         // No network on this platform: the item fails as a transfer error would.
         m_mainQueue->post([weak, key, serial] {
             if (auto self = weak.lock()) {
-                self->finish(key, serial, false);
+                self->finish(key, serial, false, "no network");
             }
         });
         return;
@@ -196,11 +220,16 @@ void Downloader::begin(const std::string& key, const Url& source) {
             }
         });
     };
-    // Runs on the network thread while the temporary file exists: the move happens here.
+    // Runs on the network thread while the temporary file exists: the check and the move happen
+    // here.
     auto onComplete = [weak, key, serial, cancelled, fileName, destination, queue = m_mainQueue,
-                       log = m_log](const HttpDownloadResult& result) {
+                       images = m_images, log = m_log](const HttpDownloadResult& result) {
+        if (cancelled->load()) {
+            return; // the item is gone from the queue already
+        }
+        std::string failure = whyNotStored(result, images.get());
         bool stored = false;
-        if (result.error.empty() && result.temporaryFile && result.statusCode == 200 && !cancelled->load()) {
+        if (failure.empty()) {
             if (auto error = moveFileWithoutReplacing(*result.temporaryFile, destination)) {
                 if (log) {
                     log->line("Drovane: cannot store " + fileName + ": " + *error);
@@ -209,9 +238,9 @@ void Downloader::begin(const std::string& key, const Url& source) {
                 stored = true;
             }
         }
-        queue->post([weak, key, serial, stored] {
+        queue->post([weak, key, serial, stored, failure = std::move(failure)] {
             if (auto self = weak.lock()) {
-                self->finish(key, serial, stored);
+                self->finish(key, serial, stored, failure);
             }
         });
     };
@@ -219,7 +248,8 @@ void Downloader::begin(const std::string& key, const Url& source) {
     running.task->resume();
 }
 
-void Downloader::finish(const std::string& key, std::uint64_t serial, bool stored) {
+void Downloader::finish(const std::string& key, std::uint64_t serial, bool stored,
+                        const std::string& failure) {
     // Gone: cancelled. Another serial: a late completion of a cancelled transfer meeting a new
     // transfer of the same film, which must not be finished by it.
     auto it = m_tasks.find(key);
@@ -236,6 +266,9 @@ void Downloader::finish(const std::string& key, std::uint64_t serial, bool store
         }
     } else {
         ++m_failed;
+        if (m_log && !failure.empty()) {
+            m_log->line("Drovane: download of " + key + " failed: " + failure);
+        }
     }
     pump();
     resetIfDrained();

@@ -17,6 +17,7 @@ class Clock;
 class Http;
 class HttpTask;
 class Library;
+class Images;
 class Log;
 class MainQueue;
 struct Platform;
@@ -24,7 +25,8 @@ struct Platform;
 // The download queue: fetches catalogue films that are not on disk yet into the system's video
 // folder, first in first out, at most three at a time, counting the finished and failed items of
 // the current batch. Items are named by download key: the catalogue identifier in upper case.
-// Main thread only; the network thread only moves a finished file into place.
+// Main thread only; the network thread only checks that a finished file is a film and moves it
+// into place.
 class Downloader : public std::enable_shared_from_this<Downloader> {
     struct Passkey {};
 
@@ -84,7 +86,8 @@ private:
 
     void pump();
     void begin(const std::string& key, const Url& source);
-    void finish(const std::string& key, std::uint64_t serial, bool stored);
+    // `failure` says why an item that was not stored failed; empty when already logged.
+    void finish(const std::string& key, std::uint64_t serial, bool stored, const std::string& failure);
     void progressed(const std::string& key, std::uint64_t serial, double fraction);
     void resetIfDrained();
     void changed();
@@ -93,6 +96,7 @@ private:
     const std::shared_ptr<MainQueue> m_mainQueue;
     const std::shared_ptr<Clock> m_clock;
     const std::shared_ptr<Http> m_http;
+    const std::shared_ptr<Images> m_images;
     const std::shared_ptr<Log> m_log;
 
     std::map<std::string, double> m_active;

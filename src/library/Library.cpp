@@ -100,7 +100,8 @@ std::vector<Vid> Library::allVideos() const {
             films.push_back(Vid{*entry.fileURL, entry.name, entry.location});
     }
     for (const auto& file : listFolder(m_videosDir)) {
-        const auto id = filmId(file.name);
+        // A FIFO or a device named like a film would block whoever opens it.
+        const auto id = file.isRegularFile ? filmId(file.name) : std::nullopt;
         if (!id)
             continue;
         const auto it = catalogue->byId.find(*id);
@@ -139,7 +140,7 @@ std::vector<Library::MissingAsset> Library::missingAssets() const {
 std::set<std::string> Library::onDiskIDs() const {
     std::set<std::string> ids;
     for (const auto& file : listFolder(m_videosDir)) {
-        if (auto id = filmId(file.name))
+        if (auto id = file.isRegularFile ? filmId(file.name) : std::nullopt)
             ids.insert(std::move(*id));
     }
     return ids;

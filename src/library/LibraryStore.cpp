@@ -25,7 +25,7 @@ namespace {
 std::map<std::string, std::string> filmFileNames(const std::string& folder) {
     std::map<std::string, std::string> names;
     for (auto& file : listFolder(folder)) {
-        auto id = Library::filmId(file.name);
+        auto id = file.isRegularFile ? Library::filmId(file.name) : std::nullopt;
         if (!id) {
             continue;
         }

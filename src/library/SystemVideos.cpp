@@ -30,7 +30,9 @@ std::vector<Library::Entry> Library::systemVideos() const {
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
         std::string path = it->path().lexically_relative(folder).string();
-        if (path.ends_with(".mov") && path.find("Portrait") == std::string::npos)
+        std::error_code typeError;
+        if (path.ends_with(".mov") && path.find("Portrait") == std::string::npos &&
+            it->is_regular_file(typeError))
             relative.push_back(std::move(path));
     }
     std::sort(relative.begin(), relative.end());

@@ -31,6 +31,8 @@ public:
     // upright, scaled to fit inside `maxWidth` x `maxHeight` keeping its proportions.
     virtual FrameResult extractFrame(const std::string& filmPath, double seconds, double toleranceBefore,
                                      double toleranceAfter, int maxWidth, int maxHeight) = 0;
+    // Why the file is not a film with a picture stream that can be shown; empty when it is.
+    virtual std::string filmError(const std::string& path) = 0;
 };
 
 } // namespace drovane

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace drovane {
 namespace {
@@ -52,6 +53,8 @@ protected:
 TEST_F(AppDelegateTest, TheLaunchFilmIsChosenByFourRulesInOrder) {
     const std::string first = addFilm("AAA.mov");
     addFilm("BBB.mov");
+    // Named to come first, but no film: opening it would block the launch for good.
+    ASSERT_EQ(::mkfifo(videoPath("A.mov").c_str(), 0600), 0);
     const std::string given = addLooseFilm("given.mov");
     const std::string upper = addLooseFilm("upper.MOV");
     const std::string stored = addLooseFilm("stored.mov");

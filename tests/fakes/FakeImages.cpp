@@ -71,6 +71,14 @@ FrameResult FakeImages::extractFrame(const std::string& filmPath, double seconds
     return {it->second, {}};
 }
 
+std::string FakeImages::filmError(const std::string& path) {
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        return "cannot open " + path;
+    }
+    return bytes->starts_with("<") ? "no picture stream in " + path : std::string();
+}
+
 void FakeImages::setFilm(const std::string& path, Image frame) {
     std::lock_guard lock(m_mutex);
     m_films[path] = std::move(frame);

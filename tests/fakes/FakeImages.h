@@ -10,7 +10,8 @@
 namespace drovane::fakes {
 
 // Pictures in a tiny text form ("fakeimage <width> <height> <fill>"), so that tests can write
-// picture files and bodies by hand; films are scripted by path. Counts every call.
+// picture files and bodies by hand; frames of films are scripted by path. Any file is a film
+// but markup (bytes starting with "<", an error page). Counts every call.
 class FakeImages final : public Images {
 public:
     // The bytes of a picture of the given size whose every channel holds `fill`.
@@ -21,6 +22,7 @@ public:
     std::optional<std::vector<std::uint8_t>> encodeJpeg(const Image& image, double quality) override;
     FrameResult extractFrame(const std::string& filmPath, double seconds, double toleranceBefore,
                              double toleranceAfter, int maxWidth, int maxHeight) override;
+    std::string filmError(const std::string& path) override;
 
     // The frame a film yields; a film not set here fails with "cannot open <path>".
     void setFilm(const std::string& path, Image frame);

@@ -2,6 +2,7 @@
 
 #include "fakes/CapturedLog.h"
 #include "fakes/FakeHost.h"
+#include "fakes/FakeImages.h"
 #include "fakes/FakeLoginItems.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakeScreens.h"
@@ -38,6 +39,7 @@ public:
     std::shared_ptr<FakeWindowServer> windowServer = std::make_shared<FakeWindowServer>();
     std::shared_ptr<FakeSystemEvents> systemEvents = std::make_shared<FakeSystemEvents>();
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
+    std::shared_ptr<FakeImages> images = std::make_shared<FakeImages>();
 
     // The installed platform; a test may put further fakes into it.
     Platform& platform() { return *m_platform; }

@@ -8,6 +8,7 @@
 #include "support/Files.h"
 
 #include <filesystem>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace drovane {
@@ -153,40 +154,50 @@ TEST_F(DownloaderTest, StartingByCountTakesTheFirstMissingFilmsInCatalogueOrder)
     EXPECT_EQ(seen().total, 4);
 }
 
-TEST_F(DownloaderTest, OnlyStatus200StoresTheFilm) {
+// Only a film answered with 200 is stored; every other outcome fails with one line saying why,
+// and leaves the film missing so that it can be fetched again.
+TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
     struct Case {
         const char* name;
         std::optional<int> status;
         std::string error;
-        bool stored;
+        std::optional<std::string> body;
+        std::string why; // empty: stored
     };
     const Case cases[] = {
-        {"ok", 200, "", true},
-        {"partial content", 206, "", false},
-        {"not modified", 304, "", false},
-        {"not found", 404, "", false},
-        {"server error", 500, "", false},
-        {"transport error", 200, "connection reset", false},
-        {"no response", std::nullopt, "timed out", false},
+        {"ok", 200, "", "film A", ""},
+        {"partial content", 206, "", "film A", "HTTP status 206"},
+        {"not modified", 304, "", "film A", "HTTP status 304"},
+        {"not found", 404, "", "film A", "HTTP status 404"},
+        {"server error", 500, "", "film A", "HTTP status 500"},
+        {"transport error", 200, "connection reset", "film A", "connection reset"},
+        {"no response", std::nullopt, "timed out", std::nullopt, "timed out"},
+        {"no file", 200, "", std::nullopt, "no file arrived"},
+        {"an error page", 200, "", "<html>Sign in to the network</html>",
+         "not a film (no picture stream in "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         finished.clear();
+        fake.log->clear();
         downloader->start(std::vector<std::string>{"A"});
-        answer("A", c.status, c.error);
-        EXPECT_EQ(fs::exists(film("A")), c.stored);
-        EXPECT_EQ(finished.size(), c.stored ? 1u : 0u);
-        if (!c.stored) {
+        http->answer(task("A"), {c.error, c.status, c.body ? std::optional(bytes(*c.body)) : std::nullopt});
+        fake.mainQueue->drain();
+        EXPECT_EQ(fs::exists(film("A")), c.why.empty());
+        EXPECT_EQ(finished.size(), c.why.empty() ? 1u : 0u);
+        EXPECT_EQ(fs::exists(film("A")) ? std::set<std::string>{"A"} : std::set<std::string>{},
+                  library->onDiskIDs());
+        if (c.why.empty()) {
+            EXPECT_TRUE(fake.log->lines().empty());
+        } else {
             EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
+            ASSERT_EQ(fake.log->lines().size(), 1u);
+            EXPECT_THAT(fake.log->lines()[0],
+                        ::testing::StartsWith("Drovane: download of A failed: " + c.why));
         }
         fs::remove(film("A"));
     }
-    // A completion without a file fails too.
-    downloader->start(std::vector<std::string>{"A"});
-    http->answer(task("A"), {"", 200, std::nullopt});
-    fake.mainQueue->drain();
-    EXPECT_FALSE(fs::exists(film("A")));
-    EXPECT_TRUE(fake.log->lines().empty()) << "failed transfers are silent";
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
 }
 
 TEST_F(DownloaderTest, ProgressIsStoredPerWholePercentAndPublishedAtMostEvery150Milliseconds) {
@@ -339,12 +350,14 @@ TEST_F(DownloaderTest, LateCallbacksOfACancelledTransferNeverReachTheNextTransfe
     EXPECT_EQ(finished.size(), 1u);
 }
 
+// The empty identifier would be stored as ".mov", which the catalogue never reads as a film.
 TEST_F(DownloaderTest, AnIdentifierThatCannotNameAFileInTheFolderIsNeverFetched) {
-    catalogue({"../../ESCAPE", "A"});
-    downloader->start(std::vector<std::string>{"../../escape", "A"});
+    catalogue({"../../ESCAPE", "", "A"});
+    downloader->start(std::vector<std::string>{"../../escape", "", "A"});
     EXPECT_EQ(seen(), (Seen{{"A"}, {}, 0, 0, 1}));
     EXPECT_EQ(fake.log->lines(),
-              std::vector<std::string>{"Drovane: cannot store ../../ESCAPE.mov: not a file name"});
+              (std::vector<std::string>{"Drovane: cannot store ../../ESCAPE.mov: not a file name",
+                                        "Drovane: cannot store .mov: not a file name"}));
 }
 
 TEST_F(DownloaderTest, CallbacksAfterTheQueueIsGoneDoNothing) {
@@ -378,6 +391,7 @@ TEST_F(DownloaderTest, WithoutANetworkEveryItemFails) {
     fake.mainQueue->drain();
     EXPECT_TRUE(offline->active().empty());
     EXPECT_EQ(changes, 2);
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: download of A failed: no network"});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace drovane {
 namespace {
@@ -135,6 +136,8 @@ TEST_F(LibraryTest, OnDiskMatchesUpperCasedNamesWithTheExactSuffix) {
     aerials.addVideo("c3.MOV");
     aerials.addVideo("notes.txt");
     aerials.addVideo(".mov");
+    // Anything but a regular file would block whoever opens it: the film is still missing.
+    ASSERT_EQ(::mkfifo((library->videosDir() + "/C3.mov").c_str(), 0600), 0);
     EXPECT_EQ(library->onDiskIDs(), (std::set<std::string>{"B2A4C1F0"}));
     const auto missing = library->missingAssets();
     EXPECT_EQ(missing,
@@ -159,6 +162,8 @@ TEST_F(LibraryTest, AllVideosListsSystemAndDownloadedFilmsStablyByLowerCasedLabe
     aerials.addVideo("A6.mov");
     aerials.addVideo("A7.mov");
     aerials.addVideo("A8.mov");
+    ASSERT_EQ(::mkfifo((library->videosDir() + "/a5.mov").c_str(), 0600), 0);
+    fs::create_directories(library->videosDir() + "/folder.mov");
 
     // Armenian sorts by its lower-case letters too: ա (ayb) before բ (ben).
     EXPECT_EQ(

@@ -31,7 +31,6 @@ struct Answer {
 class ThumbnailCacheTest : public testing::Test {
 protected:
     ThumbnailCacheTest() {
-        fake.platform().images = images;
         fake.platform().http = http;
         cache = ThumbnailCache::create(fake.platform());
     }
@@ -64,7 +63,7 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<fakes::FakeImages> images = std::make_shared<fakes::FakeImages>();
+    std::shared_ptr<fakes::FakeImages> images = fake.images;
     std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<ThumbnailCache> cache;
     std::vector<Answer> answers;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -123,6 +124,49 @@ bool hasVideoStream(const AVFormatContext& format) {
         }
     }
     return false;
+}
+
+// The film at `path` opened with its picture stream found, or nothing and why not. Only
+// regular files are opened: a FIFO or a device named like a film would block the reader or
+// never end.
+std::unique_ptr<AVFormatContext, FormatCloser> openFilm(const std::string& path, const AVCodec** decoder,
+                                                        int* index, std::string* error) {
+    std::error_code statError;
+    if (!std::filesystem::is_regular_file(path, statError)) {
+        *error = std::filesystem::exists(path, statError) ? "not a regular file: " + path
+                                                          : "cannot open " + path + ": no such file";
+        return nullptr;
+    }
+    silenceLibraryLog();
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", filmFormats, 0);
+    AVFormatContext* opened = nullptr;
+    // The explicit protocol keeps a colon in a file name from reading as one.
+    int rc = avformat_open_input(&opened, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc < 0) {
+        *error = "cannot open " + path + ": " + errorText(rc);
+        return nullptr;
+    }
+    std::unique_ptr<AVFormatContext, FormatCloser> format(opened);
+
+    // Films' headers describe their streams; probing packets is only needed when they do not.
+    *index = pictureStream(*format, decoder);
+    if (*index < 0) {
+        rc = avformat_find_stream_info(format.get(), nullptr);
+        if (rc < 0) {
+            *error = "cannot read " + path + ": " + errorText(rc);
+            return nullptr;
+        }
+        *index = pictureStream(*format, decoder);
+    }
+    if (*index < 0) {
+        *error = hasVideoStream(*format) ? "no decoder for the picture stream of " + path
+                                         : "no picture stream in " + path;
+        return nullptr;
+    }
+    return format;
 }
 
 // The YUV to RGB matrix of the frame; untagged pictures follow the usual rule of HD (709)
@@ -292,37 +336,18 @@ FrameResult extractFilmFrame(const std::string& path, double seconds, double tol
         !(toleranceAfter >= 0)) {
         return failure("invalid frame request");
     }
-    silenceLibraryLog();
     const double first = seconds - toleranceBefore;
     const double last = seconds + toleranceAfter;
     const std::string window = "between " + secondsText(first) + " s and " + secondsText(last) + " s";
 
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    av_dict_set(&options, "format_whitelist", filmFormats, 0);
-    AVFormatContext* opened = nullptr;
-    // The explicit protocol keeps a colon in a file name from reading as one.
-    int rc = avformat_open_input(&opened, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (rc < 0) {
-        return failure("cannot open " + path + ": " + errorText(rc));
-    }
-    std::unique_ptr<AVFormatContext, FormatCloser> format(opened);
-
-    // Films' headers describe their streams; probing packets is only needed when they do not.
+    std::string error;
     const AVCodec* decoder = nullptr;
-    int index = pictureStream(*format, &decoder);
-    if (index < 0) {
-        rc = avformat_find_stream_info(format.get(), nullptr);
-        if (rc < 0) {
-            return failure("cannot read " + path + ": " + errorText(rc));
-        }
-        index = pictureStream(*format, &decoder);
+    int index = -1;
+    auto format = openFilm(path, &decoder, &index, &error);
+    if (!format) {
+        return failure(std::move(error));
     }
-    if (index < 0) {
-        return failure(hasVideoStream(*format) ? "no decoder for the picture stream of " + path
-                                               : "no picture stream in " + path);
-    }
+    int rc = 0;
     AVStream& stream = *format->streams[index];
     if (static_cast<std::int64_t>(stream.codecpar->width) * stream.codecpar->height > maxFramePixels) {
         return failure("frames too large: " + std::to_string(stream.codecpar->width) + " x " +
@@ -461,6 +486,13 @@ FrameResult extractFilmFrame(const std::string& path, double seconds, double tol
             }
         }
     }
+}
+
+std::string filmFileError(const std::string& path) {
+    std::string error;
+    const AVCodec* decoder = nullptr;
+    int index = -1;
+    return openFilm(path, &decoder, &index, &error) ? std::string() : error;
 }
 
 } // namespace drovane::desktop

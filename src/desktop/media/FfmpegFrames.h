@@ -28,4 +28,8 @@ DisplayOrientation orientationFromDisplayMatrix(const std::int32_t* matrix);
 FrameResult extractFilmFrame(const std::string& path, double seconds, double toleranceBefore,
                              double toleranceAfter, int maxWidth, int maxHeight);
 
+// Why the file at `path` is not a film we can show (not a regular file, not one of the film
+// containers, no picture stream we can decode); empty when it is. Reads the header only.
+std::string filmFileError(const std::string& path);
+
 } // namespace drovane::desktop

@@ -117,4 +117,8 @@ FrameResult QtFfmpegImages::extractFrame(const std::string& filmPath, double sec
     return extractFilmFrame(filmPath, seconds, toleranceBefore, toleranceAfter, maxWidth, maxHeight);
 }
 
+std::string QtFfmpegImages::filmError(const std::string& path) {
+    return filmFileError(path);
+}
+
 } // namespace drovane::desktop

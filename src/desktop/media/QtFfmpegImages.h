@@ -18,6 +18,7 @@ public:
     std::optional<std::vector<std::uint8_t>> encodeJpeg(const Image& image, double quality) override;
     FrameResult extractFrame(const std::string& filmPath, double seconds, double toleranceBefore,
                              double toleranceAfter, int maxWidth, int maxHeight) override;
+    std::string filmError(const std::string& path) override;
 };
 
 } // namespace drovane::desktop

@@ -1,5 +1,7 @@
 #include "desktop/media/QtPlayer.h"
 
+#include "platform/Log.h"
+
 #include <QCoreApplication>
 #include <QMediaPlayer>
 #include <QTimer>
@@ -8,6 +10,7 @@
 #include <QVideoSink>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <utility>
 
 namespace drovane::desktop {
@@ -30,10 +33,10 @@ QUrl qtUrl(const Url& url) {
 
 } // namespace
 
-QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
+QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/, std::shared_ptr<Log> log)
     : m_url(qtUrl(file)), m_context(std::make_unique<QObject>()), m_player(std::make_unique<QMediaPlayer>()),
       m_sink(std::make_unique<QVideoSink>()), m_forward(std::make_shared<Forward>()),
-      m_observers(std::make_shared<std::map<int, Observer>>()) {
+      m_observers(std::make_shared<std::map<int, Observer>>()), m_log(std::move(log)) {
     QObject* context = m_context.get();
     m_boundaryTimer = new QTimer(context);
     m_boundaryTimer->setSingleShot(true);
@@ -69,8 +72,30 @@ QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/)
         },
         Qt::DirectConnection);
     player->setVideoOutput(m_sink.get());
+    if (m_url.isLocalFile()) {
+        std::error_code error;
+        const auto status = std::filesystem::status(m_url.toLocalFile().toStdString(), error);
+        if (!std::filesystem::is_regular_file(status)) {
+            fail(std::filesystem::exists(status) ? "not a regular file" : "no such file");
+            return;
+        }
+    }
     // No audio output is ever set, so the backend builds no audio sink.
     player->setSource(m_url);
+}
+
+void QtPlayer::fail(const std::string& reason) {
+    if (m_failed) {
+        return;
+    }
+    m_failed = true;
+    m_watchdog->stop();
+    m_boundaryTimer->stop();
+    if (m_log) {
+        const QString film = m_url.isLocalFile() ? m_url.toLocalFile() : m_url.toString();
+        m_log->line("Drovane: cannot play " + film.toStdString() + ": " + reason);
+    }
+    finishDuration(std::nullopt);
 }
 
 void QtPlayer::errorOccurred() {
@@ -84,10 +109,7 @@ void QtPlayer::errorOccurred() {
         m_player->setSource(m_url);
         return;
     }
-    m_failed = true;
-    m_watchdog->stop();
-    m_boundaryTimer->stop();
-    finishDuration(std::nullopt);
+    fail(m_player->errorString().toStdString());
 }
 
 QtPlayer::~QtPlayer() {
@@ -201,8 +223,8 @@ Subscription QtPlayer::addBoundaryTimeObserver(std::vector<double> times, std::f
 void QtPlayer::mediaStatusChanged() {
     const auto status = m_player->mediaStatus();
     if (status == QMediaPlayer::InvalidMedia) {
-        m_failed = true;
-        finishDuration(std::nullopt);
+        const QString why = m_player->errorString();
+        fail(why.isEmpty() ? "not a film that can be played" : why.toStdString());
         return;
     }
     if (status == QMediaPlayer::EndOfMedia) {

@@ -13,6 +13,10 @@ class QObject;
 class QTimer;
 class QVideoSink;
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 // A Player on QMediaPlayer (GStreamer backend) with no audio output at all, so no audio device
@@ -30,7 +34,10 @@ class QtPlayer final : public Player, public std::enable_shared_from_this<QtPlay
 public:
     // `forwardBufferSeconds` is advisory: QtMultimedia has no setting for it, and GStreamer's
     // decoding queues for a local file are bounded by their own limits (a few seconds).
-    QtPlayer(const Url& file, double forwardBufferSeconds);
+    // A film that cannot be played (missing, not a regular file, unreadable) fails its duration
+    // request and logs one line on `log`. Anything but a regular file is never opened: a FIFO
+    // named like a film would block the pipeline for good.
+    QtPlayer(const Url& file, double forwardBufferSeconds, std::shared_ptr<Log> log);
     ~QtPlayer() override;
 
     void setRate(double rate) override;
@@ -54,6 +61,8 @@ public:
     static constexpr double kEndGuardSeconds = 0.08;
 
 private:
+    void fail(const std::string& reason);
+
     struct Observer {
         std::vector<double> times;
         std::function<void()> handler;
@@ -97,6 +106,7 @@ private:
     std::optional<double> m_duration;
     std::vector<std::function<void(std::optional<double>)>> m_durationWaiters;
     std::shared_ptr<std::map<int, Observer>> m_observers;
+    std::shared_ptr<Log> m_log;
     int m_nextObserver = 0;
     double m_lastChecked = 0;
     double m_lastProgressPosition = -1;

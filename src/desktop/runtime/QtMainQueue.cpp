@@ -28,30 +28,39 @@ QtMainQueue::QtMainQueue(std::shared_ptr<QApplication> application)
 }
 
 QtMainQueue::~QtMainQueue() {
-    std::lock_guard lock(m_state->mutex);
-    m_state->alive = false;
-    m_state->posted.clear();
+    // Closures are destroyed outside the lock: one that posts from its destructor would
+    // otherwise deadlock.
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->alive = false;
+        dropped.swap(m_state->posted);
+    }
 }
 
 void QtMainQueue::post(std::function<void()> work) {
-    bool schedule = false;
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->posted.push_back(std::move(work));
-        schedule = !std::exchange(m_state->drainScheduled, true);
+    std::unique_lock lock(m_state->mutex);
+    if (!m_state->alive) {
+        // Shutting down: nothing would run it. Destroyed after the lock is released.
+        lock.unlock();
+        return;
     }
-    if (schedule) {
-        std::weak_ptr<State> weakState = m_state;
-        QMetaObject::invokeMethod(
-            m_context.get(),
-            [this, weakState] {
-                auto state = weakState.lock();
-                if (state && state->alive) {
-                    drainPosted();
-                }
-            },
-            Qt::QueuedConnection);
+    m_state->posted.push_back(std::move(work));
+    if (std::exchange(m_state->drainScheduled, true)) {
+        return;
     }
+    // Scheduled under the lock: the destructor clears `alive` under the same lock before the
+    // context goes, so the context is alive for as long as this call can reach it.
+    std::weak_ptr<State> weakState = m_state;
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [this, weakState] {
+            auto state = weakState.lock();
+            if (state && state->alive) {
+                drainPosted();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void QtMainQueue::drainPosted() {

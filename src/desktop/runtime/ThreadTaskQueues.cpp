@@ -30,10 +30,13 @@ public:
           m_state(std::make_shared<QueueState>()) {}
 
     ~ThreadTaskQueue() override {
+        // Queued closures are destroyed outside the lock: one whose captures post back on
+        // destruction would otherwise deadlock.
+        std::deque<std::function<void()>> dropped;
         {
             std::lock_guard lock(m_state->mutex);
             m_state->stopping = true;
-            m_state->work.clear();
+            dropped.swap(m_state->work);
         }
         m_state->wake.notify_all();
         const auto self = std::this_thread::get_id();
@@ -47,7 +50,13 @@ public:
     }
 
     void async(std::function<void()> work) override {
-        std::lock_guard lock(m_state->mutex);
+        std::unique_lock lock(m_state->mutex);
+        if (m_state->stopping) {
+            // Posted while the queue goes (from a dropped closure's destructor, say): nothing
+            // would run it, and a thread started now would never be joined.
+            lock.unlock();
+            return;
+        }
         m_state->work.push_back(std::move(work));
         // A new thread only when the idle ones cannot take all the waiting work.
         if (static_cast<int>(m_state->work.size()) > m_state->idle &&

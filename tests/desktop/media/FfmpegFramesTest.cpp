@@ -6,6 +6,7 @@
 #include <QImage>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -166,7 +167,8 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
     const std::string faststart = readBytes(path("faststart.mov"));
 
     writeBytes(path("empty.mov"), "");
-    writeBytes(path("text.mov"), "this is not a film\n");
+    writeBytes(path("page.mov"), "<!DOCTYPE html><html><body>Sign in to the network</body></html>\n");
+    ASSERT_EQ(::mkfifo(path("fifo.mov").c_str(), 0600), 0);
     std::string noise(200'000, '\0');
     for (std::size_t i = 0; i < noise.size(); ++i) {
         noise[i] = static_cast<char>((i * 2654435761u) >> 13);
@@ -189,23 +191,36 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
                         "ultrafast", "-pix_fmt", "yuv420p"},
                        path("huge.mov")));
 
+    // Whether the header is a film's decides whether a download is kept; the frame is the
+    // thumbnail's concern.
     struct Case {
         const char* name;
         const char* errorStart;
+        bool isFilm;
     };
     const Case cases[] = {
-        {"missing.mov", "cannot open "},   {"empty.mov", "cannot open "},
-        {"text.mov", "cannot open "},      {"noise.mov", "cannot open "},
-        {"truncated.mov", "cannot open "}, {"truncated-faststart.mov", "no frame between 1 s and 3 s"},
-        {"folder.mov", "cannot open "},    {"sound.mov", "no picture stream in "},
-        {"picture.mov", "cannot open "},   {"playlist.mov", "cannot open "},
-        {"concat.mov", "cannot open "},    {"huge.mov", "frames too large: 8800 x 4320"},
+        {"missing.mov", "cannot open ", false},
+        {"empty.mov", "cannot open ", false},
+        {"page.mov", "cannot open ", false},
+        {"noise.mov", "cannot open ", false},
+        {"truncated.mov", "cannot open ", false},
+        {"truncated-faststart.mov", "no frame between 1 s and 3 s", true},
+        {"folder.mov", "not a regular file: ", false},
+        {"fifo.mov", "not a regular file: ", false},
+        {"sound.mov", "no picture stream in ", false},
+        {"picture.mov", "cannot open ", false},
+        {"playlist.mov", "cannot open ", false},
+        {"concat.mov", "cannot open ", false},
+        {"huge.mov", "frames too large: 8800 x 4320", true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const FrameResult frame = thumbnailFrame(path(c.name));
-        EXPECT_FALSE(frame.image) << c.name;
-        EXPECT_TRUE(frame.error.starts_with(c.errorStart)) << c.name << ": " << frame.error;
+        EXPECT_FALSE(frame.image);
+        EXPECT_TRUE(frame.error.starts_with(c.errorStart)) << frame.error;
+        EXPECT_EQ(filmFileError(path(c.name)).empty(), c.isFilm) << filmFileError(path(c.name));
     }
+    EXPECT_TRUE(filmFileError(path("whole.mov")).empty());
     EXPECT_TRUE(thumbnailFrame(path("whole.mov")).image); // the source of the damaged ones is fine
 }
 

@@ -92,5 +92,20 @@ TEST(QtMainQueue, PendingWorkIsDroppedWithTheQueue) {
     EXPECT_FALSE(ran);
 }
 
+// Pending work whose captures post when they are destroyed with the queue: no deadlock, and
+// nothing posted during shutdown runs after it.
+TEST(QtMainQueue, PostingDuringShutdownIsSafe) {
+    int ran = 0;
+    {
+        QtMainQueue queue(testApplication());
+        for (int i = 0; i < 3; ++i) {
+            auto postsBack = std::shared_ptr<void>(nullptr, [&](void*) { queue.post([&] { ++ran; }); });
+            queue.post([postsBack] {});
+        }
+    }
+    spin(0.1);
+    EXPECT_EQ(ran, 0);
+}
+
 } // namespace
 } // namespace drovane::desktop

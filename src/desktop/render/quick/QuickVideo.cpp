@@ -20,7 +20,7 @@ QuickVideo::~QuickVideo() {
 }
 
 std::shared_ptr<Player> QuickVideo::makePlayer(const Url& file, double forwardBufferSeconds) {
-    return std::make_shared<QtPlayer>(file, forwardBufferSeconds);
+    return std::make_shared<QtPlayer>(file, forwardBufferSeconds, m_log);
 }
 
 std::shared_ptr<PlayerLayer> QuickVideo::makeLayer(std::shared_ptr<Player> player, Rect frame,
