@@ -3,6 +3,7 @@
 #include "desktop/x11/XcbConnection.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace drovane::desktop {
@@ -38,8 +39,11 @@ void X11OcclusionTracker::track(std::uint32_t window, Rect screen) {
     it->second.screen = screen;
     if (added) {
         const std::uint32_t events = XCB_EVENT_MASK_VISIBILITY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_connection->get(), window, XCB_CW_EVENT_MASK, &events);
-        xcb_flush(m_connection->get());
+        // Checked: the selection takes effect before this returns, so a window mapped over it
+        // right after (by another client) is seen.
+        std::free(xcb_request_check(
+            m_connection->get(),
+            xcb_change_window_attributes_checked(m_connection->get(), window, XCB_CW_EVENT_MASK, &events)));
         m_watched.erase(window); // our mask on it is now the tracked one
     }
     scheduleAnalysis();
