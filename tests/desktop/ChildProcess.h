@@ -1,18 +1,14 @@
 #pragma once
 
+#include <QProcess>
+#include <QStringList>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <optional>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace drovane::desktop::testing {
 
@@ -22,62 +18,45 @@ class ChildProcess {
 public:
     // Starts `argv` (the program is looked up on PATH) with `environment` over the test's own;
     // standard input and output are /dev/null.
-    explicit ChildProcess(std::vector<std::string> argv,
+    explicit ChildProcess(const std::vector<std::string>& argv,
                           const std::map<std::string, std::string>& environment = {}) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (!environment.contains(entry.substr(0, entry.find('=')))) {
-                env.push_back(entry);
-            }
-        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : environment) {
-            env.push_back(name + "=" + value);
+            env.insert(QString::fromStdString(name), QString::fromStdString(value));
         }
-        // Everything the child needs is allocated before the fork: the test may run threads.
-        const auto args = pointers(argv), envp = pointers(env);
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            return;
+        QStringList arguments;
+        for (std::size_t i = 1; i < argv.size(); ++i) {
+            arguments << QString::fromStdString(argv[i]);
         }
-        const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(devnull, 0);
-            ::dup2(devnull, 1);
-            ::dup2(fds[1], 2);
-            ::execvpe(args[0], args.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(devnull);
-        ::close(fds[1]);
-        m_stderr = fds[0];
+        m_process.setProcessEnvironment(env);
+        m_process.setStandardInputFile(QProcess::nullDevice());
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(QString::fromStdString(argv.at(0)), arguments);
+        m_process.waitForStarted();
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Asks the program to end and waits for it, killing it when it takes more than five seconds.
     ~ChildProcess() {
-        signal(SIGTERM);
-        if (!reap(std::chrono::seconds(5))) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_stderr >= 0) {
-            ::close(m_stderr);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished();
+            }
         }
     }
 
     // Waits up to `limit` for the program to end; its exit status, or nothing when it is still
     // running or ended by a signal.
     std::optional<int> waitForExit(std::chrono::milliseconds limit) {
-        if (!reap(limit)) {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(int(limit.count()))) {
             return std::nullopt;
         }
-        while (m_stderr >= 0) {
-            readAvailable(100);
-        }
-        return m_status;
+        readAvailable();
+        return m_process.exitStatus() == QProcess::NormalExit ? std::optional(m_process.exitCode())
+                                                              : std::nullopt;
     }
 
     // Waits up to `limit` until standard error holds a line that `matches`; that line.
@@ -85,15 +64,19 @@ public:
                                            std::chrono::milliseconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
+            readAvailable();
             for (const auto& line : lines()) {
                 if (matches(line)) {
                     return line;
                 }
             }
-            if (std::chrono::steady_clock::now() > deadline || m_stderr < 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 ||
+                (m_process.state() == QProcess::NotRunning && !m_process.bytesAvailable())) {
                 return std::nullopt;
             }
-            readAvailable(20);
+            m_process.waitForReadyRead(int(std::min<long>(left.count(), 50)));
         }
     }
     bool waitForLine(const std::string& prefix, std::chrono::milliseconds limit) {
@@ -101,16 +84,17 @@ public:
             .has_value();
     }
 
-    pid_t pid() const { return m_pid; }
+    pid_t pid() const { return static_cast<pid_t>(m_process.processId()); }
 
     void signal(int number) {
-        if (m_pid > 0 && !m_exited) {
-            ::kill(m_pid, number);
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(pid(), number);
         }
     }
 
     // Everything written to standard error so far, split into lines.
-    std::vector<std::string> lines() const {
+    std::vector<std::string> lines() {
+        readAvailable();
         std::vector<std::string> result;
         for (std::size_t start = 0, end; (end = m_output.find('\n', start)) != std::string::npos;
              start = end + 1) {
@@ -120,57 +104,10 @@ public:
     }
 
 private:
-    // Waits up to `limit` for the program to end, reading what it writes meanwhile; false while
-    // it still runs.
-    bool reap(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0 && !m_exited) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exited = true;
-                m_status = WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt;
-            } else if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            } else {
-                readAvailable(10);
-            }
-        }
-        return true;
-    }
+    void readAvailable() { m_output += m_process.readAllStandardError().toStdString(); }
 
-    static std::vector<char*> pointers(std::vector<std::string>& strings) {
-        std::vector<char*> result;
-        for (auto& s : strings) {
-            result.push_back(s.data());
-        }
-        result.push_back(nullptr);
-        return result;
-    }
-
-    void readAvailable(int timeoutMs) {
-        pollfd p{m_stderr, POLLIN, 0};
-        if (m_stderr < 0) {
-            ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
-            return;
-        }
-        if (::poll(&p, 1, timeoutMs) <= 0) {
-            return;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(m_stderr, buffer, sizeof buffer);
-        if (n > 0) {
-            m_output.append(buffer, static_cast<std::size_t>(n));
-        } else {
-            ::close(m_stderr);
-            m_stderr = -1;
-        }
-    }
-
-    pid_t m_pid = -1;
-    int m_stderr = -1;
+    QProcess m_process;
     std::string m_output;
-    bool m_exited = false;
-    std::optional<int> m_status;
 };
 
 } // namespace drovane::desktop::testing

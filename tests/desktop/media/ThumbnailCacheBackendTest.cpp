@@ -75,19 +75,6 @@ TEST_F(ThumbnailCacheBackendTest, AFilmFrameIsStoredAsJpegAndReadBackAtTheNextLa
     EXPECT_GT(distinctColours(*got[0]), 40u);
 }
 
-TEST_F(ThumbnailCacheBackendTest, ACorruptFilmFailsWithTheLogLine) {
-    const std::string film = films() + "/BROKEN.mov";
-    writeBytes(film, std::string(64 * 1024, '\x13'));
-    cache->request("BROKEN", Url::fromFilePath(film), record());
-    auto got = settle();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_FALSE(got[0]);
-    const auto lines = fake.log->lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(lines[0].starts_with("Drovane: thumb BROKEN failed: cannot open " + film + ": ")) << lines[0];
-    EXPECT_FALSE(fs::exists(thumbs() + "/BROKEN.jpg"));
-}
-
 TEST_F(ThumbnailCacheBackendTest, APreviewMissingAtTheFirstAddressComesFromTheSecond) {
     QByteArray webp;
     {

@@ -293,24 +293,5 @@ TEST_F(DesktopSystemEventsTest, UnreachableBusesAreNotFollowed) {
     EXPECT_FALSE(events->isLowPowerModeEnabled());
 }
 
-TEST_F(DesktopSystemEventsTest, HotZonesAtStartAndWhileShownAreReported) {
-    tree.write("thermal/thermal_zone0/temp", "96000\n");
-    tree.write("thermal/thermal_zone0/trip_point_0_type", "passive\n");
-    tree.write("thermal/thermal_zone0/trip_point_0_temp", "95000\n");
-    start();
-    fake.mainQueue->drain();
-    EXPECT_EQ(counts.thermal, 1);
-    EXPECT_EQ(events->thermalState(), ThermalState::Serious);
-
-    // Not read while nothing is shown; read at once when shown.
-    tree.write("thermal/thermal_zone0/temp", "60000\n");
-    fake.mainQueue->advance(60);
-    EXPECT_EQ(counts.thermal, 1);
-    events->setWallpaperShown(true);
-    fake.mainQueue->drain();
-    EXPECT_EQ(counts.thermal, 2);
-    EXPECT_EQ(events->thermalState(), ThermalState::Nominal);
-}
-
 } // namespace
 } // namespace drovane::desktop
