@@ -12,7 +12,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QThread>
+#include <QTest>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -33,20 +33,14 @@ inline void ensureQtApplication() {
 // Runs Qt's events (and the fake main queue's due work) until `done` holds or `seconds` pass.
 inline bool waitFor(const std::function<bool()>& done, fakes::FakeMainQueue* mainQueue = nullptr,
                     double seconds = 5.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (mainQueue) {
-            mainQueue->drain();
-        }
-        if (done()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QThread::msleep(2);
-    }
+    return QTest::qWaitFor(
+        [&] {
+            if (mainQueue) {
+                mainQueue->drain();
+            }
+            return done();
+        },
+        static_cast<int>(seconds * 1000));
 }
 
 // A private X server with one screen of `size` ("640x480x24").
