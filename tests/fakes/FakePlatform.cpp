@@ -15,6 +15,7 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
     m_platform->windowServer = windowServer;
     m_platform->systemEvents = systemEvents;
     m_platform->workspace = workspace;
+    m_platform->statusBar = statusBar;
     installPlatform(m_platform);
 }
 
