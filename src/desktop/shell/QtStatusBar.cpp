@@ -149,11 +149,10 @@ private:
 
     void rebuildNow() {
         m_rebuild.stop();
+        // The XEmbed menu is ours and always says when it opens: it is built then, never while
+        // open (an open submenu would close).
         if (m_exporter) {
             m_exporter->rebuild();
-        }
-        if (m_menu && m_menu->isVisible()) {
-            fill(*m_menu, build());
         }
     }
 
