@@ -86,8 +86,9 @@ void fill(QMenu& menu, const Menu& model) {
 
 class QtStatusItem final : public StatusItem {
 public:
-    explicit QtStatusItem(QDBusConnection bus)
-        : m_bus(std::move(bus)), m_appearance(m_bus, [this] { showIcon(); }) {
+    QtStatusItem(std::shared_ptr<QApplication> application, QDBusConnection bus)
+        : m_application(std::move(application)), m_bus(std::move(bus)),
+          m_appearance(m_bus, [this] { showIcon(); }) {
         registerStatusTypes();
         m_rebuild.setSingleShot(true);
         m_rebuild.setInterval(QtStatusBar::rebuildDelayMs);
@@ -213,6 +214,8 @@ private:
         m_tray->show();
     }
 
+    // Outlives the widgets below, whenever the item goes.
+    std::shared_ptr<QApplication> m_application;
     QDBusConnection m_bus;
     QObject m_context;
     PanelAppearance m_appearance;
@@ -241,7 +244,7 @@ std::shared_ptr<StatusItem> QtStatusBar::makeItem() {
                               ? QDBusConnection::sessionBus()
                               : dbus::connectBus(m_busAddress, QDBusConnection::SessionBus,
                                                  QStringLiteral("drovane-status-%1").arg(serial++));
-    return std::make_shared<QtStatusItem>(bus);
+    return std::make_shared<QtStatusItem>(m_application, bus);
 }
 
 } // namespace drovane::desktop
