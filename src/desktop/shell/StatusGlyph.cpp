@@ -31,13 +31,13 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // QIcon asks for `size` in device pixels already.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
-        const QSize pixels = size * scale;
-        QPixmap pixmap(pixels);
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
         {
             QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(0, 0), pixels), mode, state);
+            paint(&painter, QRect(QPoint(0, 0), size), mode, state);
         }
         pixmap.setDevicePixelRatio(scale);
         return pixmap;
