@@ -25,7 +25,8 @@ QVariantMap propertiesOf(const MenuItem& item) {
         return p;
     }
     p[QStringLiteral("label")] = label(item.title);
-    if (!item.enabled) {
+    // A heading only names what follows it.
+    if (!item.enabled || item.kind == MenuItem::Kind::Header) {
         p[QStringLiteral("enabled")] = false;
     }
     if (item.checkable) {
