@@ -37,9 +37,7 @@ public:
     QWindow* qtWindow() const override { return widget.windowHandle(); }
 
     // A click as the window system delivers it, so that modality applies.
-    void click() {
-        QTest::mouseClick(widget.windowHandle(), Qt::LeftButton, {}, button.geometry().center());
-    }
+    void click() { QTest::mouseClick(widget.windowHandle(), Qt::LeftButton, {}, button.geometry().center()); }
     void show() {
         widget.show();
         waitUntil([this] { return widget.windowHandle() && widget.windowHandle()->isExposed(); }, 5);
