@@ -8,6 +8,7 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "fakes/TempDir.h"
+#include "library/Downloader.h"
 #include "library/Library.h"
 #include "playback/AppModel.h"
 #include "ui/StatusMenu.h"
@@ -89,6 +90,16 @@ TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
     EXPECT_EQ(child(checked, QStringLiteral("AAA")).properties.value(QStringLiteral("toggle-state")).toInt(),
               0);
     (void)a;
+
+    // A row that comes and goes moves the others; each keeps its identity.
+    const int folder = child(panel.layout(), QStringLiteral("Open Folder")).id;
+    aerials.writeManifest({{"CCC", "Cliffs", "AerialCategoryEarth", "https://cdn.test/CCC.mov", {}}});
+    model->downloader->start({"CCC"});
+    menu->stateChanged();
+    ASSERT_TRUE(until(
+        [&] { return labels(panel.layout()).at(6) == QStringLiteral("Downloading 0/1 \u2014 Cancel"); }));
+    EXPECT_EQ(child(panel.layout(), QStringLiteral("Open Folder")).id, folder);
+    EXPECT_EQ(labels(panel.layout()).at(8), QStringLiteral("Open Folder"));
 }
 
 TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLaterGetsTheItem) {
