@@ -9,6 +9,7 @@
 #include "playback/PowerMonitor.h"
 #include "support/CaseMapping.h"
 #include "support/Settings.h"
+#include "ui/StatusMenu.h"
 
 #include <filesystem>
 #include <system_error>
@@ -67,9 +68,22 @@ void AppDelegate::applicationDidFinishLaunching() {
                     ", running without a wallpaper layer");
     }
 
+    std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    statusMenu = StatusMenu::create(p, m_library, *model);
+    statusMenu->setupMenu();
+    statusMenu->onOpenWindow = [weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            self->showMainWindow();
+        }
+    };
+    statusMenu->onOpenSettings = [weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            self->showSettings();
+        }
+    };
+
     model->powerMonitor().startPowerMonitoring();
 
-    std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
     m_screens = p.screens->observeChanges([weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->screensChanged();
@@ -87,6 +101,16 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         }
     };
+
+    // Tray hosts may show the menu without asking for it first: it is kept current.
+    std::weak_ptr<StatusMenu> weakMenu = statusMenu;
+    auto liveStateChanged = [weakMenu] {
+        if (auto menu = weakMenu.lock()) {
+            menu->stateChanged();
+        }
+    };
+    model->downloader->onStateChanged = liveStateChanged;
+    model->onStateChanged = liveStateChanged;
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {
@@ -137,6 +161,11 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
         return;
     }
 }
+
+// The library and settings windows arrive with their controllers.
+void AppDelegate::showMainWindow() {}
+
+void AppDelegate::showSettings() {}
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
     return true;

@@ -14,6 +14,7 @@ namespace drovane {
 
 class AppModel;
 class Library;
+class StatusMenu;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -34,8 +35,14 @@ public:
     void screensChanged();
     // Plays the film asked for by URL once its file is in the video folder; false otherwise.
     bool adoptPendingFilm();
+    // Shows the library window and brings the application to the front.
+    void showMainWindow();
+    // Shows the settings window in front.
+    void showSettings();
 
     const std::shared_ptr<AppModel> model;
+    // The status-bar item and its menu, made at launch.
+    std::shared_ptr<StatusMenu> statusMenu;
     // The sidebar selection the library window starts with ("--select").
     SidebarSelection startSelection = SidebarSelection::all();
     // The upper-cased identifier of a film asked for by URL that is not on disk yet.

@@ -27,7 +27,13 @@ int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
 
     g_delegate = AppDelegate::create(*platform, std::make_shared<Library>(host));
     platform->workspace->setActivationPolicy(ActivationPolicy::Accessory);
-    return platform->workspace->runEventLoop(g_delegate);
+    const int status = platform->workspace->runEventLoop(g_delegate);
+    // An orderly end (the status menu's Quit): the windows, players and the tray item go while
+    // the application object still lives, not in the static destructors after main().
+    g_delegate.reset();
+    installPlatform(nullptr);
+    platform.reset();
+    return status;
 }
 
 } // namespace drovane

@@ -7,6 +7,7 @@
 #include "library/Library.h"
 #include "playback/AppModel.h"
 #include "support/Settings.h"
+#include "ui/StatusMenu.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -198,6 +199,27 @@ TEST_F(AppDelegateTest, ADownloadFinishedWithoutAnyFilmPlayingStartsTheFirst) {
     http->answerAll();
     fake.mainQueue->drain();
     EXPECT_EQ(playing(*delegate), videoPath("E5.mov"));
+}
+
+TEST_F(AppDelegateTest, TheStatusMenuIsMadeAtLaunchAndKeptCurrentByTheEngineAndTheQueue) {
+    auto http =
+        downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
+    auto delegate = launch();
+    ASSERT_EQ(fake.statusBar->items.size(), 1u);
+    auto& item = *fake.statusBar->items[0];
+    ASSERT_TRUE(delegate->statusMenu && delegate->statusMenu->onOpenWindow &&
+                delegate->statusMenu->onOpenSettings);
+    delegate->statusMenu->onOpenWindow(); // the windows of their own issues; nothing to see yet
+    delegate->statusMenu->onOpenSettings();
+
+    int seen = item.stateChanges;
+    delegate->model->downloader->start({"e5"});
+    EXPECT_GT(item.stateChanges, seen) << "the queue changed";
+    seen = item.stateChanges;
+    delegate->statusMenu->togglePause();
+    EXPECT_GT(item.stateChanges, seen) << "the engine changed";
+    EXPECT_TRUE(item.icon && item.icon->dimmed);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: status bar"), 0u);
 }
 
 } // namespace

@@ -16,6 +16,7 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
     m_platform->systemEvents = systemEvents;
     m_platform->workspace = workspace;
     m_platform->images = images;
+    m_platform->statusBar = statusBar;
     installPlatform(m_platform);
 }
 

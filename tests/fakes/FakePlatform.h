@@ -6,6 +6,7 @@
 #include "fakes/FakeLoginItems.h"
 #include "fakes/FakeMainQueue.h"
 #include "fakes/FakeScreens.h"
+#include "fakes/FakeStatusBar.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeVideo.h"
 #include "fakes/FakeWindowServer.h"
@@ -40,6 +41,7 @@ public:
     std::shared_ptr<FakeSystemEvents> systemEvents = std::make_shared<FakeSystemEvents>();
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
     std::shared_ptr<FakeImages> images = std::make_shared<FakeImages>();
+    std::shared_ptr<FakeStatusBar> statusBar = std::make_shared<FakeStatusBar>();
 
     // The installed platform; a test may put further fakes into it.
     Platform& platform() { return *m_platform; }

@@ -11,6 +11,8 @@
 #include "desktop/runtime/SystemClock.h"
 #include "desktop/runtime/ThreadTaskQueues.h"
 #include "desktop/session/DesktopSystemEvents.h"
+#include "desktop/shell/QtAlerts.h"
+#include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
 #include "desktop/x11/X11WindowOcclusion.h"
@@ -35,6 +37,8 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
     p->video = std::make_shared<QuickVideo>(application, log);
     p->workspace = std::make_shared<QtWorkspace>(application);
+    p->statusBar = std::make_shared<QtStatusBar>(application);
+    p->alerts = std::make_shared<QtAlerts>(application);
 
     p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 

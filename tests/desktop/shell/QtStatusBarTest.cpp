@@ -1,0 +1,124 @@
+#include "desktop/shell/QtStatusBar.h"
+
+#include "desktop/DesktopTestSupport.h"
+#include "desktop/GuiTestSupport.h"
+#include "desktop/shell/DBusMenuTypes.h"
+#include "desktop/shell/FakePanel.h"
+#include "fakes/AerialsTree.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "fakes/TempDir.h"
+#include "library/Downloader.h"
+#include "library/Library.h"
+#include "playback/AppModel.h"
+#include "ui/StatusMenu.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace testing;
+
+class QtStatusBarTest : public ::testing::Test {
+protected:
+    QtStatusBarTest() {
+        testApplication();
+        fake.platform().http = std::make_shared<fakes::ScriptedHttp>();
+        fake.platform().statusBar = std::make_shared<QtStatusBar>(testApplication(), bus.address());
+    }
+    void launch() {
+        model = AppModel::create(fake.platform(), library);
+        menu = StatusMenu::create(fake.platform(), library, *model);
+        menu->setupMenu();
+    }
+    bool until(const std::function<bool()>& done) { return waitFor(done, fake.mainQueue.get()); }
+
+    fakes::TempDir dir;
+    PrivateBus bus{dir.path(), "session"};
+    Panel panel{bus};
+    fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
+    fakes::AerialsTree aerials{*fake.host};
+    std::shared_ptr<AppModel> model;
+    std::shared_ptr<StatusMenu> menu;
+};
+
+TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
+    const Url a = Url::fromFilePath(aerials.addVideo("AAA.mov"));
+    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
+    panel.startWatcher();
+    launch();
+    ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); })) << "the item registers";
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{});
+    EXPECT_EQ(panel.itemProperty(QStringLiteral("Title")).toString(), QStringLiteral("Drovane"));
+    EXPECT_TRUE(panel.itemProperty(QStringLiteral("ItemIsMenu")).toBool());
+    const auto pixmaps = qdbus_cast<QList<DBusIconPixmap>>(panel.itemProperty(QStringLiteral("IconPixmap")));
+    ASSERT_GE(pixmaps.size(), 2);
+    EXPECT_EQ(pixmaps.front().width, 16);
+    EXPECT_EQ(pixmaps.front().argb.size(), 16 * 16 * 4);
+
+    panel.aboutToShow();
+    DBusMenuLayoutItem top = panel.layout();
+    EXPECT_EQ(labels(top), (QStringList{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper", "-",
+                                        "Open Folder", "-", "Settings", "Quit"}));
+    const auto quit = child(top, QStringLiteral("Quit")).properties.value(QStringLiteral("shortcut"));
+    EXPECT_EQ(qdbus_cast<QList<QStringList>>(quit), (QList<QStringList>{{"Control", "q"}}));
+
+    const int pause = child(top, QStringLiteral("Pause Wallpaper")).id;
+    panel.click(pause);
+    ASSERT_TRUE(until([&] { return model->manualPaused; }));
+    EXPECT_TRUE(panel.aboutToShow()) << "the layout changed: the panel must read it again";
+    top = panel.layout();
+    EXPECT_EQ(labels(top).at(2), QStringLiteral("Play Wallpaper"));
+    EXPECT_EQ(top.children.at(2).id, pause) << "the same item keeps its identity";
+    EXPECT_FALSE(panel.aboutToShow()) << "nothing changed since";
+
+    const auto& films = child(top, QStringLiteral("Wallpaper"));
+    EXPECT_EQ(labels(films), (QStringList{"AAA", "BBB"}));
+    panel.click(child(films, QStringLiteral("BBB")).id);
+    ASSERT_TRUE(until([&] { return model->videoURL == b; }));
+
+    // A panel that never asks before opening still sees the film, once the change is told.
+    menu->stateChanged();
+    ASSERT_TRUE(
+        until([&] { return labels(panel.layout()).at(4) == QStringLiteral("Wallpaper \u2014 BBB"); }));
+    const auto checked = child(panel.layout(), QStringLiteral("Wallpaper"));
+    EXPECT_EQ(child(checked, QStringLiteral("BBB")).properties.value(QStringLiteral("toggle-state")).toInt(),
+              1);
+    EXPECT_EQ(child(checked, QStringLiteral("AAA")).properties.value(QStringLiteral("toggle-state")).toInt(),
+              0);
+    (void)a;
+
+    // A row that comes and goes moves the others; each keeps its identity.
+    const int folder = child(panel.layout(), QStringLiteral("Open Folder")).id;
+    aerials.writeManifest({{"CCC", "Cliffs", "AerialCategoryEarth", "https://cdn.test/CCC.mov", {}}});
+    model->downloader->start({"CCC"});
+    menu->stateChanged();
+    ASSERT_TRUE(until(
+        [&] { return labels(panel.layout()).at(6) == QStringLiteral("Downloading 0/1 \u2014 Cancel"); }));
+    EXPECT_EQ(child(panel.layout(), QStringLiteral("Open Folder")).id, folder);
+    EXPECT_EQ(labels(panel.layout()).at(8), QStringLiteral("Open Folder"));
+}
+
+TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLaterGetsTheItem) {
+    launch();
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: status bar unavailable, running without menu"});
+
+    panel.startWatcher();
+    ASSERT_TRUE(until([&] { return panel.items.size() == 1; })) << "the item registers with a late watcher";
+    panel.aboutToShow();
+    EXPECT_EQ(labels(panel.layout()).value(0), QStringLiteral("Open Drovane"));
+
+    // A panel restart: the watcher goes and comes back.
+    panel.stopWatcher();
+    spin(0.2);
+    panel.startWatcher();
+    ASSERT_TRUE(until([&] { return panel.items.size() == 2; }));
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: status bar"), 1u);
+}
+
+} // namespace
+} // namespace drovane::desktop

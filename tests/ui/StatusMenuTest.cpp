@@ -1,0 +1,264 @@
+#include "ui/StatusMenu.h"
+
+#include "fakes/AerialsTree.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Downloader.h"
+#include "library/Library.h"
+#include "playback/AppModel.h"
+#include "support/Settings.h"
+#include "ui/MenuBarGlyph.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+using Kind = MenuItem::Kind;
+
+// A row as the user reads it: "-" for a separator, "title >" for a submenu, "title [q]" with a
+// key, "title *" when checked.
+std::vector<std::string> rows(const Menu& menu) {
+    std::vector<std::string> out;
+    for (const auto& item : menu) {
+        std::string row = item.kind == Kind::Separator ? "-" : item.title;
+        if (item.kind == Kind::Submenu) {
+            row += " >";
+        }
+        if (!item.keyEquivalent.empty()) {
+            row += " [" + item.keyEquivalent + "]";
+        }
+        if (item.checked) {
+            row += " *";
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+const MenuItem& find(const Menu& menu, const std::string& title) {
+    for (const auto& item : menu) {
+        if (item.title == title || (item.kind == Kind::Submenu && title == "Wallpaper")) {
+            return item;
+        }
+    }
+    throw std::runtime_error("no item " + title);
+}
+
+class StatusMenuTest : public ::testing::Test {
+protected:
+    StatusMenuTest() { fake.platform().http = http; }
+
+    // The engine and the menu, made once the catalogue is in place.
+    StatusMenu& menu() {
+        if (!m_menu) {
+            model = AppModel::create(fake.platform(), library);
+            m_menu = StatusMenu::create(fake.platform(), library, *model);
+            m_menu->setupMenu();
+        }
+        return *m_menu;
+    }
+    fakes::FakeStatusItem& item() { return *fake.statusBar->items.at(0); }
+    Menu open() {
+        menu();
+        return item().open();
+    }
+    // A built-in film `label` of group `group`; its URL.
+    Url systemFilm(const std::string& group, const std::string& label) {
+        return Url::fromFilePath(aerials.addSystemFilm(group + "/" + label + " Landscape.mov"));
+    }
+    // A catalogue of `count` downloadable films, each answered when the test says so.
+    void downloadable(int count) {
+        std::vector<fakes::AerialsTree::Film> films;
+        for (int i = 0; i < count; ++i) {
+            const std::string id = "F" + std::to_string(i);
+            films.push_back({id, "Film " + id, "AerialCategoryEarth", "https://cdn.test/" + id + ".mov", {}});
+            http->script["https://cdn.test/" + id + ".mov"] = {{}, 200, fakes::bytes("moov")};
+        }
+        aerials.writeManifest(films);
+    }
+
+    fakes::FakePlatform fake;
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
+    fakes::AerialsTree aerials{*fake.host};
+    std::shared_ptr<AppModel> model;
+
+private:
+    std::shared_ptr<StatusMenu> m_menu;
+};
+
+TEST_F(StatusMenuTest, WithoutFilmsTheRowsArePlainAndOnlyQuitHasAKey) {
+    const Menu m = open();
+    EXPECT_EQ(rows(m), (std::vector<std::string>{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper >",
+                                                 "-", "Open Folder", "-", "Settings", "Quit [q]"}));
+    const MenuItem& wallpaper = find(m, "Wallpaper");
+    EXPECT_TRUE(wallpaper.submenu.empty());
+    EXPECT_EQ(wallpaper.submenuDirection, LayoutDirection::RightToLeft);
+    for (const auto& i : m) {
+        EXPECT_TRUE(i.kind == Kind::Separator || i.enabled) << i.title;
+        EXPECT_EQ(static_cast<bool>(i.action), i.kind == Kind::Action) << i.title;
+    }
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{}) << "a host exists";
+    ASSERT_TRUE(item().icon);
+    EXPECT_EQ(item().icon->accessibleName, "Drovane");
+    EXPECT_EQ(item().icon->ellipses.size(), MenuBarGlyph::bands.size());
+}
+
+TEST_F(StatusMenuTest, FilmsAreGroupedInCaseFreeOrderAndTheCheckFollowsThePath) {
+    // Sorted by label, the groups first appear as underwater, Cityscape, earth, Earth, abyss.
+    const Url reef = systemFilm("underwater", "A Reef");
+    systemFilm("Cityscape", "B Tower");
+    systemFilm("earth", "C Plain");
+    const Url globe = systemFilm("Earth", "D Globe");
+    systemFilm("underwater", "E Kelp");
+    systemFilm("Cityscape", "F Bridge");
+    systemFilm("abyss", "G Trench");
+    const std::string loose = fake.host->tree().write("elsewhere/G.mov", "film");
+
+    struct Case {
+        const char* name;
+        std::optional<Url> playing;
+        std::string title;
+        std::vector<std::string> films;
+    };
+    const std::vector<Case> cases = {
+        {"nothing plays",
+         std::nullopt,
+         "Wallpaper",
+         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+        {"a catalogue film",
+         globe,
+         "Wallpaper \u2014 D Globe",
+         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe *", "A Reef", "E Kelp"}},
+        {"the same path written another way",
+         *Url::parse("file://localhost" + reef.string().substr(7)),
+         "Wallpaper \u2014 A Reef",
+         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef *", "E Kelp"}},
+        {"a film outside the catalogue",
+         Url::fromFilePath(loose),
+         "Wallpaper",
+         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+    };
+    menu();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->videoURL = c.playing;
+        const Menu m = item().open();
+        const MenuItem& wallpaper = find(m, "Wallpaper");
+        EXPECT_EQ(wallpaper.title, c.title);
+        EXPECT_EQ(rows(wallpaper.submenu), c.films);
+        for (const auto& film : wallpaper.submenu) {
+            EXPECT_TRUE(film.checkable && film.keyEquivalent.empty()) << film.title;
+        }
+    }
+}
+
+TEST_F(StatusMenuTest, TheTitleFollowsTheHandPauseAndTheIconEveryHoldBackButCovering) {
+    const Url a = systemFilm("Earth", "A");
+    menu();
+    model->switchVideo(a);
+    fake.mainQueue->advance(1);
+    auto& window = dynamic_cast<fakes::FakeWallpaperWindow&>(*model->windows.at(0));
+
+    struct Case {
+        const char* name;
+        bool byHand, lowPower, covered;
+        std::string title;
+        bool dimmed;
+    };
+    const std::vector<Case> cases = {
+        {"playing", false, false, false, "Pause Wallpaper", false},
+        {"paused by hand", true, false, false, "Play Wallpaper", true},
+        {"paused by policy", false, true, false, "Pause Wallpaper", true},
+        {"only covered", false, false, true, "Pause Wallpaper", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->manualPaused = c.byHand;
+        model->lowPower = c.lowPower;
+        window.covered = c.covered;
+        model->updatePlayback();
+        EXPECT_EQ(rows(item().open()).at(2), c.title);
+        EXPECT_EQ(item().icon->dimmed, c.dimmed);
+    }
+
+    // Choosing the row resumes a hand pause.
+    model->lowPower = false;
+    window.covered = false;
+    model->manualPaused = true;
+    find(item().open(), "Play Wallpaper").action();
+    EXPECT_FALSE(model->manualPaused);
+    EXPECT_FALSE(item().icon->dimmed);
+    EXPECT_EQ(rows(item().open()).at(2), "Pause Wallpaper");
+    find(item().open(), "Pause Wallpaper").action();
+    EXPECT_TRUE(model->manualPaused);
+}
+
+TEST_F(StatusMenuTest, TheDownloadLineCountsTheBatchWhileAnythingRunsOrWaits) {
+    downloadable(7);
+    menu();
+    auto line = [&]() -> std::string {
+        const auto r = rows(item().open());
+        return r.at(6) == "Open Folder" ? "" : r.at(6) + (r.at(7) == "-" ? "" : " (no separator)");
+    };
+    EXPECT_EQ(line(), "");
+
+    model->downloader->start({"F0", "F1", "F2"});
+    EXPECT_EQ(line(), "Downloading 0/3 \u2014 Cancel");
+    model->downloader->start({"F3", "F4", "F5", "F6"});
+    EXPECT_EQ(line(), "Downloading 0/7 \u2014 Cancel") << "four waiting";
+
+    http->answer(http->pending().at(0), {{}, 404, {}});
+    fake.mainQueue->drain();
+    EXPECT_EQ(line(), "Downloading 1/7 (1 failed) \u2014 Cancel");
+    http->answer(http->pending().at(0));
+    fake.mainQueue->drain();
+    EXPECT_EQ(line(), "Downloading 2/7 (1 failed) \u2014 Cancel");
+
+    find(item().open(), "Downloading 2/7 (1 failed) \u2014 Cancel").action();
+    fake.mainQueue->drain();
+    EXPECT_EQ(line(), "") << "cancelling drains the queue";
+    EXPECT_TRUE(model->downloader->waiting().empty());
+}
+
+TEST_F(StatusMenuTest, EachActionReachesItsTarget) {
+    const Url a = systemFilm("Earth", "A");
+    const Url b = systemFilm("Earth", "B");
+    menu();
+    int windows = 0, settings = 0;
+    const Menu before = item().open();
+    find(before, "Open Drovane").action(); // no callback yet: nothing
+    find(before, "Settings").action();
+    menu().onOpenWindow = [&] { ++windows; };
+    menu().onOpenSettings = [&] { ++settings; };
+    find(before, "Open Drovane").action();
+    find(before, "Settings").action();
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(settings, 1);
+
+    find(find(before, "Wallpaper").submenu, "B").action();
+    ASSERT_TRUE(model->videoURL);
+    EXPECT_EQ(*model->videoURL, b);
+    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), b.filePath());
+    EXPECT_EQ(rows(find(item().open(), "Wallpaper").submenu), (std::vector<std::string>{"A", "B *"}));
+
+    find(before, "Open Folder").action();
+    EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Url::fromFilePath(library->videosDir())});
+    EXPECT_EQ(fake.workspace->terminations, 0);
+    find(before, "Quit").action();
+    EXPECT_EQ(fake.workspace->terminations, 1);
+}
+
+TEST_F(StatusMenuTest, WithoutAHostTheLineIsLoggedOnceAndTheIconStillSet) {
+    fake.statusBar->hostPresent = false;
+    menu();
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: status bar unavailable, running without menu"});
+    EXPECT_TRUE(item().icon) << "for a host that starts later";
+    menu().stateChanged();
+    EXPECT_EQ(item().stateChanges, 1);
+}
+
+} // namespace
+} // namespace drovane
