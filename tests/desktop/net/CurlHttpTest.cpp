@@ -76,7 +76,8 @@ std::function<void(double)> progressOf(const std::shared_ptr<Probe>& probe) {
 }
 
 // Records a completion of either kind; a download's file is read while it still exists.
-template <typename Result> std::function<void(const Result&)> completionOf(const std::shared_ptr<Probe>& probe) {
+template <typename Result>
+std::function<void(const Result&)> completionOf(const std::shared_ptr<Probe>& probe) {
     return [probe](const Result& result) {
         std::lock_guard lock(probe->mutex);
         ++probe->completions;
@@ -112,7 +113,8 @@ protected:
                                  const std::string& into = {}) {
         auto probe = Probe::make();
         auto task = http().download(url(address.starts_with("/") ? server.url(address) : address),
-                                    into.empty() ? folder() : into, progressOf(probe), completionOf<HttpDownloadResult>(probe));
+                                    into.empty() ? folder() : into, progressOf(probe),
+                                    completionOf<HttpDownloadResult>(probe));
         task->resume();
         if (taskOut) {
             *taskOut = task;
@@ -200,10 +202,11 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
                                  });
     });
     server.server.Get("/stall.mov", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(1 << 20, "video/quicktime", [&](std::size_t, std::size_t, httplib::DataSink&) {
-            server.waitUntil([] { return false; }, 30s); // the headers went out; the body never comes
-            return false;
-        });
+        res.set_content_provider(
+            1 << 20, "video/quicktime", [&](std::size_t, std::size_t, httplib::DataSink&) {
+                server.waitUntil([] { return false; }, 30s); // the headers went out; the body never comes
+                return false;
+            });
     });
     server.start();
     // A port that nobody listens on: bound, noted and closed again.
@@ -224,9 +227,12 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
     task->cancel();
     task->resume();
     const auto started = std::chrono::steady_clock::now();
-    const std::shared_ptr<Probe> probes[] = {
-        fetch("/cut.mov"), fetch("/stall.mov"),           fetch(closed),
-        fetch(closed, nullptr, tree / "missing"), fetch("ftp://127.0.0.1/x.mov"), early};
+    const std::shared_ptr<Probe> probes[] = {fetch("/cut.mov"),
+                                             fetch("/stall.mov"),
+                                             fetch(closed),
+                                             fetch(closed, nullptr, tree / "missing"),
+                                             fetch("ftp://127.0.0.1/x.mov"),
+                                             early};
     for (const auto& probe : probes) {
         ASSERT_TRUE(probe->waitForCompletion(15s));
     }
