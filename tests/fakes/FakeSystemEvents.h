@@ -58,8 +58,6 @@ public:
     }
     // The displays, lock and screen saver have no current value to read; they are only told.
     void fire(Event event) { m_handlers[event].notify(); }
-    // The order in which kinds were subscribed.
-    std::vector<Event> subscriptionOrder;
     std::size_t observerCount() const {
         std::size_t count = 0;
         for (const auto& [event, list] : m_handlers) {
@@ -74,7 +72,6 @@ public:
 
 private:
     Subscription add(Event event, std::function<void()> handler) {
-        subscriptionOrder.push_back(event);
         return m_handlers[event].add(std::move(handler));
     }
 

@@ -291,17 +291,6 @@ TEST_F(DownloaderTest, CancelAllStopsEverythingAndResetsTheBatch) {
     EXPECT_EQ(finished.size(), 1u);
 }
 
-TEST_F(DownloaderTest, ABatchOfFourWithAFailedFirstItemCountsToTheEndThenResets) {
-    downloader->start(std::vector<std::string>{"A", "B", "C", "D"});
-    answer("A", 404);
-    answer("B");
-    answer("C");
-    answer("D");
-    ASSERT_EQ(finished.size(), 3u);
-    EXPECT_EQ(finished.back(), (Seen{{}, {}, 4, 1, 4}));
-    EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
-}
-
 TEST_F(DownloaderTest, AnExistingFilmIsNeverOverwritten) {
     downloader->start(std::vector<std::string>{"A"});
     aerials.addVideo("A.mov", "the system's own copy"); // arrived meanwhile

@@ -29,13 +29,6 @@ protected:
     fakes::AerialsTree aerials{*fake.host};
 };
 
-TEST_F(LibraryTest, FoldersLieBelowTheHomeFolder) {
-    const std::string home = fake.host->homeDirectory();
-    EXPECT_EQ(library->videosDir(), home + "/Library/Application Support/com.apple.wallpaper/aerials/videos");
-    EXPECT_EQ(library->manifestPath(),
-              home + "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json");
-}
-
 TEST_F(LibraryTest, SystemFilmsLeaveOutPortraitsAndNameLandscapes) {
     const std::string hillPath = aerials.addSystemFilm("Hill/Hill Landscape.mov");
     aerials.addSystemFilm("Hill/Hill Portrait.mov");

@@ -93,14 +93,6 @@ TEST(TextPropertyList, DecodesEveryTextEncodingOfTheSystemTables) {
     EXPECT_EQ(decodePropertyListText("\xC0\xAF"), std::nullopt) << "overlong";
 }
 
-TEST(TextPropertyList, ReadsBinaryAndXmlPropertyLists) {
-    const Value dict(Dict{{"a", "b"}, {"n", Value(Dict{{"c", "d"}})}});
-    EXPECT_EQ(readAnyPropertyList(testing::binaryPropertyList(dict)), dict);
-    EXPECT_EQ(readAnyPropertyList(writeXmlPropertyList(dict)), dict);
-    EXPECT_EQ(readAnyPropertyList(testing::utf16(writeXmlPropertyList(dict), false)), dict);
-    EXPECT_EQ(readAnyPropertyList("bplist00 not really"), std::nullopt);
-}
-
 TEST(StringsFile, AcceptsOnlyANonEmptyDictionaryOfStrings) {
     const struct {
         const char* name;

@@ -46,22 +46,5 @@ TEST(VirtualClock, PostsFromOtherThreadsWaitForTheMainThread) {
     EXPECT_TRUE(ranOnMain);
 }
 
-TEST(ManualTaskQueues, QueuesAreFoundByLabelAndRunOnlyWhenAsked) {
-    fakes::FakePlatform fake;
-    auto queue = fake.taskQueues->make("app.drovane.library-scan", 1, QualityOfService::UserInitiated);
-    int runs = 0;
-    queue->async([&] {
-        ++runs;
-        queue->async([&] { ++runs; });
-    });
-    auto manual = fake.taskQueues->queue("app.drovane.library-scan");
-    ASSERT_TRUE(manual);
-    EXPECT_EQ(manual->width(), 1);
-    EXPECT_EQ(runs, 0);
-    EXPECT_EQ(manual->runAll(), 2u);
-    EXPECT_EQ(runs, 2);
-    EXPECT_FALSE(fake.taskQueues->queue("app.drovane.thumbs"));
-}
-
 } // namespace
 } // namespace drovane
