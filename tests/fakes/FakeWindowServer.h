@@ -49,8 +49,6 @@ public:
     void notifyOcclusion(const Window* sender);
 
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
-    // Every window made so far, oldest first (weakly: tests see what the engine let go of).
-    std::vector<std::weak_ptr<FakeWallpaperWindow>> madeWindows;
 
 private:
     ObserverList<const Window*> m_handlers;

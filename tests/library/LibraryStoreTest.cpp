@@ -122,23 +122,21 @@ TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 }
 
-TEST_F(LibraryStoreTest, AScanThatFindsNothingNewWakesNobody) {
+TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
     store->refresh();
     settle();
-    Notifications notifications(*store);
+    Notifications again(*store);
     store->refresh();
     settle();
-    EXPECT_TRUE(notifications.heard.empty());
-}
+    EXPECT_TRUE(again.heard.empty()) << "a scan that finds nothing new wakes nobody";
 
-TEST_F(LibraryStoreTest, TheFirstScanOfAnEmptyCatalogueTellsOnlyThatItWasScanned) {
     fs::remove_all(fake.host->systemPath("/System"));
     fs::remove(aerials.manifestPath());
     auto empty = LibraryStore::create(engine, fake.platform(), library);
     Notifications notifications(*empty);
     empty->refresh();
     settle();
-    EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"scanned", 1}}));
+    EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"scanned", 1}})) << "an empty catalogue";
 }
 
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
