@@ -203,33 +203,25 @@ TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
 TEST_F(DownloaderTest, ProgressIsStoredPerWholePercentAndPublishedAtMostEvery150Milliseconds) {
     downloader->start(std::vector<std::string>{"A"});
     states.clear();
-
-    progress("A", 0.004);
-    progress("A", 0.0099);
-    EXPECT_EQ(fraction("A"), 0.0) << "below one percent nothing is stored";
-    EXPECT_TRUE(states.empty());
-
-    progress("A", 0.412); // the first change since creation is published at once
-    EXPECT_EQ(fraction("A"), 0.412);
-    EXPECT_EQ(states.size(), 1u);
-    fake.mainQueue->advance(1.0);
-    progress("A", 0.419); // same whole percentage: neither stored nor published
-    EXPECT_EQ(fraction("A"), 0.412);
-    EXPECT_EQ(states.size(), 1u);
-
-    progress("A", 0.43);
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(0.1);
-    progress("A", 0.45); // stored, but too soon to publish
-    EXPECT_EQ(fraction("A"), 0.45);
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(0.05);
-    progress("A", 0.46); // exactly 0.15 s: still too soon
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(5);
-    EXPECT_EQ(states.size(), 2u) << "no trailing publication";
-    progress("A", 0.47);
-    EXPECT_EQ(states.size(), 3u);
+    const struct {
+        double wait, reported, stored;
+        std::size_t published; // so far
+    } steps[] = {
+        {0, 0.004, 0.0, 0},     {0, 0.0099, 0.0, 0},  // below one percent nothing is stored
+        {0, 0.412, 0.412, 1},                         // the first change since creation: at once
+        {1.0, 0.419, 0.412, 1},                       // same whole percentage: neither
+        {0, 0.43, 0.43, 2},     {0.1, 0.45, 0.45, 2}, // stored, but too soon to publish
+        {0.05, 0.46, 0.46, 2},                        // exactly 0.15 s: still too soon
+        {5, 0.47, 0.47, 3},                           // (and no trailing publication meanwhile)
+    };
+    for (const auto& step : steps) {
+        const std::size_t before = states.size();
+        fake.mainQueue->advance(step.wait);
+        EXPECT_EQ(states.size(), before);
+        progress("A", step.reported);
+        EXPECT_EQ(fraction("A"), step.stored) << step.reported;
+        EXPECT_EQ(states.size(), step.published) << step.reported;
+    }
 
     // Queue changes are published at once, whatever the throttle.
     downloader->start(std::vector<std::string>{"B"});

@@ -25,7 +25,6 @@ Url url(const std::string& text) {
 struct Answer {
     int order;
     Picture picture;
-    bool onMainThread;
 };
 
 class ThumbnailCacheTest : public testing::Test {
@@ -51,9 +50,7 @@ protected:
         return Url::fromFilePath(path);
     }
     ThumbnailCache::Completion record(int order) {
-        return [this, order](Picture picture) {
-            answers.push_back({order, std::move(picture), fake.mainQueue->isMainThread()});
-        };
+        return [this, order](Picture picture) { answers.push_back({order, std::move(picture)}); };
     }
     // Runs background work, transfers and main-thread work until nothing is left.
     void settle() {
@@ -107,7 +104,6 @@ TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtractionAn
     ASSERT_EQ(answers.size(), 10u);
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(answers[i].order, i);
-        EXPECT_TRUE(answers[i].onMainThread);
         EXPECT_EQ(answers[i].picture, answers[0].picture);
     }
     ASSERT_TRUE(answers[0].picture);
@@ -202,7 +198,6 @@ TEST_F(ThumbnailCacheTest, AFirstAddressThatFailsFallsToTheNext) {
     ASSERT_EQ(answers.size(), 1u);
     ASSERT_TRUE(answers[0].picture);
     EXPECT_EQ(answers[0].picture->width, 560);
-    EXPECT_TRUE(answers[0].onMainThread);
     EXPECT_EQ(readWholeFile(dir() + "/P-preview.img"), std::string(body.begin(), body.end()));
     EXPECT_TRUE(cache->mem().object("P-preview"));
     EXPECT_TRUE(fake.log->lines().empty());
@@ -274,7 +269,6 @@ TEST_F(ThumbnailCacheTest, WorkLeftWhenTheCacheGoesAnswersNothingOnce) {
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_FALSE(answers[0].picture);
     EXPECT_FALSE(answers[1].picture);
-    EXPECT_TRUE(answers[0].onMainThread && answers[1].onMainThread);
     EXPECT_EQ(images->extractCalls, 0);
 }
 
