@@ -81,6 +81,7 @@ TEST(TextPropertyList, DecodesEveryTextEncodingOfTheSystemTables) {
     EXPECT_EQ(readAnyPropertyList("\xEF\xBB\xBF" + text), expected);
     EXPECT_EQ(readAnyPropertyList(utf16(text, false)), expected);
     EXPECT_EQ(readAnyPropertyList(utf16(text, true)), expected);
+    EXPECT_EQ(readAnyPropertyList(utf16(writeXmlPropertyList(expected), false)), expected);
 
     EXPECT_EQ(decodePropertyListText("\xFF\xFE"
                                      "a"),
@@ -100,6 +101,7 @@ TEST(StringsFile, AcceptsOnlyANonEmptyDictionaryOfStrings) {
         std::optional<StringTable> expected;
     } cases[] = {
         {"text form", R"("a" = "b";)", StringTable{{"a", "b"}}},
+        {"xml form", writeXmlPropertyList(Value(Dict{{"a", "b"}})), StringTable{{"a", "b"}}},
         {"empty file", "", std::nullopt},
         {"only comments", "/* empty */", std::nullopt},
         {"a non-string value", writeXmlPropertyList(Value(Dict{{"a", "b"}, {"n", 3}})), std::nullopt},

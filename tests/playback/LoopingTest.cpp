@@ -33,6 +33,18 @@ TEST_F(LoopingTest, ATwentySecondFilmLoopsAtEighteenAndAHalfOfMediaTimeOncePerLo
     EXPECT_EQ(window(1).playerLayers().size(), 1u);
 }
 
+TEST_F(LoopingTest, AtHalfRateTheLoopComesAfterThirtySevenSeconds) {
+    fake.systemEvents->lowPower = true;
+    fake.defaults->set(Settings::pauseOnLowPowerKey, false);
+    model->powerMonitor().startPowerMonitoring();
+    model->switchVideo(addFilm("A", 20.0));
+    auto first = model->players[0];
+    fake.mainQueue->advance(36.9);
+    EXPECT_EQ(model->players[0], first);
+    fake.mainQueue->advance(0.2);
+    EXPECT_NE(model->players[0], first);
+}
+
 TEST_F(LoopingTest, OnlyFilmsLongerThanThreeSecondsLoop) {
     model->switchVideo(addFilm("SHORT", 3.0));
     settle(1);

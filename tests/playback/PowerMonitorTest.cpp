@@ -58,10 +58,12 @@ TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
     fake.systemEvents->setThermal(ThermalState::Serious);
     EXPECT_TRUE(lastThrottled());
     fake.systemEvents->setThermal(ThermalState::Nominal);
+    int films = 0;
     for (const auto& [on, off] : {std::pair{Event::DisplaysSleep, Event::DisplaysWake},
                                   {Event::ScreenLocked, Event::ScreenUnlocked},
                                   {Event::ScreenSaverStarted, Event::ScreenSaverStopped}}) {
         fake.systemEvents->fire(on);
+        model->switchVideo(addFilm("F" + std::to_string(films++))); // a film chosen meanwhile waits too
         EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
         fake.systemEvents->fire(off);
         EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
