@@ -35,19 +35,20 @@ std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::stri
     task->m_temporaryDirectory = temporaryDirectory;
     task->m_onProgress = std::move(onProgress);
     task->m_onDownload = std::move(onComplete);
-    std::lock_guard lock(m_mutex);
-    m_tasks.push_back(task);
-    requested.push_back(url.string());
-    return task;
+    return track(task);
 }
 
 std::shared_ptr<HttpTask> ScriptedHttp::get(const Url& url, double,
                                             std::function<void(const HttpDataResult&)> onComplete) {
     auto task = std::shared_ptr<Task>(new Task(url, false));
     task->m_onData = std::move(onComplete);
+    return track(task);
+}
+
+std::shared_ptr<HttpTask> ScriptedHttp::track(std::shared_ptr<Task> task) {
     std::lock_guard lock(m_mutex);
     m_tasks.push_back(task);
-    requested.push_back(url.string());
+    requested.push_back(task->url().string());
     return task;
 }
 

@@ -78,6 +78,7 @@ public:
     std::size_t answerAll();
 
 private:
+    std::shared_ptr<HttpTask> track(std::shared_ptr<Task> task);
     HttpDataResult scripted(const Task& task) const;
 
     mutable std::mutex m_mutex;

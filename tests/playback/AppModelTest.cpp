@@ -126,7 +126,8 @@ TEST_F(AppModelTest, AdoptingTheFirstFilmOnlyWhenNoneIsSet) {
 }
 
 TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
-    const Url system = addSystemFilm("Hill");
+    const Url system =
+        Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")); // always stretched
     const Url downloaded = addFilm("A");
     model->switchVideo(system);
     EXPECT_EQ(layer(0).gravity(), VideoGravity::Resize);
