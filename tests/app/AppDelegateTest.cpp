@@ -118,9 +118,6 @@ TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
     EXPECT_EQ(delegate->startSelection, SidebarSelection::favorites());
     EXPECT_EQ(fake.workspace->appearances, std::vector<Appearance>{Appearance::Light})
         << "the last one counts";
-
-    delegate = launch({"--select", "Favorites"});
-    EXPECT_EQ(delegate->startSelection, SidebarSelection::named("Favorites"));
 }
 
 TEST_F(AppDelegateTest, ThePolicyWatcherStartsAndScreenChangesRebuild) {

@@ -22,17 +22,9 @@ protected:
 };
 
 TEST_F(FileDefaultsStoreTest, EveryKindSurvivesAReopenFromDisk) {
+    // Every kind's form is the property list's (XmlPropertyListTest); here, that the file is its.
     const Value::Dictionary values{
-        {"b", true},
-        {"i", std::int64_t{-42}},
-        {"r", 1.0 / 3.0},
-        {"s", "Über & <Wave>"},
-        {"d", Date{812'345'678'000'000}},
-        {"past", Date::distantPast()},
-        {"data", Value::Data{0, 255, 10}},
-        {"a", Value::Array{"A", "B"}},
-        {"dict", Value::Dictionary{{"inner", 1.5}}},
-    };
+        {"b", true}, {"d", Date{812'345'678'000'000}}, {"a", Value::Array{"A", "B"}}};
     {
         auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
         ASSERT_TRUE(store);

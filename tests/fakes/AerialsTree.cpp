@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <set>
 
 namespace drovane::fakes {
@@ -12,30 +13,6 @@ namespace drovane::fakes {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            if (c < 0x20) {
-                static const char* hex = "0123456789abcdef";
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 0xf];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
 
 void writeFile(const std::string& path, const std::string& contents) {
     fs::create_directories(fs::path(path).parent_path());
@@ -50,36 +27,22 @@ AerialsTree::AerialsTree(const FakeHost& host)
                  "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json"),
       m_systemFilms(host.systemPath("/System/Library/Desktop Pictures/.wallpapers")) {}
 
-std::string AerialsTree::manifestJson(const std::vector<Film>& films) {
-    std::string assets;
+void AerialsTree::writeManifest(const std::vector<Film>& films) {
+    auto assets = nlohmann::json::array();
+    auto categories = nlohmann::json::array();
     std::set<std::string> keys;
     for (const Film& film : films) {
-        if (!assets.empty()) {
-            assets += ",";
-        }
-        assets += "{\"id\":" + quoted(film.id) + ",\"accessibilityLabel\":" + quoted(film.label) +
-                  ",\"categories\":[" + quoted("cat-" + film.category) + "]";
-        if (film.url) {
-            assets += ",\"url-4K-SDR-240FPS\":" + quoted(*film.url);
-        }
-        if (film.preview) {
-            assets += ",\"previewImage\":" + quoted(*film.preview);
-        }
-        assets += "}";
-        keys.insert(film.category);
+        nlohmann::json asset = {
+            {"id", film.id}, {"accessibilityLabel", film.label}, {"categories", {"cat-" + film.category}}};
+        if (film.url)
+            asset["url-4K-SDR-240FPS"] = *film.url;
+        if (film.preview)
+            asset["previewImage"] = *film.preview;
+        assets.push_back(asset);
+        if (keys.insert(film.category).second)
+            categories.push_back({{"id", "cat-" + film.category}, {"localizedNameKey", film.category}});
     }
-    std::string categories;
-    for (const std::string& key : keys) {
-        if (!categories.empty()) {
-            categories += ",";
-        }
-        categories += "{\"id\":" + quoted("cat-" + key) + ",\"localizedNameKey\":" + quoted(key) + "}";
-    }
-    return "{\"assets\":[" + assets + "],\"categories\":[" + categories + "]}";
-}
-
-void AerialsTree::writeManifest(const std::vector<Film>& films) {
-    writeManifestJson(manifestJson(films));
+    writeManifestJson(nlohmann::json{{"assets", assets}, {"categories", categories}}.dump());
 }
 
 void AerialsTree::writeManifestJson(const std::string& json) {

@@ -35,9 +35,6 @@ public:
     // A built-in wallpaper film at `relativePath` below the system wallpapers folder.
     std::string addSystemFilm(const std::string& relativePath);
 
-    // The manifest text for `films`.
-    static std::string manifestJson(const std::vector<Film>& films);
-
 private:
     std::string m_videos;
     std::string m_manifest;

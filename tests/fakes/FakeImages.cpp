@@ -46,7 +46,6 @@ std::optional<Image> FakeImages::decodeFile(const std::string& path, int maxPixe
 }
 
 std::optional<Image> FakeImages::decodeData(const std::vector<std::uint8_t>& bytes, int maxPixelSize) {
-    ++decodeDataCalls;
     return parse(std::string(bytes.begin(), bytes.end()), maxPixelSize);
 }
 

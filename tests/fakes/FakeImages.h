@@ -28,7 +28,6 @@ public:
     void setFilm(const std::string& path, Image frame);
 
     std::atomic<int> decodeFileCalls{0};
-    std::atomic<int> decodeDataCalls{0};
     std::atomic<int> extractCalls{0};
     std::atomic<double> lastQuality{0};
 

@@ -23,29 +23,23 @@ public:
         ScreenSaverStopped
     };
 
+    using Handler = std::function<void()>;
+
     bool isLowPowerModeEnabled() const override { return lowPower; }
     ThermalState thermalState() const override { return thermal; }
     void setWallpaperShown(bool shown) override { wallpaperShown = shown; }
 
-    Subscription observeLowPowerModeChanges(std::function<void()> h) override {
-        return add(Event::LowPower, h);
+    Subscription observeLowPowerModeChanges(Handler h) override { return subscribe(Event::LowPower, h); }
+    Subscription observeThermalStateChanges(Handler h) override { return subscribe(Event::Thermal, h); }
+    Subscription observeDisplaysSleep(Handler h) override { return subscribe(Event::DisplaysSleep, h); }
+    Subscription observeDisplaysWake(Handler h) override { return subscribe(Event::DisplaysWake, h); }
+    Subscription observeScreenLocked(Handler h) override { return subscribe(Event::ScreenLocked, h); }
+    Subscription observeScreenUnlocked(Handler h) override { return subscribe(Event::ScreenUnlocked, h); }
+    Subscription observeScreenSaverStarted(Handler h) override {
+        return subscribe(Event::ScreenSaverStarted, h);
     }
-    Subscription observeThermalStateChanges(std::function<void()> h) override {
-        return add(Event::Thermal, h);
-    }
-    Subscription observeDisplaysSleep(std::function<void()> h) override {
-        return add(Event::DisplaysSleep, h);
-    }
-    Subscription observeDisplaysWake(std::function<void()> h) override { return add(Event::DisplaysWake, h); }
-    Subscription observeScreenLocked(std::function<void()> h) override { return add(Event::ScreenLocked, h); }
-    Subscription observeScreenUnlocked(std::function<void()> h) override {
-        return add(Event::ScreenUnlocked, h);
-    }
-    Subscription observeScreenSaverStarted(std::function<void()> h) override {
-        return add(Event::ScreenSaverStarted, h);
-    }
-    Subscription observeScreenSaverStopped(std::function<void()> h) override {
-        return add(Event::ScreenSaverStopped, h);
+    Subscription observeScreenSaverStopped(Handler h) override {
+        return subscribe(Event::ScreenSaverStopped, h);
     }
 
     void setLowPower(bool on) {
@@ -58,8 +52,6 @@ public:
     }
     // The displays, lock and screen saver have no current value to read; they are only told.
     void fire(Event event) { m_handlers[event].notify(); }
-    // The order in which kinds were subscribed.
-    std::vector<Event> subscriptionOrder;
     std::size_t observerCount() const {
         std::size_t count = 0;
         for (const auto& [event, list] : m_handlers) {
@@ -73,10 +65,7 @@ public:
     ThermalState thermal = ThermalState::Nominal;
 
 private:
-    Subscription add(Event event, std::function<void()> handler) {
-        subscriptionOrder.push_back(event);
-        return m_handlers[event].add(std::move(handler));
-    }
+    Subscription subscribe(Event event, Handler handler) { return m_handlers[event].add(std::move(handler)); }
 
     std::map<Event, ObserverList<>> m_handlers;
 };

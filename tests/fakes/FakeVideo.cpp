@@ -4,33 +4,6 @@
 
 namespace drovane::fakes {
 
-namespace {
-
-template <typename Node>
-void attach(Node& parent, const std::shared_ptr<Layer>& self, std::shared_ptr<Layer> sub) {
-    auto* node = dynamic_cast<FakeLayerNode*>(sub.get());
-    if (!node) {
-        return;
-    }
-    sub->removeFromSuperlayer();
-    node->superlayer = self;
-    parent.sublayers.push_back(std::move(sub));
-}
-
-void detach(FakeLayerNode& node, const Layer* self) {
-    auto super = node.superlayer.lock();
-    node.superlayer.reset();
-    auto* parent = dynamic_cast<FakeLayerNode*>(super.get());
-    if (!parent) {
-        return;
-    }
-    auto& subs = parent->sublayers;
-    subs.erase(std::remove_if(subs.begin(), subs.end(), [&](const auto& l) { return l.get() == self; }),
-               subs.end());
-}
-
-} // namespace
-
 FakePlayer::FakePlayer(std::shared_ptr<FakeMainQueue> mainQueue, Url file, double forwardBufferSeconds,
                        std::optional<double> duration, double durationLoadDelay)
     : m_mainQueue(std::move(mainQueue)), m_file(std::move(file)),
@@ -120,26 +93,10 @@ std::vector<double> FakePlayer::boundaryTimes() const {
     return all;
 }
 
-void FakeLayer::addSublayer(std::shared_ptr<Layer> sublayer) {
-    attach(*this, shared_from_this(), std::move(sublayer));
-}
-
-void FakeLayer::removeFromSuperlayer() {
-    detach(*this, this);
-}
-
 FakePlayerLayer::FakePlayerLayer(std::shared_ptr<FakeMainQueue> mainQueue, std::shared_ptr<FakePlayer> player,
                                  Rect f, VideoGravity gravity)
     : m_mainQueue(std::move(mainQueue)), m_player(std::move(player)), m_gravity(gravity) {
     frame = f;
-}
-
-void FakePlayerLayer::addSublayer(std::shared_ptr<Layer> sublayer) {
-    attach(*this, shared_from_this(), std::move(sublayer));
-}
-
-void FakePlayerLayer::removeFromSuperlayer() {
-    detach(*this, this);
 }
 
 double FakePlayerLayer::opacity() const {
@@ -220,7 +177,6 @@ std::shared_ptr<PlayerLayer> FakeVideo::makeLayer(std::shared_ptr<Player> player
                                                   VideoGravity gravity) {
     auto fakePlayer = std::dynamic_pointer_cast<FakePlayer>(player);
     auto layer = std::make_shared<FakePlayerLayer>(m_mainQueue, fakePlayer, frame, gravity);
-    madeLayers.push_back(layer);
     if (fakePlayer && durationOf(fakePlayer->file())) {
         std::weak_ptr<FakePlayerLayer> weak = layer;
         m_mainQueue->postAfter(readyDelay, [weak] {

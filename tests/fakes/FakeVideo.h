@@ -34,7 +34,6 @@ public:
     std::size_t boundaryObserverCount() const { return m_observers.size(); }
     // Every boundary time observed now, in the order added.
     std::vector<double> boundaryTimes() const;
-    bool isPlaying() const { return m_rate > 0; }
 
 private:
     struct Observer {
@@ -66,12 +65,30 @@ public:
     std::weak_ptr<Layer> superlayer;
     std::vector<std::shared_ptr<Layer>> sublayers;
     Rect frame;
+
+protected:
+    void attach(const std::shared_ptr<Layer>& self, std::shared_ptr<Layer> sub) {
+        if (auto* node = dynamic_cast<FakeLayerNode*>(sub.get())) {
+            sub->removeFromSuperlayer();
+            node->superlayer = self;
+            sublayers.push_back(std::move(sub));
+        }
+    }
+    void detach(const Layer* self) {
+        const auto super = superlayer.lock();
+        auto* parent = dynamic_cast<FakeLayerNode*>(super.get());
+        superlayer.reset();
+        if (parent)
+            std::erase_if(parent->sublayers, [&](const auto& l) { return l.get() == self; });
+    }
 };
 
 class FakeLayer final : public Layer, public FakeLayerNode, public std::enable_shared_from_this<FakeLayer> {
 public:
-    void addSublayer(std::shared_ptr<Layer> sublayer) override;
-    void removeFromSuperlayer() override;
+    void addSublayer(std::shared_ptr<Layer> sublayer) override {
+        attach(shared_from_this(), std::move(sublayer));
+    }
+    void removeFromSuperlayer() override { detach(this); }
     void setFrame(Rect f) override { frame = f; }
 };
 
@@ -84,8 +101,10 @@ public:
     FakePlayerLayer(std::shared_ptr<FakeMainQueue> mainQueue, std::shared_ptr<FakePlayer> player, Rect frame,
                     VideoGravity gravity);
 
-    void addSublayer(std::shared_ptr<Layer> sublayer) override;
-    void removeFromSuperlayer() override;
+    void addSublayer(std::shared_ptr<Layer> sublayer) override {
+        attach(shared_from_this(), std::move(sublayer));
+    }
+    void removeFromSuperlayer() override { detach(this); }
     void setFrame(Rect f) override { frame = f; }
     void setGravity(VideoGravity gravity) override { m_gravity = gravity; }
     void detachPlayer() override { m_player.reset(); }
@@ -99,10 +118,6 @@ public:
     void setReadyForDisplay(bool ready);
     VideoGravity gravity() const { return m_gravity; }
     const std::shared_ptr<FakePlayer>& player() const { return m_player; }
-    bool isAnimating() const { return m_animating; }
-    std::size_t readinessObserverCount() const { return m_readyObservers.size(); }
-    // Whether this layer hangs in a layer tree.
-    bool isAttached() const { return !superlayer.expired(); }
 
 private:
     // Stops a running animation where it stands; its completion still runs.
@@ -140,9 +155,8 @@ public:
     double readyDelay = 0.1;
     double durationLoadDelay = 0.05;
 
-    // Everything made so far, oldest first (weakly: tests see what the engine let go of).
+    // Every player made so far, oldest first (weakly: tests see what the engine let go of).
     std::vector<std::weak_ptr<FakePlayer>> madePlayers;
-    std::vector<std::weak_ptr<FakePlayerLayer>> madeLayers;
 
 private:
     std::optional<double> durationOf(const Url& file) const;

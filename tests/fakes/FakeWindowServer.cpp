@@ -13,9 +13,7 @@ std::vector<std::shared_ptr<FakePlayerLayer>> FakeWallpaperWindow::playerLayers(
 }
 
 std::shared_ptr<WallpaperWindow> FakeWindowServer::makeWallpaperWindow(Rect frame) {
-    auto window = std::make_shared<FakeWallpaperWindow>(frame);
-    madeWindows.push_back(window);
-    return window;
+    return std::make_shared<FakeWallpaperWindow>(frame);
 }
 
 Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*)> handler) {

@@ -19,14 +19,8 @@ public:
     Rect frame() const override { return m_frame; }
     bool isVisible() const override { return m_ordered; }
     bool isOccludedVisible() const override { return m_ordered && !covered; }
-    bool snapshot(const std::string& path) override {
-        snapshots.push_back(path);
-        return snapshotSucceeds;
-    }
-    void orderFront() override {
-        m_ordered = true;
-        ++orderFrontCount;
-    }
+    bool snapshot(const std::string&) override { return true; }
+    void orderFront() override { m_ordered = true; }
     void orderOut() override { m_ordered = false; }
     void setFrame(Rect frame) override { m_frame = frame; }
     std::shared_ptr<Layer> contentLayer() override { return m_content; }
@@ -37,10 +31,6 @@ public:
 
     // Another window covers this one wholly.
     bool covered = false;
-    // Paths snapshot() was asked to write, and whether it succeeds.
-    std::vector<std::string> snapshots;
-    bool snapshotSucceeds = true;
-    int orderFrontCount = 0;
 
 private:
     Rect m_frame;
@@ -59,8 +49,6 @@ public:
     void notifyOcclusion(const Window* sender);
 
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
-    // Every window made so far, oldest first (weakly: tests see what the engine let go of).
-    std::vector<std::weak_ptr<FakeWallpaperWindow>> madeWindows;
 
 private:
     ObserverList<const Window*> m_handlers;

@@ -12,26 +12,20 @@ std::size_t ManualTaskQueue::pendingCount() const {
     return m_work.size();
 }
 
-bool ManualTaskQueue::runNext() {
-    std::function<void()> work;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_work.empty()) {
-            return false;
-        }
-        work = std::move(m_work.front());
-        m_work.pop_front();
-    }
-    work();
-    return true;
-}
-
 std::size_t ManualTaskQueue::runAll() {
     std::size_t count = 0;
-    while (runNext()) {
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_work.empty())
+                return count;
+            work = std::move(m_work.front());
+            m_work.pop_front();
+        }
+        work();
         ++count;
     }
-    return count;
 }
 
 std::shared_ptr<TaskQueue> ManualTaskQueues::make(std::string label, int width, QualityOfService qos) {

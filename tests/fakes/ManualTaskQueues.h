@@ -20,8 +20,6 @@ public:
     int width() const { return m_width; }
     QualityOfService qualityOfService() const { return m_qos; }
     std::size_t pendingCount() const;
-    // Runs the oldest piece of work; false when there is none.
-    bool runNext();
     // Runs work until none is left, including work queued meanwhile; returns how many ran.
     std::size_t runAll();
 

@@ -17,48 +17,16 @@ std::optional<std::string> writeTemporaryFile(const std::string& folder,
     if (fd < 0) {
         return std::nullopt;
     }
-    std::size_t written = 0;
-    while (written < body.size()) {
-        const ssize_t n = ::write(fd, body.data() + written, body.size() - written);
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(path.c_str());
-            return std::nullopt;
-        }
-        written += static_cast<std::size_t>(n);
-    }
+    const bool whole = ::write(fd, body.data(), body.size()) == static_cast<ssize_t>(body.size());
     ::close(fd);
+    if (!whole) {
+        ::unlink(path.c_str());
+        return std::nullopt;
+    }
     return path;
 }
 
 } // namespace
-
-void ScriptedHttp::Task::resume() {
-    std::lock_guard lock(m_mutex);
-    m_started = true;
-}
-
-void ScriptedHttp::Task::cancel() {
-    std::lock_guard lock(m_mutex);
-    if (!m_finished) {
-        m_cancelled = true;
-    }
-}
-
-bool ScriptedHttp::Task::started() const {
-    std::lock_guard lock(m_mutex);
-    return m_started;
-}
-
-bool ScriptedHttp::Task::cancelled() const {
-    std::lock_guard lock(m_mutex);
-    return m_cancelled;
-}
-
-bool ScriptedHttp::Task::finished() const {
-    std::lock_guard lock(m_mutex);
-    return m_finished;
-}
 
 std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::string& temporaryDirectory,
                                                  std::function<void(double)> onProgress,
@@ -67,36 +35,26 @@ std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::stri
     task->m_temporaryDirectory = temporaryDirectory;
     task->m_onProgress = std::move(onProgress);
     task->m_onDownload = std::move(onComplete);
-    std::lock_guard lock(m_mutex);
-    m_tasks.push_back(task);
-    requested.push_back(url.string());
-    return task;
+    return track(task);
 }
 
-std::shared_ptr<HttpTask> ScriptedHttp::get(const Url& url, double timeoutSeconds,
+std::shared_ptr<HttpTask> ScriptedHttp::get(const Url& url, double,
                                             std::function<void(const HttpDataResult&)> onComplete) {
     auto task = std::shared_ptr<Task>(new Task(url, false));
-    task->m_timeoutSeconds = timeoutSeconds;
     task->m_onData = std::move(onComplete);
+    return track(task);
+}
+
+std::shared_ptr<HttpTask> ScriptedHttp::track(std::shared_ptr<Task> task) {
     std::lock_guard lock(m_mutex);
     m_tasks.push_back(task);
-    requested.push_back(url.string());
+    requested.push_back(task->url().string());
     return task;
 }
 
 std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::tasks() const {
     std::lock_guard lock(m_mutex);
     return m_tasks;
-}
-
-std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::pending() const {
-    std::vector<std::shared_ptr<Task>> result;
-    for (const auto& task : tasks()) {
-        if (task->started() && !task->finished()) {
-            result.push_back(task);
-        }
-    }
-    return result;
 }
 
 std::shared_ptr<ScriptedHttp::Task> ScriptedHttp::last(const std::string& address) const {
@@ -111,7 +69,7 @@ std::shared_ptr<ScriptedHttp::Task> ScriptedHttp::last(const std::string& addres
 
 void ScriptedHttp::progress(const std::shared_ptr<Task>& task, double fraction) {
     assert(task && task->isDownload() && task->started() && "progress belongs to a started download");
-    if (task->m_onProgress && !task->finished()) {
+    if (task->m_onProgress && !task->m_finished) {
         task->m_onProgress(fraction);
     }
 }
@@ -133,11 +91,8 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task) {
 }
 
 void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResult& result) {
-    {
-        std::lock_guard lock(task->m_mutex);
-        assert(task->m_started && !task->m_finished && "only a started, unanswered task completes");
-        task->m_finished = true;
-    }
+    assert(task->m_started && !task->m_finished && "only a started, unanswered task completes");
+    task->m_finished = true;
     if (!task->m_isDownload) {
         if (task->m_onData) {
             task->m_onData(result);
@@ -162,10 +117,14 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResul
 
 std::size_t ScriptedHttp::answerAll() {
     std::size_t answered = 0;
-    for (auto open = pending(); !open.empty(); open = pending()) {
-        for (const auto& task : open) {
-            answer(task);
-            ++answered;
+    for (bool again = true; again;) {
+        again = false;
+        for (const auto& task : tasks()) {
+            if (task->m_started && !task->m_finished) {
+                answer(task);
+                ++answered;
+                again = true;
+            }
         }
     }
     return answered;

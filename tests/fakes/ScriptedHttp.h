@@ -2,6 +2,7 @@
 
 #include "platform/Http.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,17 +23,18 @@ class ScriptedHttp final : public Http {
 public:
     class Task final : public HttpTask {
     public:
-        void resume() override;
+        void resume() override { m_started = true; }
         // Marks the task; its completion runs, with an error, when the test answers it.
-        void cancel() override;
+        void cancel() override {
+            if (!m_finished)
+                m_cancelled = true;
+        }
 
         const Url& url() const { return m_url; }
         bool isDownload() const { return m_isDownload; }
         const std::string& temporaryDirectory() const { return m_temporaryDirectory; }
-        double timeoutSeconds() const { return m_timeoutSeconds; }
-        bool started() const;
-        bool cancelled() const;
-        bool finished() const;
+        bool started() const { return m_started; }
+        bool cancelled() const { return m_cancelled; }
 
     private:
         friend class ScriptedHttp;
@@ -41,14 +43,12 @@ public:
         const Url m_url;
         const bool m_isDownload;
         std::string m_temporaryDirectory;
-        double m_timeoutSeconds = 0;
         std::function<void(double)> m_onProgress;
         std::function<void(const HttpDownloadResult&)> m_onDownload;
         std::function<void(const HttpDataResult&)> m_onData;
-        mutable std::mutex m_mutex;
-        bool m_started = false;
-        bool m_cancelled = false;
-        bool m_finished = false;
+        std::atomic<bool> m_started = false;
+        std::atomic<bool> m_cancelled = false;
+        std::atomic<bool> m_finished = false;
     };
 
     std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
@@ -65,8 +65,6 @@ public:
 
     // Every transfer made so far, oldest first.
     std::vector<std::shared_ptr<Task>> tasks() const;
-    // Started transfers not yet answered, oldest first.
-    std::vector<std::shared_ptr<Task>> pending() const;
     // The newest transfer of `address`; null when there is none.
     std::shared_ptr<Task> last(const std::string& address) const;
 
@@ -80,6 +78,7 @@ public:
     std::size_t answerAll();
 
 private:
+    std::shared_ptr<HttpTask> track(std::shared_ptr<Task> task);
     HttpDataResult scripted(const Task& task) const;
 
     mutable std::mutex m_mutex;

@@ -203,33 +203,25 @@ TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
 TEST_F(DownloaderTest, ProgressIsStoredPerWholePercentAndPublishedAtMostEvery150Milliseconds) {
     downloader->start(std::vector<std::string>{"A"});
     states.clear();
-
-    progress("A", 0.004);
-    progress("A", 0.0099);
-    EXPECT_EQ(fraction("A"), 0.0) << "below one percent nothing is stored";
-    EXPECT_TRUE(states.empty());
-
-    progress("A", 0.412); // the first change since creation is published at once
-    EXPECT_EQ(fraction("A"), 0.412);
-    EXPECT_EQ(states.size(), 1u);
-    fake.mainQueue->advance(1.0);
-    progress("A", 0.419); // same whole percentage: neither stored nor published
-    EXPECT_EQ(fraction("A"), 0.412);
-    EXPECT_EQ(states.size(), 1u);
-
-    progress("A", 0.43);
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(0.1);
-    progress("A", 0.45); // stored, but too soon to publish
-    EXPECT_EQ(fraction("A"), 0.45);
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(0.05);
-    progress("A", 0.46); // exactly 0.15 s: still too soon
-    EXPECT_EQ(states.size(), 2u);
-    fake.mainQueue->advance(5);
-    EXPECT_EQ(states.size(), 2u) << "no trailing publication";
-    progress("A", 0.47);
-    EXPECT_EQ(states.size(), 3u);
+    const struct {
+        double wait, reported, stored;
+        std::size_t published; // so far
+    } steps[] = {
+        {0, 0.004, 0.0, 0},     {0, 0.0099, 0.0, 0},  // below one percent nothing is stored
+        {0, 0.412, 0.412, 1},                         // the first change since creation: at once
+        {1.0, 0.419, 0.412, 1},                       // same whole percentage: neither
+        {0, 0.43, 0.43, 2},     {0.1, 0.45, 0.45, 2}, // stored, but too soon to publish
+        {0.05, 0.46, 0.46, 2},                        // exactly 0.15 s: still too soon
+        {5, 0.47, 0.47, 3},                           // (and no trailing publication meanwhile)
+    };
+    for (const auto& step : steps) {
+        const std::size_t before = states.size();
+        fake.mainQueue->advance(step.wait);
+        EXPECT_EQ(states.size(), before);
+        progress("A", step.reported);
+        EXPECT_EQ(fraction("A"), step.stored) << step.reported;
+        EXPECT_EQ(states.size(), step.published) << step.reported;
+    }
 
     // Queue changes are published at once, whatever the throttle.
     downloader->start(std::vector<std::string>{"B"});
@@ -291,35 +283,21 @@ TEST_F(DownloaderTest, CancelAllStopsEverythingAndResetsTheBatch) {
     EXPECT_EQ(finished.size(), 1u);
 }
 
-TEST_F(DownloaderTest, ABatchOfFourWithAFailedFirstItemCountsToTheEndThenResets) {
-    downloader->start(std::vector<std::string>{"A", "B", "C", "D"});
-    answer("A", 404);
-    answer("B");
-    answer("C");
-    answer("D");
-    ASSERT_EQ(finished.size(), 3u);
-    EXPECT_EQ(finished.back(), (Seen{{}, {}, 4, 1, 4}));
-    EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
-}
-
-TEST_F(DownloaderTest, AnExistingFilmIsNeverOverwritten) {
+TEST_F(DownloaderTest, AFilmThatCannotBeStoredFailsWithTheLogLineAndLeavesNothingBehind) {
     downloader->start(std::vector<std::string>{"A"});
-    aerials.addVideo("A.mov", "the system's own copy"); // arrived meanwhile
+    aerials.addVideo("A.mov", "the system's own copy"); // arrived meanwhile: never overwritten
     answer("A");
     EXPECT_EQ(readWholeFile(film("A")), "the system's own copy");
-    EXPECT_TRUE(finished.empty());
-    ASSERT_EQ(fake.log->lines().size(), 1u);
-    EXPECT_EQ(fake.log->lines()[0], "Drovane: cannot store A.mov: File exists");
-    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
-}
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: cannot store A.mov: File exists"});
 
-TEST_F(DownloaderTest, AVideoFolderThatCannotBeMadeFailsEachMoveWithTheLogLine) {
+    fs::remove_all(aerials.videosDir()); // a file where the video folder should be
     fake.host->tree().write("home/Library/Application Support/com.apple.wallpaper/aerials/videos", "a file");
-    downloader->start(std::vector<std::string>{"A"});
-    answer("A");
+    downloader->start(std::vector<std::string>{"B"});
+    answer("B");
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot store B.mov: "), 1u);
     EXPECT_TRUE(finished.empty());
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot store A.mov: "), 1u);
     EXPECT_EQ(states.back(), (Seen{{}, {}, 0, 0, 0}));
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
 }
 
 TEST_F(DownloaderTest, LateCallbacksOfACancelledTransferNeverReachTheNextTransferOfTheSameFilm) {

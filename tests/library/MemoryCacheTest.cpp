@@ -50,11 +50,8 @@ TEST(MemoryCache, ReplacedValueIsReadBackAndLoweredLimitsTrimAtOnce) {
     MemoryCache<int> cache;
     cache.setObject("a", 1, 5);
     cache.setObject("b", 2, 5);
-    cache.setObject("a", 3, 2);
-    EXPECT_EQ(cache.object("a"), 3);
-    EXPECT_EQ(cache.totalCost(), 7u);
-
-    cache.setTotalCostLimit(4); // "b" is the older entry after "a" was read
+    cache.setObject("a", 3, 2); // at its new cost, and now the newer entry
+    cache.setTotalCostLimit(4);
     EXPECT_FALSE(cache.object("b"));
     EXPECT_EQ(cache.object("a"), 3);
     cache.setCountLimit(1);

@@ -22,10 +22,6 @@ protected:
         fake.video->durations[path] = duration;
         return Url::fromFilePath(path);
     }
-    // A system wallpaper film, which the catalogue always stretches.
-    Url addSystemFilm(const std::string& name) {
-        return Url::fromFilePath(aerials.addSystemFilm(name + "/" + name + " Landscape.mov"));
-    }
     void setScreens(int count) {
         std::vector<Rect> frames;
         for (int i = 0; i < count; ++i) {

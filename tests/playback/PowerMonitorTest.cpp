@@ -12,10 +12,7 @@ protected:
             throttled.push_back(t);
             calls.push_back("throttled");
         };
-        model->onStateChanged = [this] {
-            ++stateChanges;
-            calls.push_back("state");
-        };
+        model->onStateChanged = [this] { calls.push_back("state"); };
     }
     void start(int screens = 1) {
         setScreens(screens);
@@ -23,7 +20,6 @@ protected:
         model->switchVideo(addFilm("A"));
         throttled.clear();
         calls.clear();
-        stateChanges = 0;
         settle(2);
     }
     std::vector<double> rates() {
@@ -37,20 +33,15 @@ protected:
 
     std::vector<bool> throttled;
     std::vector<std::string> calls;
-    std::size_t stateChanges = 0;
 };
 
-TEST_F(PowerMonitorTest, StartingReadsTheStateSubscribesOnceAndEvaluates) {
+TEST_F(PowerMonitorTest, StartingReadsTheStateAndEvaluates) {
     fake.systemEvents->lowPower = true;
     fake.systemEvents->thermal = ThermalState::Fair;
     model->powerMonitor().startPowerMonitoring();
     EXPECT_TRUE(model->lowPower);
     EXPECT_EQ(model->thermal, ThermalState::Fair);
     EXPECT_EQ(throttled, std::vector<bool>{true}) << "low power pauses by default";
-    EXPECT_EQ(fake.systemEvents->subscriptionOrder,
-              (std::vector<Event>{Event::LowPower, Event::Thermal, Event::DisplaysSleep, Event::DisplaysWake,
-                                  Event::ScreenLocked, Event::ScreenUnlocked, Event::ScreenSaverStarted,
-                                  Event::ScreenSaverStopped}));
 }
 
 TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
@@ -67,10 +58,12 @@ TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
     fake.systemEvents->setThermal(ThermalState::Serious);
     EXPECT_TRUE(lastThrottled());
     fake.systemEvents->setThermal(ThermalState::Nominal);
+    int films = 0;
     for (const auto& [on, off] : {std::pair{Event::DisplaysSleep, Event::DisplaysWake},
                                   {Event::ScreenLocked, Event::ScreenUnlocked},
                                   {Event::ScreenSaverStarted, Event::ScreenSaverStopped}}) {
         fake.systemEvents->fire(on);
+        model->switchVideo(addFilm("F" + std::to_string(films++))); // a film chosen meanwhile waits too
         EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
         fake.systemEvents->fire(off);
         EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
@@ -80,17 +73,12 @@ TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
     EXPECT_TRUE(lastThrottled());
 }
 
-TEST_F(PowerMonitorTest, TheScreenSaverPausesAndItsEndFadesTheWallpaperInAnew) {
+TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
     start();
     ASSERT_EQ(layer(0).opacity(), 1.0);
     fake.systemEvents->fire(Event::ScreenSaverStarted);
-    EXPECT_EQ(rates(), std::vector<double>{0.0});
-    EXPECT_TRUE(lastThrottled());
     EXPECT_EQ(layer(0).opacity(), 1.0) << "hiding does not touch the layers";
-
     fake.systemEvents->fire(Event::ScreenSaverStopped);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
-    EXPECT_FALSE(lastThrottled());
     EXPECT_EQ(layer(0).opacity(), 0.0) << "back from hiding: transparent at once";
     settle(0.75);
     EXPECT_NEAR(layer(0).opacity(), 0.5, 0.01);
@@ -99,16 +87,6 @@ TEST_F(PowerMonitorTest, TheScreenSaverPausesAndItsEndFadesTheWallpaperInAnew) {
 
     model->updatePlayback();
     EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
-}
-
-TEST_F(PowerMonitorTest, AFilmChosenWhileLockedWaitsForTheUnlock) {
-    start();
-    fake.systemEvents->fire(Event::ScreenLocked);
-    model->switchVideo(addFilm("B"));
-    settle(3);
-    EXPECT_EQ(rates(), std::vector<double>{0.0});
-    fake.systemEvents->fire(Event::ScreenUnlocked);
-    EXPECT_EQ(rates(), std::vector<double>{1.0});
 }
 
 TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
@@ -138,20 +116,6 @@ TEST_F(PowerMonitorTest, EveryEvaluationReportsThrottledThenStateEvenWithoutACha
     model->updatePlayback();
     EXPECT_EQ(calls, (std::vector<std::string>{"throttled", "state", "throttled", "state"}));
     EXPECT_EQ(throttled, (std::vector<bool>{false, false}));
-}
-
-TEST_F(PowerMonitorTest, PausedPlayersKeepTheirPlace) {
-    start();
-    settle(3);
-    model->manualPaused = true;
-    model->updatePlayback();
-    const double at = model->players[0]->currentTime();
-    settle(5);
-    EXPECT_EQ(model->players[0]->currentTime(), at);
-    model->manualPaused = false;
-    model->updatePlayback();
-    settle(1);
-    EXPECT_NEAR(model->players[0]->currentTime(), at + 1, 1e-6);
 }
 
 TEST_F(PowerMonitorTest, TheMonitorHoldsTheEngineWeakly) {

@@ -12,21 +12,15 @@ protected:
     fakes::FakePlatform fake;
 };
 
-TEST_F(SettingsTest, AFreshStoreReadsTheDefaultsWithoutWritingThem) {
-    EXPECT_TRUE(Settings::pauseOnLowPower());
-    EXPECT_TRUE(Settings::remindToMatch());
-    EXPECT_TRUE(Settings::autoUpdate());
+TEST_F(SettingsTest, StoredValuesOfTheRightTypeAreHonouredAndOthersReadTheDefault) {
+    EXPECT_TRUE(Settings::pauseOnLowPower() && Settings::remindToMatch() && Settings::autoUpdate());
     EXPECT_EQ(Settings::lastUpdateCheck(), Date::distantPast());
-    EXPECT_EQ(fake.defaults->writeCount(), 0);
-}
-
-TEST_F(SettingsTest, BooleansOfTheWrongTypeReadTrueAndStoredOnesAreHonoured) {
+    EXPECT_EQ(fake.defaults->writeCount(), 0) << "reading the defaults never writes them";
     fake.defaults->set("pauseOnLowPower", "no");
     fake.defaults->set("remindToMatch", 0);
     fake.defaults->set("autoUpdate", false);
     fake.defaults->set("lastUpdateCheck", "2026-01-01");
-    EXPECT_TRUE(Settings::pauseOnLowPower());
-    EXPECT_TRUE(Settings::remindToMatch());
+    EXPECT_TRUE(Settings::pauseOnLowPower() && Settings::remindToMatch());
     EXPECT_FALSE(Settings::autoUpdate());
     EXPECT_EQ(Settings::lastUpdateCheck(), Date::distantPast());
     fake.defaults->set("pauseOnLowPower", false);
@@ -82,10 +76,8 @@ TEST_F(SettingsTest, TheSiteRootComesFromTheEnvironmentWhenValid) {
     }
 }
 
-TEST_F(SettingsTest, AddressesAreFixedPathsOnTheRoot) {
+TEST_F(SettingsTest, PreviewAddressesKeepTheIdentifierInOneSegmentOfTheRoot) {
     const std::string root = Settings::siteURL().string();
-    EXPECT_EQ(Settings::downloadURL().string(), root + "/download/");
-    EXPECT_EQ(Settings::versionURL().string(), root + "/version.json");
     EXPECT_EQ(Settings::previewURL("A1B2-C3").string(), root + "/preview/A1B2-C3.webp");
     // An identifier is one path segment, never a way out of "/preview/".
     EXPECT_EQ(Settings::previewURL("../a b?c#d").string(), root + "/preview/..%2Fa%20b%3Fc%23d.webp");

@@ -7,12 +7,13 @@ namespace drovane {
 namespace {
 
 TEST(XdgFolders, EachVariableCountsOnlyWhenSetToAnAbsolutePath) {
+    const XdgFolders defaults{"/home/u/.config", "/home/u/.cache", "/home/u/.local/state",
+                              "/home/u/.local/share", std::nullopt};
     const struct {
         std::map<std::string, std::string> environment;
         XdgFolders expected;
     } cases[] = {
-        {{},
-         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
+        {{}, defaults},
         {{{"XDG_CONFIG_HOME", "/cfg"},
           {"XDG_CACHE_HOME", "/var/cache/u"},
           {"XDG_STATE_HOME", "/st"},
@@ -20,10 +21,8 @@ TEST(XdgFolders, EachVariableCountsOnlyWhenSetToAnAbsolutePath) {
           {"XDG_RUNTIME_DIR", "/run/user/1000"}},
          {"/cfg", "/var/cache/u", "/st", "/data", "/run/user/1000"}},
         // Empty and relative values are ignored, as if unset.
-        {{{"XDG_CONFIG_HOME", ""}, {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "./run"}},
-         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
-        {{{"XDG_STATE_HOME", "~/state"}, {"XDG_RUNTIME_DIR", ""}},
-         {"/home/u/.config", "/home/u/.cache", "/home/u/.local/state", "/home/u/.local/share", std::nullopt}},
+        {{{"XDG_CONFIG_HOME", ""}, {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "./run"}}, defaults},
+        {{{"XDG_STATE_HOME", "~/state"}, {"XDG_RUNTIME_DIR", ""}}, defaults},
     };
     for (const auto& c : cases) {
         const auto folders =
