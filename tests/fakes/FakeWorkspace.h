@@ -3,6 +3,7 @@
 #include "platform/ApplicationDelegate.h"
 #include "platform/Workspace.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,23 +11,41 @@
 
 namespace drovane::fakes {
 
-// The desktop session: records the appearances asked for and does nothing else.
+// Records what the program asks of the desktop session.
 class FakeWorkspace final : public Workspace {
 public:
-    bool openUrl(const Url&) override { return true; }
-    void revealFiles(const std::vector<std::string>&) override {}
-    std::optional<std::string> moveToTrash(const std::string&) override { return std::nullopt; }
-    void activate() override {}
-    void setActivationPolicy(ActivationPolicy) override {}
+    bool openUrl(const Url& url) override {
+        openedUrls.push_back(url);
+        return openSucceeds;
+    }
+    void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
+    std::optional<std::string> moveToTrash(const std::string& path) override {
+        trashed.push_back(path);
+        auto it = trashErrors.find(path);
+        return it == trashErrors.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    void activate() override { ++activations; }
+    void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
     void setAppearance(Appearance a) override { appearances.push_back(a); }
-    void terminate() override {}
-    // The delegate hears that launching finished; events after that are the test's to send.
+    void terminate() override { ++terminations; }
+    // Starts the "event loop": the delegate hears that launching finished; events after that
+    // are the test's to send.
     int runEventLoop(std::shared_ptr<ApplicationDelegate> d) override {
+        delegate = d;
         d->applicationDidFinishLaunching();
         return 0;
     }
 
+    std::vector<Url> openedUrls;
+    bool openSucceeds = true;
+    std::vector<std::vector<std::string>> revealed;
+    std::vector<std::string> trashed;
+    std::map<std::string, std::string> trashErrors;
+    int activations = 0;
+    std::vector<ActivationPolicy> policies;
     std::vector<Appearance> appearances;
+    int terminations = 0;
+    std::shared_ptr<ApplicationDelegate> delegate;
 };
 
 } // namespace drovane::fakes

@@ -57,6 +57,16 @@ std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::tasks() const {
     return m_tasks;
 }
 
+std::vector<std::shared_ptr<ScriptedHttp::Task>> ScriptedHttp::pending() const {
+    std::vector<std::shared_ptr<Task>> open;
+    for (const auto& task : tasks()) {
+        if (task->m_started && !task->m_finished) {
+            open.push_back(task);
+        }
+    }
+    return open;
+}
+
 std::shared_ptr<ScriptedHttp::Task> ScriptedHttp::last(const std::string& address) const {
     std::lock_guard lock(m_mutex);
     for (auto it = m_tasks.rbegin(); it != m_tasks.rend(); ++it) {
@@ -117,14 +127,10 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResul
 
 std::size_t ScriptedHttp::answerAll() {
     std::size_t answered = 0;
-    for (bool again = true; again;) {
-        again = false;
-        for (const auto& task : tasks()) {
-            if (task->m_started && !task->m_finished) {
-                answer(task);
-                ++answered;
-                again = true;
-            }
+    for (auto open = pending(); !open.empty(); open = pending()) {
+        for (const auto& task : open) {
+            answer(task);
+            ++answered;
         }
     }
     return answered;

@@ -65,6 +65,8 @@ public:
 
     // Every transfer made so far, oldest first.
     std::vector<std::shared_ptr<Task>> tasks() const;
+    // Started transfers not yet answered, oldest first.
+    std::vector<std::shared_ptr<Task>> pending() const;
     // The newest transfer of `address`; null when there is none.
     std::shared_ptr<Task> last(const std::string& address) const;
 
