@@ -5,11 +5,13 @@
 #include "library/Library.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
+#include "platform/Workspace.h"
 #include "playback/AppModel.h"
 #include "playback/PowerMonitor.h"
 #include "support/CaseMapping.h"
 #include "support/Settings.h"
 #include "ui/StatusMenu.h"
+#include "update/UpdateCheck.h"
 
 #include <filesystem>
 #include <system_error>
@@ -111,6 +113,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     model->downloader->onStateChanged = liveStateChanged;
     model->onStateChanged = liveStateChanged;
+
+    // Until the signed install is in, "Update Now" leads to the download page, as for a
+    // release without an archive.
+    std::weak_ptr<Workspace> workspace = p.workspace;
+    updateCheck = UpdateCheck::create(p, [workspace](const Release&, std::weak_ptr<const Window>) {
+        if (auto w = workspace.lock()) {
+            w->openUrl(Settings::downloadURL());
+        }
+    });
+    updateCheck->scheduleAutomaticCheck();
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {

@@ -15,6 +15,7 @@ namespace drovane {
 class AppModel;
 class Library;
 class StatusMenu;
+class UpdateCheck;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -43,6 +44,8 @@ public:
     const std::shared_ptr<AppModel> model;
     // The status-bar item and its menu, made at launch.
     std::shared_ptr<StatusMenu> statusMenu;
+    // The update check the settings window and the daily automatic check run.
+    std::shared_ptr<UpdateCheck> updateCheck;
     // The sidebar selection the library window starts with ("--select").
     SidebarSelection startSelection = SidebarSelection::all();
     // The upper-cased identifier of a film asked for by URL that is not on disk yet.

@@ -219,5 +219,13 @@ TEST_F(AppDelegateTest, TheStatusMenuIsMadeAtLaunchAndKeptCurrentByTheEngineAndT
     EXPECT_EQ(fake.log->countStartingWith("Drovane: status bar"), 0u);
 }
 
+TEST_F(AppDelegateTest, TheDailyUpdateCheckAsksTheFeedTwelveSecondsAfterLaunch) {
+    auto http = downloadable({});
+    fake.host->bundleId = "app.drovane";
+    auto delegate = launch();
+    fake.mainQueue->advance(12);
+    EXPECT_EQ(http->requested, std::vector<std::string>{Settings::versionURL().string()});
+}
+
 } // namespace
 } // namespace drovane

@@ -1,0 +1,64 @@
+#include "update/VersionOrder.h"
+
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace drovane {
+namespace {
+
+constexpr std::int64_t final = std::numeric_limits<std::int64_t>::max();
+
+TEST(VersionOrder, ReadsNumbersThenTheKindOfRelease) {
+    const std::pair<const char*, std::vector<std::int64_t>> cases[] = {
+        {"1.4", {1, 4, 0, final, 0}},
+        {"1.4.2-beta.3", {1, 4, 2, 1, 3}},
+        {"2.0-rc1", {2, 0, 0, 2, 0}},
+        {"1.4.2-alpha", {1, 4, 2, 0, 0}},
+        {"1.x.0", {1, 0, 0, final, 0}},
+        {"1.2.3.4", {1, 2, 3, 4, final, 0}},
+        {"1..2.", {1, 2, 0, final, 0}},
+        {"+3.1", {3, 1, 0, final, 0}},
+        {"1.5-Beta.2", {1, 5, 0, 2, 2}}, // kinds match by case
+        {"1.0-beta.-4", {1, 0, 0, 1, -4}},
+        {"1.0-", {1, 0, 0, final, 0}},
+        {"99999999999999999999.1", {0, 1, 0, final, 0}},
+        {"1.--2", {1, 0, 0, 2, -2}}, // only the first "-" splits
+        // No numeric part: 0.0.0, a final release.
+        {"", {0, 0, 0, final, 0}},
+        {"-", {0, 0, 0, final, 0}},
+        {"--", {0, 0, 0, final, 0}},
+    };
+    for (const auto& [version, expected] : cases) {
+        EXPECT_EQ(versionOrder(version), expected) << '"' << version << '"';
+    }
+}
+
+TEST(VersionOrder, NewerComparesNumberByNumberOverTheShorterList) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool aNewer, bNewer;
+    };
+    const Case cases[] = {
+        {"1.4.0", "1.4", false, false},
+        {"1.4.1", "1.4", true, false},
+        {"1.5.0", "1.5.0-beta.2", true, false},
+        {"1.5.0-beta.2", "1.5.0-beta.1", true, false},
+        {"1.5.0-beta.2", "1.5.0-alpha.9", true, false},
+        {"1.5.0-rc.1", "1.5.0-beta.9", true, false},
+        {"1.10.0", "1.9.9", true, false},
+        {"2.0-rc1", "2.0-rc2", false, false}, // "rc1" is no number
+        {"1.2.3.4", "1.2.3", false, true},    // up to the shorter list: 4 meets the final pair
+        {"", "", false, false},
+        {"-", "", false, false},
+        {"0.0.1", "", true, false},
+        {"1.x.0", "1.0", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isNewer(c.a, c.b), c.aNewer) << c.a << " against " << c.b;
+        EXPECT_EQ(isNewer(c.b, c.a), c.bNewer) << c.b << " against " << c.a;
+    }
+}
+
+} // namespace
+} // namespace drovane
