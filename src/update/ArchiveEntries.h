@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace drovane {
+
+// One entry of an update archive as its header describes it, before anything is written.
+struct ArchiveEntry {
+    enum class Type { RegularFile, Folder, SymbolicLink, HardLink, Other };
+    std::string path;
+    Type type = Type::RegularFile;
+    // The size the header announces; unpacking must still count what really arrives.
+    std::uint64_t size = 0;
+};
+
+// What an update archive may hold: only the application bundle, as plain files and folders.
+struct ArchiveLimits {
+    static constexpr std::size_t maxEntries = 20'000;
+    static constexpr std::uint64_t maxUnpackedBytes = std::uint64_t{2} << 30;
+    static constexpr const char* topLevelName = "Drovane.app";
+};
+
+// Why an archive with these entries must not be unpacked, or nothing when it may be: an
+// absolute path, an empty, "." or ".." component, a link, a device or FIFO, more than
+// `maxEntries` entries or `maxUnpackedBytes` announced, or anything outside "Drovane.app".
+std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entries);
+
+} // namespace drovane
