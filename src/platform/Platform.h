@@ -11,6 +11,7 @@
 #include "platform/LoginItems.h"
 #include "platform/MainQueue.h"
 #include "platform/Processes.h"
+#include "platform/ReleaseArchives.h"
 #include "platform/Screens.h"
 #include "platform/StatusBar.h"
 #include "platform/SystemEvents.h"
@@ -46,6 +47,7 @@ struct Platform {
     std::shared_ptr<StatusBar> statusBar;
     std::shared_ptr<LoginItems> loginItems;
     std::shared_ptr<Processes> processes;
+    std::shared_ptr<ReleaseArchives> releaseArchives;
 };
 
 // The installed platform. Installing replaces the previous one; only the composition root and

@@ -15,6 +15,8 @@
 #include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
+#include "desktop/update/BundleSignature.h"
+#include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 
 #include <unistd.h>
@@ -37,6 +39,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
     p->video = std::make_shared<QuickVideo>(application, log);
     p->workspace = std::make_shared<QtWorkspace>(application);
+    p->releaseArchives = std::make_shared<SignedReleaseArchives>(makerPublicKey);
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);
 

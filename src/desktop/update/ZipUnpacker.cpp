@@ -1,0 +1,127 @@
+#include "desktop/update/ZipUnpacker.h"
+
+#include "update/ArchiveEntries.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
+#include <vector>
+
+namespace drovane::desktop {
+
+namespace {
+
+struct ReaderFreer {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+struct WriterFreer {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+using Reader = std::unique_ptr<archive, ReaderFreer>;
+
+Reader openZip(const std::string& path) {
+    Reader reader(archive_read_new());
+    archive_read_support_format_zip(reader.get());
+    if (archive_read_open_filename(reader.get(), path.c_str(), 64 * 1024) != ARCHIVE_OK) {
+        return nullptr;
+    }
+    return reader;
+}
+
+ArchiveEntry::Type typeOf(archive_entry* entry) {
+    if (archive_entry_hardlink(entry)) {
+        return ArchiveEntry::Type::HardLink;
+    }
+    switch (archive_entry_filetype(entry)) {
+    case AE_IFREG:
+        return ArchiveEntry::Type::RegularFile;
+    case AE_IFDIR:
+        return ArchiveEntry::Type::Folder;
+    case AE_IFLNK:
+        return ArchiveEntry::Type::SymbolicLink;
+    default:
+        return ArchiveEntry::Type::Other;
+    }
+}
+
+std::string errorOf(archive* a) {
+    const char* text = archive_error_string(a);
+    return text ? text : "unknown error";
+}
+
+} // namespace
+
+std::optional<std::string> unpackReleaseArchive(const std::string& archivePath, const std::string& folder) {
+    std::vector<ArchiveEntry> entries;
+    {
+        Reader reader = openZip(archivePath);
+        if (!reader) {
+            return "not a zip archive: " + archivePath;
+        }
+        archive_entry* entry = nullptr;
+        int rc = ARCHIVE_OK;
+        while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+            const char* path = archive_entry_pathname(entry);
+            entries.push_back(
+                {path ? path : "", typeOf(entry),
+                 static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry)))});
+            if (entries.size() > ArchiveLimits::maxEntries) {
+                break;
+            }
+        }
+        if (rc != ARCHIVE_EOF && rc != ARCHIVE_OK) {
+            return "a damaged archive: " + errorOf(reader.get());
+        }
+    }
+    if (auto refused = refusedArchive(entries)) {
+        return refused;
+    }
+
+    Reader reader = openZip(archivePath);
+    std::unique_ptr<archive, WriterFreer> writer(archive_write_disk_new());
+    if (!reader || !writer) {
+        return "cannot read " + archivePath;
+    }
+    // The checks above already refuse all of this; the writer refuses it again. Paths are made
+    // absolute below `folder` here, so only the names' own absoluteness was checked above.
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS);
+    std::uint64_t written = 0;
+    archive_entry* entry = nullptr;
+    int next = ARCHIVE_OK;
+    while ((next = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const std::string target = folder + "/" + archive_entry_pathname(entry);
+        archive_entry_set_pathname(entry, target.c_str());
+        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
+            return "cannot write " + target + ": " + errorOf(writer.get());
+        }
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        int rc = ARCHIVE_OK;
+        while ((rc = archive_read_data_block(reader.get(), &block, &size, &offset)) == ARCHIVE_OK) {
+            written += size;
+            if (written > ArchiveLimits::maxUnpackedBytes) {
+                return "more than 2 GiB unpacked";
+            }
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
+                return "cannot write " + target + ": " + errorOf(writer.get());
+            }
+        }
+        if (rc != ARCHIVE_EOF) {
+            return "a damaged archive: " + errorOf(reader.get());
+        }
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
+            return "cannot write " + target + ": " + errorOf(writer.get());
+        }
+    }
+    if (next != ARCHIVE_EOF) {
+        return "a damaged archive: " + errorOf(reader.get());
+    }
+    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+        return "cannot finish unpacking: " + errorOf(writer.get());
+    }
+    return std::nullopt;
+}
+
+} // namespace drovane::desktop
