@@ -12,6 +12,7 @@
 #include "support/Settings.h"
 #include "ui/StatusMenu.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateInstall.h"
 
 #include <filesystem>
 #include <system_error>
@@ -114,14 +115,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     model->downloader->onStateChanged = liveStateChanged;
     model->onStateChanged = liveStateChanged;
 
-    // Until the signed install is in, "Update Now" leads to the download page, as for a
-    // release without an archive.
-    std::weak_ptr<Workspace> workspace = p.workspace;
-    updateCheck = UpdateCheck::create(p, [workspace](const Release&, std::weak_ptr<const Window>) {
-        if (auto w = workspace.lock()) {
-            w->openUrl(Settings::downloadURL());
-        }
-    });
+    updateInstall = UpdateInstall::create(p);
+    std::weak_ptr<UpdateInstall> weakInstall = updateInstall;
+    updateCheck =
+        UpdateCheck::create(p, [weakInstall](const Release& release, std::weak_ptr<const Window> over) {
+            if (auto install = weakInstall.lock()) {
+                install->install(release, std::move(over));
+            }
+        });
     updateCheck->scheduleAutomaticCheck();
 }
 

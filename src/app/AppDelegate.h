@@ -16,6 +16,7 @@ class AppModel;
 class Library;
 class StatusMenu;
 class UpdateCheck;
+class UpdateInstall;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -46,6 +47,7 @@ public:
     std::shared_ptr<StatusMenu> statusMenu;
     // The update check the settings window and the daily automatic check run.
     std::shared_ptr<UpdateCheck> updateCheck;
+    std::shared_ptr<UpdateInstall> updateInstall;
     // The sidebar selection the library window starts with ("--select").
     SidebarSelection startSelection = SidebarSelection::all();
     // The upper-cased identifier of a film asked for by URL that is not on disk yet.

@@ -2,34 +2,13 @@
 
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
-#include "platform/Alerts.h"
 #include "support/Settings.h"
+#include "update/RecordingAlerts.h"
 
 #include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
-
-// Alerts answered by the test: each shown one waits for respond().
-class RecordingAlerts final : public Alerts {
-public:
-    struct Shown {
-        AlertContent content;
-        const Window* parent;
-        std::function<void(AlertResponse)> completion;
-    };
-    std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window* parent,
-                                      std::function<void(AlertResponse)> completion) override {
-        shown.push_back({alert, parent, std::move(completion)});
-        if (onShow) {
-            onShow();
-        }
-        return nullptr;
-    }
-    void respond(int button) { shown.back().completion({button, false}); }
-    std::vector<Shown> shown;
-    std::function<void()> onShow;
-};
 
 class UpdateCheckTest : public ::testing::Test {
 protected:

@@ -16,6 +16,7 @@
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
 #include "desktop/update/BundleSignature.h"
+#include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 
@@ -40,6 +41,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->video = std::make_shared<QuickVideo>(application, log);
     p->workspace = std::make_shared<QtWorkspace>(application);
     p->releaseArchives = std::make_shared<SignedReleaseArchives>(makerPublicKey);
+    p->processes = std::make_shared<PosixProcesses>();
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);
 

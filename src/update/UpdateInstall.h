@@ -1,0 +1,43 @@
+#pragma once
+
+#include "update/Release.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace drovane {
+
+class AlertHandle;
+class Window;
+struct Platform;
+
+// Installs a release in place of the running bundle: downloads its archive with progress,
+// unpacks it into a fresh staging folder, checks that the bundle is the maker's and newer,
+// then hands the swap to a script that runs once this process has gone, and quits. Every
+// failure leaves the running program and its bundle as they were and offers the download
+// page. Main thread.
+class UpdateInstall : public std::enable_shared_from_this<UpdateInstall> {
+    struct Passkey {};
+
+public:
+    static std::shared_ptr<UpdateInstall> create(const Platform& platform);
+    UpdateInstall(Passkey, const Platform& platform);
+
+    void install(const Release& release, std::weak_ptr<const Window> over);
+
+    // What a staging folder is named after, in the temporary folder.
+    static constexpr const char* stagingPrefix = "drovane-update-";
+
+private:
+    // On the network thread: the staged bundle's path, or nothing.
+    std::optional<std::string> stage(const std::string& temporaryFile) const;
+    bool verify(const std::string& stagedBundle) const;
+    void swap(const std::string& stagedBundle, const std::string& installedBundle);
+    void report(const std::string& message, const std::weak_ptr<const Window>& over);
+
+    const std::shared_ptr<const Platform> m_platform;
+    std::shared_ptr<AlertHandle> m_progress;
+};
+
+} // namespace drovane

@@ -1,0 +1,181 @@
+#include "update/UpdateInstall.h"
+
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "support/Files.h"
+#include "support/Settings.h"
+#include "update/RecordingAlerts.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Unpacks a "zip" that is the text of the Info.plist to stage, or fails as scripted.
+class ScriptedArchives final : public ReleaseArchives {
+public:
+    std::optional<std::string> unpack(const std::string& archive, const std::string& folder) override {
+        if (unpackError) {
+            return unpackError;
+        }
+        fs::create_directories(folder + "/Drovane.app/Contents");
+        fs::copy_file(archive, folder + "/Drovane.app/Contents/Info.plist");
+        return std::nullopt;
+    }
+    std::optional<std::string> verify(const std::string&) override { return verifyError; }
+    std::optional<std::string> unpackError, verifyError;
+};
+
+class RecordingProcesses final : public Processes {
+public:
+    ProcessResult run(const std::string&, const std::vector<std::string>&) override { return {}; }
+    bool startDetachedShellScript(const std::string& script, const std::vector<std::string>&) override {
+        scripts.push_back(script);
+        return starts;
+    }
+    std::vector<std::string> scripts;
+    bool starts = true;
+};
+
+struct StubWindow final : Window {
+    Rect frame() const override { return {}; }
+    bool isVisible() const override { return true; }
+    bool isOccludedVisible() const override { return true; }
+    bool snapshot(const std::string&) override { return false; }
+};
+
+std::string plist(const std::string& version) {
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>DVVersion</key><string>" + version +
+           "</string></dict></plist>";
+}
+
+class UpdateInstallTest : public ::testing::Test {
+protected:
+    UpdateInstallTest() {
+        fake.host->info["DVVersion"] = "1.4";
+        installed = fake.host->tree() / "apps/Drovane.app";
+        fs::create_directories(installed);
+        fake.host->bundle = Url::fromFilePath(installed);
+        fs::create_directories(fake.host->temporaryDirectory());
+        fake.platform().http = http;
+        fake.platform().alerts = alerts;
+        fake.platform().releaseArchives = archives;
+        fake.platform().processes = processes;
+        installer = UpdateInstall::create(fake.platform());
+    }
+    void attempt(const std::string& body, std::optional<int> status = 200, const std::string& error = "") {
+        http->script[zip] = {error, status, fakes::bytes(body)};
+        installer->install({"1.5", "https://drovane.app/", zip}, window);
+        http->answerAll();
+        fake.mainQueue->drain();
+    }
+    std::size_t stagingFolders() const {
+        std::size_t n = 0;
+        for (const auto& entry : listFolder(fake.host->temporaryDirectory())) {
+            n += entry.name.starts_with(UpdateInstall::stagingPrefix);
+        }
+        return n;
+    }
+
+    const std::string zip = "https://drovane.app/download/Drovane-1.5.zip";
+    fakes::FakePlatform fake;
+    std::string installed;
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
+    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+    std::shared_ptr<ScriptedArchives> archives = std::make_shared<ScriptedArchives>();
+    std::shared_ptr<RecordingProcesses> processes = std::make_shared<RecordingProcesses>();
+    std::shared_ptr<const Window> window = std::make_shared<StubWindow>();
+    std::shared_ptr<UpdateInstall> installer;
+};
+
+TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
+    struct Case {
+        const char* name;
+        std::string body;
+        std::optional<int> status;
+        std::string error;
+        std::optional<std::string> unpackError, verifyError;
+    };
+    const Case cases[] = {
+        {"partial content", plist("1.5"), 206, "", {}, {}},
+        {"not found", "<html>Not Found</html>", 404, "", {}, {}},
+        {"a broken transfer", "", std::nullopt, "connection reset", {}, {}},
+        {"a hostile archive", plist("1.5"), 200, "", "a path with \"..\"", {}},
+        {"another key", plist("1.5"), 200, "", {}, "signed by another key"},
+        {"the same version", plist("1.4.0"), 200, "", {}, {}},
+        {"an older version", plist("1.3"), 200, "", {}, {}},
+        {"no version", "<plist version=\"1.0\"><dict/></plist>", 200, "", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        archives->unpackError = c.unpackError;
+        archives->verifyError = c.verifyError;
+        alerts->shown.clear();
+        attempt(c.body, c.status, c.error);
+        ASSERT_EQ(alerts->shown.size(), 2u);
+        EXPECT_EQ(alerts->shown[0].content.message, "Downloading Drovane 1.5\u2026");
+        EXPECT_TRUE(alerts->shown[0].closed);
+        EXPECT_EQ(alerts->shown[1].content.message, "The update did not arrive in one piece.");
+        EXPECT_EQ(alerts->shown[1].content.buttons,
+                  (std::vector<std::string>{"Open Download Page", "Cancel"}));
+        EXPECT_EQ(alerts->shown[1].parent, window.get());
+        EXPECT_TRUE(processes->scripts.empty());
+        EXPECT_EQ(fake.workspace->terminations, 0);
+        EXPECT_TRUE(fs::is_directory(installed));
+    }
+    alerts->respond(0);
+    EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::downloadURL()});
+}
+
+TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQuits) {
+    attempt(plist("1.5"));
+    EXPECT_EQ(stagingFolders(), 1u);
+    ASSERT_EQ(processes->scripts.size(), 1u);
+    EXPECT_TRUE(processes->scripts[0].starts_with("while kill -0 "));
+    EXPECT_NE(processes->scripts[0].find("rm -rf '" + installed + "'"), std::string::npos);
+    EXPECT_EQ(fake.workspace->terminations, 1);
+
+    processes->starts = false;
+    alerts->shown.clear();
+    attempt(plist("1.5"));
+    EXPECT_EQ(alerts->shown.back().content.message, "The update could not be installed.");
+    EXPECT_EQ(alerts->shown.back().parent, nullptr);
+    EXPECT_EQ(fake.workspace->terminations, 1);
+}
+
+TEST_F(UpdateInstallTest, CancellingTheProgressEndsTheTransfer) {
+    http->script[zip] = {"", 200, fakes::bytes(plist("1.5"))};
+    installer->install({"1.5", "u", zip}, window);
+    http->progress(http->last(zip), 0.5);
+    fake.mainQueue->drain();
+    EXPECT_EQ(alerts->shown[0].progress, std::vector<double>{0.5});
+    alerts->shown[0].completion({0, false});
+    EXPECT_TRUE(http->last(zip)->cancelled());
+    http->answerAll();
+    fake.mainQueue->drain();
+    EXPECT_EQ(alerts->shown.back().content.message, "The update did not arrive in one piece.");
+}
+
+TEST_F(UpdateInstallTest, WithoutAnArchiveOrAWritableFolderNothingIsDownloaded) {
+    installer->install({"1.5", "u", std::nullopt}, window);
+    installer->install({"1.5", "u", "not an address"}, window);
+    EXPECT_EQ(fake.workspace->openedUrls,
+              (std::vector<Url>{Settings::downloadURL(), Settings::downloadURL()}));
+    EXPECT_TRUE(alerts->shown.empty());
+
+    // A folder that cannot be written even by root: one that is not there.
+    const std::string folder = fake.host->tree() / "gone";
+    fake.host->bundle = Url::fromFilePath(folder + "/Drovane.app");
+    installer->install({"1.5", "u", zip}, window);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].content.message, "Drovane cannot replace itself here.");
+    EXPECT_EQ(alerts->shown[0].content.informativeText,
+              folder + " is not writable. Download the new version and drag it over by hand.");
+    EXPECT_TRUE(http->tasks().empty());
+}
+
+} // namespace
+} // namespace drovane
