@@ -42,6 +42,10 @@ struct Renderer {
     std::function<std::function<long()>(WallpaperWindow&)> countFrames;
 };
 
+void PrintTo(const Renderer& renderer, std::ostream* out) {
+    *out << renderer.name;
+}
+
 Renderer quickRenderer() {
     return {
         "Gl",
