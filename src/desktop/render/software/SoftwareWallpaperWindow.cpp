@@ -10,6 +10,8 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QWindow>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace drovane::desktop {
 
@@ -77,6 +79,11 @@ SoftwareWallpaperWindow::SoftwareWallpaperWindow(std::shared_ptr<QApplication> a
     setFrame(frame);
     m_window->create();
     x11::markAsDesktopWindow(*m_window);
+    if (xcb_connection_t* c = x11::connection()) {
+        // The compositor draws on a connection of its own: the server must know the window
+        // before that connection names it.
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
     m_content->setFrame(Rect{{0, 0}, frame.size});
     m_compositor->start(x11::nativeWindow(*m_window), m_window->width(), m_window->height());
     m_occlusionWatch = m_occlusion->watch(*m_window, [this] {
