@@ -15,6 +15,7 @@
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
 #include "desktop/render/software/SoftwareWindowServer.h"
+#include "desktop/runtime/HeapTuning.h"
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/StderrLog.h"
@@ -145,6 +146,8 @@ int main(int argc, char** argv) {
     const double seconds = std::atof(argv[2]);
     const double pausedSeconds = std::atof(argv[3]);
     const int memoryLoops = argc > 4 ? std::atoi(argv[4]) : 0;
+    // As the program does.
+    tuneHeapForVideo();
     auto application = sharedApplication(std::vector<std::string>(argv, argv + argc));
     auto log = std::make_shared<StderrLog>();
     auto platform = std::make_shared<Platform>();
