@@ -507,12 +507,13 @@ TEST_F(PlayerClockTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideT
         SCOPED_TRACE(pausing ? "pause" : "setRate");
         bool insideCall = false;
         int fired = 0, firedInside = 0;
+        const double from = reentry->currentTime();
+        reentry->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return reentry->currentTime() > from + 0.05; }, 10)) << "it plays";
         auto observer = reentry->addBoundaryTimeObserver({reentry->currentTime() + 0.4}, [&] {
             ++fired;
             firedInside += insideCall;
         });
-        reentry->setRate(1.0);
-        spin(0.1);
         // The pipeline plays on past the boundary while the main thread cannot take its timer.
         QThread::msleep(700);
         insideCall = true;
