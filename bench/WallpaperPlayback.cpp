@@ -1,29 +1,38 @@
-// Plays a film as wallpaper through the desktop backend, looping with cross-fades as the engine
-// does, and reports the process's CPU time over a measured stretch of playback.
+// Plays a film as wallpaper on every screen through the desktop backend, looping with
+// cross-fades as the engine does (each screen its own player), for bench/wallpaper-cpu.
 //
-//   drovane_wallpaper_playback FILM [SECONDS] [WARMUP_SECONDS] [PAUSED_SECONDS]
+//   drovane_wallpaper_playback FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]
 //
-// Prints one line: "cpu_seconds=... wall_seconds=... cpu_percent=... frames=... loops=... renderer=...",
-// then, after pausing, "paused_cpu_seconds=... paused_seconds=... paused_cpu_percent=...".
+// The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides). Prints, one
+// line each: "renderer=...", "first_frame_seconds=..." (process start to the first frame drawn),
+// then after PLAY_SECONDS of playback "frames=... loops=...", then pauses and after
+// PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...", and exits. With MEMORY_LOOPS it
+// instead prints "rss_kib_after_5=..." and "rss_kib_after_N=..." and exits after N loops.
 
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/render/software/SoftwareVideo.h"
+#include "desktop/render/software/SoftwareWallpaperWindow.h"
+#include "desktop/render/software/SoftwareWindowServer.h"
+#include "desktop/runtime/HeapTuning.h"
 #include "desktop/runtime/QtApplication.h"
+#include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/StderrLog.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
 
 using namespace drovane;
 using namespace drovane::desktop;
@@ -35,6 +44,24 @@ double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
            usage.ru_stime.tv_usec / 1e6;
+}
+
+// Seconds since this process started.
+double sinceStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string field;
+    for (int i = 0; i < 22 && stat >> field; ++i) {
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return now.tv_sec + now.tv_nsec / 1e9 - std::stod(field) / sysconf(_SC_CLK_TCK);
+}
+
+long residentKib() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The engine's loop on one screen: 1.5 s before the end a fresh player fades in over the old
@@ -58,7 +85,10 @@ public:
             if (!ready) {
                 return;
             }
-            ready_ = true;
+            if (!shown && onFirstFrame) {
+                onFirstFrame();
+            }
+            shown = true;
             layer->animateOpacity(1.0, 1.5, [oldPlayer, oldLayer] {
                 if (oldPlayer) {
                     oldPlayer->pause();
@@ -76,6 +106,9 @@ public:
             }
             m_boundary = current->addBoundaryTimeObserver({*duration - 1.5}, [this] {
                 ++loops;
+                if (onLoop) {
+                    onLoop();
+                }
                 start();
             });
         });
@@ -88,8 +121,10 @@ public:
         }
     }
 
-    bool ready_ = false;
+    bool shown = false;
     int loops = 0;
+    std::function<void()> onFirstFrame;
+    std::function<void()> onLoop;
 
 private:
     Video& m_video;
@@ -104,90 +139,108 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILM [SECONDS] [WARMUP_SECONDS]\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]\n", argv[0]);
         return 2;
     }
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 30.0;
-    const double warmup = argc > 3 ? std::atof(argv[3]) : 2.0;
-    const double pausedSeconds = argc > 4 ? std::atof(argv[4]) : 10.0;
+    const double seconds = std::atof(argv[2]);
+    const double pausedSeconds = std::atof(argv[3]);
+    const int memoryLoops = argc > 4 ? std::atoi(argv[4]) : 0;
+    // As the program does.
+    tuneHeapForVideo();
     auto application = sharedApplication(std::vector<std::string>(argv, argv + argc));
+    auto log = std::make_shared<StderrLog>();
     auto platform = std::make_shared<Platform>();
-    platform->log = std::make_shared<StderrLog>();
+    platform->log = log;
     installPlatform(platform);
 
-    QuickWindowServer server(application);
-    QuickVideo video(application, std::make_shared<StderrLog>());
-    const QRect g = QGuiApplication::primaryScreen()->geometry();
-    auto window = server.makeWallpaperWindow(
-        Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
-    window->orderFront();
+    const char* override = std::getenv("DROVANE_RENDERER");
+    const RendererChoice choice =
+        chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
+    log->line(rendererLogLine(choice));
+    std::unique_ptr<WindowServer> server;
+    std::unique_ptr<Video> video;
+    if (choice.renderer == Renderer::Software) {
+        server = std::make_unique<SoftwareWindowServer>(application);
+        video = std::make_unique<SoftwareVideo>();
+    } else {
+        server = std::make_unique<QuickWindowServer>(application);
+        video = std::make_unique<QuickVideo>(application, log);
+    }
+    std::printf("renderer=%s\n", choice.renderer == Renderer::Software ? "software" : "gl");
 
-    std::atomic<long> frames{0};
-    QString renderer = QStringLiteral("unknown");
-    auto& quick = dynamic_cast<QuickWallpaperWindow&>(*window).quickWindow();
-    QObject::connect(
-        &quick, &QQuickWindow::frameSwapped, &quick, [&frames] { ++frames; }, Qt::DirectConnection);
-
-    QObject::connect(
-        &quick, &QQuickWindow::sceneGraphInitialized, &quick,
-        [&renderer] {
-            if (auto* context = QOpenGLContext::currentContext()) {
-                renderer = QString::fromLatin1(
-                    reinterpret_cast<const char*>(context->functions()->glGetString(GL_RENDERER)));
-            }
-        },
-        Qt::DirectConnection);
-
-    Looper looper(video, *window, Url::fromFilePath(argv[1]));
-    looper.start();
-
-    double cpuStart = 0;
-    long framesStart = 0;
-    QElapsedTimer wall;
-    QTimer poll;
-    poll.setInterval(50);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!looper.ready_) {
-            return;
+    std::atomic<long> quickFrames{0};
+    std::vector<std::shared_ptr<WallpaperWindow>> windows;
+    std::vector<std::unique_ptr<Looper>> loopers;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        auto window = server->makeWallpaperWindow(
+            Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+        if (auto* quick = dynamic_cast<QuickWallpaperWindow*>(window.get())) {
+            QObject::connect(
+                &quick->quickWindow(), &QQuickWindow::frameSwapped, &quick->quickWindow(),
+                [&quickFrames] { ++quickFrames; }, Qt::DirectConnection);
         }
-        poll.stop();
-        QTimer::singleShot(static_cast<int>(warmup * 1000), [&] {
-            cpuStart = cpuSeconds();
-            framesStart = frames.load();
-            wall.start();
-            QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &poll, [&] {
-                const double cpu = cpuSeconds() - cpuStart;
-                const double elapsed = wall.nsecsElapsed() / 1e9;
-                std::printf(
-                    "cpu_seconds=%.2f wall_seconds=%.2f cpu_percent=%.1f frames=%ld loops=%d renderer=%s\n",
-                    cpu, elapsed, 100.0 * cpu / elapsed, frames.load() - framesStart, looper.loops,
-                    qPrintable(renderer));
+        window->orderFront();
+        loopers.push_back(std::make_unique<Looper>(*video, *window, Url::fromFilePath(argv[1])));
+        windows.push_back(std::move(window));
+    }
+    auto framesDrawn = [&] {
+        long frames = quickFrames.load();
+        for (auto& window : windows) {
+            if (auto* software = dynamic_cast<SoftwareWallpaperWindow*>(window.get())) {
+                frames += software->presentedFrames();
+            }
+        }
+        return frames;
+    };
+
+    Looper& first = *loopers.front();
+    first.onFirstFrame = [] {
+        std::printf("first_frame_seconds=%.3f\n", sinceStart());
+        std::fflush(stdout);
+    };
+    if (memoryLoops > 0) {
+        first.onLoop = [&] {
+            if (first.loops == 5 || first.loops == memoryLoops) {
+                std::printf("rss_kib_after_%d=%ld\n", first.loops, residentKib());
                 std::fflush(stdout);
-                // Paused: nothing should run but the event loop waiting.
-                looper.pause();
-                QTimer::singleShot(1000, Qt::PreciseTimer, &poll, [&] {
-                    cpuStart = cpuSeconds();
-                    framesStart = frames.load();
-                    wall.start();
-                    QTimer::singleShot(static_cast<int>(pausedSeconds * 1000), Qt::PreciseTimer, &poll, [&] {
-                        const double pausedCpu = cpuSeconds() - cpuStart;
-                        const double pausedWall = wall.nsecsElapsed() / 1e9;
-                        std::printf("paused_cpu_seconds=%.3f paused_seconds=%.2f paused_cpu_percent=%.2f "
-                                    "paused_frames=%ld\n",
-                                    pausedCpu, pausedWall, 100.0 * pausedCpu / pausedWall,
-                                    frames.load() - framesStart);
-                        std::fflush(stdout);
-                        QCoreApplication::quit();
-                    });
+            }
+            if (first.loops == memoryLoops) {
+                QCoreApplication::quit();
+            }
+        };
+    }
+    for (auto& looper : loopers) {
+        looper->start();
+    }
+    if (memoryLoops > 0) {
+        return application->exec();
+    }
+
+    const long framesAtStart = framesDrawn();
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, [&] {
+        std::printf("frames=%ld loops=%d\n", framesDrawn() - framesAtStart, first.loops);
+        for (auto& looper : loopers) {
+            looper->pause();
+        }
+        // Paused: nothing may run but the event loop waiting. A fade that was running ends first.
+        QTimer::singleShot(2000, Qt::PreciseTimer, [&] {
+            const double cpuStart = cpuSeconds();
+            const long framesPaused = framesDrawn();
+            std::printf("paused_start\n");
+            std::fflush(stdout);
+            QElapsedTimer wall;
+            wall.start();
+            QTimer::singleShot(
+                static_cast<int>(pausedSeconds * 1000), Qt::PreciseTimer, [&, cpuStart, framesPaused, wall] {
+                    const double elapsed = wall.nsecsElapsed() / 1e9;
+                    std::printf("paused_cpu_percent=%.2f paused_frames=%ld\n",
+                                100.0 * (cpuSeconds() - cpuStart) / elapsed, framesDrawn() - framesPaused);
+                    std::fflush(stdout);
+                    QCoreApplication::quit();
                 });
-            });
         });
-    });
-    poll.start();
-    QTimer::singleShot(static_cast<int>((seconds + warmup + pausedSeconds + 30) * 1000), [] {
-        std::fprintf(stderr, "Drovane: the film never showed\n");
-        QCoreApplication::exit(1);
     });
     return application->exec();
 }

@@ -3,6 +3,7 @@
 #include "app/EntryPoint.h"
 #include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/DesktopPlatform.h"
+#include "desktop/runtime/HeapTuning.h"
 #include "desktop/runtime/StderrLog.h"
 
 #include <string>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     using namespace drovane;
+    desktop::tuneHeapForVideo();
     auto host = std::make_shared<desktop::DesktopHost>(std::vector<std::string>(argv, argv + argc));
     auto log = std::make_shared<desktop::StderrLog>();
     return applicationMain(host, log, [&] { return desktop::makeDesktopPlatform(host, log); });

@@ -4,10 +4,13 @@
 #include "desktop/net/CurlHttp.h"
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/render/software/SoftwareVideo.h"
+#include "desktop/render/software/SoftwareWindowServer.h"
 #include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/QtMainQueue.h"
 #include "desktop/runtime/QtScreens.h"
+#include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/SystemClock.h"
 #include "desktop/runtime/ThreadTaskQueues.h"
 #include "desktop/session/DesktopSystemEvents.h"
@@ -19,6 +22,7 @@
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/x11/X11WindowOcclusion.h"
+#include "platform/Log.h"
 
 #include <unistd.h>
 
@@ -37,8 +41,15 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->mainQueue = std::make_shared<QtMainQueue>(application);
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
-    p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
-    p->video = std::make_shared<QuickVideo>(application, log);
+    const RendererChoice renderer = chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer);
+    log->line(rendererLogLine(renderer));
+    if (renderer.renderer == Renderer::Software) {
+        p->windowServer = std::make_shared<SoftwareWindowServer>(application, X11WindowOcclusion::open(""));
+        p->video = std::make_shared<SoftwareVideo>();
+    } else {
+        p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
+        p->video = std::make_shared<QuickVideo>(application, log);
+    }
     p->workspace = std::make_shared<QtWorkspace>(application);
     p->releaseArchives = std::make_shared<SignedReleaseArchives>(makerPublicKey);
     p->processes = std::make_shared<PosixProcesses>();

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "desktop/render/software/LayerFeed.h"
+#include "desktop/render/software/SoftwareLayerNode.h"
+#include "platform/ObserverList.h"
+#include "platform/Video.h"
+
+#include <QElapsedTimer>
+#include <memory>
+
+class QObject;
+class QTimer;
+
+namespace drovane::desktop {
+
+class QtPlayer;
+
+// A player layer drawn by its window's SoftwareCompositor. Its player's frames go from the
+// decoding thread straight to the compositor. It is ready for display once its window's
+// compositor holds a frame of it that it can draw, so that a picture shows the moment its
+// opacity rises. Main thread.
+class SoftwarePlayerLayer final : public PlayerLayer,
+                                  public SoftwareLayerNode,
+                                  public std::enable_shared_from_this<SoftwarePlayerLayer> {
+public:
+    SoftwarePlayerLayer(std::shared_ptr<QtPlayer> player, Rect frame, VideoGravity gravity);
+    ~SoftwarePlayerLayer() override;
+
+    // Connects the player; separate from construction because it needs a weak self.
+    void start();
+
+    void addSublayer(std::shared_ptr<Layer> sublayer) override { addSublayerNode(std::move(sublayer)); }
+    void removeFromSuperlayer() override { removeNodeFromSuperlayer(); }
+    void setFrame(Rect frame) override { setNodeFrame(frame); }
+
+    void setGravity(VideoGravity gravity) override;
+    void detachPlayer() override;
+    double opacity() const override { return m_opacity; }
+    void setOpacity(double opacity) override;
+    void animateOpacity(double target, double seconds, std::function<void()> completion) override;
+    bool isReadyForDisplay() const override { return m_ready; }
+    Subscription observeReadyForDisplay(std::function<void(bool ready)> handler) override;
+
+protected:
+    std::shared_ptr<LayerFeed> feed() const override { return m_feed; }
+    bool followsSuperlayerSize() const override { return true; }
+
+private:
+    void showOpacity(double opacity);
+    void setReady(bool ready);
+    void interruptAnimation();
+    void stepAnimation();
+
+    std::shared_ptr<QtPlayer> m_player;
+    std::shared_ptr<LayerFeed> m_feed = std::make_shared<LayerFeed>();
+    Subscription m_frames;
+    std::unique_ptr<QObject> m_context;
+    double m_opacity = 1.0;
+    // Fades run on wall-clock time, one step per display refresh, and only while they run.
+    QTimer* m_animation = nullptr;
+    QElapsedTimer m_animationClock;
+    double m_animationFrom = 0;
+    double m_animationTo = 0;
+    double m_animationSeconds = 0;
+    std::function<void()> m_animationCompletion;
+    bool m_ready = false;
+    ObserverList<bool> m_readyHandlers;
+};
+
+} // namespace drovane::desktop

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace drovane::desktop {
+
+enum class Renderer { Gl, Software };
+
+struct RendererChoice {
+    Renderer renderer = Renderer::Gl;
+    // Why, in words for the log.
+    std::string reason;
+};
+
+// Which renderer draws the wallpapers. `override` is DROVANE_RENDERER ("gl" or "software"
+// decide alone; anything else is ignored). Otherwise `glRenderer` is asked for the OpenGL
+// renderer's name, nothing when OpenGL cannot start: a software rasteriser (llvmpipe,
+// softpipe, swrast) or no OpenGL means drawing on the CPU, a GPU means OpenGL.
+RendererChoice chooseRenderer(const std::optional<std::string>& override,
+                              const std::function<std::optional<std::string>()>& glRenderer);
+
+// The line the log says at start about the choice.
+std::string rendererLogLine(const RendererChoice& choice);
+
+// The renderer string of an OpenGL context made on the default display; nothing when none can
+// be made. Main thread, once the application object exists.
+std::optional<std::string> probeGlRenderer();
+
+} // namespace drovane::desktop

@@ -1,0 +1,582 @@
+// The behaviour every wallpaper renderer owes the engine, checked on what the X server shows,
+// for the OpenGL renderer and the software one alike.
+
+#include "desktop/GuiTestSupport.h"
+#include "desktop/media/QtPlayer.h"
+#include "desktop/render/quick/QuickVideo.h"
+#include "desktop/render/quick/QuickWallpaperWindow.h"
+#include "desktop/render/quick/QuickWindowServer.h"
+#include "desktop/render/software/SoftwareVideo.h"
+#include "desktop/render/software/SoftwareWallpaperWindow.h"
+#include "desktop/render/software/SoftwareWindowServer.h"
+#include "desktop/runtime/StderrLog.h"
+#include "desktop/x11/X11Properties.h"
+#include "desktop/x11/X11WindowOcclusion.h"
+#include "fakes/TempDir.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QQuickWindow>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <xcb/composite.h>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace testing;
+
+constexpr Rect kFrame{{0, 0}, {320, 180}};
+
+// One renderer: its window server and video, and what the tests read from its windows.
+struct Renderer {
+    std::string name;
+    std::function<std::unique_ptr<WindowServer>(std::shared_ptr<WindowOcclusion>)> makeServer;
+    std::function<std::unique_ptr<Video>()> makeVideo;
+    std::function<QWindow&(WallpaperWindow&)> qtWindow;
+    // Counts the pictures the window puts on screen from now on.
+    std::function<std::function<long()>(WallpaperWindow&)> countFrames;
+};
+
+void PrintTo(const Renderer& renderer, std::ostream* out) {
+    *out << renderer.name;
+}
+
+Renderer quickRenderer() {
+    return {
+        "Gl",
+        [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
+        [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
+        [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<QuickWallpaperWindow&>(w).quickWindow(); },
+        [](WallpaperWindow& w) -> std::function<long()> {
+            auto frames = std::make_shared<std::atomic<long>>(0);
+            auto& quick = dynamic_cast<QuickWallpaperWindow&>(w).quickWindow();
+            QObject::connect(
+                &quick, &QQuickWindow::frameSwapped, &quick, [frames] { ++*frames; }, Qt::DirectConnection);
+            return [frames] { return frames->load(); };
+        }};
+}
+
+Renderer softwareRenderer() {
+    return {
+        "Software",
+        [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
+        [] { return std::make_unique<SoftwareVideo>(); },
+        [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<SoftwareWallpaperWindow&>(w).qtWindow(); },
+        [](WallpaperWindow& w) -> std::function<long()> {
+            auto& window = dynamic_cast<SoftwareWallpaperWindow&>(w);
+            const long start = window.presentedFrames();
+            return [&window, start] { return window.presentedFrames() - start; };
+        }};
+}
+
+bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+class WallpaperRendererTest : public ::testing::TestWithParam<Renderer> {
+protected:
+    WallpaperRendererTest()
+        : m_application(testApplication()), m_occlusion(X11WindowOcclusion::open("")),
+          m_server(GetParam().makeServer(m_occlusion)), m_video(GetParam().makeVideo()) {}
+
+    // A wallpaper window whose pictures the server keeps apart (Composite), so that they can be
+    // read even where windows of tests running beside this one cover it.
+    std::shared_ptr<WallpaperWindow> offscreen(Rect frame = kFrame) {
+        auto window = m_server->makeWallpaperWindow(frame);
+        xcb_composite_redirect_window(x11::connection(), nativeId(*window), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        return window;
+    }
+    std::shared_ptr<WallpaperWindow> shown(Rect frame = kFrame) {
+        auto window = offscreen(frame);
+        window->orderFront();
+        EXPECT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+        return window;
+    }
+    std::shared_ptr<PlayerLayer> addLayer(WallpaperWindow& window, const std::shared_ptr<Player>& player,
+                                          VideoGravity gravity = VideoGravity::ResizeAspectFill) {
+        auto layer = m_video->makeLayer(player, Rect{{0, 0}, window.frame().size}, gravity);
+        window.contentLayer()->addSublayer(layer);
+        return layer;
+    }
+    std::shared_ptr<Player> player(const std::string& path) {
+        return m_video->makePlayer(Url::fromFilePath(path), 8);
+    }
+    // What the X server holds as the window's picture, whatever drew it.
+    QImage grab(WallpaperWindow& window) {
+        xcb_connection_t* c = x11::connection();
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        xcb_composite_name_window_pixmap(c, nativeId(window), pixmap);
+        const Size size = window.frame().size;
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
+            xcb_get_image_reply(c,
+                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
+                                              std::uint16_t(size.width), std::uint16_t(size.height), ~0u),
+                                nullptr),
+            &std::free);
+        xcb_free_pixmap(c, pixmap);
+        if (!reply || xcb_get_image_data_length(reply.get()) < int(size.width * size.height * 4)) {
+            return {};
+        }
+        return QImage(xcb_get_image_data(reply.get()), int(size.width), int(size.height),
+                      QImage::Format_RGB32)
+            .copy();
+    }
+    std::uint32_t nativeId(WallpaperWindow& window) { return x11::nativeWindow(GetParam().qtWindow(window)); }
+    std::string film(const std::string& name, const std::string& source, double seconds) {
+        auto path = makeFilm(m_dir.path(), name, source, seconds);
+        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+        return path;
+    }
+
+    std::shared_ptr<QApplication> m_application;
+    fakes::TempDir m_dir;
+    std::shared_ptr<X11WindowOcclusion> m_occlusion;
+    std::unique_ptr<WindowServer> m_server;
+    std::unique_ptr<Video> m_video;
+};
+
+TEST_P(WallpaperRendererTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfTaskbarAndPager) {
+    ASSERT_NE(x11::connection(), nullptr) << "these tests run on X11 (Xvfb)";
+    auto window = shown(Rect{{0, 0}, {640, 360}});
+    const std::uint32_t id = nativeId(*window);
+
+    EXPECT_EQ(x11::readCardinals(id, "_NET_WM_WINDOW_TYPE"),
+              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
+    const auto states = x11::readCardinals(id, "_NET_WM_STATE");
+    for (const char* state : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_BELOW", "_NET_WM_STATE_SKIP_TASKBAR",
+                              "_NET_WM_STATE_SKIP_PAGER"}) {
+        EXPECT_TRUE(contains(states, x11::atom(state))) << state;
+    }
+    EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_ABOVE")));
+    EXPECT_EQ(x11::readCardinals(id, "_NET_WM_DESKTOP"), std::vector<std::uint32_t>{0xFFFFFFFFu});
+
+    // Never focused: the input hint is set and false.
+    const auto hints = x11::readCardinals(id, "WM_HINTS");
+    ASSERT_GE(hints.size(), 2u);
+    EXPECT_TRUE(hints[0] & 1u);
+    EXPECT_EQ(hints[1], 0u);
+
+    // Mouse events pass through: the input shape is empty.
+    xcb_connection_t* c = x11::connection();
+    auto* reply =
+        xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, id, XCB_SHAPE_SK_INPUT), nullptr);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(reply->rectangles_len, 0u);
+    std::free(reply);
+
+    EXPECT_EQ(window->frame(), (Rect{{0, 0}, {640, 360}}));
+    // Without films the window is black.
+    ASSERT_TRUE(waitUntil([&] { return !grab(*window).isNull(); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return meanColor(grab(*window)) == QColor(Qt::black); }, 5));
+    EXPECT_EQ(spread(grab(*window)), 0);
+    EXPECT_FALSE(window->snapshot("/nonexistent-folder/x.png"));
+}
+
+TEST_P(WallpaperRendererTest, AWallpaperWindowShownLaterStillLiesBelowANormalWindow) {
+    QQuickWindow normal;
+    normal.setGeometry(100, 100, 300, 200);
+    normal.show();
+    ASSERT_TRUE(waitUntil([&] { return normal.isExposed(); }, 5));
+
+    auto window = shown(Rect{{0, 0}, {1920, 1080}});
+    const std::uint32_t wallpaper = x11::topLevelAncestor(nativeId(*window));
+    const std::uint32_t other = x11::topLevelAncestor(x11::nativeWindow(normal));
+    auto wallpaperBelow = [&] {
+        const auto order = x11::rootChildrenBottomFirst();
+        auto w = std::find(order.begin(), order.end(), wallpaper);
+        auto n = std::find(order.begin(), order.end(), other);
+        return w != order.end() && n != order.end() && w < n;
+    };
+    ASSERT_TRUE(waitUntil(wallpaperBelow, 5)) << "the wallpaper window is below the normal one";
+
+    // Shown again after hiding, it goes back to the bottom with its type intact.
+    window->orderOut();
+    ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); }, 5));
+    window->orderFront();
+    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible() && wallpaperBelow(); }, 5));
+    EXPECT_EQ(x11::readCardinals(nativeId(*window), "_NET_WM_WINDOW_TYPE"),
+              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
+}
+
+// Another application's window, made on a connection of the test's own.
+class OtherApplicationWindow {
+public:
+    explicit OtherApplicationWindow(Rect frame) : m_connection(xcb_connect(nullptr, nullptr)) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        m_window = xcb_generate_id(m_connection);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root,
+                          static_cast<int16_t>(frame.minX()), static_cast<int16_t>(frame.minY()),
+                          static_cast<uint16_t>(frame.size.width), static_cast<uint16_t>(frame.size.height),
+                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    ~OtherApplicationWindow() { xcb_disconnect(m_connection); }
+    void setMapped(bool mapped) {
+        mapped ? xcb_map_window(m_connection, m_window) : xcb_unmap_window(m_connection, m_window);
+        xcb_flush(m_connection);
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    xcb_window_t m_window = 0;
+};
+
+TEST_P(WallpaperRendererTest, OcclusionObserversHearWindowsComeGoAndGetCovered) {
+    std::vector<const Window*> senders;
+    auto subscription = m_server->observeOcclusion([&](const Window* sender) { senders.push_back(sender); });
+    auto window = shown(Rect{{0, 0}, {800, 600}});
+    EXPECT_FALSE(senders.empty());
+    EXPECT_TRUE(
+        std::all_of(senders.begin(), senders.end(), [&](const Window* w) { return w == window.get(); }));
+
+    OtherApplicationWindow whole(Rect{{0, 0}, {800, 600}});
+    senders.clear();
+    whole.setMapped(true);
+    ASSERT_TRUE(waitUntil([&] { return !window->isOccludedVisible(); }, 5));
+    EXPECT_NE(std::find(senders.begin(), senders.end(), window.get()), senders.end());
+    whole.setMapped(false);
+    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+
+    senders.clear();
+    window->orderOut();
+    ASSERT_TRUE(waitUntil([&] { return !senders.empty(); }, 5));
+    EXPECT_FALSE(window->isOccludedVisible());
+
+    subscription.reset();
+    senders.clear();
+    window->orderFront();
+    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+    EXPECT_TRUE(senders.empty());
+}
+
+TEST_P(WallpaperRendererTest, AFilmRendersAndMovesInAWindowBuiltAsTheEngineDoes) {
+    // The order of a window build: layer into the window, the window on screen, then playback.
+    const auto path = film("moving.mov", "testsrc2=size=320x180:rate=30", 6);
+    auto window = offscreen();
+    auto moving = player(path);
+    auto layer = addLayer(*window, moving);
+    layer->setOpacity(0);
+    window->orderFront();
+    moving->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }, 10));
+    layer->setOpacity(1);
+
+    QImage first;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            first = grab(*window);
+            return spread(first) > 60;
+        },
+        5))
+        << "a test pattern is not one colour";
+    EXPECT_TRUE(waitUntil([&] { return difference(first, grab(*window)) > 2.0; }, 5))
+        << "the picture changes while the film plays";
+    EXPECT_GT(moving->currentTime(), 0.0);
+
+    const std::string png = m_dir / "snapshot.png";
+    ASSERT_TRUE(window->snapshot(png));
+    EXPECT_GT(spread(QImage(QString::fromStdString(png))), 60);
+}
+
+TEST_P(WallpaperRendererTest, DurationLoadsForAFilmAndAnUnreadableFileNeverShows) {
+    const auto path = film("four.mov", "testsrc2=size=160x90:rate=30", 4);
+    auto four = player(path);
+    std::optional<std::optional<double>> duration;
+    four->loadDuration([&](std::optional<double> d) { duration = d; });
+    ASSERT_TRUE(waitUntil([&] { return duration.has_value(); }, 10));
+    ASSERT_TRUE(duration->has_value());
+    EXPECT_NEAR(**duration, 4.0, 0.1);
+
+    auto broken = player(m_dir.write("junk.mov", std::string(4096, 'x')));
+    std::optional<std::optional<double>> none;
+    broken->loadDuration([&](std::optional<double> d) { none = d; });
+    ASSERT_TRUE(waitUntil([&] { return none.has_value(); }, 10));
+    EXPECT_FALSE(none->has_value());
+
+    // The broken film's layer never gets a picture: the window stays black.
+    auto window = shown();
+    auto layer = addLayer(*window, broken);
+    broken->setRate(1.0);
+    spin(0.5);
+    EXPECT_FALSE(layer->isReadyForDisplay());
+    EXPECT_EQ(meanColor(grab(*window)), QColor(Qt::black));
+}
+
+// Regression: with the OpenGL upload path of Qt 6.4's GStreamer sink, a paused player went on
+// delivering its frame and the window went on redrawing, costing a core while nothing moved.
+TEST_P(WallpaperRendererTest, APausedPlayerLeavesItsWindowIdle) {
+    const auto path = film("idle.mov", "testsrc2=size=320x180:rate=30", 6);
+    auto window = shown();
+    auto idle = player(path);
+    auto layer = addLayer(*window, idle);
+    const auto frames = GetParam().countFrames(*window);
+    idle->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return idle->currentTime() > 1.0; }, 10));
+    EXPECT_GT(frames(), 10) << "drawn while it plays";
+    idle->pause();
+    spin(0.3);
+    const long paused = frames();
+    spin(1.0);
+    EXPECT_LE(frames() - paused, 2);
+    EXPECT_GT(spread(grab(*window)), 60) << "the paused frame still shows";
+}
+
+TEST_P(WallpaperRendererTest, TheEndStopsOnTheLastFrame) {
+    const auto path = film("short.mov", "testsrc2=size=160x90:rate=30", 1.5);
+    auto window = shown();
+    auto shortFilm = player(path);
+    auto layer = addLayer(*window, shortFilm);
+    bool endCrossed = false;
+    auto observer = shortFilm->addBoundaryTimeObserver({1.49}, [&] { endCrossed = true; });
+    shortFilm->setRate(1.0);
+    auto* qtPlayer = dynamic_cast<QtPlayer*>(shortFilm.get());
+    ASSERT_TRUE(waitUntil([&] { return qtPlayer->isAtEnd(); }, 10));
+    EXPECT_TRUE(endCrossed) << "boundaries up to the end are crossed when the end is reached";
+    EXPECT_EQ(shortFilm->rate(), 0.0);
+    spin(0.5);
+    EXPECT_GT(spread(grab(*window)), 60) << "the last frame stays on screen";
+    EXPECT_GT(shortFilm->currentTime(), 1.3);
+}
+
+TEST_P(WallpaperRendererTest, ACrossFadeGrabbedMidwayBlendsBothFilms) {
+    const auto red = film("red.mov", "color=c=red:size=320x180:rate=30", 6);
+    const auto blue = film("blue.mov", "color=c=blue:size=320x180:rate=30", 6);
+    auto window = shown();
+    auto oldPlayer = player(red);
+    auto oldLayer = addLayer(*window, oldPlayer);
+    oldPlayer->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return oldLayer->isReadyForDisplay(); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).red() > 200; }, 5));
+    EXPECT_LT(meanColor(grab(*window)).blue(), 40);
+
+    auto newPlayer = player(blue);
+    auto newLayer = addLayer(*window, newPlayer);
+    newLayer->setOpacity(0);
+    newPlayer->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return newLayer->isReadyForDisplay(); }, 10));
+    EXPECT_LT(meanColor(grab(*window)).blue(), 40) << "a ready layer at opacity 0 shows nothing";
+
+    bool faded = false;
+    QElapsedTimer clock;
+    clock.start();
+    newLayer->animateOpacity(1.0, 1.5, [&] { faded = true; });
+    ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= 700; }, 5));
+    const QColor midway = meanColor(grab(*window));
+    EXPECT_FALSE(faded);
+    EXPECT_GT(midway.red(), 50) << "the old film still shows through";
+    EXPECT_GT(midway.blue(), 50) << "the new film already shows";
+    EXPECT_LT(midway.red(), 205);
+    EXPECT_LT(midway.blue(), 205);
+
+    ASSERT_TRUE(waitUntil([&] { return faded; }, 5));
+    EXPECT_GE(clock.elapsed(), 1400);
+    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).blue() > 200; }, 2))
+        << "the later layer lies on top";
+    EXPECT_LT(meanColor(grab(*window)).red(), 40);
+    EXPECT_DOUBLE_EQ(newLayer->opacity(), 1.0);
+}
+
+TEST_P(WallpaperRendererTest, ALoopFadesInTheNextPlayerWithoutAnEmptyFrame) {
+    // As the engine loops: 1.5 s before the end a new player of the same film fades in on top,
+    // and the old one goes once the fade has finished.
+    const double seconds = 3.5;
+    const auto path = film("loop.mov", "testsrc2=size=320x180:rate=30", seconds);
+    auto window = shown();
+    auto first = player(path);
+    auto firstLayer = addLayer(*window, first);
+    std::shared_ptr<Player> second;
+    std::shared_ptr<PlayerLayer> secondLayer;
+    Subscription readiness;
+    bool faded = false;
+    auto loop = first->addBoundaryTimeObserver({seconds - 1.5}, [&] {
+        second = player(path);
+        secondLayer = addLayer(*window, second);
+        secondLayer->setOpacity(0);
+        second->setRate(1.0);
+        readiness = secondLayer->observeReadyForDisplay([&](bool ready) {
+            if (ready) {
+                secondLayer->animateOpacity(1.0, 1.5, [&] {
+                    first->pause();
+                    firstLayer->detachPlayer();
+                    firstLayer->removeFromSuperlayer();
+                    faded = true;
+                });
+            }
+        });
+    });
+    first->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return firstLayer->isReadyForDisplay(); }, 10));
+
+    int grabs = 0;
+    int emptyFrames = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            ++grabs;
+            emptyFrames += spread(grab(*window)) < 60;
+            return faded;
+        },
+        30));
+    EXPECT_EQ(emptyFrames, 0) << "of " << grabs << " pictures taken across the loop";
+    EXPECT_GT(grabs, 20);
+    spin(0.3);
+    EXPECT_GT(spread(grab(*window)), 60);
+    EXPECT_GT(second->currentTime(), 1.0);
+}
+
+TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollowsTheWindowsSize) {
+    // Red above green above blue, a quarter, a half and a quarter of the height: filling a 16:9
+    // window crops an eighth of the height off both ends, stretching keeps all of it.
+    const auto bands = film("bands.mov",
+                            "color=c=red:s=240x45:r=30[a];color=c=lime:s=240x90:r=30[b];"
+                            "color=c=blue:s=240x45:r=30[c];[a][b][c]vstack=inputs=3",
+                            4);
+    struct Case {
+        VideoGravity gravity;
+        // Mean colour of the row band at 20 % and at 80 % of the height.
+        bool (*at20)(QColor);
+        bool (*at80)(QColor);
+    };
+    auto isRed = [](QColor c) { return c.red() > 180 && c.green() < 70; };
+    auto isGreen = [](QColor c) { return c.green() > 180 && c.red() < 70 && c.blue() < 70; };
+    auto isBlue = [](QColor c) { return c.blue() > 180 && c.green() < 70; };
+    const Case cases[] = {{VideoGravity::ResizeAspectFill, isGreen, isGreen},
+                          {VideoGravity::Resize, isRed, isBlue}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gravity == VideoGravity::Resize ? "stretch" : "fill");
+        auto window = shown();
+        auto banded = player(bands);
+        auto layer = addLayer(*window, banded, c.gravity);
+        banded->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }, 10));
+        auto row = [&](const QImage& picture, double at) {
+            return meanColor(picture.copy(0, int(at * picture.height()), picture.width(), 2));
+        };
+        QImage picture;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                picture = grab(*window);
+                return isRed(row(picture, 0.02)) && isBlue(row(picture, 0.97));
+            },
+            5));
+        EXPECT_TRUE(c.at20(row(picture, 0.2))) << row(picture, 0.2).name().toStdString();
+        EXPECT_TRUE(c.at80(row(picture, 0.8))) << row(picture, 0.8).name().toStdString();
+        EXPECT_TRUE(isGreen(meanColor(picture.copy(0, 80, 4, 20)))) << "no bars at the sides";
+
+        // A larger window: the film fills it all.
+        window->setFrame(Rect{{0, 0}, {480, 270}});
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                picture = grab(*window);
+                return picture.width() == 480 && isBlue(row(picture, 0.97)) &&
+                       isGreen(meanColor(picture.copy(470, 125, 10, 20)));
+            },
+            5));
+        EXPECT_EQ(window->frame(), (Rect{{0, 0}, {480, 270}}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderers, WallpaperRendererTest,
+                         ::testing::Values(quickRenderer(), softwareRenderer()),
+                         [](const ::testing::TestParamInfo<Renderer>& each) { return each.param.name; });
+
+// The player's own contract, the same under either renderer.
+class PlayerClockTest : public ::testing::Test {
+protected:
+    std::shared_ptr<Player> player(const std::string& name, double seconds) {
+        auto path = makeFilm(m_dir.path(), name, "testsrc2=size=160x90:rate=30", seconds);
+        EXPECT_FALSE(path.empty());
+        return m_video.makePlayer(Url::fromFilePath(path), 8);
+    }
+
+    std::shared_ptr<QApplication> m_application = testApplication();
+    fakes::TempDir m_dir;
+    SoftwareVideo m_video;
+};
+
+TEST_F(PlayerClockTest, BoundaryObserversFireAtTheirMediaTime) {
+    auto boundaries = player("boundaries.mov", 4);
+    std::vector<double> firedAt;
+    auto observer = boundaries->addBoundaryTimeObserver(
+        {0.5, 1.25}, [&] { firedAt.push_back(boundaries->currentTime()); });
+    boundaries->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return firedAt.size() == 2; }, 10));
+    EXPECT_NEAR(firedAt[0], 0.5, 0.05);
+    EXPECT_NEAR(firedAt[1], 1.25, 0.05);
+
+    // Paused across a boundary: nothing fires until playback moves on.
+    std::vector<double> late;
+    auto second = boundaries->addBoundaryTimeObserver({boundaries->currentTime() + 0.3},
+                                                      [&] { late.push_back(boundaries->currentTime()); });
+    boundaries->pause();
+    spin(0.6);
+    EXPECT_TRUE(late.empty());
+    boundaries->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return late.size() == 1; }, 5));
+
+    // A removed observer stays silent.
+    bool removedFired = false;
+    auto removed =
+        boundaries->addBoundaryTimeObserver({boundaries->currentTime() + 0.2}, [&] { removedFired = true; });
+    removed.reset();
+    spin(0.5);
+    EXPECT_FALSE(removedFired);
+}
+
+TEST_F(PlayerClockTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideTheCall) {
+    auto reentry = player("reentry.mov", 4);
+    for (const bool pausing : {true, false}) {
+        SCOPED_TRACE(pausing ? "pause" : "setRate");
+        bool insideCall = false;
+        int fired = 0, firedInside = 0;
+        const double from = reentry->currentTime();
+        reentry->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return reentry->currentTime() > from + 0.05; }, 10)) << "it plays";
+        auto observer = reentry->addBoundaryTimeObserver({reentry->currentTime() + 0.4}, [&] {
+            ++fired;
+            firedInside += insideCall;
+        });
+        // The pipeline plays on past the boundary while the main thread cannot take its timer.
+        QThread::msleep(700);
+        insideCall = true;
+        pausing ? reentry->pause() : reentry->setRate(0.5);
+        insideCall = false;
+        ASSERT_TRUE(waitUntil([&] { return fired == 1; }, 5));
+        EXPECT_EQ(firedInside, 0);
+    }
+}
+
+TEST_F(PlayerClockTest, HalfRateMovesMediaTimeAtHalfSpeedAndSurvivesAPause) {
+    auto slow = player("slow.mov", 8);
+    double firedAfter = -1;
+    QElapsedTimer clock;
+    auto observer = slow->addBoundaryTimeObserver({1.5}, [&] { firedAfter = clock.elapsed() / 1000.0; });
+    slow->setRate(0.5);
+    ASSERT_TRUE(waitUntil([&] { return slow->currentTime() > 0.05; }, 10));
+    const double start = slow->currentTime();
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return firedAfter >= 0; }, 10));
+    EXPECT_NEAR(firedAfter, (1.5 - start) / 0.5, 0.35) << "1.5 s of media from the start at half rate";
+
+    slow->pause();
+    spin(0.3);
+    const double pausedAt = slow->currentTime();
+    spin(0.3);
+    EXPECT_NEAR(slow->currentTime(), pausedAt, 0.02) << "a paused player keeps its position";
+
+    slow->setRate(0.5);
+    EXPECT_DOUBLE_EQ(slow->rate(), 0.5);
+    ASSERT_TRUE(waitUntil([&] { return slow->currentTime() > pausedAt + 0.05; }, 5));
+    const double from = slow->currentTime();
+    QElapsedTimer resumed;
+    resumed.start();
+    spin(1.5);
+    EXPECT_NEAR((slow->currentTime() - from) / (resumed.elapsed() / 1000.0), 0.5, 0.12)
+        << "media time per wall second after the resume";
+}
+
+} // namespace
+} // namespace drovane::desktop
