@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Video> video;
     if (choice.renderer == Renderer::Software) {
         server = std::make_unique<SoftwareWindowServer>(application);
-        video = std::make_unique<SoftwareVideo>();
+        video = std::make_unique<SoftwareVideo>(log);
     } else {
         server = std::make_unique<QuickWindowServer>(application);
         video = std::make_unique<QuickVideo>(application, log);

@@ -45,7 +45,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     log->line(rendererLogLine(renderer));
     if (renderer.renderer == Renderer::Software) {
         p->windowServer = std::make_shared<SoftwareWindowServer>(application, X11WindowOcclusion::open(""));
-        p->video = std::make_shared<SoftwareVideo>();
+        p->video = std::make_shared<SoftwareVideo>(log);
     } else {
         p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
         p->video = std::make_shared<QuickVideo>(application, log);

@@ -65,7 +65,7 @@ Renderer softwareRenderer() {
     return {
         "Software",
         [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<SoftwareVideo>(); },
+        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); },
         [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<SoftwareWallpaperWindow&>(w).qtWindow(); },
         [](WallpaperWindow& w) -> std::function<long()> {
             auto& window = dynamic_cast<SoftwareWallpaperWindow&>(w);
@@ -494,7 +494,7 @@ protected:
 
     std::shared_ptr<QApplication> m_application = testApplication();
     fakes::TempDir m_dir;
-    SoftwareVideo m_video;
+    SoftwareVideo m_video{std::make_shared<StderrLog>()};
 };
 
 TEST_F(PlayerClockTest, BoundaryObserversFireAtTheirMediaTime) {

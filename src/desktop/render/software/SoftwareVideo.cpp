@@ -6,7 +6,7 @@
 namespace drovane::desktop {
 
 std::shared_ptr<Player> SoftwareVideo::makePlayer(const Url& file, double forwardBufferSeconds) {
-    return std::make_shared<QtPlayer>(file, forwardBufferSeconds);
+    return std::make_shared<QtPlayer>(file, forwardBufferSeconds, m_log);
 }
 
 std::shared_ptr<PlayerLayer> SoftwareVideo::makeLayer(std::shared_ptr<Player> player, Rect frame,
