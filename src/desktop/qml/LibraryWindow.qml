@@ -128,8 +128,9 @@ Rectangle {
                 visible: bridge.content === "grid"
                 clip: true
                 model: bridge.rows
-                // One screen of look-ahead: tiles beyond it do not exist.
-                cacheBuffer: height
+                // One screen of look-ahead in all, half above and half below: tiles beyond it
+                // do not exist.
+                cacheBuffer: height / 2
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 

@@ -12,6 +12,12 @@
 #include <QQuickView>
 #include <QScreen>
 
+// Outside any namespace, as the resource compiler names it: the views and icons are compiled
+// into a static library, whose resources are registered by hand.
+static void registerLibraryViews() {
+    Q_INIT_RESOURCE(library);
+}
+
 namespace drovane::desktop {
 
 namespace {
@@ -21,6 +27,7 @@ constexpr QSize maximumSize{1800, 1200};
 } // namespace
 
 QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::make_unique<QQuickView>()) {
+    registerLibraryViews();
     auto* thumbnails = new ThumbnailImageProvider();
     m_view->engine()->addImageProvider(QStringLiteral("thumbs"), thumbnails);
     m_view->engine()->addImageProvider(QStringLiteral("icons"), new IconImageProvider());

@@ -4,17 +4,10 @@
 
 #include <QApplication>
 
-// Outside any namespace, as the resource compiler names it.
-static void registerLibraryViews() {
-    Q_INIT_RESOURCE(library);
-}
-
 namespace drovane::desktop {
 
 QmlLibraryWindows::QmlLibraryWindows(std::shared_ptr<QApplication> application)
-    : m_application(std::move(application)) {
-    registerLibraryViews();
-}
+    : m_application(std::move(application)) {}
 
 std::shared_ptr<LibraryWindow> QmlLibraryWindows::makeLibraryWindow(LibraryWindowContent content) {
     // The window goes before the application object it was made with.
