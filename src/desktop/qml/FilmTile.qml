@@ -25,6 +25,10 @@ Item {
             if (topLeft.row <= tile.tileIndex && tile.tileIndex <= bottomRight.row)
                 tile.t = tiles.tile(tile.tileIndex);
         }
+        // The grid keeps rows laid out as before, so a tile may now show another film.
+        function onModelReset() {
+            tile.t = tiles.tile(tile.tileIndex);
+        }
     }
     Connections {
         target: bridge
@@ -33,8 +37,21 @@ Item {
                 tile.thumb = source;
         }
     }
-    Component.onCompleted: bridge.acquireThumb(filmId)
-    Component.onDestruction: bridge.releaseThumb(filmId)
+    // The film whose picture this tile holds.
+    property string heldId: ""
+    function hold() {
+        if (heldId === filmId)
+            return;
+        if (heldId !== "")
+            bridge.releaseThumb(heldId);
+        thumb = "";
+        heldId = filmId;
+        if (heldId !== "")
+            bridge.acquireThumb(heldId);
+    }
+    Component.onCompleted: hold()
+    Component.onDestruction: if (heldId !== "") bridge.releaseThumb(heldId)
+    onFilmIdChanged: hold()
     onOnDiskChanged: bridge.loadThumb(filmId)
 
     Item {
@@ -98,16 +115,17 @@ Item {
             Behavior on opacity { NumberAnimation { duration: 150 } }
             Rectangle {
                 anchors.centerIn: parent
-                width: 19
-                height: 19
-                radius: 9.5
-                color: Qt.rgba(0, 0, 0, 0.35)
+                // A shade under the icon, so that it reads on light pictures too.
+                width: 21
+                height: 21
+                radius: 10.5
+                color: Qt.rgba(0, 0, 0, 0.25)
             }
             SymbolIcon {
                 anchors.centerIn: parent
                 pixelSize: 18
                 symbol: tile.hover && tile.t.busy ? "xmark.circle.fill" : (tile.t.badge || "")
-                tint: Qt.rgba(1, 1, 1, 0.85)
+                tint: "#8e8e93" 
             }
             ProgressRing {
                 anchors.centerIn: parent

@@ -106,6 +106,19 @@ TEST_F(LibraryWindowTest, TheDetailAreaMovesFromLoadingToTheGridAndBack) {
     publish();
     EXPECT_EQ(window().bridge().content(), "grid");
     EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 0 on disk");
+    // A download lands: the tile turns to a film on disk, its badge gone.
+    aerials.addVideo("F1.mov");
+    publish();
+    auto& tiles = *static_cast<TileListModel*>(window().bridge().tiles());
+    ASSERT_EQ(tiles.rowCount(), 3);
+    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 1 on disk");
+    int onDisk = 0;
+    for (int row = 0; row < 3; ++row) {
+        onDisk += tiles.tile(row).value("onDisk").toBool();
+        EXPECT_EQ(tiles.tile(row).value("badge").toString().isEmpty(),
+                  tiles.tile(row).value("onDisk").toBool());
+    }
+    EXPECT_EQ(onDisk, 1);
     aerials.writeManifestJson(R"({"assets": [], "categories": []})");
     publish();
     EXPECT_EQ(window().bridge().content(), "empty");
