@@ -223,5 +223,38 @@ TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsB
     EXPECT_EQ(colours(done, {0, 0, 8, 8}), colours(done, {14, 14, 8, 8})) << "only the picture is left";
 }
 
+TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
+    // "New York at Night", downloaded, alone in its group; the home has no data folder yet.
+    auto drovane = program({"--open-window", "--select", "Cityscapes"});
+    const std::string window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
+    ASSERT_FALSE(window.empty());
+    std::vector<std::string> before;
+    for (const auto& film : fs::directory_iterator(videos())) {
+        before.push_back(film.path().filename());
+    }
+    std::this_thread::sleep_for(2s);
+    const QString id = QString::fromStdString(window);
+    // The tile's menu opens at the pointer; "Delete from Device" is its last entry.
+    run("xdotool", {"mousemove", "--window", id, "375", "142", "click", "3"});
+    std::this_thread::sleep_for(500ms);
+    run("xdotool", {"mousemove", "--window", id, "435", "239", "click", "1"});
+
+    const std::string trash = home / "home/.local/share/Trash";
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!fs::exists(trash + "/files") && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(fs::exists(trash + "/files"));
+    std::vector<std::string> trashed;
+    for (const auto& film : fs::directory_iterator(trash + "/files")) {
+        trashed.push_back(film.path().filename());
+    }
+    ASSERT_EQ(trashed.size(), 1u);
+    EXPECT_TRUE(std::find(before.begin(), before.end(), trashed[0]) != before.end());
+    EXPECT_FALSE(fs::exists(videos() + "/" + trashed[0]));
+    EXPECT_TRUE(fs::exists(trash + "/info/" + trashed[0] + ".trashinfo"));
+    EXPECT_FALSE(fs::exists(fs::current_path() / "files" / trashed[0])) << "not beside the working directory";
+}
+
 } // namespace
 } // namespace drovane::e2e
