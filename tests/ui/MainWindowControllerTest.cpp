@@ -226,14 +226,5 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogReplacesTheManifestOnlyWithAW
               (std::vector<std::string>{"Drovane: catalog fetch failed", "Drovane: catalog fetch failed"}));
 }
 
-TEST_F(MainWindowControllerTest, SnapshotLogsTheOutcome) {
-    controller();
-    snapshot(window(), "/tmp/a.png", *fake.log);
-    window().snapshotSucceeds = false;
-    snapshot(window(), "/tmp/b.png", *fake.log);
-    EXPECT_EQ(fake.log->lines(), (std::vector<std::string>{"Drovane: snapshot written to /tmp/a.png",
-                                                           "Drovane: snapshot failed"}));
-}
-
 } // namespace
 } // namespace drovane
