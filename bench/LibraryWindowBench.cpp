@@ -95,8 +95,11 @@ void RepublishWhileShowing(benchmark::State& state) {
     bool present = false;
     for (auto _ : state) {
         // Off the clock: the file change and the scan, which runs on its own queue.
-        present ? std::filesystem::remove(extra)
-                : (void)c.aerials.addVideo(std::filesystem::path(extra).filename());
+        if (present) {
+            std::filesystem::remove(extra);
+        } else {
+            c.aerials.addVideo(std::filesystem::path(extra).filename());
+        }
         present = !present;
         c.store->refresh();
         c.fake.mainQueue->drain();

@@ -130,7 +130,7 @@ Rectangle {
                 model: bridge.rows
                 // One screen of look-ahead in all, half above and half below: tiles beyond it
                 // do not exist.
-                cacheBuffer: height / 2
+                cacheBuffer: Math.max(0, height / 2)
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
