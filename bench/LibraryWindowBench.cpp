@@ -93,6 +93,7 @@ void RepublishWhileShowing(benchmark::State& state) {
     waitForFrame(window.view());
     const std::string extra = c.aerials.videosDir() + "/F" + std::to_string(10000 + films - 1) + ".mov";
     bool present = false;
+    double mainThreadTotal = 0;
     for (auto _ : state) {
         // Off the clock: the file change and the scan, which runs on its own queue.
         if (present) {
@@ -113,8 +114,10 @@ void RepublishWhileShowing(benchmark::State& state) {
         window.view().update();
         waitForFrame(window.view());
         state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-        state.counters["publish_and_update_ms"] = mainThread;
+        mainThreadTotal += mainThread;
     }
+    state.counters["publish_and_update_ms"] =
+        benchmark::Counter(mainThreadTotal, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(RepublishWhileShowing)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 

@@ -103,6 +103,7 @@ void LibraryBridge::update() {
     std::vector<TileModel::State> tiles;
     std::vector<std::string> headings;
     const auto films = store.items(m_selection);
+    m_subtitle = QString::fromStdString(DetailModel::subtitle(films));
     for (const auto& section : DetailModel::sections(store, films)) {
         for (std::size_t i = 0; i < section.items.size(); ++i) {
             tiles.push_back(TileModel::state(store, section.items[i]));
@@ -175,7 +176,7 @@ QString LibraryBridge::title() const {
 }
 
 QString LibraryBridge::subtitle() const {
-    return QString::fromStdString(DetailModel::subtitle(m_content.store->items(m_selection)));
+    return m_subtitle;
 }
 
 QString LibraryBridge::content() const {

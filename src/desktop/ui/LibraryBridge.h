@@ -87,6 +87,7 @@ private:
     TileListModel m_tiles;
     QVariantList m_sidebar;
     QVariantList m_rows;
+    QString m_subtitle;
     std::vector<std::string> m_sectionTitles; // per tile: the heading above its section, or ""
     int m_columns = 4;
     bool m_updatePending = false;
