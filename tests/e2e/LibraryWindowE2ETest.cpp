@@ -1,4 +1,5 @@
 #include "desktop/ChildProcess.h"
+#include "desktop/DesktopTestSupport.h"
 #include "desktop/LoopbackServer.h"
 #include "fakes/TempDir.h"
 
@@ -26,9 +27,12 @@ std::string readFile(const fs::path& path) {
     return out.str();
 }
 
-// Runs a tool and returns its standard output; empty when it failed.
-std::string run(const QString& program, const QStringList& arguments) {
+// Runs a tool on `display` and returns its standard output; empty when it failed.
+std::string run(const std::string& display, const QString& program, const QStringList& arguments) {
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+    process.setProcessEnvironment(env);
     process.start(program, arguments);
     if (!process.waitForFinished(20000) || process.exitCode() != 0) {
         return {};
@@ -128,7 +132,8 @@ protected:
                                         {"XDG_DATA_HOME", home / "home/.local/share"},
                                         {"XDG_RUNTIME_DIR", home / "run"},
                                         {"DROVANE_SYSTEM_ROOT", *s_sample / "root"},
-                                        {"DROVANE_SITE_URL", s_server->url("")}});
+                                        {"DROVANE_SITE_URL", s_server->url("")},
+                                        {"DISPLAY", x.display()}});
     }
     // Runs the program with "--screenshot" and returns the picture it wrote.
     QImage screenshot(std::vector<std::string> arguments) {
@@ -147,6 +152,8 @@ protected:
     static inline std::string s_tuscany;
     static inline std::string s_film;
     fakes::TempDir home;
+    // A display of its own: tests that run side by side do not click into each other's windows.
+    desktop::testing::PrivateXServer x{"1920x1080x24"};
 
 private:
     int m_shots = 0;
@@ -175,14 +182,15 @@ TEST_F(LibraryWindowE2ETest, SelectStartsOnTheGroupNamed) {
 
 TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsBadgeGoes) {
     auto drovane = program({"--open-window", "--select", "Countryside"});
-    const std::string window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
+    const std::string window =
+        run(x.display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
     ASSERT_FALSE(window.empty()) << "the library window shows";
     // The one tile of the group, at the grid's first place; its badge at its lower right.
     const QRect tile(281, 89, 188, 106);
     const QRect badge(tile.right() - 25, tile.bottom() - 25, 24, 24);
     const auto grab = [&](const QRect& area) {
         const std::string path = home / "window.png";
-        run("import", {"-window", QString::fromStdString(window), QString::fromStdString(path)});
+        run(x.display(), "import", {"-window", QString::fromStdString(window), QString::fromStdString(path)});
         QImage whole(QString::fromStdString(path));
         if (const char* keep = std::getenv("DROVANE_TEST_SHOTS")) {
             whole.save(
@@ -200,9 +208,11 @@ TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsB
     ASSERT_GT(colours(now, now.rect()), 100) << "the preview shows";
     const QImage idle = grabBadge();
     ASSERT_FALSE(idle.isNull());
-    run("xdotool", {"mousemove", "--window", QString::fromStdString(window),
-                    QString::number(tile.center().x()), QString::number(tile.center().y()), "click", "1"});
-    run("xdotool", {"mousemove", "--window", QString::fromStdString(window), "5", "5"}); // no hover cross
+    run(x.display(), "xdotool",
+        {"mousemove", "--window", QString::fromStdString(window), QString::number(tile.center().x()),
+         QString::number(tile.center().y()), "click", "1"});
+    run(x.display(), "xdotool",
+        {"mousemove", "--window", QString::fromStdString(window), "5", "5"}); // no hover cross
     std::this_thread::sleep_for(700ms);
     const QImage downloading = grabBadge();
     EXPECT_GE(lightened(idle, downloading), 4) << "the ring shows";
@@ -226,7 +236,8 @@ TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsB
 TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     // "New York at Night", downloaded, alone in its group; the home has no data folder yet.
     auto drovane = program({"--open-window", "--select", "Cityscapes"});
-    const std::string window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
+    const std::string window =
+        run(x.display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
     ASSERT_FALSE(window.empty());
     std::vector<std::string> before;
     for (const auto& film : fs::directory_iterator(videos())) {
@@ -235,9 +246,9 @@ TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     std::this_thread::sleep_for(2s);
     const QString id = QString::fromStdString(window);
     // The tile's menu opens at the pointer; "Delete from Device" is its last entry.
-    run("xdotool", {"mousemove", "--window", id, "375", "142", "click", "3"});
+    run(x.display(), "xdotool", {"mousemove", "--window", id, "375", "142", "click", "3"});
     std::this_thread::sleep_for(500ms);
-    run("xdotool", {"mousemove", "--window", id, "435", "239", "click", "1"});
+    run(x.display(), "xdotool", {"mousemove", "--window", id, "435", "239", "click", "1"});
 
     const std::string trash = home / "home/.local/share/Trash";
     const auto deadline = std::chrono::steady_clock::now() + 10s;
