@@ -3,6 +3,7 @@
 #include "app/SettingsMigration.h"
 #include "library/Downloader.h"
 #include "library/Library.h"
+#include "library/LibraryStore.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
@@ -10,6 +11,7 @@
 #include "playback/PowerMonitor.h"
 #include "support/CaseMapping.h"
 #include "support/Settings.h"
+#include "ui/MainWindowController.h"
 #include "ui/StatusMenu.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateInstall.h"
@@ -103,13 +105,20 @@ void AppDelegate::applicationDidFinishLaunching() {
                 m->adoptFirstVideoIfNeeded();
             }
         }
+        if (self && self->libraryVisible()) {
+            self->mainWindow->store->refresh();
+        }
     };
 
     // Tray hosts may show the menu without asking for it first: it is kept current.
     std::weak_ptr<StatusMenu> weakMenu = statusMenu;
-    auto liveStateChanged = [weakMenu] {
+    auto liveStateChanged = [weakMenu, weakSelf] {
         if (auto menu = weakMenu.lock()) {
             menu->stateChanged();
+        }
+        // The store follows the live state only while someone looks at it.
+        if (auto self = weakSelf.lock(); self && self->libraryVisible()) {
+            self->mainWindow->store->readLiveState();
         }
     };
     model->downloader->onStateChanged = liveStateChanged;
@@ -124,6 +133,38 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         });
     updateCheck->scheduleAutomaticCheck();
+    if (m_options.openWindow || m_options.settings || p.host->bundleIdentifier()) {
+        showMainWindow();
+    }
+    if (m_options.settings) {
+        showSettings();
+    }
+    if (m_options.sizeText) {
+        if (auto size = parseSizeText(*m_options.sizeText); size && mainWindow && mainWindow->window()) {
+            mainWindow->window()->setContentSize(*size);
+        }
+    }
+    if (m_options.screenshotPath) {
+        // The settings window's picture arrives with that window.
+        p.mainQueue->postAfter(4.0, [weakSelf, path = *m_options.screenshotPath] {
+            auto self = weakSelf.lock();
+            if (!self || self->m_options.settings || !self->mainWindow || !self->mainWindow->window()) {
+                return;
+            }
+            snapshot(*self->mainWindow->window(), path, *self->m_platform.log);
+        });
+    }
+}
+
+const std::shared_ptr<LibraryStore>& AppDelegate::libraryStore() {
+    if (!m_libraryStore) {
+        m_libraryStore = LibraryStore::create(model, m_platform, m_library);
+    }
+    return m_libraryStore;
+}
+
+bool AppDelegate::libraryVisible() const {
+    return mainWindow && mainWindow->isWindowVisible();
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {
@@ -145,6 +186,9 @@ std::optional<Url> AppDelegate::chooseLaunchFilm() const {
 
 void AppDelegate::screensChanged() {
     model->buildWindows();
+    if (libraryVisible()) {
+        mainWindow->store->refresh();
+    }
 }
 
 bool AppDelegate::adoptPendingFilm() {
@@ -168,6 +212,7 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
         }
         pendingFilm = upperCased(url.lastPathComponent());
         if (!adoptPendingFilm()) {
+            showMainWindow();
             // Asked for as given: the queue compares identifiers without regard to case.
             model->downloader->start({url.lastPathComponent()});
         }
@@ -175,12 +220,21 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
     }
 }
 
-// The library and settings windows arrive with their controllers.
-void AppDelegate::showMainWindow() {}
+void AppDelegate::showMainWindow() {
+    if (!mainWindow) {
+        mainWindow =
+            MainWindowController::create(m_platform, *model, libraryStore(), m_library, startSelection);
+    }
+    mainWindow->showWindow();
+}
 
+// The settings window arrives with its controller.
 void AppDelegate::showSettings() {}
 
-bool AppDelegate::applicationShouldHandleReopen(bool) {
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+    if (!hasVisibleWindows) {
+        showMainWindow();
+    }
     return true;
 }
 

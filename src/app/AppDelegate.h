@@ -14,6 +14,8 @@ namespace drovane {
 
 class AppModel;
 class Library;
+class LibraryStore;
+class MainWindowController;
 class StatusMenu;
 class UpdateCheck;
 class UpdateInstall;
@@ -52,6 +54,10 @@ public:
     SidebarSelection startSelection = SidebarSelection::all();
     // The upper-cased identifier of a film asked for by URL that is not on disk yet.
     std::optional<std::string> pendingFilm;
+    // The library window's controller, made on the first request to show it.
+    std::shared_ptr<MainWindowController> mainWindow;
+    // The store the library window shows, made on first use.
+    const std::shared_ptr<LibraryStore>& libraryStore();
 
     // The options read at launch.
     const LaunchOptions& launchOptions() const { return m_options; }
@@ -60,11 +66,14 @@ private:
     // The film to play at launch: a ".mov" named on the command line, else the stored choice,
     // else the catalogue's first film; none with "--onboarding".
     std::optional<Url> chooseLaunchFilm() const;
+    // The library window exists and is on screen.
+    bool libraryVisible() const;
 
     const Platform m_platform;
     const std::shared_ptr<const Library> m_library;
     LaunchOptions m_options;
     Subscription m_screens;
+    std::shared_ptr<LibraryStore> m_libraryStore;
 };
 
 } // namespace drovane

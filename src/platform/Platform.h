@@ -24,6 +24,8 @@
 
 namespace drovane {
 
+class LibraryWindows;
+
 // Everything the core asks of the machine. The composition root (the executable, or a test)
 // fills it and hands it to the objects it makes, which keep the services they use. It is also
 // installed once for the few process-wide namespaces (Settings, SettingsMigration), which reach
@@ -48,6 +50,8 @@ struct Platform {
     std::shared_ptr<LoginItems> loginItems;
     std::shared_ptr<Processes> processes;
     std::shared_ptr<ReleaseArchives> releaseArchives;
+    // The library window's maker, declared with the views (ui/LibraryWindow.h).
+    std::shared_ptr<LibraryWindows> libraryWindows;
 };
 
 // The installed platform. Installing replaces the previous one; only the composition root and

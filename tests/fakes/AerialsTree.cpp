@@ -27,7 +27,7 @@ AerialsTree::AerialsTree(const FakeHost& host)
                  "/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json"),
       m_systemFilms(host.systemPath("/System/Library/Desktop Pictures/.wallpapers")) {}
 
-void AerialsTree::writeManifest(const std::vector<Film>& films) {
+std::string AerialsTree::manifestJson(const std::vector<Film>& films) {
     auto assets = nlohmann::json::array();
     auto categories = nlohmann::json::array();
     std::set<std::string> keys;
@@ -42,7 +42,11 @@ void AerialsTree::writeManifest(const std::vector<Film>& films) {
         if (keys.insert(film.category).second)
             categories.push_back({{"id", "cat-" + film.category}, {"localizedNameKey", film.category}});
     }
-    writeManifestJson(nlohmann::json{{"assets", assets}, {"categories", categories}}.dump());
+    return nlohmann::json{{"assets", assets}, {"categories", categories}}.dump();
+}
+
+void AerialsTree::writeManifest(const std::vector<Film>& films) {
+    writeManifestJson(manifestJson(films));
 }
 
 void AerialsTree::writeManifestJson(const std::string& json) {

@@ -30,6 +30,8 @@ public:
     void writeManifest(const std::vector<Film>& films);
     // The same for a manifest of any text.
     void writeManifestJson(const std::string& json);
+    // The manifest text for `films`.
+    static std::string manifestJson(const std::vector<Film>& films);
     // A film file in the video folder; returns its path.
     std::string addVideo(const std::string& fileName, const std::string& contents = "film");
     // A built-in wallpaper film at `relativePath` below the system wallpapers folder.

@@ -18,6 +18,7 @@
 #include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
+#include "desktop/ui/QmlLibraryWindows.h"
 #include "desktop/update/BundleSignature.h"
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
@@ -55,6 +56,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->processes = std::make_shared<PosixProcesses>();
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);
+    p->libraryWindows = std::make_shared<QmlLibraryWindows>(application);
 
     p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 

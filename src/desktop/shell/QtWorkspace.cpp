@@ -9,10 +9,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPalette>
 #include <QPlatformSurfaceEvent>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
@@ -127,6 +129,10 @@ std::optional<std::string> QtWorkspace::moveToTrash(const std::string& path) {
     if (!file.exists()) {
         return "The file \"" + path + "\" does not exist.";
     }
+    // Without the data folder of a fresh home, Qt trashes into a "files" folder of the working
+    // directory instead of the user's Trash: the home Trash is made first.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                  QStringLiteral("/Trash"));
     if (!file.moveToTrash()) {
         const QString reason = file.errorString();
         return reason.isEmpty() ? std::string("The file could not be moved to the Trash.")

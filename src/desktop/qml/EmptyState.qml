@@ -1,0 +1,51 @@
+import QtQuick
+import QtQuick.Controls
+
+// The screen of a catalogue with nothing to show: what is missing and what to do about it.
+Column {
+    id: empty
+    property var state: bridge.emptyState
+
+    spacing: 10
+    width: 460
+
+    SystemPalette { id: pal }
+
+    SymbolIcon {
+        anchors.horizontalCenter: parent.horizontalCenter
+        symbol: empty.state.symbol
+        pixelSize: 44
+        tint: pal.placeholderText
+    }
+    Text {
+        width: parent.width
+        horizontalAlignment: Text.AlignHCenter
+        text: empty.state.label
+        font.pixelSize: 20
+        font.bold: true
+        color: pal.text
+    }
+    Text {
+        width: parent.width
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        text: empty.state.description
+        font.pixelSize: 13
+        color: pal.placeholderText
+    }
+    Item { width: 1; height: 4 }
+    Row {
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 10
+        Repeater {
+            model: empty.state.buttons
+            delegate: Button {
+                required property var modelData
+                required property int index
+                text: modelData.title
+                highlighted: modelData.prominent
+                onClicked: bridge.triggerEmptyButton(index)
+            }
+        }
+    }
+}

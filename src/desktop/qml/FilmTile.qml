@@ -1,0 +1,175 @@
+import QtQuick
+import QtQuick.Controls
+
+// One film of the grid: its picture, title, download badge, favourite heart and context menu.
+Item {
+    id: tile
+
+    required property int tileIndex
+    property var t: tiles.tile(tileIndex)
+    property string thumb: ""
+    property bool hover: pictureArea.containsMouse
+    readonly property string filmId: t.filmId || ""
+    readonly property bool onDisk: t.onDisk || false
+    readonly property bool hasPicture: picture.status === Image.Ready
+
+    signal contextMenuRequested(int tileIndex)
+
+    height: box.height + 6 + title.height
+
+    SystemPalette { id: pal }
+
+    Connections {
+        target: tiles
+        function onDataChanged(topLeft, bottomRight) {
+            if (topLeft.row <= tile.tileIndex && tile.tileIndex <= bottomRight.row)
+                tile.t = tiles.tile(tile.tileIndex);
+        }
+        // The grid keeps rows laid out as before, so a tile may now show another film.
+        function onModelReset() {
+            tile.t = tiles.tile(tile.tileIndex);
+        }
+    }
+    Connections {
+        target: bridge
+        function onThumbReady(id, source) {
+            if (id === tile.filmId)
+                tile.thumb = source;
+        }
+    }
+    // The film whose picture this tile holds.
+    property string heldId: ""
+    function hold() {
+        if (heldId === filmId)
+            return;
+        if (heldId !== "")
+            bridge.releaseThumb(heldId);
+        thumb = "";
+        heldId = filmId;
+        if (heldId !== "")
+            bridge.acquireThumb(heldId);
+    }
+    Component.onCompleted: hold()
+    Component.onDestruction: if (heldId !== "") bridge.releaseThumb(heldId)
+    onFilmIdChanged: hold()
+    onOnDiskChanged: bridge.loadThumb(filmId)
+
+    Item {
+        id: box
+        width: parent.width
+        height: Math.round(width * 9 / 16)
+
+        Rectangle {
+            anchors.fill: parent
+            radius: 8
+            color: Qt.rgba(pal.text.r, pal.text.g, pal.text.b, 0.08)
+            visible: !tile.hasPicture
+            SymbolIcon {
+                anchors.centerIn: parent
+                symbol: "photo"
+                pixelSize: 22
+                tint: Qt.rgba(pal.text.r, pal.text.g, pal.text.b, 0.3)
+            }
+        }
+        // Cropped to fill and rounded by the image provider.
+        Image {
+            id: picture
+            anchors.fill: parent
+            source: tile.thumb ? tile.thumb + "/" + Screen.devicePixelRatio : ""
+            sourceSize: Qt.size(width * Screen.devicePixelRatio, height * Screen.devicePixelRatio)
+            asynchronous: true
+            cache: false
+            opacity: status === Image.Ready ? 1 : 0
+            Behavior on opacity { NumberAnimation { duration: 200 } }
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: 8
+            color: "transparent"
+            border.width: 3
+            border.color: pal.highlight
+            visible: tile.t.current || false
+        }
+        MouseArea {
+            id: pictureArea
+            anchors.fill: parent
+            hoverEnabled: true
+            acceptedButtons: Qt.LeftButton | Qt.RightButton
+            cursorShape: Qt.PointingHandCursor
+            onClicked: mouse => {
+                if (mouse.button === Qt.RightButton)
+                    tile.contextMenuRequested(tile.tileIndex);
+                else
+                    bridge.tap(tile.tileIndex);
+            }
+        }
+        Item {
+            id: badge
+            width: 22
+            height: 22
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: 2
+            opacity: tile.t.badge !== "" ? 1 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 150 } }
+            Rectangle {
+                anchors.centerIn: parent
+                // A shade under the icon, so that it reads on light pictures too.
+                width: 21
+                height: 21
+                radius: 10.5
+                color: Qt.rgba(0, 0, 0, 0.25)
+            }
+            SymbolIcon {
+                anchors.centerIn: parent
+                pixelSize: 18
+                symbol: tile.hover && tile.t.busy ? "xmark.circle.fill" : (tile.t.badge || "")
+                tint: "#8e8e93" 
+            }
+            ProgressRing {
+                anchors.centerIn: parent
+                visible: tile.t.progress >= 0
+                fraction: tile.t.ring || 0
+            }
+        }
+        Item {
+            id: heart
+            width: 22
+            height: 22
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.margins: 6
+            opacity: tile.hover || heartArea.containsMouse ? 1 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 150 } }
+            SymbolIcon {
+                anchors.centerIn: parent
+                pixelSize: 16
+                symbol: tile.t.favorite ? "heart.fill" : "heart"
+                tint: tile.t.favorite ? "#ff3b30" : (tile.hasPicture ? "white" : pal.placeholderText)
+            }
+            MouseArea {
+                id: heartArea
+                anchors.fill: parent
+                hoverEnabled: true
+                onClicked: bridge.toggleFavorite(tile.tileIndex)
+                ToolTip.visible: containsMouse
+                ToolTip.delay: 600
+                ToolTip.text: tile.t.favorite ? "Remove from Favorites" : "Add to Favorites"
+            }
+        }
+    }
+    Text {
+        id: title
+        anchors.top: box.bottom
+        anchors.topMargin: 6
+        x: 2
+        width: parent.width - 4
+        text: tile.t.label || ""
+        elide: Text.ElideRight
+        maximumLineCount: 1
+        font.pixelSize: 13
+        color: tile.onDisk ? pal.text : pal.placeholderText
+    }
+}

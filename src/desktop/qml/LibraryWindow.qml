@@ -1,0 +1,193 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Window
+
+// The library window: the sidebar, a divider, and the detail area with its header and the grid
+// of film tiles, the loading indicator or the empty catalogue's screen.
+Rectangle {
+    id: root
+    objectName: "libraryRoot"
+
+    SystemPalette { id: pal }
+    color: pal.window
+
+    // Window shortcuts, as a global menu would give them.
+    Shortcut {
+        sequence: "Ctrl+W"
+        onActivated: root.Window.window.close()
+    }
+    Shortcut {
+        sequence: "Ctrl+M"
+        onActivated: root.Window.window.showMinimized()
+    }
+
+    // One context menu for every tile and sidebar row, filled when it opens.
+    Menu {
+        id: contextMenu
+        property var pick: null
+
+        function openWith(entries, pick) {
+            while (count > 0)
+                takeItem(0).destroy();
+            contextMenu.pick = pick;
+            for (var i = 0; i < entries.length; ++i) {
+                if (entries[i].separator)
+                    addItem(separatorComponent.createObject(null));
+                else
+                    addItem(entryComponent.createObject(null, { text: entries[i].title, entry: i }));
+            }
+            if (entries.length > 0)
+                popup();
+        }
+    }
+    Component {
+        id: entryComponent
+        MenuItem {
+            property int entry
+            onTriggered: contextMenu.pick(entry)
+        }
+    }
+    Component {
+        id: separatorComponent
+        MenuSeparator {}
+    }
+
+    Sidebar {
+        id: sidebar
+        objectName: "sidebar"
+        width: 260
+        height: parent.height
+        // Where a compositor would show the window's material through, a tint of the window.
+        Rectangle {
+            anchors.fill: parent
+            z: -1
+            color: Qt.darker(pal.window, 1.05)
+        }
+        onContextMenuRequested: key => contextMenu.openWith(bridge.sectionMenu(key),
+                                                            entry => bridge.triggerSectionMenu(key, entry))
+    }
+    Rectangle {
+        id: divider
+        x: sidebar.width
+        width: 1
+        height: parent.height
+        color: Qt.darker(pal.window, 1.2)
+    }
+
+    Item {
+        id: detail
+        objectName: "detail"
+        x: divider.x + divider.width
+        width: parent.width - x
+        height: parent.height
+
+        Column {
+            id: header
+            x: 20
+            width: parent.width - 40
+            topPadding: 8
+            bottomPadding: 12
+            spacing: 2
+            Text {
+                width: parent.width
+                text: bridge.title
+                elide: Text.ElideRight
+                font.pixelSize: 26
+                font.bold: true
+                color: pal.text
+            }
+            Text {
+                text: bridge.subtitle
+                font.pixelSize: 13
+                color: pal.placeholderText
+            }
+        }
+
+        Item {
+            id: contentArea
+            anchors.top: header.bottom
+            anchors.bottom: parent.bottom
+            width: parent.width
+
+            BusyIndicator {
+                anchors.centerIn: parent
+                width: 48
+                height: 48
+                running: bridge.content === "loading"
+                visible: running
+            }
+            EmptyState {
+                anchors.centerIn: parent
+                visible: bridge.content === "empty"
+            }
+
+            ListView {
+                id: grid
+                objectName: "grid"
+                anchors.fill: parent
+                visible: bridge.content === "grid"
+                clip: true
+                model: bridge.rows
+                // One screen of look-ahead in all, half above and half below: tiles beyond it
+                // do not exist.
+                cacheBuffer: Math.max(0, height / 2)
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                readonly property int inner: width - 40
+                readonly property int columns: Math.max(1, Math.floor((inner + 16) / (180 + 16)))
+                readonly property real tileWidth: Math.min(260, (inner - 16 * (columns - 1)) / columns)
+                onColumnsChanged: bridge.setColumns(columns)
+                Component.onCompleted: bridge.setColumns(columns)
+
+                header: Item { width: 1; height: 20 }
+                footer: Item { width: 1; height: 20 }
+
+                Text {
+                    y: 60
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    visible: grid.count === 0
+                    text: bridge.nothingHere
+                    font.pixelSize: 13
+                    color: pal.placeholderText
+                }
+
+                delegate: Item {
+                    id: rowItem
+                    required property var modelData
+                    required property int index
+                    readonly property bool isHeading: modelData.heading !== ""
+                    width: grid.width
+                    height: (isHeading ? headingText.height : rowTiles.height) + modelData.after
+
+                    Text {
+                        id: headingText
+                        visible: rowItem.isHeading
+                        x: 20
+                        text: rowItem.modelData.heading
+                        font.pixelSize: 15
+                        font.bold: true
+                        color: pal.text
+                    }
+                    Row {
+                        id: rowTiles
+                        x: 20
+                        spacing: 16
+                        visible: !rowItem.isHeading
+                        Repeater {
+                            model: rowItem.isHeading ? 0 : rowItem.modelData.count
+                            delegate: FilmTile {
+                                required property int index
+                                tileIndex: rowItem.modelData.first + index
+                                width: grid.tileWidth
+                                onContextMenuRequested: i => contextMenu.openWith(bridge.tileMenu(i),
+                                                                                  entry => bridge.triggerTileMenu(i, entry))
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,313 @@
+#include "desktop/ui/LibraryBridge.h"
+
+#include "desktop/ui/LibraryImageProviders.h"
+#include "library/Library.h"
+#include "library/LibraryStore.h"
+#include "library/ThumbnailCache.h"
+#include "ui/DetailModel.h"
+#include "ui/SidebarModel.h"
+
+#include <QPointer>
+#include <QTimer>
+
+namespace drovane::desktop {
+
+namespace {
+
+QString keyOf(const SidebarSelection& s) {
+    switch (s.kind) {
+    case SidebarSelection::Kind::All:
+        return QStringLiteral("all");
+    case SidebarSelection::Kind::Favorites:
+        return QStringLiteral("favorites");
+    case SidebarSelection::Kind::OnDisk:
+        return QStringLiteral("ondisk");
+    case SidebarSelection::Kind::Group:
+        break;
+    }
+    return QStringLiteral("group:") + QString::fromStdString(s.group);
+}
+
+SidebarSelection selectionOf(const QString& key) {
+    if (key.startsWith(QStringLiteral("group:"))) {
+        return SidebarSelection::named(key.mid(6).toStdString());
+    }
+    return SidebarSelection::fromOptionText(key.toStdString());
+}
+
+QVariantList menuEntries(const Menu& menu) {
+    QVariantList out;
+    for (const auto& item : menu) {
+        out.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(item.title)},
+                               {QStringLiteral("separator"), item.kind == MenuItem::Kind::Separator}});
+    }
+    return out;
+}
+
+void trigger(const Menu& menu, int entry) {
+    if (entry >= 0 && entry < static_cast<int>(menu.size()) && menu[static_cast<std::size_t>(entry)].action) {
+        menu[static_cast<std::size_t>(entry)].action();
+    }
+}
+
+} // namespace
+
+LibraryBridge::LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
+                             QObject* parent)
+    : QObject(parent), m_content(std::move(content)), m_thumbnails(thumbnails), m_selection(m_content.start) {
+    const LibraryStore& store = *m_content.store;
+    auto changed = [this] { scheduleUpdate(); };
+    m_subscriptions.push_back(store.items().subscribe(changed));
+    m_subscriptions.push_back(store.currentURL().subscribe(changed));
+    m_subscriptions.push_back(store.download().subscribe(changed));
+    m_subscriptions.push_back(store.missingCount().subscribe(changed));
+    m_subscriptions.push_back(store.hasManifest().subscribe(changed));
+    m_subscriptions.push_back(store.scanned().subscribe(changed));
+    m_subscriptions.push_back(store.favorites().subscribe(changed));
+    m_subscriptions.push_back(store.groups().subscribe(changed));
+    m_subscriptions.push_back(store.onDiskCount().subscribe(changed));
+    update();
+}
+
+LibraryBridge::~LibraryBridge() = default;
+
+void LibraryBridge::scheduleUpdate() {
+    if (m_updatePending) {
+        return;
+    }
+    m_updatePending = true;
+    QTimer::singleShot(0, this, [this] { update(); });
+}
+
+void LibraryBridge::update() {
+    m_updatePending = false;
+    const LibraryStore& store = *m_content.store;
+
+    QVariantList sidebar;
+    for (const auto& section : SidebarModel::sections(store)) {
+        QVariantList rows;
+        for (const auto& row : section.rows) {
+            rows.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(row.title)},
+                                    {QStringLiteral("symbol"), QString::fromStdString(row.symbol)},
+                                    {QStringLiteral("badge"), row.badge},
+                                    {QStringLiteral("key"), keyOf(row.selects)}});
+        }
+        sidebar.append(QVariantMap{{QStringLiteral("header"), QString::fromStdString(section.header)},
+                                   {QStringLiteral("rows"), rows}});
+    }
+    if (sidebar != m_sidebar) {
+        m_sidebar = sidebar;
+        emit sidebarChanged();
+    }
+
+    std::vector<TileModel::State> tiles;
+    std::vector<std::string> headings;
+    const auto films = store.items(m_selection);
+    m_subtitle = QString::fromStdString(DetailModel::subtitle(films));
+    for (const auto& section : DetailModel::sections(store, films)) {
+        for (std::size_t i = 0; i < section.items.size(); ++i) {
+            tiles.push_back(TileModel::state(store, section.items[i]));
+            headings.push_back(i == 0 ? section.title.value_or("") : std::string());
+        }
+    }
+    const bool filmsChanged = m_tiles.setTiles(std::move(tiles));
+    if (filmsChanged || headings != m_sectionTitles) {
+        m_sectionTitles = std::move(headings);
+        rebuildRows();
+    }
+    emit detailChanged();
+}
+
+void LibraryBridge::rebuildRows() {
+    // A heading row before each titled section, then its tiles m_columns a row; `after` is the
+    // space below a row: 10 under a heading, 16 between rows, 24 between sections.
+    QVariantList rows;
+    const auto& tiles = m_tiles.tiles();
+    std::size_t i = 0;
+    while (i < tiles.size()) {
+        std::size_t end = i + 1;
+        while (end < tiles.size() && tiles[end].item.group == tiles[i].item.group) {
+            ++end;
+        }
+        if (!m_sectionTitles[i].empty()) {
+            rows.append(QVariantMap{{QStringLiteral("heading"), QString::fromStdString(m_sectionTitles[i])},
+                                    {QStringLiteral("first"), static_cast<int>(i)},
+                                    {QStringLiteral("count"), 0},
+                                    {QStringLiteral("after"), 10}});
+        }
+        for (std::size_t first = i; first < end; first += static_cast<std::size_t>(m_columns)) {
+            const auto count = std::min(static_cast<std::size_t>(m_columns), end - first);
+            const bool lastOfSection = first + count >= end;
+            const int after = !lastOfSection ? 16 : (end < tiles.size() ? 24 : 0);
+            rows.append(QVariantMap{{QStringLiteral("heading"), QString()},
+                                    {QStringLiteral("first"), static_cast<int>(first)},
+                                    {QStringLiteral("count"), static_cast<int>(count)},
+                                    {QStringLiteral("after"), after}});
+        }
+        i = end;
+    }
+    m_rows = rows;
+    emit rowsChanged();
+}
+
+void LibraryBridge::setColumns(int columns) {
+    columns = std::max(1, columns);
+    if (columns != m_columns) {
+        m_columns = columns;
+        rebuildRows();
+    }
+}
+
+QString LibraryBridge::selectionKey() const {
+    return keyOf(m_selection);
+}
+
+void LibraryBridge::setSelectionKey(const QString& key) {
+    const SidebarSelection next = selectionOf(key);
+    if (next == m_selection) {
+        return;
+    }
+    m_selection = next;
+    update();
+}
+
+QString LibraryBridge::title() const {
+    return QString::fromStdString(DetailModel::title(m_selection));
+}
+
+QString LibraryBridge::subtitle() const {
+    return m_subtitle;
+}
+
+QString LibraryBridge::content() const {
+    switch (DetailModel::content(*m_content.store)) {
+    case DetailModel::Content::Loading:
+        return QStringLiteral("loading");
+    case DetailModel::Content::Grid:
+        return QStringLiteral("grid");
+    case DetailModel::Content::Empty:
+        break;
+    }
+    return QStringLiteral("empty");
+}
+
+QVariantMap LibraryBridge::emptyState() const {
+    const auto state = DetailModel::emptyState(*m_content.store, m_content.actions);
+    QVariantList buttons;
+    for (const auto& b : state.buttons) {
+        buttons.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(b.title)},
+                                   {QStringLiteral("prominent"), b.prominent}});
+    }
+    return {{QStringLiteral("label"), QString::fromStdString(state.label)},
+            {QStringLiteral("symbol"), QString::fromStdString(state.symbol)},
+            {QStringLiteral("description"), QString::fromStdString(state.description)},
+            {QStringLiteral("buttons"), buttons}};
+}
+
+QString LibraryBridge::nothingHere() const {
+    return QString::fromLatin1(DetailModel::nothingHere);
+}
+
+const LibraryItem* LibraryBridge::itemAt(int row) const {
+    const auto& tiles = m_tiles.tiles();
+    return row >= 0 && row < static_cast<int>(tiles.size()) ? &tiles[static_cast<std::size_t>(row)].item
+                                                            : nullptr;
+}
+
+void LibraryBridge::tap(int row) {
+    if (itemAt(row)) {
+        TileModel::performTap(m_tiles.tiles()[static_cast<std::size_t>(row)], m_content.actions);
+    }
+}
+
+void LibraryBridge::toggleFavorite(int row) {
+    if (const LibraryItem* item = itemAt(row)) {
+        m_content.store->toggleFavorite(item->id);
+    }
+}
+
+QVariantList LibraryBridge::tileMenu(int row) const {
+    if (!itemAt(row)) {
+        return {};
+    }
+    return menuEntries(TileModel::menu(
+        m_tiles.tiles()[static_cast<std::size_t>(row)], m_content.actions, [] {},
+        m_content.library->videosDir()));
+}
+
+void LibraryBridge::triggerTileMenu(int row, int entry) {
+    const LibraryItem* item = itemAt(row);
+    if (!item) {
+        return;
+    }
+    auto store = m_content.store;
+    const std::string id = item->id;
+    trigger(TileModel::menu(
+                m_tiles.tiles()[static_cast<std::size_t>(row)], m_content.actions,
+                [store, id] { store->toggleFavorite(id); }, m_content.library->videosDir()),
+            entry);
+}
+
+QVariantList LibraryBridge::sectionMenu(const QString& key) const {
+    return menuEntries(SidebarModel::sectionMenu(*m_content.store, m_content.actions, selectionOf(key)));
+}
+
+void LibraryBridge::triggerSectionMenu(const QString& key, int entry) {
+    trigger(SidebarModel::sectionMenu(*m_content.store, m_content.actions, selectionOf(key)), entry);
+}
+
+void LibraryBridge::triggerEmptyButton(int button) {
+    const auto state = DetailModel::emptyState(*m_content.store, m_content.actions);
+    if (button >= 0 && button < static_cast<int>(state.buttons.size())) {
+        state.buttons[static_cast<std::size_t>(button)].action();
+    }
+}
+
+void LibraryBridge::acquireThumb(const QString& filmId) {
+    if (++m_thumbUsers[filmId.toStdString()] == 1) {
+        emit liveThumbnailsChanged();
+    }
+    loadThumb(filmId);
+}
+
+void LibraryBridge::releaseThumb(const QString& filmId) {
+    auto it = m_thumbUsers.find(filmId.toStdString());
+    if (it == m_thumbUsers.end() || --it->second > 0) {
+        return;
+    }
+    m_thumbnails->remove(it->first);
+    m_thumbUsers.erase(it);
+    emit liveThumbnailsChanged();
+}
+
+void LibraryBridge::loadThumb(const QString& filmId) {
+    const std::string id = filmId.toStdString();
+    const LibraryItem* found = nullptr;
+    for (const auto& tile : m_tiles.tiles()) {
+        if (tile.item.id == id) {
+            found = &tile.item;
+            break;
+        }
+    }
+    if (!found || !m_content.thumbnails) {
+        return;
+    }
+    QPointer<LibraryBridge> self(this);
+    TileModel::loadThumb(*m_content.thumbnails, *found, [self, id](std::shared_ptr<const Image> picture) {
+        // A picture that arrives after its last tile went is not kept.
+        if (!self || !self->m_thumbUsers.contains(id)) {
+            return;
+        }
+        const QString film = QString::fromStdString(id);
+        if (!picture || picture->isEmpty()) {
+            self->m_thumbnails->remove(id);
+            emit self->thumbReady(film, QString());
+            return;
+        }
+        self->m_thumbnails->put(id, std::move(picture));
+        emit self->thumbReady(
+            film, QStringLiteral("image://thumbs/%1/%2").arg(film).arg(++self->m_thumbGeneration));
+    });
+}
+
+} // namespace drovane::desktop

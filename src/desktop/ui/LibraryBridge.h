@@ -1,0 +1,99 @@
+#pragma once
+
+#include "desktop/ui/TileListModel.h"
+#include "library/SidebarSelection.h"
+#include "platform/Subscription.h"
+#include "ui/LibraryWindow.h"
+
+#include <QObject>
+#include <QVariant>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace drovane::desktop {
+
+class ThumbnailImageProvider;
+
+// The library browser's state and choices for QML, made from the ui/ models over the store:
+// the sidebar, the detail area's header and state, the tiles and the grid's rows. Store changes
+// are gathered and applied once per turn of the event loop. Main thread only.
+class LibraryBridge final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QVariantList sidebar READ sidebar NOTIFY sidebarChanged)
+    Q_PROPERTY(QString selectionKey READ selectionKey WRITE setSelectionKey NOTIFY detailChanged)
+    Q_PROPERTY(QString title READ title NOTIFY detailChanged)
+    Q_PROPERTY(QString subtitle READ subtitle NOTIFY detailChanged)
+    Q_PROPERTY(QString content READ content NOTIFY detailChanged)
+    Q_PROPERTY(QVariantMap emptyState READ emptyState NOTIFY detailChanged)
+    Q_PROPERTY(QString nothingHere READ nothingHere CONSTANT)
+    Q_PROPERTY(QObject* tiles READ tiles CONSTANT)
+    Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
+    Q_PROPERTY(int liveThumbnails READ liveThumbnails NOTIFY liveThumbnailsChanged)
+
+public:
+    LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
+                  QObject* parent = nullptr);
+    ~LibraryBridge() override;
+
+    QVariantList sidebar() const { return m_sidebar; }
+    QString selectionKey() const;
+    void setSelectionKey(const QString& key);
+    QString title() const;
+    QString subtitle() const;
+    QString content() const;
+    QVariantMap emptyState() const;
+    QString nothingHere() const;
+    QObject* tiles() { return &m_tiles; }
+    QVariantList rows() const { return m_rows; }
+    // Films whose picture is held for a tile now.
+    int liveThumbnails() const { return static_cast<int>(m_thumbUsers.size()); }
+
+    // The grid lays out this many tiles a row.
+    Q_INVOKABLE void setColumns(int columns);
+    Q_INVOKABLE void tap(int row);
+    Q_INVOKABLE void toggleFavorite(int row);
+    // A menu as [{title, separator}]; the chosen entry by its position.
+    Q_INVOKABLE QVariantList tileMenu(int row) const;
+    Q_INVOKABLE void triggerTileMenu(int row, int entry);
+    Q_INVOKABLE QVariantList sectionMenu(const QString& key) const;
+    Q_INVOKABLE void triggerSectionMenu(const QString& key, int entry);
+    Q_INVOKABLE void triggerEmptyButton(int button);
+    // A tile of `filmId` came on screen, went away, or its film's file changed.
+    Q_INVOKABLE void acquireThumb(const QString& filmId);
+    Q_INVOKABLE void releaseThumb(const QString& filmId);
+    Q_INVOKABLE void loadThumb(const QString& filmId);
+
+    // Applies the store's state now.
+    void update();
+
+signals:
+    void sidebarChanged();
+    void detailChanged();
+    void rowsChanged();
+    void liveThumbnailsChanged();
+    // A picture for `filmId` arrived: `source` is its image address, empty for none.
+    void thumbReady(const QString& filmId, const QString& source);
+
+private:
+    void scheduleUpdate();
+    void rebuildRows();
+    const LibraryItem* itemAt(int row) const;
+
+    const LibraryWindowContent m_content;
+    ThumbnailImageProvider* const m_thumbnails;
+    SidebarSelection m_selection;
+    TileListModel m_tiles;
+    QVariantList m_sidebar;
+    QVariantList m_rows;
+    QString m_subtitle;
+    std::vector<std::string> m_sectionTitles; // per tile: the heading above its section, or ""
+    int m_columns = 4;
+    bool m_updatePending = false;
+    std::map<std::string, int> m_thumbUsers;
+    unsigned m_thumbGeneration = 0;
+    std::vector<Subscription> m_subscriptions;
+};
+
+} // namespace drovane::desktop

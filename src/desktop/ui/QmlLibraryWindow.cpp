@@ -1,0 +1,131 @@
+#include "desktop/ui/QmlLibraryWindow.h"
+
+#include "desktop/ui/LibraryBridge.h"
+#include "desktop/ui/LibraryImageProviders.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QScreen>
+
+// Outside any namespace, as the resource compiler names it: the views and icons are compiled
+// into a static library, whose resources are registered by hand.
+static void registerLibraryViews() {
+    Q_INIT_RESOURCE(library);
+}
+
+namespace drovane::desktop {
+
+namespace {
+constexpr QSize contentSize{1100, 720};
+constexpr QSize minimumSize{1000, 680};
+constexpr QSize maximumSize{1800, 1200};
+} // namespace
+
+QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::make_unique<QQuickView>()) {
+    registerLibraryViews();
+    auto* thumbnails = new ThumbnailImageProvider();
+    m_view->engine()->addImageProvider(QStringLiteral("thumbs"), thumbnails);
+    m_view->engine()->addImageProvider(QStringLiteral("icons"), new IconImageProvider());
+    m_bridge = new LibraryBridge(std::move(content), thumbnails, m_view->engine());
+    m_view->rootContext()->setContextProperty(QStringLiteral("bridge"), m_bridge);
+    m_view->rootContext()->setContextProperty(QStringLiteral("tiles"), m_bridge->tiles());
+    m_view->setTitle(QStringLiteral("Drovane"));
+    m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+    m_view->setMinimumSize(minimumSize);
+    m_view->setMaximumSize(maximumSize);
+    m_view->resize(contentSize);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        m_view->setPosition(available.center() - QPoint(contentSize.width() / 2, contentSize.height() / 2));
+    }
+    m_view->setSource(QUrl(QStringLiteral("qrc:/drovane/qml/LibraryWindow.qml")));
+    m_view->installEventFilter(this);
+
+    // A move or resize is remembered once the user lets go.
+    m_frameSettled.setSingleShot(true);
+    m_frameSettled.setInterval(400);
+    connect(&m_frameSettled, &QTimer::timeout, this, [this] {
+        if (onFrameChanged) {
+            onFrameChanged(frame());
+        }
+    });
+    auto settle = [this] {
+        if (m_view->isVisible()) {
+            m_frameSettled.start();
+        }
+    };
+    connect(m_view.get(), &QWindow::xChanged, this, settle);
+    connect(m_view.get(), &QWindow::yChanged, this, settle);
+    connect(m_view.get(), &QWindow::widthChanged, this, settle);
+    connect(m_view.get(), &QWindow::heightChanged, this, settle);
+}
+
+QmlLibraryWindow::~QmlLibraryWindow() {
+    m_view->removeEventFilter(this);
+}
+
+bool QmlLibraryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view.get() && event->type() == QEvent::Close) {
+        // Only hidden: the next showing finds the same window as the user left it.
+        event->ignore();
+        m_view->hide();
+        if (onClosed) {
+            onClosed();
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+Rect QmlLibraryWindow::frame() const {
+    const QRect g = m_view->geometry();
+    return {{static_cast<double>(g.x()), static_cast<double>(g.y())},
+            {static_cast<double>(g.width()), static_cast<double>(g.height())}};
+}
+
+bool QmlLibraryWindow::isVisible() const {
+    return m_view->isVisible() && m_view->windowStates().testFlag(Qt::WindowMinimized) == false;
+}
+
+bool QmlLibraryWindow::isOccludedVisible() const {
+    return isVisible() && m_view->isExposed();
+}
+
+bool QmlLibraryWindow::snapshot(const std::string& path) {
+    QImage picture;
+    // From the X server first: exactly what the window shows.
+    if (QScreen* screen = m_view->screen(); screen && m_view->isVisible()) {
+        picture = screen->grabWindow(m_view->winId()).toImage();
+    }
+    if (picture.width() < 2) {
+        picture = m_view->grabWindow();
+    }
+    return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
+}
+
+void QmlLibraryWindow::show() {
+    m_view->setWindowStates(m_view->windowStates() & ~Qt::WindowMinimized);
+    m_view->show();
+    m_view->raise();
+    m_view->requestActivate();
+}
+
+void QmlLibraryWindow::setFrame(Rect frame) {
+    m_view->setGeometry(static_cast<int>(frame.origin.x), static_cast<int>(frame.origin.y),
+                        static_cast<int>(frame.size.width), static_cast<int>(frame.size.height));
+}
+
+void QmlLibraryWindow::setContentSize(Size size) {
+    m_view->resize(static_cast<int>(size.width), static_cast<int>(size.height));
+}
+
+QWindow* QmlLibraryWindow::qtWindow() const {
+    return m_view.get();
+}
+
+} // namespace drovane::desktop

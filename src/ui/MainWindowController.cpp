@@ -1,0 +1,255 @@
+#include "ui/MainWindowController.h"
+
+#include "library/Downloader.h"
+#include "library/Library.h"
+#include "library/LibraryStore.h"
+#include "library/ThumbnailCache.h"
+#include "playback/AppModel.h"
+#include "support/Settings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace drovane {
+
+namespace {
+
+bool playsOneOf(const AppModel& model, const std::vector<std::string>& paths) {
+    return model.videoURL && std::find(paths.begin(), paths.end(), model.videoURL->path()) != paths.end();
+}
+
+// Writes `bytes` to `path` through a temporary file beside it, so a reader sees the old
+// catalogue or the new one, never half of one.
+bool writeAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    const std::string temporary = path + ".download";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<MainWindowController> MainWindowController::create(const Platform& platform, AppModel& model,
+                                                                   std::shared_ptr<LibraryStore> store,
+                                                                   std::shared_ptr<const Library> library,
+                                                                   SidebarSelection start) {
+    auto controller = std::make_shared<MainWindowController>(Passkey{}, platform, model, std::move(store),
+                                                             std::move(library));
+    controller->m_actions = controller->makeActions();
+    if (platform.libraryWindows) {
+        LibraryWindowContent content{controller->store, ThumbnailCache::create(platform),
+                                     controller->m_library, controller->m_actions, std::move(start)};
+        controller->m_window = platform.libraryWindows->makeLibraryWindow(std::move(content));
+        std::weak_ptr<MainWindowController> weakSelf = controller;
+        controller->m_window->onClosed = [weakSelf] {
+            if (auto self = weakSelf.lock()) {
+                self->windowClosed();
+            }
+        };
+        controller->m_window->onFrameChanged = [weakSelf](Rect frame) {
+            if (auto self = weakSelf.lock()) {
+                self->saveFrame(frame);
+            }
+        };
+        controller->restoreFrame();
+    }
+    return controller;
+}
+
+MainWindowController::MainWindowController(Passkey, const Platform& platform, AppModel& model_,
+                                           std::shared_ptr<LibraryStore> store_,
+                                           std::shared_ptr<const Library> library)
+    : model(model_), store(std::move(store_)), m_platform(platform), m_library(std::move(library)) {}
+
+void MainWindowController::showWindow() {
+    store->refresh();
+    m_platform.workspace->setActivationPolicy(ActivationPolicy::Regular);
+    m_platform.workspace->activate();
+    if (m_window) {
+        m_window->show();
+    }
+}
+
+void MainWindowController::windowClosed() {
+    m_platform.workspace->setActivationPolicy(ActivationPolicy::Accessory);
+}
+
+void MainWindowController::restoreFrame() {
+    auto text = m_platform.defaults->string(frameKey);
+    if (!text) {
+        return;
+    }
+    std::istringstream in(*text);
+    Rect frame;
+    if (in >> frame.origin.x >> frame.origin.y >> frame.size.width >> frame.size.height &&
+        frame.size.width > 0 && frame.size.height > 0) {
+        m_window->setFrame(frame);
+    }
+}
+
+void MainWindowController::saveFrame(Rect frame) {
+    std::ostringstream out;
+    out << frame.origin.x << ' ' << frame.origin.y << ' ' << frame.size.width << ' ' << frame.size.height;
+    m_platform.defaults->set(frameKey, out.str());
+}
+
+MainWindowActions MainWindowController::makeActions() {
+    std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
+    // Runs `body` with the controller while it exists.
+    auto bound = [weakSelf](auto body) {
+        return [weakSelf, body](const auto&... args) {
+            if (auto self = weakSelf.lock()) {
+                body(*self, args...);
+            }
+        };
+    };
+    MainWindowActions a;
+    a.select = bound([](MainWindowController& self, const LibraryItem& item) {
+        if (!item.url) {
+            return;
+        }
+        if (self.model.videoURL && self.model.videoURL->path() == item.url->path()) {
+            return;
+        }
+        self.model.switchVideo(*item.url);
+    });
+    a.download = bound([](MainWindowController& self, const LibraryItem& item) {
+        self.model.downloader->start(std::vector<std::string>{item.id});
+        self.store->refresh();
+    });
+    a.downloadBatch = bound([](MainWindowController& self, int count) {
+        const int missing = static_cast<int>(self.m_library->missingAssets().size());
+        const int k = std::min(missing, count);
+        if (k < 1) {
+            return;
+        }
+        self.model.downloader->start(k);
+        self.store->refresh();
+    });
+    a.cancelDownload = bound([](MainWindowController& self) {
+        self.model.downloader->cancelAll();
+        self.store->refresh();
+    });
+    a.cancelItem = bound([](MainWindowController& self, const LibraryItem& item) {
+        self.model.downloader->cancel(item.id);
+        self.store->refresh();
+    });
+    // Needs nothing of the controller.
+    std::shared_ptr<Workspace> workspace = m_platform.workspace;
+    a.revealInFinder = [workspace](const LibraryItem& item) {
+        if (item.url) {
+            workspace->revealFiles({item.url->path()});
+        }
+    };
+    a.deleteItem =
+        bound([](MainWindowController& self, const LibraryItem& item) { self.deleteFromDevice({item}); });
+    a.downloadMany = bound([](MainWindowController& self, const std::vector<LibraryItem>& items) {
+        if (items.empty()) {
+            return;
+        }
+        std::vector<std::string> ids;
+        for (const auto& item : items) {
+            ids.push_back(item.id);
+        }
+        self.model.downloader->start(ids);
+        self.store->refresh();
+    });
+    a.deleteMany = bound([](MainWindowController& self, const std::vector<LibraryItem>& items) {
+        self.deleteFromDevice(items);
+    });
+    // On Linux no system pane fetches the catalogue: the program fetches it itself.
+    a.openWallpaperSettings = bound([](MainWindowController& self) { self.fetchCatalog(); });
+    return a;
+}
+
+void MainWindowController::deleteFromDevice(const std::vector<LibraryItem>& items) {
+    std::vector<std::string> paths;
+    for (const auto& item : items) {
+        if (item.url) {
+            paths.push_back(item.url->path());
+        }
+    }
+    if (paths.empty()) {
+        return;
+    }
+    if (playsOneOf(model, paths)) {
+        model.shuffleNext();
+        if (playsOneOf(model, paths)) {
+            model.clearVideo();
+        }
+    }
+    // Every file is tried; the first failure is the one reported.
+    std::optional<std::string> failure;
+    for (const auto& path : paths) {
+        if (auto error = m_platform.workspace->moveToTrash(path); error && !failure) {
+            failure = error;
+        }
+    }
+    std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
+    m_platform.mainQueue->post([weakSelf, failure, log = m_platform.log] {
+        if (!failure) {
+            if (auto self = weakSelf.lock()) {
+                self->store->refresh();
+            }
+            return;
+        }
+        log->line("Drovane: delete failed: " + *failure);
+        auto self = weakSelf.lock();
+        if (!self || !self->m_window || !self->m_platform.alerts) {
+            return;
+        }
+        AlertContent alert;
+        alert.message = deleteFailedMessage;
+        alert.informativeText = *failure;
+        alert.buttons = {"OK"};
+        self->m_platform.alerts->show(alert, self->m_window.get(), [](AlertResponse) {});
+    });
+}
+
+void MainWindowController::fetchCatalog() {
+    if (m_catalogTask || !m_platform.http) {
+        return;
+    }
+    const Url url = Settings::siteURL().withPath(catalogPath);
+    std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
+    auto mainQueue = m_platform.mainQueue;
+    m_catalogTask = m_platform.http->get(url, 30.0, [weakSelf, mainQueue](const HttpDataResult& result) {
+        mainQueue->post([weakSelf, result] {
+            auto self = weakSelf.lock();
+            if (!self) {
+                return;
+            }
+            self->m_catalogTask.reset();
+            const bool ok = result.error.empty() && result.statusCode == 200 && result.body;
+            if (!ok || !writeAtomically(self->m_library->manifestPath(), *result.body)) {
+                self->m_platform.log->line("Drovane: catalog fetch failed");
+                return;
+            }
+            self->store->refresh();
+        });
+    });
+    m_catalogTask->resume();
+}
+
+void snapshot(Window& window, const std::string& path, Log& log) {
+    log.line(window.snapshot(path) ? "Drovane: snapshot written to " + path : "Drovane: snapshot failed");
+}
+
+} // namespace drovane

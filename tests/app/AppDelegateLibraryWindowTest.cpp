@@ -1,0 +1,136 @@
+#include "app/AppDelegate.h"
+#include "fakes/AerialsTree.h"
+#include "fakes/FakeLibraryWindows.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Downloader.h"
+#include "library/Library.h"
+#include "library/LibraryStore.h"
+#include "playback/AppModel.h"
+#include "ui/MainWindowController.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+class AppDelegateLibraryWindowTest : public testing::Test {
+protected:
+    AppDelegateLibraryWindowTest() {
+        fake.platform().libraryWindows = windows;
+        fake.platform().http = http;
+        aerials.writeManifest(
+            {{"A1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/A1.mov", std::nullopt}});
+        http->script["https://cdn.test/A1.mov"] = {{}, 200, fakes::bytes("moov")};
+    }
+    std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
+        arguments.insert(arguments.begin(), "/opt/drovane/drovane");
+        fake.host->args = arguments;
+        auto delegate = AppDelegate::create(fake.platform(), library);
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+    fakes::FakeLibraryWindow* window() {
+        return windows->made.empty() ? nullptr : windows->made.back().get();
+    }
+    // How many scans the store asked for since the last call.
+    std::size_t scans() {
+        fake.mainQueue->drain();
+        auto queue = fake.taskQueues->queue(LibraryStore::scanQueueLabel);
+        return queue ? queue->runAll() : 0;
+    }
+
+    fakes::FakePlatform fake;
+    std::shared_ptr<fakes::FakeLibraryWindows> windows = std::make_shared<fakes::FakeLibraryWindows>();
+    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
+    fakes::AerialsTree aerials{*fake.host};
+};
+
+TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromABundle) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::optional<std::string> bundle;
+        bool opens;
+    };
+    const std::vector<Case> cases = {
+        {"a bare executable", {}, std::nullopt, false},
+        {"--open-window", {"--open-window"}, std::nullopt, true},
+        {"--settings", {"--settings"}, std::nullopt, true},
+        {"an application bundle", {}, std::string("app.drovane.Drovane"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        windows->made.clear();
+        fake.host->bundleId = c.bundle;
+        auto delegate = launch(c.arguments);
+        EXPECT_EQ(window() != nullptr && window()->visible, c.opens);
+        EXPECT_EQ(static_cast<bool>(delegate->mainWindow), c.opens);
+    }
+}
+
+TEST_F(AppDelegateLibraryWindowTest, SizeSelectAndScreenshotApplyToTheLibraryWindow) {
+    auto delegate = launch(
+        {"--open-window", "--size", "1200x800", "--select", "Underwater", "--screenshot", "/tmp/x.png"});
+    ASSERT_TRUE(window());
+    EXPECT_EQ(window()->frame().size, (Size{1200, 800}));
+    EXPECT_EQ(window()->content.start, SidebarSelection::named("Underwater"));
+    fake.mainQueue->advance(3.9);
+    EXPECT_TRUE(window()->snapshots.empty());
+    fake.mainQueue->advance(0.2);
+    EXPECT_EQ(window()->snapshots, std::vector<std::string>{"/tmp/x.png"});
+    EXPECT_EQ(fake.log->lines().back(), "Drovane: snapshot written to /tmp/x.png");
+
+    // Without a library window nothing is pictured and nothing logged.
+    windows->made.clear();
+    const auto logged = fake.log->lines().size();
+    auto bare = launch({"--size", "1200X800", "--screenshot", "/tmp/y.png"});
+    fake.mainQueue->advance(5);
+    EXPECT_FALSE(window());
+    for (std::size_t i = logged; i < fake.log->lines().size(); ++i) {
+        EXPECT_FALSE(fake.log->lines()[i].starts_with("Drovane: snapshot")) << fake.log->lines()[i];
+    }
+}
+
+TEST_F(AppDelegateLibraryWindowTest, ReopeningShowsTheSameWindowOnlyWhenNoneIsVisible) {
+    auto delegate = launch();
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));
+    EXPECT_FALSE(window()) << "a visible window elsewhere: nothing";
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen(false));
+    ASSERT_TRUE(window());
+    EXPECT_TRUE(window()->visible);
+    window()->close();
+    EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
+    delegate->applicationShouldHandleReopen(false);
+    EXPECT_EQ(windows->made.size(), 1u);
+    EXPECT_EQ(window()->showings, 2);
+    EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Regular);
+}
+
+TEST_F(AppDelegateLibraryWindowTest, TheStoreFollowsTheEngineAndScreensOnlyWhileTheWindowShows) {
+    auto delegate = launch({"--open-window"});
+    scans();
+    const LibraryStore& store = *delegate->libraryStore();
+    delegate->screensChanged();
+    EXPECT_EQ(scans(), 1u) << "a screen change rescans while the window shows";
+    delegate->model->downloader->start(std::vector<std::string>{"A1"});
+    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "the live state is read";
+
+    window()->close();
+    delegate->model->downloader->cancelAll();
+    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "not while hidden";
+    delegate->screensChanged();
+    EXPECT_EQ(scans(), 0u);
+}
+
+TEST_F(AppDelegateLibraryWindowTest, AFilmURLForAFilmNotOnDiskShowsTheWindowAndDownloadsIt) {
+    auto delegate = launch();
+    delegate->openUrls({*Url::parse("drovane://film/a1")});
+    ASSERT_TRUE(window());
+    EXPECT_TRUE(window()->visible);
+    EXPECT_EQ(delegate->model->downloader->active().count("A1"), 1u);
+}
+
+} // namespace
+} // namespace drovane

@@ -1,0 +1,159 @@
+#include "desktop/GuiTestSupport.h"
+#include "desktop/ui/LibraryBridge.h"
+#include "desktop/ui/QmlLibraryWindow.h"
+#include "desktop/ui/TileListModel.h"
+#include "fakes/AerialsTree.h"
+#include "fakes/FakePlatform.h"
+#include "library/Library.h"
+#include "library/LibraryStore.h"
+#include "playback/AppModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using testing::waitUntil;
+
+TileModel::State tile(const std::string& id, std::optional<double> progress = std::nullopt) {
+    return {LibraryItem{id, "Film " + id, "G", std::nullopt, std::nullopt}, false, false, progress, false};
+}
+
+TEST(TileListModelTest, AChangeOfStateTouchesOnlyItsRowAndANewListResets) {
+    TileListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+
+    EXPECT_TRUE(model.setTiles({tile("A"), tile("B"), tile("C")}));
+    EXPECT_EQ(reset.count(), 1);
+    // Three transfers report progress: each repaints its own tile only.
+    EXPECT_FALSE(model.setTiles({tile("A", 0.1), tile("B"), tile("C", 0.5)}));
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(changed[1][0].toModelIndex().row(), 2);
+    EXPECT_EQ(model.tile(0).value("ring").toDouble(), 0.1);
+    EXPECT_EQ(model.tile(1).value("progress").toDouble(), -1.0);
+    EXPECT_EQ(model.tile(2).value("badge").toString(), "arrow.down.circle.fill");
+    EXPECT_TRUE(model.tile(7).isEmpty());
+    EXPECT_TRUE(model.setTiles({tile("A"), tile("C")}));
+    EXPECT_EQ(reset.count(), 2);
+    EXPECT_EQ(model.rowCount(), 2);
+}
+
+// The window over a store on the fake platform, drawn on the test's X display.
+class LibraryWindowTest : public ::testing::Test {
+protected:
+    LibraryWindowTest() {
+        testing::testApplication();
+        model = AppModel::create(fake.platform(), library);
+        store = LibraryStore::create(model, fake.platform(), library);
+    }
+    void catalogue(int films) {
+        std::vector<fakes::AerialsTree::Film> list;
+        for (int i = 0; i < films; ++i) {
+            list.push_back({"F" + std::to_string(i), "Film " + std::to_string(i),
+                            i % 2 ? "AerialCategoryUnderwater" : "AerialCategoryCities",
+                            "https://cdn.test/" + std::to_string(i) + ".mov", std::nullopt});
+        }
+        aerials.writeManifest(list);
+    }
+    QmlLibraryWindow& window() {
+        if (!m_window) {
+            m_window = std::make_unique<QmlLibraryWindow>(
+                LibraryWindowContent{store, nullptr, library, MainWindowActions{}, SidebarSelection::all()});
+            m_window->show();
+            EXPECT_TRUE(waitUntil([this] { return m_window->view().isExposed(); }, 10));
+        }
+        return *m_window;
+    }
+    void publish() {
+        store->refresh();
+        fake.mainQueue->drain();
+        while (fake.taskQueues->queue(LibraryStore::scanQueueLabel)->runAll() > 0) {
+            fake.mainQueue->drain();
+        }
+        testing::spin(0.2);
+    }
+    // Saves what the window shows when the run asks for pictures (DROVANE_TEST_SHOTS, a folder).
+    void keep(const std::string& name) {
+        if (const char* folder = std::getenv("DROVANE_TEST_SHOTS")) {
+            window().view().grabWindow().save(
+                QString::fromStdString(std::string(folder) + "/" + name + ".png"));
+        }
+    }
+
+    fakes::FakePlatform fake;
+    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
+    fakes::AerialsTree aerials{*fake.host};
+    std::shared_ptr<AppModel> model;
+    std::shared_ptr<LibraryStore> store;
+
+private:
+    std::unique_ptr<QmlLibraryWindow> m_window;
+};
+
+TEST_F(LibraryWindowTest, TheDetailAreaMovesFromLoadingToTheGridAndBack) {
+    catalogue(3);
+    ASSERT_TRUE(window().view().rootObject()) << "the views load";
+    EXPECT_EQ(window().bridge().content(), "loading");
+    keep("loading");
+    publish();
+    EXPECT_EQ(window().bridge().content(), "grid");
+    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 0 on disk");
+    // A download lands: the tile turns to a film on disk, its badge gone.
+    aerials.addVideo("F1.mov");
+    publish();
+    auto& tiles = *static_cast<TileListModel*>(window().bridge().tiles());
+    ASSERT_EQ(tiles.rowCount(), 3);
+    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 1 on disk");
+    int onDisk = 0;
+    for (int row = 0; row < 3; ++row) {
+        onDisk += tiles.tile(row).value("onDisk").toBool();
+        EXPECT_EQ(tiles.tile(row).value("badge").toString().isEmpty(),
+                  tiles.tile(row).value("onDisk").toBool());
+    }
+    EXPECT_EQ(onDisk, 1);
+    aerials.writeManifestJson(R"({"assets": [], "categories": []})");
+    publish();
+    EXPECT_EQ(window().bridge().content(), "empty");
+    keep("empty-with-catalog");
+    std::filesystem::remove(aerials.manifestPath());
+    publish();
+    EXPECT_EQ(window().bridge().emptyState().value("buttons").toList().at(0).toMap().value("title"),
+              "Fetch the Catalog");
+    keep("empty-without-catalog");
+}
+
+TEST_F(LibraryWindowTest, OnlyTilesNearTheViewportExistWhileScrollingTwoThousand) {
+    catalogue(2000);
+    publish();
+    LibraryBridge& bridge = window().bridge();
+    ASSERT_TRUE(window().view().rootObject()) << "the views load";
+    auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
+    ASSERT_TRUE(grid);
+    const double rowHeight = grid->property("tileWidth").toDouble() * 9 / 16 + 6 + 16 + 16;
+    const int columns = grid->property("columns").toInt();
+    // Tiles shown plus one screen of look-ahead, each counted by whole rows.
+    const int bound = static_cast<int>((std::ceil(grid->height() / rowHeight) + 1) * 2 * columns);
+    ASSERT_TRUE(waitUntil([&] { return bridge.liveThumbnails() > 0; }, 5));
+    int most = 0;
+    const double bottom = grid->property("contentHeight").toDouble() - grid->height();
+    for (double y = 0; y <= bottom; y += grid->height()) {
+        grid->setProperty("contentY", y);
+        testing::spin(0.01);
+        most = std::max(most, bridge.liveThumbnails());
+    }
+    EXPECT_GT(bottom, 2000 / columns * 100) << "the whole grid is laid out";
+    EXPECT_LE(most, bound);
+    EXPECT_GT(most, columns);
+    keep("scrolled");
+}
+
+} // namespace
+} // namespace drovane::desktop

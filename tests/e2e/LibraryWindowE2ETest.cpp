@@ -1,0 +1,263 @@
+#include "desktop/ChildProcess.h"
+#include "desktop/DesktopTestSupport.h"
+#include "desktop/LoopbackServer.h"
+#include "fakes/TempDir.h"
+
+#include <QImage>
+#include <QProcess>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+namespace drovane::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using desktop::testing::ChildProcess;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Runs a tool on `display` and returns its standard output; empty when it failed.
+std::string run(const std::string& display, const QString& program, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000) || process.exitCode() != 0) {
+        return {};
+    }
+    return process.readAllStandardOutput().trimmed().toStdString();
+}
+
+// Distinct colours in a part of a picture: a gradient thumbnail has many, a flat area few.
+int colours(const QImage& image, const QRect& area) {
+    std::set<QRgb> seen;
+    for (int y = area.top(); y <= area.bottom(); y += 2) {
+        for (int x = area.left(); x <= area.right(); x += 2) {
+            seen.insert(image.pixel(x, y));
+        }
+    }
+    return static_cast<int>(seen.size());
+}
+
+double difference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) {
+        return 255;
+    }
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum +=
+                std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// Pixels of `b` much lighter than the same pixels of `a`: a white arc drawn over the badge.
+int lightened(const QImage& a, const QImage& b) {
+    int count = 0;
+    for (int y = 0; y < std::min(a.height(), b.height()); ++y) {
+        for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+            count += qGray(b.pixel(x, y)) - qGray(a.pixel(x, y)) > 50;
+        }
+    }
+    return count;
+}
+
+// The sample library, made once for the suite with its films served from a loopback server:
+// the previews at once, the one missing "Tuscany" film slowly, so that its download is seen.
+class LibraryWindowE2ETest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_server = std::make_unique<desktop::LoopbackServer>();
+        s_sample = std::make_unique<fakes::TempDir>();
+        const std::string command = "'" SAMPLE_LIBRARY_TOOL "' --out '" + s_sample->path() +
+                                    "' --base-url '" + s_server->url("") + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        for (const auto& preview : fs::directory_iterator(*s_sample / "server/previews")) {
+            s_server->serve("/previews/" + preview.path().filename().string(), readFile(preview.path()), 200,
+                            "image/jpeg");
+        }
+        const auto manifest = nlohmann::json::parse(
+            readFile(*s_sample /
+                     "home/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json"));
+        for (const auto& asset : manifest["assets"]) {
+            if (asset.value("localizedNameKey", std::string()) == "AerialTuscany") {
+                s_tuscany = asset["id"].get<std::string>();
+            }
+        }
+        // The real film, in 32 KiB pieces a tenth of a second apart.
+        s_film = readFile(*s_sample / ("server/videos/" + s_tuscany + ".mov"));
+        s_server->server.Get(
+            "/videos/" + s_tuscany + ".mov", [](const httplib::Request&, httplib::Response& res) {
+                res.set_content_provider(s_film.size(), "video/quicktime",
+                                         [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                             if (s_server->released()) {
+                                                 return false;
+                                             }
+                                             const std::size_t n =
+                                                 std::min<std::size_t>(32768, s_film.size() - offset);
+                                             sink.write(s_film.data() + offset, n);
+                                             std::this_thread::sleep_for(100ms);
+                                             return true;
+                                         });
+            });
+        s_server->start();
+    }
+    static void TearDownTestSuite() {
+        s_server.reset();
+        s_sample.reset();
+    }
+
+    LibraryWindowE2ETest() { fs::copy(*s_sample / "home", home / "home", fs::copy_options::recursive); }
+
+    ChildProcess program(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), DROVANE_BINARY);
+        return ChildProcess(arguments, {{"HOME", home / "home"},
+                                        {"XDG_CONFIG_HOME", home / "home/.config"},
+                                        {"XDG_CACHE_HOME", home / "home/.cache"},
+                                        {"XDG_DATA_HOME", home / "home/.local/share"},
+                                        {"XDG_RUNTIME_DIR", home / "run"},
+                                        {"DROVANE_SYSTEM_ROOT", *s_sample / "root"},
+                                        {"DROVANE_SITE_URL", s_server->url("")},
+                                        {"DISPLAY", x.display()}});
+    }
+    // Runs the program with "--screenshot" and returns the picture it wrote.
+    QImage screenshot(std::vector<std::string> arguments) {
+        const std::string path = home / ("shot" + std::to_string(m_shots++) + ".png");
+        arguments.insert(arguments.end(), {"--open-window", "--screenshot", path});
+        auto drovane = program(arguments);
+        EXPECT_TRUE(drovane.waitForLine("Drovane: snapshot written to " + path, 30s));
+        return QImage(QString::fromStdString(path));
+    }
+    std::string videos() const {
+        return home / "home/Library/Application Support/com.apple.wallpaper/aerials/videos";
+    }
+
+    static inline std::unique_ptr<desktop::LoopbackServer> s_server;
+    static inline std::unique_ptr<fakes::TempDir> s_sample;
+    static inline std::string s_tuscany;
+    static inline std::string s_film;
+    fakes::TempDir home;
+    // A display of its own: tests that run side by side do not click into each other's windows.
+    desktop::testing::PrivateXServer x{"1920x1080x24"};
+
+private:
+    int m_shots = 0;
+};
+
+TEST_F(LibraryWindowE2ETest, TheScreenshotHasTheAskedSizeAndShowsTheSidebarAndThumbnails) {
+    const QImage shot = screenshot({"--size", "1200x800"});
+    ASSERT_EQ(shot.size(), QSize(1200, 800));
+    // The sidebar's lower part is one flat colour, apart from the detail area's.
+    EXPECT_LT(colours(shot, {10, 600, 240, 190}), 4);
+    EXPECT_NE(shot.pixel(130, 780), shot.pixel(900, 790));
+    // The first row of tiles shows pictures, not placeholders.
+    EXPECT_GT(colours(shot, {281, 110, 600, 110}), 300);
+}
+
+TEST_F(LibraryWindowE2ETest, SelectStartsOnTheGroupNamed) {
+    const QImage all = screenshot({});
+    const QImage countryside = screenshot({"--select", "Countryside"});
+    const QImage again = screenshot({"--select", "Countryside"});
+    EXPECT_GT(difference(all, countryside), 5.0);
+    EXPECT_LT(difference(countryside, again), 1.0) << "the same start shows the same";
+}
+
+TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsBadgeGoes) {
+    auto drovane = program({"--open-window", "--select", "Countryside"});
+    const std::string window =
+        run(x.display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
+    ASSERT_FALSE(window.empty()) << "the library window shows";
+    // The one tile of the group, at the grid's first place; its badge at its lower right.
+    const QRect tile(281, 89, 188, 106);
+    const QRect badge(tile.right() - 25, tile.bottom() - 25, 24, 24);
+    const auto grab = [&](const QRect& area) {
+        const std::string path = home / "window.png";
+        run(x.display(), "import", {"-window", QString::fromStdString(window), QString::fromStdString(path)});
+        QImage whole(QString::fromStdString(path));
+        return whole.copy(area);
+    };
+    const auto grabBadge = [&] { return grab(badge); };
+    // Settled: the first scan published and the preview shown.
+    QImage before = grab(tile), now;
+    for (int i = 0; i < 40 && (colours(before, before.rect()) < 100 || difference(before, now) > 0.2); ++i) {
+        std::this_thread::sleep_for(250ms);
+        before = std::exchange(now, grab(tile));
+    }
+    ASSERT_GT(colours(now, now.rect()), 100) << "the preview shows";
+    const QImage idle = grabBadge();
+    ASSERT_FALSE(idle.isNull());
+    run(x.display(), "xdotool",
+        {"mousemove", "--window", QString::fromStdString(window), QString::number(tile.center().x()),
+         QString::number(tile.center().y()), "click", "1"});
+    run(x.display(), "xdotool",
+        {"mousemove", "--window", QString::fromStdString(window), "5", "5"}); // no hover cross
+    std::this_thread::sleep_for(700ms);
+    const QImage downloading = grabBadge();
+    EXPECT_GE(lightened(idle, downloading), 4) << "the ring shows";
+
+    const std::string film = videos() + "/" + s_tuscany + ".mov";
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!fs::exists(film) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+    }
+    drovane.waitForLine("(the log so far)", 200ms);
+    ASSERT_TRUE(fs::exists(film)) << "downloaded from the loopback server; the log: "
+                                  << testing::PrintToString(drovane.lines());
+    EXPECT_EQ(fs::file_size(film), s_film.size());
+    std::this_thread::sleep_for(1500ms);
+    const QImage done = grabBadge();
+    EXPECT_GT(difference(downloading, done), 3.0) << "the badge goes";
+    EXPECT_EQ(colours(done, {0, 0, 8, 8}), colours(done, {14, 14, 8, 8})) << "only the picture is left";
+}
+
+TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
+    // "New York at Night", downloaded, alone in its group; the home has no data folder yet.
+    auto drovane = program({"--open-window", "--select", "Cityscapes"});
+    const std::string window =
+        run(x.display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane$"});
+    ASSERT_FALSE(window.empty());
+    std::vector<std::string> before;
+    for (const auto& film : fs::directory_iterator(videos())) {
+        before.push_back(film.path().filename());
+    }
+    std::this_thread::sleep_for(2s);
+    const QString id = QString::fromStdString(window);
+    // The tile's menu opens at the pointer; "Delete from Device" is its last entry.
+    run(x.display(), "xdotool", {"mousemove", "--window", id, "375", "142", "click", "3"});
+    std::this_thread::sleep_for(500ms);
+    run(x.display(), "xdotool", {"mousemove", "--window", id, "435", "239", "click", "1"});
+
+    const std::string trash = home / "home/.local/share/Trash";
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!fs::exists(trash + "/files") && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(fs::exists(trash + "/files"));
+    std::vector<std::string> trashed;
+    for (const auto& film : fs::directory_iterator(trash + "/files")) {
+        trashed.push_back(film.path().filename());
+    }
+    ASSERT_EQ(trashed.size(), 1u);
+    EXPECT_TRUE(std::find(before.begin(), before.end(), trashed[0]) != before.end());
+    EXPECT_FALSE(fs::exists(videos() + "/" + trashed[0]));
+    EXPECT_TRUE(fs::exists(trash + "/info/" + trashed[0] + ".trashinfo"));
+    EXPECT_FALSE(fs::exists(fs::current_path() / "files" / trashed[0])) << "not beside the working directory";
+}
+
+} // namespace
+} // namespace drovane::e2e

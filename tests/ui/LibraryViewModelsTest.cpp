@@ -1,0 +1,334 @@
+#include "LibraryWindowFixture.h"
+#include "library/Downloader.h"
+#include "ui/DetailModel.h"
+#include "ui/SidebarModel.h"
+#include "ui/TileModel.h"
+
+#include <filesystem>
+
+namespace drovane {
+namespace {
+
+std::vector<std::string> titles(const Menu& menu) {
+    std::vector<std::string> out;
+    for (const auto& item : menu) {
+        out.push_back(item.kind == MenuItem::Kind::Separator ? "-" : item.title);
+    }
+    return out;
+}
+
+// The actions, recording each call as "name ids...".
+struct RecordedActions {
+    std::vector<std::string> calls;
+    MainWindowActions actions() {
+        auto one = [this](std::string name) {
+            return [this, name](const LibraryItem& i) { calls.push_back(name + " " + i.id); };
+        };
+        auto many = [this](std::string name) {
+            return [this, name](const std::vector<LibraryItem>& items) {
+                std::string call = name;
+                for (const auto& i : items) {
+                    call += " " + i.id;
+                }
+                calls.push_back(call);
+            };
+        };
+        MainWindowActions a;
+        a.select = one("select");
+        a.download = one("download");
+        a.cancelItem = one("cancelItem");
+        a.revealInFinder = one("reveal");
+        a.deleteItem = one("delete");
+        a.downloadMany = many("downloadMany");
+        a.deleteMany = many("deleteMany");
+        a.downloadBatch = [this](int n) { calls.push_back("downloadBatch " + std::to_string(n)); };
+        a.cancelDownload = [this] { calls.push_back("cancelDownload"); };
+        a.openWallpaperSettings = [this] { calls.push_back("openWallpaperSettings"); };
+        return a;
+    }
+};
+
+class LibraryViewModelsTest : public LibraryWindowFixture {
+protected:
+    void publish() {
+        store->refresh();
+        settle();
+    }
+    RecordedActions recorded;
+};
+
+TEST_F(LibraryViewModelsTest, SidebarRowsCountsAndIcons) {
+    onDisk("U1");
+    const std::string system = aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    fake.defaults->set("favorites", Value(Value::Array{Value("U2"), Value("GONE")}));
+    store = LibraryStore::create(model, fake.platform(), library);
+    auto rows = SidebarModel::sections(*store);
+    ASSERT_EQ(rows.size(), 1u) << "no categories before the first scan";
+    publish();
+    rows = SidebarModel::sections(*store);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].header, "Library");
+    EXPECT_EQ(rows[0].rows, (std::vector<SidebarModel::Row>{
+                                {"All Aerials", "circle.grid.2x2.fill", 6, SidebarSelection::all()},
+                                {"Favorites", "heart.circle.fill", 1, SidebarSelection::favorites()},
+                                {"On Disk", "arrow.down.circle.fill", 2, SidebarSelection::onDisk()}}));
+    EXPECT_EQ(rows[1].header, "Categories");
+    std::vector<std::string> names;
+    for (const auto& row : rows[1].rows) {
+        names.push_back(row.title + " " + std::to_string(row.badge) + " " + row.symbol);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"System 1 command.circle.fill",
+                                               "Cityscapes 2 building.2.crop.circle.fill",
+                                               "Underwater 3 drop.circle.fill"}));
+    for (const auto& [group, symbol] :
+         std::vector<std::pair<std::string, std::string>>{{"Landscapes", "mountain.2.circle.fill"},
+                                                          {"Earth from Space", "globe.americas.fill"},
+                                                          {"underwater", "photo.circle.fill"},
+                                                          {"", "photo.circle.fill"}}) {
+        EXPECT_EQ(SidebarModel::symbol(group), symbol) << group;
+    }
+}
+
+TEST_F(LibraryViewModelsTest, SectionMenusOfferWhatTheRowHolds) {
+    onDisk("U1");
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    publish();
+    const MainWindowActions a = recorded.actions();
+    struct Case {
+        SidebarSelection row;
+        std::vector<std::string> titles;
+        std::vector<std::string> calls;
+    };
+    const std::vector<Case> cases = {
+        {SidebarSelection::named("Underwater"),
+         {"Download All (2)", "Delete All (1)"},
+         {"downloadMany U2 U3", "deleteMany U1"}},
+        {SidebarSelection::onDisk(), {"Delete All (2)"}, {"deleteMany HILL LANDSCAPE U1"}},
+        {SidebarSelection::favorites(), {}, {}},
+        {SidebarSelection::named("Gone"), {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row.group + std::to_string(static_cast<int>(c.row.kind)));
+        recorded.calls.clear();
+        const Menu menu = SidebarModel::sectionMenu(*store, a, c.row);
+        EXPECT_EQ(titles(menu), c.titles);
+        for (const auto& entry : menu) {
+            entry.action();
+        }
+        EXPECT_EQ(recorded.calls, c.calls);
+    }
+}
+
+TEST_F(LibraryViewModelsTest, DetailHeaderContentAndSections) {
+    EXPECT_EQ(DetailModel::content(*store), DetailModel::Content::Loading);
+    onDisk("C2");
+    publish();
+    EXPECT_EQ(DetailModel::content(*store), DetailModel::Content::Grid);
+    struct Case {
+        SidebarSelection selection;
+        std::string title;
+        std::string subtitle;
+        std::vector<std::optional<std::string>> headings;
+    };
+    const std::vector<Case> cases = {
+        {SidebarSelection::all(), "All Aerials", "5 films \u00B7 1 on disk", {"Cityscapes", "Underwater"}},
+        {SidebarSelection::onDisk(), "On Disk", "1 film \u00B7 1 on disk", {std::nullopt}},
+        {SidebarSelection::named("Underwater"), "Underwater", "3 films \u00B7 0 on disk", {std::nullopt}},
+        {SidebarSelection::favorites(), "Favorites", "0 films \u00B7 0 on disk", {}},
+        {SidebarSelection::named("Gone"), "Gone", "0 films \u00B7 0 on disk", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const auto films = store->items(c.selection);
+        EXPECT_EQ(DetailModel::title(c.selection), c.title);
+        EXPECT_EQ(DetailModel::subtitle(films), c.subtitle);
+        std::vector<std::optional<std::string>> headings;
+        std::size_t count = 0;
+        for (const auto& section : DetailModel::sections(*store, films)) {
+            headings.push_back(section.title);
+            count += section.items.size();
+        }
+        EXPECT_EQ(headings, c.headings);
+        EXPECT_EQ(count, films.size());
+    }
+}
+
+TEST_F(LibraryViewModelsTest, EmptyStateTextsAndButtons) {
+    const auto words = [](const DetailModel::EmptyState& s) {
+        std::vector<std::string> out{s.label, s.description};
+        for (const auto& b : s.buttons) {
+            out.push_back(b.title + (b.prominent ? " !" : ""));
+        }
+        return out;
+    };
+    const MainWindowActions a = recorded.actions();
+    // Twenty missing films offer one batch; twenty-one also offer them all.
+    for (const int missing : {20, 21}) {
+        SCOPED_TRACE(missing);
+        std::vector<Film> films;
+        for (int i = 0; i < missing; ++i) {
+            films.push_back(
+                {"M" + std::to_string(i), "M", "AerialCategoryUnderwater", "https://cdn.test/m.mov", {}});
+        }
+        aerials.writeManifest(films);
+        publish();
+        recorded.calls.clear();
+        const auto state = DetailModel::emptyState(*store, a);
+        std::vector<std::string> expected{"No Aerials on This Computer",
+                                          "The catalog is here, but no films are downloaded yet.",
+                                          "Download 20 !"};
+        if (missing == 21) {
+            expected.push_back("Download All (21)");
+        }
+        EXPECT_EQ(words(state), expected);
+        for (const auto& b : state.buttons) {
+            b.action();
+        }
+        EXPECT_EQ(recorded.calls.back(), "downloadBatch " + std::string(missing == 21 ? "21" : "20"));
+    }
+    std::filesystem::remove(aerials.manifestPath());
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    publish();
+    EXPECT_EQ(DetailModel::content(*store), DetailModel::Content::Empty) << "system films do not count";
+    const auto state = DetailModel::emptyState(*store, a);
+    EXPECT_EQ(words(state),
+              (std::vector<std::string>{"No Aerials on This Computer",
+                                        "Drovane can fetch the aerials catalog from its web site "
+                                        "\u2014 then films can be downloaded here.",
+                                        "Fetch the Catalog !"}));
+    state.buttons.at(0).action();
+    EXPECT_EQ(recorded.calls.back(), "openWallpaperSettings");
+}
+
+TileModel::State tile(const LibraryItem& item, bool current = false, bool favorite = false,
+                      std::optional<double> progress = std::nullopt, bool waiting = false) {
+    return {item, current, favorite, progress, waiting};
+}
+
+TEST_F(LibraryViewModelsTest, TileRules) {
+    using TileModel::State;
+    const LibraryItem missing{"U2", "Kelp", "Underwater", std::nullopt, std::nullopt};
+    LibraryItem downloaded{
+        "U1", "Reef", "Underwater", Url::fromFilePath(library->videosDir() + "/U1.mov"), {}};
+    const LibraryItem system{"HILL", "Hill", "System", Url::fromFilePath("/System/Hill.mov"), {}};
+    const LibraryItem sibling{"S", "S", "X", Url::fromFilePath(library->videosDir() + "2/S.mov"), {}};
+    struct Case {
+        const char* name;
+        State tile;
+        TileModel::Tap tap;
+        std::optional<std::string> badge, hoveredBadge;
+        std::optional<double> ring;
+        std::vector<std::string> menu;
+    };
+    using enum TileModel::Tap;
+    const std::vector<Case> cases = {
+        {"missing",
+         tile(missing),
+         Download,
+         "arrow.down.circle.fill",
+         "arrow.down.circle.fill",
+         {},
+         {"Download", "-", "Add to Favorites"}},
+        {"waiting",
+         tile(missing, false, true, std::nullopt, true),
+         CancelDownload,
+         "ellipsis.circle.fill",
+         "xmark.circle.fill",
+         {},
+         {"Cancel Download", "-", "Remove from Favorites"}},
+        {"just begun",
+         tile(missing, false, false, 0.0),
+         CancelDownload,
+         "arrow.down.circle.fill",
+         "xmark.circle.fill",
+         0.02,
+         {"Cancel Download", "-", "Add to Favorites"}},
+        {"half way",
+         tile(missing, false, false, 0.5),
+         CancelDownload,
+         "arrow.down.circle.fill",
+         "xmark.circle.fill",
+         0.5,
+         {"Cancel Download", "-", "Add to Favorites"}},
+        {"on disk",
+         tile(downloaded),
+         Select,
+         {},
+         {},
+         {},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+        {"playing",
+         tile(downloaded, true),
+         Select,
+         {},
+         {},
+         {},
+         {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+        {"a system film",
+         tile(system),
+         Select,
+         {},
+         {},
+         {},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+        {"a folder beside the videos",
+         tile(sibling),
+         Select,
+         {},
+         {},
+         {},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+    };
+    const MainWindowActions a = recorded.actions();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(TileModel::tap(c.tile), c.tap);
+        EXPECT_EQ(TileModel::badgeSymbol(c.tile, false), c.badge);
+        EXPECT_EQ(TileModel::badgeSymbol(c.tile, true), c.hoveredBadge);
+        EXPECT_EQ(TileModel::ringFraction(c.tile), c.ring);
+        int toggles = 0;
+        const Menu menu = TileModel::menu(
+            c.tile, a, [&toggles] { ++toggles; }, library->videosDir());
+        EXPECT_EQ(titles(menu), c.menu);
+        recorded.calls.clear();
+        for (const auto& entry : menu) {
+            if (entry.action) {
+                entry.action();
+            }
+        }
+        EXPECT_EQ(toggles, 1);
+        EXPECT_EQ(recorded.calls.size(),
+                  c.menu.size() - static_cast<std::size_t>(std::count(c.menu.begin(), c.menu.end(), "-")) -
+                      1);
+    }
+    // The heart: red and shadowed when a favourite; white on a picture, secondary without.
+    const State plain = tile(missing), loved = tile(missing, false, true);
+    EXPECT_EQ(TileModel::heartColor(loved, false), TileModel::HeartColor::Red);
+    EXPECT_EQ(TileModel::heartColor(plain, true), TileModel::HeartColor::White);
+    EXPECT_EQ(TileModel::heartColor(plain, false), TileModel::HeartColor::Secondary);
+    EXPECT_EQ(TileModel::heartShadowOpacity(plain, false), 0.0);
+    EXPECT_EQ(TileModel::heartShadowOpacity(loved, false), 0.5);
+    EXPECT_EQ(TileModel::heartSymbol(loved), "heart.fill");
+    EXPECT_EQ(TileModel::heartTooltip(plain), "Add to Favorites");
+}
+
+TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
+    const Url reef = onDisk("U1");
+    http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
+    publish();
+    model->switchVideo(Url::fromFilePath(reef.path()));
+    store->toggleFavorite("U2");
+    model->downloader->start(std::vector<std::string>{"U2", "U3", "C1", "C2"});
+    store->readLiveState();
+    EXPECT_TRUE(TileModel::state(*store, item("U1")).isCurrent);
+    const auto kelp = TileModel::state(*store, item("U2"));
+    EXPECT_TRUE(kelp.isFavorite);
+    EXPECT_EQ(kelp.progress, 0.0);
+    EXPECT_FALSE(kelp.waiting);
+    const auto bridge = TileModel::state(*store, item("C2"));
+    EXPECT_TRUE(bridge.waiting) << "the fourth waits for one of three";
+    EXPECT_FALSE(bridge.progress);
+}
+
+} // namespace
+} // namespace drovane

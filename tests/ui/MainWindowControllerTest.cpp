@@ -1,0 +1,230 @@
+#include "ui/MainWindowController.h"
+
+#include "LibraryWindowFixture.h"
+#include "library/Downloader.h"
+#include "support/Settings.h"
+
+#include <filesystem>
+#include <set>
+
+namespace drovane {
+namespace {
+
+class MainWindowControllerTest : public LibraryWindowFixture {
+protected:
+    std::vector<std::string> requested() {
+        fake.mainQueue->drain();
+        return http->requested;
+    }
+    std::set<std::string> queued() const {
+        std::set<std::string> ids(model->downloader->waiting().begin(), model->downloader->waiting().end());
+        for (const auto& [id, fraction] : model->downloader->active()) {
+            ids.insert(id);
+        }
+        return ids;
+    }
+};
+
+TEST_F(MainWindowControllerTest, DownloadActionsStartWhatIsMissingAndRefreshOnlyWhenTheyAct) {
+    onDisk("C1");
+    struct Case {
+        const char* name;
+        std::function<void(const MainWindowActions&)> act;
+        std::set<std::string> queued;
+        bool refreshes;
+    };
+    const std::vector<Case> cases = {
+        {"download one", [this](auto& a) { a.download(item("U2")); }, {"U2"}, true},
+        {"a batch larger than what is missing",
+         [](auto& a) { a.downloadBatch(50); },
+         {"U1", "U2", "U3", "C2"},
+         true},
+        {"a batch of two", [](auto& a) { a.downloadBatch(2); }, {"U1", "U2"}, true},
+        {"a batch of none", [](auto& a) { a.downloadBatch(0); }, {}, false},
+        {"many",
+         [this](auto& a) {
+             a.downloadMany({item("U3"), item("C2")});
+         },
+         {"U3", "C2"},
+         true},
+        {"many of none", [](auto& a) { a.downloadMany({}); }, {}, false},
+        {"cancel one",
+         [this](auto& a) {
+             a.downloadMany({item("U3"), item("C2")}), a.cancelItem(item("U3"));
+         },
+         {"C2"},
+         true},
+        {"cancel all", [](auto& a) { a.downloadBatch(3), a.cancelDownload(); }, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MainWindowActions& a = controller().actions();
+        a.cancelDownload();
+        settle();
+        c.act(a);
+        EXPECT_EQ(queued(), c.queued);
+        EXPECT_EQ(settle() > 0, c.refreshes);
+    }
+}
+
+TEST_F(MainWindowControllerTest, NothingOnDiskIsNeverSelectedDeletedOrRevealed) {
+    const MainWindowActions& a = controller().actions();
+    const auto before = model->videoURL;
+    a.select(item("U1"));
+    a.deleteItem(item("U1"));
+    a.deleteMany({item("U2"), item("C2")});
+    a.revealInFinder(item("U1"));
+    EXPECT_EQ(model->videoURL, before);
+    EXPECT_TRUE(fake.workspace->trashed.empty());
+    EXPECT_TRUE(fake.workspace->revealed.empty());
+    EXPECT_EQ(settle(), 0u) << "no refresh";
+    EXPECT_TRUE(alerts->shown.empty());
+}
+
+TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceAndRevealingShowsItsFile) {
+    const Url reef = onDisk("U1");
+    const MainWindowActions& a = controller().actions();
+    a.select(item("U1"));
+    ASSERT_EQ(model->videoURL, reef);
+    const auto players = model->players;
+    a.select(item("U1"));
+    EXPECT_EQ(model->players, players) << "the playing film is not restarted";
+    a.revealInFinder(item("U1"));
+    EXPECT_EQ(fake.workspace->revealed, (std::vector<std::vector<std::string>>{{reef.path()}}));
+}
+
+TEST_F(MainWindowControllerTest, DeletingThePlayingFilmMovesTheWallpaperFirst) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> onDisk;
+        std::vector<std::string> deleted;
+        bool cleared; // else it plays a film outside the deletion
+    };
+    const std::vector<Case> cases = {
+        {"the only film", {"U1"}, {"U1"}, true},
+        {"the shuffle can only land on another film of the deletion", {"U1", "U2"}, {"U1", "U2"}, true},
+        {"another film stays", {"U1", "U2"}, {"U1"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::FakePlatform& f = fake;
+        f.workspace->trashed.clear();
+        std::vector<std::string> paths;
+        for (const auto& id : c.onDisk) {
+            paths.push_back(onDisk(id).path());
+        }
+        MainWindowController& controller = this->controller();
+        store->refresh();
+        settle();
+        model->switchVideo(*item(c.onDisk.front()).url);
+        std::vector<LibraryItem> items;
+        for (const auto& id : c.deleted) {
+            items.push_back(item(id));
+        }
+        controller.actions().deleteMany(items);
+        const std::optional<Url> playingWhenTrashed = model->videoURL;
+        EXPECT_EQ(f.workspace->trashed.size(), c.deleted.size());
+        EXPECT_EQ(!playingWhenTrashed, c.cleared);
+        if (playingWhenTrashed) {
+            EXPECT_EQ(std::count(f.workspace->trashed.begin(), f.workspace->trashed.end(),
+                                 playingWhenTrashed->path()),
+                      0);
+        }
+        EXPECT_GT(settle(), 0u) << "refreshed after the move";
+        for (const auto& path : paths) {
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+TEST_F(MainWindowControllerTest, AFailedMoveToTheTrashIsLoggedAndShownOnTheWindowWithoutARefresh) {
+    const Url kelp = onDisk("U2");
+    controller().showWindow();
+    settle();
+    fake.workspace->trashErrors[kelp.path()] = "Permission denied";
+    controller().actions().deleteItem(item("U2"));
+    EXPECT_TRUE(fake.log->lines().empty()) << "reported from the main queue";
+    EXPECT_EQ(settle(), 0u);
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: delete failed: Permission denied"});
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].content.message, "Could not delete the selected aerials");
+    EXPECT_EQ(alerts->shown[0].content.informativeText, "Permission denied");
+    EXPECT_EQ(alerts->shown[0].content.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(alerts->shown[0].parent, &window());
+}
+
+TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
+    onDisk("U1");
+    auto gone =
+        MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
+    store->refresh();
+    settle();
+    const MainWindowActions a = gone->actions();
+    gone.reset();
+    a.select(item("U1"));
+    a.deleteItem(item("U1"));
+    a.downloadBatch(5);
+    a.openWallpaperSettings();
+    EXPECT_FALSE(model->videoURL && model->videoURL->path() == item("U1").url->path());
+    EXPECT_TRUE(fake.workspace->trashed.empty());
+    EXPECT_TRUE(queued().empty());
+    EXPECT_TRUE(http->tasks().empty());
+}
+
+TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsItsFrameAcrossRuns) {
+    controller(SidebarSelection::named("Underwater"));
+    EXPECT_EQ(window().content.start, SidebarSelection::named("Underwater"));
+    EXPECT_FALSE(window().visible) << "not shown before asked";
+    controller().showWindow();
+    EXPECT_TRUE(window().visible);
+    EXPECT_EQ(fake.workspace->policies, std::vector<ActivationPolicy>{ActivationPolicy::Regular});
+    EXPECT_EQ(fake.workspace->activations, 1);
+    EXPECT_GT(settle(), 0u) << "each showing refreshes";
+
+    const Rect moved{{40, 60}, {1200, 800}};
+    window().move(moved);
+    window().close();
+    EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
+    controller().showWindow();
+    EXPECT_EQ(windows->made.size(), 1u) << "the same window again";
+    EXPECT_EQ(window().frame(), moved);
+
+    // The next run starts where this one left off.
+    auto next =
+        MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
+    EXPECT_EQ(windows->made.back()->frame(), moved);
+}
+
+TEST_F(MainWindowControllerTest, FetchingTheCatalogReplacesTheManifestOnlyWithAWholeAnswer) {
+    const std::string url = Settings::siteURL().withPath("/aerials/entries.json").string();
+    std::filesystem::remove(aerials.manifestPath());
+    controller();
+    struct Case {
+        const char* name;
+        HttpDataResult answer;
+        bool stored;
+    };
+    const std::string json = fakes::AerialsTree::manifestJson(
+        {{"N1", "New", "AerialCategoryUnderwater", "https://cdn.test/N1.mov", std::nullopt}});
+    const std::vector<Case> cases = {
+        {"not found", {{}, 404, fakes::bytes("nope")}, false},
+        {"no connection", {"connection refused", std::nullopt, std::nullopt}, false},
+        {"the catalogue", {{}, 200, fakes::bytes(json)}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        controller().actions().openWallpaperSettings();
+        controller().actions().openWallpaperSettings(); // one fetch at a time
+        ASSERT_EQ(http->pending().size(), 1u);
+        EXPECT_EQ(http->pending()[0]->url().string(), url);
+        http->answer(http->pending()[0], c.answer);
+        settle();
+        EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.stored);
+        EXPECT_EQ(store->hasManifest().value(), c.stored);
+    }
+    EXPECT_EQ(fake.log->lines(),
+              (std::vector<std::string>{"Drovane: catalog fetch failed", "Drovane: catalog fetch failed"}));
+}
+
+} // namespace
+} // namespace drovane
