@@ -9,6 +9,8 @@
 #include "playback/PowerMonitor.h"
 #include "support/CaseMapping.h"
 #include "support/Settings.h"
+#include "ui/MatchReminder.h"
+#include "ui/SettingsWindowController.h"
 #include "ui/StatusMenu.h"
 
 #include <filesystem>
@@ -111,6 +113,45 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     model->downloader->onStateChanged = liveStateChanged;
     model->onStateChanged = liveStateChanged;
+
+    model->onFilmChanged = [weakSelf](const Url& film) {
+        if (auto self = weakSelf.lock()) {
+            MatchReminder::show(self->m_platform, self->displayName(film), film, self->reminderParent());
+        }
+    };
+
+    // After the library window, so that the settings window is in front of it.
+    if (m_options.settings) {
+        showSettings();
+    }
+    if (m_options.screenshotPath && m_options.settings) {
+        p.mainQueue->postAfter(4.0, [weakSelf, path = *m_options.screenshotPath] {
+            if (auto self = weakSelf.lock()) {
+                self->snapshotSettings(path);
+            }
+        });
+    }
+}
+
+std::string AppDelegate::displayName(const Url& url) const {
+    for (const auto& film : m_library->allVideos()) {
+        if (film.url == url) {
+            return film.label;
+        }
+    }
+    return std::filesystem::path(url.lastPathComponent()).stem().string();
+}
+
+const Window* AppDelegate::reminderParent() const {
+    return nullptr;
+}
+
+void AppDelegate::snapshotSettings(const std::string& path) const {
+    if (!settingsWindow || !settingsWindow->window()) {
+        return;
+    }
+    m_platform.log->line(settingsWindow->window()->snapshot(path) ? "Drovane: snapshot written to " + path
+                                                                  : "Drovane: snapshot failed");
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {
@@ -162,10 +203,15 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
     }
 }
 
-// The library and settings windows arrive with their controllers.
+// The library window arrives with its controller.
 void AppDelegate::showMainWindow() {}
 
-void AppDelegate::showSettings() {}
+void AppDelegate::showSettings() {
+    if (!settingsWindow) {
+        settingsWindow = SettingsWindowController::create(m_platform, model);
+    }
+    settingsWindow->show();
+}
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
     return true;

@@ -14,7 +14,9 @@ namespace drovane {
 
 class AppModel;
 class Library;
+class SettingsWindowController;
 class StatusMenu;
+class Window;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -47,6 +49,8 @@ public:
     SidebarSelection startSelection = SidebarSelection::all();
     // The upper-cased identifier of a film asked for by URL that is not on disk yet.
     std::optional<std::string> pendingFilm;
+    // The settings window's controller, made on the first request to show it.
+    std::shared_ptr<SettingsWindowController> settingsWindow;
 
     // The options read at launch.
     const LaunchOptions& launchOptions() const { return m_options; }
@@ -55,6 +59,13 @@ private:
     // The film to play at launch: a ".mov" named on the command line, else the stored choice,
     // else the catalogue's first film; none with "--onboarding".
     std::optional<Url> chooseLaunchFilm() const;
+    // The display name of the film at `url`: its catalogue label, else its file's base name.
+    std::string displayName(const Url& url) const;
+    // The window the match reminder attaches to as a sheet: the library window's, once the
+    // delegate has one; null while it has none.
+    const Window* reminderParent() const;
+    // Writes the settings window's picture for "--settings --screenshot".
+    void snapshotSettings(const std::string& path) const;
 
     const Platform m_platform;
     const std::shared_ptr<const Library> m_library;

@@ -4,6 +4,7 @@
 #include "platform/ApplicationDelegate.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "platform/DesktopBackground.h"
 #include "platform/Host.h"
 #include "platform/Http.h"
 #include "platform/Images.h"
@@ -22,6 +23,8 @@
 #include <memory>
 
 namespace drovane {
+
+class SettingsWindows;
 
 // Everything the core asks of the machine. The composition root (the executable, or a test)
 // fills it and hands it to the objects it makes, which keep the services they use. It is also
@@ -46,6 +49,9 @@ struct Platform {
     std::shared_ptr<StatusBar> statusBar;
     std::shared_ptr<LoginItems> loginItems;
     std::shared_ptr<Processes> processes;
+    std::shared_ptr<DesktopBackground> desktopBackground;
+    // The settings window's maker, declared with the views (ui/SettingsWindow.h).
+    std::shared_ptr<SettingsWindows> settingsWindows;
 };
 
 // The installed platform. Installing replaces the previous one; only the composition root and
