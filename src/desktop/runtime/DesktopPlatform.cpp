@@ -15,6 +15,7 @@
 #include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
+#include "desktop/ui/QmlSettingsWindows.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 
 #include <unistd.h>
@@ -39,6 +40,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->workspace = std::make_shared<QtWorkspace>(application);
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);
+    p->settingsWindows = std::make_shared<QmlSettingsWindows>();
 
     p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 
