@@ -11,6 +11,7 @@
 #include "desktop/runtime/SystemClock.h"
 #include "desktop/runtime/ThreadTaskQueues.h"
 #include "desktop/session/DesktopSystemEvents.h"
+#include "desktop/shell/DBusDesktopBackground.h"
 #include "desktop/shell/QtAlerts.h"
 #include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
@@ -42,6 +43,9 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->alerts = std::make_shared<QtAlerts>(application);
     p->settingsWindows = std::make_shared<QmlSettingsWindows>();
 
+    p->desktopBackground = std::make_shared<DBusDesktopBackground>(
+        QString::fromStdString(host->environment("XDG_CURRENT_DESKTOP").value_or("")),
+        host->xdgFolders().data + "/drovane/backgrounds");
     p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 
     DesktopSystemEvents::Config events;
