@@ -12,6 +12,8 @@
 #include "support/CaseMapping.h"
 #include "support/Settings.h"
 #include "ui/MainWindowController.h"
+#include "ui/MatchReminder.h"
+#include "ui/SettingsWindowController.h"
 #include "ui/StatusMenu.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateInstall.h"
@@ -144,14 +146,28 @@ void AppDelegate::applicationDidFinishLaunching() {
             mainWindow->window()->setContentSize(*size);
         }
     }
+    model->onFilmChanged = [weakSelf](const Url& film) {
+        if (auto self = weakSelf.lock()) {
+            MatchReminder::show(self->m_platform, self->displayName(film), film, self->reminderParent());
+        }
+    };
+
+    // The settings window is the one pictured when it was asked for, else the library window.
     if (m_options.screenshotPath) {
-        // The settings window's picture arrives with that window.
         p.mainQueue->postAfter(4.0, [weakSelf, path = *m_options.screenshotPath] {
             auto self = weakSelf.lock();
-            if (!self || self->m_options.settings || !self->mainWindow || !self->mainWindow->window()) {
+            if (!self) {
                 return;
             }
-            snapshot(*self->mainWindow->window(), path, *self->m_platform.log);
+            Window* window = nullptr;
+            if (self->m_options.settings && self->settingsWindow) {
+                window = self->settingsWindow->window().get();
+            } else if (!self->m_options.settings && self->mainWindow) {
+                window = self->mainWindow->window().get();
+            }
+            if (window) {
+                snapshot(*window, path, *self->m_platform.log);
+            }
         });
     }
 }
@@ -165,6 +181,19 @@ const std::shared_ptr<LibraryStore>& AppDelegate::libraryStore() {
 
 bool AppDelegate::libraryVisible() const {
     return mainWindow && mainWindow->isWindowVisible();
+}
+
+std::string AppDelegate::displayName(const Url& url) const {
+    for (const auto& film : m_library->allVideos()) {
+        if (film.url == url) {
+            return film.label;
+        }
+    }
+    return std::filesystem::path(url.lastPathComponent()).stem().string();
+}
+
+const Window* AppDelegate::reminderParent() const {
+    return libraryVisible() ? mainWindow->window().get() : nullptr;
 }
 
 std::optional<Url> AppDelegate::chooseLaunchFilm() const {
@@ -228,8 +257,12 @@ void AppDelegate::showMainWindow() {
     mainWindow->showWindow();
 }
 
-// The settings window arrives with its controller.
-void AppDelegate::showSettings() {}
+void AppDelegate::showSettings() {
+    if (!settingsWindow) {
+        settingsWindow = SettingsWindowController::create(m_platform, model);
+    }
+    settingsWindow->show();
+}
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
     if (!hasVisibleWindows) {

@@ -16,9 +16,11 @@ class AppModel;
 class Library;
 class LibraryStore;
 class MainWindowController;
+class SettingsWindowController;
 class StatusMenu;
 class UpdateCheck;
 class UpdateInstall;
+class Window;
 
 // The root of the program: it makes the wallpaper engine, runs the launch sequence, and serves
 // the platform's requests (URLs of the program's scheme, reopening, screen changes). Lives for
@@ -58,6 +60,8 @@ public:
     std::shared_ptr<MainWindowController> mainWindow;
     // The store the library window shows, made on first use.
     const std::shared_ptr<LibraryStore>& libraryStore();
+    // The settings window's controller, made on the first request to show it.
+    std::shared_ptr<SettingsWindowController> settingsWindow;
 
     // The options read at launch.
     const LaunchOptions& launchOptions() const { return m_options; }
@@ -68,6 +72,10 @@ private:
     std::optional<Url> chooseLaunchFilm() const;
     // The library window exists and is on screen.
     bool libraryVisible() const;
+    // The display name of the film at `url`: its catalogue label, else its file's base name.
+    std::string displayName(const Url& url) const;
+    // The window the match reminder attaches to as a sheet: the library window while it shows.
+    const Window* reminderParent() const;
 
     const Platform m_platform;
     const std::shared_ptr<const Library> m_library;

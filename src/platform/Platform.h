@@ -4,6 +4,7 @@
 #include "platform/ApplicationDelegate.h"
 #include "platform/Clock.h"
 #include "platform/DefaultsStore.h"
+#include "platform/DesktopBackground.h"
 #include "platform/Host.h"
 #include "platform/Http.h"
 #include "platform/Images.h"
@@ -25,6 +26,7 @@
 namespace drovane {
 
 class LibraryWindows;
+class SettingsWindows;
 
 // Everything the core asks of the machine. The composition root (the executable, or a test)
 // fills it and hands it to the objects it makes, which keep the services they use. It is also
@@ -52,6 +54,9 @@ struct Platform {
     std::shared_ptr<ReleaseArchives> releaseArchives;
     // The library window's maker, declared with the views (ui/LibraryWindow.h).
     std::shared_ptr<LibraryWindows> libraryWindows;
+    std::shared_ptr<DesktopBackground> desktopBackground;
+    // The settings window's maker, declared with the views (ui/SettingsWindow.h).
+    std::shared_ptr<SettingsWindows> settingsWindows;
 };
 
 // The installed platform. Installing replaces the previous one; only the composition root and

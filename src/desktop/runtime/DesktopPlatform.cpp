@@ -14,11 +14,13 @@
 #include "desktop/runtime/SystemClock.h"
 #include "desktop/runtime/ThreadTaskQueues.h"
 #include "desktop/session/DesktopSystemEvents.h"
+#include "desktop/shell/DBusDesktopBackground.h"
 #include "desktop/shell/QtAlerts.h"
 #include "desktop/shell/QtStatusBar.h"
 #include "desktop/shell/QtWorkspace.h"
 #include "desktop/shell/XdgLoginItems.h"
 #include "desktop/ui/QmlLibraryWindows.h"
+#include "desktop/ui/QmlSettingsWindows.h"
 #include "desktop/update/BundleSignature.h"
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
@@ -57,7 +59,11 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);
     p->libraryWindows = std::make_shared<QmlLibraryWindows>(application);
+    p->settingsWindows = std::make_shared<QmlSettingsWindows>();
 
+    p->desktopBackground = std::make_shared<DBusDesktopBackground>(
+        QString::fromStdString(host->environment("XDG_CURRENT_DESKTOP").value_or("")),
+        host->xdgFolders().data + "/drovane/backgrounds");
     p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
 
     DesktopSystemEvents::Config events;

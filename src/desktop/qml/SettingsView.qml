@@ -1,0 +1,199 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QtQuick.Window
+
+// The settings: the header with the icon, name, version and credit, then a grouped form of the
+// four switches and a second group of links. Every switch writes through at once and then shows
+// what its setting holds.
+Rectangle {
+    id: root
+    objectName: "settingsRoot"
+    width: 460
+    height: 420
+    focus: true
+
+    SystemPalette { id: pal }
+    color: pal.window
+    readonly property color secondary: Qt.rgba(pal.windowText.r, pal.windowText.g, pal.windowText.b, 0.55)
+
+    Shortcut {
+        sequence: "Ctrl+W"
+        onActivated: root.Window.window.close()
+    }
+    Shortcut {
+        sequence: "Escape"
+        onActivated: root.Window.window.close()
+    }
+
+    // One row of the grouped form: a title on the left, a switch on the right.
+    component SwitchRow: Item {
+        id: row
+        property string title
+        property bool on
+        property alias enabledSwitch: toggle.enabled
+        property bool lastRow: false
+        signal toggledTo(bool value)
+        Layout.fillWidth: true
+        implicitHeight: 40
+
+        Label {
+            anchors.left: parent.left
+            anchors.leftMargin: 14
+            anchors.verticalCenter: parent.verticalCenter
+            text: row.title
+            color: toggle.enabled ? pal.windowText : pal.mid
+        }
+        Switch {
+            id: toggle
+            objectName: "switch:" + row.title
+            anchors.right: parent.right
+            anchors.rightMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            checked: row.on
+            onToggled: {
+                row.toggledTo(checked)
+                // The setting has the last word: a refused login item turns the switch off.
+                checked = Qt.binding(() => row.on)
+            }
+        }
+        Rectangle {
+            visible: !row.lastRow
+            anchors.bottom: parent.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: 14
+            height: 1
+            color: Qt.rgba(pal.windowText.r, pal.windowText.g, pal.windowText.b, 0.1)
+        }
+    }
+
+    // A link-style button that never takes the keyboard focus.
+    component LinkRow: Item {
+        id: link
+        property string title
+        property bool lastRow: false
+        signal activated()
+        Layout.fillWidth: true
+        implicitHeight: 36
+
+        Label {
+            objectName: "link:" + link.title
+            anchors.left: parent.left
+            anchors.leftMargin: 14
+            anchors.verticalCenter: parent.verticalCenter
+            text: link.title
+            color: pal.highlight
+            font.underline: area.containsMouse
+        }
+        MouseArea {
+            id: area
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: link.activated()
+        }
+        Rectangle {
+            visible: !link.lastRow
+            anchors.bottom: parent.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: 14
+            height: 1
+            color: Qt.rgba(pal.windowText.r, pal.windowText.g, pal.windowText.b, 0.1)
+        }
+    }
+
+    component Group: Rectangle {
+        default property alias rows: column.data
+        Layout.fillWidth: true
+        Layout.leftMargin: 20
+        Layout.rightMargin: 20
+        implicitHeight: column.implicitHeight
+        radius: 8
+        color: Qt.lighter(pal.window, 1.06)
+        border.color: Qt.rgba(pal.windowText.r, pal.windowText.g, pal.windowText.b, 0.12)
+        ColumnLayout {
+            id: column
+            anchors.left: parent.left
+            anchors.right: parent.right
+            spacing: 0
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 20
+            spacing: 14
+
+            AppIcon {
+                Layout.preferredWidth: 60
+                Layout.preferredHeight: 60
+            }
+            ColumnLayout {
+                spacing: 1
+                Label {
+                    text: settings.appName
+                    font.pixelSize: 17
+                    font.bold: true
+                    color: pal.windowText
+                }
+                Label {
+                    objectName: "version"
+                    text: settings.versionLine
+                    color: root.secondary
+                }
+                Label {
+                    text: settings.creditLine
+                    color: root.secondary
+                }
+            }
+            Item { Layout.fillWidth: true }
+        }
+
+        Group {
+            SwitchRow {
+                title: settings.launchAtLoginTitle
+                on: settings.launchAtLogin
+                enabledSwitch: settings.launchAtLoginEnabled
+                onToggledTo: (value) => settings.setLaunchAtLogin(value)
+            }
+            SwitchRow {
+                title: settings.remindToMatchTitle
+                on: settings.remindToMatch
+                onToggledTo: (value) => settings.setRemindToMatch(value)
+            }
+            SwitchRow {
+                title: settings.pauseOnLowPowerTitle
+                on: settings.pauseOnLowPower
+                onToggledTo: (value) => settings.setPauseOnLowPower(value)
+            }
+            SwitchRow {
+                title: settings.autoUpdateTitle
+                on: settings.autoUpdate
+                lastRow: true
+                onToggledTo: (value) => settings.setAutoUpdate(value)
+            }
+        }
+
+        Item { Layout.preferredHeight: 16 }
+
+        Group {
+            LinkRow {
+                title: settings.sendFeedbackTitle
+                onActivated: settings.sendFeedback()
+            }
+            LinkRow {
+                title: settings.websiteTitle
+                lastRow: true
+                onActivated: settings.openWebsite()
+            }
+        }
+
+        Item { Layout.fillHeight: true }
+    }
+}

@@ -1,0 +1,51 @@
+#include "ui/MatchReminder.h"
+
+#include "platform/Window.h"
+#include "support/Settings.h"
+#include "ui/DesktopStill.h"
+#include "ui/MatchWording.h"
+
+namespace drovane::MatchReminder {
+
+const Url& settingsURL() {
+    static const Url url = *Url::parse("x-apple.systempreferences:com.apple.Wallpaper-Settings.extension");
+    return url;
+}
+
+void show(const Platform& platform, const std::string& film, const std::optional<Url>& filmURL,
+          const Window* over) {
+    if (!Settings::remindToMatch() || !platform.alerts) {
+        return;
+    }
+    const MatchWording& wording = matchWording();
+    AlertContent alert;
+    alert.message = "Playing " + film + ".";
+    alert.informativeText = wording.informativeText(film);
+    alert.buttons = {wording.firstButton, notNowTitle};
+    alert.suppressionTitle = suppressionTitle;
+
+    const Window* sheetOn = over && over->isVisible() ? over : nullptr;
+    if (!sheetOn) {
+        platform.workspace->activate();
+    }
+    platform.alerts->show(alert, sheetOn, [platform, filmURL, &wording](AlertResponse response) {
+        if (response.suppressed) {
+            platform.defaults->set(Settings::remindToMatchKey, false);
+        }
+        if (response.button != 0) {
+            return;
+        }
+        switch (wording.action) {
+        case MatchWording::Action::OpenWallpaperSettings:
+            platform.workspace->openUrl(settingsURL());
+            break;
+        case MatchWording::Action::UseStillAsDesktopBackground:
+            if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
+                DesktopStill::useAsDesktopBackground(platform, *path);
+            }
+            break;
+        }
+    });
+}
+
+} // namespace drovane::MatchReminder

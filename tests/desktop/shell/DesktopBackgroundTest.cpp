@@ -1,0 +1,121 @@
+#include "desktop/DesktopTestSupport.h"
+#include "desktop/MediaFixtures.h"
+#include "desktop/media/QtFfmpegImages.h"
+#include "desktop/shell/DBusDesktopBackground.h"
+#include "desktop/shell/DconfChangeset.h"
+#include "fakes/FakeDesktopBackground.h"
+#include "fakes/FakePlatform.h"
+#include "ui/DesktopStill.h"
+
+#include <QImage>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using testing::FakeObject;
+using testing::PrivateBus;
+
+class DesktopBackgroundTest : public ::testing::Test {
+protected:
+    DesktopBackgroundTest() { testing::ensureQtApplication(); }
+
+    // Sets the picture and waits for the answer.
+    std::optional<bool> set(DBusDesktopBackground& background, const std::string& path) {
+        std::optional<bool> applied;
+        background.setPicture(path, [&](bool a) { applied = a; });
+        testing::waitFor([&] { return applied.has_value(); });
+        return applied;
+    }
+    // A fake of one service's object whose method `member` records its first argument.
+    std::unique_ptr<FakeObject> recorder(const QString& service, const QString& path,
+                                         const QString& interface, const QString& member, QVariant reply) {
+        m_service = bus.connect(service);
+        EXPECT_TRUE(m_service.registerService(service));
+        auto object = std::make_unique<FakeObject>(m_service, path, interface);
+        object->methods[member] = [this, reply](const QDBusMessage& m) {
+            received.push_back(m.arguments().value(0));
+            return m.createReply(reply);
+        };
+        return object;
+    }
+
+    fakes::TempDir tree;
+    PrivateBus bus{tree.path(), "session"};
+    std::vector<QVariant> received;
+    const std::string picture = "/home/u/.local/share/drovane/backgrounds/Lake \"Tahoe\".jpg";
+    const std::string url = "file:///home/u/.local/share/drovane/backgrounds/Lake%20%22Tahoe%22.jpg";
+
+private:
+    QDBusConnection m_service{QString()};
+};
+
+TEST_F(DesktopBackgroundTest, GnomeWritesTheBackgroundAndLockScreenPicturesThroughDconf) {
+    auto dconf = recorder("ca.desrt.dconf", "/ca/desrt/dconf/Writer/user", "ca.desrt.dconf.Writer", "Change",
+                          QStringLiteral("tag1"));
+    DBusDesktopBackground background("ubuntu:GNOME", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(background, picture), true);
+    ASSERT_EQ(received.size(), 1u);
+    const QByteArray blob = received[0].toByteArray();
+    const auto written = dconfChangesetStrings(std::vector<unsigned char>(blob.begin(), blob.end()));
+    EXPECT_EQ(written, (std::map<std::string, std::string>{
+                           {"/org/gnome/desktop/background/picture-uri", url},
+                           {"/org/gnome/desktop/background/picture-uri-dark", url},
+                           {"/org/gnome/desktop/screensaver/picture-uri", url},
+                       }));
+}
+
+TEST_F(DesktopBackgroundTest, PlasmaRunsAScriptWithTheQuotedUrl) {
+    auto shell =
+        recorder("org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript", QString());
+    DBusDesktopBackground background("KDE", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(background, picture), true);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_TRUE(received[0].toString().startsWith(QStringLiteral("var url = [\"") +
+                                                  QString::fromStdString(url) + QStringLiteral("\"][0];")));
+    // Whatever a URL holds, it stays inside its string literal.
+    EXPECT_TRUE(
+        DBusDesktopBackground::plasmaScript("a\"b\\c\n").startsWith(R"(var url = ["a\"b\\c\n"][0];)"));
+}
+
+TEST_F(DesktopBackgroundTest, NoServiceOrAnotherDesktopIsNotApplied) {
+    DBusDesktopBackground gnome("GNOME", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(gnome, picture), false) << "nobody answers on the bus";
+    DBusDesktopBackground other("XFCE", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(other, picture), false);
+}
+
+TEST(DesktopStillFromFilm, AFullSizeFrameOfARealFilmAndNothingForACorruptOne) {
+    testing::ensureQtApplication();
+    fakes::FakePlatform fake;
+    fakes::TempDir tree;
+    auto background = std::make_shared<fakes::FakeDesktopBackground>(tree / "backgrounds");
+    fake.platform().desktopBackground = background;
+    fake.platform().images = std::make_shared<QtFfmpegImages>();
+    fake.screens->setFrames({Rect{{0, 0}, {640, 360}}, Rect{{640, 0}, {320, 180}}});
+    const std::string film = tree / "Busy Film.mov";
+    ASSERT_TRUE(fixtures::patternFilm(film, fixtures::Codec::H264, 1280, 720));
+    const std::string corrupt = tree.write("Broken.mov", std::string(4096, 'x'));
+
+    auto finish = [&] {
+        fake.taskQueues->queue("app.drovane.desktop-still")->runAll();
+        fake.mainQueue->advance(0);
+    };
+    DesktopStill::useAsDesktopBackground(fake.platform(), film);
+    finish();
+    ASSERT_EQ(background->pictures, std::vector<std::string>{tree / "backgrounds/Busy Film.jpg"});
+    const QImage still(QString::fromStdString(background->pictures[0]), "JPEG");
+    EXPECT_EQ(still.size(), QSize(640, 360));
+    EXPECT_GT(fixtures::distinctColours(fixtures::fromQImage(still)), 50u);
+
+    DesktopStill::useAsDesktopBackground(fake.platform(), corrupt);
+    finish();
+    EXPECT_EQ(background->pictures.size(), 1u) << "the background is left alone";
+    EXPECT_FALSE(std::filesystem::exists(tree / "backgrounds/Broken.jpg"));
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: no desktop background from " + corrupt + ": "), 1u);
+    EXPECT_EQ(fake.log->lines().size(), 1u);
+}
+
+} // namespace
+} // namespace drovane::desktop

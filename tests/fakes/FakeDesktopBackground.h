@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/DesktopBackground.h"
+
+#include <string>
+#include <vector>
+
+namespace drovane::fakes {
+
+// A desktop that takes (or, when told, cannot take) every picture at once.
+class FakeDesktopBackground final : public DesktopBackground {
+public:
+    explicit FakeDesktopBackground(std::string folder) : m_folder(std::move(folder)) {}
+
+    std::string pictureFolder() const override { return m_folder; }
+    void setPicture(const std::string& path, std::function<void(bool)> done) override {
+        pictures.push_back(path);
+        done(accepts);
+    }
+
+    bool accepts = true;
+    std::vector<std::string> pictures;
+
+private:
+    std::string m_folder;
+};
+
+} // namespace drovane::fakes

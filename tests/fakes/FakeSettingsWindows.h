@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/SettingsWindow.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace drovane::fakes {
+
+// A settings window that records what it is asked.
+class FakeSettingsWindow final : public SettingsWindow {
+public:
+    explicit FakeSettingsWindow(std::shared_ptr<SettingsView> v) : view(std::move(v)) {}
+
+    Rect frame() const override { return {{730, 330}, {460, 420}}; }
+    bool isVisible() const override { return visible; }
+    bool isOccludedVisible() const override { return visible; }
+    bool snapshot(const std::string& path) override {
+        snapshots.push_back(path);
+        return true;
+    }
+    void show() override {
+        visible = true;
+        focused = true; // the window system focuses the first control
+        ++showings;
+    }
+    void clearFocus() override { focused = false; }
+
+    std::shared_ptr<SettingsView> view;
+    bool visible = false;
+    bool focused = false;
+    int showings = 0;
+    std::vector<std::string> snapshots;
+};
+
+class FakeSettingsWindows final : public SettingsWindows {
+public:
+    std::shared_ptr<SettingsWindow> makeSettingsWindow(std::shared_ptr<SettingsView> view) override {
+        made.push_back(std::make_shared<FakeSettingsWindow>(std::move(view)));
+        return made.back();
+    }
+    std::vector<std::shared_ptr<FakeSettingsWindow>> made;
+};
+
+} // namespace drovane::fakes

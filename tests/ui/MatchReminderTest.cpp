@@ -1,0 +1,157 @@
+#include "ui/MatchReminder.h"
+
+#include "fakes/FakeDesktopBackground.h"
+#include "fakes/FakePlatform.h"
+#include "support/Settings.h"
+#include "ui/DesktopStill.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+// Alerts kept for the test to answer.
+class AnsweredAlerts final : public Alerts {
+public:
+    struct Shown {
+        AlertContent content;
+        const Window* parent;
+        std::function<void(AlertResponse)> completion;
+    };
+    std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window* parent,
+                                      std::function<void(AlertResponse)> completion) override {
+        shown.push_back({alert, parent, std::move(completion)});
+        return nullptr;
+    }
+    std::vector<Shown> shown;
+};
+
+class LibraryWindowStandIn final : public Window {
+public:
+    Rect frame() const override { return {}; }
+    bool isVisible() const override { return visible; }
+    bool isOccludedVisible() const override { return visible; }
+    bool snapshot(const std::string&) override { return false; }
+    bool visible = true;
+};
+
+class MatchReminderTest : public testing::Test {
+protected:
+    MatchReminderTest() {
+        fake.platform().alerts = alerts;
+        fake.platform().desktopBackground = background;
+        fake.images->setFilm(film, fakes::solidImage(64, 36, 90));
+    }
+    void remind(const Window* over = nullptr) {
+        MatchReminder::show(fake.platform(), "Tahoe", Url::fromFilePath(film), over);
+    }
+    void answer(int button, bool suppressed) { alerts->shown.back().completion({button, suppressed}); }
+    // Lets the still be made and handed to the desktop.
+    void finishStill() {
+        if (auto queue = fake.taskQueues->queue("app.drovane.desktop-still")) {
+            queue->runAll();
+        }
+        fake.mainQueue->advance(0);
+    }
+
+    fakes::FakePlatform fake;
+    const std::string film = fake.host->tree() / "films/Tahoe Day.mov";
+    const std::string folder = fake.host->tree() / "home/.local/share/drovane/backgrounds";
+    std::shared_ptr<AnsweredAlerts> alerts = std::make_shared<AnsweredAlerts>();
+    std::shared_ptr<fakes::FakeDesktopBackground> background =
+        std::make_shared<fakes::FakeDesktopBackground>(folder);
+};
+
+TEST_F(MatchReminderTest, TheAlertInvitesToUseAStillOfTheFilm) {
+    remind();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    const AlertContent& a = alerts->shown[0].content;
+    EXPECT_EQ(a.message, "Playing Tahoe.");
+    EXPECT_EQ(a.informativeText,
+              "Your desktop keeps its own background for the lock screen and for when Drovane "
+              "is not running. Use a still of Tahoe there as well and they all show the same "
+              "film.");
+    EXPECT_EQ(a.buttons, (std::vector<std::string>{"Use as Desktop Background", "Not Now"}));
+    EXPECT_EQ(a.suppressionTitle, "Stop reminding me");
+
+    remind();
+    EXPECT_EQ(alerts->shown.size(), 2u) << "every choice reminds again";
+    fake.defaults->set(Settings::remindToMatchKey, false);
+    remind();
+    EXPECT_EQ(alerts->shown.size(), 2u) << "turned off: nothing";
+}
+
+TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
+    LibraryWindowStandIn library;
+    remind(&library);
+    EXPECT_EQ(alerts->shown.back().parent, &library);
+    EXPECT_EQ(fake.workspace->activations, 0);
+
+    library.visible = false;
+    remind(&library);
+    EXPECT_EQ(alerts->shown.back().parent, nullptr);
+    EXPECT_EQ(fake.workspace->activations, 1);
+    remind(nullptr);
+    EXPECT_EQ(alerts->shown.back().parent, nullptr);
+    EXPECT_EQ(fake.workspace->activations, 2);
+}
+
+TEST_F(MatchReminderTest, TheResponseStoresTheBoxAndActsOnTheFirstButton) {
+    struct Case {
+        const char* name;
+        int button;
+        bool suppressed;
+        bool remindsAfter;
+        bool stillUsed;
+    };
+    const Case cases[] = {
+        {"not now", 1, false, true, false},    {"not now, stop", 1, true, false, false},
+        {"use it", 0, false, true, true},      {"use it, stop", 0, true, false, true},
+        {"dismissed", -1, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.defaults->set(Settings::remindToMatchKey, true);
+        background->pictures.clear();
+        remind();
+        answer(c.button, c.suppressed);
+        finishStill();
+        EXPECT_EQ(Settings::remindToMatch(), c.remindsAfter);
+        EXPECT_EQ(background->pictures.size(), c.stillUsed ? 1u : 0u);
+        EXPECT_TRUE(fake.workspace->openedUrls.empty());
+    }
+}
+
+TEST_F(MatchReminderTest, TheStillIsAFrameAtTwoSecondsAtTheLargestScreensSize) {
+    fake.screens->setFrames({Rect{{0, 0}, {1280, 800}}, Rect{{1280, 0}, {2560, 1440}}});
+    DesktopStill::useAsDesktopBackground(fake.platform(), film);
+    finishStill();
+
+    const auto request = fake.images->lastFrameRequest();
+    EXPECT_EQ(request, (fakes::FakeImages::FrameRequest{2.0, 1.0, 1.0, 2560, 1440}));
+    const std::string still = folder + "/Tahoe Day.jpg";
+    ASSERT_EQ(background->pictures, std::vector<std::string>{still});
+    EXPECT_EQ(fake.images->decodeFile(still, 100)->width, 64);
+    EXPECT_TRUE(fake.workspace->revealed.empty());
+
+    background->accepts = false;
+    DesktopStill::useAsDesktopBackground(fake.platform(), film);
+    finishStill();
+    EXPECT_EQ(fake.workspace->revealed, std::vector<std::vector<std::string>>{{still}})
+        << "a desktop that cannot be told: the file is shown";
+}
+
+TEST_F(MatchReminderTest, AFilmWithoutAFrameLeavesTheBackgroundAloneAndLogsOnce) {
+    const std::string corrupt = fake.host->tree().write("films/broken.mov", "not a film");
+    DesktopStill::useAsDesktopBackground(fake.platform(), corrupt);
+    finishStill();
+    EXPECT_TRUE(background->pictures.empty());
+    EXPECT_TRUE(fake.workspace->revealed.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/broken.jpg"));
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: no desktop background from " + corrupt +
+                                                          ": cannot open " + corrupt});
+}
+
+} // namespace
+} // namespace drovane

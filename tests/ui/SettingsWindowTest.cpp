@@ -1,0 +1,115 @@
+#include "fakes/FakeSettingsWindows.h"
+#include "playback/EngineFixture.h"
+#include "support/Settings.h"
+#include "ui/SettingsWindowController.h"
+
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+class SettingsWindowTest : public testing::EngineFixture {
+protected:
+    SettingsWindowTest() { fake.platform().settingsWindows = windows; }
+    SettingsView view() { return SettingsView(fake.platform(), model); }
+
+    std::shared_ptr<fakes::FakeSettingsWindows> windows = std::make_shared<fakes::FakeSettingsWindows>();
+};
+
+TEST_F(SettingsWindowTest, TheLoginSwitchShowsWhatTheLoginItemDid) {
+    struct Case {
+        const char* name;
+        bool bundle;
+        bool registeredBefore;
+        std::optional<std::string> refusal;
+        bool shownBefore, enabled, shownAfterTurningOn;
+        int calls;
+    };
+    const Case cases[] = {
+        {"bare executable", false, true, {}, false, false, false, 0},
+        {"registers", true, false, {}, false, true, true, 1},
+        {"refused", true, false, "needs approval", false, true, false, 1},
+        {"already on", true, true, {}, true, true, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.host->bundleId = c.bundle ? std::optional<std::string>("app.drovane") : std::nullopt;
+        fake.loginItems->registered = c.registeredBefore;
+        fake.loginItems->nextError = c.refusal;
+        fake.loginItems->calls = 0;
+        fake.log->clear();
+
+        SettingsView v = view();
+        EXPECT_EQ(v.launchAtLogin(), c.shownBefore);
+        EXPECT_EQ(v.launchAtLoginEnabled(), c.enabled);
+        v.setLaunchAtLogin(true);
+        EXPECT_EQ(v.launchAtLogin(), c.shownAfterTurningOn);
+        EXPECT_EQ(fake.loginItems->calls, c.calls);
+        EXPECT_EQ(fake.log->countStartingWith("Drovane: launch at login on failed: "), c.refusal ? 1u : 0u);
+    }
+    fake.loginItems->nextError.reset();
+    SettingsView v = view();
+    v.setLaunchAtLogin(false);
+    EXPECT_FALSE(v.launchAtLogin());
+    EXPECT_FALSE(fake.loginItems->registered);
+}
+
+TEST_F(SettingsWindowTest, TheLowPowerSwitchActsAtOnceTheOthersOnlyStore) {
+    setScreens(1);
+    model->powerMonitor().startPowerMonitoring();
+    model->switchVideo(addFilm("A"));
+    fake.systemEvents->setLowPower(true);
+    settle(2);
+    ASSERT_EQ(model->players.at(0)->rate(), 0.0) << "Low Power Mode pauses by default";
+
+    SettingsView v = view();
+    v.setPauseOnLowPower(false);
+    EXPECT_EQ(model->players.at(0)->rate(), 0.5) << "plays on at once, slower";
+    EXPECT_EQ(fake.defaults->value(Settings::pauseOnLowPowerKey), Value(false));
+    v.setPauseOnLowPower(true);
+    EXPECT_EQ(model->players.at(0)->rate(), 0.0);
+
+    v.setRemindToMatch(false);
+    v.setAutoUpdate(false);
+    EXPECT_FALSE(v.remindToMatch());
+    EXPECT_FALSE(v.autoUpdate());
+    EXPECT_EQ(fake.defaults->value(Settings::remindToMatchKey), Value(false));
+    EXPECT_EQ(fake.defaults->value(Settings::autoUpdateKey), Value(false));
+    EXPECT_EQ(model->players.at(0)->rate(), 0.0);
+    EXPECT_TRUE(fake.workspace->openedUrls.empty());
+}
+
+TEST_F(SettingsWindowTest, TheLinksOpenTheSiteAndTheFeedbackForm) {
+    SettingsView v = view();
+    v.sendFeedback();
+    v.openWebsite();
+    ASSERT_EQ(fake.workspace->openedUrls.size(), 2u);
+    EXPECT_EQ(fake.workspace->openedUrls[0].path(), "/feedback/");
+    EXPECT_NE(fake.workspace->openedUrls[0].string().find("app=dev"), std::string::npos);
+    EXPECT_EQ(fake.workspace->openedUrls[1], Settings::siteURL());
+}
+
+TEST_F(SettingsWindowTest, ShowingBringsItForwardUnfocusedAndKeepsTheSwitches) {
+    fake.defaults->set(Settings::autoUpdateKey, false);
+    auto controller = SettingsWindowController::create(fake.platform(), model);
+    ASSERT_EQ(windows->made.size(), 1u);
+    fakes::FakeSettingsWindow& window = *windows->made[0];
+    EXPECT_FALSE(window.visible) << "made hidden";
+
+    controller->show();
+    EXPECT_EQ(fake.workspace->activations, 1);
+    EXPECT_TRUE(window.visible);
+    fake.mainQueue->advance(0);
+    EXPECT_FALSE(window.focused) << "no control keeps the focus";
+    EXPECT_TRUE(fake.workspace->policies.empty()) << "the activation policy stays";
+
+    fake.defaults->set(Settings::autoUpdateKey, true);
+    controller->show();
+    EXPECT_EQ(fake.workspace->activations, 2);
+    EXPECT_EQ(window.showings, 2);
+    EXPECT_EQ(windows->made.size(), 1u);
+    EXPECT_FALSE(controller->view()->autoUpdate()) << "switches are read once";
+}
+
+} // namespace
+} // namespace drovane
