@@ -28,24 +28,28 @@ void show(const Platform& platform, const std::string& film, const std::optional
     if (!sheetOn) {
         platform.workspace->activate();
     }
-    platform.alerts->show(alert, sheetOn, [platform, filmURL, &wording](AlertResponse response) {
-        if (response.suppressed) {
-            platform.defaults->set(Settings::remindToMatchKey, false);
-        }
-        if (response.button != 0) {
-            return;
-        }
-        switch (wording.action) {
-        case MatchWording::Action::OpenWallpaperSettings:
-            platform.workspace->openUrl(settingsURL());
-            break;
-        case MatchWording::Action::UseStillAsDesktopBackground:
-            if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
-                DesktopStill::useAsDesktopBackground(platform, *path);
-            }
-            break;
-        }
-    });
+    // The answer needs no alerts; without them the alert does not hold itself through its answer.
+    Platform answering = platform;
+    answering.alerts = nullptr;
+    platform.alerts->show(alert, sheetOn,
+                          [platform = std::move(answering), filmURL, &wording](AlertResponse response) {
+                              if (response.suppressed) {
+                                  platform.defaults->set(Settings::remindToMatchKey, false);
+                              }
+                              if (response.button != 0) {
+                                  return;
+                              }
+                              switch (wording.action) {
+                              case MatchWording::Action::OpenWallpaperSettings:
+                                  platform.workspace->openUrl(settingsURL());
+                                  break;
+                              case MatchWording::Action::UseStillAsDesktopBackground:
+                                  if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
+                                      DesktopStill::useAsDesktopBackground(platform, *path);
+                                  }
+                                  break;
+                              }
+                          });
 }
 
 } // namespace drovane::MatchReminder

@@ -27,7 +27,8 @@ public:
     }
     void clearFocus() override { focused = false; }
 
-    std::shared_ptr<SettingsView> view;
+    // Weakly, as the controller owns it: the view holds the platform, which holds the windows.
+    std::weak_ptr<SettingsView> view;
     bool visible = false;
     bool focused = false;
     int showings = 0;
