@@ -1,5 +1,6 @@
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 
+#include "desktop/render/ScreenForFrame.h"
 #include "desktop/render/quick/QuickLayerNode.h"
 #include "desktop/x11/WindowOcclusion.h"
 #include "desktop/x11/X11Properties.h"
@@ -39,20 +40,6 @@ private:
 };
 
 namespace {
-
-QScreen* screenFor(const QRect& frame) {
-    QScreen* best = QGuiApplication::primaryScreen();
-    int bestArea = -1;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect overlap = screen->geometry().intersected(frame);
-        const int area = overlap.isEmpty() ? 0 : overlap.width() * overlap.height();
-        if (area > bestArea) {
-            best = screen;
-            bestArea = area;
-        }
-    }
-    return best;
-}
 
 QRect qtRect(Rect frame) {
     return QRect(static_cast<int>(frame.origin.x), static_cast<int>(frame.origin.y),

@@ -1,5 +1,6 @@
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
 
+#include "desktop/render/ScreenForFrame.h"
 #include "desktop/render/software/SoftwareCompositor.h"
 #include "desktop/render/software/SoftwareContentLayer.h"
 #include "desktop/x11/WindowOcclusion.h"
@@ -47,24 +48,6 @@ protected:
 private:
     SoftwareWallpaperWindow& m_owner;
 };
-
-namespace {
-
-QScreen* screenFor(const QRect& frame) {
-    QScreen* best = QGuiApplication::primaryScreen();
-    int bestArea = -1;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect overlap = screen->geometry().intersected(frame);
-        const int area = overlap.isEmpty() ? 0 : overlap.width() * overlap.height();
-        if (area > bestArea) {
-            best = screen;
-            bestArea = area;
-        }
-    }
-    return best;
-}
-
-} // namespace
 
 SoftwareWallpaperWindow::SoftwareWallpaperWindow(std::shared_ptr<QApplication> application, Rect frame,
                                                  std::shared_ptr<WindowOcclusion> occlusion)
