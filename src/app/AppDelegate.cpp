@@ -152,6 +152,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
     };
 
+    // Links on the command line arrive as the platform hands links over: after launching.
+    if (!m_options.urls.empty()) {
+        p.mainQueue->post([weakSelf, urls = m_options.urls] {
+            if (auto self = weakSelf.lock()) {
+                self->openUrls(urls);
+            }
+        });
+    }
+
     // The settings window is the one pictured when it was asked for, else the library window.
     if (m_options.screenshotPath) {
         p.mainQueue->postAfter(4.0, [weakSelf, path = *m_options.screenshotPath] {

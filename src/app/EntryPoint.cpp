@@ -3,8 +3,10 @@
 #include "app/AppDelegate.h"
 #include "app/FileDefaultsStore.h"
 #include "app/InstanceLock.h"
+#include "app/LaunchOptions.h"
 #include "library/Library.h"
 #include "platform/Platform.h"
+#include "platform/RunningInstance.h"
 #include "support/Settings.h"
 
 namespace drovane {
@@ -14,10 +16,18 @@ namespace {
 std::shared_ptr<AppDelegate> g_delegate;
 } // namespace
 
-int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
+int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log, RunningInstance& running,
                     const std::function<std::shared_ptr<Platform>()>& makePlatform) {
     installTerminationHandler();
-    InstanceLock::acquireOrExit(*host, *log);
+    InstanceLock::acquireOrExit(*host, *log, [&] {
+        // What the platform does for a second launch elsewhere: the running copy opens the
+        // links, or shows itself again. Unreachable, the lock line alone is the answer.
+        auto arguments = host->arguments();
+        if (!arguments.empty()) {
+            arguments.erase(arguments.begin());
+        }
+        running.forward(LaunchOptions::read(arguments).urls);
+    });
 
     std::shared_ptr<Platform> platform = makePlatform();
     platform->host = host;

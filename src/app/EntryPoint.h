@@ -7,14 +7,16 @@ namespace drovane {
 
 class Host;
 class Log;
+class RunningInstance;
 struct Platform;
 
-// The program: SIGTERM ending it at once, one instance per user, then the platform made by
+// The program: SIGTERM ending it at once, one instance per user (a later copy hands its links,
+// or else a request to show itself, to `running` before it leaves), then the platform made by
 // `makePlatform` (its defaults store added here), the delegate made and the event loop run as
 // an accessory application (no taskbar entry until a window is shown). The host and the log
 // come first because the lock needs them before anything heavier exists. Returns only when the
 // event loop ends.
-int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log,
+int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log, RunningInstance& running,
                     const std::function<std::shared_ptr<Platform>()>& makePlatform);
 
 } // namespace drovane

@@ -25,7 +25,7 @@ std::string InstanceLock::path(const Host& host) {
     return joinPath(host.lockDirectory(), "instance.lock");
 }
 
-void InstanceLock::acquireOrExit(const Host& host, Log& log) {
+void InstanceLock::acquireOrExit(const Host& host, Log& log, const std::function<void()>& beforeExit) {
     const std::string lockPath = path(host);
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), ignored);
@@ -37,6 +37,9 @@ void InstanceLock::acquireOrExit(const Host& host, Log& log) {
     }
     g_lockDescriptor = fd;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (beforeExit) {
+            beforeExit();
+        }
         log.line("Drovane: another instance is running (lock " + lockPath + "), exiting");
         std::exit(0);
     }

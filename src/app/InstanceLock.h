@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace drovane {
@@ -15,9 +16,10 @@ namespace InstanceLock {
 std::string path(const Host& host);
 
 // Returns holding the lock, or without it when the lock file cannot be opened (logged).
-// When another process holds it: logs and ends the process with status 0. Needs nothing but
-// the host and the log, so it runs before the rest of the platform exists.
-void acquireOrExit(const Host& host, Log& log);
+// When another process holds it: runs `beforeExit` (to hand the command line over to that
+// process), logs and ends the process with status 0. Needs nothing but the host and the log,
+// so it runs before the rest of the platform exists.
+void acquireOrExit(const Host& host, Log& log, const std::function<void()>& beforeExit = {});
 
 } // namespace InstanceLock
 

@@ -6,6 +6,17 @@
 
 namespace drovane {
 
+namespace {
+
+// A link of the program's own scheme: what a browser or a desktop entry's %U hands over.
+bool isProgramLink(const std::string& argument) {
+    return argument.starts_with(LaunchOptions::urlScheme) &&
+           argument.size() > LaunchOptions::urlScheme.size() &&
+           argument[LaunchOptions::urlScheme.size()] == ':';
+}
+
+} // namespace
+
 LaunchOptions LaunchOptions::read(const std::vector<std::string>& arguments) {
     LaunchOptions options;
     auto has = [&](const char* flag) {
@@ -34,7 +45,12 @@ LaunchOptions LaunchOptions::read(const std::vector<std::string>& arguments) {
             i += 2;
             continue;
         }
-        if (!argument.starts_with("--") && !options.positional) {
+        if (isProgramLink(argument)) {
+            // One that does not parse is no link, and no film path either.
+            if (auto url = Url::parse(argument)) {
+                options.urls.push_back(std::move(*url));
+            }
+        } else if (!argument.starts_with("--") && !options.positional) {
             options.positional = argument;
         }
         ++i;

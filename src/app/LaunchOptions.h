@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "platform/Url.h"
 
 #include <optional>
 #include <string>
@@ -10,7 +11,8 @@ namespace drovane {
 
 // What the command line asks for. Flags are found anywhere; valued options are read left to
 // right, a later one replacing an earlier one; a value is taken unchanged even when it begins
-// with "--"; only the first positional argument is kept.
+// with "--"; only the first positional argument is kept. A link of the program's own scheme
+// ("drovane:...") where a positional could stand is a URL handed over, never the film path.
 struct LaunchOptions {
     bool openWindow = false;                   // "--open-window"
     bool onboarding = false;                   // "--onboarding"
@@ -20,8 +22,12 @@ struct LaunchOptions {
     std::optional<std::string> selectText;     // "--select WHAT", the last one given
     std::optional<std::string> appearanceText; // "--appearance NAME", the last one given
     std::optional<std::string> positional;     // the film path
+    std::vector<Url> urls;                     // links of the program's scheme, in order
 
     friend bool operator==(const LaunchOptions&, const LaunchOptions&) = default;
+
+    // The scheme of the program's links.
+    static constexpr std::string_view urlScheme = "drovane";
 
     // Reads the arguments after the program path.
     static LaunchOptions read(const std::vector<std::string>& arguments);

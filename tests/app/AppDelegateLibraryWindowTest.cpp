@@ -132,5 +132,22 @@ TEST_F(AppDelegateLibraryWindowTest, AFilmURLForAFilmNotOnDiskShowsTheWindowAndD
     EXPECT_EQ(delegate->model->downloader->active().count("A1"), 1u);
 }
 
+TEST_F(AppDelegateLibraryWindowTest, ALinkOnTheCommandLineArrivesOnceLaunchingHasFinished) {
+    const std::string onDisk = aerials.addVideo("B2.mov");
+    aerials.addVideo("AAA.mov");
+    auto delegate = launch({"drovane://film/b2"});
+    ASSERT_TRUE(delegate->model->videoURL);
+    EXPECT_NE(delegate->model->videoURL->filePath(), onDisk) << "not the launch film";
+    fake.mainQueue->drain();
+    EXPECT_EQ(delegate->model->videoURL->filePath(), onDisk);
+    EXPECT_FALSE(window()) << "a film on disk plays without a window";
+
+    auto missing = launch({"drovane://film/a1"});
+    EXPECT_FALSE(window());
+    fake.mainQueue->drain();
+    ASSERT_TRUE(window());
+    EXPECT_EQ(missing->model->downloader->active().count("A1"), 1u);
+}
+
 } // namespace
 } // namespace drovane

@@ -10,6 +10,10 @@
 namespace drovane {
 namespace {
 
+Url link(const char* text) {
+    return Url::parse(text).value();
+}
+
 TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
     struct Case {
         std::vector<std::string> args;
@@ -34,6 +38,12 @@ TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
         {{"-x", "--open-window"}, {.openWindow = true, .positional = "-x"}},
         // Flags are case-sensitive whole arguments.
         {{"--Open-Window", "--open-window=yes"}, {}},
+        // Links of the program's scheme are handed over, never the film path; a value stays a value.
+        {{"drovane://film/abc", "/a.mov", "drovane:film", "--screenshot", "drovane://film/x"},
+         {.screenshotPath = "drovane://film/x",
+          .positional = "/a.mov",
+          .urls = {link("drovane://film/abc"), link("drovane:film")}}},
+        {{"drovane://film/a b", "DROVANE://film/c", "drovanex:/d"}, {.positional = "DROVANE://film/c"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LaunchOptions::read(c.args), c.expected) << testing::PrintToString(c.args);

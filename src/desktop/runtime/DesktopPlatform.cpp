@@ -26,6 +26,7 @@
 #include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 #include "platform/Log.h"
+#include "support/Settings.h"
 
 #include <unistd.h>
 
@@ -53,7 +54,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
         p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
         p->video = std::make_shared<QuickVideo>(application, log);
     }
-    p->workspace = std::make_shared<QtWorkspace>(application);
+    p->workspace = std::make_shared<QtWorkspace>(application, Settings::standardDomain);
     p->releaseArchives = std::make_shared<SignedReleaseArchives>(makerPublicKey);
     p->processes = std::make_shared<PosixProcesses>();
     p->statusBar = std::make_shared<QtStatusBar>(application);

@@ -1,5 +1,6 @@
 #include "desktop/shell/QtWorkspace.h"
 
+#include "desktop/shell/ApplicationService.h"
 #include "desktop/x11/X11Properties.h"
 #include "platform/ApplicationDelegate.h"
 
@@ -80,13 +81,24 @@ private:
     QtWorkspace& m_owner;
 };
 
-QtWorkspace::QtWorkspace(std::shared_ptr<QApplication> application)
-    : m_application(std::move(application)), m_watcher(std::make_unique<WindowWatcher>(*this)) {
+QtWorkspace::QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId)
+    : m_application(std::move(application)), m_applicationId(std::move(applicationId)),
+      m_watcher(std::make_unique<WindowWatcher>(*this)) {
     m_application->installEventFilter(m_watcher.get());
 }
 
 QtWorkspace::~QtWorkspace() {
+    m_service.reset();
     m_application->removeEventFilter(m_watcher.get());
+}
+
+bool QtWorkspace::hasVisibleWindows() {
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (isOrdinaryTopLevel(window) && window->isVisible() && window->visibility() != QWindow::Minimized) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool QtWorkspace::openUrl(const Url& url) {
@@ -178,9 +190,15 @@ void QtWorkspace::terminate() {
 int QtWorkspace::runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) {
     // The delegate lives as long as the loop runs.
     QTimer::singleShot(0, m_application.get(), [this, delegate] {
-        if (!m_terminating && delegate) {
-            delegate->applicationDidFinishLaunching();
+        if (m_terminating || !delegate) {
+            return;
         }
+        delegate->applicationDidFinishLaunching();
+        // Only now: a later launch's links must find the launch finished. Without a session
+        // bus, later launches only leave.
+        m_service = std::make_unique<ApplicationService>(QDBusConnection::sessionBus(), m_applicationId,
+                                                         delegate, &QtWorkspace::hasVisibleWindows);
+        m_service->publish();
     });
     const int status = m_application->exec();
     return status;

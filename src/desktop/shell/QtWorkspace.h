@@ -9,12 +9,16 @@ class QObject;
 
 namespace drovane::desktop {
 
+class ApplicationService;
+
 // The desktop session on Qt: the event loop, URLs through QDesktopServices, reveal through the
 // file manager's D-Bus interface, the freedesktop Trash, and the program's own windows' look
-// and taskbar presence. An accessory application keeps its windows out of the taskbar.
+// and taskbar presence. An accessory application keeps its windows out of the taskbar. Once
+// launching has finished, the program answers later launches on the session bus under
+// `applicationId`.
 class QtWorkspace final : public Workspace {
 public:
-    explicit QtWorkspace(std::shared_ptr<QApplication> application);
+    QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId);
     ~QtWorkspace() override;
 
     bool openUrl(const Url& url) override;
@@ -27,12 +31,16 @@ public:
     int runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) override;
 
     ActivationPolicy activationPolicy() const { return m_policy; }
+    // Whether any of the program's own windows is on screen and not minimised.
+    static bool hasVisibleWindows();
 
 private:
     class WindowWatcher;
 
     std::shared_ptr<QApplication> m_application;
+    const std::string m_applicationId;
     std::unique_ptr<WindowWatcher> m_watcher;
+    std::unique_ptr<ApplicationService> m_service;
     ActivationPolicy m_policy = ActivationPolicy::Regular;
     bool m_terminating = false;
 };

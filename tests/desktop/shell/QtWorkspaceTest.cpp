@@ -38,7 +38,7 @@ private:
 };
 
 TEST(QtWorkspace, TheDelegateHearsOfTheLaunchFromInsideTheLoopAndTerminateEndsIt) {
-    QtWorkspace workspace(testApplication());
+    QtWorkspace workspace(testApplication(), "app.drovane.workspace-test");
     auto delegate = std::make_shared<RecordingDelegate>(workspace);
     EXPECT_EQ(workspace.runEventLoop(delegate), 0);
     EXPECT_EQ(delegate->launches, 1);
@@ -46,7 +46,7 @@ TEST(QtWorkspace, TheDelegateHearsOfTheLaunchFromInsideTheLoopAndTerminateEndsIt
 }
 
 TEST(QtWorkspace, AnAccessoryApplicationKeepsItsWindowsOutOfTheTaskbar) {
-    QtWorkspace workspace(testApplication());
+    QtWorkspace workspace(testApplication(), "app.drovane.workspace-test");
     const std::uint32_t skip = x11::atom("_NET_WM_STATE_SKIP_TASKBAR");
     auto states = [](QWindow& w) { return x11::readCardinals(x11::nativeWindow(w), "_NET_WM_STATE"); };
     auto skips = [&](QWindow& w) {
@@ -70,7 +70,7 @@ TEST(QtWorkspace, AnAccessoryApplicationKeepsItsWindowsOutOfTheTaskbar) {
 }
 
 TEST(QtWorkspace, AppearanceSetsADarkOrLightPalette) {
-    QtWorkspace workspace(testApplication());
+    QtWorkspace workspace(testApplication(), "app.drovane.workspace-test");
     workspace.setAppearance(Appearance::Dark);
     EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
     EXPECT_GT(QApplication::palette().color(QPalette::WindowText).lightness(), 180);
@@ -83,7 +83,7 @@ TEST(QtWorkspace, MoveToTrashPutsTheFileInTheUsersTrash) {
     // The freedesktop Trash of a file under the data home is <data home>/Trash.
     setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     std::filesystem::create_directories(dir / "data");
-    QtWorkspace workspace(testApplication());
+    QtWorkspace workspace(testApplication(), "app.drovane.workspace-test");
     const std::string film = dir.write("films/ABC.mov", "film");
     EXPECT_EQ(workspace.moveToTrash(film), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(film));
@@ -112,7 +112,7 @@ TEST(QtWorkspace, RevealAsksTheFileManagerToShowTheFiles) {
     };
     ASSERT_TRUE(session.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
-    QtWorkspace workspace(testApplication());
+    QtWorkspace workspace(testApplication(), "app.drovane.workspace-test");
     workspace.revealFiles({"/home/someone/Films/A B.mov", "/home/someone/Films/C.mov"});
     ASSERT_TRUE(waitUntil([&] { return !calls.empty(); }, 5));
     ASSERT_EQ(calls.size(), 1u);

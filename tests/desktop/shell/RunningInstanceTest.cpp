@@ -1,0 +1,106 @@
+#include "desktop/DesktopTestSupport.h"
+#include "desktop/shell/ApplicationService.h"
+#include "desktop/shell/DBusRunningInstance.h"
+#include "fakes/TempDir.h"
+#include "platform/ApplicationDelegate.h"
+
+#include <future>
+#include <gtest/gtest.h>
+
+namespace drovane::desktop {
+namespace {
+
+using namespace testing;
+
+class RecordingDelegate final : public ApplicationDelegate {
+public:
+    void applicationDidFinishLaunching() override {}
+    void openUrls(const std::vector<Url>& urls) override { opened.push_back(urls); }
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override {
+        reopened.push_back(hasVisibleWindows);
+        return true;
+    }
+    std::vector<std::vector<Url>> opened;
+    std::vector<bool> reopened;
+};
+
+class RunningInstanceTest : public ::testing::Test {
+protected:
+    RunningInstanceTest() {
+        ensureQtApplication();
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    }
+    ~RunningInstanceTest() override { unsetenv("DBUS_SESSION_BUS_ADDRESS"); }
+
+    // The later copy blocks while it waits for its answer; the running one answers from the
+    // event loop, so the later one runs beside it.
+    std::future<bool> forward(std::vector<Url> urls, double timeout = 5.0) {
+        return std::async(std::launch::async, [urls = std::move(urls), timeout] {
+            return DBusRunningInstance(applicationId, timeout).forward(urls);
+        });
+    }
+    bool finish(std::future<bool>& answer) {
+        waitFor([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                nullptr, 15);
+        return answer.get();
+    }
+
+    static constexpr const char* applicationId = "app.drovane";
+    fakes::TempDir dir;
+    PrivateBus bus{dir.path(), "session"};
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    bool visible = false;
+};
+
+Url link(const char* text) {
+    return Url::parse(text).value();
+}
+
+TEST_F(RunningInstanceTest, ALaterLaunchHandsOverItsLinksOrAReopenRequest) {
+    ApplicationService service(bus.connect(QStringLiteral("running")), applicationId, delegate,
+                               [this] { return visible; });
+    ASSERT_TRUE(service.publish());
+
+    auto opened = forward({link("drovane://film/b2"), link("drovane://other/x")});
+    EXPECT_TRUE(finish(opened));
+    ASSERT_TRUE(waitFor([&] { return !delegate->opened.empty(); }));
+    EXPECT_EQ(delegate->opened[0], (std::vector<Url>{link("drovane://film/b2"), link("drovane://other/x")}));
+
+    for (bool windowShows : {false, true}) {
+        visible = windowShows;
+        auto reopened = forward({});
+        EXPECT_TRUE(finish(reopened));
+    }
+    ASSERT_TRUE(waitFor([&] { return delegate->reopened.size() == 2; }));
+    EXPECT_EQ(delegate->reopened, (std::vector<bool>{false, true}));
+    EXPECT_EQ(delegate->opened.size(), 1u);
+
+    // The lock keeps a second running copy from starting; should one try anyway, it does not
+    // take the name over.
+    ApplicationService intruder(bus.connect(QStringLiteral("intruder")), applicationId, delegate,
+                                [] { return false; });
+    EXPECT_FALSE(intruder.publish());
+}
+
+TEST_F(RunningInstanceTest, ACopyStillStartingIsWaitedForAndNoCopyAtAllIsGivenUpOn) {
+    auto nobody = forward({}, 0.5);
+    EXPECT_FALSE(finish(nobody));
+
+    // The name comes a moment after the lock.
+    auto early = forward({link("drovane://film/a1")});
+    QTest::qWait(600);
+    ApplicationService service(bus.connect(QStringLiteral("late")), applicationId, delegate,
+                               [] { return false; });
+    ASSERT_TRUE(service.publish());
+    EXPECT_TRUE(finish(early));
+    ASSERT_TRUE(waitFor([&] { return !delegate->opened.empty(); }));
+    EXPECT_EQ(delegate->opened[0], std::vector<Url>{link("drovane://film/a1")});
+
+    // Without a session bus the later copy leaves at once.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (dir / "no-bus")).c_str(), 1);
+    auto noBus = forward({});
+    EXPECT_FALSE(finish(noBus));
+}
+
+} // namespace
+} // namespace drovane::desktop
