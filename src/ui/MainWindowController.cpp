@@ -3,8 +3,10 @@
 #include "library/Downloader.h"
 #include "library/Library.h"
 #include "library/LibraryStore.h"
+#include "library/Manifest.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
+#include "support/AtomicFile.h"
 #include "support/Settings.h"
 
 #include <algorithm>
@@ -22,26 +24,22 @@ bool playsOneOf(const AppModel& model, const std::vector<std::string>& paths) {
     return model.videoURL && std::find(paths.begin(), paths.end(), model.videoURL->path()) != paths.end();
 }
 
-// Writes `bytes` to `path` through a temporary file beside it, so a reader sees the old
-// catalogue or the new one, never half of one.
-bool writeAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    const std::string temporary = path + ".download";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
+// Why a catalogue fetch gives no usable manifest; nothing when it does. Only a whole aerials
+// manifest replaces nothing-at-all: an error page or a cut-off answer would hide the empty
+// state's button for good.
+std::optional<std::string> catalogFailure(const HttpDataResult& result) {
+    if (!result.error.empty()) {
+        return result.error;
     }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return false;
+    if (result.statusCode != 200 || !result.body) {
+        return "HTTP " +
+               (result.statusCode ? std::to_string(*result.statusCode) : std::string("without status"));
     }
-    return true;
+    const std::string_view json(reinterpret_cast<const char*>(result.body->data()), result.body->size());
+    if (!parseManifest(json, [] { return StringTable{}; })) {
+        return "not an aerials manifest";
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -237,9 +235,16 @@ void MainWindowController::fetchCatalog() {
                 return;
             }
             self->m_catalogTask.reset();
-            const bool ok = result.error.empty() && result.statusCode == 200 && result.body;
-            if (!ok || !writeAtomically(self->m_library->manifestPath(), *result.body)) {
-                self->m_platform.log->line("Drovane: catalog fetch failed");
+            if (auto failure = catalogFailure(result)) {
+                self->m_platform.log->line("Drovane: catalog fetch failed: " + *failure);
+                return;
+            }
+            const std::string bytes(result.body->begin(), result.body->end());
+            std::error_code ignored;
+            std::filesystem::create_directories(
+                std::filesystem::path(self->m_library->manifestPath()).parent_path(), ignored);
+            if (auto error = writeFileAtomically(self->m_library->manifestPath(), bytes)) {
+                self->m_platform.log->line("Drovane: catalog fetch failed: " + *error);
                 return;
             }
             self->store->refresh();

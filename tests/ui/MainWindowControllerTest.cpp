@@ -2,6 +2,7 @@
 
 #include "LibraryWindowFixture.h"
 #include "library/Downloader.h"
+#include "support/Files.h"
 #include "support/Settings.h"
 
 #include <filesystem>
@@ -207,8 +208,11 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogReplacesTheManifestOnlyWithAW
     const std::string json = fakes::AerialsTree::manifestJson(
         {{"N1", "New", "AerialCategoryUnderwater", "https://cdn.test/N1.mov", std::nullopt}});
     const std::vector<Case> cases = {
-        {"not found", {{}, 404, fakes::bytes("nope")}, false},
+        {"not found", {{}, 404, fakes::bytes(json)}, false},
         {"no connection", {"connection refused", std::nullopt, std::nullopt}, false},
+        {"an error page", {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")}, false},
+        {"cut off", {{}, 200, fakes::bytes(json.substr(0, json.size() / 2))}, false},
+        {"JSON but no catalogue", {{}, 200, fakes::bytes(R"({"assets": "none"})")}, false},
         {"the catalogue", {{}, 200, fakes::bytes(json)}, true},
     };
     for (const auto& c : cases) {
@@ -222,8 +226,14 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogReplacesTheManifestOnlyWithAW
         EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.stored);
         EXPECT_EQ(store->hasManifest().value(), c.stored);
     }
-    EXPECT_EQ(fake.log->lines(),
-              (std::vector<std::string>{"Drovane: catalog fetch failed", "Drovane: catalog fetch failed"}));
+    EXPECT_EQ(fake.log->lines(), (std::vector<std::string>{
+                                     "Drovane: catalog fetch failed: HTTP 404",
+                                     "Drovane: catalog fetch failed: connection refused",
+                                     "Drovane: catalog fetch failed: not an aerials manifest",
+                                     "Drovane: catalog fetch failed: not an aerials manifest",
+                                     "Drovane: catalog fetch failed: not an aerials manifest",
+                                 }));
+    EXPECT_EQ(readWholeFile(aerials.manifestPath()), json) << "stored as it came";
 }
 
 } // namespace
