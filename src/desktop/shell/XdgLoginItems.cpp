@@ -59,7 +59,7 @@ std::optional<std::string> XdgLoginItems::registerApplication() {
                               "Exec=" +
                               quoteDesktopExecArgument(m_executable) +
                               "\n"
-                              "Icon=drovane\n"
+                              "Icon=app.drovane\n"
                               "Terminal=false\n"
                               "NoDisplay=true\n"
                               "X-GNOME-Autostart-enabled=true\n";
