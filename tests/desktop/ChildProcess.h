@@ -16,10 +16,11 @@ namespace drovane::desktop::testing {
 // X servers and buses, and the built program itself.
 class ChildProcess {
 public:
-    // Starts `argv` (the program is looked up on PATH) with `environment` over the test's own;
-    // standard input and output are /dev/null.
+    // Starts `argv` (the program is looked up on PATH) with `environment` over the test's own,
+    // in `workingDirectory` (the test's own when empty); standard input and output are /dev/null.
     explicit ChildProcess(const std::vector<std::string>& argv,
-                          const std::map<std::string, std::string>& environment = {}) {
+                          const std::map<std::string, std::string>& environment = {},
+                          const std::string& workingDirectory = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : environment) {
             env.insert(QString::fromStdString(name), QString::fromStdString(value));
@@ -29,6 +30,9 @@ public:
             arguments << QString::fromStdString(argv[i]);
         }
         m_process.setProcessEnvironment(env);
+        if (!workingDirectory.empty()) {
+            m_process.setWorkingDirectory(QString::fromStdString(workingDirectory));
+        }
         m_process.setStandardInputFile(QProcess::nullDevice());
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start(QString::fromStdString(argv.at(0)), arguments);

@@ -1,44 +1,9 @@
-#include "desktop/ChildProcess.h"
-#include "desktop/DesktopTestSupport.h"
-#include "desktop/LoopbackServer.h"
-#include "fakes/TempDir.h"
+#include "SampleLibraryE2E.h"
 
-#include <QImage>
-#include <QProcess>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <sstream>
-#include <thread>
+#include <set>
 
 namespace drovane::e2e {
 namespace {
-
-using namespace std::chrono_literals;
-using desktop::testing::ChildProcess;
-namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-// Runs a tool on `display` and returns its standard output; empty when it failed.
-std::string run(const std::string& display, const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitCode() != 0) {
-        return {};
-    }
-    return process.readAllStandardOutput().trimmed().toStdString();
-}
 
 // Distinct colours in a part of a picture: a gradient thumbnail has many, a flat area few.
 int colours(const QImage& image, const QRect& area) {
@@ -77,87 +42,7 @@ int lightened(const QImage& a, const QImage& b) {
     return count;
 }
 
-// The sample library, made once for the suite with its films served from a loopback server:
-// the previews at once, the one missing "Tuscany" film slowly, so that its download is seen.
-class LibraryWindowE2ETest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_server = std::make_unique<desktop::LoopbackServer>();
-        s_sample = std::make_unique<fakes::TempDir>();
-        const std::string command = "'" SAMPLE_LIBRARY_TOOL "' --out '" + s_sample->path() +
-                                    "' --base-url '" + s_server->url("") + "' >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        for (const auto& preview : fs::directory_iterator(*s_sample / "server/previews")) {
-            s_server->serve("/previews/" + preview.path().filename().string(), readFile(preview.path()), 200,
-                            "image/jpeg");
-        }
-        const auto manifest = nlohmann::json::parse(
-            readFile(*s_sample /
-                     "home/Library/Application Support/com.apple.wallpaper/aerials/manifest/entries.json"));
-        for (const auto& asset : manifest["assets"]) {
-            if (asset.value("localizedNameKey", std::string()) == "AerialTuscany") {
-                s_tuscany = asset["id"].get<std::string>();
-            }
-        }
-        // The real film, in 32 KiB pieces a tenth of a second apart.
-        s_film = readFile(*s_sample / ("server/videos/" + s_tuscany + ".mov"));
-        s_server->server.Get(
-            "/videos/" + s_tuscany + ".mov", [](const httplib::Request&, httplib::Response& res) {
-                res.set_content_provider(s_film.size(), "video/quicktime",
-                                         [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                             if (s_server->released()) {
-                                                 return false;
-                                             }
-                                             const std::size_t n =
-                                                 std::min<std::size_t>(32768, s_film.size() - offset);
-                                             sink.write(s_film.data() + offset, n);
-                                             std::this_thread::sleep_for(100ms);
-                                             return true;
-                                         });
-            });
-        s_server->start();
-    }
-    static void TearDownTestSuite() {
-        s_server.reset();
-        s_sample.reset();
-    }
-
-    LibraryWindowE2ETest() { fs::copy(*s_sample / "home", home / "home", fs::copy_options::recursive); }
-
-    ChildProcess program(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), DROVANE_BINARY);
-        return ChildProcess(arguments, {{"HOME", home / "home"},
-                                        {"XDG_CONFIG_HOME", home / "home/.config"},
-                                        {"XDG_CACHE_HOME", home / "home/.cache"},
-                                        {"XDG_DATA_HOME", home / "home/.local/share"},
-                                        {"XDG_RUNTIME_DIR", home / "run"},
-                                        {"DROVANE_SYSTEM_ROOT", *s_sample / "root"},
-                                        {"DROVANE_SITE_URL", s_server->url("")},
-                                        {"DISPLAY", x.display()}});
-    }
-    // Runs the program with "--screenshot" and returns the picture it wrote.
-    QImage screenshot(std::vector<std::string> arguments) {
-        const std::string path = home / ("shot" + std::to_string(m_shots++) + ".png");
-        arguments.insert(arguments.end(), {"--open-window", "--screenshot", path});
-        auto drovane = program(arguments);
-        EXPECT_TRUE(drovane.waitForLine("Drovane: snapshot written to " + path, 30s));
-        return QImage(QString::fromStdString(path));
-    }
-    std::string videos() const {
-        return home / "home/Library/Application Support/com.apple.wallpaper/aerials/videos";
-    }
-
-    static inline std::unique_ptr<desktop::LoopbackServer> s_server;
-    static inline std::unique_ptr<fakes::TempDir> s_sample;
-    static inline std::string s_tuscany;
-    static inline std::string s_film;
-    fakes::TempDir home;
-    // A display of its own: tests that run side by side do not click into each other's windows.
-    desktop::testing::PrivateXServer x{"1920x1080x24"};
-
-private:
-    int m_shots = 0;
-};
+class LibraryWindowE2ETest : public SampleLibraryE2ETest {};
 
 TEST_F(LibraryWindowE2ETest, TheScreenshotHasTheAskedSizeAndShowsTheSidebarAndThumbnails) {
     const QImage shot = screenshot({"--size", "1200x800"});

@@ -23,7 +23,9 @@ protected:
                 {"XDG_CACHE_HOME", home / ".cache"},
                 {"XDG_RUNTIME_DIR", home / "run"},
                 {"DROVANE_SYSTEM_ROOT", home / "root"},
-                {"DROVANE_SITE_URL", "http://127.0.0.1:9"}};
+                {"DROVANE_SITE_URL", "http://127.0.0.1:9"},
+                // No session bus: a second copy must not reach a copy of another test.
+                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus"}};
     }
     std::string lockPath() const { return home / "run/drovane/instance.lock"; }
 

@@ -44,6 +44,9 @@ Column {
                 required property int index
                 text: modelData.title
                 highlighted: modelData.prominent
+                // Prominent: filled with the accent colour, not only outlined in it.
+                palette.button: modelData.prominent ? pal.highlight : pal.button
+                palette.buttonText: modelData.prominent ? pal.highlightedText : pal.buttonText
                 onClicked: bridge.triggerEmptyButton(index)
             }
         }
