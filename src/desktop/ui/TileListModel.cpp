@@ -63,8 +63,11 @@ QVariantMap TileListModel::tile(int row) const {
 }
 
 bool TileListModel::setTiles(std::vector<TileModel::State> tiles) {
-    const bool sameFilms = std::equal(tiles.begin(), tiles.end(), m_tiles.begin(), m_tiles.end(),
-                                      [](const auto& a, const auto& b) { return a.item == b.item; });
+    // The same films in the same sections keep the grid's layout: a download landing, a
+    // favourite or the film playing changes tiles in place, never the rows (nor the scroll).
+    const bool sameFilms = std::equal(
+        tiles.begin(), tiles.end(), m_tiles.begin(), m_tiles.end(),
+        [](const auto& a, const auto& b) { return a.item.id == b.item.id && a.item.group == b.item.group; });
     if (!sameFilms) {
         beginResetModel();
         m_tiles = std::move(tiles);

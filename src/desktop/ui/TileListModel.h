@@ -37,7 +37,8 @@ public:
     // Every role of one row as a map, for views that read rows by number.
     Q_INVOKABLE QVariantMap tile(int row) const;
 
-    // Replaces the tiles; true when the list of films changed (not only their state).
+    // Replaces the tiles; true when the list of films or their sections changed, false when
+    // only films' states or files did (those rows change in place).
     bool setTiles(std::vector<TileModel::State> tiles);
     const std::vector<TileModel::State>& tiles() const { return m_tiles; }
 

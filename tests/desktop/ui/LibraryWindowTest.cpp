@@ -41,6 +41,13 @@ TEST(TileListModelTest, AChangeOfStateTouchesOnlyItsRowAndANewListResets) {
     EXPECT_EQ(model.tile(1).value("progress").toDouble(), -1.0);
     EXPECT_EQ(model.tile(2).value("badge").toString(), "arrow.down.circle.fill");
     EXPECT_TRUE(model.tile(7).isEmpty());
+    // A download lands: the same film, now with its file, in place.
+    auto landed = tile("C");
+    landed.item.url = Url::fromFilePath("/films/C.mov");
+    EXPECT_FALSE(model.setTiles({tile("A", 0.1), tile("B"), landed}));
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(changed.count(), 3);
+    EXPECT_TRUE(model.tile(2).value("onDisk").toBool());
     EXPECT_TRUE(model.setTiles({tile("A"), tile("C")}));
     EXPECT_EQ(reset.count(), 2);
     EXPECT_EQ(model.rowCount(), 2);
@@ -128,6 +135,22 @@ TEST_F(LibraryWindowTest, TheDetailAreaMovesFromLoadingToTheGridAndBack) {
     EXPECT_EQ(window().bridge().emptyState().value("buttons").toList().at(0).toMap().value("title"),
               "Fetch the Catalog");
     keep("empty-without-catalog");
+}
+
+TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
+    catalogue(200);
+    publish();
+    auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
+    ASSERT_TRUE(grid);
+    testing::spin(0.2);
+    grid->setProperty("contentY", 1500.0);
+    testing::spin(0.1);
+    QSignalSpy rows(&window().bridge(), &LibraryBridge::rowsChanged);
+    aerials.addVideo("F151.mov");
+    publish();
+    EXPECT_EQ(window().bridge().subtitle(), "200 films \u00B7 1 on disk");
+    EXPECT_EQ(rows.count(), 0) << "the layout stays";
+    EXPECT_EQ(grid->property("contentY").toDouble(), 1500.0);
 }
 
 TEST_F(LibraryWindowTest, OnlyTilesNearTheViewportExistWhileScrollingTwoThousand) {
