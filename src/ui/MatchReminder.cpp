@@ -3,7 +3,7 @@
 #include "platform/Window.h"
 #include "support/Settings.h"
 #include "ui/DesktopStill.h"
-#include "ui/MatchWording.h"
+#include "ui/Wording.h"
 
 namespace drovane::MatchReminder {
 
@@ -17,11 +17,11 @@ void show(const Platform& platform, const std::string& film, const std::optional
     if (!Settings::remindToMatch() || !platform.alerts) {
         return;
     }
-    const MatchWording& wording = matchWording();
+    const Wording& words = wording();
     AlertContent alert;
     alert.message = "Playing " + film + ".";
-    alert.informativeText = wording.informativeText(film);
-    alert.buttons = {wording.firstButton, notNowTitle};
+    alert.informativeText = words.informativeText(film);
+    alert.buttons = {words.firstButton, notNowTitle};
     alert.suppressionTitle = suppressionTitle;
 
     const Window* sheetOn = over && over->isVisible() ? over : nullptr;
@@ -32,18 +32,18 @@ void show(const Platform& platform, const std::string& film, const std::optional
     Platform answering = platform;
     answering.alerts = nullptr;
     platform.alerts->show(alert, sheetOn,
-                          [platform = std::move(answering), filmURL, &wording](AlertResponse response) {
+                          [platform = std::move(answering), filmURL, &words](AlertResponse response) {
                               if (response.suppressed) {
                                   platform.defaults->set(Settings::remindToMatchKey, false);
                               }
                               if (response.button != 0) {
                                   return;
                               }
-                              switch (wording.action) {
-                              case MatchWording::Action::OpenWallpaperSettings:
+                              switch (words.matchAction) {
+                              case Wording::MatchAction::OpenWallpaperSettings:
                                   platform.workspace->openUrl(settingsURL());
                                   break;
-                              case MatchWording::Action::UseStillAsDesktopBackground:
+                              case Wording::MatchAction::UseStillAsDesktopBackground:
                                   if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
                                       DesktopStill::useAsDesktopBackground(platform, *path);
                                   }

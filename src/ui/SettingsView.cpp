@@ -2,7 +2,7 @@
 
 #include "playback/AppModel.h"
 #include "support/Settings.h"
-#include "ui/MatchWording.h"
+#include "ui/Wording.h"
 
 namespace drovane {
 
@@ -13,7 +13,7 @@ SettingsView::SettingsView(const Platform& platform, std::weak_ptr<AppModel> eng
       m_autoUpdate(Settings::autoUpdate()) {}
 
 const char* SettingsView::remindToMatchTitle() {
-    return matchWording().remindSwitch;
+    return wording().remindSwitch;
 }
 
 std::string SettingsView::versionLine() const {
