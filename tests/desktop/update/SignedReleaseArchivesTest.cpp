@@ -43,10 +43,35 @@ protected:
         EXPECT_TRUE(run({"python3", "-c", script, path}));
         return path;
     }
-    std::optional<std::string> unpacked(const std::string& archive) {
+    // A zip of an Info.plist and `real` zero bytes in "Drovane.app/Contents/big", deflated to a
+    // few KiB, whose headers announce `announced` bytes for the latter.
+    std::string bombZip(std::size_t real, std::size_t announced) {
+        const std::string script = R"(
+import struct, sys, zipfile
+path, real, announced = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+with zipfile.ZipFile(path, 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('Drovane.app/Contents/Info.plist', '<plist/>')
+    z.writestr('Drovane.app/Contents/big', bytes(real))
+    big = z.getinfo('Drovane.app/Contents/big')
+data = bytearray(open(path, 'rb').read())
+struct.pack_into('<I', data, big.header_offset + 22, announced)
+entry = struct.unpack_from('<I', data, data.rindex(b'PK\x05\x06') + 16)[0]
+while data[entry:entry + 4] == b'PK\x01\x02':
+    lengths = struct.unpack_from('<HHH', data, entry + 28)
+    if data[entry + 46:entry + 46 + lengths[0]] == b'Drovane.app/Contents/big':
+        struct.pack_into('<I', data, entry + 24, announced)
+    entry += 46 + sum(lengths)
+open(path, 'wb').write(data)
+)";
+        const std::string path = dir / "bomb.zip";
+        EXPECT_TRUE(run({"python3", "-c", script, path, std::to_string(real), std::to_string(announced)}));
+        return path;
+    }
+    std::optional<std::string> unpacked(const std::string& archive,
+                                        std::uint64_t limit = ArchiveLimits::maxUnpackedBytes) {
         fs::remove_all(dir / "stage");
         fs::create_directories(dir / "stage");
-        return archives().unpack(archive, dir / "stage");
+        return SignedReleaseArchives(publicKey, limit).unpack(archive, dir / "stage");
     }
     SignedReleaseArchives archives() const { return SignedReleaseArchives(publicKey); }
 
@@ -123,6 +148,34 @@ TEST_F(SignedReleaseArchivesTest, HostileArchivesWriteNothing) {
     }
     dir.write("noise.zip", std::string(4096, 'z'));
     EXPECT_TRUE(unpacked(dir / "noise.zip"));
+
+    ASSERT_TRUE(sign());
+    dir.write("stage/Drovane.app/mine", "kept");
+    const auto why = archives().unpack(dir / "release.zip", dir / "stage");
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->starts_with("the folder already holds")) << *why;
+    EXPECT_TRUE(fs::exists(dir / "stage/Drovane.app/mine")) << "nothing there before is removed";
+}
+
+TEST_F(SignedReleaseArchivesTest, AZipBombIsStoppedByTheBytesThatArriveAndLeavesNothing) {
+    // The limit is lowered from 2 GiB to 1 MiB, so that a few MiB of zeros are a bomb.
+    constexpr std::size_t limit = 1 << 20, real = 8 << 20;
+    struct Case {
+        const char* name;
+        std::size_t announced;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"announced as it is", real, "more than 1 MiB announced"},
+        {"announced as small", 100, "more data than announced: Drovane.app/Contents/big"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(unpacked(bombZip(real, c.announced), limit), c.reason);
+        EXPECT_TRUE(fs::is_empty(dir / "stage")) << "what arrived is removed again";
+    }
+    EXPECT_EQ(unpacked(bombZip(real, real)), std::nullopt) << "within the program's own limit";
+    EXPECT_EQ(fs::file_size(dir / "stage/Drovane.app/Contents/big"), real);
 }
 
 } // namespace
