@@ -1,6 +1,6 @@
 #include "desktop/update/SignedReleaseArchives.h"
 
-#include "desktop/MediaFixtures.h"
+#include "desktop/update/ReleaseFixtures.h"
 #include "fakes/TempDir.h"
 
 #include <filesystem>
@@ -11,60 +11,26 @@ namespace drovane::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::run;
 
 // A release signed with a throwaway key of the test's own, as tools/sign-release makes it.
 class SignedReleaseArchivesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(run({"minisign", "-G", "-W", "-p", dir / "test.pub", "-s", dir / "test.key"}));
-        ASSERT_TRUE(run({"minisign", "-G", "-W", "-p", dir / "other.pub", "-s", dir / "other.key"}));
-        std::ifstream pub(dir / "test.pub");
-        std::getline(pub, publicKey);
-        std::getline(pub, publicKey);
+        publicKey = fixtures::makeKeyPair(dir / "test");
+        ASSERT_FALSE(publicKey.empty());
+        ASSERT_FALSE(fixtures::makeKeyPair(dir / "other").empty());
         dir.write("build/Drovane.app/Contents/Info.plist", "<plist/>");
         dir.write("build/Drovane.app/Contents/MacOS/drovane", "#!/bin/sh\n");
         dir.write("build/Drovane.app/Contents/Resources/qml/Main.qml", "Item {}");
     }
     std::string bundle() const { return dir / "build/Drovane.app"; }
     bool sign(const std::string& key = "test.key") {
-        return run({SIGN_RELEASE_TOOL, bundle(), dir / key, dir / "release.zip"});
+        return fixtures::signRelease(bundle(), dir / key, dir / "release.zip");
     }
-    // A zip of `entries` (name, bytes, Unix mode), for archives no honest tool makes.
-    std::string craftedZip(const std::vector<std::tuple<std::string, std::string, int>>& entries) {
-        std::string script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
-        for (const auto& [name, bytes, mode] : entries) {
-            script += "i = zipfile.ZipInfo(" + std::string("'") + name +
-                      "')\ni.external_attr = " + std::to_string(mode) + " << 16\nz.writestr(i, '" + bytes +
-                      "')\n";
-        }
-        script += "z.close()\n";
-        const std::string path = dir / "crafted.zip";
-        EXPECT_TRUE(run({"python3", "-c", script, path}));
-        return path;
-    }
-    // A zip of an Info.plist and `real` zero bytes in "Drovane.app/Contents/big", deflated to a
-    // few KiB, whose headers announce `announced` bytes for the latter.
-    std::string bombZip(std::size_t real, std::size_t announced) {
-        const std::string script = R"(
-import struct, sys, zipfile
-path, real, announced = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-with zipfile.ZipFile(path, 'w', zipfile.ZIP_DEFLATED) as z:
-    z.writestr('Drovane.app/Contents/Info.plist', '<plist/>')
-    z.writestr('Drovane.app/Contents/big', bytes(real))
-    big = z.getinfo('Drovane.app/Contents/big')
-data = bytearray(open(path, 'rb').read())
-struct.pack_into('<I', data, big.header_offset + 22, announced)
-entry = struct.unpack_from('<I', data, data.rindex(b'PK\x05\x06') + 16)[0]
-while data[entry:entry + 4] == b'PK\x01\x02':
-    lengths = struct.unpack_from('<HHH', data, entry + 28)
-    if data[entry + 46:entry + 46 + lengths[0]] == b'Drovane.app/Contents/big':
-        struct.pack_into('<I', data, entry + 24, announced)
-    entry += 46 + sum(lengths)
-open(path, 'wb').write(data)
-)";
-        const std::string path = dir / "bomb.zip";
-        EXPECT_TRUE(run({"python3", "-c", script, path, std::to_string(real), std::to_string(announced)}));
+    // The bundle as it is now, zipped as `twist` says.
+    std::string zipped(const fixtures::ZipTwist& twist = {}) {
+        const std::string path = dir / "twisted.zip";
+        EXPECT_TRUE(fixtures::zipRelease(bundle(), path, twist));
         return path;
     }
     std::optional<std::string> unpacked(const std::string& archive,
@@ -124,28 +90,31 @@ TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIs
 
 TEST_F(SignedReleaseArchivesTest, HostileArchivesWriteNothing) {
     // (libarchive reads zip entries of other types as plain files; the entry checks refuse them.)
-    const int file = 0100644, link = 0120777;
     struct Case {
         const char* name;
-        std::vector<std::tuple<std::string, std::string, int>> entries;
+        fixtures::ZipTwist twist;
+        const char* link;
         const char* reasonStart;
     };
     const Case cases[] = {
-        {"climbing out",
-         {{"Drovane.app/a", "a", file}, {"Drovane.app/../../escaped", "x", file}},
-         "a path with"},
-        {"absolute", {{"Drovane.app/a", "a", file}, {"/tmp/escaped", "x", file}}, "an absolute path"},
-        {"another top level", {{"Drovane.app/a", "a", file}, {"Evil.app/x", "x", file}}, "something besides"},
-        {"a link", {{"Drovane.app/a", "a", file}, {"Drovane.app/l", "/etc/passwd", link}}, "a link"},
+        {"climbing out", fixtures::ZipTwist::withEntry("Drovane.app/../../escaped"), nullptr, "a path with"},
+        {"absolute", fixtures::ZipTwist::withEntry("/tmp/escaped"), nullptr, "an absolute path"},
+        {"another top level", fixtures::ZipTwist::withEntry("Evil.app/x"), nullptr, "something besides"},
+        {"a link", {}, "/etc/passwd", "a link"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto why = unpacked(craftedZip(c.entries));
+        fs::remove(bundle() + "/l");
+        if (c.link) {
+            fs::create_symlink(c.link, bundle() + "/l");
+        }
+        const auto why = unpacked(zipped(c.twist));
         ASSERT_TRUE(why);
         EXPECT_TRUE(why->starts_with(c.reasonStart)) << *why;
         EXPECT_TRUE(fs::is_empty(dir / "stage")) << "nothing is written before every entry is checked";
         EXPECT_FALSE(fs::exists(dir / "escaped"));
     }
+    fs::remove(bundle() + "/l");
     dir.write("noise.zip", std::string(4096, 'z'));
     EXPECT_TRUE(unpacked(dir / "noise.zip"));
 
@@ -160,22 +129,23 @@ TEST_F(SignedReleaseArchivesTest, HostileArchivesWriteNothing) {
 TEST_F(SignedReleaseArchivesTest, AZipBombIsStoppedByTheBytesThatArriveAndLeavesNothing) {
     // The limit is lowered from 2 GiB to 1 MiB, so that a few MiB of zeros are a bomb.
     constexpr std::size_t limit = 1 << 20, real = 8 << 20;
+    dir.write("build/Drovane.app/Contents/Resources/big", std::string(real, '\0'));
     struct Case {
         const char* name;
-        std::size_t announced;
+        std::optional<std::uint64_t> announced;
         const char* reason;
     };
     const Case cases[] = {
-        {"announced as it is", real, "more than 1 MiB announced"},
-        {"announced as small", 100, "more data than announced: Drovane.app/Contents/big"},
+        {"announced as it is", std::nullopt, "more than 1 MiB announced"},
+        {"announced as small", 100, "more data than announced: Drovane.app/Contents/Resources/big"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(unpacked(bombZip(real, c.announced), limit), c.reason);
+        EXPECT_EQ(unpacked(zipped(fixtures::ZipTwist::announcing(c.announced)), limit), c.reason);
         EXPECT_TRUE(fs::is_empty(dir / "stage")) << "what arrived is removed again";
     }
-    EXPECT_EQ(unpacked(bombZip(real, real)), std::nullopt) << "within the program's own limit";
-    EXPECT_EQ(fs::file_size(dir / "stage/Drovane.app/Contents/big"), real);
+    EXPECT_EQ(unpacked(zipped()), std::nullopt) << "within the program's own limit";
+    EXPECT_EQ(fs::file_size(dir / "stage/Drovane.app/Contents/Resources/big"), real);
 }
 
 } // namespace
