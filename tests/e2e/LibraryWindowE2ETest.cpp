@@ -1,10 +1,10 @@
 #include "desktop/ChildProcess.h"
 #include "desktop/DesktopTestSupport.h"
 #include "desktop/LoopbackServer.h"
+#include "e2e/DisplayTools.h"
 #include "fakes/TempDir.h"
 
 #include <QImage>
-#include <QProcess>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,19 +25,6 @@ std::string readFile(const fs::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-// Runs a tool on `display` and returns its standard output; empty when it failed.
-std::string run(const std::string& display, const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitCode() != 0) {
-        return {};
-    }
-    return process.readAllStandardOutput().trimmed().toStdString();
 }
 
 // Distinct colours in a part of a picture: a gradient thumbnail has many, a flat area few.
