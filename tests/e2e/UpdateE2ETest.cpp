@@ -87,6 +87,15 @@ TEST(UpdateE2E, AnInstalledBundleReplacesItselfWithTheNextVersionAndRestarts) {
     auto start = Clock::now();
     const std::string installed = dir / "it's my apps/Drovane.app";
     const std::string executable = installed + "/Contents/MacOS/drovane";
+    // Whatever runs from the installed bundle ends with the test, however far the test came.
+    struct StopAtTheEnd {
+        const std::string& executable;
+        ~StopAtTheEnd() {
+            for (const pid_t pid : processesOf(executable, 0)) {
+                ::kill(pid, SIGTERM);
+            }
+        }
+    } stopAtTheEnd{executable};
     ASSERT_TRUE(fixtures::run({CMAKE_COMMAND, "--install", DROVANE_BUILD_DIR, "--prefix",
                                fs::path(installed).parent_path(), "--strip"}));
     ASSERT_TRUE(setVersion(installed, "1.4.0"));
@@ -124,8 +133,7 @@ TEST(UpdateE2E, AnInstalledBundleReplacesItselfWithTheNextVersionAndRestarts) {
 
     start = Clock::now();
     ChildProcess old({executable, "--settings"}, environment);
-    // Searched again and again rather than with --sync: a search fails when a window it looks at
-    // goes meanwhile, as Qt's first windows do.
+    // Short searches again and again, rather than one with --sync that could wait for ever.
     std::string settings;
     ASSERT_TRUE(eventually(
         [&] {
