@@ -135,6 +135,10 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         });
     updateCheck->scheduleAutomaticCheck();
+    // The settings window may have been asked for before the check existed.
+    if (settingsWindow) {
+        settingsWindow->view()->setUpdateCheck(updateCheck);
+    }
     if (m_options.openWindow || m_options.settings || p.host->bundleIdentifier()) {
         showMainWindow();
     }
@@ -269,6 +273,9 @@ void AppDelegate::showMainWindow() {
 void AppDelegate::showSettings() {
     if (!settingsWindow) {
         settingsWindow = SettingsWindowController::create(m_platform, model);
+        // Still none when the window is asked for before launching has finished; it is handed
+        // over once made.
+        settingsWindow->view()->setUpdateCheck(updateCheck);
     }
     settingsWindow->show();
 }

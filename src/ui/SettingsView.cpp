@@ -3,6 +3,7 @@
 #include "playback/AppModel.h"
 #include "support/Settings.h"
 #include "ui/Wording.h"
+#include "update/UpdateCheck.h"
 
 namespace drovane {
 
@@ -45,6 +46,12 @@ void SettingsView::setPauseOnLowPower(bool on) {
 void SettingsView::setAutoUpdate(bool on) {
     m_autoUpdate = on;
     m_platform.defaults->set(Settings::autoUpdateKey, on);
+}
+
+void SettingsView::checkForUpdates() {
+    if (auto check = m_updateCheck.lock()) {
+        check->run(m_window, true);
+    }
 }
 
 void SettingsView::sendFeedback() {

@@ -8,6 +8,8 @@
 namespace drovane {
 
 class AppModel;
+class UpdateCheck;
+class Window;
 
 // The settings window's content without a toolkit: the four switches with their rules, the
 // header's texts and the links. The switches are read from their sources once, when the view is
@@ -48,6 +50,13 @@ public:
     // Read at the next launch's automatic update check.
     void setAutoUpdate(bool on);
 
+    // The check "Check for Updates" runs, and the window its prompts attach to. Either may come
+    // before or after the other, and before or after the view is made; both are held weakly.
+    void setUpdateCheck(std::weak_ptr<UpdateCheck> check) { m_updateCheck = std::move(check); }
+    void setWindow(std::weak_ptr<const Window> window) { m_window = std::move(window); }
+
+    // A check the user asked for, over the view's window; nothing while there is no check.
+    void checkForUpdates();
     void sendFeedback();
     void openWebsite();
 
@@ -57,6 +66,8 @@ private:
     const Platform m_platform;
     const std::weak_ptr<AppModel> m_engine;
     const bool m_hasBundle;
+    std::weak_ptr<UpdateCheck> m_updateCheck;
+    std::weak_ptr<const Window> m_window;
     bool m_launchAtLogin;
     bool m_remindToMatch;
     bool m_pauseOnLowPower;

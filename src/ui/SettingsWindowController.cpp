@@ -12,6 +12,7 @@ SettingsWindowController::SettingsWindowController(Passkey, const Platform& plat
     : m_platform(platform), m_view(std::make_shared<SettingsView>(platform, std::move(engine))) {
     if (platform.settingsWindows) {
         m_window = platform.settingsWindows->makeSettingsWindow(m_view);
+        m_view->setWindow(m_window);
     }
 }
 

@@ -40,7 +40,18 @@ std::optional<std::string> refusedPath(std::string_view path) {
 
 } // namespace
 
-std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entries) {
+std::string moreThan(std::uint64_t bytes, const std::string& what) {
+    std::string amount = std::to_string(bytes) + " bytes";
+    if (bytes != 0 && bytes % (std::uint64_t{1} << 30) == 0) {
+        amount = std::to_string(bytes >> 30) + " GiB";
+    } else if (bytes != 0 && bytes % (std::uint64_t{1} << 20) == 0) {
+        amount = std::to_string(bytes >> 20) + " MiB";
+    }
+    return "more than " + amount + " " + what;
+}
+
+std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entries,
+                                          std::uint64_t maxUnpackedBytes) {
     if (entries.size() > ArchiveLimits::maxEntries) {
         return "more than " + std::to_string(ArchiveLimits::maxEntries) + " entries";
     }
@@ -59,8 +70,8 @@ std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entri
         case ArchiveEntry::Type::Other:
             return "a device, FIFO or socket: " + entry.path;
         }
-        if (entry.size > ArchiveLimits::maxUnpackedBytes - total) {
-            return "more than 2 GiB unpacked";
+        if (entry.size > maxUnpackedBytes - total) {
+            return moreThan(maxUnpackedBytes, "announced");
         }
         total += entry.size;
     }

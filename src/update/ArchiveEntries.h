@@ -26,6 +26,11 @@ struct ArchiveLimits {
 // Why an archive with these entries must not be unpacked, or nothing when it may be: an
 // absolute path, an empty, "." or ".." component, a link, a device or FIFO, more than
 // `maxEntries` entries or `maxUnpackedBytes` announced, or anything outside "Drovane.app".
-std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entries);
+// Tests lower `maxUnpackedBytes`; the program keeps the limit above.
+std::optional<std::string> refusedArchive(const std::vector<ArchiveEntry>& entries,
+                                          std::uint64_t maxUnpackedBytes = ArchiveLimits::maxUnpackedBytes);
+
+// "more than 2 GiB " (in GiB, MiB or bytes, whichever is whole) and `what`, as a reason.
+std::string moreThan(std::uint64_t bytes, const std::string& what);
 
 } // namespace drovane

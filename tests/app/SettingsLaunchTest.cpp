@@ -55,6 +55,11 @@ TEST_F(SettingsLaunchTest, SettingsOptionShowsTheWindowAndPicturesItAfterFourSec
     delegate->showSettings();
     EXPECT_EQ(windows->made.size(), 1u) << "one controller for the whole run";
     EXPECT_EQ(windows->made[0]->showings, 2);
+
+    // The launch's update check is the one the window's link runs (here without a network).
+    delegate->settingsWindow->view()->checkForUpdates();
+    fake.mainQueue->drain();
+    EXPECT_EQ(alerts->messages, std::vector<std::string>{"Could not reach the update server."});
 }
 
 TEST_F(SettingsLaunchTest, WithoutTheOptionNoSettingsWindowAndNoPicture) {

@@ -52,7 +52,7 @@ protected:
 
 TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings) {
     fs::create_directories(home);
-    const auto installed = script("install", {QStringLiteral("--build-dir"), QStringLiteral(BUILD_DIR),
+    const auto installed = script("install", {QStringLiteral("--build-dir"), QStringLiteral(DROVANE_BUILD_DIR),
                                               QStringLiteral("--no-build"), QString::fromStdString(prefix)});
     ASSERT_EQ(installed.status, 0) << installed.output;
 

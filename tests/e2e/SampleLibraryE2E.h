@@ -5,6 +5,7 @@
 #include "desktop/ChildProcess.h"
 #include "desktop/DesktopTestSupport.h"
 #include "desktop/LoopbackServer.h"
+#include "e2e/DisplayTools.h"
 #include "fakes/TempDir.h"
 
 #include <QImage>
@@ -32,18 +33,6 @@ inline std::string readFile(const fs::path& path) {
     return out.str();
 }
 
-// Runs a tool on `display` and returns its standard output; empty when it failed.
-inline std::string run(const std::string& display, const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitCode() != 0) {
-        return {};
-    }
-    return process.readAllStandardOutput().trimmed().toStdString();
-}
 
 // The sample library, made once for the suite with its films served from a loopback server:
 // the previews at once, the one missing "Tuscany" film slowly, so that its download is seen.

@@ -20,7 +20,7 @@ public:
     std::vector<std::string> arguments() const override { return args; }
     std::optional<std::string> environment(const std::string& name) const override;
     std::string temporaryDirectory() const override { return m_tree.path() + "/tmp"; }
-    int processId() const override { return 4242; }
+    int processId() const override { return pid; }
     std::optional<std::string> bundleIdentifier() const override { return bundleId; }
     Value::Dictionary infoDictionary() const override { return info; }
     std::optional<Url> bundleUrl() const override { return bundle; }
@@ -32,6 +32,7 @@ public:
     const TempDir& tree() const { return m_tree; }
 
     std::vector<std::string> args{"/opt/drovane/drovane"};
+    int pid = 4242;
     std::map<std::string, std::string> env;
     std::optional<std::string> bundleId;
     Value::Dictionary info;

@@ -1,7 +1,10 @@
+#include "fakes/FakeAlerts.h"
 #include "fakes/FakeSettingsWindows.h"
+#include "fakes/ScriptedHttp.h"
 #include "playback/EngineFixture.h"
 #include "support/Settings.h"
 #include "ui/SettingsWindowController.h"
+#include "update/UpdateCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +90,37 @@ TEST_F(SettingsWindowTest, TheLinksOpenTheSiteAndTheFeedbackForm) {
     EXPECT_EQ(fake.workspace->openedUrls[0].path(), "/feedback/");
     EXPECT_NE(fake.workspace->openedUrls[0].string().find("app=dev"), std::string::npos);
     EXPECT_EQ(fake.workspace->openedUrls[1], Settings::siteURL());
+}
+
+TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindow) {
+    auto http = std::make_shared<fakes::ScriptedHttp>();
+    auto alerts = std::make_shared<fakes::FakeAlerts>();
+    fake.platform().http = http;
+    fake.platform().alerts = alerts;
+    fake.host->info["DVVersion"] = "1.4";
+    http->script[Settings::versionURL().string()] = {
+        "", 200, fakes::bytes(R"({"version": "1.5", "url": "https://drovane.app/"})")};
+    auto controller = SettingsWindowController::create(fake.platform(), model);
+    controller->show();
+    controller->view()->checkForUpdates();
+    EXPECT_TRUE(http->tasks().empty()) << "the window came before the check: the link waits for it";
+
+    std::vector<std::string> installs;
+    auto check = UpdateCheck::create(fake.platform(), [&](const Release& r, std::weak_ptr<const Window>) {
+        installs.push_back(r.version);
+    });
+    controller->view()->setUpdateCheck(check);
+    controller->view()->checkForUpdates();
+    controller->view()->checkForUpdates();
+    EXPECT_EQ(http->answerAll(), 1u) << "the second click finds a check running";
+    fake.mainQueue->drain();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].content.message, "Drovane 1.5 is out.");
+    EXPECT_EQ(alerts->shown[0].content.buttons, (std::vector<std::string>{"Update Now", "Later"}))
+        << "a manual check offers no skipping";
+    EXPECT_EQ(alerts->shown[0].parent, controller->window().get()) << "a sheet on the settings window";
+    alerts->shown[0].completion({0, false});
+    EXPECT_EQ(installs, std::vector<std::string>{"1.5"});
 }
 
 TEST_F(SettingsWindowTest, ShowingBringsItForwardUnfocusedAndKeepsTheSwitches) {

@@ -33,8 +33,10 @@ TEST(ArchiveEntries, OnlyTheBundleAsPlainFilesAndFoldersMayBeUnpacked) {
         {"a FIFO", {"Drovane.app/Contents/fifo", Type::Other, 0}, "a device, FIFO or socket"},
         {"a bomb",
          {"Drovane.app/big", Type::RegularFile, ArchiveLimits::maxUnpackedBytes},
-         "more than 2 GiB"},
-        {"an overflowing size", {"Drovane.app/big", Type::RegularFile, ~std::uint64_t{0}}, "more than 2 GiB"},
+         "more than 2 GiB announced"},
+        {"an overflowing size",
+         {"Drovane.app/big", Type::RegularFile, ~std::uint64_t{0}},
+         "more than 2 GiB announced"},
     };
     for (const Case& c : cases) {
         auto entries = bundle;

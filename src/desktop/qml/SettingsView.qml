@@ -184,6 +184,10 @@ Rectangle {
 
         Group {
             LinkRow {
+                title: settings.checkForUpdatesTitle
+                onActivated: settings.checkForUpdates()
+            }
+            LinkRow {
                 title: settings.sendFeedbackTitle
                 onActivated: settings.sendFeedback()
             }

@@ -21,9 +21,9 @@
 #include "desktop/shell/XdgLoginItems.h"
 #include "desktop/ui/QmlLibraryWindows.h"
 #include "desktop/ui/QmlSettingsWindows.h"
-#include "desktop/update/BundleSignature.h"
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
+#include "desktop/update/UpdateKeys.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 #include "platform/Log.h"
 #include "support/Settings.h"
@@ -55,7 +55,10 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
         p->video = std::make_shared<QuickVideo>(application, log);
     }
     p->workspace = std::make_shared<QtWorkspace>(application, Settings::standardDomain);
-    p->releaseArchives = std::make_shared<SignedReleaseArchives>(makerPublicKey);
+    p->releaseArchives = std::make_shared<SignedReleaseArchives>(trustedPublicKey);
+    if (trustsThrowawayKey) {
+        log->line("Drovane: a test build: updates are checked against a throwaway key, not the maker's");
+    }
     p->processes = std::make_shared<PosixProcesses>();
     p->statusBar = std::make_shared<QtStatusBar>(application);
     p->alerts = std::make_shared<QtAlerts>(application);

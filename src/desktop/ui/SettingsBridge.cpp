@@ -46,6 +46,9 @@ QString SettingsBridge::pauseOnLowPowerTitle() const {
 QString SettingsBridge::autoUpdateTitle() const {
     return QString::fromUtf8(SettingsView::autoUpdateTitle);
 }
+QString SettingsBridge::checkForUpdatesTitle() const {
+    return QString::fromUtf8(SettingsView::checkForUpdatesTitle);
+}
 QString SettingsBridge::sendFeedbackTitle() const {
     return QString::fromUtf8(SettingsView::sendFeedbackTitle);
 }
@@ -68,6 +71,9 @@ void SettingsBridge::setPauseOnLowPower(bool on) {
 void SettingsBridge::setAutoUpdate(bool on) {
     m_view->setAutoUpdate(on);
     emit switchesChanged();
+}
+void SettingsBridge::checkForUpdates() {
+    m_view->checkForUpdates();
 }
 void SettingsBridge::sendFeedback() {
     m_view->sendFeedback();

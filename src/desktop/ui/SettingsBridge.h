@@ -26,6 +26,7 @@ class SettingsBridge final : public QObject {
     Q_PROPERTY(QString remindToMatchTitle READ remindToMatchTitle CONSTANT)
     Q_PROPERTY(QString pauseOnLowPowerTitle READ pauseOnLowPowerTitle CONSTANT)
     Q_PROPERTY(QString autoUpdateTitle READ autoUpdateTitle CONSTANT)
+    Q_PROPERTY(QString checkForUpdatesTitle READ checkForUpdatesTitle CONSTANT)
     Q_PROPERTY(QString sendFeedbackTitle READ sendFeedbackTitle CONSTANT)
     Q_PROPERTY(QString websiteTitle READ websiteTitle CONSTANT)
 
@@ -45,6 +46,7 @@ public:
     QString remindToMatchTitle() const;
     QString pauseOnLowPowerTitle() const;
     QString autoUpdateTitle() const;
+    QString checkForUpdatesTitle() const;
     QString sendFeedbackTitle() const;
     QString websiteTitle() const;
 
@@ -52,6 +54,7 @@ public:
     Q_INVOKABLE void setRemindToMatch(bool on);
     Q_INVOKABLE void setPauseOnLowPower(bool on);
     Q_INVOKABLE void setAutoUpdate(bool on);
+    Q_INVOKABLE void checkForUpdates();
     Q_INVOKABLE void sendFeedback();
     Q_INVOKABLE void openWebsite();
 

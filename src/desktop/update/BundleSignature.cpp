@@ -12,9 +12,6 @@
 
 namespace drovane::desktop {
 
-// The maker's release key; its secret half never leaves the maker.
-const char* const makerPublicKey = "RWQlCVjTHGEqp9gNo+JwkHvvLigdhwh+0C94gX12/07dixqYfBq2u80r";
-
 namespace {
 
 namespace fs = std::filesystem;

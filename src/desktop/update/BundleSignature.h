@@ -9,9 +9,6 @@ namespace drovane::desktop {
 inline constexpr const char* codeResourcesPath = "Contents/_CodeSignature/CodeResources";
 inline constexpr const char* codeResourcesSignaturePath = "Contents/_CodeSignature/CodeResources.minisig";
 
-// The maker's public key, in minisign's public-key format (its second line, base64).
-extern const char* const makerPublicKey;
-
 // Why the bundle at `bundle` is not signed by the holder of `publicKey` (minisign's base64
 // public key): every regular file of the bundle but the two signature files must be listed
 // in CodeResources as "<SHA-256 in hex>  <path in the bundle>" lines, no listed file may be

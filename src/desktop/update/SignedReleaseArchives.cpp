@@ -5,11 +5,12 @@
 
 namespace drovane::desktop {
 
-SignedReleaseArchives::SignedReleaseArchives(std::string publicKey) : m_publicKey(std::move(publicKey)) {}
+SignedReleaseArchives::SignedReleaseArchives(std::string publicKey, std::uint64_t maxUnpackedBytes)
+    : m_publicKey(std::move(publicKey)), m_maxUnpackedBytes(maxUnpackedBytes) {}
 
 std::optional<std::string> SignedReleaseArchives::unpack(const std::string& archive,
                                                          const std::string& folder) {
-    return unpackReleaseArchive(archive, folder);
+    return unpackReleaseArchive(archive, folder, m_maxUnpackedBytes);
 }
 
 std::optional<std::string> SignedReleaseArchives::verify(const std::string& bundle) {

@@ -4,12 +4,15 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 namespace drovane::desktop {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct ReaderFreer {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -49,9 +52,76 @@ std::string errorOf(archive* a) {
     return text ? text : "unknown error";
 }
 
+// The second pass: every entry written below `folder`, the bytes that arrive counted.
+std::optional<std::string> writeEntries(const std::string& archivePath, const std::string& folder,
+                                        std::uint64_t maxUnpackedBytes) {
+    Reader reader = openZip(archivePath);
+    std::unique_ptr<archive, WriterFreer> writer(archive_write_disk_new());
+    if (!reader || !writer) {
+        return "cannot read " + archivePath;
+    }
+    // The checks of the first pass already refuse all of this; the writer refuses it again.
+    // Paths are made absolute below `folder` here, so only the names' own absoluteness was
+    // checked there.
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS);
+    std::uint64_t written = 0;
+    archive_entry* entry = nullptr;
+    int next = ARCHIVE_OK;
+    while ((next = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const char* pathname = archive_entry_pathname(entry);
+        const std::string name = pathname ? pathname : "";
+        if (refusedArchive({{name, typeOf(entry), 0}}, maxUnpackedBytes)) {
+            return "an entry refused while writing: " + name;
+        }
+        const std::string target = folder + "/" + name;
+        archive_entry_set_pathname(entry, target.c_str());
+        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
+            return "cannot write " + target + ": " + errorOf(writer.get());
+        }
+        // What the header announced, when it did: the first pass checked the sum of these.
+        const std::optional<std::uint64_t> announced =
+            archive_entry_size_is_set(entry) ? std::optional(static_cast<std::uint64_t>(
+                                                   std::max<la_int64_t>(0, archive_entry_size(entry))))
+                                             : std::nullopt;
+        std::uint64_t arrived = 0;
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        int rc = ARCHIVE_OK;
+        while ((rc = archive_read_data_block(reader.get(), &block, &size, &offset)) == ARCHIVE_OK) {
+            written += size;
+            arrived += size;
+            if (written > maxUnpackedBytes) {
+                return moreThan(maxUnpackedBytes, "unpacked");
+            }
+            if (announced && arrived > *announced) {
+                return "more data than announced: " + name;
+            }
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
+                return "cannot write " + target + ": " + errorOf(writer.get());
+            }
+        }
+        if (rc != ARCHIVE_EOF) {
+            return "a damaged archive: " + errorOf(reader.get());
+        }
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
+            return "cannot write " + target + ": " + errorOf(writer.get());
+        }
+    }
+    if (next != ARCHIVE_EOF) {
+        return "a damaged archive: " + errorOf(reader.get());
+    }
+    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+        return "cannot finish unpacking: " + errorOf(writer.get());
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-std::optional<std::string> unpackReleaseArchive(const std::string& archivePath, const std::string& folder) {
+std::optional<std::string> unpackReleaseArchive(const std::string& archivePath, const std::string& folder,
+                                                std::uint64_t maxUnpackedBytes) {
     std::vector<ArchiveEntry> entries;
     {
         Reader reader = openZip(archivePath);
@@ -73,55 +143,22 @@ std::optional<std::string> unpackReleaseArchive(const std::string& archivePath, 
             return "a damaged archive: " + errorOf(reader.get());
         }
     }
-    if (auto refused = refusedArchive(entries)) {
+    if (auto refused = refusedArchive(entries, maxUnpackedBytes)) {
         return refused;
     }
 
-    Reader reader = openZip(archivePath);
-    std::unique_ptr<archive, WriterFreer> writer(archive_write_disk_new());
-    if (!reader || !writer) {
-        return "cannot read " + archivePath;
+    // Every entry lies below the bundle's folder, so removing that folder removes all that was
+    // written; a bundle already there is refused rather than mixed with the new one.
+    const fs::path bundle = fs::path(folder) / ArchiveLimits::topLevelName;
+    std::error_code error;
+    if (fs::symlink_status(bundle, error).type() != fs::file_type::not_found) {
+        return "the folder already holds " + bundle.string();
     }
-    // The checks above already refuse all of this; the writer refuses it again. Paths are made
-    // absolute below `folder` here, so only the names' own absoluteness was checked above.
-    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS);
-    std::uint64_t written = 0;
-    archive_entry* entry = nullptr;
-    int next = ARCHIVE_OK;
-    while ((next = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
-        const std::string target = folder + "/" + archive_entry_pathname(entry);
-        archive_entry_set_pathname(entry, target.c_str());
-        if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
-            return "cannot write " + target + ": " + errorOf(writer.get());
-        }
-        const void* block = nullptr;
-        size_t size = 0;
-        la_int64_t offset = 0;
-        int rc = ARCHIVE_OK;
-        while ((rc = archive_read_data_block(reader.get(), &block, &size, &offset)) == ARCHIVE_OK) {
-            written += size;
-            if (written > ArchiveLimits::maxUnpackedBytes) {
-                return "more than 2 GiB unpacked";
-            }
-            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
-                return "cannot write " + target + ": " + errorOf(writer.get());
-            }
-        }
-        if (rc != ARCHIVE_EOF) {
-            return "a damaged archive: " + errorOf(reader.get());
-        }
-        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
-            return "cannot write " + target + ": " + errorOf(writer.get());
-        }
+    auto failed = writeEntries(archivePath, folder, maxUnpackedBytes);
+    if (failed) {
+        fs::remove_all(bundle, error);
     }
-    if (next != ARCHIVE_EOF) {
-        return "a damaged archive: " + errorOf(reader.get());
-    }
-    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
-        return "cannot finish unpacking: " + errorOf(writer.get());
-    }
-    return std::nullopt;
+    return failed;
 }
 
 } // namespace drovane::desktop

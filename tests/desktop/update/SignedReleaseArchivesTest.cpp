@@ -1,6 +1,6 @@
 #include "desktop/update/SignedReleaseArchives.h"
 
-#include "desktop/MediaFixtures.h"
+#include "desktop/update/ReleaseFixtures.h"
 #include "fakes/TempDir.h"
 
 #include <filesystem>
@@ -11,42 +11,33 @@ namespace drovane::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::run;
 
 // A release signed with a throwaway key of the test's own, as tools/sign-release makes it.
 class SignedReleaseArchivesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(run({"minisign", "-G", "-W", "-p", dir / "test.pub", "-s", dir / "test.key"}));
-        ASSERT_TRUE(run({"minisign", "-G", "-W", "-p", dir / "other.pub", "-s", dir / "other.key"}));
-        std::ifstream pub(dir / "test.pub");
-        std::getline(pub, publicKey);
-        std::getline(pub, publicKey);
+        publicKey = fixtures::makeKeyPair(dir / "test");
+        ASSERT_FALSE(publicKey.empty());
+        ASSERT_FALSE(fixtures::makeKeyPair(dir / "other").empty());
         dir.write("build/Drovane.app/Contents/Info.plist", "<plist/>");
         dir.write("build/Drovane.app/Contents/MacOS/drovane", "#!/bin/sh\n");
         dir.write("build/Drovane.app/Contents/Resources/qml/Main.qml", "Item {}");
     }
     std::string bundle() const { return dir / "build/Drovane.app"; }
     bool sign(const std::string& key = "test.key") {
-        return run({SIGN_RELEASE_TOOL, bundle(), dir / key, dir / "release.zip"});
+        return fixtures::signRelease(bundle(), dir / key, dir / "release.zip");
     }
-    // A zip of `entries` (name, bytes, Unix mode), for archives no honest tool makes.
-    std::string craftedZip(const std::vector<std::tuple<std::string, std::string, int>>& entries) {
-        std::string script = "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
-        for (const auto& [name, bytes, mode] : entries) {
-            script += "i = zipfile.ZipInfo(" + std::string("'") + name +
-                      "')\ni.external_attr = " + std::to_string(mode) + " << 16\nz.writestr(i, '" + bytes +
-                      "')\n";
-        }
-        script += "z.close()\n";
-        const std::string path = dir / "crafted.zip";
-        EXPECT_TRUE(run({"python3", "-c", script, path}));
+    // The bundle as it is now, zipped as `twist` says.
+    std::string zipped(const fixtures::ZipTwist& twist = {}) {
+        const std::string path = dir / "twisted.zip";
+        EXPECT_TRUE(fixtures::zipRelease(bundle(), path, twist));
         return path;
     }
-    std::optional<std::string> unpacked(const std::string& archive) {
+    std::optional<std::string> unpacked(const std::string& archive,
+                                        std::uint64_t limit = ArchiveLimits::maxUnpackedBytes) {
         fs::remove_all(dir / "stage");
         fs::create_directories(dir / "stage");
-        return archives().unpack(archive, dir / "stage");
+        return SignedReleaseArchives(publicKey, limit).unpack(archive, dir / "stage");
     }
     SignedReleaseArchives archives() const { return SignedReleaseArchives(publicKey); }
 
@@ -99,30 +90,62 @@ TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIs
 
 TEST_F(SignedReleaseArchivesTest, HostileArchivesWriteNothing) {
     // (libarchive reads zip entries of other types as plain files; the entry checks refuse them.)
-    const int file = 0100644, link = 0120777;
     struct Case {
         const char* name;
-        std::vector<std::tuple<std::string, std::string, int>> entries;
+        fixtures::ZipTwist twist;
+        const char* link;
         const char* reasonStart;
     };
     const Case cases[] = {
-        {"climbing out",
-         {{"Drovane.app/a", "a", file}, {"Drovane.app/../../escaped", "x", file}},
-         "a path with"},
-        {"absolute", {{"Drovane.app/a", "a", file}, {"/tmp/escaped", "x", file}}, "an absolute path"},
-        {"another top level", {{"Drovane.app/a", "a", file}, {"Evil.app/x", "x", file}}, "something besides"},
-        {"a link", {{"Drovane.app/a", "a", file}, {"Drovane.app/l", "/etc/passwd", link}}, "a link"},
+        {"climbing out", fixtures::ZipTwist::withEntry("Drovane.app/../../escaped"), nullptr, "a path with"},
+        {"absolute", fixtures::ZipTwist::withEntry("/tmp/escaped"), nullptr, "an absolute path"},
+        {"another top level", fixtures::ZipTwist::withEntry("Evil.app/x"), nullptr, "something besides"},
+        {"a link", {}, "/etc/passwd", "a link"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto why = unpacked(craftedZip(c.entries));
+        fs::remove(bundle() + "/l");
+        if (c.link) {
+            fs::create_symlink(c.link, bundle() + "/l");
+        }
+        const auto why = unpacked(zipped(c.twist));
         ASSERT_TRUE(why);
         EXPECT_TRUE(why->starts_with(c.reasonStart)) << *why;
         EXPECT_TRUE(fs::is_empty(dir / "stage")) << "nothing is written before every entry is checked";
         EXPECT_FALSE(fs::exists(dir / "escaped"));
     }
+    fs::remove(bundle() + "/l");
     dir.write("noise.zip", std::string(4096, 'z'));
     EXPECT_TRUE(unpacked(dir / "noise.zip"));
+
+    ASSERT_TRUE(sign());
+    dir.write("stage/Drovane.app/mine", "kept");
+    const auto why = archives().unpack(dir / "release.zip", dir / "stage");
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->starts_with("the folder already holds")) << *why;
+    EXPECT_TRUE(fs::exists(dir / "stage/Drovane.app/mine")) << "nothing there before is removed";
+}
+
+TEST_F(SignedReleaseArchivesTest, AZipBombIsStoppedByTheBytesThatArriveAndLeavesNothing) {
+    // The limit is lowered from 2 GiB to 1 MiB, so that a few MiB of zeros are a bomb.
+    constexpr std::size_t limit = 1 << 20, real = 8 << 20;
+    dir.write("build/Drovane.app/Contents/Resources/big", std::string(real, '\0'));
+    struct Case {
+        const char* name;
+        std::optional<std::uint64_t> announced;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"announced as it is", std::nullopt, "more than 1 MiB announced"},
+        {"announced as small", 100, "more data than announced: Drovane.app/Contents/Resources/big"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(unpacked(zipped(fixtures::ZipTwist::announcing(c.announced)), limit), c.reason);
+        EXPECT_TRUE(fs::is_empty(dir / "stage")) << "what arrived is removed again";
+    }
+    EXPECT_EQ(unpacked(zipped()), std::nullopt) << "within the program's own limit";
+    EXPECT_EQ(fs::file_size(dir / "stage/Drovane.app/Contents/Resources/big"), real);
 }
 
 } // namespace

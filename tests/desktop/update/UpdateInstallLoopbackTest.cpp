@@ -1,0 +1,285 @@
+#include "desktop/LoopbackServer.h"
+#include "desktop/net/CurlHttp.h"
+#include "desktop/update/PosixProcesses.h"
+#include "desktop/update/ReleaseFixtures.h"
+#include "desktop/update/SignedReleaseArchives.h"
+#include "fakes/FakeAlerts.h"
+#include "fakes/FakePlatform.h"
+#include "update/UpdateInstall.h"
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace drovane::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct VisibleWindow final : Window {
+    Rect frame() const override { return {}; }
+    bool isVisible() const override { return true; }
+    bool isOccludedVisible() const override { return true; }
+    bool snapshot(const std::string&) override { return false; }
+};
+
+// The real unpacker and signature check, with the reasons they refused for.
+class ReasonsSeen final : public ReleaseArchives {
+public:
+    explicit ReasonsSeen(std::string publicKey) : m_real(std::move(publicKey), 1 << 20) {}
+    std::optional<std::string> unpack(const std::string& archive, const std::string& folder) override {
+        return seen(m_real.unpack(archive, folder));
+    }
+    std::optional<std::string> verify(const std::string& bundle) override {
+        return seen(m_real.verify(bundle));
+    }
+    std::vector<std::string> taken() {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_reasons, {});
+    }
+
+private:
+    std::optional<std::string> seen(std::optional<std::string> why) {
+        std::lock_guard lock(m_mutex);
+        if (why) {
+            m_reasons.push_back(*why);
+        }
+        return why;
+    }
+    SignedReleaseArchives m_real;
+    std::mutex m_mutex; // unpacking runs on the network thread
+    std::vector<std::string> m_reasons;
+};
+
+// Every file and folder below `folder`, with the bytes of the files.
+std::map<std::string, std::string> contents(const std::string& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        found[entry.path().string()] =
+            entry.is_regular_file() ? fixtures::readBytes(entry.path().string()) : "";
+    }
+    return found;
+}
+
+// The updater over the real network layer, unpacker, signature check and process launcher,
+// against a site on the loopback interface. It runs as version 1.4 from a sandbox bundle in a
+// folder whose name holds a quote and a blank; releases are signed with a throwaway key, and
+// 1 MiB unpacked stands for the program's 2 GiB.
+class UpdateInstallLoopbackTest : public ::testing::Test {
+protected:
+    UpdateInstallLoopbackTest() {
+        publicKey = fixtures::makeKeyPair(dir / "test");
+        fixtures::makeKeyPair(dir / "other");
+        fake.host->info["DVVersion"] = "1.4";
+        installed = dir / "it's my apps/Drovane.app";
+        writeBundle(installed, "1.4");
+        fake.host->bundle = Url::fromFilePath(installed);
+        fs::create_directories(fake.host->temporaryDirectory());
+        fake.platform().http = http;
+        fake.platform().alerts = alerts;
+        fake.platform().releaseArchives = archives = std::make_shared<ReasonsSeen>(publicKey);
+        fake.platform().processes = std::make_shared<PosixProcesses>();
+        installer = UpdateInstall::create(fake.platform());
+    }
+    ~UpdateInstallLoopbackTest() override {
+        installer.reset();
+        fake.platform().http = nullptr;
+        http.reset(); // the network thread ends here, before the main queue it posts to
+    }
+
+    // A bundle of `version` whose program notes in "started" that it ran.
+    void writeBundle(const std::string& bundle, const std::string& version) {
+        fs::create_directories(bundle + "/Contents/MacOS");
+        fs::create_directories(bundle + "/Contents/Resources/qml");
+        fixtures::writeBytes(
+            bundle + "/Contents/Info.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>DVVersion</key><string>" + version +
+                "</string></dict></plist>");
+        fixtures::writeBytes(bundle + "/Contents/MacOS/drovane",
+                             "#!/bin/sh\necho " + version + " > '" + (dir / "started") + "'\n");
+        fs::permissions(bundle + "/Contents/MacOS/drovane", fs::perms::owner_all);
+        fixtures::writeBytes(bundle + "/Contents/Resources/qml/Main.qml", "Item {}");
+    }
+    // The archive of a release of `version` signed with `key` (unsigned without one), changed by
+    // `change` after signing and zipped as `twist` says; as tools/sign-release zips it when
+    // neither bends it.
+    std::string release(const std::string& version, const char* key = "test.key",
+                        const std::function<void(const std::string& bundle)>& change = {},
+                        const std::optional<fixtures::ZipTwist>& twist = {}) {
+        const std::string folder = dir / ("release-" + std::to_string(m_releases++));
+        const std::string bundle = folder + "/Drovane.app";
+        writeBundle(bundle, version);
+        if (key) {
+            EXPECT_TRUE(fixtures::signRelease(bundle, dir / key, folder + "/signed.zip"));
+        }
+        if (change) {
+            change(bundle);
+        }
+        if (change || twist || !key) {
+            EXPECT_TRUE(
+                fixtures::zipRelease(bundle, folder + "/signed.zip", twist.value_or(fixtures::ZipTwist{})));
+        }
+        return fixtures::readBytes(folder + "/signed.zip");
+    }
+    // Runs the main queue's work until `done` holds; false after 20 s.
+    bool waitFor(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        for (fake.mainQueue->drain(); !done(); fake.mainQueue->drain()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    }
+    void install(const std::string& path) {
+        alerts->shown.clear();
+        alerts->handles.clear();
+        installer->install({"1.5", server.url("/"), server.url(path)}, window);
+    }
+    // One failure alert after the progress, and nothing replaced.
+    void expectNothingReplaced(const std::map<std::string, std::string>& before) {
+        ASSERT_TRUE(waitFor([&] { return alerts->shown.size() >= 2; }));
+        EXPECT_EQ(alerts->shown.size(), 2u);
+        EXPECT_TRUE(alerts->handles[0]->closed) << "the progress goes";
+        EXPECT_EQ(alerts->shown[1].content.message, "The update did not arrive in one piece.");
+        EXPECT_EQ(alerts->shown[1].parent, window.get());
+        EXPECT_EQ(fake.workspace->terminations, 0);
+        EXPECT_EQ(contents(dir / "it's my apps"), before);
+        EXPECT_FALSE(fs::exists(dir / "escaped"));
+    }
+
+    fakes::TempDir dir;
+    fakes::FakePlatform fake;
+    std::string publicKey, installed;
+    LoopbackServer server;
+    std::shared_ptr<CurlHttp> http = std::make_shared<CurlHttp>();
+    std::shared_ptr<fakes::FakeAlerts> alerts = std::make_shared<fakes::FakeAlerts>();
+    std::shared_ptr<ReasonsSeen> archives;
+    std::shared_ptr<const Window> window = std::make_shared<VisibleWindow>();
+    std::shared_ptr<UpdateInstall> installer;
+
+private:
+    int m_releases = 0;
+};
+
+TEST_F(UpdateInstallLoopbackTest, EveryBadReleaseEndsInOneAlertAndReplacesNothing) {
+    const auto write = [](const std::string& relative, const std::string& bytes) {
+        return [=](const std::string& bundle) { fixtures::writeBytes(bundle + "/" + relative, bytes); };
+    };
+    const auto link = [](const std::string& target) {
+        return [=](const std::string& bundle) {
+            fs::create_symlink(target, bundle + "/Contents/Resources/link");
+        };
+    };
+    using fixtures::ZipTwist;
+    // `refusal`: how the unpacker's or the signature check's reason starts; none where the
+    // transfer or the version fails.
+    struct Case {
+        const char* name;
+        std::string body;
+        const char* refusal;
+        int status = 200;
+    };
+    const Case cases[] = {
+        {"unsigned", release("1.5", nullptr), "the bundle is not signed"},
+        {"signed by another key", release("1.5", "other.key"), "signed by another key"},
+        {"a file changed after signing",
+         release("1.5", "test.key", write("Contents/MacOS/drovane", "#!/bin/sh\n")),
+         "a file changed after signing"},
+        {"a file added", release("1.5", "test.key", write("Contents/MacOS/helper", "#!/bin/sh\n")),
+         "a file not in the list"},
+        {"a listed file missing",
+         release("1.5", "test.key",
+                 [](const std::string& b) { fs::remove(b + "/Contents/Resources/qml/Main.qml"); }),
+         "a listed file is missing"},
+        {"a symbolic link inside the bundle", release("1.5", "test.key", link("qml/Main.qml")), "a link"},
+        {"a symbolic link leaving the bundle", release("1.5", "test.key", link("/etc")), "a link"},
+        {"a ../ entry", release("1.5", "test.key", {}, ZipTwist::withEntry("Drovane.app/../../../escaped")),
+         "a path with an empty, \".\" or \"..\" component"},
+        {"an absolute path", release("1.5", "test.key", {}, ZipTwist::withEntry(dir / "escaped")),
+         "an absolute path"},
+        {"another top-level name", release("1.5", "test.key", {}, ZipTwist::namedAs("Drovane 2.app")),
+         "something besides Drovane.app"},
+        {"the same version", release("1.4.0"), nullptr},
+        {"an older version", release("1.3.9"), nullptr},
+        {"a zip bomb announced as small",
+         release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0')),
+                 ZipTwist::announcing(100)),
+         "more data than announced"},
+        {"a zip bomb announced as it is",
+         release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0'))),
+         "more than 1 MiB announced"},
+        {"partial content", release("1.5"), nullptr, 206},
+        {"not found", "<html><body>Not Found</body></html>", nullptr, 404},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        server.serve("/" + std::to_string(i) + ".zip", cases[i].body, cases[i].status, "application/zip");
+    }
+    server.start();
+    const auto before = contents(dir / "it's my apps");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        install("/" + std::to_string(i) + ".zip");
+        expectNothingReplaced(before);
+        const auto reasons = archives->taken();
+        if (cases[i].refusal) {
+            ASSERT_EQ(reasons.size(), 1u);
+            EXPECT_TRUE(reasons[0].starts_with(cases[i].refusal)) << reasons[0];
+        } else {
+            EXPECT_TRUE(reasons.empty()) << reasons[0];
+        }
+    }
+}
+
+TEST_F(UpdateInstallLoopbackTest, CancellingHalfWayEndsTheTransfer) {
+    server.serveSlowly("/slow.zip", 8 << 20);
+    server.start();
+    const auto before = contents(dir / "it's my apps");
+    install("/slow.zip");
+    ASSERT_TRUE(waitFor([&] { return !alerts->handles.empty() && alerts->handles[0]->progress > 0; }));
+    EXPECT_LT(alerts->handles[0]->progress, 0.5);
+    alerts->shown[0].completion({0, false});
+    expectNothingReplaced(before);
+}
+
+// The good case to its end: the script waits for a stand-in of the running program, swaps the
+// bundle in the quoted folder and starts the new program.
+TEST_F(UpdateInstallLoopbackTest, AGoodReleaseIsSwappedInOnceTheProgramHasGoneAndStarted) {
+    server.serve("/good.zip", release("1.5"), 200, "application/zip");
+    server.start();
+    pid_t standIn = -1;
+    std::vector<std::string> argv{"sleep", "60"};
+    char* args[] = {argv[0].data(), argv[1].data(), nullptr};
+    ASSERT_EQ(::posix_spawnp(&standIn, "sleep", nullptr, nullptr, args, environ), 0);
+    fake.host->pid = standIn;
+
+    install("/good.zip");
+    ASSERT_TRUE(waitFor([&] { return fake.workspace->terminations == 1; })) << "the program is asked to quit";
+    EXPECT_EQ(alerts->shown.size(), 1u) << "no failure";
+    EXPECT_TRUE(alerts->handles[0]->closed);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_NE(fixtures::readBytes(installed + "/Contents/Info.plist").find(">1.4<"), std::string::npos)
+        << "nothing is touched while the program runs";
+
+    ::kill(standIn, SIGKILL);
+    ::waitpid(standIn, nullptr, 0);
+    ASSERT_TRUE(waitFor([&] { return fixtures::readBytes(dir / "started") == "1.5\n"; }))
+        << "the new one runs";
+    EXPECT_NE(fixtures::readBytes(installed + "/Contents/Info.plist").find(">1.5<"), std::string::npos);
+    EXPECT_TRUE(fs::exists(installed + "/Contents/_CodeSignature/CodeResources.minisig"));
+    for (const auto& entry : fs::directory_iterator(fake.host->temporaryDirectory())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(UpdateInstall::stagingPrefix))
+            << "the staging folder is removed";
+    }
+}
+
+} // namespace
+} // namespace drovane::desktop
