@@ -52,8 +52,9 @@ protected:
 
 TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings) {
     fs::create_directories(home);
-    const auto installed = script("install", {QStringLiteral("--build-dir"), QStringLiteral(DROVANE_BUILD_DIR),
-                                              QStringLiteral("--no-build"), QString::fromStdString(prefix)});
+    const auto installed =
+        script("install", {QStringLiteral("--build-dir"), QStringLiteral(DROVANE_BUILD_DIR),
+                           QStringLiteral("--no-build"), QString::fromStdString(prefix)});
     ASSERT_EQ(installed.status, 0) << installed.output;
 
     EXPECT_TRUE(fs::exists(bundle + "/Contents/Info.plist"));

@@ -33,7 +33,6 @@ inline std::string readFile(const fs::path& path) {
     return out.str();
 }
 
-
 // The sample library, made once for the suite with its films served from a loopback server:
 // the previews at once, the one missing "Tuscany" film slowly, so that its download is seen.
 class SampleLibraryE2ETest : public testing::Test {
