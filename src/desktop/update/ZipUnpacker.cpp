@@ -5,6 +5,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -79,11 +80,12 @@ std::optional<std::string> writeEntries(const std::string& archivePath, const st
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
             return "cannot write " + target + ": " + errorOf(writer.get());
         }
-        // What the header announced, when it did: the first pass checked the sum of these.
-        const std::optional<std::uint64_t> announced =
-            archive_entry_size_is_set(entry) ? std::optional(static_cast<std::uint64_t>(
-                                                   std::max<la_int64_t>(0, archive_entry_size(entry))))
-                                             : std::nullopt;
+        // What the header announced, when it did (no bound otherwise): the first pass checked
+        // the sum of these.
+        const std::uint64_t announced =
+            archive_entry_size_is_set(entry)
+                ? static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry)))
+                : std::numeric_limits<std::uint64_t>::max();
         std::uint64_t arrived = 0;
         const void* block = nullptr;
         size_t size = 0;
@@ -95,7 +97,7 @@ std::optional<std::string> writeEntries(const std::string& archivePath, const st
             if (written > maxUnpackedBytes) {
                 return moreThan(maxUnpackedBytes, "unpacked");
             }
-            if (announced && arrived > *announced) {
+            if (arrived > announced) {
                 return "more data than announced: " + name;
             }
             if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
