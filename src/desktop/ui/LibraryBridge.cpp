@@ -76,7 +76,12 @@ void LibraryBridge::scheduleUpdate() {
         return;
     }
     m_updatePending = true;
-    QTimer::singleShot(0, this, [this] { update(); });
+    // An update made meanwhile (a new selection) has applied the store already.
+    QTimer::singleShot(0, this, [this] {
+        if (m_updatePending) {
+            update();
+        }
+    });
 }
 
 void LibraryBridge::update() {
