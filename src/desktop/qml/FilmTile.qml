@@ -46,8 +46,10 @@ Item {
             bridge.releaseThumb(heldId);
         thumb = "";
         heldId = filmId;
+        // A picture at hand comes back at once: while the tile is being made, a signal would
+        // find nobody listening yet.
         if (heldId !== "")
-            bridge.acquireThumb(heldId);
+            thumb = bridge.acquireThumb(heldId);
     }
     Component.onCompleted: hold()
     Component.onDestruction: if (heldId !== "") bridge.releaseThumb(heldId)

@@ -268,11 +268,14 @@ void LibraryBridge::triggerEmptyButton(int button) {
     }
 }
 
-void LibraryBridge::acquireThumb(const QString& filmId) {
-    if (++m_thumbUsers[filmId.toStdString()] == 1) {
+QString LibraryBridge::acquireThumb(const QString& filmId) {
+    const std::string id = filmId.toStdString();
+    if (++m_thumbUsers[id] == 1) {
         emit liveThumbnailsChanged();
     }
     loadThumb(filmId);
+    auto source = m_thumbSources.find(id);
+    return source == m_thumbSources.end() ? QString() : source->second;
 }
 
 void LibraryBridge::releaseThumb(const QString& filmId) {
@@ -281,6 +284,7 @@ void LibraryBridge::releaseThumb(const QString& filmId) {
         return;
     }
     m_thumbnails->remove(it->first);
+    m_thumbSources.erase(it->first);
     m_thumbUsers.erase(it);
     emit liveThumbnailsChanged();
 }
@@ -306,12 +310,15 @@ void LibraryBridge::loadThumb(const QString& filmId) {
         const QString film = QString::fromStdString(id);
         if (!picture || picture->isEmpty()) {
             self->m_thumbnails->remove(id);
+            self->m_thumbSources.erase(id);
             emit self->thumbReady(film, QString());
             return;
         }
         self->m_thumbnails->put(id, std::move(picture));
-        emit self->thumbReady(
-            film, QStringLiteral("image://thumbs/%1/%2").arg(film).arg(++self->m_thumbGeneration));
+        const QString source =
+            QStringLiteral("image://thumbs/%1/%2").arg(film).arg(++self->m_thumbGeneration);
+        self->m_thumbSources[id] = source;
+        emit self->thumbReady(film, source);
     });
 }
 

@@ -60,8 +60,9 @@ public:
     Q_INVOKABLE QVariantList sectionMenu(const QString& key) const;
     Q_INVOKABLE void triggerSectionMenu(const QString& key, int entry);
     Q_INVOKABLE void triggerEmptyButton(int button);
-    // A tile of `filmId` came on screen, went away, or its film's file changed.
-    Q_INVOKABLE void acquireThumb(const QString& filmId);
+    // A tile of `filmId` came on screen, went away, or its film's file changed. Acquiring
+    // returns the picture's address when it is at hand (else it comes by thumbReady).
+    Q_INVOKABLE QString acquireThumb(const QString& filmId);
     Q_INVOKABLE void releaseThumb(const QString& filmId);
     Q_INVOKABLE void loadThumb(const QString& filmId);
 
@@ -92,6 +93,8 @@ private:
     int m_columns = 4;
     bool m_updatePending = false;
     std::map<std::string, int> m_thumbUsers;
+    // The image address of each held picture that has arrived.
+    std::map<std::string, QString> m_thumbSources;
     unsigned m_thumbGeneration = 0;
     std::vector<Subscription> m_subscriptions;
 };

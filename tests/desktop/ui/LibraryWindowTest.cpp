@@ -6,6 +6,7 @@
 #include "fakes/FakePlatform.h"
 #include "library/Library.h"
 #include "library/LibraryStore.h"
+#include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
 
 #include <QAbstractItemModelTester>
@@ -72,8 +73,8 @@ protected:
     }
     QmlLibraryWindow& window() {
         if (!m_window) {
-            m_window = std::make_unique<QmlLibraryWindow>(
-                LibraryWindowContent{store, nullptr, library, MainWindowActions{}, SidebarSelection::all()});
+            m_window = std::make_unique<QmlLibraryWindow>(LibraryWindowContent{
+                store, thumbnails, library, MainWindowActions{}, SidebarSelection::all()});
             m_window->show();
             EXPECT_TRUE(waitUntil([this] { return m_window->view().isExposed(); }, 10));
         }
@@ -100,6 +101,7 @@ protected:
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model;
     std::shared_ptr<LibraryStore> store;
+    std::shared_ptr<ThumbnailCache> thumbnails;
 
 private:
     std::unique_ptr<QmlLibraryWindow> m_window;
@@ -135,6 +137,42 @@ TEST_F(LibraryWindowTest, TheDetailAreaMovesFromLoadingToTheGridAndBack) {
     EXPECT_EQ(window().bridge().emptyState().value("buttons").toList().at(0).toMap().value("title"),
               "Fetch the Catalog");
     keep("empty-without-catalog");
+}
+
+// The tiles of the grid that show a picture now.
+int tilesWithPictures(QQuickItem* item) {
+    int count = item->property("hasPicture").toBool() ? 1 : 0;
+    for (QQuickItem* child : item->childItems()) {
+        count += tilesWithPictures(child);
+    }
+    return count;
+}
+
+TEST_F(LibraryWindowTest, TilesMadeAgainShowThePicturesAlreadyAtHand) {
+    // Two films on disk; then the catalogue arrives and the grid is made anew: every new tile
+    // finds its picture in memory, at once, while it is being made.
+    thumbnails = ThumbnailCache::create(fake.platform());
+    std::vector<fakes::AerialsTree::Film> films;
+    for (const char* id : {"A", "B"}) {
+        fake.images->setFilm(aerials.addVideo(std::string(id) + ".mov"), fakes::solidImage(320, 180, 90));
+        films.push_back({id, id, "AerialCategoryCities", "https://cdn.test/x.mov", std::nullopt});
+    }
+    aerials.writeManifest(films);
+    publish();
+    QQuickItem* root = window().view().rootObject();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            fake.taskQueues->queue(ThumbnailCache::framesQueueLabel)->runAll();
+            fake.mainQueue->drain();
+            return tilesWithPictures(root) == 2;
+        },
+        5));
+    films.push_back({"C", "C", "AerialCategoryUnderwater", "https://cdn.test/c.mov", std::nullopt});
+    aerials.writeManifest(films);
+    publish();
+    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 2 on disk");
+    EXPECT_TRUE(waitUntil([&] { return tilesWithPictures(root) == 2; }, 5))
+        << tilesWithPictures(root) << " tiles show their picture";
 }
 
 TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
