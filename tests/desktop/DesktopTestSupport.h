@@ -43,11 +43,13 @@ inline bool waitFor(const std::function<bool()>& done, fakes::FakeMainQueue* mai
         static_cast<int>(seconds * 1000));
 }
 
-// A private X server with one screen of `size` ("640x480x24").
+// A private X server with one screen of `size` ("640x480x24"). It never resets: by default
+// Xvfb resets when its last client leaves and drops a client that connects meanwhile, which a
+// test starting one program after another would meet now and then.
 class PrivateXServer {
 public:
     explicit PrivateXServer(const std::string& size)
-        : m_xvfb({"Xvfb", "-displayfd", "2", "-nolisten", "tcp", "-screen", "0", size}) {
+        : m_xvfb({"Xvfb", "-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0", size}) {
         const auto number = m_xvfb.waitForLine(
             [](const std::string& line) {
                 return !line.empty() && line.find_first_not_of("0123456789") == std::string::npos;
