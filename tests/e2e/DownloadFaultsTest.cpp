@@ -55,16 +55,6 @@ protected:
         faults.waitUntil([&] { return m_case != held; }, 60s);
     }
     std::string partialFolder() const { return fs::path(videos()).parent_path() / ".drovane-partial"; }
-    static bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
-    }
 
     // Yosemite: missing from the sample home.
     const std::string film = "1E2D3C4B-5A69-4788-96A5-B4C3D2E1F001";
