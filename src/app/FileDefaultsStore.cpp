@@ -59,6 +59,9 @@ FileDefaultsStore::~FileDefaultsStore() {
 }
 
 void FileDefaultsStore::load() {
+    // One process keeps a domain (the program runs once per user), so a temporary file of its
+    // is what a killed write left.
+    removeUnfinishedWrites(m_path);
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec)) {
         return;

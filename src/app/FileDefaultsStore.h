@@ -21,6 +21,7 @@ class Log;
 // The last change is on disk once the store is gone (at the latest when the process exits).
 // A file that cannot be read as a dictionary is renamed aside with a ".corrupt" suffix (one
 // log line) and the domain starts empty, so the user's file is never silently overwritten.
+// Opening removes what writes cut off by a crash left beside the file.
 class FileDefaultsStore final : public DefaultsStore, public std::enable_shared_from_this<FileDefaultsStore> {
 public:
     // The domain's store; every open of the same folder and domain in this process shares one

@@ -3,6 +3,8 @@
 #include "platform/DefaultsStore.h"
 #include "platform/Platform.h"
 
+#include <string_view>
+
 namespace drovane::SettingsMigration {
 
 void run(DefaultsStore& target) {
@@ -22,11 +24,19 @@ void run(DefaultsStore& target) {
     if (!source) {
         return;
     }
-    for (const char* key : liveKeys) {
+    // The choice goes last: it marks the migration done, so one cut off by a crash between two
+    // writes of the store runs again whole at the next launch instead of leaving the rest behind.
+    const auto copy = [&](const char* key) {
         if (auto v = source->value(key)) {
             target.set(key, std::move(*v));
         }
+    };
+    for (const char* key : liveKeys) {
+        if (std::string_view(key) != "selectedVideo") {
+            copy(key);
+        }
     }
+    copy("selectedVideo");
     logLine(std::string("Drovane: settings migrated from domain ") + sourceName);
 }
 

@@ -11,7 +11,7 @@ namespace SettingsMigration {
 
 // Older domains, in the order they are tried.
 inline constexpr std::array<const char*, 2> legacyDomains = {"drovane", "lumenfold"};
-// The keys copied, in order.
+// The keys copied; "selectedVideo", which marks the copy done, is stored last.
 inline constexpr std::array<const char*, 3> liveKeys = {"selectedVideo", "favorites", "firstLaunch"};
 
 // Does nothing when `target` already holds "selectedVideo"; otherwise copies the live keys

@@ -1,9 +1,12 @@
 #include "support/AtomicFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -26,11 +29,15 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// mkostemp's template: the file name, a dot and six letters or digits.
+constexpr const char* temporarySuffix = ".XXXXXX";
+constexpr std::size_t temporaryLetters = 6;
+
 } // namespace
 
 std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
                                                const RenameFunction& rename) {
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + temporarySuffix;
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return errnoText();
@@ -67,6 +74,24 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
         ::close(dirFd);
     }
     return std::nullopt;
+}
+
+void removeUnfinishedWrites(const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string prefix = fs::path(path).filename().string() + ".";
+    const auto isTemporary = [&](const std::string& name) {
+        return name.size() == prefix.size() + temporaryLetters && name.starts_with(prefix) &&
+               std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    };
+    std::error_code ec;
+    for (fs::directory_iterator it(parentOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (isTemporary(it->path().filename().string()) &&
+            it->symlink_status(ignored).type() == fs::file_type::regular) {
+            fs::remove(it->path(), ignored);
+        }
+    }
 }
 
 std::optional<std::string> moveFileWithoutReplacing(const std::string& from, const std::string& to) {

@@ -19,6 +19,11 @@ using RenameFunction = std::function<int(const char* from, const char* to)>;
 std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view bytes,
                                                const RenameFunction& rename = {});
 
+// Removes the temporary files beside `path` of writes to it that never reached their rename
+// (the process was killed or crashed): they would otherwise pile up, one a crash. Only while
+// nothing else writes to `path`.
+void removeUnfinishedWrites(const std::string& path);
+
 // Moves the file `from` to `to` within one file system, failing (and leaving both alone) when
 // `to` exists already; the move is made durable. An error text on failure.
 std::optional<std::string> moveFileWithoutReplacing(const std::string& from, const std::string& to);

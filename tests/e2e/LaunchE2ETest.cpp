@@ -17,17 +17,6 @@ protected:
         return "Drovane: another instance is running (lock " + home / "run/drovane/instance.lock" +
                "), exiting";
     }
-    // Waits up to `limit` for `condition`.
-    static bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return true;
-    }
     // A film of the sample home that is on disk, by its file name.
     std::string filmOnDisk() const {
         std::vector<std::string> names;

@@ -492,7 +492,26 @@ std::string filmFileError(const std::string& path) {
     std::string error;
     const AVCodec* decoder = nullptr;
     int index = -1;
-    return openFilm(path, &decoder, &index, &error) ? std::string() : error;
+    auto format = openFilm(path, &decoder, &index, &error);
+    if (!format) {
+        return error;
+    }
+    // A film whose index comes first opens as well when its frames were cut off (a server that
+    // sent less than the whole file as if it were all of it): its index then points past the end.
+    const std::int64_t size = avio_size(format->pb);
+    std::int64_t end = 0;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVStream* stream = format->streams[i];
+        for (int entry = 0, count = avformat_index_get_entries_count(stream); entry < count; ++entry) {
+            const AVIndexEntry* sample = avformat_index_get_entry(stream, entry);
+            end = std::max(end, sample->pos + sample->size);
+        }
+    }
+    if (size >= 0 && end > size) {
+        return "cut short: " + path + " holds " + std::to_string(size) + " of its " + std::to_string(end) +
+               " bytes";
+    }
+    return {};
 }
 
 } // namespace drovane::desktop

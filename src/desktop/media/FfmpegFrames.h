@@ -29,7 +29,8 @@ FrameResult extractFilmFrame(const std::string& path, double seconds, double tol
                              double toleranceAfter, int maxWidth, int maxHeight);
 
 // Why the file at `path` is not a film we can show (not a regular file, not one of the film
-// containers, no picture stream we can decode); empty when it is. Reads the header only.
+// containers, no picture stream we can decode, frames its index places beyond the file's end);
+// empty when it is. Reads the header only.
 std::string filmFileError(const std::string& path);
 
 } // namespace drovane::desktop

@@ -379,6 +379,30 @@ private:
 
 } // namespace
 
+CurlHttpOptions curlHttpOptionsFor(const std::optional<std::string>& lowSpeedSeconds, std::string& logLine) {
+    CurlHttpOptions options;
+    logLine.clear();
+    if (!lowSpeedSeconds || lowSpeedSeconds->empty()) {
+        return options;
+    }
+    const std::string& text = *lowSpeedSeconds;
+    long seconds = 0;
+    const bool digits = text.size() <= 4 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) {
+        seconds = std::stol(text);
+    }
+    if (seconds < 1 || seconds > 3600) {
+        logLine = "Drovane: DROVANE_LOW_SPEED_SECONDS=" + text +
+                  " is not a whole number of seconds from 1 to 3600, ignored";
+        return options;
+    }
+    options.lowSpeedSeconds = seconds;
+    logLine = "Drovane: DROVANE_LOW_SPEED_SECONDS=" + text + ": downloads that stall for " +
+              std::to_string(seconds) + " s are abandoned";
+    return options;
+}
+
 CurlHttp::CurlHttp(CurlHttpOptions options) : m_engine(std::make_shared<Engine>(std::move(options))) {
     m_engine->startThread();
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace drovane::desktop {
@@ -20,6 +21,12 @@ struct CurlHttpOptions {
     long maxRedirects = 10;
     std::string userAgent = "Drovane";
 };
+
+// The options of a run of the program: the defaults, with the low-speed time taken from
+// `lowSpeedSeconds` (the environment's DROVANE_LOW_SPEED_SECONDS) when it is a whole number of
+// seconds from 1 to 3600, so that stalled servers can be tried by hand and in tests without a
+// minute's wait. `logLine` says what came of a value that was set; empty when none was (or it is empty).
+CurlHttpOptions curlHttpOptionsFor(const std::optional<std::string>& lowSpeedSeconds, std::string& logLine);
 
 // HTTP over libcurl: one network thread drives every transfer through a multi handle.
 // Redirects are followed (HTTP and HTTPS only), TLS peers and host names are verified.

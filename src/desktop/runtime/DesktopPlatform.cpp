@@ -41,7 +41,12 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->log = log;
     p->clock = std::make_shared<SystemClock>();
     p->images = std::make_shared<QtFfmpegImages>();
-    p->http = std::make_shared<CurlHttp>();
+    std::string httpLine;
+    p->http = std::make_shared<CurlHttp>(
+        curlHttpOptionsFor(host->environment("DROVANE_LOW_SPEED_SECONDS"), httpLine));
+    if (!httpLine.empty()) {
+        log->line(httpLine);
+    }
     p->mainQueue = std::make_shared<QtMainQueue>(application);
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);

@@ -204,7 +204,7 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         {"page.mov", "cannot open ", false},
         {"noise.mov", "cannot open ", false},
         {"truncated.mov", "cannot open ", false},
-        {"truncated-faststart.mov", "no frame between 1 s and 3 s", true},
+        {"truncated-faststart.mov", "no frame between 1 s and 3 s", false},
         {"folder.mov", "not a regular file: ", false},
         {"fifo.mov", "not a regular file: ", false},
         {"sound.mov", "no picture stream in ", false},
@@ -222,6 +222,36 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
     }
     EXPECT_TRUE(filmFileError(path("whole.mov")).empty());
     EXPECT_TRUE(thumbnailFrame(path("whole.mov")).image); // the source of the damaged ones is fine
+}
+
+// A server that sends part of a film as if it were all of it: with the index first, the film
+// opens, but it must not be kept as a film.
+TEST_F(FfmpegFramesTest, AFilmCutShortBehindAWholeIndexIsNotAFilm) {
+    ASSERT_TRUE(patternFilm(path("faststart.mov"), Codec::H264, 640, 360, 3, {"-movflags", "+faststart"}));
+    ASSERT_TRUE(patternFilm(path("index-last.mov"), Codec::H264, 640, 360, 3));
+    const std::string film = readBytes(path("faststart.mov"));
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool isFilm;
+    } cases[] = {
+        {"a twentieth", film.substr(0, film.size() / 20), false},
+        {"half", film.substr(0, film.size() / 2), false},
+        {"all but its last byte", film.substr(0, film.size() - 1), false},
+        {"whole", film, true},
+        {"whole with bytes after it", film + std::string(1000, '\0'), true},
+        {"whole, index last", readBytes(path("index-last.mov")), true},
+    };
+    for (const auto& c : cases) {
+        writeBytes(path("cut.mov"), c.bytes);
+        const std::string error = filmFileError(path("cut.mov"));
+        EXPECT_EQ(error.empty(), c.isFilm) << c.name << ": " << error;
+        if (!c.isFilm) {
+            EXPECT_TRUE(error.starts_with("cut short: " + path("cut.mov") + " holds " +
+                                          std::to_string(c.bytes.size()) + " of its "))
+                << c.name << ": " << error;
+        }
+    }
 }
 
 TEST_F(FfmpegFramesTest, DamagedFrameDataNeverCrashes) {

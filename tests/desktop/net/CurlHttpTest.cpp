@@ -353,5 +353,36 @@ TEST_F(CurlHttpTest, AGetFailsOnItsTimeoutAnOversizedBodyOrARedirectToAFile) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
+TEST(CurlHttpOptionsTest, OnlyAWholeNumberOfSecondsShortensTheLowSpeedTime) {
+    const CurlHttpOptions defaults;
+    const std::string ignored = " is not a whole number of seconds from 1 to 3600, ignored";
+    const struct {
+        std::optional<std::string> variable;
+        long seconds;
+        std::string line;
+    } cases[] = {
+        {std::nullopt, defaults.lowSpeedSeconds, ""},
+        {"", defaults.lowSpeedSeconds, ""},
+        {"5", 5, "Drovane: DROVANE_LOW_SPEED_SECONDS=5: downloads that stall for 5 s are abandoned"},
+        {"3600", 3600,
+         "Drovane: DROVANE_LOW_SPEED_SECONDS=3600: downloads that stall for 3600 s are abandoned"},
+        {"0", defaults.lowSpeedSeconds, "Drovane: DROVANE_LOW_SPEED_SECONDS=0" + ignored},
+        {"3601", defaults.lowSpeedSeconds, "Drovane: DROVANE_LOW_SPEED_SECONDS=3601" + ignored},
+        {"-5", defaults.lowSpeedSeconds, "Drovane: DROVANE_LOW_SPEED_SECONDS=-5" + ignored},
+        {"5s", defaults.lowSpeedSeconds, "Drovane: DROVANE_LOW_SPEED_SECONDS=5s" + ignored},
+        {" 5", defaults.lowSpeedSeconds, "Drovane: DROVANE_LOW_SPEED_SECONDS= 5" + ignored},
+        {"99999999999999999999", defaults.lowSpeedSeconds,
+         "Drovane: DROVANE_LOW_SPEED_SECONDS=99999999999999999999" + ignored},
+    };
+    for (const auto& c : cases) {
+        std::string line = "stale";
+        const CurlHttpOptions options = curlHttpOptionsFor(c.variable, line);
+        EXPECT_EQ(options.lowSpeedSeconds, c.seconds) << c.variable.value_or("(unset)");
+        EXPECT_EQ(line, c.line);
+        EXPECT_EQ(options.lowSpeedBytesPerSecond, defaults.lowSpeedBytesPerSecond);
+        EXPECT_EQ(options.connectTimeoutSeconds, defaults.connectTimeoutSeconds);
+    }
+}
+
 } // namespace
 } // namespace drovane::desktop
