@@ -201,6 +201,9 @@ int QtWorkspace::runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) {
         m_service->publish();
     });
     const int status = m_application->exec();
+    // Off the bus while the bus still works: the workspace itself may be destroyed only among
+    // the static destructors, after Qt's D-Bus threads have gone.
+    m_service.reset();
     return status;
 }
 
