@@ -10,9 +10,7 @@
 #include "support/Settings.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
