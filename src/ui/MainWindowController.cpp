@@ -197,17 +197,23 @@ void MainWindowController::deleteFromDevice(const std::vector<LibraryItem>& item
     }
     // Every file is tried; the first failure is the one reported.
     std::optional<std::string> failure;
+    bool anyMoved = false;
     for (const auto& path : paths) {
-        if (auto error = m_platform.workspace->moveToTrash(path); error && !failure) {
-            failure = error;
+        if (auto error = m_platform.workspace->moveToTrash(path); !error) {
+            anyMoved = true;
+        } else if (!failure) {
+            failure = std::move(error);
         }
     }
     std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
-    m_platform.mainQueue->post([weakSelf, failure, log = m_platform.log] {
-        if (!failure) {
+    m_platform.mainQueue->post([weakSelf, failure, anyMoved, log = m_platform.log] {
+        // Films that did leave must not stay listed as on disk, even when others were refused.
+        if (anyMoved) {
             if (auto self = weakSelf.lock()) {
                 self->store->refresh();
             }
+        }
+        if (!failure) {
             return;
         }
         log->line("Drovane: delete failed: " + *failure);

@@ -153,6 +153,22 @@ TEST_F(MainWindowControllerTest, AFailedMoveToTheTrashIsLoggedAndShownOnTheWindo
     EXPECT_EQ(alerts->shown[0].parent, &window());
 }
 
+TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedDoesNotLeaveTheOthersOfItsDeletionShownOnDisk) {
+    onDisk("U1");
+    const Url kelp = onDisk("U2");
+    onDisk("U3");
+    controller().showWindow();
+    settle();
+    fake.workspace->trashRemovesFiles = true;
+    fake.workspace->trashErrors[kelp.path()] = "Permission denied";
+    controller().actions().deleteMany({item("U1"), item("U2"), item("U3")});
+    EXPECT_GT(settle(), 0u) << "two films left the disk";
+    EXPECT_FALSE(item("U1").isOnDisk());
+    EXPECT_TRUE(item("U2").isOnDisk());
+    EXPECT_FALSE(item("U3").isOnDisk());
+    EXPECT_EQ(alerts->shown.size(), 1u);
+}
+
 TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     onDisk("U1");
     auto gone =
