@@ -128,6 +128,13 @@ MainWindowActions MainWindowController::makeActions() {
         if (self.model.videoURL && self.model.videoURL->path() == item.url->path()) {
             return;
         }
+        // The store may not have caught up yet with a film that left the disk: show that rather
+        // than make a missing file the wallpaper.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(item.url->path(), ec)) {
+            self.store->refresh();
+            return;
+        }
         self.model.switchVideo(*item.url);
     });
     a.download = bound([](MainWindowController& self, const LibraryItem& item) {

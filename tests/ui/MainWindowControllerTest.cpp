@@ -93,6 +93,20 @@ TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceAndRevealingShowsItsFile
     EXPECT_EQ(fake.workspace->revealed, (std::vector<std::vector<std::string>>{{reef.path()}}));
 }
 
+TEST_F(MainWindowControllerTest, AFilmWhoseFileLeftBeforeTheRescanIsNotPlayedButShownGone) {
+    const Url reef = onDisk("U1");
+    const Url kelp = onDisk("U2");
+    const MainWindowActions& a = controller().actions();
+    a.select(item("U1"));
+    const LibraryItem stale = item("U2");
+    std::filesystem::remove(kelp.path());
+    a.select(stale);
+    EXPECT_EQ(model->videoURL, reef) << "nothing plays a file that is not there";
+    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), reef.path());
+    EXPECT_GT(settle(), 0u);
+    EXPECT_FALSE(item("U2").isOnDisk());
+}
+
 TEST_F(MainWindowControllerTest, DeletingThePlayingFilmMovesTheWallpaperFirst) {
     struct Case {
         const char* name;
