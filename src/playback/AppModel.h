@@ -76,8 +76,9 @@ public:
     void switchVideo(const Url& film);
     // Plays the catalogue's first film when no film is set.
     void adoptFirstVideoIfNeeded();
-    // Switches to a random film other than the current one.
-    void shuffleNext();
+    // Switches to a random film other than the current one and those whose files are at
+    // `avoiding` (films about to be deleted).
+    void shuffleNext(const std::vector<std::string>& avoiding = {});
     // Shows no film any more and forgets the choice.
     void clearVideo();
 

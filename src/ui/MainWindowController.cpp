@@ -197,7 +197,8 @@ void MainWindowController::deleteFromDevice(const std::vector<LibraryItem>& item
         return;
     }
     if (playsOneOf(model, paths)) {
-        model.shuffleNext();
+        // Never onto another film of the same deletion while one outside it remains.
+        model.shuffleNext(paths);
         if (playsOneOf(model, paths)) {
             model.clearVideo();
         }
