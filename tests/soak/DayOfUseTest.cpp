@@ -1,5 +1,6 @@
 #include "soak/DayOfUse.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -9,13 +10,13 @@
 namespace drovane::soak {
 namespace {
 
-// After the warm-up hour every cache has filled to what the day needs, so the heap (less the
-// thumbnail cache's pictures, which are bounded by the cache) grows only by the capacity a
-// container keeps: a few KiB in practice. A leak of 64 bytes per step shows after 2,000 steps, a
-// little over two hours of the day.
+// After the warm-up every cache has filled to what the day needs, so the heap (less the thumbnail
+// cache's pictures, which that cache bounds) grows only by the capacity a container keeps: a few
+// KiB in practice. A leak of 64 bytes per step shows within 2,000 steps, under three hours of the
+// day.
 constexpr std::size_t heapGrowthBound = 128 * 1024;
-// Resident memory moves by whole pages and by what the allocator keeps for its size classes
-// (under AddressSanitizer that settles within a few MiB over the first hours); the heap figure
+// Resident memory moves by whole pages and by what the allocator keeps for its size classes: a
+// few hundred KiB over a day with glibc, up to 4 MiB under AddressSanitizer; the heap figure
 // above is the precise one, this bound catches what lies outside it.
 constexpr std::size_t residentGrowthBound = 8 * 1024 * 1024;
 
@@ -35,7 +36,7 @@ std::uint64_t seedFromEnvironment() {
 double hoursFromEnvironment() {
     const char* text = std::getenv("DROVANE_SOAK_HOURS");
     const double hours = text ? std::strtod(text, nullptr) : 0;
-    return hours > 0 ? hours : 4;
+    return hours > 0 ? hours : 6;
 }
 
 bool traceFromEnvironment() {
@@ -50,12 +51,14 @@ TEST(DayOfUseTest, EveryInvariantHoldsAllDayEverythingComesBackToRestAndMemorySt
     DayOfUse::Options options;
     options.seed = seedFromEnvironment();
     options.hours = hoursFromEnvironment();
+    // A shorter day by hand still measures its second half.
+    options.warmUpHours = std::min(options.warmUpHours, options.hours / 2);
     options.trace = traceFromEnvironment();
     const DayReport report = DayOfUse::run(options);
     std::printf("%s", report.describe().c_str());
     ASSERT_TRUE(report.failure.empty()) << report.failure;
 
-    ASSERT_TRUE(report.warmUp && report.end) << "a day shorter than its warm-up hour measures no memory";
+    ASSERT_TRUE(report.warmUp && report.end);
     EXPECT_LE(growth(report.warmUp->heapBytes, report.end->heapBytes), heapGrowthBound);
     EXPECT_LE(growth(report.warmUp->residentBytes, report.end->residentBytes), residentGrowthBound);
 }
