@@ -1,5 +1,7 @@
 #include "soak/DayOfUse.h"
 
+#include "soak/ResidentMemory.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -15,10 +17,14 @@ namespace {
 // KiB in practice. A leak of 64 bytes per step shows within 2,000 steps, under three hours of the
 // day.
 constexpr std::size_t heapGrowthBound = 128 * 1024;
-// Resident memory moves by whole pages and by what the allocator keeps for its size classes: a
-// few hundred KiB over a day with glibc, up to 4 MiB under AddressSanitizer; the heap figure
-// above is the precise one, this bound catches what lies outside it.
-constexpr std::size_t residentGrowthBound = 8 * 1024 * 1024;
+// Resident memory moves by whole pages and follows the allocator's high-water mark per size class,
+// which a rare moment of the day (three 4K screens mid-fade, a full grid of tiles) may still raise
+// late: a few hundred KiB over a day with glibc, up to 6 MiB under AddressSanitizer, whose
+// allocator keeps more per class. The heap figure above is the precise one; this bound catches
+// what lies outside it.
+std::size_t residentGrowthBound() {
+    return (underAddressSanitizer() ? std::size_t{12} : std::size_t{4}) * 1024 * 1024;
+}
 
 // DROVANE_SOAK_SEED picks the day ("random" for a new one each run); DROVANE_SOAK_HOURS its
 // length (24 for a full day by hand); DROVANE_SOAK_TRACE=1 prints it step by step.
@@ -60,7 +66,7 @@ TEST(DayOfUseTest, EveryInvariantHoldsAllDayEverythingComesBackToRestAndMemorySt
 
     ASSERT_TRUE(report.warmUp && report.end);
     EXPECT_LE(growth(report.warmUp->heapBytes, report.end->heapBytes), heapGrowthBound);
-    EXPECT_LE(growth(report.warmUp->residentBytes, report.end->residentBytes), residentGrowthBound);
+    EXPECT_LE(growth(report.warmUp->residentBytes, report.end->residentBytes), residentGrowthBound());
 }
 
 // Days of the script that found a fault, each kept at the length that reaches it. The engine
