@@ -44,7 +44,6 @@ public:
 
     // Requests not answered yet.
     int openRequests() const;
-    int tilesShown() const { return static_cast<int>(m_tiles.size()); }
     int requestsMade() const { return m_requestsMade; }
     int picturesDelivered() const { return m_picturesDelivered; }
     int notifications() const { return *m_notifications; }

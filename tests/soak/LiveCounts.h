@@ -35,8 +35,6 @@ struct LiveCounts {
     std::string describe() const;
     // The names of the counts that differ from `expected`, with both values.
     std::vector<std::string> differences(const LiveCounts& expected) const;
-
-    friend bool operator==(const LiveCounts&, const LiveCounts&) = default;
 };
 
 } // namespace drovane::soak
