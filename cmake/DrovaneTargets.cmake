@@ -40,10 +40,11 @@ function(drovane_library_target name)
     endif()
 endfunction()
 
-# drovane_test_target(<name> LIBS <targets...>)
-# One GoogleTest executable per test folder, from the folder's *Test.cpp files.
+# drovane_test_target(<name> LIBS <targets...> [LABELS ...] [ENVIRONMENT ...] [TIMEOUT <s>])
+# One GoogleTest executable per test folder, from the folder's *Test.cpp files. TIMEOUT gives
+# its tests a time limit of their own instead of the preset's.
 function(drovane_test_target name)
-    cmake_parse_arguments(ARG "" "" "LIBS;LABELS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS;LABELS;ENVIRONMENT" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     if(NOT sources)
         return()
@@ -51,7 +52,11 @@ function(drovane_test_target name)
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                                   drovane_warnings drovane_sanitizers)
+    set(timeout)
+    if(ARG_TIMEOUT)
+        set(timeout TIMEOUT ${ARG_TIMEOUT})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENVIRONMENT}")
+        PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENVIRONMENT}" ${timeout})
 endfunction()

@@ -254,6 +254,11 @@ void Downloader::finish(const std::string& key, std::uint64_t serial, bool store
     // transfer of the same film, which must not be finished by it.
     auto it = m_tasks.find(key);
     if (it == m_tasks.end() || it->second.serial != serial) {
+        // Cancelled only after its film had landed: the item does not count, but the film is in
+        // the folder all the same, and whoever waits for one must hear of it.
+        if (stored && onItemFinished) {
+            onItemFinished();
+        }
         return;
     }
     m_tasks.erase(it);

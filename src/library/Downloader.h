@@ -58,7 +58,8 @@ public:
     int failed() const { return m_failed; }
     int total() const { return m_total; }
 
-    // After an item has been stored in the video folder.
+    // After an item has been stored in the video folder (also one cancelled too late to keep its
+    // film out).
     std::function<void()> onItemFinished;
     // After any change of the queue or the counters, and (throttled) of the progress.
     std::function<void()> onStateChanged;

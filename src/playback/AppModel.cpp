@@ -7,6 +7,7 @@
 #include "playback/PowerMonitor.h"
 #include "support/Settings.h"
 
+#include <algorithm>
 #include <random>
 
 namespace drovane {
@@ -112,14 +113,16 @@ void AppModel::adoptFirstVideoIfNeeded() {
     }
 }
 
-void AppModel::shuffleNext() {
+void AppModel::shuffleNext(const std::vector<std::string>& avoiding) {
     auto films = m_library->allVideos();
     if (films.size() < 2) {
         return;
     }
     std::vector<Vid> others;
     for (auto& film : films) {
-        if (!videoURL || film.url.path() != videoURL->path()) {
+        const std::string path = film.url.path();
+        if ((!videoURL || path != videoURL->path()) &&
+            std::find(avoiding.begin(), avoiding.end(), path) == avoiding.end()) {
             others.push_back(std::move(film));
         }
     }

@@ -8,6 +8,7 @@
 #include "platform/WindowServer.h"
 #include "playback/PlaybackRule.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -75,8 +76,9 @@ public:
     void switchVideo(const Url& film);
     // Plays the catalogue's first film when no film is set.
     void adoptFirstVideoIfNeeded();
-    // Switches to a random film other than the current one.
-    void shuffleNext();
+    // Switches to a random film other than the current one and those whose files are at
+    // `avoiding` (films about to be deleted).
+    void shuffleNext(const std::vector<std::string>& avoiding = {});
     // Shows no film any more and forgets the choice.
     void clearVideo();
 
@@ -103,6 +105,11 @@ private:
     void retire(const std::shared_ptr<Player>& player);
     // Retires an outgoing player and forgets it.
     void retireOutgoing(const std::shared_ptr<Player>& player);
+    // Retires the outgoing players of `window` that cross-fade `crossfade` or an earlier one left
+    // under the layer that has just faded in there, and takes their layers out. Cross-fades are
+    // numbered for the engine's whole life, so a late fade from before a rebuild, whose window
+    // may be gone, matches nothing made after it.
+    void retireCovered(const WallpaperWindow* window, std::uint64_t crossfade);
     // Forgets the fade waits that fired or whose layer is gone.
     void pruneFades();
     void observeOcclusion();
@@ -110,16 +117,21 @@ private:
     // The rule's inputs now, one visibility per player.
     PlaybackRule::Inputs playbackInputs() const;
 
-    // A player replaced by a cross-fade whose successor has not faded in yet, and its layer.
+    // A player replaced by a cross-fade whose successor has not faded in yet, its layer, the
+    // window it shows in (for identity only: a rebuild ends every outgoing player with its window)
+    // and the cross-fade that replaced it, counted from 1.
     struct Outgoing {
         std::shared_ptr<Player> player;
         std::shared_ptr<PlayerLayer> layer;
+        const WallpaperWindow* window = nullptr;
+        std::uint64_t crossfade = 0;
     };
 
     std::vector<std::pair<std::shared_ptr<Player>, Subscription>> m_ends;
     // Fade-ins waiting for a first frame; a wait lives as long as its layer.
     std::vector<std::weak_ptr<FadeWait>> m_fades;
     std::vector<Outgoing> m_outgoing;
+    std::uint64_t m_crossfades = 0;
     PlaybackRule m_rule;
     std::vector<Subscription> m_observers;
     std::unique_ptr<PowerMonitor> m_powerMonitor;

@@ -73,9 +73,11 @@ void AppModel::crossfade(const Url& film) {
 
     // The old players stay the engine's until their successors have faded in, so that a
     // rebuild meanwhile still retires them.
+    const std::uint64_t crossfade = ++m_crossfades;
     std::vector<Outgoing> old;
     for (std::size_t i = 0; i < std::min(players.size(), layers.size()); ++i) {
-        old.push_back(Outgoing{players[i], layers[i]});
+        old.push_back(
+            Outgoing{players[i], layers[i], i < windows.size() ? windows[i].get() : nullptr, crossfade});
     }
     m_outgoing.insert(m_outgoing.end(), old.begin(), old.end());
     players.clear();
@@ -94,12 +96,18 @@ void AppModel::crossfade(const Url& film) {
             fadeIn(layer);
             continue;
         }
-        fadeIn(layer, [weakSelf, outgoing = old[i]] {
+        // Once the new layer shows, nothing under it can be seen again: neither the film it
+        // replaces nor one that an earlier film without a picture left showing (whose own
+        // successor never faded in). Held weakly: what another fade retires meanwhile must not
+        // live on in a fade that may never end.
+        fadeIn(layer, [weakSelf, window = window.get(), crossfade, replaced = std::weak_ptr(old[i].layer)] {
             if (auto self = weakSelf.lock()) {
-                self->retireOutgoing(outgoing.player);
+                self->retireCovered(window, crossfade);
             }
-            outgoing.layer->detachPlayer();
-            outgoing.layer->removeFromSuperlayer();
+            if (auto outgoing = replaced.lock()) {
+                outgoing->detachPlayer();
+                outgoing->removeFromSuperlayer();
+            }
         });
     }
     // Old players without a window of their own any more have nothing to fade under.
@@ -165,6 +173,22 @@ void AppModel::animateIn(const std::shared_ptr<PlayerLayer>& layer, std::functio
             then();
         }
     });
+}
+
+void AppModel::retireCovered(const WallpaperWindow* window, std::uint64_t crossfade) {
+    std::vector<Outgoing> covered;
+    std::erase_if(m_outgoing, [&](const Outgoing& o) {
+        const bool under = o.window == window && o.crossfade <= crossfade;
+        if (under) {
+            covered.push_back(o);
+        }
+        return under;
+    });
+    for (const Outgoing& o : covered) {
+        retire(o.player);
+        o.layer->detachPlayer();
+        o.layer->removeFromSuperlayer();
+    }
 }
 
 void AppModel::retireOutgoing(const std::shared_ptr<Player>& player) {

@@ -124,6 +124,13 @@ MainWindowActions MainWindowController::makeActions() {
         if (self.model.videoURL && self.model.videoURL->path() == item.url->path()) {
             return;
         }
+        // The store may not have caught up yet with a film that left the disk: show that rather
+        // than make a missing file the wallpaper.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(item.url->path(), ec)) {
+            self.store->refresh();
+            return;
+        }
         self.model.switchVideo(*item.url);
     });
     a.download = bound([](MainWindowController& self, const LibraryItem& item) {
@@ -186,24 +193,31 @@ void MainWindowController::deleteFromDevice(const std::vector<LibraryItem>& item
         return;
     }
     if (playsOneOf(model, paths)) {
-        model.shuffleNext();
+        // Never onto another film of the same deletion while one outside it remains.
+        model.shuffleNext(paths);
         if (playsOneOf(model, paths)) {
             model.clearVideo();
         }
     }
     // Every file is tried; the first failure is the one reported.
     std::optional<std::string> failure;
+    bool anyMoved = false;
     for (const auto& path : paths) {
-        if (auto error = m_platform.workspace->moveToTrash(path); error && !failure) {
-            failure = error;
+        if (auto error = m_platform.workspace->moveToTrash(path); !error) {
+            anyMoved = true;
+        } else if (!failure) {
+            failure = std::move(error);
         }
     }
     std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
-    m_platform.mainQueue->post([weakSelf, failure, log = m_platform.log] {
-        if (!failure) {
+    m_platform.mainQueue->post([weakSelf, failure, anyMoved, log = m_platform.log] {
+        // Films that did leave must not stay listed as on disk, even when others were refused.
+        if (anyMoved) {
             if (auto self = weakSelf.lock()) {
                 self->store->refresh();
             }
+        }
+        if (!failure) {
             return;
         }
         log->line("Drovane: delete failed: " + *failure);

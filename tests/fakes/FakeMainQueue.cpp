@@ -53,6 +53,10 @@ bool FakeMainQueue::runNextDueBy(Date limit) {
         m_items.erase(next);
     }
     work();
+    work = nullptr;
+    if (onWorkRan) {
+        onWorkRan();
+    }
     return true;
 }
 

@@ -51,6 +51,10 @@ public:
 
     VirtualClock& clock() { return *m_clock; }
 
+    // Called after each piece of work has run, on the thread that ran it: a test's check of what
+    // must hold between any two pieces of main-thread work.
+    std::function<void()> onWorkRan;
+
 private:
     struct Item {
         Date due;

@@ -16,6 +16,7 @@ public:
         m_frames = std::move(frames);
         m_handlers.notify();
     }
+    std::size_t observerCount() const { return m_handlers.size(); }
 
 private:
     std::vector<Rect> m_frames{Rect{{0, 0}, {1920, 1080}}};

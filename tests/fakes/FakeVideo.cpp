@@ -1,5 +1,7 @@
 #include "fakes/FakeVideo.h"
 
+#include "fakes/LiveObjects.h"
+
 #include <algorithm>
 
 namespace drovane::fakes {
@@ -177,6 +179,7 @@ std::shared_ptr<PlayerLayer> FakeVideo::makeLayer(std::shared_ptr<Player> player
                                                   VideoGravity gravity) {
     auto fakePlayer = std::dynamic_pointer_cast<FakePlayer>(player);
     auto layer = std::make_shared<FakePlayerLayer>(m_mainQueue, fakePlayer, frame, gravity);
+    madeLayers.push_back(layer);
     if (fakePlayer && durationOf(fakePlayer->file())) {
         std::weak_ptr<FakePlayerLayer> weak = layer;
         m_mainQueue->postAfter(readyDelay, [weak] {
@@ -186,6 +189,14 @@ std::shared_ptr<PlayerLayer> FakeVideo::makeLayer(std::shared_ptr<Player> player
         });
     }
     return layer;
+}
+
+std::vector<std::shared_ptr<FakePlayer>> FakeVideo::livePlayers() {
+    return liveObjects(madePlayers);
+}
+
+std::vector<std::shared_ptr<FakePlayerLayer>> FakeVideo::liveLayers() {
+    return liveObjects(madeLayers);
 }
 
 } // namespace drovane::fakes

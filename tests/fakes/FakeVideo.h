@@ -30,6 +30,8 @@ public:
     Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) override;
 
     const Url& file() const { return m_file; }
+    // Nothing for a film that cannot be decoded.
+    const std::optional<double>& duration() const { return m_duration; }
     double forwardBufferSeconds() const { return m_forwardBufferSeconds; }
     std::size_t boundaryObserverCount() const { return m_observers.size(); }
     // Every boundary time observed now, in the order added.
@@ -118,6 +120,8 @@ public:
     void setReadyForDisplay(bool ready);
     VideoGravity gravity() const { return m_gravity; }
     const std::shared_ptr<FakePlayer>& player() const { return m_player; }
+    bool isAnimating() const { return m_animating; }
+    std::size_t readyObserverCount() const { return m_readyObservers.size(); }
 
 private:
     // Stops a running animation where it stands; its completion still runs.
@@ -155,8 +159,14 @@ public:
     double readyDelay = 0.1;
     double durationLoadDelay = 0.05;
 
-    // Every player made so far, oldest first (weakly: tests see what the engine let go of).
+    // Every player and layer made so far, oldest first (weakly: tests see what the engine let go
+    // of).
     std::vector<std::weak_ptr<FakePlayer>> madePlayers;
+    std::vector<std::weak_ptr<FakePlayerLayer>> madeLayers;
+
+    // The players and layers still alive, oldest first; forgets those that are gone.
+    std::vector<std::shared_ptr<FakePlayer>> livePlayers();
+    std::vector<std::shared_ptr<FakePlayerLayer>> liveLayers();
 
 private:
     std::optional<double> durationOf(const Url& file) const;

@@ -1,5 +1,7 @@
 #include "fakes/FakeWindowServer.h"
 
+#include "fakes/LiveObjects.h"
+
 namespace drovane::fakes {
 
 std::vector<std::shared_ptr<FakePlayerLayer>> FakeWallpaperWindow::playerLayers() const {
@@ -13,7 +15,13 @@ std::vector<std::shared_ptr<FakePlayerLayer>> FakeWallpaperWindow::playerLayers(
 }
 
 std::shared_ptr<WallpaperWindow> FakeWindowServer::makeWallpaperWindow(Rect frame) {
-    return std::make_shared<FakeWallpaperWindow>(frame);
+    auto window = std::make_shared<FakeWallpaperWindow>(frame);
+    m_made.push_back(window);
+    return window;
+}
+
+std::vector<std::shared_ptr<FakeWallpaperWindow>> FakeWindowServer::liveWindows() {
+    return liveObjects(m_made);
 }
 
 Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*)> handler) {

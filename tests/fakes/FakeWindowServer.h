@@ -49,9 +49,12 @@ public:
     void notifyOcclusion(const Window* sender);
 
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
+    // The wallpaper windows made so far that are still alive, oldest first.
+    std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows();
 
 private:
     ObserverList<const Window*> m_handlers;
+    std::vector<std::weak_ptr<FakeWallpaperWindow>> m_made;
 };
 
 } // namespace drovane::fakes

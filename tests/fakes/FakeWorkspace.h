@@ -3,10 +3,12 @@
 #include "platform/ApplicationDelegate.h"
 #include "platform/Workspace.h"
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace drovane::fakes {
@@ -21,8 +23,16 @@ public:
     void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
     std::optional<std::string> moveToTrash(const std::string& path) override {
         trashed.push_back(path);
-        auto it = trashErrors.find(path);
-        return it == trashErrors.end() ? std::nullopt : std::optional<std::string>(it->second);
+        if (auto it = trashErrors.find(path); it != trashErrors.end()) {
+            return it->second;
+        }
+        if (trashRemovesFiles) {
+            std::error_code ec;
+            if (!std::filesystem::remove(path, ec)) {
+                return ec ? ec.message() : "no such file";
+            }
+        }
+        return std::nullopt;
     }
     void activate() override { ++activations; }
     void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
@@ -41,6 +51,8 @@ public:
     std::vector<std::vector<std::string>> revealed;
     std::vector<std::string> trashed;
     std::map<std::string, std::string> trashErrors;
+    // Whether a file moved to the Trash leaves its folder (otherwise only the request is kept).
+    bool trashRemovesFiles = false;
     int activations = 0;
     std::vector<ActivationPolicy> policies;
     std::vector<Appearance> appearances;

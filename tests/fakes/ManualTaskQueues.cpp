@@ -1,5 +1,7 @@
 #include "fakes/ManualTaskQueues.h"
 
+#include "fakes/LiveObjects.h"
+
 namespace drovane::fakes {
 
 void ManualTaskQueue::async(std::function<void()> work) {
@@ -32,7 +34,32 @@ std::shared_ptr<TaskQueue> ManualTaskQueues::make(std::string label, int width, 
     auto queue = std::make_shared<ManualTaskQueue>(label, width, qos);
     std::lock_guard lock(m_mutex);
     m_queues[label] = queue;
+    m_made.push_back(queue);
     return queue;
+}
+
+std::vector<std::shared_ptr<ManualTaskQueue>> ManualTaskQueues::liveQueues() {
+    std::lock_guard lock(m_mutex);
+    return liveObjects(m_made);
+}
+
+std::size_t ManualTaskQueues::pendingCount() {
+    std::size_t count = 0;
+    for (const auto& queue : liveQueues()) {
+        count += queue->pendingCount();
+    }
+    return count;
+}
+
+std::size_t ManualTaskQueues::runAll() {
+    std::size_t total = 0;
+    for (std::size_t ran = 1; ran > 0; total += ran) {
+        ran = 0;
+        for (const auto& queue : liveQueues()) {
+            ran += queue->runAll();
+        }
+    }
+    return total;
 }
 
 std::shared_ptr<ManualTaskQueue> ManualTaskQueues::queue(const std::string& label) const {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace drovane::fakes {
 
@@ -36,10 +37,18 @@ public:
     std::shared_ptr<TaskQueue> make(std::string label, int width, QualityOfService qos) override;
     // The last queue made with `label`; null when none was.
     std::shared_ptr<ManualTaskQueue> queue(const std::string& label) const;
+    // Work queued on every queue still alive, also those made again under the same label.
+    std::size_t pendingCount();
+    // Runs the work of every queue still alive until none is left; returns how many ran.
+    std::size_t runAll();
 
 private:
+    std::vector<std::shared_ptr<ManualTaskQueue>> liveQueues();
+
     mutable std::mutex m_mutex;
     std::map<std::string, std::shared_ptr<ManualTaskQueue>> m_queues;
+    // Weakly: a queue whose work holds it lives until that work ran, whoever else let it go.
+    std::vector<std::weak_ptr<ManualTaskQueue>> m_made;
 };
 
 } // namespace drovane::fakes

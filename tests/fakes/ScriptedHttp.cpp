@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace drovane::fakes {
 
@@ -31,7 +32,7 @@ std::optional<std::string> writeTemporaryFile(const std::string& folder,
 std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::string& temporaryDirectory,
                                                  std::function<void(double)> onProgress,
                                                  std::function<void(const HttpDownloadResult&)> onComplete) {
-    auto task = std::shared_ptr<Task>(new Task(url, true));
+    auto task = std::shared_ptr<Task>(new Task(url, true, m_live));
     task->m_temporaryDirectory = temporaryDirectory;
     task->m_onProgress = std::move(onProgress);
     task->m_onDownload = std::move(onComplete);
@@ -40,7 +41,7 @@ std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::stri
 
 std::shared_ptr<HttpTask> ScriptedHttp::get(const Url& url, double,
                                             std::function<void(const HttpDataResult&)> onComplete) {
-    auto task = std::shared_ptr<Task>(new Task(url, false));
+    auto task = std::shared_ptr<Task>(new Task(url, false, m_live));
     task->m_onData = std::move(onComplete);
     return track(task);
 }
@@ -103,9 +104,13 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task) {
 void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResult& result) {
     assert(task->m_started && !task->m_finished && "only a started, unanswered task completes");
     task->m_finished = true;
+    // A finished transfer keeps none of its callbacks, as a real one does not.
+    auto onData = std::exchange(task->m_onData, nullptr);
+    auto onDownload = std::exchange(task->m_onDownload, nullptr);
+    task->m_onProgress = nullptr;
     if (!task->m_isDownload) {
-        if (task->m_onData) {
-            task->m_onData(result);
+        if (onData) {
+            onData(result);
         }
         return;
     }
@@ -116,13 +121,19 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResul
             outcome.error = "cannot create a temporary file in " + task->m_temporaryDirectory;
         }
     }
-    if (task->m_onDownload) {
-        task->m_onDownload(outcome);
+    if (onDownload) {
+        onDownload(outcome);
     }
     // The file lives only while the completion runs.
     if (outcome.temporaryFile) {
         ::unlink(outcome.temporaryFile->c_str());
     }
+}
+
+void ScriptedHttp::forgetAnswered() {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_tasks, [](const std::shared_ptr<Task>& task) { return task->m_finished.load(); });
+    requested.clear();
 }
 
 std::size_t ScriptedHttp::answerAll() {

@@ -23,6 +23,10 @@ class ScriptedHttp final : public Http {
 public:
     class Task final : public HttpTask {
     public:
+        ~Task() override { --*m_live; }
+        Task(const Task&) = delete;
+        Task& operator=(const Task&) = delete;
+
         void resume() override { m_started = true; }
         // Marks the task; its completion runs, with an error, when the test answers it.
         void cancel() override {
@@ -38,7 +42,10 @@ public:
 
     private:
         friend class ScriptedHttp;
-        Task(Url url, bool isDownload) : m_url(std::move(url)), m_isDownload(isDownload) {}
+        Task(Url url, bool isDownload, std::shared_ptr<std::atomic<int>> live)
+            : m_url(std::move(url)), m_isDownload(isDownload), m_live(std::move(live)) {
+            ++*m_live;
+        }
 
         const Url m_url;
         const bool m_isDownload;
@@ -46,6 +53,7 @@ public:
         std::function<void(double)> m_onProgress;
         std::function<void(const HttpDownloadResult&)> m_onDownload;
         std::function<void(const HttpDataResult&)> m_onData;
+        const std::shared_ptr<std::atomic<int>> m_live;
         std::atomic<bool> m_started = false;
         std::atomic<bool> m_cancelled = false;
         std::atomic<bool> m_finished = false;
@@ -79,12 +87,18 @@ public:
     // Answers every started transfer, including those started meanwhile; returns how many.
     std::size_t answerAll();
 
+    // Lets go of the answered transfers and of the addresses asked for, as a long run must.
+    void forgetAnswered();
+    // Transfers not yet destroyed, whoever holds them.
+    int liveTaskCount() const { return *m_live; }
+
 private:
     std::shared_ptr<HttpTask> track(std::shared_ptr<Task> task);
     HttpDataResult scripted(const Task& task) const;
 
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<Task>> m_tasks;
+    const std::shared_ptr<std::atomic<int>> m_live = std::make_shared<std::atomic<int>>(0);
 };
 
 } // namespace drovane::fakes

@@ -283,6 +283,25 @@ TEST_F(DownloaderTest, CancelAllStopsEverythingAndResetsTheBatch) {
     EXPECT_EQ(finished.size(), 1u);
 }
 
+TEST_F(DownloaderTest, AFilmStoredJustBeforeItsCancelReachedTheQueueStillSaysThatItLanded) {
+    for (const bool all : {false, true}) {
+        SCOPED_TRACE(all ? "cancel all" : "cancel one");
+        finished.clear();
+        fs::remove_all(aerials.videosDir());
+        downloader->start(std::vector<std::string>{"A", "B"});
+        // The network thread has stored the film; its finish has not reached the main thread.
+        http->answer(task("A"), {"", 200, bytes("film A")});
+        all ? downloader->cancelAll() : downloader->cancel("A");
+        fake.mainQueue->drain();
+        ASSERT_TRUE(fs::exists(film("A")));
+        EXPECT_EQ(finished.size(), 1u) << "whoever waits for a film must hear of it";
+        EXPECT_EQ(downloader->done(), 0) << "a cancelled item is not counted";
+        downloader->cancelAll();
+        http->answerAll();
+        fake.mainQueue->drain();
+    }
+}
+
 TEST_F(DownloaderTest, AFilmThatCannotBeStoredFailsWithTheLogLineAndLeavesNothingBehind) {
     downloader->start(std::vector<std::string>{"A"});
     aerials.addVideo("A.mov", "the system's own copy"); // arrived meanwhile: never overwritten

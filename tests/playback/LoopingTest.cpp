@@ -134,6 +134,32 @@ TEST_F(LoopingTest, AnUndecodableFilmStaysTransparentAndTheOldOneVisible) {
     EXPECT_EQ(shown[0]->opacity(), 1.0);
 }
 
+TEST_F(LoopingTest, WhatAnUndecodableFilmLeftShowingGoesOnceAnotherFilmHasFadedInOverIt) {
+    setScreens(2);
+    const Url broken = addFilm("BROKEN");
+    fake.video->durations[*broken.filePath()] = std::nullopt;
+    model->switchVideo(addFilm("GOOD"));
+    settle(2);
+    std::vector<std::weak_ptr<Player>> covered(model->players.begin(), model->players.end());
+    // Twice: each transparent layer waits for a frame over what showed before.
+    model->switchVideo(broken);
+    settle(2);
+    covered.insert(covered.end(), model->players.begin(), model->players.end());
+    model->switchVideo(broken);
+    settle(2);
+    ASSERT_EQ(window(0).playerLayers().size(), 3u);
+
+    model->switchVideo(addFilm("NEXT"));
+    settle(3);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(window(i).playerLayers().size(), 1u) << "nothing lies hidden under the film that shows";
+    }
+    for (const auto& player : covered) {
+        EXPECT_TRUE(player.expired()) << "a covered player lives on";
+    }
+    EXPECT_EQ(fake.video->livePlayers().size(), 2u);
+}
+
 TEST_F(LoopingTest, ACrossfadeWhilePausedKeepsTheNewPlayersPausedAndRetiresTheOldAfterTheFade) {
     model->switchVideo(addFilm("A"));
     settle(2);
