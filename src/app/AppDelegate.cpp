@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/FilmLink.h"
 #include "app/SettingsMigration.h"
 #include "library/Downloader.h"
 #include "library/Library.h"
@@ -249,14 +250,15 @@ bool AppDelegate::adoptPendingFilm() {
 
 void AppDelegate::openUrls(const std::vector<Url>& urls) {
     for (const auto& url : urls) {
-        if (url.scheme() != "drovane" || url.host() != "film") {
+        const auto id = filmLinkIdentifier(url);
+        if (!id) {
             continue;
         }
-        pendingFilm = upperCased(url.lastPathComponent());
+        pendingFilm = upperCased(*id);
         if (!adoptPendingFilm()) {
             showMainWindow();
             // Asked for as given: the queue compares identifiers without regard to case.
-            model->downloader->start({url.lastPathComponent()});
+            model->downloader->start({*id});
         }
         return;
     }

@@ -21,12 +21,6 @@ std::string downloadKey(const std::string& id) {
     return upperCased(id);
 }
 
-// A key becomes a file name in the video folder; one that would name anything else there (or
-// outside it) cannot be stored.
-bool namesAFile(const std::string& key) {
-    return !key.empty() && key.find('/') == std::string::npos && key.find('\0') == std::string::npos;
-}
-
 // Why a finished transfer cannot be stored as a film; empty when it can. An answer of 200 may
 // still be an error page (a captive portal, say), so the body must be a film too.
 std::string whyNotStored(const HttpDownloadResult& result, Images* images) {
@@ -113,7 +107,7 @@ void Downloader::start(const std::vector<std::string>& ids) {
         if (m_active.contains(key) || std::find(m_waiting.begin(), m_waiting.end(), key) != m_waiting.end()) {
             continue;
         }
-        if (!namesAFile(key)) {
+        if (!Library::namesAFile(key)) {
             if (m_log) {
                 m_log->line("Drovane: cannot store " + key + ".mov: not a file name");
             }

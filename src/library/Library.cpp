@@ -62,6 +62,10 @@ std::optional<std::string> Library::filmId(std::string_view fileName) {
     return upperCased(fileName.substr(0, fileName.size() - suffix.size()));
 }
 
+bool Library::namesAFile(std::string_view id) {
+    return !id.empty() && id.find('/') == std::string_view::npos && id.find('\0') == std::string_view::npos;
+}
+
 std::vector<Library::Entry> Library::parse() const {
     std::vector<Entry> entries;
     if (const auto bytes = readWholeFile(m_manifestPath)) {

@@ -82,6 +82,9 @@ public:
     // The upper-cased identifier a file name in the video folder stands for: its base name
     // when it ends in ".mov" (case-sensitive); nothing otherwise.
     static std::optional<std::string> filmId(std::string_view fileName);
+    // Whether the identifier can name a file in the video folder (itself + ".mov"): not empty,
+    // and without "/" or NUL, which would name a file elsewhere or another one.
+    static bool namesAFile(std::string_view id);
 
     // The localized string table (key -> title) from the system's tables.
     std::map<std::string, std::string> stringsTable() const;

@@ -14,6 +14,22 @@ std::string rangeText(const UriTextRangeA& range) {
     return std::string(range.first, range.afterLast);
 }
 
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Whether text[at] starts a %XX escape, as percentDecode() reads one.
+bool isEscape(std::string_view text, std::size_t at) {
+    return text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
+           hexValue(text[at + 2]) >= 0;
+}
+
 bool isUnreserved(unsigned char c) {
     return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
@@ -37,28 +53,15 @@ std::string percentEncode(std::string_view text, std::string_view alsoKeep) {
 }
 
 std::string percentDecode(std::string_view text) {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            int hi = hexValue(text[i + 1]);
-            int lo = hexValue(text[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                out.push_back(static_cast<char>(hi * 16 + lo));
-                i += 2;
-                continue;
-            }
+        if (isEscape(text, i)) {
+            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
         }
-        out.push_back(text[i]);
     }
     return out;
 }
@@ -151,20 +154,29 @@ std::string Url::prefixBeforePath() const {
 }
 
 Url Url::deletingPathExtension() const {
-    std::string ext = pathExtension();
-    if (ext.empty()) {
+    if (pathExtension().empty()) {
         return *this;
     }
-    std::string raw = m_rawPath;
-    while (raw.size() > 1 && raw.back() == '/') {
-        raw.pop_back();
+    // The dot that pathExtension() found, in the raw text: walked as percentDecode() walks it,
+    // since an escaped dot ("%2E") or slash ("%2F") counts as one.
+    std::vector<std::size_t> rawAt; // where each decoded character starts
+    std::string decoded;
+    for (std::size_t i = 0; i < m_rawPath.size(); ++i) {
+        rawAt.push_back(i);
+        if (isEscape(m_rawPath, i)) {
+            decoded.push_back(
+                static_cast<char>(hexValue(m_rawPath[i + 1]) * 16 + hexValue(m_rawPath[i + 2])));
+            i += 2;
+        } else {
+            decoded.push_back(m_rawPath[i]);
+        }
     }
-    // The raw extension may be escaped; cut at the last literal dot of the last segment.
-    auto slash = raw.rfind('/');
-    auto dot = raw.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        raw.erase(dot);
+    std::size_t end = decoded.size();
+    while (end > 1 && decoded[end - 1] == '/') {
+        --end;
     }
+    const auto dot = decoded.rfind('.', end - 1);
+    std::string raw = m_rawPath.substr(0, rawAt[dot]);
     std::string text = prefixBeforePath() + raw;
     if (m_hasQuery)
         text += "?" + m_rawQuery;

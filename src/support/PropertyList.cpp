@@ -2,6 +2,8 @@
 
 #include "support/XmlPropertyList.h"
 
+#include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <plist/plist.h>
@@ -15,6 +17,30 @@ constexpr int maxDepth = 512;
 struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
+
+// The date a date node holds; nothing for one that is not a date of the years 0 to 9999, the
+// years the XML form can write back. libplist's own accessor cuts the seconds to 32 bits (it
+// gives garbage outside 1933 to 2069, through undefined behaviour), so the node is written
+// alone as a binary list instead, where it is the one object: the marker 0x33 and a
+// big-endian real of seconds since the reference date.
+std::optional<Date> dateOf(plist_t node) {
+    char* bytes = nullptr;
+    std::uint32_t length = 0;
+    plist_to_bin(node, &bytes, &length);
+    const std::unique_ptr<char, decltype(&plist_to_bin_free)> owner(bytes, &plist_to_bin_free);
+    constexpr std::uint32_t object = 8; // after "bplist00"
+    if (!bytes || length < object + 9 || static_cast<unsigned char>(bytes[object]) != 0x33)
+        return std::nullopt;
+    std::uint64_t bits = 0;
+    for (std::uint32_t i = 1; i <= 8; ++i)
+        bits = bits << 8 | static_cast<unsigned char>(bytes[object + i]);
+    const double seconds = std::bit_cast<double>(bits);
+    static const Date first = *parseIsoDate("0000-01-01T00:00:00Z");
+    static const Date last = *parseIsoDate("9999-12-31T23:59:59.999999Z");
+    if (!(seconds >= first.secondsSinceReferenceDate() && seconds <= last.secondsSinceReferenceDate()))
+        return std::nullopt;
+    return Date{static_cast<std::int64_t>(std::floor(seconds * Date::microsecondsPerSecond))};
+}
 
 std::optional<Value> convert(plist_t node, int depth) {
     if (!node || depth > maxDepth) {
@@ -44,10 +70,8 @@ std::optional<Value> convert(plist_t node, int depth) {
         return Value(s ? std::string(s, length) : std::string());
     }
     case PLIST_DATE: {
-        std::int32_t sec = 0;
-        std::int32_t usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        return Value(Date{std::int64_t{sec} * Date::microsecondsPerSecond + usec});
+        const auto date = dateOf(node);
+        return date ? std::optional<Value>(Value(*date)) : std::nullopt;
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -112,26 +136,53 @@ std::optional<std::uint64_t> bigEndian(std::string_view bytes, std::uint64_t at,
     return n;
 }
 
+// Where a binary list keeps its objects, from its trailer.
+struct Trailer {
+    std::uint64_t offsetSize = 0; // bytes per offset table entry
+    std::uint64_t count = 0;      // objects
+    std::uint64_t table = 0;      // where the offset table starts
+    std::uint64_t end = 0;        // where the trailer starts: objects and table lie before
+};
+
+// The trailer of a binary list whose offset table lies inside the list and points only
+// before itself, and whose root is one of its objects; nothing for any other. libplist tests
+// the same with pointer arithmetic that overflows (undefined behaviour) on a table announced
+// near 2^64 bytes long or an offset near 2^64, so such a list never reaches it. Offsets and
+// references of more than eight bytes are refused as the format's own reader refuses them.
+std::optional<Trailer> trailerOf(std::string_view bytes) {
+    constexpr std::uint64_t trailerSize = 32;
+    if (bytes.size() < 8 + trailerSize)
+        return std::nullopt;
+    Trailer t;
+    t.end = bytes.size() - trailerSize;
+    const auto offsetSize = bigEndian(bytes, t.end + 6, 1);
+    const auto referenceSize = bigEndian(bytes, t.end + 7, 1);
+    const auto count = bigEndian(bytes, t.end + 8, 8);
+    const auto root = bigEndian(bytes, t.end + 16, 8);
+    const auto table = bigEndian(bytes, t.end + 24, 8);
+    if (!offsetSize || *offsetSize == 0 || *offsetSize > 8 || !referenceSize || *referenceSize == 0 ||
+        *referenceSize > 8 || !count || *count == 0 || !root || *root >= *count || !table || *table < 8 ||
+        *table >= t.end || *count > (t.end - *table) / *offsetSize)
+        return std::nullopt;
+    t.offsetSize = *offsetSize;
+    t.count = *count;
+    t.table = *table;
+    for (std::uint64_t i = 0; i < t.count; ++i) {
+        const auto offset = bigEndian(bytes, t.table + i * t.offsetSize, t.offsetSize);
+        if (!offset || *offset >= t.table)
+            return std::nullopt;
+    }
+    return t;
+}
+
 // Whether a string object of the binary list holds a NUL character. libplist asserts (aborts
 // the process) when it hands out such a string as a dictionary key, so these lists are
 // refused before it sees them. Walks the offset table only; anything malformed is left for
 // libplist to reject.
-bool hasStringWithNul(std::string_view bytes) {
-    constexpr std::uint64_t trailerSize = 32;
-    if (bytes.size() < 8 + trailerSize)
-        return false;
-    const std::uint64_t trailer = bytes.size() - trailerSize;
-    const auto offsetSize = bigEndian(bytes, trailer + 6, 1);
-    const auto count = bigEndian(bytes, trailer + 8, 8);
-    const auto table = bigEndian(bytes, trailer + 24, 8);
-    if (!offsetSize || !count || !table || *offsetSize == 0 || *offsetSize > 8 || *table > trailer ||
-        *count > (trailer - *table) / *offsetSize)
-        return false;
-    for (std::uint64_t i = 0; i < *count; ++i) {
-        const auto offset = bigEndian(bytes, *table + i * *offsetSize, *offsetSize);
-        if (!offset || *offset >= trailer)
-            continue;
-        const auto marker = static_cast<unsigned char>(bytes[*offset]);
+bool hasStringWithNul(std::string_view bytes, const Trailer& t) {
+    for (std::uint64_t i = 0; i < t.count; ++i) {
+        const auto offset = bigEndian(bytes, t.table + i * t.offsetSize, t.offsetSize);
+        const auto marker = static_cast<unsigned char>(bytes[*offset]); // before the table
         const unsigned type = marker >> 4;
         if (type != 0x5 && type != 0x6)
             continue;
@@ -149,7 +200,7 @@ bool hasStringWithNul(std::string_view bytes) {
             start += 1 + intSize;
         }
         const std::uint64_t unit = type == 0x5 ? 1 : 2;
-        if (start > trailer || length > (trailer - start) / unit)
+        if (start > t.end || length > (t.end - start) / unit)
             continue;
         for (std::uint64_t k = 0; k < length; ++k) {
             const std::uint64_t at = start + k * unit;
@@ -164,7 +215,8 @@ bool hasStringWithNul(std::string_view bytes) {
 
 std::optional<Value> readPropertyList(std::string_view bytes) {
     if (bytes.starts_with("bplist00")) {
-        if (bytes.size() > 0xFFFFFFFFu || hasStringWithNul(bytes))
+        const auto trailer = trailerOf(bytes);
+        if (bytes.size() > 0xFFFFFFFFu || !trailer || hasStringWithNul(bytes, *trailer))
             return std::nullopt;
         plist_t root = nullptr;
         plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);

@@ -519,9 +519,10 @@ private:
 } // namespace
 
 std::string formatIsoDate(Date date) {
-    const std::int64_t us =
-        date.microsecondsSinceReferenceDate + Date::unixEpochOffsetSeconds * Date::microsecondsPerSecond;
-    const std::int64_t seconds = floorDiv(us, Date::microsecondsPerSecond);
+    // Whole seconds first: every date has a second, even where its microseconds since 1970
+    // would overflow.
+    const std::int64_t seconds = floorDiv(date.microsecondsSinceReferenceDate, Date::microsecondsPerSecond) +
+                                 Date::unixEpochOffsetSeconds;
     const std::int64_t days = floorDiv(seconds, 86400);
     const std::int64_t secondOfDay = seconds - days * 86400;
     const Civil c = civilFromDays(days);

@@ -19,7 +19,8 @@ std::string writeXmlPropertyList(const Value& root);
 // unknown elements, bad numbers, dates or base64, nesting deeper than 512).
 std::optional<Value> readXmlPropertyList(std::string_view text);
 
-// "2026-12-06T20:10:12Z": the date's second (earlier, for a date with a fraction).
+// "2026-12-06T20:10:12Z": the date's second (earlier, for a date with a fraction). Dates
+// outside the years 0 to 9999 get a text that no reader takes.
 std::string formatIsoDate(Date date);
 // Reads "2026-12-06T20:10:12Z" and also "2026-12-06T20:10:12.25Z".
 std::optional<Date> parseIsoDate(std::string_view text);

@@ -160,6 +160,22 @@ TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
 }
 
+TEST_F(AppDelegateTest, AFilmLinkThatNamesNoFilmFileIsIgnored) {
+    // "drovane://film/" once looked for "/.mov" at the root of the file system, and a NUL cut
+    // "X%00" down to the file "X" beside the films.
+    addFilm("X");
+    auto delegate = launch({"--onboarding"});
+    delegate->openUrls({*Url::parse("drovane://film/"), *Url::parse("drovane://film"),
+                        *Url::parse("drovane://film/X%00"), *Url::parse("drovane://film/%00")});
+    EXPECT_FALSE(delegate->pendingFilm);
+    EXPECT_FALSE(delegate->mainWindow) << "nothing was asked for";
+    EXPECT_FALSE(playing(*delegate));
+
+    // The first link that names a film counts.
+    delegate->openUrls({*Url::parse("drovane://film/"), *Url::parse("drovane://film/c3")});
+    EXPECT_EQ(delegate->pendingFilm, "C3");
+}
+
 TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript) {
     // The identifier as the manifest and the link write it, and the file it is stored under:
     // full Unicode case mapping, the same in the catalogue, the queue and the link.

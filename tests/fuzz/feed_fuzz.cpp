@@ -1,5 +1,5 @@
-// The version feed's decoder and the version order over arbitrary bytes: never crashes, and a
-// version is never newer than itself (the order is a strict one).
+// The version feed's decoder and the version order over arbitrary bytes: never crashes, and
+// the order is a strict one (never newer than itself, never both ways, and transitive).
 
 #include "update/Release.h"
 #include "update/VersionOrder.h"
@@ -18,6 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto a = text.substr(0, size / 2), b = text.substr(size / 2);
     if (isNewer(a, b) && isNewer(b, a)) {
+        std::abort();
+    }
+    // In three: a chain of newer versions never comes back round.
+    const auto x = text.substr(0, size / 3), y = text.substr(size / 3, size / 3),
+               z = text.substr(2 * (size / 3));
+    if (isNewer(x, y) && isNewer(y, z) && !isNewer(x, z)) {
         std::abort();
     }
     return 0;

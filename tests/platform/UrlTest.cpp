@@ -71,6 +71,22 @@ TEST(Url, DerivesPathsWithoutTouchingTheRest) {
     EXPECT_EQ(Url::fromFilePath("/v").appendingPathComponent("X.mov").filePath(), "/v/X.mov");
 }
 
+TEST(Url, DeletingTheExtensionCutsAtTheDotItNamesEvenWhenEscaped) {
+    // "x%2Ey" once lost "b.c/x%2Ey" from the end instead of ".y": the cut fell on the last
+    // literal dot while the extension was read from the decoded path.
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"https://h/b.c/x%2Ey?q", "https://h/b.c/x?q"}, {"https://h/a.b%2Ec", "https://h/a.b"},
+        {"https://h/a%2Fb.c", "https://h/a%2Fb"},       {"https://h/a.b/", "https://h/a"},
+        {"https://h/a%2E%2e", "https://h/a%2E%2e"}, // "a..": no extension
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Url::parse(c.text)->deletingPathExtension().string(), c.expected) << c.text;
+    }
+}
+
 TEST(Url, QueryItemsArePercentEncodedAndDecoded) {
     const std::vector<Url::QueryItem> items{{"app", "1.2 beta"},
                                             {"system", "14.4.1"},

@@ -3,6 +3,7 @@
 #include "fakes/BinaryPropertyList.h"
 #include "support/XmlPropertyList.h"
 
+#include <bit>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -41,10 +42,8 @@ TEST(PropertyList, EveryKindRoundTripsExactlyThroughXmlAndIsReadFromBinary) {
     // Written again, the document is byte for byte the same.
     EXPECT_EQ(writeXmlPropertyList(*back), xml);
 
-    auto binaryKinds = *original.asDictionary();
-    binaryKinds.erase("distantPast"); // libplist's date getter holds seconds in 32 bits
-    const std::string binary = testing::binaryPropertyList(Value(binaryKinds));
-    EXPECT_EQ(readPropertyList(binary), Value(binaryKinds));
+    const std::string binary = testing::binaryPropertyList(original);
+    EXPECT_EQ(readPropertyList(binary), original);
     // Truncated binary data is refused, as is anything else.
     EXPECT_FALSE(readPropertyList(binary.substr(0, binary.size() / 2)));
     EXPECT_FALSE(readPropertyList("bplist00"));
@@ -64,6 +63,12 @@ TEST(XmlPropertyList, DatesAreWrittenInWholeSecondsAndReadWithAFractionToo) {
     EXPECT_EQ(formatIsoDate(Date{-1}), "2000-12-31T23:59:59Z"); // the second it falls in
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09Z"), Date{123'456'789'000'000});
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09.5Z"), Date{123'456'789'500'000});
+    // The earliest and latest dates overflowed on their way to seconds since 1970 (found by
+    // fuzzing); years outside 0 to 9999 are written, but not in a form anything reads.
+    for (const Date extreme :
+         {Date{std::numeric_limits<std::int64_t>::min()}, Date{std::numeric_limits<std::int64_t>::max()}}) {
+        EXPECT_FALSE(parseIsoDate(formatIsoDate(extreme)));
+    }
     for (const char* bad :
          {"2004-11-29", "2004-11-29T21:33:09", "2004-13-29T21:33:09Z", "2004-11-29T21:33:09.Z",
           "2004-11-29 21:33:09Z", "20O4-11-29T21:33:09Z", "2004-11-29T21:33:09ZZ"}) {
@@ -139,6 +144,46 @@ TEST(PropertyList, BinaryStringsHoldingANulAreRefusedNotACrash) {
         ASSERT_TRUE(readPropertyList(binary)) << "readable but for the NUL";
         binary[binary.find('#')] = '\0';
         EXPECT_FALSE(readPropertyList(binary)) << key << value;
+    }
+}
+
+// A binary list of one date whose seconds since the reference date are `seconds`, written
+// into the real that libplist's writer puts after the date marker.
+std::string binaryDate(double seconds) {
+    std::string binary = testing::binaryPropertyList(Value(Value::Array{Date{0}}));
+    const auto at = binary.find('\x33');
+    const auto bits = std::bit_cast<std::uint64_t>(seconds);
+    for (int i = 0; i < 8; ++i)
+        binary[at + 1 + i] = static_cast<char>(bits >> (56 - 8 * i));
+    return binary;
+}
+
+TEST(PropertyList, BinaryDatesReadWhole) {
+    // libplist's getter held the seconds in 32 bits: a date before 1933 or after 2069 read as
+    // garbage (undefined behaviour), and one before 2001 was off by its fraction.
+    const struct {
+        double seconds;
+        std::optional<Date> expected;
+    } cases[] = {
+        {-1.5, Date{-1'500'000}},
+        {3'155'760'000.25, Date{3'155'760'000'250'000}}, // 2101
+        {-3'155'673'600, Date{-3'155'673'600'000'000}},  // 1901
+        {Date::distantPast().secondsSinceReferenceDate(), Date::distantPast()},
+        {Date::distantFuture().secondsSinceReferenceDate(), Date::distantFuture()},
+        // Beyond the years 0 to 9999 no settings file could hold it again.
+        {-63'200'000'000.0, std::nullopt},
+        {253'000'000'000.0, std::nullopt},
+        {1e300, std::nullopt},
+        {std::nan(""), std::nullopt},
+        {std::numeric_limits<double>::infinity(), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto value = readPropertyList(binaryDate(c.seconds));
+        if (c.expected) {
+            EXPECT_EQ(value, Value(Value::Array{*c.expected})) << c.seconds;
+        } else {
+            EXPECT_FALSE(value) << c.seconds;
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QScreen>
+#include <algorithm>
 
 // Outside any namespace, as the resource compiler names it: the views and icons are compiled
 // into a static library, whose resources are registered by hand.
@@ -24,6 +25,23 @@ namespace {
 constexpr QSize contentSize{1100, 720};
 constexpr QSize minimumSize{1000, 680};
 constexpr QSize maximumSize{1800, 1200};
+
+// Frames and sizes come from the command line and the settings file as any finite number.
+// Converting one beyond int's range is undefined behaviour, X11 coordinates have 16 bits
+// (libxcb aborts the process on a window placed far beyond them), and Qt hands a size beyond
+// the window's limits to the X server as it is (the renderer then fails on the surface), so
+// both are held to what the window can be first.
+int coordinate(double value) {
+    constexpr double largest = 32767;
+    return static_cast<int>(std::clamp(value, -largest, largest));
+}
+
+QSize limited(Size size) {
+    return {
+        static_cast<int>(std::clamp(size.width, double{minimumSize.width()}, double{maximumSize.width()})),
+        static_cast<int>(
+            std::clamp(size.height, double{minimumSize.height()}, double{maximumSize.height()}))};
+}
 } // namespace
 
 QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::make_unique<QQuickView>()) {
@@ -116,12 +134,12 @@ void QmlLibraryWindow::show() {
 }
 
 void QmlLibraryWindow::setFrame(Rect frame) {
-    m_view->setGeometry(static_cast<int>(frame.origin.x), static_cast<int>(frame.origin.y),
-                        static_cast<int>(frame.size.width), static_cast<int>(frame.size.height));
+    m_view->setGeometry(
+        QRect(QPoint(coordinate(frame.origin.x), coordinate(frame.origin.y)), limited(frame.size)));
 }
 
 void QmlLibraryWindow::setContentSize(Size size) {
-    m_view->resize(static_cast<int>(size.width), static_cast<int>(size.height));
+    m_view->resize(limited(size));
 }
 
 QWindow* QmlLibraryWindow::qtWindow() const {

@@ -191,6 +191,18 @@ TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
     EXPECT_EQ(grid->property("contentY").toDouble(), 1500.0);
 }
 
+TEST_F(LibraryWindowTest, SizesBeyondAnyScreenAreHeldToTheWindowsLimits) {
+    // "--size 1e300x1e300", or a stored frame that large, went to int unchecked (undefined
+    // behaviour), and a size past the window's limits reached the X server as it was.
+    catalogue(1);
+    window().setContentSize({1e300, 1e300});
+    EXPECT_TRUE(waitUntil([this] { return window().view().size() == QSize(1800, 1200); }, 5))
+        << window().view().width() << "x" << window().view().height();
+    window().setFrame({{-1e300, 1e300}, {1e300, -1e300}});
+    EXPECT_TRUE(waitUntil([this] { return window().view().size() == QSize(1800, 680); }, 5))
+        << window().view().width() << "x" << window().view().height();
+}
+
 TEST_F(LibraryWindowTest, OnlyTilesNearTheViewportExistWhileScrollingTwoThousand) {
     catalogue(2000);
     publish();

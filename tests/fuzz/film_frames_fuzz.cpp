@@ -1,0 +1,48 @@
+// A film file as the frame extractor opens it for a tile's picture, and as the downloader
+// checks a finished transfer, over generated films and their mutations: never crashes and
+// never hangs (the run's -timeout), a frame that comes out fits the size asked for, a failure
+// always says why, and a file that gave a frame passes as a film.
+
+#include "desktop/media/FfmpegFrames.h"
+#include "fakes/TempDir.h"
+#include "library/ThumbnailCache.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+
+using namespace drovane;
+
+namespace {
+
+void require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fakes::TempDir folder;
+    const std::string path = folder / "FILM.mov";
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+
+    constexpr int bound = ThumbnailCache::maxPixelSize;
+    const FrameResult frame =
+        desktop::extractFilmFrame(path, ThumbnailCache::frameSeconds, ThumbnailCache::frameTolerance,
+                                  ThumbnailCache::frameTolerance, bound, bound);
+    const std::string error = desktop::filmFileError(path);
+    if (frame.image) {
+        const Image& image = *frame.image;
+        require(frame.error.empty());
+        require(image.width > 0 && image.height > 0 && image.width <= bound && image.height <= bound);
+        require(image.rgba.size() == image.cost());
+        require(error.empty());
+    } else {
+        require(!frame.error.empty());
+    }
+    return 0;
+}
