@@ -1,7 +1,8 @@
 // A film file as the frame extractor opens it for a tile's picture, and as the downloader
 // checks a finished transfer, over generated films and their mutations: never crashes and
-// never hangs (the run's -timeout), a frame that comes out fits the size asked for, a failure
-// always says why, and a file that gave a frame passes as a film.
+// never hangs (the run's -timeout), a frame that comes out fits the size asked for, and a
+// failure always says why. (A frame does not make a film: one cut short behind a whole index
+// still gives its early frames, and is refused.)
 
 #include "desktop/media/FfmpegFrames.h"
 #include "fakes/TempDir.h"
@@ -34,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FrameResult frame =
         desktop::extractFilmFrame(path, ThumbnailCache::frameSeconds, ThumbnailCache::frameTolerance,
                                   ThumbnailCache::frameTolerance, bound, bound);
-    const std::string error = desktop::filmFileError(path);
+    // The downloader's check of the same file: only that it never crashes or hangs.
+    desktop::filmFileError(path);
     if (frame.image) {
         const Image& image = *frame.image;
         require(frame.error.empty());
         require(image.width > 0 && image.height > 0 && image.width <= bound && image.height <= bound);
         require(image.rgba.size() == image.cost());
-        require(error.empty());
     } else {
         require(!frame.error.empty());
     }
