@@ -121,22 +121,29 @@ TEST_F(LaunchE2ETest, SettingsAsTheScreenshotsPathPicturesTheSettingsWindowInFro
 }
 
 // The accent-filled button of the empty state, found in a picture of the window: the rows
-// that hold a long run of the accent colour, right of the sidebar.
+// right of the sidebar that hold a long run of one accent colour. Thumbnails are gradients,
+// so a blue sky or sea in the grid does not pass for it.
 std::optional<QPoint> prominentButton(const QImage& window) {
+    const auto accent = [](QRgb c) {
+        const QColor colour(c);
+        return colour.blue() > colour.red() + 60 && colour.blue() > 120 && colour.saturation() > 100;
+    };
     QRect box;
     int rows = 0;
     for (int y = 0; y < window.height(); ++y) {
-        QRect row;
-        int filled = 0;
-        for (int x = 280; x < window.width(); ++x) {
-            const QColor c = window.pixelColor(x, y);
-            if (c.blue() > c.red() + 60 && c.blue() > 120 && c.saturation() > 100) {
-                row |= QRect(x, y, 1, 1);
-                ++filled;
+        int run = 0;
+        int longest = 0;
+        QRect longestRun;
+        for (int x = 281; x < window.width(); ++x) {
+            const QRgb c = window.pixel(x, y);
+            run = accent(c) && c == window.pixel(x - 1, y) ? run + 1 : 0;
+            if (run > longest) {
+                longest = run;
+                longestRun = QRect(x - run, y, run + 1, 1);
             }
         }
-        if (filled > 40) {
-            box |= row;
+        if (longest > 40) {
+            box |= longestRun;
             ++rows;
         }
     }
