@@ -35,11 +35,14 @@ std::optional<Date> dateOf(plist_t node) {
     for (std::uint32_t i = 1; i <= 8; ++i)
         bits = bits << 8 | static_cast<unsigned char>(bytes[object + i]);
     const double seconds = std::bit_cast<double>(bits);
+    if (!(std::abs(seconds) < 1e12)) // NaN too; far beyond the years, and safe to convert
+        return std::nullopt;
+    const Date date{static_cast<std::int64_t>(std::floor(seconds * Date::microsecondsPerSecond))};
     static const Date first = *parseIsoDate("0000-01-01T00:00:00Z");
     static const Date last = *parseIsoDate("9999-12-31T23:59:59.999999Z");
-    if (!(seconds >= first.secondsSinceReferenceDate() && seconds <= last.secondsSinceReferenceDate()))
+    if (date < first || date > last)
         return std::nullopt;
-    return Date{static_cast<std::int64_t>(std::floor(seconds * Date::microsecondsPerSecond))};
+    return date;
 }
 
 std::optional<Value> convert(plist_t node, int depth) {

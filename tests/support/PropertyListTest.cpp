@@ -171,6 +171,8 @@ TEST(PropertyList, BinaryDatesReadWhole) {
         {Date::distantPast().secondsSinceReferenceDate(), Date::distantPast()},
         {Date::distantFuture().secondsSinceReferenceDate(), Date::distantFuture()},
         // Beyond the years 0 to 9999 no settings file could hold it again.
+        // The last microsecond of 9999 as a real rounds up into the year 10000.
+        {Date{252'423'993'599'999'999}.secondsSinceReferenceDate(), std::nullopt},
         {-63'200'000'000.0, std::nullopt},
         {253'000'000'000.0, std::nullopt},
         {1e300, std::nullopt},
