@@ -4,6 +4,7 @@
 // was (dates to the second, the XML form's precision); any other file is kept aside unchanged
 // and the domain starts empty.
 
+#include "FuzzCheck.h"
 #include "app/FileDefaultsStore.h"
 #include "fakes/CapturedLog.h"
 #include "fakes/TempDir.h"
@@ -20,11 +21,6 @@
 using namespace drovane;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // Equal as stored values: reals by their bits except that every NaN is one, dates as the XML
 // form keeps them when `toSecond`.

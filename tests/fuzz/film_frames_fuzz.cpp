@@ -4,6 +4,7 @@
 // failure always says why. (A frame does not make a film: one cut short behind a whole index
 // still gives its early frames, and is refused.)
 
+#include "FuzzCheck.h"
 #include "desktop/media/FfmpegFrames.h"
 #include "fakes/TempDir.h"
 #include "library/ThumbnailCache.h"
@@ -13,15 +14,6 @@
 #include <fstream>
 
 using namespace drovane;
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fakes::TempDir folder;

@@ -3,6 +3,7 @@
 // read is an argument that followed its option, flags are found wherever they stand, an option
 // in front changes nothing else, and a size reads back from its own numbers.
 
+#include "FuzzCheck.h"
 #include "app/LaunchOptions.h"
 #include "library/SidebarSelection.h"
 
@@ -16,11 +17,6 @@
 using namespace drovane;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 const char* const valuedOptions[] = {"--screenshot", "--size", "--select", "--appearance"};
 

@@ -5,6 +5,7 @@
 // stays valid, a title keeps its key's letters, a language code is two or three lower-case
 // letters, and a date reads back from what it is written as.
 
+#include "FuzzCheck.h"
 #include "library/Library.h"
 #include "library/LocaleLanguages.h"
 #include "library/Utf8.h"
@@ -20,11 +21,6 @@
 using namespace drovane;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::string withoutBlanks(std::string_view text) {
     std::string out(text);

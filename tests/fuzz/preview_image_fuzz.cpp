@@ -3,6 +3,7 @@
 // and a picture that decodes fits the size asked for; the copy kept on disk decodes to the
 // same picture when it is read back.
 
+#include "FuzzCheck.h"
 #include "desktop/media/QtFfmpegImages.h"
 #include "fakes/TempDir.h"
 #include "library/ThumbnailCache.h"
@@ -15,11 +16,6 @@
 using namespace drovane;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void requireFits(const std::optional<Image>& image, int maxPixelSize) {
     if (image) {

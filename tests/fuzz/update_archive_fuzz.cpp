@@ -3,6 +3,7 @@
 // part-way, the staging folder holds nothing but plain files and folders inside
 // "Drovane.app", no more bytes than the limit allows.
 
+#include "FuzzCheck.h"
 #include "desktop/update/ZipUnpacker.h"
 #include "fakes/TempDir.h"
 #include "update/ArchiveEntries.h"
@@ -14,15 +15,6 @@
 
 using namespace drovane;
 namespace fs = std::filesystem;
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fakes::TempDir folder;

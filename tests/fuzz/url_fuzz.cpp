@@ -6,6 +6,7 @@
 // an address stays where it belongs (a link's film inside the video folder, a preview picture
 // inside "/preview/" on the site).
 
+#include "FuzzCheck.h"
 #include "app/FilmLink.h"
 #include "fakes/FakePlatform.h"
 #include "library/Library.h"
@@ -21,11 +22,6 @@
 using namespace drovane;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // The parts of an address that anything reads.
 void requireSameReading(const Url& a, const Url& b) {
