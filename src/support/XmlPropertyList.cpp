@@ -575,7 +575,13 @@ std::optional<Date> parseIsoDate(std::string_view text) {
     const std::int64_t days =
         daysFromCivil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
     const std::int64_t unixSeconds = days * 86400 + *hour * 3600 + *minute * 60 + *second;
-    return Date::fromUnixMicroseconds(unixSeconds * Date::microsecondsPerSecond + fraction);
+    const std::int64_t unixMicroseconds = unixSeconds * Date::microsecondsPerSecond + fraction;
+    // A leap second or a 31st of a short month carries the last day of 9999 into a year no
+    // date text holds; such a date could be read once but never written back.
+    static const std::int64_t end = daysFromCivil(10000, 1, 1) * 86400 * Date::microsecondsPerSecond;
+    if (unixMicroseconds >= end)
+        return std::nullopt;
+    return Date::fromUnixMicroseconds(unixMicroseconds);
 }
 
 std::string writeXmlPropertyList(const Value& root) {

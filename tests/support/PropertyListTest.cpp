@@ -63,6 +63,7 @@ TEST(XmlPropertyList, DatesAreWrittenInWholeSecondsAndReadWithAFractionToo) {
     EXPECT_EQ(formatIsoDate(Date{-1}), "2000-12-31T23:59:59Z"); // the second it falls in
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09Z"), Date{123'456'789'000'000});
     EXPECT_EQ(parseIsoDate("2004-11-29T21:33:09.5Z"), Date{123'456'789'500'000});
+    EXPECT_EQ(parseIsoDate("9999-12-31T23:59:59.999999Z"), Date{252'423'993'599'999'999});
     // The earliest and latest dates overflowed on their way to seconds since 1970 (found by
     // fuzzing); years outside 0 to 9999 are written, but not in a form anything reads.
     for (const Date extreme :
@@ -71,7 +72,9 @@ TEST(XmlPropertyList, DatesAreWrittenInWholeSecondsAndReadWithAFractionToo) {
     }
     for (const char* bad :
          {"2004-11-29", "2004-11-29T21:33:09", "2004-13-29T21:33:09Z", "2004-11-29T21:33:09.Z",
-          "2004-11-29 21:33:09Z", "20O4-11-29T21:33:09Z", "2004-11-29T21:33:09ZZ"}) {
+          "2004-11-29 21:33:09Z", "20O4-11-29T21:33:09Z", "2004-11-29T21:33:09ZZ",
+          // Past the last day of 9999 by a leap second (found by fuzzing); nothing could write it.
+          "9999-12-31T23:59:60Z", "9999-12-31T23:59:60.999999Z"}) {
         EXPECT_FALSE(parseIsoDate(bad)) << bad;
     }
 }
