@@ -2,6 +2,7 @@
 
 #include "desktop/ui/LibraryBridge.h"
 #include "desktop/ui/LibraryImageProviders.h"
+#include "desktop/x11/X11Properties.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -26,16 +27,8 @@ constexpr QSize contentSize{1100, 720};
 constexpr QSize minimumSize{1000, 680};
 constexpr QSize maximumSize{1800, 1200};
 
-// Frames and sizes come from the command line and the settings file as any finite number.
-// Converting one beyond int's range is undefined behaviour, X11 coordinates have 16 bits
-// (libxcb aborts the process on a window placed far beyond them), and Qt hands a size beyond
-// the window's limits to the X server as it is (the renderer then fails on the surface), so
-// both are held to what the window can be first.
-int coordinate(double value) {
-    constexpr double largest = 32767;
-    return static_cast<int>(std::clamp(value, -largest, largest));
-}
-
+// Qt hands a size beyond the window's limits to the X server as it is (the renderer then fails
+// on the surface), so a size is held to what the window can be first.
 QSize limited(Size size) {
     return {
         static_cast<int>(std::clamp(size.width, double{minimumSize.width()}, double{maximumSize.width()})),
@@ -135,7 +128,7 @@ void QmlLibraryWindow::show() {
 
 void QmlLibraryWindow::setFrame(Rect frame) {
     m_view->setGeometry(
-        QRect(QPoint(coordinate(frame.origin.x), coordinate(frame.origin.y)), limited(frame.size)));
+        QRect(QPoint(x11::coordinate(frame.origin.x), x11::coordinate(frame.origin.y)), limited(frame.size)));
 }
 
 void QmlLibraryWindow::setContentSize(Size size) {

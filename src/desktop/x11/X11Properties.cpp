@@ -58,6 +58,11 @@ void sendStateMessage(xcb_connection_t* c, xcb_window_t window, std::uint32_t ac
 
 } // namespace
 
+int coordinate(double value) {
+    constexpr double largest = 32767;
+    return value == value ? static_cast<int>(std::clamp(value, -largest, largest)) : 0;
+}
+
 xcb_connection_t* connection() {
     auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return app ? app->connection() : nullptr;

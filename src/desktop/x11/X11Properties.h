@@ -16,6 +16,12 @@ std::uint32_t atom(const std::string& name);
 // The native window of `window`, creating its platform window (unmapped) when needed.
 std::uint32_t nativeWindow(QWindow& window);
 
+// A coordinate or length of any finite or infinite `value` as the X server can take it. Frames
+// come from the command line, the settings file and screens as doubles: converting one beyond
+// int's range is undefined behaviour, and X11 coordinates have 16 bits (libxcb aborts the
+// process on a window placed far beyond them). NaN gives 0.
+int coordinate(double value);
+
 // Marks a not yet mapped window as the desktop: window type _NET_WM_WINDOW_TYPE_DESKTOP, on every
 // workspace (_NET_WM_DESKTOP 0xFFFFFFFF), and the states sticky, below, skip taskbar and skip
 // pager, so that window managers read it all when the window is first mapped. Qt's own flags

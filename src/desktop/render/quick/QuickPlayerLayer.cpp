@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QVideoFrame>
 #include <QVideoSink>
 
@@ -183,58 +182,16 @@ double QuickPlayerLayer::opacity() const {
     return m_item ? m_item->opacity() : 0.0;
 }
 
-void QuickPlayerLayer::interruptAnimation() {
-    if (m_animation) {
-        m_animation->stop();
-    }
-    // A replaced animation has ended too; its completion still runs, as a transaction's would.
-    if (auto completion = std::exchange(m_animationCompletion, nullptr)) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion), Qt::QueuedConnection);
-    }
-}
-
 void QuickPlayerLayer::setOpacity(double opacity) {
-    interruptAnimation();
+    m_animation.interrupt();
     if (m_item) {
         m_item->setOpacity(opacity);
     }
 }
 
 void QuickPlayerLayer::animateOpacity(double target, double seconds, std::function<void()> completion) {
-    interruptAnimation();
-    if (!m_item || !(seconds > 0)) {
-        setOpacity(target);
-        if (completion) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion),
-                                      Qt::QueuedConnection);
-        }
-        return;
-    }
-    if (!m_animation) {
-        m_animation = new QTimer(m_context.get());
-        m_animation->setTimerType(Qt::PreciseTimer);
-        m_animation->setInterval(16);
-        QObject::connect(m_animation, &QTimer::timeout, m_context.get(), [this] { stepAnimation(); });
-    }
-    m_animationCompletion = std::move(completion);
-    m_animationFrom = m_item->opacity();
-    m_animationTo = target;
-    m_animationSeconds = seconds;
-    m_animationClock.start();
-    m_animation->start();
-}
-
-void QuickPlayerLayer::stepAnimation() {
-    const double t = std::min(1.0, m_animationClock.nsecsElapsed() / 1e9 / m_animationSeconds);
-    if (m_item) {
-        m_item->setOpacity(m_animationFrom + (m_animationTo - m_animationFrom) * t);
-    }
-    if (t >= 1.0) {
-        m_animation->stop();
-        if (auto finished = std::exchange(m_animationCompletion, nullptr)) {
-            finished();
-        }
-    }
+    // Without an item there is nothing to move; the completion still comes.
+    m_animation.run(opacity(), target, m_item ? seconds : 0, std::move(completion));
 }
 
 } // namespace drovane::desktop

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "desktop/render/OpacityAnimation.h"
 #include "desktop/render/quick/QuickLayerNode.h"
 #include "platform/ObserverList.h"
 #include "platform/Video.h"
 
-#include <QElapsedTimer>
 #include <QMetaObject>
 #include <atomic>
 #include <map>
 #include <memory>
 
-class QTimer;
 class QQuickWindow;
 class QVideoSink;
 
@@ -51,21 +50,16 @@ private:
     void watchRendering();
     void stopWatchingRendering();
     void setReady(bool ready);
-    void interruptAnimation();
-    void stepAnimation();
 
     std::unique_ptr<QObject> m_context;
     std::shared_ptr<QtPlayer> m_player;
     Subscription m_frames;
     QVideoSink* m_sink = nullptr;
-    // Fades run on wall-clock time: Qt Quick's own animation driver counts rendered frames,
-    // which runs fast or slow wherever buffer swaps are not paced by a display.
-    QTimer* m_animation = nullptr;
-    QElapsedTimer m_animationClock;
-    double m_animationFrom = 0;
-    double m_animationTo = 0;
-    double m_animationSeconds = 0;
-    std::function<void()> m_animationCompletion;
+    OpacityAnimation m_animation{[this](double opacity) {
+        if (m_item) {
+            m_item->setOpacity(opacity);
+        }
+    }};
     bool m_ready = false;
     bool m_frameSeen = false;
     // Set on the render thread once a synchronisation followed the first frame.

@@ -4,7 +4,6 @@
 #include "desktop/render/software/SoftwareCompositor.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <algorithm>
 
 namespace drovane::desktop {
@@ -25,13 +24,12 @@ void wake(LayerFeed& feed) {
 } // namespace
 
 SoftwarePlayerLayer::SoftwarePlayerLayer(std::shared_ptr<QtPlayer> player, Rect frame, VideoGravity gravity)
-    : m_player(std::move(player)), m_context(std::make_unique<QObject>()) {
+    : m_player(std::move(player)) {
     m_feed->gravity = gravity;
     setNodeFrame(frame);
 }
 
 SoftwarePlayerLayer::~SoftwarePlayerLayer() {
-    m_context.reset();
     // After this no frame reaches the feed; the compositor may still hold it a moment.
     m_frames.reset();
     std::lock_guard lock(m_feed->mutex);
@@ -117,54 +115,13 @@ void SoftwarePlayerLayer::showOpacity(double opacity) {
     wake(*m_feed);
 }
 
-void SoftwarePlayerLayer::interruptAnimation() {
-    if (m_animation) {
-        m_animation->stop();
-    }
-    // A replaced animation has ended too; its completion still runs, as a transaction's would.
-    if (auto completion = std::exchange(m_animationCompletion, nullptr)) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion), Qt::QueuedConnection);
-    }
-}
-
 void SoftwarePlayerLayer::setOpacity(double opacity) {
-    interruptAnimation();
+    m_animation.interrupt();
     showOpacity(opacity);
 }
 
 void SoftwarePlayerLayer::animateOpacity(double target, double seconds, std::function<void()> completion) {
-    interruptAnimation();
-    if (!(seconds > 0)) {
-        showOpacity(target);
-        if (completion) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(completion),
-                                      Qt::QueuedConnection);
-        }
-        return;
-    }
-    if (!m_animation) {
-        m_animation = new QTimer(m_context.get());
-        m_animation->setTimerType(Qt::PreciseTimer);
-        m_animation->setInterval(16);
-        QObject::connect(m_animation, &QTimer::timeout, m_context.get(), [this] { stepAnimation(); });
-    }
-    m_animationCompletion = std::move(completion);
-    m_animationFrom = m_opacity;
-    m_animationTo = target;
-    m_animationSeconds = seconds;
-    m_animationClock.start();
-    m_animation->start();
-}
-
-void SoftwarePlayerLayer::stepAnimation() {
-    const double t = std::min(1.0, m_animationClock.nsecsElapsed() / 1e9 / m_animationSeconds);
-    showOpacity(m_animationFrom + (m_animationTo - m_animationFrom) * t);
-    if (t >= 1.0) {
-        m_animation->stop();
-        if (auto finished = std::exchange(m_animationCompletion, nullptr)) {
-            finished();
-        }
-    }
+    m_animation.run(m_opacity, target, seconds, std::move(completion));
 }
 
 } // namespace drovane::desktop

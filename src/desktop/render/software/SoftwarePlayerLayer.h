@@ -1,15 +1,12 @@
 #pragma once
 
+#include "desktop/render/OpacityAnimation.h"
 #include "desktop/render/software/LayerFeed.h"
 #include "desktop/render/software/SoftwareLayerNode.h"
 #include "platform/ObserverList.h"
 #include "platform/Video.h"
 
-#include <QElapsedTimer>
 #include <memory>
-
-class QObject;
-class QTimer;
 
 namespace drovane::desktop {
 
@@ -48,21 +45,12 @@ protected:
 private:
     void showOpacity(double opacity);
     void setReady(bool ready);
-    void interruptAnimation();
-    void stepAnimation();
 
     std::shared_ptr<QtPlayer> m_player;
     std::shared_ptr<LayerFeed> m_feed = std::make_shared<LayerFeed>();
     Subscription m_frames;
-    std::unique_ptr<QObject> m_context;
     double m_opacity = 1.0;
-    // Fades run on wall-clock time, one step per display refresh, and only while they run.
-    QTimer* m_animation = nullptr;
-    QElapsedTimer m_animationClock;
-    double m_animationFrom = 0;
-    double m_animationTo = 0;
-    double m_animationSeconds = 0;
-    std::function<void()> m_animationCompletion;
+    OpacityAnimation m_animation{[this](double opacity) { showOpacity(opacity); }};
     bool m_ready = false;
     ObserverList<bool> m_readyHandlers;
 };

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/ObserverList.h"
+#include "platform/WindowServer.h"
+
+#include <memory>
+
+class QApplication;
+
+namespace drovane::desktop {
+
+class DesktopWallpaperWindow;
+class WindowOcclusion;
+
+// Wallpaper windows of one kind and their occlusion as WindowOcclusion reports it.
+class DesktopWindowServer : public WindowServer {
+public:
+    ~DesktopWindowServer() override;
+
+    std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) final;
+    Subscription observeOcclusion(std::function<void(const Window* sender)> handler) final;
+
+protected:
+    // Without `occlusion`, windows count as visible whenever they are exposed.
+    DesktopWindowServer(std::shared_ptr<QApplication> application,
+                        std::shared_ptr<WindowOcclusion> occlusion);
+
+    virtual std::shared_ptr<DesktopWallpaperWindow>
+    makeWindow(const std::shared_ptr<QApplication>& application, Rect frame,
+               const std::shared_ptr<WindowOcclusion>& occlusion) = 0;
+
+private:
+    std::shared_ptr<QApplication> m_application;
+    std::shared_ptr<WindowOcclusion> m_occlusion;
+    // Shared with the windows, which may outlive this server.
+    std::shared_ptr<ObserverList<const Window*>> m_handlers;
+};
+
+} // namespace drovane::desktop
