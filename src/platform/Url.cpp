@@ -176,16 +176,7 @@ Url Url::deletingPathExtension() const {
         --end;
     }
     const auto dot = decoded.rfind('.', end - 1);
-    std::string raw = m_rawPath.substr(0, rawAt[dot]);
-    std::string text = prefixBeforePath() + raw;
-    if (m_hasQuery)
-        text += "?" + m_rawQuery;
-    if (m_hasFragment) {
-        text += '#';
-        text += m_rawFragment;
-    }
-    auto url = parse(text);
-    return url ? *url : *this;
+    return withRawPath(m_rawPath.substr(0, rawAt[dot]));
 }
 
 Url Url::appendingPathComponent(std::string_view component) const {
@@ -194,7 +185,11 @@ Url Url::appendingPathComponent(std::string_view component) const {
         raw.push_back('/');
     }
     raw += percentEncode(component, "!$&'()*+,;=:@");
-    std::string text = prefixBeforePath() + raw;
+    return withRawPath(raw);
+}
+
+Url Url::withRawPath(const std::string& rawPath) const {
+    std::string text = prefixBeforePath() + rawPath;
     if (m_hasQuery)
         text += "?" + m_rawQuery;
     if (m_hasFragment) {

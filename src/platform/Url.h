@@ -56,6 +56,9 @@ public:
 private:
     Url() = default;
     std::string prefixBeforePath() const;
+    // This URL with another path, still percent-encoded; the query and fragment stay. Itself
+    // when the result would not parse.
+    Url withRawPath(const std::string& rawPath) const;
 
     std::string m_text;
     std::string m_scheme;
