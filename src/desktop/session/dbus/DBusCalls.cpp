@@ -20,6 +20,23 @@ QDBusConnection connectBus(const std::string& address, QDBusConnection::BusType 
     return QDBusConnection::connectToBus(QString::fromStdString(address), name);
 }
 
+std::unique_ptr<QDBusServiceWatcher>
+watchOwners(const QDBusConnection& bus, const QStringList& names, QObject* context,
+            std::function<void(qsizetype index, const QString& newOwner)> changed) {
+    auto watcher = std::make_unique<QDBusServiceWatcher>();
+    watcher->setConnection(bus);
+    watcher->setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+    watcher->setWatchedServices(names);
+    QObject::connect(
+        watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, context,
+        [names, changed = std::move(changed)](const QString& name, const QString&, const QString& newOwner) {
+            if (const qsizetype index = names.indexOf(name); index >= 0) {
+                changed(index, newOwner);
+            }
+        });
+    return watcher;
+}
+
 void callAsync(const QDBusConnection& bus, QDBusMessage call, QObject* context,
                std::function<void(const QDBusMessage& reply)> done) {
     call.setAutoStartService(false);

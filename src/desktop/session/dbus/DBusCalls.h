@@ -2,12 +2,14 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,6 +21,13 @@ inline constexpr const char* propertiesInterface = "org.freedesktop.DBus.Propert
 // A bus for a source: `address` when given (tests use private buses), else the machine's bus of
 // `type`. `name` tells the connections of one process apart.
 QDBusConnection connectBus(const std::string& address, QDBusConnection::BusType type, const QString& name);
+
+// Follows the owners of `names`: `changed` runs on `context`'s thread with the index of a name
+// that got an owner, or lost it (an empty `newOwner`). Nothing runs once either result or
+// `context` is gone.
+std::unique_ptr<QDBusServiceWatcher>
+watchOwners(const QDBusConnection& bus, const QStringList& names, QObject* context,
+            std::function<void(qsizetype index, const QString& newOwner)> changed);
 
 // Sends `call` without starting the service if it is not running, and calls `done` with the
 // reply (or error) on `context`'s thread; nothing is called once `context` is gone.

@@ -61,17 +61,14 @@ void LogindLockSource::start() {
         m_log->line("Drovane: the system bus is not reachable; the screen lock is not followed");
         return;
     }
-    m_watcher =
-        std::make_unique<QDBusServiceWatcher>(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange);
-    connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString&, const QString&, const QString& newOwner) {
-                if (newOwner.isEmpty()) {
-                    // Nobody left to tell us about the lock: do not stay paused on a stale value.
-                    setLocked(false);
-                } else {
-                    findSession(false);
-                }
-            });
+    m_watcher = dbus::watchOwners(m_bus, {service}, this, [this](qsizetype, const QString& newOwner) {
+        if (newOwner.isEmpty()) {
+            // Nobody left to tell us about the lock: do not stay paused on a stale value.
+            setLocked(false);
+        } else {
+            findSession(false);
+        }
+    });
     findSession(true);
 }
 

@@ -36,12 +36,10 @@ void PowerProfilesSource::start() {
         m_log->line("Drovane: the system bus is not reachable; Low Power Mode is not followed");
         return;
     }
-    m_watcher = std::make_unique<QDBusServiceWatcher>();
-    m_watcher->setConnection(m_bus);
-    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+    QStringList names;
     for (std::size_t i = 0; i < m_services.size(); ++i) {
         Service& service = m_services[i];
-        m_watcher->addWatchedService(service.name);
+        names.append(service.name);
         // The interface is named like the service in both versions.
         service.relay = std::make_unique<DBusSignalRelay>(
             m_bus, service.name, service.path, QString::fromLatin1(dbus::propertiesInterface),
@@ -58,19 +56,14 @@ void PowerProfilesSource::start() {
                 apply(i, props->changed);
             });
     }
-    connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString& name, const QString&, const QString& newOwner) {
-                for (std::size_t i = 0; i < m_services.size(); ++i) {
-                    if (m_services[i].name != name) {
-                        continue;
-                    }
-                    if (newOwner.isEmpty()) {
-                        setPresent(i, false);
-                    } else {
-                        fetch(i);
-                    }
-                }
-            });
+    m_watcher = dbus::watchOwners(m_bus, names, this, [this](qsizetype index, const QString& newOwner) {
+        const auto i = static_cast<std::size_t>(index);
+        if (newOwner.isEmpty()) {
+            setPresent(i, false);
+        } else {
+            fetch(i);
+        }
+    });
 
     m_unansweredAtStart = static_cast<int>(m_services.size());
     for (std::size_t i = 0; i < m_services.size(); ++i) {

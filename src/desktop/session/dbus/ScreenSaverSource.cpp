@@ -26,12 +26,10 @@ void ScreenSaverSource::start() {
         m_log->line("Drovane: the session bus is not reachable; the screen saver is not followed");
         return;
     }
-    m_watcher = std::make_unique<QDBusServiceWatcher>();
-    m_watcher->setConnection(m_bus);
-    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+    QStringList names;
     for (std::size_t i = 0; i < m_services.size(); ++i) {
         Service& service = m_services[i];
-        m_watcher->addWatchedService(service.name);
+        names.append(service.name);
         // Any path: KDE sends the signal from /ScreenSaver as well as /org/freedesktop/ScreenSaver.
         service.relay = std::make_unique<DBusSignalRelay>(
             m_bus, service.name, QString(), service.name, QStringLiteral("ActiveChanged"),
@@ -42,18 +40,13 @@ void ScreenSaverSource::start() {
                 }
             });
     }
-    connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString& name, const QString&, const QString& newOwner) {
-                for (std::size_t i = 0; i < m_services.size(); ++i) {
-                    if (m_services[i].name != name) {
-                        continue;
-                    }
-                    setActive(i, false);
-                    if (!newOwner.isEmpty()) {
-                        ask(i, false);
-                    }
-                }
-            });
+    m_watcher = dbus::watchOwners(m_bus, names, this, [this](qsizetype index, const QString& newOwner) {
+        const auto i = static_cast<std::size_t>(index);
+        setActive(i, false);
+        if (!newOwner.isEmpty()) {
+            ask(i, false);
+        }
+    });
     m_unansweredAtStart = static_cast<int>(m_services.size());
     for (std::size_t i = 0; i < m_services.size(); ++i) {
         ask(i, true);
