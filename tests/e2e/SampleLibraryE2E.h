@@ -68,7 +68,7 @@ protected:
                 s_tuscany = asset["id"].get<std::string>();
             }
         }
-        // The real film, in 32 KiB pieces a tenth of a second apart.
+        // The real film, in 16 KiB pieces a tenth of a second apart: a download of a second or two.
         s_film = readFile(*s_sample / ("server/videos/" + s_tuscany + ".mov"));
         s_server->server.Get(
             "/videos/" + s_tuscany + ".mov", [](const httplib::Request&, httplib::Response& res) {
@@ -78,7 +78,7 @@ protected:
                                                  return false;
                                              }
                                              const std::size_t n =
-                                                 std::min<std::size_t>(32768, s_film.size() - offset);
+                                                 std::min<std::size_t>(16384, s_film.size() - offset);
                                              sink.write(s_film.data() + offset, n);
                                              std::this_thread::sleep_for(100ms);
                                              return true;
