@@ -11,10 +11,8 @@
 
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
-#include "desktop/render/quick/QuickWindowServer.h"
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
-#include "desktop/render/software/SoftwareWindowServer.h"
 #include "desktop/runtime/HeapTuning.h"
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/RendererChoice.h"

@@ -4,7 +4,6 @@
 
 #include "desktop/GuiTestSupport.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
-#include "desktop/render/quick/QuickWindowServer.h"
 
 #include <QApplication>
 #include <QQuickWindow>

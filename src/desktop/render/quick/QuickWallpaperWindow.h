@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/render/DesktopWallpaperWindow.h"
+#include "desktop/render/DesktopWindowServer.h"
 
 #include <memory>
 
@@ -28,5 +28,8 @@ private:
 
     std::shared_ptr<QuickContentLayer> m_content;
 };
+
+// Wallpaper windows on Qt Quick; window pictures taken from the scene graph.
+using QuickWindowServer = WallpaperWindowServer<QuickWallpaperWindow>;
 
 } // namespace drovane::desktop

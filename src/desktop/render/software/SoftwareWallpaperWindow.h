@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/render/DesktopWallpaperWindow.h"
+#include "desktop/render/DesktopWindowServer.h"
 
 #include <memory>
 
@@ -29,5 +29,9 @@ private:
     std::shared_ptr<SoftwareCompositor> m_compositor;
     std::shared_ptr<SoftwareContentLayer> m_content;
 };
+
+// Wallpaper windows drawn on the CPU and shown through X11 shared memory, for machines whose
+// OpenGL is software.
+using SoftwareWindowServer = WallpaperWindowServer<SoftwareWallpaperWindow>;
 
 } // namespace drovane::desktop
