@@ -41,12 +41,16 @@ class Http {
 public:
     virtual ~Http() = default;
 
+    static constexpr std::uint64_t unlimited = UINT64_MAX;
+
     // A GET of `url` into a temporary file created in `temporaryDirectory` (so moving it into
     // that file system is a rename). `onProgress` receives the fraction completed (0..1) and
-    // `onComplete` the outcome, both on the network thread. The task starts on resume().
+    // `onComplete` the outcome, both on the network thread. A body announced or arriving larger
+    // than `maxBytes` fails the transfer with an error. The task starts on resume().
     virtual std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
                                                std::function<void(double fraction)> onProgress,
-                                               std::function<void(const HttpDownloadResult&)> onComplete) = 0;
+                                               std::function<void(const HttpDownloadResult&)> onComplete,
+                                               std::uint64_t maxBytes = unlimited) = 0;
     // A GET of `url` into memory, ignoring every cache, failing after `timeoutSeconds`.
     // `onComplete` runs on the network thread. The task starts on resume().
     virtual std::shared_ptr<HttpTask> get(const Url& url, double timeoutSeconds,

@@ -31,9 +31,11 @@ std::optional<std::string> writeTemporaryFile(const std::string& folder,
 
 std::shared_ptr<HttpTask> ScriptedHttp::download(const Url& url, const std::string& temporaryDirectory,
                                                  std::function<void(double)> onProgress,
-                                                 std::function<void(const HttpDownloadResult&)> onComplete) {
+                                                 std::function<void(const HttpDownloadResult&)> onComplete,
+                                                 std::uint64_t maxBytes) {
     auto task = std::shared_ptr<Task>(new Task(url, true, m_live));
     task->m_temporaryDirectory = temporaryDirectory;
+    task->m_maxBytes = maxBytes;
     task->m_onProgress = std::move(onProgress);
     task->m_onDownload = std::move(onComplete);
     return track(task);
@@ -115,7 +117,9 @@ void ScriptedHttp::answer(const std::shared_ptr<Task>& task, const HttpDataResul
         return;
     }
     HttpDownloadResult outcome{result.error, result.statusCode, std::nullopt};
-    if (result.body) {
+    if (result.body && result.body->size() > task->m_maxBytes) {
+        outcome.error = "the response is larger than " + std::to_string(task->m_maxBytes) + " bytes";
+    } else if (result.body) {
         outcome.temporaryFile = writeTemporaryFile(task->m_temporaryDirectory, *result.body);
         if (!outcome.temporaryFile && outcome.error.empty()) {
             outcome.error = "cannot create a temporary file in " + task->m_temporaryDirectory;

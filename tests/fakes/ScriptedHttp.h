@@ -39,6 +39,8 @@ public:
         const std::string& temporaryDirectory() const { return m_temporaryDirectory; }
         bool started() const { return m_started; }
         bool cancelled() const { return m_cancelled; }
+        // The largest body a download accepts; a longer scripted body fails it.
+        std::uint64_t maxBytes() const { return m_maxBytes; }
 
     private:
         friend class ScriptedHttp;
@@ -50,6 +52,7 @@ public:
         const Url m_url;
         const bool m_isDownload;
         std::string m_temporaryDirectory;
+        std::uint64_t m_maxBytes = unlimited;
         std::function<void(double)> m_onProgress;
         std::function<void(const HttpDownloadResult&)> m_onDownload;
         std::function<void(const HttpDataResult&)> m_onData;
@@ -61,7 +64,8 @@ public:
 
     std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
                                        std::function<void(double fraction)> onProgress,
-                                       std::function<void(const HttpDownloadResult&)> onComplete) override;
+                                       std::function<void(const HttpDownloadResult&)> onComplete,
+                                       std::uint64_t maxBytes = unlimited) override;
     std::shared_ptr<HttpTask> get(const Url& url, double timeoutSeconds,
                                   std::function<void(const HttpDataResult&)> onComplete) override;
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
@@ -44,6 +45,9 @@ struct Transfer {
     std::string temporaryPath;
     std::vector<std::uint8_t> body;
     std::size_t maxBody = 0;
+    // A download's bound, and what of it has arrived.
+    std::uint64_t maxFile = Http::unlimited;
+    std::uint64_t written = 0;
     // Why the transfer's own write failed; wins over curl's generic write error.
     std::string writeError;
     long lastPermille = -1;
@@ -71,6 +75,12 @@ long httpStatus(CURL* easy) {
 std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* context) {
     auto& transfer = *static_cast<Transfer*>(context);
     const std::size_t total = size * count;
+    // A server that announced nothing, or less than it sends, is stopped here.
+    if (total > transfer.maxFile - transfer.written) {
+        transfer.writeError = "the response is larger than " + std::to_string(transfer.maxFile) + " bytes";
+        return 0;
+    }
+    transfer.written += total;
     std::size_t written = 0;
     while (written < total) {
         const ssize_t n = ::write(transfer.fd, data + written, total - written);
@@ -265,6 +275,10 @@ private:
             curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
             curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, reportProgress);
             curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+            if (transfer.maxFile <= static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max())) {
+                // Refused at once when announced.
+                curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer.maxFile));
+            }
         } else {
             const double connect = std::min(m_options.connectTimeoutSeconds, transfer.timeoutSeconds);
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, millis(connect)));
@@ -413,10 +427,12 @@ CurlHttp::~CurlHttp() {
 
 std::shared_ptr<HttpTask> CurlHttp::download(const Url& url, const std::string& temporaryDirectory,
                                              std::function<void(double fraction)> onProgress,
-                                             std::function<void(const HttpDownloadResult&)> onComplete) {
+                                             std::function<void(const HttpDownloadResult&)> onComplete,
+                                             std::uint64_t maxBytes) {
     auto transfer = std::make_shared<Transfer>(url);
     transfer->kind = Transfer::Kind::Download;
     transfer->temporaryDirectory = temporaryDirectory;
+    transfer->maxFile = maxBytes;
     transfer->onProgress = std::move(onProgress);
     transfer->onDownload = std::move(onComplete);
     return std::make_shared<CurlTask>(m_engine, std::move(transfer));

@@ -43,7 +43,8 @@ public:
 
     std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
                                        std::function<void(double fraction)> onProgress,
-                                       std::function<void(const HttpDownloadResult&)> onComplete) override;
+                                       std::function<void(const HttpDownloadResult&)> onComplete,
+                                       std::uint64_t maxBytes = unlimited) override;
     std::shared_ptr<HttpTask> get(const Url& url, double timeoutSeconds,
                                   std::function<void(const HttpDataResult&)> onComplete) override;
 

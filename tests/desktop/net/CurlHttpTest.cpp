@@ -110,11 +110,11 @@ protected:
 
     // Starts a download of `address` into `into` (by default a path on the server into folder()).
     std::shared_ptr<Probe> fetch(const std::string& address, std::shared_ptr<HttpTask>* taskOut = nullptr,
-                                 const std::string& into = {}) {
+                                 const std::string& into = {}, std::uint64_t maxBytes = Http::unlimited) {
         auto probe = Probe::make();
         auto task = http().download(url(address.starts_with("/") ? server.url(address) : address),
                                     into.empty() ? folder() : into, progressOf(probe),
-                                    completionOf<HttpDownloadResult>(probe));
+                                    completionOf<HttpDownloadResult>(probe), maxBytes);
         task->resume();
         if (taskOut) {
             *taskOut = task;
@@ -148,7 +148,8 @@ TEST_F(CurlHttpTest, ADownloadArrivesInTheNamedFolderWithItsProgressAndIsRemoved
     server.start();
 
     auto direct = fetch("/film.mov");
-    auto redirected = fetch("/old.mov");
+    // Bounded by the film's own size: the redirect's page does not count.
+    auto redirected = fetch("/old.mov", nullptr, {}, film.size());
     ASSERT_TRUE(direct->waitForCompletion() && redirected->waitForCompletion());
     dropBackend(); // every transfer has ended, its clean-up too
     for (const auto& probe : {direct, redirected}) {
@@ -208,6 +209,18 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
                 return false;
             });
     });
+    server.serve("/big.mov", filmBytes(1 << 20));
+    server.server.Get("/unannounced.mov", [film](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider(
+            "video/quicktime", [film](std::size_t offset, httplib::DataSink& sink) {
+                if (offset < film->size()) {
+                    sink.write(film->data() + offset, std::min<std::size_t>(65536, film->size() - offset));
+                } else {
+                    sink.done();
+                }
+                return true;
+            });
+    });
     server.start();
     // A port that nobody listens on: bound, noted and closed again.
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -232,6 +245,8 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
                                              fetch(closed),
                                              fetch(closed, nullptr, tree / "missing"),
                                              fetch("ftp://127.0.0.1/x.mov"),
+                                             fetch("/big.mov", nullptr, {}, (1 << 20) - 1),
+                                             fetch("/unannounced.mov", nullptr, {}, 100'000),
                                              early};
     for (const auto& probe : probes) {
         ASSERT_TRUE(probe->waitForCompletion(15s));
