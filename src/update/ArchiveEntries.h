@@ -21,6 +21,10 @@ struct ArchiveLimits {
     static constexpr std::size_t maxEntries = 20'000;
     static constexpr std::uint64_t maxUnpackedBytes = std::uint64_t{2} << 30;
     static constexpr const char* topLevelName = "Drovane.app";
+    // The one file of the bundle that is unpacked executable.
+    static constexpr const char* programInBundle = "Contents/MacOS/drovane";
+    // The archive's own download stops here: it holds no more than may be unpacked from it.
+    static constexpr std::uint64_t maxArchiveBytes = maxUnpackedBytes;
 };
 
 // Why an archive with these entries must not be unpacked, or nothing when it may be: an

@@ -1,7 +1,7 @@
 // A release archive as the updater unpacks it into its staging folder, over generated zips and
 // their mutations: never crashes, a failure says why, and whether it unpacks or fails
 // part-way, the staging folder holds nothing but plain files and folders inside
-// "Drovane.app", no more bytes than the limit allows.
+// "Drovane.app", no more bytes than the limit allows; unpacked whole, with the bundle's modes.
 
 #include "FuzzCheck.h"
 #include "desktop/update/ZipUnpacker.h"
@@ -40,6 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(type == fs::file_type::regular || type == fs::file_type::directory);
         if (type == fs::file_type::regular)
             bytes += entry.file_size();
+        // Unpacked whole, nothing is writable but by its owner and only the program runs.
+        const bool program = inside == fs::path(ArchiveLimits::topLevelName) / ArchiveLimits::programInBundle;
+        require(error ||
+                entry.symlink_status().permissions() ==
+                    (type == fs::file_type::directory || program ? fs::perms(0755) : fs::perms(0644)));
     }
     require(bytes <= ArchiveLimits::maxUnpackedBytes);
     require(!error || !error->empty());

@@ -4,9 +4,12 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace drovane::desktop {
@@ -53,6 +56,43 @@ std::string errorOf(archive* a) {
     return text ? text : "unknown error";
 }
 
+// What an unpacked entry's mode is, whatever the archive says: no set-id bits, nothing
+// writable but by its owner, and only the bundle's program executable.
+mode_t modeFor(const std::string& nameInFolder, bool isFolder) {
+    static const std::string program =
+        std::string(ArchiveLimits::topLevelName) + "/" + ArchiveLimits::programInBundle;
+    return isFolder || nameInFolder == program ? 0755 : 0644;
+}
+
+// Gives everything below `bundle` (inside `folder`) its mode exactly, past the umask and for
+// the folders the writer made without an entry of their own.
+std::optional<std::string> settleModes(const fs::path& folder, const fs::path& bundle) {
+    std::error_code error;
+    const auto settle = [&](const fs::path& path) -> std::optional<std::string> {
+        const auto type = fs::symlink_status(path, error).type();
+        if (type != fs::file_type::directory && type != fs::file_type::regular) {
+            return "not a plain file: " + path.string();
+        }
+        const std::string name = path.lexically_relative(folder).string();
+        if (::chmod(path.c_str(), modeFor(name, type == fs::file_type::directory)) != 0) {
+            return "cannot set the mode of " + path.string() + ": " + std::strerror(errno);
+        }
+        return std::nullopt;
+    };
+    if (auto failed = settle(bundle)) {
+        return failed;
+    }
+    for (fs::recursive_directory_iterator it(bundle, error), end; !error && it != end; it.increment(error)) {
+        if (auto failed = settle(it->path())) {
+            return failed;
+        }
+    }
+    if (error) {
+        return "cannot read " + bundle.string() + ": " + error.message();
+    }
+    return std::nullopt;
+}
+
 // The second pass: every entry written below `folder`, the bytes that arrive counted.
 std::optional<std::string> writeEntries(const std::string& archivePath, const std::string& folder,
                                         std::uint64_t maxUnpackedBytes) {
@@ -63,9 +103,9 @@ std::optional<std::string> writeEntries(const std::string& archivePath, const st
     }
     // The checks of the first pass already refuse all of this; the writer refuses it again.
     // Paths are made absolute below `folder` here, so only the names' own absoluteness was
-    // checked there.
-    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS);
+    // checked there. The archive's modes are not taken: see settleModes().
+    archive_write_disk_set_options(writer.get(),
+                                   ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS);
     std::uint64_t written = 0;
     archive_entry* entry = nullptr;
     int next = ARCHIVE_OK;
@@ -77,6 +117,7 @@ std::optional<std::string> writeEntries(const std::string& archivePath, const st
         }
         const std::string target = folder + "/" + name;
         archive_entry_set_pathname(entry, target.c_str());
+        archive_entry_set_perm(entry, modeFor(name, typeOf(entry) == ArchiveEntry::Type::Folder));
         if (archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
             return "cannot write " + target + ": " + errorOf(writer.get());
         }
@@ -157,6 +198,9 @@ std::optional<std::string> unpackReleaseArchive(const std::string& archivePath, 
         return "the folder already holds " + bundle.string();
     }
     auto failed = writeEntries(archivePath, folder, maxUnpackedBytes);
+    if (!failed) {
+        failed = settleModes(folder, bundle);
+    }
     if (failed) {
         fs::remove_all(bundle, error);
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace drovane::desktop {
 namespace {
@@ -50,7 +51,6 @@ TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIs
     EXPECT_EQ(unpacked(dir / "release.zip"), std::nullopt);
     const std::string staged = dir / "stage/Drovane.app";
     EXPECT_EQ(archives().verify(staged), std::nullopt);
-    EXPECT_TRUE(fs::status(staged + "/Contents/MacOS/drovane").permissions() != fs::perms::none);
 
     struct Case {
         const char* name;
@@ -85,6 +85,58 @@ TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIs
         const auto why = archives().verify(staged);
         ASSERT_TRUE(why);
         EXPECT_TRUE(why->starts_with(c.reasonStart)) << *why;
+    }
+}
+
+TEST_F(SignedReleaseArchivesTest, UnpackedModesAreTheBundlesOwnWhateverTheArchiveSays) {
+    using fs::perms;
+    const struct {
+        const char* path;
+        perms given, unpacked;
+    } modes[] = {
+        {"", perms::all, perms(0755)},
+        {"Contents", perms::all | perms::sticky_bit, perms(0755)},
+        {"Contents/Info.plist", perms::all | perms::set_uid, perms(0644)},
+        {"Contents/MacOS/drovane", perms::owner_all, perms(0755)},
+        {"Contents/Resources/qml", perms::owner_all, perms(0755)},
+        {"Contents/Resources/qml/Main.qml", perms(0775) | perms::set_gid, perms(0644)},
+    };
+    for (const auto& mode : modes) {
+        fs::permissions(bundle() + "/" + mode.path, mode.given);
+    }
+    ASSERT_TRUE(sign());
+    // tools/sign-release lists the folders with their modes; a bare zip leaves them to the unpacker.
+    // Whatever the user's umask, the modes are the same.
+    for (const auto& [archive, umask] : {std::pair{dir / "release.zip", 022}, std::pair{zipped(), 077}}) {
+        SCOPED_TRACE(archive);
+        const mode_t before = ::umask(static_cast<mode_t>(umask));
+        const auto failed = unpacked(archive);
+        ::umask(before);
+        ASSERT_EQ(failed, std::nullopt);
+        for (const auto& mode : modes) {
+            EXPECT_EQ(fs::status(dir / "stage/Drovane.app/" + mode.path).permissions(), mode.unpacked)
+                << mode.path;
+        }
+        EXPECT_EQ(fs::status(dir / "stage/Drovane.app/Contents/_CodeSignature/CodeResources").permissions(),
+                  perms(0644));
+    }
+}
+
+TEST_F(SignedReleaseArchivesTest, SignReleaseRefusesNamesItsListCannotCarry) {
+    const struct {
+        const char* name;
+        bool signs;
+    } names[] = {{"back\\slash", false}, {"line\nfeed", false}, {"two  blanks, and 'quotes'", true}};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name.name);
+        const std::string file =
+            dir.write(std::string("build/Drovane.app/Contents/Resources/") + name.name, "x");
+        EXPECT_EQ(sign(), name.signs);
+        if (name.signs) {
+            ASSERT_EQ(unpacked(dir / "release.zip"), std::nullopt);
+            EXPECT_EQ(archives().verify(dir / "stage/Drovane.app"), std::nullopt);
+        }
+        fs::remove(file);
     }
 }
 
