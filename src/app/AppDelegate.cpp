@@ -128,6 +128,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     model->onStateChanged = liveStateChanged;
 
     updateInstall = UpdateInstall::create(p);
+    updateInstall->windows = [weakSelf] {
+        std::vector<std::shared_ptr<const Window>> windows;
+        if (auto self = weakSelf.lock()) {
+            windows.push_back(self->mainWindow ? self->mainWindow->window() : nullptr);
+            windows.push_back(self->settingsWindow ? self->settingsWindow->window() : nullptr);
+        }
+        return windows;
+    };
     std::weak_ptr<UpdateInstall> weakInstall = updateInstall;
     updateCheck =
         UpdateCheck::create(p, [weakInstall](const Release& release, std::weak_ptr<const Window> over) {

@@ -5,11 +5,17 @@
 #include "support/Files.h"
 #include "support/PropertyList.h"
 #include "support/Settings.h"
+#include "update/ArchiveEntries.h"
 #include "update/SwapScript.h"
 #include "update/VersionOrder.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace drovane {
@@ -41,6 +47,18 @@ std::string freshUuid() {
     return text;
 }
 
+// Only an absolute HTTP or HTTPS address with a host is an archive's address.
+std::optional<Url> archiveAddress(const std::optional<std::string>& zip) {
+    auto url = zip ? Url::parse(*zip) : std::nullopt;
+    if (!url || url->host().empty()) {
+        return std::nullopt;
+    }
+    std::string scheme = url->scheme();
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return scheme == "http" || scheme == "https" ? url : std::nullopt;
+}
+
 } // namespace
 
 std::shared_ptr<UpdateInstall> UpdateInstall::create(const Platform& platform) {
@@ -52,7 +70,7 @@ UpdateInstall::UpdateInstall(Passkey, const Platform& platform)
 
 void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> over) {
     const Platform& p = *m_platform;
-    const auto zip = release.zip ? Url::parse(*release.zip) : std::nullopt;
+    const auto zip = archiveAddress(release.zip);
     const auto bundle = p.host->bundleUrl();
     const auto installed = bundle ? bundle->filePath() : std::nullopt;
     if (!zip || !installed || !p.http) {
@@ -84,14 +102,20 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
         });
     };
     // Staged on the network thread while the temporary file exists.
-    auto onComplete = [weak, over, installed = *installed,
+    auto onComplete = [weak, over, installed = *installed, version = release.version,
                        queue = p.mainQueue](const HttpDownloadResult& result) {
-        std::optional<std::string> staged;
-        auto installer = weak.lock();
-        if (installer && result.error.empty() && result.statusCode == 200 && result.temporaryFile) {
+        Staged staged;
+        if (!result.error.empty()) {
+            staged.failure = "the download failed: " + result.error;
+        } else if (result.statusCode != 200) {
+            staged.failure = "the server answered " + (result.statusCode ? std::to_string(*result.statusCode)
+                                                                         : std::string("without HTTP"));
+        } else if (!result.temporaryFile) {
+            staged.failure = "nothing arrived";
+        } else if (auto installer = weak.lock()) {
             staged = installer->stage(*result.temporaryFile);
         }
-        queue->post([weak, over, installed, staged] {
+        queue->post([weak, over, installed, version, staged] {
             auto self = weak.lock();
             if (!self) {
                 return;
@@ -100,25 +124,36 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
                 self->m_progress->close();
                 self->m_progress.reset();
             }
-            if (staged && self->verify(*staged)) {
-                self->swap(*staged, installed);
-            } else {
-                self->report(notInOnePiece, over);
+            const auto refused = staged.bundle ? self->refusal(*staged.bundle) : staged.failure;
+            if (!refused) {
+                self->swap(*staged.bundle, installed);
+                return;
             }
+            if (const auto& log = self->m_platform->log) {
+                log->line("Drovane: update to " + version + " failed: " + *refused);
+            }
+            self->report(notInOnePiece, over);
         });
     };
-    auto task =
-        p.http->download(*zip, p.host->temporaryDirectory(), std::move(onProgress), std::move(onComplete));
-    // The progress shows only over a window; an automatic check's install runs unseen until it
-    // ends.
-    if (auto window = over.lock()) {
+    auto task = p.http->download(*zip, p.host->temporaryDirectory(), std::move(onProgress),
+                                 std::move(onComplete), ArchiveLimits::maxArchiveBytes);
+    // The progress shows over the prompt's window, or else the first visible one; with none,
+    // the install runs unseen until it ends.
+    std::shared_ptr<const Window> host = over.lock();
+    for (const auto& window : !host && windows ? windows() : std::vector<std::shared_ptr<const Window>>()) {
+        if (window && window->isVisible()) {
+            host = window;
+            break;
+        }
+    }
+    if (host) {
         std::weak_ptr<HttpTask> weakTask = task;
         m_progress = p.alerts->show({"Downloading Drovane " + release.version + "\u2026",
                                      "It will reopen when it is done.",
                                      {"Cancel"},
                                      "",
                                      true},
-                                    window.get(), [weakTask](AlertResponse) {
+                                    host.get(), [weakTask](AlertResponse) {
                                         if (auto t = weakTask.lock()) {
                                             t->cancel();
                                         }
@@ -127,30 +162,41 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
     task->resume();
 }
 
-std::optional<std::string> UpdateInstall::stage(const std::string& temporaryFile) const {
-    const std::string staging = joinPath(m_platform->host->temporaryDirectory(), stagingPrefix + freshUuid());
+UpdateInstall::Staged UpdateInstall::stage(const std::string& temporaryFile) const {
+    const std::string temporary = m_platform->host->temporaryDirectory();
+    const std::string staging = joinPath(temporary, stagingPrefix + freshUuid());
     std::error_code error;
-    if (!fs::create_directories(staging, error)) {
-        return std::nullopt;
+    fs::create_directories(temporary, error);
+    // The user's alone: nothing else may change the bundle between its check and the swap.
+    if (::mkdir(staging.c_str(), 0700) != 0) {
+        return {std::nullopt, "cannot make " + staging + ": " + std::strerror(errno)};
     }
     const std::string archive = staging + "/Drovane.zip";
-    if (moveFileWithoutReplacing(temporaryFile, archive) || !m_platform->releaseArchives ||
-        m_platform->releaseArchives->unpack(archive, staging)) {
-        return std::nullopt;
+    if (auto failed = moveFileWithoutReplacing(temporaryFile, archive)) {
+        return {std::nullopt, *failed};
     }
-    const std::string bundle = staging + "/Drovane.app";
-    return fs::is_directory(bundle, error) ? std::optional(bundle) : std::nullopt;
+    if (!m_platform->releaseArchives) {
+        return {std::nullopt, "nothing here unpacks archives"};
+    }
+    if (auto refused = m_platform->releaseArchives->unpack(archive, staging)) {
+        return {std::nullopt, "the archive was refused: " + *refused};
+    }
+    const std::string bundle = staging + "/" + ArchiveLimits::topLevelName;
+    if (!fs::is_directory(bundle, error)) {
+        return {std::nullopt, "the archive holds no " + std::string(ArchiveLimits::topLevelName)};
+    }
+    return {bundle, ""};
 }
 
-bool UpdateInstall::verify(const std::string& stagedBundle) const {
-    if (m_platform->releaseArchives->verify(stagedBundle)) {
-        return false;
+std::optional<std::string> UpdateInstall::refusal(const std::string& stagedBundle) const {
+    if (auto refused = m_platform->releaseArchives->verify(stagedBundle)) {
+        return "the bundle was refused: " + *refused;
     }
     const auto bytes = readWholeFile(stagedBundle + "/Contents/Info.plist");
     const auto info = bytes ? readPropertyList(*bytes) : std::nullopt;
     const auto* dictionary = info ? info->asDictionary() : nullptr;
     if (!dictionary) {
-        return false;
+        return "its Info.plist cannot be read";
     }
     std::optional<std::string> version;
     for (const char* key : {"DVVersion", "CFBundleShortVersionString"}) {
@@ -158,15 +204,24 @@ bool UpdateInstall::verify(const std::string& stagedBundle) const {
             version = it->second.asString();
         }
     }
-    return version && isNewer(*version, Settings::version());
+    if (!version) {
+        return "its Info.plist names no version";
+    }
+    if (!isNewer(*version, Settings::version())) {
+        return "its version " + *version + " is not newer than " + Settings::version();
+    }
+    return std::nullopt;
 }
 
 void UpdateInstall::swap(const std::string& stagedBundle, const std::string& installedBundle) {
     const Platform& p = *m_platform;
     const std::string script =
         swapScript(p.host->processId(), installedBundle, stagedBundle,
-                   fs::path(stagedBundle).parent_path().string(), "Contents/MacOS/drovane");
+                   fs::path(stagedBundle).parent_path().string(), ArchiveLimits::programInBundle);
     if (!p.processes || !p.processes->startDetachedShellScript(script, {})) {
+        if (p.log) {
+            p.log->line("Drovane: the update's swap script cannot be started");
+        }
         report("The update could not be installed.", {});
         return;
     }

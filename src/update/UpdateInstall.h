@@ -2,9 +2,11 @@
 
 #include "update/Release.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace drovane {
 
@@ -24,15 +26,27 @@ public:
     static std::shared_ptr<UpdateInstall> create(const Platform& platform);
     UpdateInstall(Passkey, const Platform& platform);
 
+    // `over` is the window the prompt was attached to; with none, the progress shows on the
+    // first visible one of `windows`, and failures are shown on their own.
     void install(const Release& release, std::weak_ptr<const Window> over);
+
+    // The application's windows that can become the key window, in the platform's window-list
+    // order. Set by the delegate.
+    std::function<std::vector<std::shared_ptr<const Window>>()> windows;
 
     // What a staging folder is named after, in the temporary folder.
     static constexpr const char* stagingPrefix = "drovane-update-";
 
 private:
-    // On the network thread: the staged bundle's path, or nothing.
-    std::optional<std::string> stage(const std::string& temporaryFile) const;
-    bool verify(const std::string& stagedBundle) const;
+    // A staged bundle's path, or why there is none.
+    struct Staged {
+        std::optional<std::string> bundle;
+        std::string failure;
+    };
+    // On the network thread, while the temporary file exists.
+    Staged stage(const std::string& temporaryFile) const;
+    // Why the staged bundle is not to be installed, or nothing.
+    std::optional<std::string> refusal(const std::string& stagedBundle) const;
     void swap(const std::string& stagedBundle, const std::string& installedBundle);
     void report(const std::string& message, const std::weak_ptr<const Window>& over);
 

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "fakes/AerialsTree.h"
+#include "fakes/FakeAlerts.h"
 #include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
@@ -7,6 +8,7 @@
 #include "library/Library.h"
 #include "library/LibraryStore.h"
 #include "playback/AppModel.h"
+#include "support/Settings.h"
 #include "ui/MainWindowController.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +149,30 @@ TEST_F(AppDelegateLibraryWindowTest, ALinkOnTheCommandLineArrivesOnceLaunchingHa
     fake.mainQueue->drain();
     ASSERT_TRUE(window());
     EXPECT_EQ(missing->model->downloader->active().count("A1"), 1u);
+}
+
+// The daily check has no window to offer the update on; its download still shows on the
+// library window that is open.
+TEST_F(AppDelegateLibraryWindowTest, AnUpdateFromTheDailyCheckShowsItsProgressOnTheOpenLibraryWindow) {
+    auto alerts = std::make_shared<fakes::FakeAlerts>();
+    fake.platform().alerts = alerts;
+    fake.host->bundleId = "app.drovane";
+    fake.host->info["DVVersion"] = "1.4";
+    fake.host->tree().write("apps/Drovane.app/Contents/Info.plist", "<plist/>");
+    fake.host->bundle = Url::fromFilePath(fake.host->tree() / "apps/Drovane.app");
+    http->script[Settings::versionURL().string()] = {
+        {}, 200, fakes::bytes(R"({"version": "1.5", "url": "u", "zip": "https://drovane.test/1.5.zip"})")};
+    auto delegate = launch();
+    ASSERT_TRUE(window() && window()->visible);
+    fake.mainQueue->advance(12);
+    http->answerAll();
+    fake.mainQueue->drain();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].content.buttons.back(), "Skip This Version");
+    alerts->shown[0].completion({0, false});
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_EQ(alerts->shown[1].content.message, "Downloading Drovane 1.5\u2026");
+    EXPECT_EQ(alerts->shown[1].parent, window());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "fakes/ScriptedHttp.h"
 #include "support/Files.h"
 #include "support/Settings.h"
+#include "update/ArchiveEntries.h"
 #include "update/RecordingAlerts.h"
 
 #include <filesystem>
@@ -41,10 +42,12 @@ public:
 };
 
 struct StubWindow final : Window {
+    explicit StubWindow(bool shown = true) : visible(shown) {}
     Rect frame() const override { return {}; }
-    bool isVisible() const override { return true; }
+    bool isVisible() const override { return visible; }
     bool isOccludedVisible() const override { return true; }
     bool snapshot(const std::string&) override { return false; }
+    bool visible;
 };
 
 std::string plist(const std::string& version) {
@@ -66,9 +69,10 @@ protected:
         fake.platform().processes = processes;
         installer = UpdateInstall::create(fake.platform());
     }
-    void attempt(const std::string& body, std::optional<int> status = 200, const std::string& error = "") {
+    void attempt(const std::string& body, std::optional<int> status = 200, const std::string& error = "",
+                 const std::shared_ptr<const Window>& over = nullptr) {
         http->script[zip] = {error, status, fakes::bytes(body)};
-        installer->install({"1.5", "https://drovane.app/", zip}, window);
+        installer->install({"1.5", "https://drovane.app/", zip}, over ? over : window);
         http->answerAll();
         fake.mainQueue->drain();
     }
@@ -98,23 +102,52 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         std::optional<int> status;
         std::string error;
         std::optional<std::string> unpackError, verifyError;
+        // Why, in the one line logged.
+        std::string reason;
     };
     const Case cases[] = {
-        {"partial content", plist("1.5"), 206, "", {}, {}},
-        {"not found", "<html>Not Found</html>", 404, "", {}, {}},
-        {"a broken transfer", "", std::nullopt, "connection reset", {}, {}},
-        {"a hostile archive", plist("1.5"), 200, "", "a path with \"..\"", {}},
-        {"another key", plist("1.5"), 200, "", {}, "signed by another key"},
-        {"the same version", plist("1.4.0"), 200, "", {}, {}},
-        {"an older version", plist("1.3"), 200, "", {}, {}},
-        {"no version", "<plist version=\"1.0\"><dict/></plist>", 200, "", {}, {}},
+        {"partial content", plist("1.5"), 206, "", {}, {}, "the server answered 206"},
+        {"not found", "<html>Not Found</html>", 404, "", {}, {}, "the server answered 404"},
+        {"a broken transfer",
+         "",
+         std::nullopt,
+         "connection reset",
+         {},
+         {},
+         "the download failed: connection reset"},
+        {"a hostile archive",
+         plist("1.5"),
+         200,
+         "",
+         "a path with \"..\"",
+         {},
+         "the archive was refused: a path with \"..\""},
+        {"another key",
+         plist("1.5"),
+         200,
+         "",
+         {},
+         "signed by another key",
+         "the bundle was refused: signed by another key"},
+        {"the same version", plist("1.4.0"), 200, "", {}, {}, "its version 1.4.0 is not newer than 1.4"},
+        {"an older version", plist("1.3"), 200, "", {}, {}, "its version 1.3 is not newer than 1.4"},
+        {"no version",
+         "<plist version=\"1.0\"><dict/></plist>",
+         200,
+         "",
+         {},
+         {},
+         "its Info.plist names no version"},
+        {"no property list", "{}", 200, "", {}, {}, "its Info.plist cannot be read"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         archives->unpackError = c.unpackError;
         archives->verifyError = c.verifyError;
         alerts->shown.clear();
+        fake.log->clear();
         attempt(c.body, c.status, c.error);
+        EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: update to 1.5 failed: " + c.reason});
         ASSERT_EQ(alerts->shown.size(), 2u);
         EXPECT_EQ(alerts->shown[0].content.message, "Downloading Drovane 1.5\u2026");
         EXPECT_TRUE(alerts->shown[0].closed);
@@ -132,11 +165,19 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
 
 TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQuits) {
     attempt(plist("1.5"));
-    EXPECT_EQ(stagingFolders(), 1u);
+    EXPECT_EQ(http->last(zip)->maxBytes(), ArchiveLimits::maxArchiveBytes)
+        << "a hostile host cannot fill the disk";
+    ASSERT_EQ(stagingFolders(), 1u);
+    for (const auto& entry : listFolder(fake.host->temporaryDirectory())) {
+        EXPECT_EQ(fs::status(fake.host->temporaryDirectory() + "/" + entry.name).permissions(),
+                  fs::perms::owner_all)
+            << "nobody else can change the bundle between its check and the swap";
+    }
     ASSERT_EQ(processes->scripts.size(), 1u);
     EXPECT_TRUE(processes->scripts[0].starts_with("while kill -0 "));
-    EXPECT_NE(processes->scripts[0].find("rm -rf '" + installed + "'"), std::string::npos);
+    EXPECT_NE(processes->scripts[0].find("mv -T '" + installed + "'"), std::string::npos);
     EXPECT_EQ(fake.workspace->terminations, 1);
+    EXPECT_TRUE(fake.log->lines().empty());
 
     processes->starts = false;
     alerts->shown.clear();
@@ -144,6 +185,43 @@ TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQ
     EXPECT_EQ(alerts->shown.back().content.message, "The update could not be installed.");
     EXPECT_EQ(alerts->shown.back().parent, nullptr);
     EXPECT_EQ(fake.workspace->terminations, 1);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: the update's swap script cannot be started"), 1u);
+}
+
+TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFirstVisibleOne) {
+    const auto hidden = std::make_shared<StubWindow>(false), first = std::make_shared<StubWindow>(),
+               second = std::make_shared<StubWindow>();
+    struct Case {
+        const char* name;
+        std::vector<std::shared_ptr<const Window>> windows;
+        std::shared_ptr<const Window> over;
+        const Window* host;
+    };
+    const Case cases[] = {
+        {"no window at all", {}, nullptr, nullptr},
+        {"only hidden or gone ones", {hidden, nullptr}, nullptr, nullptr},
+        {"the first visible one", {hidden, nullptr, first, second}, nullptr, first.get()},
+        {"the prompt's own window first", {first}, second, second.get()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        installer->windows = [&c] { return c.windows; };
+        alerts->shown.clear();
+        http->script[zip] = {"", 404, fakes::bytes("")};
+        installer->install({"1.5", "u", zip}, c.over);
+        const auto progress = alerts->shown.size();
+        http->answerAll();
+        fake.mainQueue->drain();
+        if (c.host) {
+            ASSERT_EQ(progress, 1u);
+            EXPECT_EQ(alerts->shown[0].parent, c.host);
+            EXPECT_TRUE(alerts->shown[0].closed);
+        } else {
+            EXPECT_EQ(progress, 0u) << "no progress is shown";
+        }
+        EXPECT_EQ(alerts->shown.back().content.message, "The update did not arrive in one piece.");
+        EXPECT_EQ(alerts->shown.back().parent, c.over.get()) << "a failure is shown as it was offered";
+    }
 }
 
 TEST_F(UpdateInstallTest, CancellingTheProgressEndsTheTransfer) {
@@ -160,11 +238,33 @@ TEST_F(UpdateInstallTest, CancellingTheProgressEndsTheTransfer) {
 }
 
 TEST_F(UpdateInstallTest, WithoutAnArchiveOrAWritableFolderNothingIsDownloaded) {
-    installer->install({"1.5", "u", std::nullopt}, window);
-    installer->install({"1.5", "u", "not an address"}, window);
-    EXPECT_EQ(fake.workspace->openedUrls,
-              (std::vector<Url>{Settings::downloadURL(), Settings::downloadURL()}));
+    // Only an absolute HTTP(S) address is an archive's; anything else opens the download page.
+    const std::optional<std::string> notArchives[] = {
+        std::nullopt,
+        "",
+        "not an address",
+        "Drovane-1.5.zip",
+        "/download/x.zip",
+        "//drovane.app/download/x.zip",
+        "https://",
+        "file:///tmp/Drovane.zip",
+        "ftp://drovane.app/x",
+        "mailto:me@drovane.app",
+    };
+    for (const auto& address : notArchives) {
+        SCOPED_TRACE(address.value_or("none"));
+        fake.workspace->openedUrls.clear();
+        installer->install({"1.5", "u", address}, window);
+        EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::downloadURL()});
+    }
     EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_TRUE(http->tasks().empty());
+    installer->install({"1.5", "u", "HTTP://drovane.app/download/x.zip"}, window);
+    EXPECT_EQ(http->tasks().size(), 1u) << "a scheme in capitals is the same scheme";
+    http->answerAll();
+    fake.mainQueue->drain();
+    http->forgetAnswered();
+    alerts->shown.clear();
 
     // A folder that cannot be written even by root: one that is not there.
     const std::string folder = fake.host->tree() / "gone";
