@@ -147,17 +147,13 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
         }
     }
     if (host) {
-        std::weak_ptr<HttpTask> weakTask = task;
+        // The sheet keeps the transfer to cancel: nothing else holds it while it runs.
         m_progress = p.alerts->show({"Downloading Drovane " + release.version + "\u2026",
                                      "It will reopen when it is done.",
                                      {"Cancel"},
                                      "",
                                      true},
-                                    host.get(), [weakTask](AlertResponse) {
-                                        if (auto t = weakTask.lock()) {
-                                            t->cancel();
-                                        }
-                                    });
+                                    host.get(), [task](AlertResponse) { task->cancel(); });
     }
     task->resume();
 }

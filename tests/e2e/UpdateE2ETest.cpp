@@ -251,6 +251,9 @@ TEST_F(UpdateE2ETest, AnInstalledBundleReplacesItselfWithTheNextVersionAndRestar
         << "the new program shows its window";
     std::printf("[ timing ] 1.5.0 showed its window %.1f s after Update Now\n", secondsSince(start));
     EXPECT_TRUE(temporaries("drovane-update-").empty()) << "the staging folder is gone";
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(fs::path(installed).parent_path()), fs::directory_iterator()), 1)
+        << "nothing is left beside the bundle";
 
     ::kill(running[0], SIGTERM);
     EXPECT_TRUE(eventually([&] { return processesOf(executable, oldPid).empty(); }, 10s))

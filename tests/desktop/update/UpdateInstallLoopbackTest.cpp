@@ -217,8 +217,12 @@ TEST_F(UpdateInstallLoopbackTest, CancellingHalfWayEndsTheTransfer) {
     install("/slow.zip");
     ASSERT_TRUE(waitFor([&] { return !alerts->handles.empty() && alerts->handles[0]->progress > 0; }));
     EXPECT_LT(alerts->handles[0]->progress, 0.5);
+    fake.log->clear();
     alerts->shown[0].completion({0, false});
     expectNothingReplaced(before);
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: update to 1.5 failed: the download failed: cancelled"})
+        << "not the end of the transfer";
 }
 
 // The good case to its end: the script waits for a stand-in of the running program, swaps the
