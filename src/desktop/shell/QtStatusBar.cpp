@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -47,6 +48,10 @@ QList<DBusIconPixmap> pixmapsOf(const StatusIcon& icon, PanelScheme scheme) {
 
 // Fills a QMenu from the model; a submenu is a QMenu of its own.
 void fill(QMenu& menu, const Menu& model) {
+    // The submenus of the last opening belong to the menu, not to its actions.
+    for (QMenu* sub : menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+        sub->deleteLater();
+    }
     menu.clear();
     for (const MenuItem& item : model) {
         const QString title = QString::fromStdString(item.title);
@@ -90,6 +95,7 @@ public:
         : m_application(std::move(application)), m_bus(std::move(bus)),
           m_appearance(m_bus, [this] { showIcon(); }) {
         registerStatusTypes();
+        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] { fill(*m_menu, build()); });
         m_rebuild.setSingleShot(true);
         m_rebuild.setInterval(QtStatusBar::rebuildDelayMs);
         QObject::connect(&m_rebuild, &QTimer::timeout, &m_context, [this] { rebuildNow(); });
@@ -181,11 +187,11 @@ private:
             m_exporter = std::make_unique<DBusMenuExporter>(m_bus, [this] { return build(); });
             m_notifier = std::make_unique<StatusNotifierItem>(m_bus);
             m_notifier->setToolTip(m_toolTip);
+            m_notifier->onMenuRequested = [this](QPoint at) { popUp(at); };
         }
         if (m_tray) {
             m_tray->hide();
             m_tray.reset();
-            m_menu.reset();
         }
         showIcon();
         auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherService,
@@ -199,19 +205,27 @@ private:
         if (m_tray) {
             return;
         }
-        m_menu = std::make_unique<QMenu>();
-        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] { fill(*m_menu, build()); });
         m_tray = std::make_unique<QSystemTrayIcon>();
         m_tray->setContextMenu(m_menu.get());
         // The menu opens on any click, as hosts of notifier items do.
         QObject::connect(m_tray.get(), &QSystemTrayIcon::activated, &m_context,
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason == QSystemTrayIcon::Trigger && m_menu) {
-                                 m_menu->popup(QCursor::pos());
+                             if (reason == QSystemTrayIcon::Trigger) {
+                                 popUp(QCursor::pos());
                              }
                          });
         showIcon();
         m_tray->show();
+    }
+
+    // The menu as a popup of our own, at `at` on the screen: for hosts that ask the item to show
+    // its menu rather than showing the exported one, and for the XEmbed tray.
+    void popUp(QPoint at) {
+        // Some hosts send 0,0 or a point of their own surface when they know no better.
+        if (at.isNull() || !QGuiApplication::screenAt(at)) {
+            at = QCursor::pos();
+        }
+        m_menu->popup(at);
     }
 
     // Outlives the widgets below, whenever the item goes.
@@ -227,7 +241,8 @@ private:
     std::unique_ptr<QDBusServiceWatcher> m_watcher;
     std::unique_ptr<DBusMenuExporter> m_exporter;
     std::unique_ptr<StatusNotifierItem> m_notifier;
-    std::unique_ptr<QMenu> m_menu;
+    // Filled from the model each time it opens, wherever it opens.
+    std::unique_ptr<QMenu> m_menu = std::make_unique<QMenu>();
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };
 

@@ -46,6 +46,11 @@ public:
         waitFor([&] { return pending.isFinished(); });
         return pending.reply();
     }
+    // A method of the item itself (Activate, ContextMenu, ...).
+    QDBusMessage itemCall(const QString& member, const QVariantList& args) {
+        return call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
+                    member, args);
+    }
     QVariant itemProperty(const QString& name) {
         const auto reply =
             call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
