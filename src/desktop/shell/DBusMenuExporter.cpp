@@ -172,6 +172,17 @@ bool DBusMenuExporter::needsReading(const Changes& changes, int menu) const {
            });
 }
 
+void DBusMenuExporter::offerSubmenus(const QDBusMessage& message, int menu, Changes& changes) const {
+    if (!m_shallowReaders.contains(message.service())) {
+        return;
+    }
+    for (int child : m_nodes.at(menu).children) {
+        if (m_nodes.at(child).properties.contains(QStringLiteral("children-display"))) {
+            changes.menus.insert(child);
+        }
+    }
+}
+
 void DBusMenuExporter::announce(const Changes& changes) {
     // Each its own revision: libdbusmenu-glib reads a layout again only for a newer one.
     for (int menu : changes.menus) {
@@ -290,7 +301,11 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage& message, const QDBusCon
         if (!m_nodes.contains(id)) {
             return unknownItem(id);
         }
-        return reply({m_revision, layout(id, args[1].toInt(), qdbus_cast<QStringList>(args[2]))});
+        const int depth = args[1].toInt();
+        if (depth >= 0) {
+            m_shallowReaders.insert(message.service());
+        }
+        return reply({m_revision, layout(id, depth, qdbus_cast<QStringList>(args[2]))});
     }
     if (member == QLatin1String("GetGroupProperties")) {
         const auto ids = qdbus_cast<QList<int>>(args[0]);
@@ -355,6 +370,7 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage& message, const QDBusCon
         if (read) {
             changes.menus.insert(id);
         }
+        offerSubmenus(message, id, changes);
         reply({read});
         announce(changes);
         return true;
@@ -373,10 +389,14 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage& message, const QDBusCon
     Changes changes = update();
     QList<int> updates;
     for (int id : ids) {
-        if (!errors.contains(id) && needsReading(changes, id)) {
+        if (errors.contains(id)) {
+            continue;
+        }
+        if (needsReading(changes, id)) {
             updates.push_back(id);
             changes.menus.insert(id);
         }
+        offerSubmenus(message, id, changes);
     }
     reply({QVariant::fromValue(updates), QVariant::fromValue(errors)});
     announce(changes);

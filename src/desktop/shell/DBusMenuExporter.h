@@ -22,8 +22,10 @@ namespace drovane::desktop {
 // submenu of another is left alone); an item that only looks different gets
 // ItemsPropertiesUpdated. AboutToShow answers whether the menu asked about must be read again,
 // and then says LayoutUpdated for it after the answer (libdbusmenu-qt skips exactly one such
-// signal after a true answer). Clicks run the item's action from the event loop, after the host
-// has its reply. Main thread.
+// signal after a true answer). Hosts that read one level at a time (libdbusmenu-qt, Plasma 5) fill
+// a submenu only when it pops up, and Qt never shows a submenu that was empty then: to them each
+// submenu is announced when its parent is about to show, so that it is filled before it opens.
+// Clicks run the item's action from the event loop, after the host has its reply. Main thread.
 class DBusMenuExporter final : public QDBusVirtualObject {
 public:
     static constexpr const char* objectPath = "/MenuBar";
@@ -60,6 +62,8 @@ private:
     void announce(const Changes& changes);
     // Whether a host showing `menu` must read it again after `changes`.
     bool needsReading(const Changes& changes, int menu) const;
+    // A host that reads one level at a time is about to show `menu`: its submenus are announced.
+    void offerSubmenus(const QDBusMessage& message, int menu, Changes& changes) const;
     void flatten(const Menu& menu, int parent, const std::string& prefix, std::map<int, Node>& nodes);
     int idFor(const std::string& identifier);
     QVariant layout(int id, int depth, const QStringList& names) const;
@@ -73,6 +77,8 @@ private:
     std::map<std::string, int> m_ids;
     int m_nextId = 1;
     unsigned m_revision = 1;
+    // The bus names of hosts that asked for layouts of a limited depth.
+    std::set<QString> m_shallowReaders;
     // Owns the posted clicks: none runs once the exporter is gone.
     QObject m_context;
 };

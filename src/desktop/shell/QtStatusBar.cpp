@@ -12,10 +12,13 @@
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace drovane::desktop {
 
@@ -95,7 +98,11 @@ public:
         : m_application(std::move(application)), m_bus(std::move(bus)),
           m_appearance(m_bus, [this] { showIcon(); }) {
         registerStatusTypes();
-        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] { fill(*m_menu, build()); });
+        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] {
+            if (!std::exchange(m_filled, false)) {
+                fill(*m_menu, build());
+            }
+        });
         m_rebuild.setSingleShot(true);
         m_rebuild.setInterval(QtStatusBar::rebuildDelayMs);
         QObject::connect(&m_rebuild, &QTimer::timeout, &m_context, [this] { rebuildNow(); });
@@ -222,10 +229,17 @@ private:
     // its menu rather than showing the exported one, and for the XEmbed tray.
     void popUp(QPoint at) {
         // Some hosts send 0,0 or a point of their own surface when they know no better.
-        if (at.isNull() || !QGuiApplication::screenAt(at)) {
+        QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
+        if (!screen) {
             at = QCursor::pos();
+            screen = QGuiApplication::screenAt(at);
         }
-        m_menu->popup(at);
+        // Filled first: where it goes depends on its size.
+        fill(*m_menu, build());
+        m_filled = true;
+        m_menu->popup(screen ? QtStatusBar::menuPosition(at, m_menu->sizeHint(), screen->availableGeometry())
+                             : at);
+        m_filled = false;
     }
 
     // Outlives the widgets below, whenever the item goes.
@@ -243,6 +257,8 @@ private:
     std::unique_ptr<StatusNotifierItem> m_notifier;
     // Filled from the model each time it opens, wherever it opens.
     std::unique_ptr<QMenu> m_menu = std::make_unique<QMenu>();
+    // Filled just before it pops up: its opening need not build it again.
+    bool m_filled = false;
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };
 
@@ -252,6 +268,21 @@ QtStatusBar::QtStatusBar(std::shared_ptr<QApplication> application, std::string 
     : m_application(std::move(application)), m_busAddress(std::move(busAddress)) {}
 
 QtStatusBar::~QtStatusBar() = default;
+
+QPoint QtStatusBar::menuPosition(QPoint at, QSize size, QRect area) {
+    const auto place = [](int point, int extent, int low, int high) {
+        if (point < low) {
+            return low; // on a panel before the free area
+        }
+        if (point > high) {
+            return high - extent + 1; // on a panel after it
+        }
+        const int start = point + extent - 1 > high ? point - extent : point;
+        return std::clamp(start, low, std::max(low, high - extent + 1));
+    };
+    return {place(at.x(), size.width(), area.left(), area.right()),
+            place(at.y(), size.height(), area.top(), area.bottom())};
+}
 
 std::shared_ptr<StatusItem> QtStatusBar::makeItem() {
     static std::atomic<int> serial{0};

@@ -100,7 +100,7 @@ protected:
     }
     // Lets the signals sent so far arrive.
     void settle() {
-        panel.menuCall(QStringLiteral("GetLayout"), {0, 0, QStringList()});
+        panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()});
         waitFor([] { return false; }, nullptr, 0.05);
     }
 
@@ -347,7 +347,7 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
          {}},
     };
     uint revision =
-        panel.menuCall(QStringLiteral("GetLayout"), {0, 0, QStringList()}).arguments()[0].toUInt();
+        panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         heard.clear();
@@ -375,8 +375,37 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
         EXPECT_EQ(layouts, row.layouts);
         EXPECT_EQ(updated, row.updated);
         EXPECT_EQ(removed, row.removed);
-        EXPECT_EQ(panel.menuCall(QStringLiteral("GetLayout"), {0, 0, QStringList()}).arguments()[0].toUInt(),
+        EXPECT_EQ(panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt(),
                   revision);
+    }
+}
+
+// Plasma 5 reads one level at a time and fills a submenu when it pops up; Qt never showed the
+// film submenu, empty at that moment, and the submenu never opened.
+TEST_F(DBusMenuExporterTest, HostsReadingOneLevelAtATimeHearOfASubmenuBeforeItOpens) {
+    const int films = ids().at("Wallpaper");
+    Panel shallow(bus, QStringLiteral("shallow"));
+    shallow.items = panel.items;
+    struct Row {
+        Panel& host;
+        int depth;
+        std::vector<int> layouts;
+    };
+    const Row rows[] = {
+        {panel, -1, {}},
+        {shallow, 1, {films}},
+        {panel, -1, {}},
+    };
+    for (const Row& row : rows) {
+        heard.clear();
+        row.host.menuCall(QStringLiteral("GetLayout"), {0, row.depth, QStringList()});
+        EXPECT_FALSE(row.host.aboutToShow(0));
+        settle();
+        std::vector<int> layouts;
+        for (const auto& layout : heard.layouts) {
+            layouts.push_back(layout.menu);
+        }
+        EXPECT_EQ(layouts, row.layouts) << "depth " << row.depth;
     }
 }
 

@@ -17,7 +17,8 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 // A panel on a private session bus: its own StatusNotifierWatcher, reading menus as hosts do.
 class Panel {
 public:
-    explicit Panel(const PrivateBus& bus) : m_connection(bus.connect(QStringLiteral("panel"))) {
+    explicit Panel(const PrivateBus& bus, const QString& name = QStringLiteral("panel"))
+        : m_connection(bus.connect(name)) {
         registerStatusTypes();
     }
 

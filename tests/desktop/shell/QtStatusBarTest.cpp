@@ -172,6 +172,31 @@ TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySa
     popup()->close();
 }
 
+TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
+    const QSize menu(200, 150);
+    const QRect screen(0, 0, 1280, 800);
+    struct Row {
+        const char* what;
+        QPoint at;
+        QRect area;
+        QSize size;
+        QPoint expected;
+    };
+    const Row rows[] = {
+        {"room below and right", {100, 100}, screen, menu, {100, 100}},
+        {"too near the right edge: turned left", {1200, 100}, screen, menu, {1000, 100}},
+        {"too near the bottom: turned up", {100, 700}, screen, menu, {100, 550}},
+        {"on a bottom panel: just above it", {1070, 778}, {0, 0, 1280, 756}, menu, {1070, 606}},
+        {"on a top panel: just below it", {640, 10}, {0, 30, 1280, 770}, menu, {640, 30}},
+        {"on a left panel: beside it", {20, 400}, {48, 0, 1232, 800}, menu, {48, 400}},
+        {"on a right panel: beside it", {1250, 400}, {0, 0, 1232, 800}, menu, {1032, 400}},
+        {"taller than the screen: from its top", {100, 100}, screen, {200, 900}, {100, 0}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(QtStatusBar::menuPosition(row.at, row.size, row.area), row.expected) << row.what;
+    }
+}
+
 TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLaterGetsTheItem) {
     launch();
     EXPECT_EQ(fake.log->lines(),
