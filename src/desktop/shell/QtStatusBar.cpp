@@ -271,13 +271,14 @@ QtStatusBar::~QtStatusBar() = default;
 
 QPoint QtStatusBar::menuPosition(QPoint at, QSize size, QRect area) {
     const auto place = [](int point, int extent, int low, int high) {
+        int start = point;
         if (point < low) {
-            return low; // on a panel before the free area
+            start = low; // on a panel before the free area
+        } else if (point > high) {
+            start = high - extent + 1; // on a panel after it
+        } else if (point + extent - 1 > high) {
+            start = point - extent; // turned up or left
         }
-        if (point > high) {
-            return high - extent + 1; // on a panel after it
-        }
-        const int start = point + extent - 1 > high ? point - extent : point;
         return std::clamp(start, low, std::max(low, high - extent + 1));
     };
     return {place(at.x(), size.width(), area.left(), area.right()),

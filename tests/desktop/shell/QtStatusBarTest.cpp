@@ -191,6 +191,7 @@ TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
         {"on a left panel: beside it", {20, 400}, {48, 0, 1232, 800}, menu, {48, 400}},
         {"on a right panel: beside it", {1250, 400}, {0, 0, 1232, 800}, menu, {1032, 400}},
         {"taller than the screen: from its top", {100, 100}, screen, {200, 900}, {100, 0}},
+        {"taller than the area, on a bottom panel", {100, 778}, {0, 0, 1280, 756}, {200, 900}, {100, 0}},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(QtStatusBar::menuPosition(row.at, row.size, row.area), row.expected) << row.what;
