@@ -184,7 +184,7 @@ void DBusMenuExporter::offerSubmenus(const QDBusMessage& message, int menu, Chan
 }
 
 void DBusMenuExporter::announce(const Changes& changes) {
-    // Each its own revision: libdbusmenu-glib reads a layout again only for a newer one.
+    // Each announcement its own, higher revision: a host may skip one whose revision it has read.
     for (int menu : changes.menus) {
         if (!m_nodes.contains(menu)) {
             continue;
