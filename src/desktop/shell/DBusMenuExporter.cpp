@@ -6,12 +6,14 @@
 #include <QDBusMetaType>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 
 namespace drovane::desktop {
 
 namespace {
 
 const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+const QString invalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
 
 // dbusmenu labels mark mnemonics with an underscore; ours have none.
 QString label(const std::string& title) {
@@ -44,11 +46,32 @@ QVariantMap propertiesOf(const MenuItem& item) {
     return p;
 }
 
+// Properties that make an item another kind of item: hosts build such an item anew, from its
+// menu's layout, and ignore them in property updates.
+bool changesKind(const QString& name) {
+    return name == QLatin1String("type") || name == QLatin1String("children-display") ||
+           name == QLatin1String("toggle-type");
+}
+
 QVariantMap globalProperties() {
     return {{QStringLiteral("Version"), 3u},
             {QStringLiteral("TextDirection"), QStringLiteral("ltr")},
             {QStringLiteral("Status"), QStringLiteral("normal")},
             {QStringLiteral("IconThemePath"), QStringList()}};
+}
+
+// The argument types of each method, as D-Bus signatures.
+const std::map<QString, QString>& signatures() {
+    static const std::map<QString, QString> map{
+        {QStringLiteral("GetLayout"), QStringLiteral("iias")},
+        {QStringLiteral("GetGroupProperties"), QStringLiteral("aias")},
+        {QStringLiteral("GetProperty"), QStringLiteral("is")},
+        {QStringLiteral("Event"), QStringLiteral("isvu")},
+        {QStringLiteral("EventGroup"), QStringLiteral("a(isvu)")},
+        {QStringLiteral("AboutToShow"), QStringLiteral("i")},
+        {QStringLiteral("AboutToShowGroup"), QStringLiteral("ai")},
+    };
+    return map;
 }
 
 } // namespace
@@ -58,16 +81,11 @@ DBusMenuExporter::DBusMenuExporter(QDBusConnection bus, std::function<Menu()> bu
     registerStatusTypes();
     m_nodes[0].properties[QStringLiteral("children-display")] = QStringLiteral("submenu");
     m_bus.registerVirtualObject(QString::fromLatin1(objectPath), this, QDBusConnection::SingleNode);
-    rebuild();
+    update();
 }
 
 DBusMenuExporter::~DBusMenuExporter() {
     m_bus.unregisterObject(QString::fromLatin1(objectPath));
-}
-
-void DBusMenuExporter::setBuilder(std::function<Menu()> build) {
-    m_build = std::move(build);
-    rebuild();
 }
 
 int DBusMenuExporter::idFor(const std::string& identifier) {
@@ -89,6 +107,7 @@ void DBusMenuExporter::flatten(const Menu& menu, int parent, const std::string& 
         nodes[parent].children.push_back(id);
         Node& node = nodes[id];
         node.properties = propertiesOf(item);
+        node.parent = parent;
         node.action = item.action;
         if (item.kind == MenuItem::Kind::Submenu) {
             flatten(item.submenu, id, prefix + "/" + std::to_string(id), nodes);
@@ -96,22 +115,110 @@ void DBusMenuExporter::flatten(const Menu& menu, int parent, const std::string& 
     }
 }
 
-bool DBusMenuExporter::rebuild() {
+DBusMenuExporter::Changes DBusMenuExporter::update() {
     std::map<int, Node> nodes;
     nodes[0].properties = m_nodes[0].properties;
     if (m_build) {
         flatten(m_build(), 0, "", nodes);
     }
-    const bool changed = nodes != m_nodes;
+    Changes changes;
+    for (const auto& [id, node] : nodes) {
+        auto old = m_nodes.find(id);
+        if (old == m_nodes.end()) {
+            continue; // comes with its menu's layout
+        }
+        if (old->second.children != node.children) {
+            changes.menus.insert(id);
+        }
+        if (old->second.parent != node.parent) {
+            continue; // moved: both menus are read again
+        }
+        QVariantMap updated;
+        QStringList removed;
+        for (auto it = node.properties.begin(); it != node.properties.end(); ++it) {
+            auto before = old->second.properties.find(it.key());
+            if (before == old->second.properties.end() || *before != it.value()) {
+                updated.insert(it.key(), it.value());
+            }
+        }
+        for (auto it = old->second.properties.begin(); it != old->second.properties.end(); ++it) {
+            if (!node.properties.contains(it.key())) {
+                removed.push_back(it.key());
+            }
+        }
+        const auto kind = [](const QString& name) { return changesKind(name); };
+        if (std::ranges::any_of(updated.keys(), kind) || std::ranges::any_of(removed, kind)) {
+            changes.menus.insert(node.parent);
+            continue;
+        }
+        if (!updated.isEmpty()) {
+            changes.updated[id] = std::move(updated);
+        }
+        if (!removed.isEmpty()) {
+            changes.removed[id] = std::move(removed);
+        }
+    }
     m_nodes = std::move(nodes);
-    if (changed) {
+    return changes;
+}
+
+bool DBusMenuExporter::needsReading(const Changes& changes, int menu) const {
+    if (changes.menus.contains(menu)) {
+        return true;
+    }
+    auto it = m_nodes.find(menu);
+    return it != m_nodes.end() && std::ranges::any_of(it->second.children, [&](int child) {
+               return changes.updated.contains(child) || changes.removed.contains(child);
+           });
+}
+
+void DBusMenuExporter::offerSubmenus(const QDBusMessage& message, int menu, Changes& changes) const {
+    if (!m_shallowReaders.contains(message.service())) {
+        return;
+    }
+    for (int child : m_nodes.at(menu).children) {
+        if (m_nodes.at(child).properties.contains(QStringLiteral("children-display"))) {
+            changes.menus.insert(child);
+        }
+    }
+}
+
+void DBusMenuExporter::announce(const Changes& changes) {
+    // Each announcement its own, higher revision: a host may skip one whose revision it has read.
+    for (int menu : changes.menus) {
+        if (!m_nodes.contains(menu)) {
+            continue;
+        }
         ++m_revision;
         auto signal = QDBusMessage::createSignal(QString::fromLatin1(objectPath), menuInterface,
                                                  QStringLiteral("LayoutUpdated"));
-        signal << m_revision << 0;
+        signal << m_revision << menu;
         m_bus.send(signal);
     }
-    return changed;
+    QList<DBusMenuItemProperties> updated;
+    QList<DBusMenuItemPropertyNames> removed;
+    // An item of a menu read again comes with it.
+    const auto announced = [&](int id) { return changes.menus.contains(m_nodes.at(id).parent); };
+    for (const auto& [id, properties] : changes.updated) {
+        if (!announced(id)) {
+            updated.push_back({id, properties});
+        }
+    }
+    for (const auto& [id, names] : changes.removed) {
+        if (!announced(id)) {
+            removed.push_back({id, names});
+        }
+    }
+    if (!updated.isEmpty() || !removed.isEmpty()) {
+        auto signal = QDBusMessage::createSignal(QString::fromLatin1(objectPath), menuInterface,
+                                                 QStringLiteral("ItemsPropertiesUpdated"));
+        signal << QVariant::fromValue(updated) << QVariant::fromValue(removed);
+        m_bus.send(signal);
+    }
+}
+
+void DBusMenuExporter::rebuild() {
+    announce(update());
 }
 
 QVariantMap DBusMenuExporter::filtered(const Node& node, const QStringList& names) const {
@@ -130,13 +237,12 @@ QVariantMap DBusMenuExporter::filtered(const Node& node, const QStringList& name
 QVariant DBusMenuExporter::layout(int id, int depth, const QStringList& names) const {
     DBusMenuLayoutItem item;
     item.id = id;
-    if (auto it = m_nodes.find(id); it != m_nodes.end()) {
-        item.properties = filtered(it->second, names);
-        if (depth != 0) {
-            for (int child : it->second.children) {
-                item.children.push_back(
-                    layout(child, depth < 0 ? -1 : depth - 1, names).value<DBusMenuLayoutItem>());
-            }
+    const Node& node = m_nodes.at(id);
+    item.properties = filtered(node, names);
+    if (depth != 0) {
+        for (int child : node.children) {
+            item.children.push_back(
+                layout(child, depth < 0 ? -1 : depth - 1, names).value<DBusMenuLayoutItem>());
         }
     }
     return QVariant::fromValue(item);
@@ -144,11 +250,10 @@ QVariant DBusMenuExporter::layout(int id, int depth, const QStringList& names) c
 
 void DBusMenuExporter::event(int id, const QString& eventId) {
     if (eventId == QLatin1String("clicked")) {
-        auto it = m_nodes.find(id);
-        if (it != m_nodes.end() && it->second.action) {
-            QTimer::singleShot(0, &m_context, it->second.action);
+        if (const auto& action = m_nodes.at(id).action) {
+            QTimer::singleShot(0, &m_context, action);
         }
-    } else if (eventId == QLatin1String("opened") && m_nodes.contains(id)) {
+    } else if (eventId == QLatin1String("opened")) {
         // Hosts that never call AboutToShow may still say that a menu opened.
         rebuild();
     }
@@ -161,53 +266,81 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage& message, const QDBusCon
         connection.send(message.createReply(values));
         return true;
     };
-    auto invalid = [&] {
-        connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                                                 QStringLiteral("unexpected arguments")));
+    auto error = [&](const QString& name, const QString& text) {
+        connection.send(message.createErrorReply(name, text));
         return true;
     };
+    auto unknownItem = [&](int id) { return error(invalidArgs, QStringLiteral("no menu item %1").arg(id)); };
 
     if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties")) {
         const QVariantMap all = globalProperties();
-        if (member == QLatin1String("GetAll")) {
+        if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
             return reply({all});
         }
-        if (member == QLatin1String("Get") && args.size() == 2 && all.contains(args[1].toString())) {
+        if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss") &&
+            all.contains(args[1].toString())) {
             return reply({QVariant::fromValue(QDBusVariant(all.value(args[1].toString())))});
         }
-        return invalid();
+        return error(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+                     QStringLiteral("no such property"));
     }
     if (!message.interface().isEmpty() && message.interface() != menuInterface) {
         return false;
     }
-    if (member == QLatin1String("GetLayout") && args.size() == 3) {
-        const QStringList names = qdbus_cast<QStringList>(args[2]);
-        return reply({m_revision, layout(args[0].toInt(), args[1].toInt(), names)});
+    auto signature = signatures().find(member);
+    if (signature == signatures().end()) {
+        return error(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+                     QStringLiteral("no method %1").arg(member));
     }
-    if (member == QLatin1String("GetGroupProperties") && args.size() == 2) {
+    if (message.signature() != signature->second) {
+        return error(invalidArgs, QStringLiteral("%1 takes (%2)").arg(member, signature->second));
+    }
+
+    if (member == QLatin1String("GetLayout")) {
+        const int id = args[0].toInt();
+        if (!m_nodes.contains(id)) {
+            return unknownItem(id);
+        }
+        const int depth = args[1].toInt();
+        if (depth >= 0) {
+            m_shallowReaders.insert(message.service());
+        }
+        return reply({m_revision, layout(id, depth, qdbus_cast<QStringList>(args[2]))});
+    }
+    if (member == QLatin1String("GetGroupProperties")) {
         const auto ids = qdbus_cast<QList<int>>(args[0]);
         const QStringList names = qdbus_cast<QStringList>(args[1]);
         QList<DBusMenuItemProperties> items;
-        for (int id : ids) {
-            if (auto it = m_nodes.find(id); it != m_nodes.end()) {
-                items.push_back({id, filtered(it->second, names)});
+        // No identifiers asks for every item.
+        for (const auto& [id, node] : m_nodes) {
+            if (ids.isEmpty() ? id != 0 : ids.contains(id)) {
+                items.push_back({id, filtered(node, names)});
             }
         }
         return reply({QVariant::fromValue(items)});
     }
-    if (member == QLatin1String("GetProperty") && args.size() == 2) {
-        QVariant value;
-        if (auto it = m_nodes.find(args[0].toInt()); it != m_nodes.end()) {
-            value = it->second.properties.value(args[1].toString());
+    if (member == QLatin1String("GetProperty")) {
+        const int id = args[0].toInt();
+        const QString name = args[1].toString();
+        auto it = m_nodes.find(id);
+        if (it == m_nodes.end()) {
+            return unknownItem(id);
         }
-        return reply({QVariant::fromValue(QDBusVariant(value))});
+        if (!it->second.properties.contains(name)) {
+            return error(invalidArgs, QStringLiteral("menu item %1 has no property %2").arg(id).arg(name));
+        }
+        return reply({QVariant::fromValue(QDBusVariant(it->second.properties.value(name)))});
     }
-    if (member == QLatin1String("Event") && args.size() == 4) {
-        connection.send(message.createReply());
-        event(args[0].toInt(), args[1].toString());
+    if (member == QLatin1String("Event")) {
+        const int id = args[0].toInt();
+        if (!m_nodes.contains(id)) {
+            return unknownItem(id);
+        }
+        reply({});
+        event(id, args[1].toString());
         return true;
     }
-    if (member == QLatin1String("EventGroup") && args.size() == 1) {
+    if (member == QLatin1String("EventGroup")) {
         const auto events = qdbus_cast<QList<DBusMenuEvent>>(args[0]);
         QList<int> errors;
         for (const auto& e : events) {
@@ -215,29 +348,59 @@ bool DBusMenuExporter::handleMessage(const QDBusMessage& message, const QDBusCon
                 errors.push_back(e.id);
             }
         }
-        connection.send(message.createReply(QVariant::fromValue(errors)));
+        if (!events.isEmpty() && errors.size() == events.size()) {
+            return error(invalidArgs, QStringLiteral("none of the menu items is known"));
+        }
+        reply({QVariant::fromValue(errors)});
         for (const auto& e : events) {
-            event(e.id, e.eventId);
+            // An earlier event of the group may have rebuilt the menu.
+            if (m_nodes.contains(e.id)) {
+                event(e.id, e.eventId);
+            }
         }
         return true;
     }
-    if (member == QLatin1String("AboutToShow") && args.size() == 1) {
-        return reply({rebuild()});
-    }
-    if (member == QLatin1String("AboutToShowGroup") && args.size() == 1) {
-        const auto ids = qdbus_cast<QList<int>>(args[0]);
-        QList<int> updates, errors;
-        const bool changed = rebuild();
-        for (int id : ids) {
-            if (!m_nodes.contains(id)) {
-                errors.push_back(id);
-            } else if (changed) {
-                updates.push_back(id);
-            }
+    if (member == QLatin1String("AboutToShow")) {
+        const int id = args[0].toInt();
+        if (!m_nodes.contains(id)) {
+            return unknownItem(id);
         }
-        return reply({QVariant::fromValue(updates), QVariant::fromValue(errors)});
+        Changes changes = update();
+        const bool read = needsReading(changes, id);
+        if (read) {
+            changes.menus.insert(id);
+        }
+        offerSubmenus(message, id, changes);
+        reply({read});
+        announce(changes);
+        return true;
     }
-    return invalid();
+    // AboutToShowGroup
+    const auto ids = qdbus_cast<QList<int>>(args[0]);
+    QList<int> errors;
+    for (int id : ids) {
+        if (!m_nodes.contains(id)) {
+            errors.push_back(id);
+        }
+    }
+    if (!ids.isEmpty() && errors.size() == ids.size()) {
+        return error(invalidArgs, QStringLiteral("none of the menu items is known"));
+    }
+    Changes changes = update();
+    QList<int> updates;
+    for (int id : ids) {
+        if (errors.contains(id)) {
+            continue;
+        }
+        if (needsReading(changes, id)) {
+            updates.push_back(id);
+            changes.menus.insert(id);
+        }
+        offerSubmenus(message, id, changes);
+    }
+    reply({QVariant::fromValue(updates), QVariant::fromValue(errors)});
+    announce(changes);
+    return true;
 }
 
 QString DBusMenuExporter::introspect(const QString&) const {

@@ -11,6 +11,8 @@ void registerStatusTypes() {
         qDBusRegisterMetaType<QList<DBusMenuLayoutItem>>();
         qDBusRegisterMetaType<DBusMenuItemProperties>();
         qDBusRegisterMetaType<QList<DBusMenuItemProperties>>();
+        qDBusRegisterMetaType<DBusMenuItemPropertyNames>();
+        qDBusRegisterMetaType<QList<DBusMenuItemPropertyNames>>();
         qDBusRegisterMetaType<DBusIconPixmap>();
         qDBusRegisterMetaType<QList<DBusIconPixmap>>();
         qDBusRegisterMetaType<DBusToolTip>();
@@ -66,6 +68,20 @@ QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties&
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item) {
     argument.beginStructure();
     argument >> item.id >> item.properties;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemPropertyNames& item) {
+    argument.beginStructure();
+    argument << item.id << item.names;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemPropertyNames& item) {
+    argument.beginStructure();
+    argument >> item.id >> item.names;
     argument.endStructure();
     return argument;
 }

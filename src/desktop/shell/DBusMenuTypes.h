@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QList>
 #include <QMetaType>
+#include <QStringList>
 #include <QVariantMap>
 
 // The wire types of com.canonical.dbusmenu and org.kde.StatusNotifierItem, with their
@@ -20,6 +21,12 @@ struct DBusMenuLayoutItem {
 struct DBusMenuItemProperties {
     int id = 0;
     QVariantMap properties;
+};
+
+// The properties of one item that are no longer set, in ItemsPropertiesUpdated: (ias).
+struct DBusMenuItemPropertyNames {
+    int id = 0;
+    QStringList names;
 };
 
 // One size of an icon: (iiay), ARGB32 in network byte order.
@@ -51,6 +58,8 @@ QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayoutItem& ite
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayoutItem& item);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item);
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemPropertyNames& item);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemPropertyNames& item);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusIconPixmap& pixmap);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusIconPixmap& pixmap);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusToolTip& toolTip);
@@ -62,6 +71,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& ev
 
 Q_DECLARE_METATYPE(drovane::desktop::DBusMenuLayoutItem)
 Q_DECLARE_METATYPE(drovane::desktop::DBusMenuItemProperties)
+Q_DECLARE_METATYPE(drovane::desktop::DBusMenuItemPropertyNames)
 Q_DECLARE_METATYPE(drovane::desktop::DBusIconPixmap)
 Q_DECLARE_METATYPE(drovane::desktop::DBusToolTip)
 Q_DECLARE_METATYPE(drovane::desktop::DBusMenuEvent)

@@ -10,11 +10,15 @@
 #include <QCursor>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace drovane::desktop {
 
@@ -47,6 +51,10 @@ QList<DBusIconPixmap> pixmapsOf(const StatusIcon& icon, PanelScheme scheme) {
 
 // Fills a QMenu from the model; a submenu is a QMenu of its own.
 void fill(QMenu& menu, const Menu& model) {
+    // The submenus of the last opening belong to the menu, not to its actions.
+    for (QMenu* sub : menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+        sub->deleteLater();
+    }
     menu.clear();
     for (const MenuItem& item : model) {
         const QString title = QString::fromStdString(item.title);
@@ -90,6 +98,11 @@ public:
         : m_application(std::move(application)), m_bus(std::move(bus)),
           m_appearance(m_bus, [this] { showIcon(); }) {
         registerStatusTypes();
+        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] {
+            if (!std::exchange(m_filled, false)) {
+                fill(*m_menu, build());
+            }
+        });
         m_rebuild.setSingleShot(true);
         m_rebuild.setInterval(QtStatusBar::rebuildDelayMs);
         QObject::connect(&m_rebuild, &QTimer::timeout, &m_context, [this] { rebuildNow(); });
@@ -181,11 +194,11 @@ private:
             m_exporter = std::make_unique<DBusMenuExporter>(m_bus, [this] { return build(); });
             m_notifier = std::make_unique<StatusNotifierItem>(m_bus);
             m_notifier->setToolTip(m_toolTip);
+            m_notifier->onMenuRequested = [this](QPoint at) { popUp(at); };
         }
         if (m_tray) {
             m_tray->hide();
             m_tray.reset();
-            m_menu.reset();
         }
         showIcon();
         auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherService,
@@ -199,19 +212,34 @@ private:
         if (m_tray) {
             return;
         }
-        m_menu = std::make_unique<QMenu>();
-        QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] { fill(*m_menu, build()); });
         m_tray = std::make_unique<QSystemTrayIcon>();
         m_tray->setContextMenu(m_menu.get());
         // The menu opens on any click, as hosts of notifier items do.
         QObject::connect(m_tray.get(), &QSystemTrayIcon::activated, &m_context,
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason == QSystemTrayIcon::Trigger && m_menu) {
-                                 m_menu->popup(QCursor::pos());
+                             if (reason == QSystemTrayIcon::Trigger) {
+                                 popUp(QCursor::pos());
                              }
                          });
         showIcon();
         m_tray->show();
+    }
+
+    // The menu as a popup of our own, at `at` on the screen: for hosts that ask the item to show
+    // its menu rather than showing the exported one, and for the XEmbed tray.
+    void popUp(QPoint at) {
+        // Some hosts send 0,0 or a point of their own surface when they know no better.
+        QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
+        if (!screen) {
+            at = QCursor::pos();
+            screen = QGuiApplication::screenAt(at);
+        }
+        // Filled first: where it goes depends on its size.
+        fill(*m_menu, build());
+        m_filled = true;
+        m_menu->popup(screen ? QtStatusBar::menuPosition(at, m_menu->sizeHint(), screen->availableGeometry())
+                             : at);
+        m_filled = false;
     }
 
     // Outlives the widgets below, whenever the item goes.
@@ -227,7 +255,10 @@ private:
     std::unique_ptr<QDBusServiceWatcher> m_watcher;
     std::unique_ptr<DBusMenuExporter> m_exporter;
     std::unique_ptr<StatusNotifierItem> m_notifier;
-    std::unique_ptr<QMenu> m_menu;
+    // Filled from the model each time it opens, wherever it opens.
+    std::unique_ptr<QMenu> m_menu = std::make_unique<QMenu>();
+    // Filled just before it pops up: its opening need not build it again.
+    bool m_filled = false;
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };
 
@@ -237,6 +268,22 @@ QtStatusBar::QtStatusBar(std::shared_ptr<QApplication> application, std::string 
     : m_application(std::move(application)), m_busAddress(std::move(busAddress)) {}
 
 QtStatusBar::~QtStatusBar() = default;
+
+QPoint QtStatusBar::menuPosition(QPoint at, QSize size, QRect area) {
+    const auto place = [](int point, int extent, int low, int high) {
+        int start = point;
+        if (point < low) {
+            start = low; // on a panel before the free area
+        } else if (point > high) {
+            start = high - extent + 1; // on a panel after it
+        } else if (point + extent - 1 > high) {
+            start = point - extent; // turned up or left
+        }
+        return std::clamp(start, low, std::max(low, high - extent + 1));
+    };
+    return {place(at.x(), size.width(), area.left(), area.right()),
+            place(at.y(), size.height(), area.top(), area.bottom())};
+}
 
 std::shared_ptr<StatusItem> QtStatusBar::makeItem() {
     static std::atomic<int> serial{0};

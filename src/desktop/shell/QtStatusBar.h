@@ -2,6 +2,9 @@
 
 #include "platform/StatusBar.h"
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <memory>
 #include <string>
 
@@ -23,6 +26,11 @@ public:
 
     // How long state changes are gathered before the menu is built again.
     static constexpr int rebuildDelayMs = 250;
+
+    // Where a menu of `size` opens for a host that asks at `at`, within the screen's `area` free of
+    // panels: beside the point, turned up or left where it would not fit, and against the panel's
+    // edge when the point lies on the panel.
+    static QPoint menuPosition(QPoint at, QSize size, QRect area);
 
 private:
     std::shared_ptr<QApplication> m_application;

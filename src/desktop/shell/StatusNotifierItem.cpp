@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QTimer>
+#include <map>
 
 namespace drovane::desktop {
 
@@ -84,11 +86,35 @@ bool StatusNotifierItem::handleMessage(const QDBusMessage& message, const QDBusC
                                                  QStringLiteral("no such property")));
         return true;
     }
-    // The item is a menu: the host opens it on any click, so the activations ask nothing more.
-    static const QStringList methods{QStringLiteral("Activate"), QStringLiteral("SecondaryActivate"),
-                                     QStringLiteral("ContextMenu"), QStringLiteral("Scroll"),
-                                     QStringLiteral("ProvideXdgActivationToken")};
-    if (methods.contains(message.member())) {
+    const QString member = message.member();
+    auto invalid = [&] {
+        connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                                 QStringLiteral("%1 takes other arguments").arg(member)));
+        return true;
+    };
+    static const QStringList showingMenu{QStringLiteral("Activate"), QStringLiteral("SecondaryActivate"),
+                                         QStringLiteral("ContextMenu")};
+    if (showingMenu.contains(member)) {
+        if (message.signature() != QLatin1String("ii")) {
+            return invalid();
+        }
+        connection.send(message.createReply());
+        const QPoint at(args[0].toInt(), args[1].toInt());
+        QTimer::singleShot(0, &m_context, [this, at] {
+            if (onMenuRequested) {
+                onMenuRequested(at);
+            }
+        });
+        return true;
+    }
+    // Scrolling means nothing here; the token would only raise a window the menu opens later.
+    static const std::map<QString, QString> ignored{
+        {QStringLiteral("Scroll"), QStringLiteral("is")},
+        {QStringLiteral("ProvideXdgActivationToken"), QStringLiteral("s")}};
+    if (auto it = ignored.find(member); it != ignored.end()) {
+        if (message.signature() != it->second) {
+            return invalid();
+        }
         connection.send(message.createReply());
         return true;
     }

@@ -4,13 +4,18 @@
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
+#include <QObject>
+#include <QPoint>
 #include <QString>
+#include <functional>
 
 namespace drovane::desktop {
 
 // The org.kde.StatusNotifierItem object that tray hosts show: an icon, a title and a tooltip,
-// and the menu exported at DBusMenuExporter::objectPath, which hosts open on any click.
-// Main thread.
+// and the menu exported at DBusMenuExporter::objectPath. The item is a menu: hosts that honour
+// that open the exported menu on any click; hosts that call Activate, SecondaryActivate or
+// ContextMenu instead are answered at once and the item shows the menu itself, through
+// onMenuRequested. Main thread.
 class StatusNotifierItem final : public QDBusVirtualObject {
 public:
     static constexpr const char* objectPath = "/StatusNotifierItem";
@@ -26,6 +31,10 @@ public:
     void setTitle(const QString& title);
     void setToolTip(const QString& text);
 
+    // A host asked the item to show its menu at this point of the screen (global coordinates,
+    // as the host gives them). Called from the event loop, after the host has its reply.
+    std::function<void(QPoint)> onMenuRequested;
+
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
@@ -37,6 +46,8 @@ private:
     QList<DBusIconPixmap> m_pixmaps;
     QString m_title;
     QString m_toolTip;
+    // Owns the posted menu requests: none runs once the item is gone.
+    QObject m_context;
 };
 
 } // namespace drovane::desktop

@@ -17,7 +17,8 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 // A panel on a private session bus: its own StatusNotifierWatcher, reading menus as hosts do.
 class Panel {
 public:
-    explicit Panel(const PrivateBus& bus) : m_connection(bus.connect(QStringLiteral("panel"))) {
+    explicit Panel(const PrivateBus& bus, const QString& name = QStringLiteral("panel"))
+        : m_connection(bus.connect(name)) {
         registerStatusTypes();
     }
 
@@ -45,6 +46,11 @@ public:
         QDBusPendingCall pending = m_connection.asyncCall(message, 2000);
         waitFor([&] { return pending.isFinished(); });
         return pending.reply();
+    }
+    // A method of the item itself (Activate, ContextMenu, ...).
+    QDBusMessage itemCall(const QString& member, const QVariantList& args) {
+        return call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
+                    member, args);
     }
     QVariant itemProperty(const QString& name) {
         const auto reply =

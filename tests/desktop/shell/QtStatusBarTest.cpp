@@ -14,7 +14,10 @@
 #include "ui/StatusMenu.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QMenu>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace drovane::desktop {
 namespace {
@@ -100,6 +103,99 @@ TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
         [&] { return labels(panel.layout()).at(6) == QStringLiteral("Downloading 0/1 \u2014 Cancel"); }));
     EXPECT_EQ(child(panel.layout(), QStringLiteral("Open Folder")).id, folder);
     EXPECT_EQ(labels(panel.layout()).at(8), QStringLiteral("Open Folder"));
+}
+
+// Plasma 5 calls Activate on a left click and shows nothing when it succeeds; swaybar calls
+// ContextMenu or Activate and never reads the exported menu. Both once got no menu at all.
+TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySay) {
+    aerials.addVideo("AAA.mov");
+    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
+    panel.startWatcher();
+    launch();
+    ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
+    QCursor::setPos(400, 300);
+    const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+    struct Row {
+        const char* what;
+        QString member;
+        QVariantList args;
+        bool error;
+        std::optional<QPoint> menuAt; // none: no popup of ours
+    };
+    const Row rows[] = {
+        {"left click, Plasma 5 and swaybar", "Activate", {120, 40}, false, QPoint(120, 40)},
+        {"middle click", "SecondaryActivate", {300, 60}, false, QPoint(300, 60)},
+        {"right click, swaybar", "ContextMenu", {200, 100}, false, QPoint(200, 100)},
+        {"a host that knows no point", "ContextMenu", {0, 0}, false, QPoint(400, 300)},
+        {"a point on no screen", "Activate", {-5000, 90000}, false, QPoint(400, 300)},
+        {"scrolling", "Scroll", {120, QStringLiteral("vertical")}, false, std::nullopt},
+        {"no point given", "Activate", {}, true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto reply = panel.itemCall(row.member, row.args);
+        EXPECT_EQ(reply.type() == QDBusMessage::ErrorMessage, row.error)
+            << reply.errorMessage().toStdString();
+        if (!row.menuAt) {
+            spin(0.2);
+            EXPECT_EQ(popup(), nullptr);
+            continue;
+        }
+        ASSERT_TRUE(until([&] { return popup() != nullptr; }));
+        EXPECT_EQ(popup()->pos(), *row.menuAt);
+        QStringList titles;
+        for (QAction* action : popup()->actions()) {
+            titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        EXPECT_EQ(titles, (QStringList{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper", "-",
+                                       "Open Folder", "-", "Settings", "Quit"}));
+        popup()->close();
+        ASSERT_TRUE(until([&] { return popup() == nullptr; }));
+    }
+
+    // A host that honours ItemIsMenu opens the exported menu on a left click: nothing of ours.
+    EXPECT_TRUE(panel.itemProperty(QStringLiteral("ItemIsMenu")).toBool());
+    panel.aboutToShow();
+    EXPECT_EQ(labels(panel.layout()).value(4), QStringLiteral("Wallpaper"));
+    spin(0.2);
+    EXPECT_EQ(popup(), nullptr);
+
+    // The popup's film submenu works like the exported one.
+    panel.itemCall(QStringLiteral("Activate"), {100, 100});
+    ASSERT_TRUE(until([&] { return popup() != nullptr; }));
+    QMenu* films = popup()->actions().at(4)->menu();
+    ASSERT_NE(films, nullptr);
+    ASSERT_EQ(films->actions().size(), 2);
+    EXPECT_TRUE(films->actions().at(1)->isCheckable());
+    films->actions().at(1)->trigger();
+    ASSERT_TRUE(until([&] { return model->videoURL == b; }));
+    popup()->close();
+}
+
+TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
+    const QSize menu(200, 150);
+    const QRect screen(0, 0, 1280, 800);
+    struct Row {
+        const char* what;
+        QPoint at;
+        QRect area;
+        QSize size;
+        QPoint expected;
+    };
+    const Row rows[] = {
+        {"room below and right", {100, 100}, screen, menu, {100, 100}},
+        {"too near the right edge: turned left", {1200, 100}, screen, menu, {1000, 100}},
+        {"too near the bottom: turned up", {100, 700}, screen, menu, {100, 550}},
+        {"on a bottom panel: just above it", {1070, 778}, {0, 0, 1280, 756}, menu, {1070, 606}},
+        {"on a top panel: just below it", {640, 10}, {0, 30, 1280, 770}, menu, {640, 30}},
+        {"on a left panel: beside it", {20, 400}, {48, 0, 1232, 800}, menu, {48, 400}},
+        {"on a right panel: beside it", {1250, 400}, {0, 0, 1232, 800}, menu, {1032, 400}},
+        {"taller than the screen: from its top", {100, 100}, screen, {200, 900}, {100, 0}},
+        {"taller than the area, on a bottom panel", {100, 778}, {0, 0, 1280, 756}, {200, 900}, {100, 0}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(QtStatusBar::menuPosition(row.at, row.size, row.area), row.expected) << row.what;
+    }
 }
 
 TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLaterGetsTheItem) {
