@@ -78,7 +78,11 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->desktopBackground = std::make_shared<DBusDesktopBackground>(
         QString::fromStdString(host->environment("XDG_CURRENT_DESKTOP").value_or("")),
         host->xdgFolders().data + "/drovane/backgrounds");
-    p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
+    auto loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
+    if (auto error = loginItems->adoptEarlierEntry()) {
+        log->line("Drovane: cannot rename the login item to " + loginItems->entryPath() + ": " + *error);
+    }
+    p->loginItems = loginItems;
 
     DesktopSystemEvents::Config events;
     events.thermalClassDirectory = host->systemPath("/sys/class/thermal");
