@@ -171,6 +171,7 @@ private:
             if (m_toolTip.isEmpty()) {
                 m_tray->setToolTip(QString::fromStdString(m_icon.accessibleName));
             }
+            m_tray->show(); // not before: an icon shown without a picture is a Qt warning
         }
     }
 
@@ -211,7 +212,6 @@ private:
                              }
                          });
         showIcon();
-        m_tray->show();
     }
 
     // Outlives the widgets below, whenever the item goes.
