@@ -98,10 +98,6 @@ public:
         }
     }
 
-    // Stops reading standard error, as a reader that has gone: the program's next line meets a
-    // closed pipe.
-    void closeStandardError() { m_process.closeReadChannel(QProcess::StandardError); }
-
     // Everything written to standard error so far, split into lines.
     std::vector<std::string> lines() {
         readAvailable();
