@@ -9,6 +9,8 @@
 #include "platform/RunningInstance.h"
 #include "support/Settings.h"
 
+#include <cstdio>
+
 namespace drovane {
 
 namespace {
@@ -19,17 +21,27 @@ std::shared_ptr<AppDelegate> g_delegate;
 int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log, RunningInstance& running,
                     const std::function<std::shared_ptr<Platform>()>& makePlatform) {
     installTerminationHandler();
+    auto arguments = host->arguments();
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    if (auto text = informationAsked(arguments, Settings::version(*host))) {
+        // Needs no display and no lock: it answers even beside a running copy.
+        const bool written = std::fputs(text->c_str(), stdout) >= 0;
+        return std::fflush(stdout) == 0 && written ? 0 : 1;
+    }
     InstanceLock::acquireOrExit(*host, *log, [&] {
         // What the platform does for a second launch elsewhere: the running copy opens the
-        // links, or shows itself again. Unreachable, the lock line alone is the answer.
-        auto arguments = host->arguments();
-        if (!arguments.empty()) {
-            arguments.erase(arguments.begin());
+        // links, or shows itself again.
+        if (!running.forward(LaunchOptions::read(arguments).urls)) {
+            log->line("Drovane: the running copy could not be reached");
         }
-        running.forward(LaunchOptions::read(arguments).urls);
     });
 
     std::shared_ptr<Platform> platform = makePlatform();
+    if (!platform) {
+        return 1; // nothing to show the wallpaper on; the platform has said why
+    }
     platform->host = host;
     platform->log = log;
     platform->defaults = FileDefaultsStore::open(host->settingsDirectory(), Settings::standardDomain, log);

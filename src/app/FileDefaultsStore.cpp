@@ -5,15 +5,22 @@
 #include "support/PropertyList.h"
 #include "support/XmlPropertyList.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <pthread.h>
 
 namespace drovane {
 
 namespace {
+
+// Stores whose last change is not on disk yet.
+std::atomic<int> g_storesWithUnwrittenChanges{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 bool isValidDomain(const std::string& domain) {
     return !domain.empty() && domain.find('/') == std::string::npos && domain.front() != '.' &&
@@ -107,7 +114,14 @@ std::shared_ptr<DefaultsStore> FileDefaultsStore::suite(const std::string& domai
     return open(m_folder, domain, m_log);
 }
 
+bool FileDefaultsStore::writesPending() {
+    return g_storesWithUnwrittenChanges.load() > 0;
+}
+
 void FileDefaultsStore::changed() {
+    if (m_changes == m_written) {
+        ++g_storesWithUnwrittenChanges;
+    }
     ++m_changes;
     if (!m_writer.joinable()) {
         m_writer = std::thread([this] { writeLoop(); });
@@ -116,6 +130,11 @@ void FileDefaultsStore::changed() {
 }
 
 void FileDefaultsStore::writeLoop() {
+    // A termination signal's handler waits for this thread's write, so it must run elsewhere.
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return m_stopping || m_changes != m_written; });
@@ -128,6 +147,9 @@ void FileDefaultsStore::writeLoop() {
         write(values);
         lock.lock();
         m_written = changes;
+        if (m_changes == m_written) {
+            --g_storesWithUnwrittenChanges;
+        }
     }
 }
 

@@ -38,6 +38,9 @@ public:
 
     const std::string& path() const { return m_path; }
 
+    // Whether any store has changes not on disk yet. Safe in a signal handler.
+    static bool writesPending();
+
     // Use open(); public for make_shared.
     FileDefaultsStore(std::string folder, std::string domain, std::shared_ptr<Log> log,
                       RenameFunction rename);

@@ -1,5 +1,6 @@
 #include "app/InstanceLock.h"
 
+#include "app/FileDefaultsStore.h"
 #include "platform/Host.h"
 #include "platform/Log.h"
 #include "support/Files.h"
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace drovane {
@@ -45,8 +47,32 @@ void InstanceLock::acquireOrExit(const Host& host, Log& log, const std::function
     }
 }
 
+namespace {
+
+void endAtOnce(int) {
+    // A settings change of the last moment is on its way to the disk on the store's writer
+    // thread (which never runs this handler): let it land, for a second at most.
+    for (int waited = 0; waited < 200 && FileDefaultsStore::writesPending(); ++waited) {
+        const timespec step{0, 5'000'000};
+        ::nanosleep(&step, nullptr);
+    }
+    ::_exit(0);
+}
+
+} // namespace
+
 void installTerminationHandler() {
-    std::signal(SIGTERM, [](int) { ::_exit(0); });
+    struct sigaction action {};
+    action.sa_handler = endAtOnce;
+    sigemptyset(&action.sa_mask);
+    for (int signal : terminationSignals) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (int signal : terminationSignals) {
+        ::sigaction(signal, &action, nullptr);
+    }
+    // Log lines to a reader that has gone (a closed pipe, a closed terminal) are lost, not fatal.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace drovane

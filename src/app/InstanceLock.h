@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <string>
 
@@ -23,7 +24,12 @@ void acquireOrExit(const Host& host, Log& log, const std::function<void()>& befo
 
 } // namespace InstanceLock
 
-// Makes SIGTERM end the process at once with status 0: no clean-up, no callbacks.
+// The signals that end the process at once with status 0: a kill, Ctrl+C in a terminal, the
+// terminal or the session going away.
+inline constexpr int terminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// Makes the termination signals end the process at once with status 0, once a settings write
+// under way has finished: no other clean-up, no callbacks. SIGPIPE is ignored.
 void installTerminationHandler();
 
 } // namespace drovane

@@ -58,6 +58,36 @@ LaunchOptions LaunchOptions::read(const std::vector<std::string>& arguments) {
     return options;
 }
 
+std::optional<std::string> informationAsked(const std::vector<std::string>& arguments,
+                                            const std::string& version) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--version") {
+            return "Drovane " + version + "\n";
+        }
+        if (argument == "--help") {
+            return "Usage: drovane [OPTION...] [FILM.mov | drovane://film/ID]\n"
+                   "Plays aerial films as a live desktop wallpaper.\n"
+                   "\n"
+                   "  --open-window       show the library window\n"
+                   "  --settings          show the library window, then the settings window\n"
+                   "  --onboarding        start without a film and without wallpaper windows\n"
+                   "  --select WHAT       the library's first view: all, favorites, ondisk, or a\n"
+                   "                      group's name\n"
+                   "  --appearance NAME   dark, or light for any other name\n"
+                   "  --size WxH          the library window's content size\n"
+                   "  --screenshot PATH   4 s after start, write a PNG of the library window (of\n"
+                   "                      the settings window with --settings)\n"
+                   "  --help              show this help and leave\n"
+                   "  --version           show the version and leave\n"
+                   "\n"
+                   "FILM.mov plays that film. A drovane://film/ID link plays the film of that\n"
+                   "identifier, downloading it first; while Drovane runs, a later start hands its\n"
+                   "link to the running copy. Other options are ignored.\n";
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<Size> parseSizeText(const std::string& text) {
     std::vector<double> numbers;
     std::size_t start = 0;

@@ -33,6 +33,12 @@ struct LaunchOptions {
     static LaunchOptions read(const std::vector<std::string>& arguments);
 };
 
+// What "--help" or "--version" (the first of them given, wherever it stands) asks to be
+// printed instead of starting: the options, or "Drovane " and `version`. Nothing when neither
+// is given.
+std::optional<std::string> informationAsked(const std::vector<std::string>& arguments,
+                                            const std::string& version);
+
 // The library window's content size from a "--size" text: the text split at every lower-case
 // "x", empty pieces dropped, pieces that are not finite numbers dropped; a size only when
 // exactly two numbers remain.

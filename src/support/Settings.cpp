@@ -71,7 +71,10 @@ void setLaunchAtLogin(bool on) {
 }
 
 std::string version() {
-    const Host& host = *platform().host;
+    return version(*platform().host);
+}
+
+std::string version(const Host& host) {
     const Value::Dictionary info = host.infoDictionary();
     for (const char* key : {"DVVersion", "CFBundleShortVersionString"}) {
         auto it = info.find(key);

@@ -43,6 +43,8 @@ void setLaunchAtLogin(bool on);
 // The display version: "DVVersion", else "CFBundleShortVersionString" of the bundle's
 // information dictionary, else the trimmed "VERSION" file beside the executable, else "dev".
 std::string version();
+// The same for `host`, before any platform is installed.
+std::string version(const Host& host);
 
 // The root address of the product's web site: the build's choice, or DROVANE_SITE_URL.
 const Url& siteURL();

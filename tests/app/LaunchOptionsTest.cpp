@@ -70,6 +70,25 @@ TEST(LaunchOptions, SizeTextGivesExactlyTwoNumbersOrNothing) {
     }
 }
 
+TEST(LaunchOptions, HelpAndVersionAreAnsweredWhereverTheyStandTheFirstOneWinning) {
+    const std::string help = informationAsked({"--help"}, "1.2").value_or("");
+    EXPECT_TRUE(help.starts_with("Usage: drovane ")) << help;
+    const struct {
+        std::vector<std::string> arguments;
+        std::optional<std::string> text;
+    } rows[] = {
+        {{}, std::nullopt},
+        {{"--open-window", "--unknown"}, std::nullopt},
+        {{"--Version", "--help=yes", "-h"}, std::nullopt}, // whole, case-sensitive arguments
+        {{"--version"}, "Drovane 1.2\n"},
+        {{"--onboarding", "--version", "--help"}, "Drovane 1.2\n"},
+        {{"--select", "--help", "--version"}, help}, // found like the flags, even as a value
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(informationAsked(row.arguments, "1.2"), row.text) << testing::PrintToString(row.arguments);
+    }
+}
+
 TEST(SidebarSelection, OptionTextNamesTheFixedChoicesOnlyInLowerCase) {
     EXPECT_EQ(SidebarSelection::fromOptionText("all"), SidebarSelection::all());
     EXPECT_EQ(SidebarSelection::fromOptionText("favorites"), SidebarSelection::favorites());

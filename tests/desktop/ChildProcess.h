@@ -17,10 +17,11 @@ namespace drovane::desktop::testing {
 class ChildProcess {
 public:
     // Starts `argv` (the program is looked up on PATH) with `environment` over the test's own,
-    // in `workingDirectory` (the test's own when empty); standard input and output are /dev/null.
+    // in `workingDirectory` (the test's own when empty); standard input is /dev/null, standard
+    // output the file `outputFile` (/dev/null when empty).
     explicit ChildProcess(const std::vector<std::string>& argv,
                           const std::map<std::string, std::string>& environment = {},
-                          const std::string& workingDirectory = {}) {
+                          const std::string& workingDirectory = {}, const std::string& outputFile = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : environment) {
             env.insert(QString::fromStdString(name), QString::fromStdString(value));
@@ -34,7 +35,8 @@ public:
             m_process.setWorkingDirectory(QString::fromStdString(workingDirectory));
         }
         m_process.setStandardInputFile(QProcess::nullDevice());
-        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardOutputFile(outputFile.empty() ? QProcess::nullDevice()
+                                                           : QString::fromStdString(outputFile));
         m_process.start(QString::fromStdString(argv.at(0)), arguments);
         m_process.waitForStarted();
     }

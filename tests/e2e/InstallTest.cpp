@@ -64,6 +64,10 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
           "512x512/apps/app.drovane.png", "scalable/apps/app.drovane.svg"}) {
         EXPECT_TRUE(fs::exists(icons + "/" + icon)) << icon;
     }
+    const std::string metainfo = home + "/.local/share/metainfo/app.drovane.metainfo.xml";
+    const std::string manual = home + "/.local/share/man/man1/drovane.1";
+    EXPECT_NE(readWholeFile(metainfo).value_or("").find("<id>app.drovane</id>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(manual));
 
     const std::string entry = applications + "/app.drovane.desktop";
     const auto validated = run(QStringLiteral("desktop-file-validate"), {QString::fromStdString(entry)});
@@ -77,7 +81,8 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
                                                           QStringLiteral("x-scheme-handler/drovane")});
     EXPECT_EQ(handler.output, "app.drovane.desktop");
 
-    // A user's films, settings and the login item the settings window made.
+    // A user's films, settings and the login item the settings window made, also under the name
+    // an earlier version gave it.
     const std::string film = home + "/Library/Application Support/com.apple.wallpaper/aerials/videos/A1.mov";
     const std::string settings = home + "/.config/drovane/app.drovane.plist";
     fs::create_directories(fs::path(film).parent_path());
@@ -86,6 +91,8 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     std::ofstream(settings) << "<plist/>";
     desktop::XdgLoginItems login(home + "/.config", executable);
     ASSERT_EQ(login.registerApplication(), std::nullopt);
+    const std::string earlierLogin = home + "/.config/autostart/drovane.desktop";
+    fs::copy_file(login.entryPath(), earlierLogin);
 
     const auto removed = script("uninstall", {QString::fromStdString(prefix)});
     ASSERT_EQ(removed.status, 0) << removed.output;
@@ -93,6 +100,9 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     EXPECT_FALSE(fs::exists(entry));
     EXPECT_FALSE(fs::exists(icons + "/48x48/apps/app.drovane.png"));
     EXPECT_FALSE(login.isRegistered());
+    EXPECT_FALSE(fs::exists(earlierLogin));
+    EXPECT_FALSE(fs::exists(metainfo));
+    EXPECT_FALSE(fs::exists(manual));
     EXPECT_EQ(run(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                                QStringLiteral("x-scheme-handler/drovane")})
                   .output,

@@ -7,6 +7,7 @@
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
 #include "desktop/runtime/DesktopHost.h"
+#include "desktop/runtime/DisplayConnection.h"
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/QtMainQueue.h"
 #include "desktop/runtime/QtScreens.h"
@@ -33,6 +34,10 @@
 namespace drovane::desktop {
 
 std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
+    if (!displayReachable([&](const std::string& name) { return host->environment(name); })) {
+        log->line("Drovane: no display to show the wallpaper on");
+        return nullptr;
+    }
     // Before any other Qt object; every Qt-based member holds it, so it goes last.
     auto application = sharedApplication(host->arguments());
 
@@ -59,7 +64,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
         p->windowServer = std::make_shared<QuickWindowServer>(application, X11WindowOcclusion::open(""));
         p->video = std::make_shared<QuickVideo>(application, log);
     }
-    p->workspace = std::make_shared<QtWorkspace>(application, Settings::standardDomain);
+    p->workspace = std::make_shared<QtWorkspace>(application, Settings::standardDomain, log);
     p->releaseArchives = std::make_shared<SignedReleaseArchives>(trustedPublicKey);
     if (trustsThrowawayKey) {
         log->line("Drovane: a test build: updates are checked against a throwaway key, not the maker's");
@@ -73,7 +78,11 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->desktopBackground = std::make_shared<DBusDesktopBackground>(
         QString::fromStdString(host->environment("XDG_CURRENT_DESKTOP").value_or("")),
         host->xdgFolders().data + "/drovane/backgrounds");
-    p->loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
+    auto loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
+    if (auto error = loginItems->adoptEarlierEntry()) {
+        log->line("Drovane: cannot rename the login item to " + loginItems->entryPath() + ": " + *error);
+    }
+    p->loginItems = loginItems;
 
     DesktopSystemEvents::Config events;
     events.thermalClassDirectory = host->systemPath("/sys/class/thermal");

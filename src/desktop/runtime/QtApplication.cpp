@@ -1,10 +1,18 @@
 #include "desktop/runtime/QtApplication.h"
 
+#include "desktop/runtime/QtMessages.h"
+#include "support/Settings.h"
+
 #include <QApplication>
+#include <QIcon>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+
+// Resources of a static library are linked in only when named.
+static void initApplicationResources() {
+    Q_INIT_RESOURCE(application);
+}
 
 namespace drovane::desktop {
 
@@ -28,6 +36,10 @@ struct ApplicationHolder {
         m_argc = static_cast<int>(m_arguments.size());
         m_application = std::make_unique<QApplication>(m_argc, m_argv.data());
         QApplication::setQuitOnLastWindowClosed(false);
+        // Desktops match windows to the launcher entry by this name and show its icon.
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(Settings::standardDomain));
+        initApplicationResources();
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/drovane/app.drovane.svg")));
         // Registered after every static object built so far, so it runs before their destructors.
         static std::once_flag registered;
         std::call_once(registered, [] { std::atexit([] { g_exiting = true; }); });
@@ -50,16 +62,6 @@ struct ApplicationHolder {
 std::mutex g_mutex;
 std::weak_ptr<ApplicationHolder> g_holder;
 
-// Our diagnostics are single "Drovane: " lines; Qt's own chatter (missing runtime folders,
-// undecodable pictures the caller already handles) would bury them. DROVANE_QT_DEBUG brings
-// it back for development.
-void qtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    static const bool verbose = qEnvironmentVariableIsSet("DROVANE_QT_DEBUG");
-    if (verbose || type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
-    }
-}
-
 } // namespace
 
 std::shared_ptr<QApplication> sharedApplication(const std::vector<std::string>& arguments) {
@@ -70,7 +72,7 @@ std::shared_ptr<QApplication> sharedApplication(const std::vector<std::string>& 
         if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) {
             qputenv("QT_MEDIA_BACKEND", "gstreamer");
         }
-        qInstallMessageHandler(qtMessage);
+        installQtMessageHandler();
         holder = std::make_shared<ApplicationHolder>(arguments);
         g_holder = holder;
     }

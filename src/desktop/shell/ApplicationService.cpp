@@ -22,24 +22,30 @@ ApplicationService::~ApplicationService() {
     }
 }
 
-bool ApplicationService::publish() {
+std::optional<std::string> ApplicationService::publish() {
     if (m_published || !m_bus.isConnected()) {
-        return m_published;
+        return std::nullopt;
     }
     const QString path = QString::fromStdString(applicationObjectPath(m_applicationId));
     if (!m_bus.registerObject(path, this, QDBusConnection::ExportAllSlots)) {
-        return false;
+        return "Drovane: cannot serve " + path.toStdString() +
+               " on the session bus: " + m_bus.lastError().message().toStdString();
     }
     // Not queued: the lock makes this the one running copy, so a holder is stale or foreign.
-    const auto reply = m_bus.interface()->registerService(QString::fromStdString(m_applicationId),
-                                                          QDBusConnectionInterface::DontQueueService,
+    const QString name = QString::fromStdString(m_applicationId);
+    const auto reply = m_bus.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
                                                           QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         m_bus.unregisterObject(path);
-        return false;
+        // Without the name, a later launch's links go to the holder or nowhere.
+        const auto owner = m_bus.interface()->servicePid(name);
+        const std::string holder =
+            owner.isValid() ? "process " + std::to_string(owner.value()) : std::string("another process");
+        return "Drovane: the session bus name " + m_applicationId + " is held by " + holder +
+               "; later launches cannot hand their links to this copy";
     }
     m_published = true;
-    return true;
+    return std::nullopt;
 }
 
 void ApplicationService::Activate(const QVariantMap&) {

@@ -7,6 +7,8 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace drovane {
 class ApplicationDelegate;
@@ -27,9 +29,11 @@ public:
                        std::weak_ptr<ApplicationDelegate> delegate, std::function<bool()> hasVisibleWindows);
     ~ApplicationService() override;
 
-    // Exports the interface and takes the application identifier's name; false when there is
-    // no bus or another process holds the name.
-    bool publish();
+    // Exports the interface and takes the application identifier's name. Nothing once that is
+    // done or when there is no bus (later launches then only leave); otherwise the log line that
+    // says why not (another process holds the name).
+    std::optional<std::string> publish();
+    bool published() const { return m_published; }
 
 public slots:
     void Activate(const QVariantMap& platformData);

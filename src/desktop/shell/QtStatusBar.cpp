@@ -184,6 +184,7 @@ private:
             if (m_toolTip.isEmpty()) {
                 m_tray->setToolTip(QString::fromStdString(m_icon.accessibleName));
             }
+            m_tray->show(); // not before: an icon shown without a picture is a Qt warning
         }
     }
 
@@ -222,7 +223,6 @@ private:
                              }
                          });
         showIcon();
-        m_tray->show();
     }
 
     // The menu as a popup of our own, at `at` on the screen: for hosts that ask the item to show

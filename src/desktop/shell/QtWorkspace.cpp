@@ -3,6 +3,7 @@
 #include "desktop/shell/ApplicationService.h"
 #include "desktop/x11/X11Properties.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/Log.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -81,8 +82,9 @@ private:
     QtWorkspace& m_owner;
 };
 
-QtWorkspace::QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId)
-    : m_application(std::move(application)), m_applicationId(std::move(applicationId)),
+QtWorkspace::QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId,
+                         std::shared_ptr<Log> log)
+    : m_application(std::move(application)), m_applicationId(std::move(applicationId)), m_log(std::move(log)),
       m_watcher(std::make_unique<WindowWatcher>(*this)) {
     m_application->installEventFilter(m_watcher.get());
 }
@@ -198,7 +200,9 @@ int QtWorkspace::runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) {
         // bus, later launches only leave.
         m_service = std::make_unique<ApplicationService>(QDBusConnection::sessionBus(), m_applicationId,
                                                          delegate, &QtWorkspace::hasVisibleWindows);
-        m_service->publish();
+        if (auto refused = m_service->publish(); refused && m_log) {
+            m_log->line(*refused);
+        }
     });
     const int status = m_application->exec();
     // Off the bus while the bus still works: the workspace itself may be destroyed only among

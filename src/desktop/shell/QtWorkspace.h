@@ -7,6 +7,10 @@
 class QApplication;
 class QObject;
 
+namespace drovane {
+class Log;
+}
+
 namespace drovane::desktop {
 
 class ApplicationService;
@@ -18,7 +22,9 @@ class ApplicationService;
 // `applicationId`.
 class QtWorkspace final : public Workspace {
 public:
-    QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId);
+    // Why later launches cannot reach this copy goes to `log`.
+    QtWorkspace(std::shared_ptr<QApplication> application, std::string applicationId,
+                std::shared_ptr<Log> log = nullptr);
     ~QtWorkspace() override;
 
     bool openUrl(const Url& url) override;
@@ -39,6 +45,7 @@ private:
 
     std::shared_ptr<QApplication> m_application;
     const std::string m_applicationId;
+    const std::shared_ptr<Log> m_log;
     std::unique_ptr<WindowWatcher> m_watcher;
     std::unique_ptr<ApplicationService> m_service;
     ActivationPolicy m_policy = ActivationPolicy::Regular;

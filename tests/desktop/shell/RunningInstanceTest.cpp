@@ -6,6 +6,7 @@
 
 #include <future>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace drovane::desktop {
 namespace {
@@ -59,7 +60,8 @@ Url link(const char* text) {
 TEST_F(RunningInstanceTest, ALaterLaunchHandsOverItsLinksOrAReopenRequest) {
     ApplicationService service(bus.connect(QStringLiteral("running")), applicationId, delegate,
                                [this] { return visible; });
-    ASSERT_TRUE(service.publish());
+    ASSERT_EQ(service.publish(), std::nullopt);
+    ASSERT_TRUE(service.published());
 
     auto opened = forward({link("drovane://film/b2"), link("drovane://other/x")});
     EXPECT_TRUE(finish(opened));
@@ -78,10 +80,13 @@ TEST_F(RunningInstanceTest, ALaterLaunchHandsOverItsLinksOrAReopenRequest) {
     EXPECT_EQ(delegate->opened.size(), 1u);
 
     // The lock keeps a second running copy from starting; should one try anyway, it does not
-    // take the name over.
+    // take the name over, and says who holds it.
     ApplicationService intruder(bus.connect(QStringLiteral("intruder")), applicationId, delegate,
                                 [] { return false; });
-    EXPECT_FALSE(intruder.publish());
+    EXPECT_EQ(intruder.publish(), "Drovane: the session bus name app.drovane is held by process " +
+                                      std::to_string(::getpid()) +
+                                      "; later launches cannot hand their links to this copy");
+    EXPECT_FALSE(intruder.published());
 }
 
 TEST_F(RunningInstanceTest, ACopyStillStartingIsWaitedForAndNoCopyAtAllIsGivenUpOn) {
@@ -93,7 +98,7 @@ TEST_F(RunningInstanceTest, ACopyStillStartingIsWaitedForAndNoCopyAtAllIsGivenUp
     QTest::qWait(600);
     ApplicationService service(bus.connect(QStringLiteral("late")), applicationId, delegate,
                                [] { return false; });
-    ASSERT_TRUE(service.publish());
+    ASSERT_EQ(service.publish(), std::nullopt);
     EXPECT_TRUE(finish(early));
     ASSERT_TRUE(waitFor([&] { return !delegate->opened.empty(); }));
     EXPECT_EQ(delegate->opened[0], std::vector<Url>{link("drovane://film/a1")});

@@ -1,0 +1,99 @@
+#include "desktop/runtime/DisplayConnection.h"
+
+#include "desktop/DesktopTestSupport.h"
+#include "fakes/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace drovane::desktop {
+namespace {
+
+TEST(DisplayConnection, TheServersToLookForFollowThePlatformPluginsQtWillTry) {
+    const DisplayServers both{true, true}, x11{true, false}, wayland{false, true};
+    const struct {
+        std::optional<std::string> qpaPlatform;
+        std::optional<DisplayServers> servers;
+    } rows[] = {
+        {std::nullopt, both},
+        {"", both},
+        {";", both},
+        {"xcb", x11},
+        {"xcb:nomitshm", x11},
+        {"wayland", wayland},
+        {"wayland-egl;xcb", both},
+        {"offscreen", std::nullopt}, // needs no display server: nothing to check
+        {"xcb;vnc", std::nullopt},
+        {"XCB", std::nullopt}, // not a plugin Qt knows: let Qt say so
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(displayServersFor(row.qpaPlatform), row.servers) << row.qpaPlatform.value_or("(unset)");
+    }
+}
+
+// A Unix socket that accepts connections, as a compositor's does.
+class ListeningSocket {
+public:
+    explicit ListeningSocket(const std::string& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(m_fd, 4), 0);
+    }
+    ~ListeningSocket() { ::close(m_fd); }
+    ListeningSocket(const ListeningSocket&) = delete;
+    ListeningSocket& operator=(const ListeningSocket&) = delete;
+
+private:
+    int m_fd;
+};
+
+// Regression: a start without a display was only found out by Qt, which aborts. A variable that
+// is set is not enough: the server behind it must answer.
+TEST(DisplayConnection, ADisplayCountsOnlyWhenItsServerAnswers) {
+    fakes::TempDir runtime;
+    testing::PrivateXServer x("640x480x24");
+    ASSERT_FALSE(x.display().empty());
+    ListeningSocket compositor(runtime / "wayland-7");
+    runtime.write("wayland-stale", ""); // a socket file left by a compositor that has gone
+
+    using Environment = std::map<std::string, std::string>;
+    const struct {
+        Environment environment;
+        bool reachable;
+    } rows[] = {
+        {{}, false},
+        {{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, false},
+        {{{"DISPLAY", x.display()}}, true},
+        {{{"DISPLAY", ":9999"}}, false},
+        {{{"DISPLAY", "not a display"}}, false},
+        {{{"WAYLAND_DISPLAY", "wayland-7"}, {"XDG_RUNTIME_DIR", runtime.path()}}, true},
+        {{{"WAYLAND_DISPLAY", runtime / "wayland-7"}}, true},
+        {{{"WAYLAND_DISPLAY", "wayland-7"}}, false}, // a relative name needs the runtime folder
+        {{{"WAYLAND_DISPLAY", "wayland-stale"}, {"XDG_RUNTIME_DIR", runtime.path()}}, false},
+        {{{"DISPLAY", ":9999"}, {"WAYLAND_DISPLAY", runtime / "wayland-7"}}, true},
+        // Only the servers of the plugins Qt will try count.
+        {{{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "wayland"}}, false},
+        {{{"WAYLAND_DISPLAY", runtime / "wayland-7"}, {"QT_QPA_PLATFORM", "xcb"}}, false},
+        {{{"QT_QPA_PLATFORM", "offscreen"}}, true},
+    };
+    for (const auto& row : rows) {
+        std::string trace;
+        for (const auto& [name, value] : row.environment) {
+            trace += name + "=" + value + " ";
+        }
+        SCOPED_TRACE(trace);
+        EXPECT_EQ(displayReachable([&](const std::string& name) -> std::optional<std::string> {
+                      auto it = row.environment.find(name);
+                      return it == row.environment.end() ? std::nullopt : std::optional(it->second);
+                  }),
+                  row.reachable);
+    }
+}
+
+} // namespace
+} // namespace drovane::desktop
