@@ -99,7 +99,8 @@ Item {
             radius: 8
             color: "transparent"
             border.width: tile.t.current ? 3 : 2
-            border.color: tile.t.current ? pal.highlight : Qt.rgba(pal.highlight.r, pal.highlight.g, pal.highlight.b, 0.6)
+            border.color: tile.t.current ? pal.highlight
+                                         : Qt.rgba(pal.highlight.r, pal.highlight.g, pal.highlight.b, 0.6)
             visible: tile.t.current || tile.activeFocus
         }
         MouseArea {
@@ -174,7 +175,7 @@ Item {
                 pixelSize: 16
                 symbol: tile.heartLook.symbol || ""
                 tint: tile.heartLook.color === "red" ? "#ff3b30"
-                                                     : (tile.heartLook.color === "white" ? "white" : pal.placeholderText)
+                    : tile.heartLook.color === "white" ? "white" : pal.placeholderText
             }
             MouseArea {
                 id: heartArea
