@@ -19,6 +19,7 @@
 #include "update/UpdateCheck.h"
 #include "update/UpdateInstall.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +36,16 @@ std::string absolutePath(const std::string& path) {
     std::error_code ec;
     auto absolute = std::filesystem::absolute(path, ec);
     return ec ? path : absolute.lexically_normal().string();
+}
+
+// Why a film asked for by link, not on disk, is not being fetched now; nothing when it is.
+std::optional<std::string> whyNotFetched(const Library& library, const Downloader& queue,
+                                         const std::string& key) {
+    if (queue.active().contains(key) ||
+        std::find(queue.waiting().begin(), queue.waiting().end(), key) != queue.waiting().end()) {
+        return std::nullopt;
+    }
+    return library.load()->byId.contains(key) ? "no download address" : "not in the catalog";
 }
 
 } // namespace
@@ -267,6 +278,11 @@ void AppDelegate::openUrls(const std::vector<Url>& urls) {
             showMainWindow();
             // Asked for as given: the queue compares identifiers without regard to case.
             model->downloader->start({*id});
+            if (auto why = whyNotFetched(*m_library, *model->downloader, *pendingFilm)) {
+                m_platform.log->line("Drovane: cannot open film " + *pendingFilm + ": " + *why);
+                libraryStore()->showNotice("Cannot open the film \u201C" + *pendingFilm + "\u201D: " + *why +
+                                           ".");
+            }
         }
         return;
     }

@@ -63,9 +63,6 @@ public:
     // The settings window's controller, made on the first request to show it.
     std::shared_ptr<SettingsWindowController> settingsWindow;
 
-    // The options read at launch.
-    const LaunchOptions& launchOptions() const { return m_options; }
-
 private:
     // The film to play at launch: a ".mov" named on the command line, else the stored choice,
     // else the catalogue's first film; none with "--onboarding".

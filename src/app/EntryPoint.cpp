@@ -47,7 +47,7 @@ int applicationMain(std::shared_ptr<Host> host, std::shared_ptr<Log> log, Runnin
     platform->defaults = FileDefaultsStore::open(host->settingsDirectory(), Settings::standardDomain, log);
     installPlatform(platform);
 
-    g_delegate = AppDelegate::create(*platform, std::make_shared<Library>(host));
+    g_delegate = AppDelegate::create(*platform, std::make_shared<Library>(host, log));
     platform->workspace->setActivationPolicy(ActivationPolicy::Accessory);
     const int status = platform->workspace->runEventLoop(g_delegate);
     // An orderly end (the status menu's Quit): the windows, players and the tray item go while

@@ -114,6 +114,7 @@ void Downloader::start(const std::vector<std::string>& ids) {
             continue;
         }
         m_sources.insert_or_assign(key, asset.url);
+        m_failures.erase(key);
         m_waiting.push_back(key);
         ++m_total;
     }
@@ -201,7 +202,7 @@ void Downloader::begin(const std::string& key, const Url& source) {
         // No network on this platform: the item fails as a transfer error would.
         m_mainQueue->post([weak, key, serial] {
             if (auto self = weak.lock()) {
-                self->finish(key, serial, false, "no network");
+                self->finish(key, serial, false, "no network", false);
             }
         });
         return;
@@ -223,18 +224,21 @@ void Downloader::begin(const std::string& key, const Url& source) {
         }
         std::string failure = whyNotStored(result, images.get());
         bool stored = false;
+        bool logged = false;
         if (failure.empty()) {
             if (auto error = moveFileWithoutReplacing(*result.temporaryFile, destination)) {
                 if (log) {
                     log->line("Drovane: cannot store " + fileName + ": " + *error);
                 }
+                failure = "cannot store " + fileName + ": " + *error;
+                logged = true;
             } else {
                 stored = true;
             }
         }
-        queue->post([weak, key, serial, stored, failure = std::move(failure)] {
+        queue->post([weak, key, serial, stored, logged, failure = std::move(failure)] {
             if (auto self = weak.lock()) {
-                self->finish(key, serial, stored, failure);
+                self->finish(key, serial, stored, failure, logged);
             }
         });
     };
@@ -242,8 +246,8 @@ void Downloader::begin(const std::string& key, const Url& source) {
     running.task->resume();
 }
 
-void Downloader::finish(const std::string& key, std::uint64_t serial, bool stored,
-                        const std::string& failure) {
+void Downloader::finish(const std::string& key, std::uint64_t serial, bool stored, const std::string& failure,
+                        bool logged) {
     // Gone: cancelled. Another serial: a late completion of a cancelled transfer meeting a new
     // transfer of the same film, which must not be finished by it.
     auto it = m_tasks.find(key);
@@ -260,12 +264,14 @@ void Downloader::finish(const std::string& key, std::uint64_t serial, bool store
     m_sources.erase(key);
     ++m_done;
     if (stored) {
+        m_failures.erase(key);
         if (onItemFinished) {
             onItemFinished();
         }
     } else {
         ++m_failed;
-        if (m_log && !failure.empty()) {
+        m_failures.insert_or_assign(key, failure);
+        if (m_log && !logged) {
             m_log->line("Drovane: download of " + key + " failed: " + failure);
         }
     }

@@ -57,6 +57,8 @@ public:
     int done() const { return m_done; }
     int failed() const { return m_failed; }
     int total() const { return m_total; }
+    // Why the last download of a film failed, by key; kept until the film is enqueued again.
+    const std::map<std::string, std::string>& failures() const { return m_failures; }
 
     // After an item has been stored in the video folder (also one cancelled too late to keep its
     // film out).
@@ -87,8 +89,9 @@ private:
 
     void pump();
     void begin(const std::string& key, const Url& source);
-    // `failure` says why an item that was not stored failed; empty when already logged.
-    void finish(const std::string& key, std::uint64_t serial, bool stored, const std::string& failure);
+    // `failure` says why an item that was not stored failed; `logged`: it has been logged.
+    void finish(const std::string& key, std::uint64_t serial, bool stored, const std::string& failure,
+                bool logged);
     void progressed(const std::string& key, std::uint64_t serial, double fraction);
     void resetIfDrained();
     void changed();
@@ -107,6 +110,7 @@ private:
     int m_total = 0;
     std::map<std::string, Running> m_tasks;
     std::map<std::string, Url> m_sources;
+    std::map<std::string, std::string> m_failures;
     Date m_lastPublish = Date::distantPast();
     std::uint64_t m_nextSerial = 1;
 };

@@ -2,6 +2,7 @@
 
 #include "library/Manifest.h"
 #include "platform/Host.h"
+#include "platform/Log.h"
 #include "support/CaseMapping.h"
 #include "support/Files.h"
 
@@ -49,8 +50,8 @@ struct Library::Cached {
     std::shared_ptr<const Catalogue> catalogue;
 };
 
-Library::Library(std::shared_ptr<const Host> host)
-    : m_host(std::move(host)), m_videosDir(joinPath(aerialsFolder(*m_host), "videos")),
+Library::Library(std::shared_ptr<const Host> host, std::shared_ptr<Log> log)
+    : m_host(std::move(host)), m_log(std::move(log)), m_videosDir(joinPath(aerialsFolder(*m_host), "videos")),
       m_manifestPath(joinPath(aerialsFolder(*m_host), "manifest/entries.json")) {}
 
 Library::~Library() = default;
@@ -68,14 +69,33 @@ bool Library::namesAFile(std::string_view id) {
 
 std::vector<Library::Entry> Library::parse() const {
     std::vector<Entry> entries;
+    std::optional<std::string> failure;
     if (const auto bytes = readWholeFile(m_manifestPath)) {
-        if (auto manifest = parseManifest(*bytes, [this] { return stringsTable(); }))
+        std::string whyNot;
+        if (auto manifest = parseManifest(
+                *bytes, [this] { return stringsTable(); }, &whyNot))
             entries = std::move(*manifest);
+        else
+            failure = std::move(whyNot);
+    } else if (std::error_code ec; fs::exists(m_manifestPath, ec)) {
+        failure = "cannot be read";
     }
+    reportManifest(failure);
     auto system = systemVideos();
     entries.insert(entries.end(), std::make_move_iterator(system.begin()),
                    std::make_move_iterator(system.end()));
     return entries;
+}
+
+void Library::reportManifest(const std::optional<std::string>& failure) const {
+    // Scans parse again whenever the file changes: a manifest rewritten as broken as before
+    // is not news.
+    std::lock_guard lock(m_reportLock);
+    if (failure == m_lastReported)
+        return;
+    m_lastReported = failure;
+    if (failure && m_log)
+        m_log->line("Drovane: ignoring the manifest " + m_manifestPath + ": " + *failure);
 }
 
 std::shared_ptr<const Library::Catalogue> Library::load() const {
@@ -101,7 +121,7 @@ std::vector<Vid> Library::allVideos() const {
     std::vector<Vid> films;
     for (const auto& entry : catalogue->entries) {
         if (entry.fileURL)
-            films.push_back(Vid{*entry.fileURL, entry.name, entry.location});
+            films.push_back(Vid{*entry.fileURL, entry.title(), entry.location});
     }
     for (const auto& file : listFolder(m_videosDir)) {
         // A FIFO or a device named like a film would block whoever opens it.
@@ -113,7 +133,7 @@ std::vector<Vid> Library::allVideos() const {
         if (it == catalogue->byId.end()) {
             films.push_back(Vid{url, *id, *id});
         } else {
-            films.push_back(Vid{url, it->second.name, it->second.location});
+            films.push_back(Vid{url, it->second.title(), it->second.location});
         }
     }
     std::vector<std::pair<std::string, Vid>> keyed;

@@ -14,6 +14,7 @@
 namespace drovane {
 
 class Host;
+class Log;
 
 // A film that can be played now from a local file.
 struct Vid {
@@ -39,6 +40,10 @@ public:
         std::optional<Url> fileURL; // system films only
         bool stretches = false;
         friend bool operator==(const Entry&, const Entry&) = default;
+
+        // The title a film is shown under: its name, else its place, else its identifier (a
+        // catalogue fetched without the system's name tables names nothing).
+        const std::string& title() const { return !name.empty() ? name : !location.empty() ? location : id; }
     };
 
     // The catalogue as loaded: entries in catalogue order, and by identifier (the later of two
@@ -54,8 +59,9 @@ public:
         friend bool operator==(const MissingAsset&, const MissingAsset&) = default;
     };
 
-    // The catalogue of the user and the system that `host` describes.
-    explicit Library(std::shared_ptr<const Host> host);
+    // The catalogue of the user and the system that `host` describes. A manifest that is there
+    // but cannot be used is reported to `log`, once for each new reason.
+    explicit Library(std::shared_ptr<const Host> host, std::shared_ptr<Log> log = nullptr);
     ~Library();
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
@@ -96,12 +102,19 @@ public:
 private:
     struct Cached;
 
+    // Logs why the manifest was ignored, unless that was the last reason logged; none: it was
+    // usable or absent.
+    void reportManifest(const std::optional<std::string>& failure) const;
+
     const std::shared_ptr<const Host> m_host;
+    const std::shared_ptr<Log> m_log;
     const std::string m_videosDir;
     const std::string m_manifestPath;
     // Guards m_cached; never held while parsing.
     mutable std::mutex m_cacheLock;
     mutable std::unique_ptr<Cached> m_cached;
+    mutable std::mutex m_reportLock;
+    mutable std::optional<std::string> m_lastReported;
 };
 
 } // namespace drovane

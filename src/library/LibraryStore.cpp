@@ -91,6 +91,7 @@ void LibraryStore::readLiveState() {
     if (engine->downloader) {
         state.active = engine->downloader->active();
         state.waiting.insert(engine->downloader->waiting().begin(), engine->downloader->waiting().end());
+        state.failed = engine->downloader->failures();
     }
     m_download.assign(std::move(state));
 }
@@ -140,7 +141,7 @@ LibraryStore::Scan LibraryStore::scanCatalogue(const Library& library) {
     std::vector<LibraryItem> items;
     items.reserve(catalogue->entries.size());
     for (const Library::Entry& entry : catalogue->entries) {
-        LibraryItem item{entry.id, entry.name, entry.category, std::nullopt, entry.previewURL};
+        LibraryItem item{entry.id, entry.title(), entry.category, std::nullopt, entry.previewURL};
         if (entry.fileURL) {
             item.url = entry.fileURL;
         } else if (onDisk.contains(entry.id)) {
@@ -197,6 +198,20 @@ std::vector<GroupCount> LibraryStore::counts(const std::vector<LibraryItem>& ite
         }
     }
     return groups;
+}
+
+void LibraryStore::showNotice(std::string text) {
+    m_notice.assign(std::move(text));
+    const unsigned serial = ++m_noticeSerial;
+    m_mainQueue->postAfter(noticeSeconds, [weak = weak_from_this(), serial] {
+        if (auto self = weak.lock(); self && self->m_noticeSerial == serial) {
+            self->dismissNotice();
+        }
+    });
+}
+
+void LibraryStore::dismissNotice() {
+    m_notice.assign(std::nullopt);
 }
 
 std::vector<LibraryItem> LibraryStore::items(const SidebarSelection& selection) const {

@@ -33,6 +33,16 @@ public:
     static constexpr const char* favoritesKey = "favorites";
     static constexpr const char* systemGroup = "System";
 
+    // The catalogue's fetch from the product's site, as the window shows it.
+    struct CatalogFetch {
+        bool running = false;
+        // Why the last fetch failed; empty once one succeeds or another starts.
+        std::string failure;
+        friend bool operator==(const CatalogFetch&, const CatalogFetch&) = default;
+    };
+    // How long a notice shows unless dismissed or replaced.
+    static constexpr double noticeSeconds = 10.0;
+
     // What one background scan found, by value.
     struct Scan {
         std::vector<LibraryItem> items; // in display order
@@ -69,6 +79,14 @@ public:
     const Published<std::vector<GroupCount>>& groups() const { return m_groups; }
     // Items with a local file.
     const Published<int>& onDiskCount() const { return m_onDiskCount; }
+    const Published<CatalogFetch>& catalogFetch() const { return m_catalogFetch; }
+    // A short message for the window about something asked of it that came to nothing.
+    const Published<std::optional<std::string>>& notice() const { return m_notice; }
+
+    void setCatalogFetch(CatalogFetch state) { m_catalogFetch.assign(std::move(state)); }
+    // Shows `text` for noticeSeconds, replacing any notice showing.
+    void showNotice(std::string text);
+    void dismissNotice();
 
     // Mirrors the live state now and asks for one coalesced rescan.
     void refresh();
@@ -99,6 +117,10 @@ private:
     Published<std::set<std::string>> m_favorites;
     Published<std::vector<GroupCount>> m_groups;
     Published<int> m_onDiskCount{0};
+    Published<CatalogFetch> m_catalogFetch;
+    Published<std::optional<std::string>> m_notice;
+    // Tells a notice's timeout from that of a notice shown after it.
+    unsigned m_noticeSerial = 0;
 
     const std::weak_ptr<EngineState> m_model;
     const std::shared_ptr<const Library> m_library;

@@ -99,14 +99,26 @@ const Json* variantMember(const Json& asset) {
 
 } // namespace
 
-std::optional<std::vector<Library::Entry>> parseManifest(std::string_view json,
-                                                         const std::function<StringTable()>& stringsTable) {
-    const Json root = Json::parse(json, nullptr, /*allow_exceptions=*/false);
-    if (root.is_discarded() || !root.is_object())
+std::optional<std::vector<Library::Entry>>
+parseManifest(std::string_view json, const std::function<StringTable()>& stringsTable, std::string* whyNot) {
+    const auto fail = [whyNot](std::string reason) {
+        if (whyNot)
+            *whyNot = std::move(reason);
         return std::nullopt;
+    };
+    Json root;
+    try {
+        root = Json::parse(json);
+    } catch (const Json::parse_error& error) {
+        return fail("not JSON (error at byte " + std::to_string(error.byte) + ")");
+    } catch (const Json::exception&) {
+        return fail("not JSON");
+    }
+    if (!root.is_object())
+        return fail("not a JSON object");
     const Json* assets = arrayMember(root, "assets", Json::value_t::object);
     if (!assets)
-        return std::nullopt;
+        return fail("no \"assets\" array of objects");
 
     const StringTable table = stringsTable();
     const CategoryTitles titles = categoryTitles(root, table);

@@ -61,18 +61,24 @@ std::vector<GridSection> sections(const LibraryStore& store, const std::vector<L
 
 EmptyState emptyState(const LibraryStore& store, const MainWindowActions& actions) {
     const Wording& words = wording();
-    EmptyState state{words.emptyLabel, "photo.on.rectangle.angled", {}, {}};
+    EmptyState state{words.emptyLabel, "photo.on.rectangle.angled", {}, {}, {}};
     if (!store.hasManifest().value()) {
         state.description = words.noCatalogDescription;
-        state.buttons.push_back({words.fetchCatalogButton, true, actions.openWallpaperSettings});
+        const auto& fetch = store.catalogFetch().value();
+        state.buttons.push_back(
+            {words.fetchCatalogButton, true, actions.openWallpaperSettings, fetch.running});
+        if (!fetch.running && !fetch.failure.empty()) {
+            state.error = "Could not fetch the catalog: " + fetch.failure;
+        }
         return state;
     }
     state.description = "The catalog is here, but no films are downloaded yet.";
     auto batch = actions.downloadBatch;
-    state.buttons.push_back({"Download " + std::to_string(batchSize), true, [batch] { batch(batchSize); }});
+    state.buttons.push_back(
+        {"Download " + std::to_string(batchSize), true, [batch] { batch(batchSize); }, false});
     if (const int missing = store.missingCount().value(); missing > batchSize) {
-        state.buttons.push_back(
-            {"Download All (" + std::to_string(missing) + ")", false, [batch, missing] { batch(missing); }});
+        state.buttons.push_back({"Download All (" + std::to_string(missing) + ")", false,
+                                 [batch, missing] { batch(missing); }, false});
     }
     return state;
 }

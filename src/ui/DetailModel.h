@@ -32,6 +32,8 @@ struct Button {
     std::string title;
     bool prominent = false;
     std::function<void()> action;
+    // Its work is under way: shown as such, and not clickable again.
+    bool busy = false;
 };
 
 struct EmptyState {
@@ -39,6 +41,8 @@ struct EmptyState {
     std::string symbol;
     std::string description;
     std::vector<Button> buttons;
+    // Why the last try of the buttons' work failed; the button tries again.
+    std::string error;
 };
 
 std::string title(const SidebarSelection& selection);

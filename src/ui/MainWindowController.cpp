@@ -34,8 +34,9 @@ std::optional<std::string> catalogFailure(const HttpDataResult& result) {
                (result.statusCode ? std::to_string(*result.statusCode) : std::string("without status"));
     }
     const std::string_view json(reinterpret_cast<const char*>(result.body->data()), result.body->size());
-    if (!parseManifest(json, [] { return StringTable{}; })) {
-        return "not an aerials manifest";
+    if (std::string whyNot; !parseManifest(
+            json, [] { return StringTable{}; }, &whyNot)) {
+        return "not an aerials manifest (" + whyNot + ")";
     }
     return std::nullopt;
 }
@@ -234,9 +235,14 @@ void MainWindowController::deleteFromDevice(const std::vector<LibraryItem>& item
 }
 
 void MainWindowController::fetchCatalog() {
-    if (m_catalogTask || !m_platform.http) {
+    if (m_catalogTask) {
         return;
     }
+    if (!m_platform.http) {
+        catalogFetchFailed("no network");
+        return;
+    }
+    store->setCatalogFetch({true, {}});
     const Url url = Settings::siteURL().withPath(catalogPath);
     std::weak_ptr<MainWindowController> weakSelf = weak_from_this();
     auto mainQueue = m_platform.mainQueue;
@@ -248,7 +254,7 @@ void MainWindowController::fetchCatalog() {
             }
             self->m_catalogTask.reset();
             if (auto failure = catalogFailure(result)) {
-                self->m_platform.log->line("Drovane: catalog fetch failed: " + *failure);
+                self->catalogFetchFailed(*failure);
                 return;
             }
             const std::string bytes(result.body->begin(), result.body->end());
@@ -256,13 +262,19 @@ void MainWindowController::fetchCatalog() {
             std::filesystem::create_directories(
                 std::filesystem::path(self->m_library->manifestPath()).parent_path(), ignored);
             if (auto error = writeFileAtomically(self->m_library->manifestPath(), bytes)) {
-                self->m_platform.log->line("Drovane: catalog fetch failed: " + *error);
+                self->catalogFetchFailed(*error);
                 return;
             }
+            self->store->setCatalogFetch({});
             self->store->refresh();
         });
     });
     m_catalogTask->resume();
+}
+
+void MainWindowController::catalogFetchFailed(const std::string& reason) {
+    m_platform.log->line("Drovane: catalog fetch failed: " + reason);
+    store->setCatalogFetch({false, reason});
 }
 
 void snapshot(Window& window, const std::string& path, Log& log) {

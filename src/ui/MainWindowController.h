@@ -60,6 +60,8 @@ private:
     void windowClosed();
     void restoreFrame();
     void saveFrame(Rect frame);
+    // Logs why the catalogue could not be fetched and shows it in the window.
+    void catalogFetchFailed(const std::string& reason);
 
     const Platform m_platform;
     const std::shared_ptr<const Library> m_library;

@@ -11,7 +11,7 @@
 namespace drovane::TileModel {
 
 State state(const LibraryStore& store, const LibraryItem& item) {
-    State tile{item, false, false, std::nullopt, false};
+    State tile{item, false, false, std::nullopt, false, std::nullopt};
     const auto& current = store.currentURL().value();
     tile.isCurrent = item.url && current && item.url->path() == current->path();
     tile.isFavorite = store.favorites().value().contains(item.id);
@@ -20,6 +20,10 @@ State state(const LibraryStore& store, const LibraryItem& item) {
         tile.progress = it->second;
     }
     tile.waiting = download.waiting.contains(item.id);
+    if (auto failed = download.failed.find(item.id);
+        failed != download.failed.end() && !tile.busy() && !item.isOnDisk()) {
+        tile.failure = failed->second;
+    }
     return tile;
 }
 
@@ -51,10 +55,17 @@ std::optional<std::string> badgeSymbol(const State& tile, bool hover) {
     if (tile.waiting) {
         return hover ? "xmark.circle.fill" : "ellipsis.circle.fill";
     }
+    if (tile.failure) {
+        return "exclamationmark.circle.fill";
+    }
     if (!tile.item.isOnDisk()) {
         return "arrow.down.circle.fill";
     }
     return std::nullopt;
+}
+
+std::string failureText(const State& tile) {
+    return tile.failure ? "Download failed: " + *tile.failure : std::string();
 }
 
 std::optional<double> ringFraction(const State& tile) {

@@ -25,6 +25,8 @@ struct State {
     bool isFavorite = false;
     std::optional<double> progress; // while downloading
     bool waiting = false;
+    // Why the film's last download failed; only while it is neither on disk nor tried again.
+    std::optional<std::string> failure;
 
     bool busy() const { return progress || waiting; }
     friend bool operator==(const State&, const State&) = default;
@@ -37,8 +39,11 @@ State state(const LibraryStore& store, const LibraryItem& item);
 Tap tap(const State& tile);
 // Runs the tap rule through the actions.
 void performTap(const State& tile, const MainWindowActions& actions);
-// The badge's icon; nothing when the tile shows no badge.
+// The badge's icon; nothing when the tile shows no badge. A failed download keeps a warning
+// mark until its next attempt.
 std::optional<std::string> badgeSymbol(const State& tile, bool hover);
+// What the tile says on hover or focus about its film's failed download; empty otherwise.
+std::string failureText(const State& tile);
 // The ring's drawn fraction while downloading: a download just begun still shows an arc.
 std::optional<double> ringFraction(const State& tile);
 std::string heartSymbol(const State& tile);

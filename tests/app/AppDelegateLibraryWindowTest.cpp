@@ -126,12 +126,38 @@ TEST_F(AppDelegateLibraryWindowTest, TheStoreFollowsTheEngineAndScreensOnlyWhile
     EXPECT_EQ(scans(), 0u);
 }
 
-TEST_F(AppDelegateLibraryWindowTest, AFilmURLForAFilmNotOnDiskShowsTheWindowAndDownloadsIt) {
+TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWindowItOpens) {
+    aerials.addSystemFilm("Hill/Hill Landscape.mov");
+    struct Case {
+        const char* link;
+        std::string why; // empty: it downloads
+    };
+    const Case cases[] = {
+        {"drovane://film/a1", ""},
+        {"drovane://film/a1", ""}, // already on its way
+        {"drovane://film/nope", "not in the catalog"},
+        {"drovane://film/Hill%20Landscape", "no download address"},
+    };
     auto delegate = launch();
-    delegate->openUrls({*Url::parse("drovane://film/a1")});
-    ASSERT_TRUE(window());
-    EXPECT_TRUE(window()->visible);
-    EXPECT_EQ(delegate->model->downloader->active().count("A1"), 1u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        fake.log->clear();
+        delegate->openUrls({*Url::parse(c.link)});
+        ASSERT_TRUE(window());
+        EXPECT_TRUE(window()->visible);
+        const auto& notice = delegate->libraryStore()->notice().value();
+        if (c.why.empty()) {
+            EXPECT_EQ(delegate->model->downloader->active().count("A1"), 1u);
+            EXPECT_FALSE(notice);
+            EXPECT_EQ(fake.log->countStartingWith("Drovane: cannot open film"), 0u);
+            continue;
+        }
+        const std::string id = *delegate->pendingFilm;
+        EXPECT_EQ(notice, "Cannot open the film \u201C" + id + "\u201D: " + c.why + ".");
+        EXPECT_EQ(fake.log->lines().back(), "Drovane: cannot open film " + id + ": " + c.why);
+        fake.mainQueue->advance(LibraryStore::noticeSeconds);
+        EXPECT_FALSE(delegate->libraryStore()->notice().value()) << "brief";
+    }
 }
 
 TEST_F(AppDelegateLibraryWindowTest, ALinkOnTheCommandLineArrivesOnceLaunchingHasFinished) {

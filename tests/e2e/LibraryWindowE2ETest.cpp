@@ -149,5 +149,42 @@ TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     EXPECT_FALSE(fs::exists(fs::current_path() / "files" / trashed[0])) << "not beside the working directory";
 }
 
+TEST_F(LibraryWindowE2ETest, AtScaleTwoTheWindowsFitTheScreenTheyOpenOn) {
+    // Both windows open with "--settings"; the screen is 1920 x 1080 pixels, 960 x 540 at scale 2.
+    auto drovane = program({"--settings"}, {{"QT_SCALE_FACTOR", "2"}});
+    ASSERT_FALSE(
+        run(x.display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Drovane Settings$"})
+            .empty());
+    ASSERT_TRUE(eventually([&] { return libraryWindows().size() == 1; }, 10s));
+    std::vector<std::string> shown = libraryWindows();
+    shown.push_back(windows("Drovane Settings").at(0));
+    for (const auto& id : shown) {
+        // X=…, Y=…, WIDTH=…, HEIGHT=…, one a line.
+        std::map<std::string, int> g;
+        std::istringstream lines(
+            run(x.display(), "xdotool", {"getwindowgeometry", "--shell", QString::fromStdString(id)}));
+        for (std::string line; std::getline(lines, line);) {
+            if (const auto eq = line.find('='); eq != std::string::npos) {
+                g[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+            }
+        }
+        SCOPED_TRACE(testing::PrintToString(g));
+        EXPECT_GE(g["X"], 0);
+        EXPECT_GE(g["Y"], 0) << "the title bar on screen";
+        EXPECT_LE(g["X"] + g["WIDTH"], 1920);
+        EXPECT_LE(g["Y"] + g["HEIGHT"], 1080);
+        EXPECT_GT(g["WIDTH"], 600);
+        // "program specified minimum size: W by H": one the screen can hold.
+        const std::string hints =
+            run(x.display(), "xprop", {"-id", QString::fromStdString(id), "WM_NORMAL_HINTS"});
+        const auto least = hints.find("minimum size: ");
+        ASSERT_NE(least, std::string::npos) << hints;
+        int width = 0, height = 0;
+        std::sscanf(hints.c_str() + least, "minimum size: %d by %d", &width, &height);
+        EXPECT_LE(width, 1920);
+        EXPECT_LE(height, 1080);
+    }
+}
+
 } // namespace
 } // namespace drovane::e2e

@@ -181,8 +181,11 @@ TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
         finished.clear();
         fake.log->clear();
         downloader->start(std::vector<std::string>{"A"});
+        EXPECT_TRUE(downloader->failures().empty()) << "a new attempt clears the last one's failure";
         http->answer(task("A"), {c.error, c.status, c.body ? std::optional(bytes(*c.body)) : std::nullopt});
         fake.mainQueue->drain();
+        const auto mark = downloader->failures().find("A");
+        EXPECT_EQ(mark == downloader->failures().end() ? "" : mark->second.substr(0, c.why.size()), c.why);
         EXPECT_EQ(fs::exists(film("A")), c.why.empty());
         EXPECT_EQ(finished.size(), c.why.empty() ? 1u : 0u);
         EXPECT_EQ(fs::exists(film("A")) ? std::set<std::string>{"A"} : std::set<std::string>{},
@@ -308,6 +311,7 @@ TEST_F(DownloaderTest, AFilmThatCannotBeStoredFailsWithTheLogLineAndLeavesNothin
     answer("A");
     EXPECT_EQ(readWholeFile(film("A")), "the system's own copy");
     EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: cannot store A.mov: File exists"});
+    EXPECT_EQ(downloader->failures().at("A"), "cannot store A.mov: File exists") << "logged once, shown too";
 
     fs::remove_all(aerials.videosDir()); // a file where the video folder should be
     fake.host->tree().write("home/Library/Application Support/com.apple.wallpaper/aerials/videos", "a file");

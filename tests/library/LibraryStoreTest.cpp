@@ -243,7 +243,7 @@ TEST_F(LibraryStoreTest, LiveStateIsMirroredOnlyWhenItChanged) {
     http->progress(http->last("https://cdn.test/U1.mov"), 0.5);
     fake.mainQueue->drain();
     store->refresh(); // mirrors at once, before any scan
-    EXPECT_EQ(store->download().value(), (DownloadState{{{"C1", 0.0}, {"U1", 0.5}, {"U2", 0.0}}, {}}));
+    EXPECT_EQ(store->download().value(), (DownloadState{{{"C1", 0.0}, {"U1", 0.5}, {"U2", 0.0}}, {}, {}}));
     EXPECT_EQ(notifications.heard,
               (std::map<std::string, int>{{"currentURL", 1}, {"manualPaused", 1}, {"download", 1}}));
 

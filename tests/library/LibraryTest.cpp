@@ -1,6 +1,7 @@
 #include "library/Library.h"
 
 #include "fakes/AerialsTree.h"
+#include "fakes/CapturedLog.h"
 #include "fakes/FakePlatform.h"
 
 #include <filesystem>
@@ -56,6 +57,40 @@ TEST_F(LibraryTest, NoManifestOrABrokenOneGivesTheSystemFilms) {
         const auto entries = library->load()->entries;
         ASSERT_EQ(entries.size(), 1u) << broken;
         EXPECT_EQ(entries[0].id, "HILL LANDSCAPE");
+    }
+}
+
+TEST_F(LibraryTest, AnUnusableManifestIsLoggedOnceForEachNewReason) {
+    auto log = std::make_shared<fakes::CapturedLog>();
+    const Library logged(fake.host, log);
+    struct Step {
+        std::optional<std::string> json; // none: no manifest
+        std::string line;                // the new line; empty: none
+    };
+    const std::string prefix = "Drovane: ignoring the manifest " + logged.manifestPath() + ": ";
+    const Step steps[] = {
+        {std::nullopt, ""},
+        {"not json", prefix + "not JSON (error at byte 2)"},
+        {"[]", prefix + "not a JSON object"},
+        {"[1]", ""}, // rewritten as broken as before
+        {R"({"assets": [{"id": "a"}, 1]})", prefix + "no \"assets\" array of objects"},
+        {R"({"assets": []})", ""},
+        {"[]", prefix + "not a JSON object"}, // broken again after a good one
+    };
+    std::size_t lines = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.json.value_or("(none)"));
+        if (step.json) {
+            aerials.writeManifestJson(*step.json);
+        }
+        for (int rescan = 0; rescan < 3; ++rescan) {
+            logged.load();
+        }
+        lines += step.line.empty() ? 0 : 1;
+        ASSERT_EQ(log->lines().size(), lines);
+        if (!step.line.empty()) {
+            EXPECT_EQ(log->lines().back(), step.line);
+        }
     }
 }
 

@@ -201,8 +201,9 @@ TEST_F(LibraryViewModelsTest, EmptyStateTextsAndButtons) {
 }
 
 TileModel::State tile(const LibraryItem& item, bool current = false, bool favorite = false,
-                      std::optional<double> progress = std::nullopt, bool waiting = false) {
-    return {item, current, favorite, progress, waiting};
+                      std::optional<double> progress = std::nullopt, bool waiting = false,
+                      std::optional<std::string> failure = std::nullopt) {
+    return {item, current, favorite, progress, waiting, std::move(failure)};
 }
 
 TEST_F(LibraryViewModelsTest, TileRules) {
@@ -250,6 +251,13 @@ TEST_F(LibraryViewModelsTest, TileRules) {
          "xmark.circle.fill",
          0.5,
          {"Cancel Download", "-", "Add to Favorites"}},
+        {"its download failed",
+         tile(missing, false, false, std::nullopt, false, "HTTP status 404"),
+         Download,
+         "exclamationmark.circle.fill",
+         "exclamationmark.circle.fill",
+         {},
+         {"Download", "-", "Add to Favorites"}},
         {"on disk",
          tile(downloaded),
          Select,
@@ -286,6 +294,8 @@ TEST_F(LibraryViewModelsTest, TileRules) {
         EXPECT_EQ(TileModel::badgeSymbol(c.tile, false), c.badge);
         EXPECT_EQ(TileModel::badgeSymbol(c.tile, true), c.hoveredBadge);
         EXPECT_EQ(TileModel::ringFraction(c.tile), c.ring);
+        EXPECT_EQ(TileModel::failureText(c.tile),
+                  c.tile.failure ? "Download failed: " + *c.tile.failure : "");
         int toggles = 0;
         const Menu menu = TileModel::menu(
             c.tile, a, [&toggles] { ++toggles; }, library->videosDir());
@@ -328,6 +338,78 @@ TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
     const auto bridge = TileModel::state(*store, item("C2"));
     EXPECT_TRUE(bridge.waiting) << "the fourth waits for one of three";
     EXPECT_FALSE(bridge.progress);
+}
+
+TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNextAttempt) {
+    publish();
+    const auto failure = [this](const std::string& id) {
+        store->readLiveState();
+        return TileModel::state(*store, item(id)).failure.value_or("none");
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        std::string u2, u3; // the tiles' failures
+    };
+    const auto answer = [this](const std::string& id, HttpDataResult result) {
+        http->answer(http->last("https://cdn.test/" + id + ".mov"), std::move(result));
+        fake.mainQueue->drain();
+    };
+    const std::vector<Step> steps = {
+        {"both start",
+         [&] {
+             model->downloader->start(std::vector<std::string>{"U2", "U3"});
+         },
+         "none", "none"},
+        {"not found",
+         [&] {
+             answer("U2", {{}, 404, fakes::bytes("moov")});
+         },
+         "HTTP status 404", "none"},
+        {"the transfer is cut",
+         [&] {
+             answer("U3", {"connection reset", 200, std::nullopt});
+         },
+         "HTTP status 404", "connection reset"},
+        {"cancelling all keeps the marks", [&] { model->downloader->cancelAll(); }, "HTTP status 404",
+         "connection reset"},
+        {"the next attempt clears it", [&] { model->downloader->start(std::vector<std::string>{"U2"}); },
+         "none", "connection reset"},
+        {"and it lands",
+         [&] {
+             answer("U2", {{}, 200, fakes::bytes("moov")});
+         },
+         "none", "connection reset"},
+        {"a film that arrived otherwise shows no mark",
+         [&] {
+             onDisk("U3");
+             publish();
+         },
+         "none", "none"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(failure("U2"), step.u2);
+        EXPECT_EQ(failure("U3"), step.u3);
+    }
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: download of "), 2u) << "one line a failure";
+}
+
+TEST_F(LibraryViewModelsTest, AFilmWithoutANameIsTitledByItsPlaceElseItsIdentifier) {
+    fake.host->tree().write("root/Library/Application Support/com.apple.idleassetsd/Customer/"
+                            "TVIdleScreenStrings.bundle/en.lproj/Localizable.nocache.strings",
+                            R"("Empty" = "";)");
+    aerials.writeManifestJson(R"({"assets": [
+        {"id": "named", "accessibilityLabel": "Reef", "localizedNameKey": "Nowhere"},
+        {"id": "placed", "accessibilityLabel": "Coast", "localizedNameKey": "Empty"},
+        {"id": "bare", "localizedNameKey": "Unknown"}]})");
+    publish();
+    std::vector<std::string> labels;
+    for (const auto& i : store->items().value()) {
+        labels.push_back(i.id + "=" + i.label);
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"BARE=BARE", "PLACED=Coast", "NAMED=Reef"}));
 }
 
 } // namespace

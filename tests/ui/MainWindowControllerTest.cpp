@@ -4,6 +4,7 @@
 #include "library/Downloader.h"
 #include "support/Files.h"
 #include "support/Settings.h"
+#include "ui/DetailModel.h"
 
 #include <filesystem>
 #include <set>
@@ -248,43 +249,59 @@ TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsI
     EXPECT_EQ(windows->made.back()->frame(), moved);
 }
 
-TEST_F(MainWindowControllerTest, FetchingTheCatalogReplacesTheManifestOnlyWithAWholeAnswer) {
+TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerOrSaysWhyAndOffersARetry) {
     const std::string url = Settings::siteURL().withPath("/aerials/entries.json").string();
     std::filesystem::remove(aerials.manifestPath());
     controller();
     struct Case {
         const char* name;
         HttpDataResult answer;
-        bool stored;
+        std::string why; // empty: stored
     };
     const std::string json = fakes::AerialsTree::manifestJson(
         {{"N1", "New", "AerialCategoryUnderwater", "https://cdn.test/N1.mov", std::nullopt}});
     const std::vector<Case> cases = {
-        {"not found", {{}, 404, fakes::bytes(json)}, false},
-        {"no connection", {"connection refused", std::nullopt, std::nullopt}, false},
-        {"an error page", {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")}, false},
-        {"cut off", {{}, 200, fakes::bytes(json.substr(0, json.size() / 2))}, false},
-        {"JSON but no catalogue", {{}, 200, fakes::bytes(R"({"assets": "none"})")}, false},
-        {"the catalogue", {{}, 200, fakes::bytes(json)}, true},
+        {"not found", {{}, 404, fakes::bytes(json)}, "HTTP 404"},
+        {"no network",
+         {"Could not resolve host: drovane.test", std::nullopt, std::nullopt},
+         "Could not resolve host: drovane.test"},
+        {"an error page",
+         {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")},
+         "not an aerials manifest (not JSON (error at byte 1))"},
+        {"cut off",
+         {{}, 200, fakes::bytes(json.substr(0, 20))},
+         "not an aerials manifest (not JSON (error at byte 21))"},
+        {"JSON but no catalogue",
+         {{}, 200, fakes::bytes(R"({"assets": "none"})")},
+         "not an aerials manifest (no \"assets\" array of objects)"},
+        {"the catalogue", {{}, 200, fakes::bytes(json)}, ""},
+    };
+    // The empty state's one button, and the error under it.
+    const auto shown = [this] {
+        const auto state = DetailModel::emptyState(*store, controller().actions());
+        return state.buttons.at(0).title + (state.buttons.at(0).busy ? " (busy)" : "") + " | " + state.error;
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        controller().actions().openWallpaperSettings();
+        fake.log->clear();
+        // The button retries after a failure.
+        DetailModel::emptyState(*store, controller().actions()).buttons.at(0).action();
         controller().actions().openWallpaperSettings(); // one fetch at a time
         ASSERT_EQ(http->pending().size(), 1u);
         EXPECT_EQ(http->pending()[0]->url().string(), url);
+        EXPECT_EQ(shown(), "Fetch the Catalog (busy) | ");
         http->answer(http->pending()[0], c.answer);
         settle();
-        EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.stored);
-        EXPECT_EQ(store->hasManifest().value(), c.stored);
+        EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.why.empty());
+        EXPECT_EQ(store->hasManifest().value(), c.why.empty());
+        if (c.why.empty()) {
+            EXPECT_EQ(DetailModel::content(*store), DetailModel::Content::Grid);
+            EXPECT_TRUE(fake.log->lines().empty());
+        } else {
+            EXPECT_EQ(shown(), "Fetch the Catalog | Could not fetch the catalog: " + c.why);
+            EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: catalog fetch failed: " + c.why});
+        }
     }
-    EXPECT_EQ(fake.log->lines(), (std::vector<std::string>{
-                                     "Drovane: catalog fetch failed: HTTP 404",
-                                     "Drovane: catalog fetch failed: connection refused",
-                                     "Drovane: catalog fetch failed: not an aerials manifest",
-                                     "Drovane: catalog fetch failed: not an aerials manifest",
-                                     "Drovane: catalog fetch failed: not an aerials manifest",
-                                 }));
     EXPECT_EQ(readWholeFile(aerials.manifestPath()), json) << "stored as it came";
 }
 

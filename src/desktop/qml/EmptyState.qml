@@ -33,6 +33,18 @@ Column {
         font.pixelSize: 13
         color: pal.placeholderText
     }
+    // Why the last try failed; the button below tries again.
+    Text {
+        objectName: "emptyError"
+        width: parent.width
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        visible: text !== ""
+        text: empty.state.error || ""
+        font.pixelSize: 13
+        color: "#d70015"
+        Accessible.role: Accessible.AlertMessage
+    }
     Item { width: 1; height: 4 }
     Row {
         anchors.horizontalCenter: parent.horizontalCenter
@@ -44,6 +56,18 @@ Column {
                 required property int index
                 text: modelData.title
                 highlighted: modelData.prominent
+                // At work: not clickable again, and a spinner says so.
+                enabled: !modelData.busy
+                rightPadding: modelData.busy ? 36 : leftPadding
+                BusyIndicator {
+                    anchors.right: parent.right
+                    anchors.rightMargin: 8
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 22
+                    height: 22
+                    running: modelData.busy
+                    visible: running
+                }
                 // Prominent: filled with the accent colour, not only outlined in it.
                 palette.button: modelData.prominent ? pal.highlight : pal.button
                 palette.buttonText: modelData.prominent ? pal.highlightedText : pal.buttonText

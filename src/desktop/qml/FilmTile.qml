@@ -12,10 +12,20 @@ Item {
     readonly property string filmId: t.filmId || ""
     readonly property bool onDisk: t.onDisk || false
     readonly property bool hasPicture: picture.status === Image.Ready
+    // The favourite button as the model decides it; read again whenever the tile changes.
+    readonly property var heartLook: { tile.t; return tiles.heart(tile.tileIndex, tile.hasPicture); }
+    readonly property string failure: t.failure || ""
 
     signal contextMenuRequested(int tileIndex)
 
     height: box.height + 6 + title.height
+    activeFocusOnTab: true
+    Keys.onReturnPressed: bridge.tap(tileIndex)
+    Keys.onSpacePressed: bridge.tap(tileIndex)
+    Keys.onMenuPressed: contextMenuRequested(tileIndex)
+    Accessible.role: Accessible.Button
+    Accessible.name: t.label || ""
+    Accessible.description: failure
 
     SystemPalette { id: pal }
 
@@ -88,9 +98,10 @@ Item {
             anchors.fill: parent
             radius: 8
             color: "transparent"
-            border.width: 3
-            border.color: pal.highlight
-            visible: tile.t.current || false
+            border.width: tile.t.current ? 3 : 2
+            border.color: tile.t.current ? pal.highlight
+                                         : Qt.rgba(pal.highlight.r, pal.highlight.g, pal.highlight.b, 0.6)
+            visible: tile.t.current || tile.activeFocus
         }
         MouseArea {
             id: pictureArea
@@ -104,6 +115,10 @@ Item {
                 else
                     bridge.tap(tile.tileIndex);
             }
+            // Why the last download failed, while the pointer rests on the tile or it has the focus.
+            ToolTip.visible: tile.failure !== "" && (containsMouse || tile.activeFocus)
+            ToolTip.delay: 500
+            ToolTip.text: tile.failure
         }
         Item {
             id: badge
@@ -127,7 +142,7 @@ Item {
                 anchors.centerIn: parent
                 pixelSize: 18
                 symbol: tile.hover && tile.t.busy ? "xmark.circle.fill" : (tile.t.badge || "")
-                tint: "#8e8e93" 
+                tint: tile.failure !== "" ? "#ff9f0a" : "#8e8e93"
             }
             ProgressRing {
                 anchors.centerIn: parent
@@ -145,11 +160,22 @@ Item {
             opacity: tile.hover || heartArea.containsMouse ? 1 : 0
             visible: opacity > 0
             Behavior on opacity { NumberAnimation { duration: 150 } }
+            // The shadow: the same heart in black, a point lower.
+            SymbolIcon {
+                anchors.centerIn: parent
+                anchors.verticalCenterOffset: 1
+                pixelSize: 16
+                symbol: tile.heartLook.symbol || ""
+                tint: "black"
+                opacity: tile.heartLook.shadow || 0
+                visible: opacity > 0
+            }
             SymbolIcon {
                 anchors.centerIn: parent
                 pixelSize: 16
-                symbol: tile.t.favorite ? "heart.fill" : "heart"
-                tint: tile.t.favorite ? "#ff3b30" : (tile.hasPicture ? "white" : pal.placeholderText)
+                symbol: tile.heartLook.symbol || ""
+                tint: tile.heartLook.color === "red" ? "#ff3b30"
+                    : tile.heartLook.color === "white" ? "white" : pal.placeholderText
             }
             MouseArea {
                 id: heartArea
@@ -158,7 +184,7 @@ Item {
                 onClicked: bridge.toggleFavorite(tile.tileIndex)
                 ToolTip.visible: containsMouse
                 ToolTip.delay: 600
-                ToolTip.text: tile.t.favorite ? "Remove from Favorites" : "Add to Favorites"
+                ToolTip.text: tile.heartLook.tooltip || ""
             }
         }
     }

@@ -103,9 +103,60 @@ Rectangle {
             }
         }
 
+        // Something asked of the window that came to nothing: one line until it times out or is
+        // closed.
+        Rectangle {
+            id: noticeBar
+            objectName: "notice"
+            anchors.top: header.bottom
+            x: 20
+            width: parent.width - 40
+            height: bridge.notice !== "" ? noticeText.implicitHeight + 16 : 0
+            visible: height > 0
+            radius: 6
+            color: Qt.rgba(1.0, 0.62, 0.04, 0.16)
+            border.color: Qt.rgba(1.0, 0.62, 0.04, 0.5)
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: bridge.notice
+            SymbolIcon {
+                id: noticeIcon
+                anchors.left: parent.left
+                anchors.leftMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                symbol: "exclamationmark.circle.fill"
+                pixelSize: 16
+                tint: "#ff9f0a"
+            }
+            Text {
+                id: noticeText
+                anchors.left: noticeIcon.right
+                anchors.leftMargin: 8
+                anchors.right: noticeClose.left
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                text: bridge.notice
+                wrapMode: Text.WordWrap
+                font.pixelSize: 13
+                color: pal.text
+            }
+            ToolButton {
+                id: noticeClose
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                contentItem: SymbolIcon {
+                    symbol: "xmark.circle.fill"
+                    pixelSize: 16
+                    tint: "#8e8e93"
+                }
+                Accessible.name: "Close"
+                onClicked: bridge.dismissNotice()
+            }
+        }
+
         Item {
             id: contentArea
-            anchors.top: header.bottom
+            anchors.top: noticeBar.bottom
+            anchors.topMargin: noticeBar.visible ? 8 : 0
             anchors.bottom: parent.bottom
             width: parent.width
 

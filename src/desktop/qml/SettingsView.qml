@@ -121,83 +121,93 @@ Rectangle {
         }
     }
 
-    ColumnLayout {
+    // On a screen too small for the whole form (the window then is smaller too), it scrolls.
+    Flickable {
         anchors.fill: parent
-        spacing: 0
+        contentWidth: Math.max(width, 460)
+        contentHeight: Math.max(height, 420)
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.margins: 20
-            spacing: 14
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: 0
 
-            AppIcon {
-                Layout.preferredWidth: 60
-                Layout.preferredHeight: 60
-            }
-            ColumnLayout {
-                spacing: 1
-                Label {
-                    text: settings.appName
-                    font.pixelSize: 17
-                    font.bold: true
-                    color: pal.windowText
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.margins: 20
+                spacing: 14
+
+                AppIcon {
+                    Layout.preferredWidth: 60
+                    Layout.preferredHeight: 60
                 }
-                Label {
-                    objectName: "version"
-                    text: settings.versionLine
-                    color: root.secondary
+                ColumnLayout {
+                    spacing: 1
+                    Label {
+                        text: settings.appName
+                        font.pixelSize: 17
+                        font.bold: true
+                        color: pal.windowText
+                    }
+                    Label {
+                        objectName: "version"
+                        text: settings.versionLine
+                        color: root.secondary
+                    }
+                    Label {
+                        text: settings.creditLine
+                        color: root.secondary
+                    }
                 }
-                Label {
-                    text: settings.creditLine
-                    color: root.secondary
+                Item { Layout.fillWidth: true }
+            }
+
+            Group {
+                SwitchRow {
+                    title: settings.launchAtLoginTitle
+                    on: settings.launchAtLogin
+                    enabledSwitch: settings.launchAtLoginEnabled
+                    onToggledTo: (value) => settings.setLaunchAtLogin(value)
+                }
+                SwitchRow {
+                    title: settings.remindToMatchTitle
+                    on: settings.remindToMatch
+                    onToggledTo: (value) => settings.setRemindToMatch(value)
+                }
+                SwitchRow {
+                    title: settings.pauseOnLowPowerTitle
+                    on: settings.pauseOnLowPower
+                    onToggledTo: (value) => settings.setPauseOnLowPower(value)
+                }
+                SwitchRow {
+                    title: settings.autoUpdateTitle
+                    on: settings.autoUpdate
+                    lastRow: true
+                    onToggledTo: (value) => settings.setAutoUpdate(value)
                 }
             }
-            Item { Layout.fillWidth: true }
+
+            Item { Layout.preferredHeight: 16 }
+
+            Group {
+                LinkRow {
+                    title: settings.checkForUpdatesTitle
+                    onActivated: settings.checkForUpdates()
+                }
+                LinkRow {
+                    title: settings.sendFeedbackTitle
+                    onActivated: settings.sendFeedback()
+                }
+                LinkRow {
+                    title: settings.websiteTitle
+                    lastRow: true
+                    onActivated: settings.openWebsite()
+                }
+            }
+
+            Item { Layout.fillHeight: true }
         }
-
-        Group {
-            SwitchRow {
-                title: settings.launchAtLoginTitle
-                on: settings.launchAtLogin
-                enabledSwitch: settings.launchAtLoginEnabled
-                onToggledTo: (value) => settings.setLaunchAtLogin(value)
-            }
-            SwitchRow {
-                title: settings.remindToMatchTitle
-                on: settings.remindToMatch
-                onToggledTo: (value) => settings.setRemindToMatch(value)
-            }
-            SwitchRow {
-                title: settings.pauseOnLowPowerTitle
-                on: settings.pauseOnLowPower
-                onToggledTo: (value) => settings.setPauseOnLowPower(value)
-            }
-            SwitchRow {
-                title: settings.autoUpdateTitle
-                on: settings.autoUpdate
-                lastRow: true
-                onToggledTo: (value) => settings.setAutoUpdate(value)
-            }
-        }
-
-        Item { Layout.preferredHeight: 16 }
-
-        Group {
-            LinkRow {
-                title: settings.checkForUpdatesTitle
-                onActivated: settings.checkForUpdates()
-            }
-            LinkRow {
-                title: settings.sendFeedbackTitle
-                onActivated: settings.sendFeedback()
-            }
-            LinkRow {
-                title: settings.websiteTitle
-                lastRow: true
-                onActivated: settings.openWebsite()
-            }
-        }
-
-        Item { Layout.fillHeight: true }
     }
 }

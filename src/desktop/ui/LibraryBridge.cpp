@@ -66,6 +66,8 @@ LibraryBridge::LibraryBridge(LibraryWindowContent content, ThumbnailImageProvide
     m_subscriptions.push_back(store.favorites().subscribe(changed));
     m_subscriptions.push_back(store.groups().subscribe(changed));
     m_subscriptions.push_back(store.onDiskCount().subscribe(changed));
+    m_subscriptions.push_back(store.catalogFetch().subscribe(changed));
+    m_subscriptions.push_back(store.notice().subscribe([this] { emit noticeChanged(); }));
     update();
 }
 
@@ -201,12 +203,22 @@ QVariantMap LibraryBridge::emptyState() const {
     QVariantList buttons;
     for (const auto& b : state.buttons) {
         buttons.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(b.title)},
-                                   {QStringLiteral("prominent"), b.prominent}});
+                                   {QStringLiteral("prominent"), b.prominent},
+                                   {QStringLiteral("busy"), b.busy}});
     }
     return {{QStringLiteral("label"), QString::fromStdString(state.label)},
             {QStringLiteral("symbol"), QString::fromStdString(state.symbol)},
             {QStringLiteral("description"), QString::fromStdString(state.description)},
-            {QStringLiteral("buttons"), buttons}};
+            {QStringLiteral("buttons"), buttons},
+            {QStringLiteral("error"), QString::fromStdString(state.error)}};
+}
+
+QString LibraryBridge::notice() const {
+    return QString::fromStdString(m_content.store->notice().value().value_or(std::string()));
+}
+
+void LibraryBridge::dismissNotice() {
+    m_content.store->dismissNotice();
 }
 
 QString LibraryBridge::nothingHere() const {
@@ -263,7 +275,8 @@ void LibraryBridge::triggerSectionMenu(const QString& key, int entry) {
 
 void LibraryBridge::triggerEmptyButton(int button) {
     const auto state = DetailModel::emptyState(*m_content.store, m_content.actions);
-    if (button >= 0 && button < static_cast<int>(state.buttons.size())) {
+    if (button >= 0 && button < static_cast<int>(state.buttons.size()) &&
+        !state.buttons[static_cast<std::size_t>(button)].busy) {
         state.buttons[static_cast<std::size_t>(button)].action();
     }
 }

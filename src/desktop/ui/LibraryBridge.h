@@ -31,6 +31,7 @@ class LibraryBridge final : public QObject {
     Q_PROPERTY(QObject* tiles READ tiles CONSTANT)
     Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
     Q_PROPERTY(int liveThumbnails READ liveThumbnails NOTIFY liveThumbnailsChanged)
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
 
 public:
     LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
@@ -49,6 +50,9 @@ public:
     QVariantList rows() const { return m_rows; }
     // Films whose picture is held for a tile now.
     int liveThumbnails() const { return static_cast<int>(m_thumbUsers.size()); }
+    // The window's notice; "" while none shows.
+    QString notice() const;
+    Q_INVOKABLE void dismissNotice();
 
     // The grid lays out this many tiles a row.
     Q_INVOKABLE void setColumns(int columns);
@@ -74,6 +78,7 @@ signals:
     void detailChanged();
     void rowsChanged();
     void liveThumbnailsChanged();
+    void noticeChanged();
     // A picture for `filmId` arrived: `source` is its image address, empty for none.
     void thumbReady(const QString& filmId, const QString& source);
 

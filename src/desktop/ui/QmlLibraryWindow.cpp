@@ -2,10 +2,9 @@
 
 #include "desktop/ui/LibraryBridge.h"
 #include "desktop/ui/LibraryImageProviders.h"
-#include "desktop/x11/X11Properties.h"
+#include "desktop/ui/WindowFitting.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QQmlContext>
@@ -29,11 +28,9 @@ constexpr QSize maximumSize{1800, 1200};
 
 // Qt hands a size beyond the window's limits to the X server as it is (the renderer then fails
 // on the surface), so a size is held to what the window can be first.
-QSize limited(Size size) {
-    return {
-        static_cast<int>(std::clamp(size.width, double{minimumSize.width()}, double{maximumSize.width()})),
-        static_cast<int>(
-            std::clamp(size.height, double{minimumSize.height()}, double{maximumSize.height()}))};
+Size limited(Size size) {
+    return {std::min(size.width, double{maximumSize.width()}),
+            std::min(size.height, double{maximumSize.height()})};
 }
 } // namespace
 
@@ -47,13 +44,9 @@ QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::m
     m_view->rootContext()->setContextProperty(QStringLiteral("tiles"), m_bridge->tiles());
     m_view->setTitle(QStringLiteral("Drovane"));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-    m_view->setMinimumSize(minimumSize);
     m_view->setMaximumSize(maximumSize);
-    m_view->resize(contentSize);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        m_view->setPosition(available.center() - QPoint(contentSize.width() / 2, contentSize.height() / 2));
-    }
+    fitOnScreen(*m_view, {double(contentSize.width()), double(contentSize.height())},
+                {double(minimumSize.width()), double(minimumSize.height())}, std::nullopt);
     m_view->setSource(QUrl(QStringLiteral("qrc:/drovane/qml/LibraryWindow.qml")));
     m_view->installEventFilter(this);
 
@@ -127,12 +120,14 @@ void QmlLibraryWindow::show() {
 }
 
 void QmlLibraryWindow::setFrame(Rect frame) {
-    m_view->setGeometry(
-        QRect(QPoint(x11::coordinate(frame.origin.x), x11::coordinate(frame.origin.y)), limited(frame.size)));
+    fitOnScreen(*m_view, limited(frame.size), {double(minimumSize.width()), double(minimumSize.height())},
+                frame.origin);
 }
 
 void QmlLibraryWindow::setContentSize(Size size) {
-    m_view->resize(limited(size));
+    const QPoint at = m_view->position();
+    fitOnScreen(*m_view, limited(size), {double(minimumSize.width()), double(minimumSize.height())},
+                Point{double(at.x()), double(at.y())});
 }
 
 QWindow* QmlLibraryWindow::qtWindow() const {

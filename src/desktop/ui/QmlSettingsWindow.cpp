@@ -1,17 +1,16 @@
 #include "desktop/ui/QmlSettingsWindow.h"
 
 #include "desktop/ui/SettingsBridge.h"
+#include "desktop/ui/WindowFitting.h"
 #include "desktop/x11/X11Activation.h"
 #include "ui/SettingsView.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QImage>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
-#include <QScreen>
 
 // The views live in a static library: their resources are registered by hand.
 static void registerSettingsResources() {
@@ -28,16 +27,11 @@ QmlSettingsWindow::QmlSettingsWindow(std::shared_ptr<SettingsView> view)
     m_view->setTitle(QString::fromUtf8(SettingsView::title));
     // Titled and closable only: no minimise or maximise button, and a fixed size.
     m_view->setFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    const QSize size(viewWidth, viewHeight);
-    m_view->setMinimumSize(size);
-    m_view->setMaximumSize(size);
-    m_view->resize(size);
+    // Centred every run: no frame is remembered. Smaller only on a screen it would not fit.
+    const Size size{double(viewWidth), double(viewHeight)};
+    const Size fitted = fitOnScreen(*m_view, size, size, std::nullopt);
+    m_view->setMaximumSize(QSize(int(fitted.width), int(fitted.height)));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-    // Centred every run: no frame is remembered.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        m_view->setPosition(available.center() - QPoint(viewWidth / 2, viewHeight / 2));
-    }
     m_view->setSource(QUrl(QStringLiteral("qrc:/drovane/qml/SettingsView.qml")));
     m_view->installEventFilter(this);
 }

@@ -21,6 +21,7 @@ QString resourcePath(const QString& symbol) {
         {QStringLiteral("photo"), QStringLiteral("photo")},
         {QStringLiteral("ellipsis.circle.fill"), QStringLiteral("ellipsis-circle")},
         {QStringLiteral("xmark.circle.fill"), QStringLiteral("xmark-circle")},
+        {QStringLiteral("exclamationmark.circle.fill"), QStringLiteral("exclamationmark-circle")},
         {QStringLiteral("heart"), QStringLiteral("heart")},
         {QStringLiteral("heart.fill"), QStringLiteral("heart-fill")},
     };

@@ -37,6 +37,8 @@ QVariant TileListModel::data(const QModelIndex& index, int role) const {
         return t.busy();
     case SectionRole:
         return QString::fromStdString(t.item.group);
+    case FailureRole:
+        return QString::fromStdString(TileModel::failureText(t));
     default:
         return {};
     }
@@ -46,7 +48,7 @@ QHash<int, QByteArray> TileListModel::roleNames() const {
     return {{IdRole, "filmId"},       {LabelRole, "label"},       {OnDiskRole, "onDisk"},
             {CurrentRole, "current"}, {FavoriteRole, "favorite"}, {ProgressRole, "progress"},
             {WaitingRole, "waiting"}, {RingRole, "ring"},         {BadgeRole, "badge"},
-            {BusyRole, "busy"},       {SectionRole, "section"}};
+            {BusyRole, "busy"},       {SectionRole, "section"},   {FailureRole, "failure"}};
 }
 
 QVariantMap TileListModel::tile(int row) const {
@@ -60,6 +62,28 @@ QVariantMap TileListModel::tile(int row) const {
         out.insert(QString::fromLatin1(it.value()), data(at, it.key()));
     }
     return out;
+}
+
+QVariantMap TileListModel::heart(int row, bool hasPicture) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    const TileModel::State& t = m_tiles[static_cast<std::size_t>(row)];
+    const char* color = "secondary";
+    switch (TileModel::heartColor(t, hasPicture)) {
+    case TileModel::HeartColor::Red:
+        color = "red";
+        break;
+    case TileModel::HeartColor::White:
+        color = "white";
+        break;
+    case TileModel::HeartColor::Secondary:
+        break;
+    }
+    return {{QStringLiteral("symbol"), QString::fromStdString(TileModel::heartSymbol(t))},
+            {QStringLiteral("tooltip"), QString::fromStdString(TileModel::heartTooltip(t))},
+            {QStringLiteral("color"), QString::fromLatin1(color)},
+            {QStringLiteral("shadow"), TileModel::heartShadowOpacity(t, hasPicture)}};
 }
 
 bool TileListModel::setTiles(std::vector<TileModel::State> tiles) {

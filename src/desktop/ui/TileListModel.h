@@ -25,6 +25,7 @@ public:
         BadgeRole, // the idle badge's symbol, "" without badge
         BusyRole,  // downloading or waiting: hovering shows the cross
         SectionRole,
+        FailureRole, // why the last download failed, "" when it did not
     };
     Q_ENUM(Role)
 
@@ -36,6 +37,9 @@ public:
 
     // Every role of one row as a map, for views that read rows by number.
     Q_INVOKABLE QVariantMap tile(int row) const;
+    // The favourite button of a row, on a tile with or without its picture: {symbol, tooltip,
+    // color ("red", "white" or "secondary"), shadow (its opacity)}.
+    Q_INVOKABLE QVariantMap heart(int row, bool hasPicture) const;
 
     // Replaces the tiles; true when the list of films or their sections changed, false when
     // only films' states or files did (those rows change in place).

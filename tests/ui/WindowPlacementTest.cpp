@@ -1,0 +1,74 @@
+#include "ui/WindowPlacement.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace drovane {
+namespace {
+
+TEST(WindowPlacementTest, AWindowAndItsTitleBarFitTheScreenItOpensOn) {
+    const Size wanted{1100, 720}, least{1000, 680};
+    const FrameMargins frame{0, 30, 0, 0};
+    const double nan = std::nan("");
+    struct Case {
+        const char* name;
+        Rect available;
+        Size size;
+        std::optional<Point> origin;
+        WindowFit fit;
+    };
+    const Case cases[] = {
+        {"a large screen: centred as asked",
+         {{0, 0}, {1920, 1080}},
+         wanted,
+         {},
+         {{{410, 195}, wanted}, least}},
+        {"beside a panel", {{0, 40}, {1920, 1040}}, wanted, {}, {{{410, 215}, wanted}, least}},
+        {"a 1920 x 1080 screen at scale 2",
+         {{0, 0}, {960, 540}},
+         wanted,
+         {},
+         {{{0, 30}, {960, 510}}, {960, 510}}},
+        {"a second screen at scale 2",
+         {{960, 0}, {960, 540}},
+         wanted,
+         {},
+         {{{960, 30}, {960, 510}}, {960, 510}}},
+        {"a remembered frame stays",
+         {{0, 0}, {1920, 1080}},
+         wanted,
+         Point{100, 200},
+         {{{100, 200}, wanted}, least}},
+        {"one remembered above the screen comes down",
+         {{0, 0}, {1920, 1080}},
+         wanted,
+         Point{-50, -400},
+         {{{0, 30}, wanted}, least}},
+        {"one remembered beyond the edge comes in",
+         {{0, 0}, {1920, 1080}},
+         wanted,
+         Point{1800, 900},
+         {{{820, 360}, wanted}, least}},
+        {"a size too small grows to the least",
+         {{0, 0}, {1920, 1080}},
+         {10, 10},
+         {},
+         {{{460, 215}, least}, least}},
+        {"a size not a number is the least",
+         {{0, 0}, {1920, 1080}},
+         {nan, nan},
+         Point{nan, 0},
+         {{{460, 30}, least}, least}},
+        {"a screen smaller than its frame", {{0, 0}, {20, 20}}, wanted, {}, {{{0, 30}, {20, 1}}, {20, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WindowFit fit = fitWindow(c.available, frame, c.size, least, c.origin);
+        EXPECT_EQ(fit.content.origin, c.fit.content.origin);
+        EXPECT_EQ(fit.content.size, c.fit.content.size);
+        EXPECT_EQ(fit.minimum, c.fit.minimum);
+    }
+}
+
+} // namespace
+} // namespace drovane
