@@ -55,10 +55,21 @@ def run_x11(cell, session, results):
         cell.settle(session, x)
     x.park_pointer()
     desktop = x.shot("desktop")
+    if session.layout.get("icons"):
+        # Icons may be drawn a while after their window maps.
+        background = desktop.pixel(*centre(clear_area(session)))
+        for _ in range(10):
+            if screen.foreground_box(desktop, session.layout["icons"], background):
+                break
+            time.sleep(2)
+            desktop = x.shot("desktop")
 
     session.start_drovane(getattr(cell, "DROVANE_ENV", None))
     try:
-        session.wait_for("a wallpaper window", lambda: x.find("^Drovane wallpaper$"), timeout=25)
+        # A wallpaper on Wayland has no X window to wait for.
+        session.wait_for("a wallpaper window", lambda: x.find("^Drovane wallpaper$") or
+                         (hasattr(cell, "windows") and "Drovane: wallpapers" in session.drovane_log()),
+                         timeout=25)
     except NotRunnable as e:
         if not session.alive(session.drovane):
             raise NotRunnable("drovane exited with status %s: %s" % (
@@ -73,7 +84,10 @@ def run_x11(cell, session, results):
     check_film(results, desktop, film_a, film_b, clear)
     check_icons(session, results, desktop, film_a, clear)
     check_hidden(session, results)
-    check_lists(session, x, results, desktop, film_a)
+    if hasattr(cell, "windows"):
+        check_compositor_lists(cell, session, results)
+    else:
+        check_lists(session, x, results, desktop, film_a)
     check_covered(x, session, results, film_b, clear)
     check_right_click(session, x, results, clear)
     check_double_click(x, session, results, desktop, clear)
@@ -150,6 +164,24 @@ def check_hidden(session, results):
 
 def wallpaper_windows(x):
     return x.find("^Drovane wallpaper$")
+
+
+def check_compositor_lists(cell, session, results):
+    """Where the compositor is asked: Drovane's windows that its window lists would show."""
+    windows = cell.windows(session)
+    if windows is None:
+        results.set("lists", NOT_RUN, "the compositor does not say which windows it lists")
+        return
+    ours = [w for w in windows if "drovane" in (w["title"] + " " + w["class"]).lower()]
+    listed = [w for w in ours if w["listed"]]
+    if not ours:
+        results.set("lists", FAIL, "the compositor knows no window of Drovane")
+    elif listed:
+        results.set("lists", FAIL, "listed: " + "; ".join(
+            "%r (%s)" % (w["title"], w["why"]) for w in listed))
+    else:
+        results.set("lists", PASS, "%d window(s) of Drovane, none listed: %s" % (
+            len(ours), "; ".join("%r (%s)" % (w["title"], w["why"]) for w in ours)))
 
 
 def check_lists(session, x, results, desktop, film):
@@ -398,9 +430,11 @@ def check_tray(x, session, results, desktop, film, clear):
     close_menus(x)
     shift = screen.distance(colour, after.mean(lower))
     if chosen == first:
-        results.set("tray-choose", FAIL, "the chosen film did not become the wallpaper (%s)" % first)
+        results.set("tray-choose", FAIL, "the chosen film did not become the wallpaper (still %s)"
+                    % os.path.basename(first or "none"))
     elif shift < 20:
-        results.set("tray-choose", FAIL, "%s was stored but the picture barely changed" % chosen)
+        results.set("tray-choose", FAIL, "%s was stored but the picture barely changed"
+                    % os.path.basename(chosen))
     else:
         results.set("tray-choose", PASS, "now %s (the picture's mean colour moved by %d)"
                     % (os.path.basename(chosen), shift))

@@ -93,7 +93,9 @@ def kept(before, after, rect, background, threshold=60, step=2):
 
 
 class X11:
-    """xdotool, xprop and xwininfo on the session's display."""
+    """Screenshots and input on the display the user looks at (session.host_display), window
+    properties on the one clients use (DISPLAY): the same server, except for a compositor
+    nested in a window of its own, whose X clients reach it through Xwayland."""
 
     def __init__(self, session):
         self.s = session
@@ -102,13 +104,16 @@ class X11:
     def shot(self, name):
         self.shots += 1
         path = os.path.join(self.s.out, "%02d-%s.png" % (self.shots, name))
-        r = self.s.run(["import", "-silent", "-window", "root", path], timeout=30)
+        r = self.s.run(["import", "-silent", "-window", "root", path], timeout=30, env=self.host())
         if r.returncode != 0:
             raise RuntimeError("import failed: " + r.stderr.strip())
         return Shot.load(path, self.s.width, self.s.height)
 
+    def host(self):
+        return {"DISPLAY": self.s.host_display}
+
     def xdotool(self, *args):
-        return self.s.run(["xdotool"] + [str(a) for a in args], timeout=15)
+        return self.s.run(["xdotool"] + [str(a) for a in args], timeout=15, env=self.host())
 
     def click(self, x, y, button=1, repeat=1):
         self.xdotool("mousemove", x, y)

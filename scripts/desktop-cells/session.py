@@ -150,7 +150,7 @@ class Session:
                 number += chunk
         if not number.strip():
             raise NotRunnable("Xvfb did not start (see logs/xvfb.log)")
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.env["DISPLAY"] = self.host_display = ":" + number.decode().strip()
 
     def start_bus(self):
         """A session bus, and a bus standing in for the system bus: the host's services
