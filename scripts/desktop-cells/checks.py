@@ -381,6 +381,9 @@ def check_tray(x, session, results, desktop, film, clear):
             results.set(check, NA, "no tray host in this session")
         return
     box = screen.bounding_box(desktop, film, area)
+    if box and box[2] > 64:
+        # The tray made room: its new item is the leftmost part that changed.
+        box = screen.split_columns(desktop, film, box)[0]
     if not box or box[2] > 64 or box[3] > 64:
         results.set("tray-item", FAIL, "no item appeared in the tray" if not box else
                     "the tray changed over %dx%d, not one item" % (box[2], box[3]))

@@ -66,6 +66,25 @@ def bounding_box(a, b, rect, threshold=40, step=1):
     return min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
 
 
+def split_columns(a, b, box, threshold=40, gap=2):
+    """The parts of a changed box that changed columns separate, left to right: items of a tray
+    that made room for a new one."""
+    x0, y0, w, h = box
+    changed_columns = [x for x in range(x0, x0 + w)
+                       if any(distance(a.pixel(x, y), b.pixel(x, y)) > threshold for y in range(y0, y0 + h))]
+    parts, start, last = [], None, None
+    for x in changed_columns:
+        if start is None:
+            start = last = x
+        elif x - last > gap:
+            parts.append((start, last))
+            start = x
+        last = x
+    if start is not None:
+        parts.append((start, last))
+    return [(s, y0, e - s + 1, h) for s, e in parts]
+
+
 def foreground_box(shot, rect, background, threshold=60, step=2):
     """The box around what differs from a plain background colour in rect, or None."""
     xs, ys = [], []
