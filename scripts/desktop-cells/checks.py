@@ -50,6 +50,11 @@ def run_x11(cell, session, results):
     session.start_xvfb()
     session.start_bus()
     cell.start(session, x)
+    run_checks(cell, session, x, results)
+
+
+def run_checks(cell, session, x, results):
+    """The checks, once the desktop runs: `x` takes screenshots, gives input and opens windows."""
     time.sleep(2)
     if hasattr(cell, "settle"):
         cell.settle(session, x)
@@ -75,11 +80,18 @@ def run_x11(cell, session, results):
             raise NotRunnable("drovane exited with status %s: %s" % (
                 session.drovane.returncode, last_line(session.drovane_log())))
         results.set("film", FAIL, str(e))
-    time.sleep(6)  # the fade-in
-    film_a = x.shot("film")
+    clear = clear_area(session)
+    # The fade-in takes a few seconds; on a busy machine the first frame may take longer.
+    time.sleep(4)
+    tray = session.layout.get("tray")
+    for _ in range(8):
+        time.sleep(2)
+        film_a = x.shot("film")
+        if screen.changed(desktop, film_a, clear, threshold=30) >= 0.5 and \
+                (not tray or screen.bounding_box(desktop, film_a, tray)):
+            break
     time.sleep(1.5)
     film_b = x.shot("film-later")
-    clear = clear_area(session)
 
     check_film(results, desktop, film_a, film_b, clear)
     check_icons(session, results, desktop, film_a, clear)
@@ -210,32 +222,17 @@ def check_lists(session, x, results, desktop, film):
                     % (len(windows), ", taskbar unchanged" if taskbar else ""))
 
 
-def spawn_window(session, x, name, geometry, extra=()):
-    """An ordinary client window (xlogo) and its id once mapped."""
-    proc = session.spawn(name, ["xlogo", "-geometry", geometry, "-name", name] + list(extra))
-
-    def mapped():
-        return [w for w in x.find("^%s$" % name) if "IsViewable" in session.output(["xwininfo", "-id", w])]
-
-    try:
-        session.wait_for(name + "'s window", mapped, timeout=10)
-    except NotRunnable:
-        session.stop(proc)
-        return None, None
-    return proc, mapped()[0]
-
-
 def check_covered(x, session, results, film, clear):
     cx, cy, cw, ch = clear
-    proc, _ = spawn_window(session, x, "matrix-cover", "%dx%d+%d+%d" % (cw, ch, cx, cy))
-    if not proc:
+    window = x.open_window("matrix-cover", clear)
+    if not window:
         results.set("covered", NOT_RUN, "xlogo's window did not map")
         return
     time.sleep(1.5)
     a = x.shot("covered")
     time.sleep(1.0)
     b = x.shot("covered-later")
-    session.stop(proc)
+    x.close_window(window)
     inner = (cx + 40, cy + 60, cw - 80, ch - 100)
     moving = screen.changed(a, b, inner, threshold=6)
     differs = screen.changed(film, a, inner, threshold=30)
@@ -314,7 +311,7 @@ def check_double_click(x, session, results, desktop, clear):
     x.shot("double-click")
     close_menus(x)
     for window in set(x.client_list()) - clients:  # an error dialog, say
-        session.run(["wmctrl", "-i", "-c", window])
+        x.close_client(window)
     if "notes.txt" in opened:
         results.set("double-click", PASS, "notes.txt at (%d,%d) opened in its application" % (px, py))
     else:
@@ -333,18 +330,17 @@ def check_fullscreen(x, session, results, clear):
             results.set(check, NA, "the film does not show here (see film, hidden)")
         return
     playing = session.cpu_share(drovane, 3)
-    proc, window = spawn_window(session, x, "matrix-fullscreen", "300x200+100+100")
-    if not proc:
+    window = x.open_window("matrix-fullscreen", (100, 100, 300, 200))
+    if not window:
         results.set("fullscreen", NOT_RUN, "xlogo's window did not map")
         results.set("uncover", NOT_RUN, "no fullscreen window")
         return
-    session.run(["wmctrl", "-i", "-r", window, "-b", "add,fullscreen"])
+    x.fullscreen(window)
     time.sleep(3.5)  # playback pauses 1.5 s after the cover
-    cover = x.shot("fullscreen")
-    geometry = session.output(["xwininfo", "-id", window])
-    full = "Width: %d" % session.width in geometry and "Height: %d" % session.height in geometry
+    x.shot("fullscreen")
+    full = x.is_fullscreen(window)
     covered = session.cpu_share(drovane, 4)
-    session.stop(proc)
+    x.close_window(window)
     if not full:
         results.set("fullscreen", NOT_RUN, "the window manager did not make the window fullscreen")
     elif playing is None or covered is None:

@@ -5,6 +5,8 @@ import re
 import subprocess
 import time
 
+from session import NotRunnable
+
 
 class Shot:
     """A screenshot: its file and its pixels as 8-bit RGB rows."""
@@ -146,6 +148,36 @@ class X11:
 
     def park_pointer(self):
         self.xdotool("mousemove", self.s.width - 2, self.s.height // 2)
+
+    def open_window(self, name, rect):
+        """An ordinary client window (xlogo) with the given geometry, once mapped; None if it
+        does not map."""
+        x, y, w, h = rect
+        proc = self.s.spawn(name, ["xlogo", "-geometry", "%dx%d+%d+%d" % (w, h, x, y), "-name", name])
+
+        def mapped():
+            return [w for w in self.find("^%s$" % name)
+                    if "IsViewable" in self.s.output(["xwininfo", "-id", w])]
+
+        try:
+            self.s.wait_for(name + "'s window", mapped, timeout=10)
+        except NotRunnable:
+            self.s.stop(proc)
+            return None
+        return proc, mapped()[0]
+
+    def close_window(self, window):
+        self.s.stop(window[0])
+
+    def fullscreen(self, window):
+        self.s.run(["wmctrl", "-i", "-r", window[1], "-b", "add,fullscreen"])
+
+    def is_fullscreen(self, window):
+        geometry = self.s.output(["xwininfo", "-id", window[1]])
+        return "Width: %d" % self.s.width in geometry and "Height: %d" % self.s.height in geometry
+
+    def close_client(self, window):
+        self.s.run(["wmctrl", "-i", "-c", window])
 
     def root_property(self, name):
         return self.s.output(["xprop", "-root", name])

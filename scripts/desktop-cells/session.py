@@ -32,6 +32,7 @@ class Session:
             os.makedirs(d, exist_ok=True)
         self.env = {}
         self.layout = {}  # where the cell's icons, taskbar and tray are, what a right-click opens
+        self.user = None  # who runs the desktop and its clients, when not this process's user
 
     # ---- the private home -------------------------------------------------------------------
 
@@ -74,25 +75,25 @@ class Session:
 
     # ---- processes ----------------------------------------------------------------------------
 
-    def spawn(self, name, argv, env=None, user=None):
+    def spawn(self, name, argv, env=None):
         log = open(os.path.join(self.logs, name + ".log"), "ab")
         full_env = dict(self.env)
         full_env.update(env or {})
         try:
             proc = subprocess.Popen(argv, env=full_env, stdin=subprocess.DEVNULL, stdout=log,
                                     stderr=subprocess.STDOUT, start_new_session=True,
-                                    cwd=self.home, user=user)
+                                    cwd=self.home, user=self.user)
         except OSError as e:
             raise NotRunnable("%s cannot start: %s" % (argv[0], e))
         proc.label = name
         self.procs.append(proc)
         return proc
 
-    def run(self, argv, env=None, timeout=20, check=False, user=None):
+    def run(self, argv, env=None, timeout=20, text=True):
         full_env = dict(self.env)
         full_env.update(env or {})
         return subprocess.run(argv, env=full_env, stdin=subprocess.DEVNULL, capture_output=True,
-                              text=True, timeout=timeout, check=check, cwd=self.home, user=user)
+                              text=text, timeout=timeout, cwd=self.home, user=self.user)
 
     def output(self, argv, **kw):
         try:
@@ -161,7 +162,7 @@ class Session:
             proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                     env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                     stderr=open(os.path.join(self.logs, label + ".log"), "ab"),
-                                    start_new_session=True)
+                                    start_new_session=True, user=self.user, cwd=self.home)
             proc.label = label
             self.procs.append(proc)
             address = proc.stdout.readline().decode().strip()
@@ -187,9 +188,9 @@ class Session:
             time.sleep(interval)
         raise NotRunnable("%s: not within %.0f s" % (what, timeout))
 
-    def essential(self, name, argv, env=None, user=None):
+    def essential(self, name, argv, env=None):
         """A process the desktop cannot do without: its early exit makes the cell not runnable."""
-        proc = self.spawn(name, argv, env, user)
+        proc = self.spawn(name, argv, env)
         proc.essential = True
         return proc
 
