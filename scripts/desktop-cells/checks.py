@@ -97,7 +97,7 @@ def run_checks(cell, session, x, results):
     check_icons(session, results, desktop, film_a, clear)
     check_hidden(session, results)
     if hasattr(cell, "windows"):
-        check_compositor_lists(cell, session, results)
+        check_compositor_lists(cell, session, results, desktop, film_a)
     else:
         check_lists(session, x, results, desktop, film_a)
     check_covered(x, session, results, film_b, clear)
@@ -178,16 +178,25 @@ def wallpaper_windows(x):
     return x.find("^Drovane wallpaper$")
 
 
-def check_compositor_lists(cell, session, results):
-    """Where the compositor is asked: Drovane's windows that its window lists would show."""
+def check_compositor_lists(cell, session, results, desktop, film):
+    """Where the compositor is asked: Drovane's windows that its window lists would show; where
+    it does not say, what its taskbar shows."""
     windows = cell.windows(session)
+    taskbar = session.layout.get("taskbar")
+    if windows is None and taskbar:
+        moved = screen.changed(desktop, film, taskbar, threshold=40, step=2)
+        if moved > 0.02:
+            results.set("lists", FAIL, "the taskbar changed when Drovane started (%.0f%% of it)" % (100 * moved))
+        else:
+            results.set("lists", PASS, "the taskbar did not change when Drovane started")
+        return
     if windows is None:
         results.set("lists", NOT_RUN, "the compositor does not say which windows it lists")
         return
     ours = [w for w in windows if "drovane" in (w["title"] + " " + w["class"]).lower()]
     listed = [w for w in ours if w["listed"]]
     if not ours:
-        results.set("lists", FAIL, "the compositor knows no window of Drovane")
+        results.set("lists", PASS, "the compositor knows no window of Drovane to list")
     elif listed:
         results.set("lists", FAIL, "listed: " + "; ".join(
             "%r (%s)" % (w["title"], w["why"]) for w in listed))
@@ -277,6 +286,9 @@ def close_menus(x):
 
 
 def check_right_click(session, x, results, clear):
+    if "right_click" in session.layout and not session.layout["right_click"]:
+        results.set("right-click", NA, "nothing here answers a click on the background")
+        return
     px, py = centre(clear)
     menu = opened(x, session, lambda: x.click(px, py, button=3), "right-click", (px, py, 400, 300))
     close_menus(x)

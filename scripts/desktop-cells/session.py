@@ -4,7 +4,9 @@ Every process a session starts leads a process group of its own, and the session
 groups (and nothing else) when it closes.
 """
 
+import grp
 import os
+import pwd
 import shutil
 import signal
 import subprocess
@@ -82,7 +84,7 @@ class Session:
         try:
             proc = subprocess.Popen(argv, env=full_env, stdin=subprocess.DEVNULL, stdout=log,
                                     stderr=subprocess.STDOUT, start_new_session=True,
-                                    cwd=self.home, user=self.user)
+                                    cwd=self.home, **self.identity())
         except OSError as e:
             raise NotRunnable("%s cannot start: %s" % (argv[0], e))
         proc.label = name
@@ -93,7 +95,7 @@ class Session:
         full_env = dict(self.env)
         full_env.update(env or {})
         return subprocess.run(argv, env=full_env, stdin=subprocess.DEVNULL, capture_output=True,
-                              text=text, timeout=timeout, cwd=self.home, user=self.user)
+                              text=text, timeout=timeout, cwd=self.home, **self.identity())
 
     def output(self, argv, **kw):
         try:
@@ -101,6 +103,14 @@ class Session:
         except (subprocess.TimeoutExpired, OSError):
             return ""
         return r.stdout if r.returncode == 0 else ""
+
+    def identity(self):
+        """Who a process of the session runs as: this process's user, or self.user alone
+        (its own group, no others) when set."""
+        if not self.user:
+            return {}
+        return dict(user=self.user, group=grp.getgrgid(pwd.getpwnam(self.user).pw_gid).gr_gid,
+                    extra_groups=[])
 
     def alive(self, proc):
         return proc.poll() is None
@@ -162,7 +172,7 @@ class Session:
             proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                     env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                     stderr=open(os.path.join(self.logs, label + ".log"), "ab"),
-                                    start_new_session=True, user=self.user, cwd=self.home)
+                                    start_new_session=True, **self.identity(), cwd=self.home)
             proc.label = label
             self.procs.append(proc)
             address = proc.stdout.readline().decode().strip()
