@@ -6,7 +6,6 @@ import glob
 import json
 import os
 import pwd
-import subprocess
 import time
 
 import checks

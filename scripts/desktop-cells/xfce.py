@@ -65,7 +65,7 @@ DESKTOP = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 def prepare(session):
-    w, h = session.width, session.height
+    w = session.width
     session.layout = dict(icons=(0, PANEL_HEIGHT, 200, 300),
                           taskbar=(0, 0, w // 2, PANEL_HEIGHT),
                           tray=(int(w * 0.6), 0, w - int(w * 0.6), PANEL_HEIGHT),
