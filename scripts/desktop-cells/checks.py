@@ -61,15 +61,15 @@ def run_checks(cell, session, x, results):
     x.park_pointer()
     desktop = x.shot("desktop")
     if session.layout.get("icons"):
-        # Icons may be drawn a while after their window maps.
-        background = desktop.pixel(*centre(clear_area(session)))
+        # Icons may be drawn a while after their window maps, and the desktop behind them too.
         for _ in range(10):
+            background = desktop.pixel(*centre(clear_area(session)))
             if screen.foreground_box(desktop, session.layout["icons"], background):
                 break
             time.sleep(2)
             desktop = x.shot("desktop")
 
-    session.start_drovane(getattr(cell, "DROVANE_ENV", None))
+    session.start_drovane()
     try:
         # A wallpaper on Wayland has no X window to wait for.
         session.wait_for("a wallpaper window", lambda: x.find("^Drovane wallpaper$") or

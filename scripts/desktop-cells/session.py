@@ -206,8 +206,8 @@ class Session:
 
     # ---- Drovane --------------------------------------------------------------------------------
 
-    def start_drovane(self, env=None):
-        self.drovane = self.spawn("drovane", [self.binary], env)
+    def start_drovane(self):
+        self.drovane = self.spawn("drovane", [self.binary])
 
     def drovane_log(self):
         try:
