@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace drovane {
@@ -29,9 +30,14 @@ public:
     // cannot be known (unreadable file). Called at most once, possibly after the player is gone.
     virtual void loadDuration(std::function<void(std::optional<double>)> completion) = 0;
     // Calls `handler` each time playback crosses one of the media `times` (seconds) going
-    // forward. Reaching the end pauses on the last frame.
+    // forward. Reaching the end pauses on the last frame. A film whose pictures end before its
+    // duration ends there: the times after that count as crossed when it stops.
     virtual Subscription addBoundaryTimeObserver(std::vector<double> times,
                                                  std::function<void()> handler) = 0;
+    // Calls `handler` once with a short reason when the film turns out not to be playable
+    // (unreadable, undecodable, or broken while streaming beyond recovery); a late observer of a
+    // failed player is told too. Posted to the main queue.
+    virtual Subscription observeFailure(std::function<void(const std::string& reason)> handler) = 0;
 };
 
 enum class VideoGravity { ResizeAspectFill, Resize };

@@ -17,8 +17,9 @@ std::shared_ptr<AppModel> AppModel::create(const Platform& platform, std::shared
 }
 
 AppModel::AppModel(Passkey, const Platform& platform, std::shared_ptr<const Library> library)
-    : m_library(std::move(library)), m_mainQueue(platform.mainQueue), m_screens(platform.screens),
-      m_windowServer(platform.windowServer), m_video(platform.video), m_systemEvents(platform.systemEvents) {
+    : m_library(std::move(library)), m_mainQueue(platform.mainQueue), m_log(platform.log),
+      m_screens(platform.screens), m_windowServer(platform.windowServer), m_video(platform.video),
+      m_systemEvents(platform.systemEvents) {
     defaults = platform.defaults;
     downloader = Downloader::create(platform, m_library);
 }
@@ -53,6 +54,7 @@ void AppModel::buildWindows() {
     windows.clear();
     players.clear();
     layers.clear();
+    beginPlayers();
     if (!videoURL) {
         m_systemEvents->setWallpaperShown(false);
         return;
@@ -83,12 +85,26 @@ std::pair<std::shared_ptr<Player>, std::shared_ptr<PlayerLayer>>
 AppModel::makePlayer(const Url& film, Size size, VideoGravity gravity) {
     auto player = m_video->makePlayer(film, forwardBufferSeconds);
     setUpLoop(player);
+    std::erase_if(m_failureWatches, [](const auto& watch) { return watch.first.expired(); });
+    std::weak_ptr<AppModel> weakSelf = weak_from_this();
+    std::weak_ptr<Player> weakPlayer = player;
+    m_failureWatches.emplace_back(player,
+                                  player->observeFailure([weakSelf, weakPlayer](const std::string& reason) {
+                                      auto self = weakSelf.lock();
+                                      auto failed = weakPlayer.lock();
+                                      if (self && failed) {
+                                          self->filmFailed(*failed, reason);
+                                      }
+                                  }));
     auto layer = m_video->makeLayer(player, Rect{{0, 0}, size}, gravity);
     return {player, layer};
 }
 
 void AppModel::switchVideo(const Url& film) {
     videoURL = film;
+    // A choice is a fresh start: its failures are told again.
+    m_failures = 0;
+    m_shortReported = false;
     defaults->set(Settings::selectedVideoKey, film.filePath().value_or(film.path()));
     if (onFilmChanged) {
         onFilmChanged(film);

@@ -12,12 +12,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace drovane {
 
 class Library;
+class Log;
 class MainQueue;
 class PowerMonitor;
 class Screens;
@@ -39,6 +41,12 @@ public:
     static constexpr double forwardBufferSeconds = 8.0;
     // How long a window must stay covered before its player pauses.
     static constexpr double occlusionDelay = 1.5;
+    // How long a playing player may go without a picture before its film counts as unplayable.
+    static constexpr double firstFrameTimeout = 10.0;
+    // After a film failed, the engine tries it again after this long, twice as long after each
+    // failure in a row, up to the maximum: no failure can make it make players in a loop.
+    static constexpr double retryDelay = 10.0;
+    static constexpr double maximumRetryDelay = 600.0;
 
     // A new engine on the platform's screens, windows, video and machine state, playing films
     // of `library`, with its download queue.
@@ -95,7 +103,19 @@ private:
     VideoGravity gravityFor(const Url& film) const;
     // Installs the loop observer once the player's duration is known.
     void setUpLoop(const std::shared_ptr<Player>& player);
-    void loopBoundaryReached(const std::shared_ptr<Player>& player);
+    void loopBoundaryReached(const std::shared_ptr<Player>& player, double boundary);
+    // The current film cannot be played by `player`: says so once, stops its players where they
+    // stand and tries it again after the back-off.
+    void filmFailed(const Player& player, const std::string& reason);
+    // Gives each playing player whose layer has no picture yet a deadline for its first frame.
+    void watchFirstFrames();
+    // A new set of players replaces the current one: pending retries and deadlines are void.
+    void beginPlayers();
+    // The current film plays once and stands on its last frame: says so, once per choice.
+    void tooShortToLoop(const std::string& length);
+    // A film as log lines name it, and a length of time in them.
+    static std::string filmPath(const Url& film);
+    static std::string seconds(double value);
     // Replaces every window's player and layer with new ones for `film`, fading them in.
     void crossfade(const Url& film);
     // Makes `layer` transparent at once and fades it in once it shows a frame, then `then`.
@@ -128,6 +148,18 @@ private:
     };
 
     std::vector<std::pair<std::shared_ptr<Player>, Subscription>> m_ends;
+    std::vector<std::pair<std::weak_ptr<Player>, Subscription>> m_failureWatches;
+    // Players given a deadline for their first frame, while they play.
+    std::vector<std::pair<std::weak_ptr<Player>, std::uint64_t>> m_frameDeadlines;
+    std::uint64_t m_nextFrameDeadline = 0;
+    // Counts the sets of players made, so that a retry or deadline of an earlier set does nothing.
+    std::uint64_t m_playerSet = 0;
+    // The current players failed and wait for the retry.
+    bool m_failed = false;
+    // Failures of the current film in a row; only the first is logged.
+    int m_failures = 0;
+    // The current film was said to be too short to loop.
+    bool m_shortReported = false;
     // Fade-ins waiting for a first frame; a wait lives as long as its layer.
     std::vector<std::weak_ptr<FadeWait>> m_fades;
     std::vector<Outgoing> m_outgoing;
@@ -138,6 +170,7 @@ private:
 
     const std::shared_ptr<const Library> m_library;
     const std::shared_ptr<MainQueue> m_mainQueue;
+    const std::shared_ptr<Log> m_log;
     const std::shared_ptr<Screens> m_screens;
     const std::shared_ptr<WindowServer> m_windowServer;
     const std::shared_ptr<Video> m_video;

@@ -36,8 +36,8 @@ void AppModel::setUpLoop(const std::shared_ptr<Player>& player) {
     std::weak_ptr<AppModel> weakSelf = weak_from_this();
     std::weak_ptr<Player> weakPlayer = player;
     player->loadDuration([weakSelf, weakPlayer](std::optional<double> duration) {
-        // Also refuses an undefined (NaN) duration.
-        if (!duration || !(*duration > minimumLoopDuration)) {
+        // An undefined (NaN) duration is no duration.
+        if (!duration || std::isnan(*duration)) {
             return;
         }
         auto self = weakSelf.lock();
@@ -45,24 +45,47 @@ void AppModel::setUpLoop(const std::shared_ptr<Player>& player) {
         if (!self || !current || !self->contains(*current)) {
             return;
         }
+        if (!(*duration > minimumLoopDuration)) {
+            self->tooShortToLoop(seconds(*duration));
+            return;
+        }
         const double boundary =
             std::round((*duration - loopLeadTime) * boundaryTimeScale) / boundaryTimeScale;
-        auto token = current->addBoundaryTimeObserver({boundary}, [weakSelf, weakPlayer] {
+        auto token = current->addBoundaryTimeObserver({boundary}, [weakSelf, weakPlayer, boundary] {
             auto model = weakSelf.lock();
             auto fired = weakPlayer.lock();
             if (model && fired) {
-                model->loopBoundaryReached(fired);
+                model->loopBoundaryReached(fired, boundary);
             }
         });
         self->m_ends.emplace_back(current, std::move(token));
     });
 }
 
-void AppModel::loopBoundaryReached(const std::shared_ptr<Player>& player) {
+void AppModel::loopBoundaryReached(const std::shared_ptr<Player>& player, double boundary) {
     // With several screens every player has its own observer; the first to fire replaces all
     // players, and the others then find themselves no longer current.
     if (!contains(*player) || !videoURL) {
         return;
+    }
+    // A film whose pictures end before its duration says it is over early. Looping it at once
+    // would make players as fast as they can end.
+    const double reached = player->currentTime();
+    if (reached < boundary - 1.0 / boundaryTimeScale) {
+        if (reached < fadeInDuration) {
+            filmFailed(*player, "too short to play (it ends after " + seconds(reached) + ")");
+            return;
+        }
+        if (!(reached > minimumLoopDuration)) {
+            tooShortToLoop("it ends after " + seconds(reached));
+            for (const auto& p : std::vector(players)) {
+                retire(p);
+            }
+            return;
+        }
+    } else {
+        // A whole loop played: the film is sound again.
+        m_failures = 0;
     }
     crossfade(*videoURL);
 }
@@ -74,14 +97,25 @@ void AppModel::crossfade(const Url& film) {
     // The old players stay the engine's until their successors have faded in, so that a
     // rebuild meanwhile still retires them.
     const std::uint64_t crossfade = ++m_crossfades;
+    const bool failed = m_failed;
     std::vector<Outgoing> old;
     for (std::size_t i = 0; i < std::min(players.size(), layers.size()); ++i) {
         old.push_back(
             Outgoing{players[i], layers[i], i < windows.size() ? windows[i].get() : nullptr, crossfade});
+        // A failed player that never showed a picture has nothing to cover: it goes at once, so
+        // that retries of a film without pictures do not pile up players.
+        if (failed && !layers[i]->isReadyForDisplay()) {
+            old.back().player = nullptr;
+            retire(players[i]);
+            layers[i]->detachPlayer();
+            layers[i]->removeFromSuperlayer();
+        } else {
+            m_outgoing.push_back(old.back());
+        }
     }
-    m_outgoing.insert(m_outgoing.end(), old.begin(), old.end());
     players.clear();
     layers.clear();
+    beginPlayers();
 
     std::weak_ptr<AppModel> weakSelf = weak_from_this();
     for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -112,6 +146,9 @@ void AppModel::crossfade(const Url& film) {
     }
     // Old players without a window of their own any more have nothing to fade under.
     for (std::size_t i = windows.size(); i < old.size(); ++i) {
+        if (!old[i].player) {
+            continue;
+        }
         retireOutgoing(old[i].player);
         old[i].layer->detachPlayer();
         old[i].layer->removeFromSuperlayer();
@@ -202,6 +239,9 @@ void AppModel::retire(const std::shared_ptr<Player>& player) {
     m_ends.erase(
         std::remove_if(m_ends.begin(), m_ends.end(), [&](const auto& e) { return e.first == player; }),
         m_ends.end());
+    // A retired player's failure no longer concerns the engine.
+    std::erase_if(m_failureWatches,
+                  [&](const auto& watch) { return watch.first.expired() || watch.first.lock() == player; });
 }
 
 } // namespace drovane

@@ -49,6 +49,7 @@ void AppModel::updatePlayback() {
             current[i]->pause();
         }
     }
+    watchFirstFrames();
     if (onThrottledChanged) {
         onThrottledChanged(decision.throttled);
     }

@@ -7,14 +7,20 @@
 namespace drovane::fakes {
 
 FakePlayer::FakePlayer(std::shared_ptr<FakeMainQueue> mainQueue, Url file, double forwardBufferSeconds,
-                       std::optional<double> duration, double durationLoadDelay)
+                       std::optional<double> duration, double durationLoadDelay,
+                       std::optional<double> picturesEnd)
     : m_mainQueue(std::move(mainQueue)), m_file(std::move(file)),
       m_forwardBufferSeconds(forwardBufferSeconds), m_duration(duration),
-      m_durationLoadDelay(durationLoadDelay), m_since(m_mainQueue->clock().now()) {}
+      m_durationLoadDelay(durationLoadDelay), m_picturesEnd(picturesEnd),
+      m_since(m_mainQueue->clock().now()) {}
+
+double FakePlayer::end() const {
+    return m_picturesEnd && m_duration ? std::min(*m_picturesEnd, *m_duration) : m_duration.value_or(0);
+}
 
 double FakePlayer::currentTime() const {
     double t = m_position + m_rate * m_mainQueue->clock().now().secondsSince(m_since);
-    return m_duration ? std::min(t, *m_duration) : m_position;
+    return m_duration ? std::min(t, end()) : m_position;
 }
 
 void FakePlayer::settle() {
@@ -25,7 +31,7 @@ void FakePlayer::settle() {
 void FakePlayer::setRate(double rate) {
     settle();
     // An undecodable film never moves.
-    m_rate = m_duration && m_position < *m_duration ? rate : 0;
+    m_rate = m_duration && m_position < end() && !m_failure ? rate : 0;
     rearm();
 }
 
@@ -43,7 +49,7 @@ void FakePlayer::rearm() {
     std::weak_ptr<FakePlayer> weak = weak_from_this();
     for (const auto& [id, observer] : m_observers) {
         for (double t : observer.times) {
-            if (t <= m_position || t > *m_duration) {
+            if (t <= m_position || t > end()) {
                 continue;
             }
             m_mainQueue->postAfter((t - m_position) / m_rate, [weak, generation, id = id] {
@@ -59,12 +65,53 @@ void FakePlayer::rearm() {
             });
         }
     }
-    m_mainQueue->postAfter((*m_duration - m_position) / m_rate, [weak, generation] {
+    m_mainQueue->postAfter((end() - m_position) / m_rate, [weak, generation] {
         auto self = weak.lock();
-        if (self && self->m_generation == generation) {
-            self->settle();
-            self->m_rate = 0;
-            ++self->m_generation;
+        if (!self || self->m_generation != generation) {
+            return;
+        }
+        self->settle();
+        self->m_rate = 0;
+        ++self->m_generation;
+        // Stopped short of the duration: what lies after counts as crossed.
+        std::vector<std::function<void()>> crossed;
+        for (const auto& [id, observer] : self->m_observers) {
+            if (std::any_of(observer.times.begin(), observer.times.end(),
+                            [&](double t) { return t > self->end() && t <= *self->m_duration; })) {
+                crossed.push_back(observer.handler);
+            }
+        }
+        for (auto& handler : crossed) {
+            self->m_mainQueue->post(std::move(handler));
+        }
+    });
+}
+
+Subscription FakePlayer::observeFailure(std::function<void(const std::string&)> handler) {
+    if (m_failure) {
+        // Told later, unless the subscription has ended by then.
+        auto live = std::make_shared<bool>(true);
+        m_mainQueue->post(
+            [handler = std::move(handler), reason = *m_failure, weakLive = std::weak_ptr(live)] {
+                if (weakLive.lock()) {
+                    handler(reason);
+                }
+            });
+        return Subscription([live] {});
+    }
+    return m_failureObservers.add(std::move(handler));
+}
+
+void FakePlayer::fail(const std::string& reason) {
+    if (m_failure) {
+        return;
+    }
+    m_failure = reason;
+    pause();
+    std::weak_ptr<FakePlayer> weak = weak_from_this();
+    m_mainQueue->post([weak, reason] {
+        if (auto self = weak.lock()) {
+            self->m_failureObservers.notify(reason);
         }
     });
 }
@@ -169,9 +216,21 @@ std::optional<double> FakeVideo::durationOf(const Url& file) const {
 }
 
 std::shared_ptr<Player> FakeVideo::makePlayer(const Url& file, double forwardBufferSeconds) {
-    auto player = std::make_shared<FakePlayer>(m_mainQueue, file, forwardBufferSeconds, durationOf(file),
-                                               durationLoadDelay);
+    const std::string path = file.filePath().value_or(file.string());
+    const auto ends = picturesEnd.find(path);
+    auto player = std::make_shared<FakePlayer>(
+        m_mainQueue, file, forwardBufferSeconds, durationOf(file), durationLoadDelay,
+        ends == picturesEnd.end() ? std::nullopt : std::optional(ends->second));
     madePlayers.push_back(player);
+    ++playersMade;
+    if (!durationOf(file)) {
+        std::weak_ptr<FakePlayer> weak = player;
+        m_mainQueue->postAfter(durationLoadDelay, [weak] {
+            if (auto p = weak.lock()) {
+                p->fail("not a film that can be played");
+            }
+        });
+    }
     return player;
 }
 
@@ -180,7 +239,8 @@ std::shared_ptr<PlayerLayer> FakeVideo::makeLayer(std::shared_ptr<Player> player
     auto fakePlayer = std::dynamic_pointer_cast<FakePlayer>(player);
     auto layer = std::make_shared<FakePlayerLayer>(m_mainQueue, fakePlayer, frame, gravity);
     madeLayers.push_back(layer);
-    if (fakePlayer && durationOf(fakePlayer->file())) {
+    if (fakePlayer && durationOf(fakePlayer->file()) &&
+        !withoutPicture.contains(fakePlayer->file().filePath().value_or(fakePlayer->file().string()))) {
         std::weak_ptr<FakePlayerLayer> weak = layer;
         m_mainQueue->postAfter(readyDelay, [weak] {
             if (auto l = weak.lock()) {

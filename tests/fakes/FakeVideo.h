@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,14 @@ namespace drovane::fakes {
 class FakePlayerLayer;
 
 // A player whose media time follows the virtual clock: it advances at its rate while playing,
-// stops on the last frame at the end, and fires its boundary observers through the main queue
-// at the virtual moment playback crosses their times.
+// stops on the last frame at the end (or where its pictures end, crossing the times after it
+// then), and fires its boundary observers through the main queue at the virtual moment
+// playback crosses their times.
 class FakePlayer final : public Player, public std::enable_shared_from_this<FakePlayer> {
 public:
     FakePlayer(std::shared_ptr<FakeMainQueue> mainQueue, Url file, double forwardBufferSeconds,
-               std::optional<double> duration, double durationLoadDelay);
+               std::optional<double> duration, double durationLoadDelay,
+               std::optional<double> picturesEnd = std::nullopt);
 
     void setRate(double rate) override;
     void pause() override;
@@ -28,7 +31,10 @@ public:
     double currentTime() const override;
     void loadDuration(std::function<void(std::optional<double>)> completion) override;
     Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) override;
+    Subscription observeFailure(std::function<void(const std::string&)> handler) override;
 
+    // Reports the film unplayable, as a backend does once (later calls do nothing).
+    void fail(const std::string& reason);
     const Url& file() const { return m_file; }
     // Nothing for a film that cannot be decoded.
     const std::optional<double>& duration() const { return m_duration; }
@@ -46,12 +52,17 @@ private:
     void settle();
     // Schedules the next boundary crossings and the end for the current rate.
     void rearm();
+    // Where playback stops: the duration, or earlier where the pictures end.
+    double end() const;
 
     const std::shared_ptr<FakeMainQueue> m_mainQueue;
     const Url m_file;
     const double m_forwardBufferSeconds;
     const std::optional<double> m_duration;
     const double m_durationLoadDelay;
+    const std::optional<double> m_picturesEnd;
+    std::optional<std::string> m_failure;
+    ObserverList<const std::string&> m_failureObservers;
     double m_rate = 0;
     double m_position = 0;
     Date m_since;
@@ -143,7 +154,8 @@ private:
 };
 
 // Films by path: a known duration makes a decodable film, whose layers become ready for
-// display `readyDelay` seconds after they are made; a film without one never shows a frame.
+// display `readyDelay` seconds after they are made; a film without one never shows a frame and
+// its players fail when its duration would have come.
 class FakeVideo final : public Video {
 public:
     explicit FakeVideo(std::shared_ptr<FakeMainQueue> mainQueue) : m_mainQueue(std::move(mainQueue)) {}
@@ -156,9 +168,15 @@ public:
     double defaultDuration = 20.0;
     // Per file path; nothing marks a film that cannot be decoded.
     std::map<std::string, std::optional<double>> durations;
+    // Per file path, the media time where a film's pictures end before its duration.
+    std::map<std::string, double> picturesEnd;
+    // Paths of films that play but whose layers never show a frame, and nothing says why.
+    std::set<std::string> withoutPicture;
     double readyDelay = 0.1;
     double durationLoadDelay = 0.05;
 
+    // How many players were made in all.
+    std::size_t playersMade = 0;
     // Every player and layer made so far, oldest first (weakly: tests see what the engine let go
     // of).
     std::vector<std::weak_ptr<FakePlayer>> madePlayers;

@@ -418,6 +418,8 @@ void Invariants::log(std::vector<std::string>& problems) {
         "Drovane: thumb ",                // a film without a still
         "Drovane: delete failed: ",       // the Trash refused
         "Drovane: no desktop background", // a still asked of a film without one
+        "Drovane: cannot play ",          // a film that cannot be decoded
+        "Drovane: cannot loop ",          // a film too short to loop
     };
     for (const auto& line : m_world.fake.log->lines()) {
         failuresLogged += line.starts_with(expected.front());

@@ -23,6 +23,9 @@ constexpr int kWatchdogMilliseconds = 1000;
 constexpr int kStalledChecksBeforeRecovery = 2;
 // Streaming errors a player recovers from by loading its film again, before it gives up.
 constexpr int kMaxRecoveries = 3;
+// Restarts in a row that did not make a player advance, before it gives up: a film cut after its
+// header loads and "plays" without a length or a picture.
+constexpr int kMaxFruitlessRestarts = 3;
 
 QUrl qtUrl(const Url& url) {
     if (auto path = url.filePath()) {
@@ -89,27 +92,71 @@ void QtPlayer::fail(const std::string& reason) {
         return;
     }
     m_failed = true;
+    m_failure = reason;
+    m_rate = 0;
     m_watchdog->stop();
     m_boundaryTimer->stop();
-    if (m_log) {
-        const QString film = m_url.isLocalFile() ? m_url.toLocalFile() : m_url.toString();
-        m_log->line("Drovane: cannot play " + film.toStdString() + ": " + reason);
+    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        m_player->pause();
     }
     finishDuration(std::nullopt);
+    QMetaObject::invokeMethod(
+        m_context.get(), [this, reason] { m_failureObservers.notify(reason); }, Qt::QueuedConnection);
+}
+
+Subscription QtPlayer::observeFailure(std::function<void(const std::string& reason)> handler) {
+    if (m_failed) {
+        // Told later, like every observer, unless the subscription ends first.
+        auto live = std::make_shared<bool>(true);
+        QMetaObject::invokeMethod(
+            m_context.get(),
+            [handler = std::move(handler), reason = m_failure, weakLive = std::weak_ptr(live)] {
+                if (weakLive.lock()) {
+                    handler(reason);
+                }
+            },
+            Qt::QueuedConnection);
+        return Subscription([live] {});
+    }
+    return m_failureObservers.add(std::move(handler));
 }
 
 void QtPlayer::errorOccurred() {
-    if (m_player->mediaStatus() != QMediaPlayer::InvalidMedia && m_recoveries < kMaxRecoveries) {
-        // A streaming error of a film that is not known to be unreadable: load it again and
-        // go on from where it stood.
-        ++m_recoveries;
-        m_resumeAt = m_duration ? std::optional<double>(currentTime()) : std::nullopt;
-        m_rateApplied = false;
-        m_player->setSource(QUrl());
-        m_player->setSource(m_url);
+    streamingFailed(m_player->errorString().toStdString());
+}
+
+void QtPlayer::streamingFailed(const std::string& reason) {
+    // The backend reports one breakage twice, as an error and as invalid media, in either order:
+    // the second report must not count against the reload the first one started.
+    if (m_failed || m_reloading) {
         return;
     }
-    fail(m_player->errorString().toStdString());
+    if (!m_duration || m_recoveries >= kMaxRecoveries) {
+        // Never loaded: not a film; or it keeps breaking.
+        fail(reason.empty() ? "not a film that can be played" : reason);
+        return;
+    }
+    ++m_recoveries;
+    m_reloading = true;
+    if (m_log) {
+        const QString film = m_url.isLocalFile() ? m_url.toLocalFile() : m_url.toString();
+        m_log->line("Drovane: reloading " + film.toStdString() +
+                    " after a streaming error: " + (reason.empty() ? "the stream broke" : reason));
+    }
+    // From the event loop, once the backend has finished reporting; a reload inside its report
+    // would have the old pipeline's invalid status taken for the new one's.
+    QTimer::singleShot(0, m_context.get(), [this] { reload(); });
+}
+
+void QtPlayer::reload() {
+    m_reloading = false;
+    if (m_failed) {
+        return;
+    }
+    m_resumeAt = currentTime();
+    m_rateApplied = false;
+    m_player->setSource(QUrl());
+    m_player->setSource(m_url);
 }
 
 QtPlayer::~QtPlayer() {
@@ -163,8 +210,8 @@ void QtPlayer::setRate(double rate) {
         pause();
         return;
     }
-    if (m_atEnd) {
-        // Standing on the last frame; as at the end of a film on other players, nothing moves.
+    if (m_atEnd || m_failed) {
+        // Failed, or standing on its last frame: as other players at the end of a film, it stays.
         return;
     }
     m_rate = rate;
@@ -223,8 +270,7 @@ Subscription QtPlayer::addBoundaryTimeObserver(std::vector<double> times, std::f
 void QtPlayer::mediaStatusChanged() {
     const auto status = m_player->mediaStatus();
     if (status == QMediaPlayer::InvalidMedia) {
-        const QString why = m_player->errorString();
-        fail(why.isEmpty() ? "not a film that can be played" : why.toStdString());
+        streamingFailed(m_player->errorString().toStdString());
         return;
     }
     if (status == QMediaPlayer::EndOfMedia) {
@@ -271,6 +317,7 @@ void QtPlayer::applyRate() {
     if (!m_watchdog->isActive()) {
         m_lastProgressPosition = -1;
         m_stalledChecks = 0;
+        m_fruitlessRestarts = 0;
         m_watchdog->start();
     }
     if (!isLoaded()) {
@@ -335,6 +382,10 @@ void QtPlayer::checkProgress() {
     const double position = currentTime();
     if (m_lastProgressPosition >= 0 && std::abs(position - m_lastProgressPosition) < 0.001) {
         if (++m_stalledChecks >= kStalledChecksBeforeRecovery) {
+            if (++m_fruitlessRestarts > kMaxFruitlessRestarts) {
+                fail("it does not advance");
+                return;
+            }
             // A resume that does not advance (whatever state the backend reports): seek to
             // where it stands, which flushes the pipeline, and play again.
             m_stalledChecks = 0;
@@ -345,6 +396,9 @@ void QtPlayer::checkProgress() {
         }
     } else {
         m_stalledChecks = 0;
+        if (m_lastProgressPosition >= 0) {
+            m_fruitlessRestarts = 0;
+        }
     }
     m_lastProgressPosition = position;
 }

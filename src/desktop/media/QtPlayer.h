@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Video.h"
 
 #include <QUrl>
@@ -7,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class QMediaPlayer;
 class QObject;
@@ -30,12 +32,15 @@ namespace drovane::desktop {
 // Qt 6.4's GStreamer backend loses a playback rate set before the media is buffered and after
 // a resume, and now and then resumes without advancing: the rate is applied once the media is
 // loaded and again after each resume, and a watchdog restarts a player that stands still.
+//
+// A film that played and then breaks while streaming is loaded again a few times, logged on
+// `log`, before it counts as failed.
 class QtPlayer final : public Player, public std::enable_shared_from_this<QtPlayer> {
 public:
     // `forwardBufferSeconds` is advisory: QtMultimedia has no setting for it, and GStreamer's
     // decoding queues for a local file are bounded by their own limits (a few seconds).
     // A film that cannot be played (missing, not a regular file, unreadable) fails its duration
-    // request and logs one line on `log`. Anything but a regular file is never opened: a FIFO
+    // request and its failure observers. Anything but a regular file is never opened: a FIFO
     // named like a film would block the pipeline for good.
     QtPlayer(const Url& file, double forwardBufferSeconds, std::shared_ptr<Log> log);
     ~QtPlayer() override;
@@ -46,6 +51,7 @@ public:
     double currentTime() const override;
     void loadDuration(std::function<void(std::optional<double>)> completion) override;
     Subscription addBoundaryTimeObserver(std::vector<double> times, std::function<void()> handler) override;
+    Subscription observeFailure(std::function<void(const std::string& reason)> handler) override;
 
     // Hands every decoded frame to `receiver`, starting with the current one when there is one
     // (a paused player shows its frame in a new output too). The receiver runs on the thread
@@ -55,7 +61,6 @@ public:
     Subscription observeFrames(FrameReceiver receiver);
     // True once the player has stopped on its last frame.
     bool isAtEnd() const { return m_atEnd; }
-    QMediaPlayer& mediaPlayer() { return *m_player; }
 
     // How long before the film's end the player stops on its last frame.
     static constexpr double kEndGuardSeconds = 0.08;
@@ -69,6 +74,9 @@ private:
     };
 
     void errorOccurred();
+    // The pipeline broke: a film that has played is loaded again, anything else fails.
+    void streamingFailed(const std::string& reason);
+    void reload();
     void mediaStatusChanged();
     void playbackStateChanged();
     void finishDuration(std::optional<double> duration);
@@ -103,6 +111,10 @@ private:
     // The rate was applied since the last play().
     bool m_rateApplied = false;
     bool m_failed = false;
+    std::string m_failure;
+    ObserverList<const std::string&> m_failureObservers;
+    // A reload after a streaming error is on its way.
+    bool m_reloading = false;
     std::optional<double> m_duration;
     std::vector<std::function<void(std::optional<double>)>> m_durationWaiters;
     std::shared_ptr<std::map<int, Observer>> m_observers;
@@ -111,6 +123,7 @@ private:
     double m_lastChecked = 0;
     double m_lastProgressPosition = -1;
     int m_stalledChecks = 0;
+    int m_fruitlessRestarts = 0;
 };
 
 } // namespace drovane::desktop
