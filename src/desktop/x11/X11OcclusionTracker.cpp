@@ -19,7 +19,8 @@ bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
 } // namespace
 
 X11OcclusionTracker::X11OcclusionTracker(std::shared_ptr<XcbConnection> connection)
-    : m_connection(std::move(connection)), m_reader(m_connection) {
+    : m_connection(std::move(connection)), m_reader(m_connection),
+      m_restackAtom(m_connection->atom("_NET_RESTACK_WINDOW")) {
     m_coalesce.setSingleShot(true);
     m_coalesce.setInterval(coalesceMs);
     connect(&m_coalesce, &QTimer::timeout, this, [this] { analyse(); });
@@ -111,16 +112,26 @@ void X11OcclusionTracker::analyse() {
     for (const auto& [id, tracked] : m_tracked) {
         windows.push_back(id);
     }
-    const X11StackReader::Reading reading = m_reader.read(windows);
+    X11StackReader::Reading reading = m_reader.read(windows);
+    for (StackedWindow& w : reading.snapshot.windows) {
+        if (m_tracked.count(w.id)) {
+            w.applicationWindow = false;
+            w.desktopWindow = false;
+        }
+    }
     watchWindows(reading.snapshot.windows);
+    keepBelowOtherDesktops(reading.snapshot);
 
     std::vector<std::pair<std::uint32_t, bool>> changes;
     for (auto& [id, tracked] : m_tracked) {
         auto viewable = reading.viewable.find(id);
         const bool mapped = viewable != reading.viewable.end() && viewable->second;
-        const bool visible = mapped && !(!reading.composited && tracked.obscured) &&
-                             !isScreenCovered(reading.snapshot, id, tracked.screen);
-        if (visible != tracked.visible) {
+        const Coverage coverage = screenCoverage(reading.snapshot, id, tracked.screen);
+        const bool visible = mapped && !(!reading.composited && tracked.obscured) && !coverage.covered;
+        std::string hiddenBy = mapped ? coverage.desktopProgram : std::string();
+        const bool hiderChanged = hiddenBy != tracked.hiddenBy;
+        tracked.hiddenBy = std::move(hiddenBy);
+        if (visible != tracked.visible || hiderChanged) {
             tracked.visible = visible;
             changes.emplace_back(id, visible);
         }
@@ -132,6 +143,53 @@ void X11OcclusionTracker::analyse() {
         if (onVisibilityChanged && m_tracked.count(id)) {
             onVisibilityChanged(id, visible);
         }
+    }
+}
+
+std::string X11OcclusionTracker::hidingProgram() const {
+    for (const auto& [id, tracked] : m_tracked) {
+        if (!tracked.hiddenBy.empty()) {
+            return tracked.hiddenBy;
+        }
+    }
+    return {};
+}
+
+void X11OcclusionTracker::keepBelowOtherDesktops(const StackSnapshot& snapshot) {
+    // Another program's desktop mapped after ours, or raised since, would have its icons hidden.
+    // The manager is asked a few times per such window at most, so that one that keeps the order
+    // cannot start an endless round of requests and analyses.
+    xcb_connection_t* c = m_connection->get();
+    bool asked = false;
+    for (const auto& [id, tracked] : m_tracked) {
+        const auto below = desktopsBelow(snapshot, id);
+        if (below.empty() || std::all_of(below.begin(), below.end(), [this](std::uint32_t w) {
+                return m_lowerRequests[w] >= maxLowerRequests;
+            })) {
+            continue;
+        }
+        for (std::uint32_t w : below) {
+            ++m_lowerRequests[w];
+        }
+        // As a pager asks (EWMH _NET_RESTACK_WINDOW), which managers honour between windows of the
+        // same layer, below the lowest of them; and plainly, for a manager without EWMH.
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = id;
+        event.type = m_restackAtom;
+        event.data.data32[0] = 2; // from a pager
+        event.data.data32[1] = below.front();
+        event.data.data32[2] = XCB_STACK_MODE_BELOW;
+        xcb_send_event(c, 0, m_connection->root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        const std::uint32_t mode = XCB_STACK_MODE_BELOW;
+        xcb_configure_window(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+        asked = true;
+    }
+    if (asked) {
+        xcb_flush(c);
     }
 }
 

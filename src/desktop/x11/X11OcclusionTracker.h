@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
 
 namespace drovane::desktop {
 
@@ -37,6 +38,10 @@ public:
     // Some part of `window` can be seen; true for windows not tracked or not analysed yet.
     bool isVisible(std::uint32_t window) const;
 
+    // The program whose own desktop window hides a tracked window now (WM_CLASS's class, or
+    // "another program"); empty when none does.
+    std::string hidingProgram() const;
+
     // Called with a tracked window whose visibility changed, after the analysis.
     std::function<void(std::uint32_t window, bool visible)> onVisibilityChanged;
 
@@ -45,12 +50,14 @@ private:
         Rect screen;
         bool visible = true;
         bool obscured = false; // the server's last VisibilityNotify said fully obscured
+        std::string hiddenBy;  // the program whose desktop window covers it
     };
 
     void onEvent(const xcb_generic_event_t& event);
     void scheduleAnalysis();
     void analyse();
     void watchWindows(const std::vector<StackedWindow>& windows);
+    void keepBelowOtherDesktops(const StackSnapshot& snapshot);
 
     std::shared_ptr<XcbConnection> m_connection;
     X11StackReader m_reader;
@@ -58,6 +65,10 @@ private:
     QTimer m_coalesce;
     std::map<std::uint32_t, Tracked> m_tracked;
     std::set<std::uint32_t> m_watched;
+    static constexpr int maxLowerRequests = 3;
+    const xcb_atom_t m_restackAtom;
+    // How often a wallpaper was asked to go below each other program's desktop window.
+    std::map<std::uint32_t, int> m_lowerRequests;
 };
 
 } // namespace drovane::desktop
