@@ -31,6 +31,8 @@ class LibraryBridge final : public QObject {
     Q_PROPERTY(QObject* tiles READ tiles CONSTANT)
     Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
     Q_PROPERTY(int liveThumbnails READ liveThumbnails NOTIFY liveThumbnailsChanged)
+    // Why the wallpaper cannot be seen, when another program's desktop hides it; else empty.
+    Q_PROPERTY(QString desktopNotice READ desktopNotice NOTIFY desktopNoticeChanged)
 
 public:
     LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
@@ -49,6 +51,7 @@ public:
     QVariantList rows() const { return m_rows; }
     // Films whose picture is held for a tile now.
     int liveThumbnails() const { return static_cast<int>(m_thumbUsers.size()); }
+    QString desktopNotice() const;
 
     // The grid lays out this many tiles a row.
     Q_INVOKABLE void setColumns(int columns);
@@ -74,6 +77,7 @@ signals:
     void detailChanged();
     void rowsChanged();
     void liveThumbnailsChanged();
+    void desktopNoticeChanged();
     // A picture for `filmId` arrived: `source` is its image address, empty for none.
     void thumbReady(const QString& filmId, const QString& source);
 
