@@ -42,7 +42,7 @@ void DesktopWallpaperWindow::createPlatformWindow(Rect frame) {
     // Every flag before the platform window exists: Qt rewrites the window's type and states
     // when flags change later.
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                       Qt::WindowTransparentForInput | Qt::WindowStaysOnBottomHint);
+                       Qt::WindowTransparentForInput);
     m_window->setTitle(QStringLiteral("Drovane wallpaper"));
     // Qt's xcb plugin rewrites _NET_WM_WINDOW_TYPE from this whenever it applies the flags (at
     // creation and again before mapping); without it the window goes out as a normal one and

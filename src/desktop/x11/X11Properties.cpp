@@ -105,8 +105,10 @@ void markAsDesktopWindow(QWindow& window) {
     replace32(c, w, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, {kAllDesktops});
     // Qt merges its own states into this property when it maps the window.
     auto states = readAtoms(c, w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
-    for (const char* name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_BELOW", "_NET_WM_STATE_SKIP_TASKBAR",
-                             "_NET_WM_STATE_SKIP_PAGER"}) {
+    // Not "below": xfwm4 moves a window in that state up out of the desktop layer, over the
+    // desktops of icon programs.
+    for (const char* name :
+         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
         const std::uint32_t a = atom(name);
         if (std::find(states.begin(), states.end(), a) == states.end()) {
             states.push_back(a);
