@@ -173,9 +173,11 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
         if (auto values = items32(opacity.get()); !values.empty()) {
             w.translucent = values.front() != 0xFFFFFFFF;
         }
-        // Icons drawn over a transparent desktop (GNOME's desktop icons) let the wallpaper show.
-        w.translucent = w.translucent || (w.desktopWindow && result.composited && geometry->depth == 32);
         w.program = programOf(wmClass.get());
+        // Icons drawn over a transparent desktop (GNOME's desktop icons) let the wallpaper show;
+        // Plasma's desktop has an alpha channel too but paints its own wallpaper in it.
+        w.translucent = w.translucent || (w.desktopWindow && result.composited && geometry->depth == 32 &&
+                                          w.program != "plasmashell");
         result.snapshot.windows.push_back(w);
     }
     for (std::size_t i = 0; i < windows.size(); ++i) {
