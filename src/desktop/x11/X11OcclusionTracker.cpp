@@ -20,7 +20,9 @@ bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
 
 X11OcclusionTracker::X11OcclusionTracker(std::shared_ptr<XcbConnection> connection)
     : m_connection(std::move(connection)), m_reader(m_connection),
-      m_restackAtom(m_connection->atom("_NET_RESTACK_WINDOW")) {
+      m_restackAtom(m_connection->atom("_NET_RESTACK_WINDOW")),
+      m_activeAtom(m_connection->atom("_NET_ACTIVE_WINDOW")),
+      m_supportedAtom(m_connection->atom("_NET_SUPPORTED")) {
     m_coalesce.setSingleShot(true);
     m_coalesce.setInterval(coalesceMs);
     connect(&m_coalesce, &QTimer::timeout, this, [this] { analyse(); });
@@ -171,19 +173,17 @@ void X11OcclusionTracker::keepBelowOtherDesktops(const StackSnapshot& snapshot) 
         for (std::uint32_t w : below) {
             ++m_lowerRequests[w];
         }
-        // As a pager asks (EWMH _NET_RESTACK_WINDOW), which managers honour between windows of the
-        // same layer, below the lowest of them; and plainly, for a manager without EWMH.
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = id;
-        event.type = m_restackAtom;
-        event.data.data32[0] = 2; // from a pager
-        event.data.data32[1] = below.front();
-        event.data.data32[2] = XCB_STACK_MODE_BELOW;
-        xcb_send_event(c, 0, m_connection->root(),
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
+        if (!asked && !supportedByManager(m_restackAtom)) {
+            // xfwm4 offers no restacking and ignores a plain lowering: its desktop is raised over
+            // ours instead, as a pager activates it, and the window the user had goes back on top.
+            const std::uint32_t active = activeWindow();
+            sendToManager(m_activeAtom, below.back(), {2, XCB_CURRENT_TIME, 0});
+            if (active != XCB_WINDOW_NONE && active != below.back()) {
+                sendToManager(m_activeAtom, active, {2, XCB_CURRENT_TIME, 0});
+            }
+        }
+        // As a pager asks (EWMH _NET_RESTACK_WINDOW), below the lowest of them, and plainly.
+        sendToManager(m_restackAtom, id, {2, below.front(), XCB_STACK_MODE_BELOW});
         const std::uint32_t mode = XCB_STACK_MODE_BELOW;
         xcb_configure_window(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
         asked = true;
@@ -191,6 +191,42 @@ void X11OcclusionTracker::keepBelowOtherDesktops(const StackSnapshot& snapshot) 
     if (asked) {
         xcb_flush(c);
     }
+}
+
+void X11OcclusionTracker::sendToManager(xcb_atom_t type, std::uint32_t window,
+                                        const std::array<std::uint32_t, 3>& data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(m_connection->get(), 0, m_connection->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+std::vector<std::uint32_t> X11OcclusionTracker::rootAtomsOf(xcb_atom_t property, xcb_atom_t type) {
+    xcb_connection_t* c = m_connection->get();
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, m_connection->root(), property, type, 0, 1024),
+                               nullptr),
+        &std::free);
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return std::vector<std::uint32_t>(data, data + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+bool X11OcclusionTracker::supportedByManager(xcb_atom_t atom) {
+    const auto supported = rootAtomsOf(m_supportedAtom, XCB_ATOM_ATOM);
+    return std::find(supported.begin(), supported.end(), atom) != supported.end();
+}
+
+std::uint32_t X11OcclusionTracker::activeWindow() {
+    const auto active = rootAtomsOf(m_activeAtom, XCB_ATOM_WINDOW);
+    return active.empty() ? std::uint32_t{XCB_WINDOW_NONE} : active.front();
 }
 
 void X11OcclusionTracker::watchWindows(const std::vector<StackedWindow>& windows) {

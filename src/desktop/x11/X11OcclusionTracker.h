@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -58,6 +59,11 @@ private:
     void analyse();
     void watchWindows(const std::vector<StackedWindow>& windows);
     void keepBelowOtherDesktops(const StackSnapshot& snapshot);
+    // A client message to the window manager about `window`.
+    void sendToManager(xcb_atom_t type, std::uint32_t window, const std::array<std::uint32_t, 3>& data);
+    std::vector<std::uint32_t> rootAtomsOf(xcb_atom_t property, xcb_atom_t type);
+    bool supportedByManager(xcb_atom_t atom);
+    std::uint32_t activeWindow();
 
     std::shared_ptr<XcbConnection> m_connection;
     X11StackReader m_reader;
@@ -67,6 +73,8 @@ private:
     std::set<std::uint32_t> m_watched;
     static constexpr int maxLowerRequests = 3;
     const xcb_atom_t m_restackAtom;
+    const xcb_atom_t m_activeAtom;
+    const xcb_atom_t m_supportedAtom;
     // How often a wallpaper was asked to go below each other program's desktop window.
     std::map<std::uint32_t, int> m_lowerRequests;
 };
