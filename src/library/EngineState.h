@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace drovane {
 
@@ -18,6 +19,9 @@ struct EngineState {
     std::optional<Url> videoURL;
     // The user paused the wallpaper.
     bool manualPaused = false;
+    // Why the wallpaper cannot be seen and what the user can do, when another program's own
+    // desktop hides it; empty otherwise.
+    std::string desktopNotice;
     // Where "selectedVideo" and "favorites" are kept.
     std::shared_ptr<DefaultsStore> defaults;
     // The download queue; made with the engine and kept for its life.

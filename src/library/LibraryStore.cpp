@@ -87,6 +87,7 @@ void LibraryStore::readLiveState() {
     }
     m_currentURL.assign(engine->videoURL);
     m_manualPaused.assign(engine->manualPaused);
+    m_desktopNotice.assign(engine->desktopNotice);
     DownloadState state;
     if (engine->downloader) {
         state.active = engine->downloader->active();

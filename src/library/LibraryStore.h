@@ -68,6 +68,8 @@ public:
     // The file the engine plays.
     const Published<std::optional<Url>>& currentURL() const { return m_currentURL; }
     const Published<bool>& manualPaused() const { return m_manualPaused; }
+    // The engine's desktopNotice.
+    const Published<std::string>& desktopNotice() const { return m_desktopNotice; }
     const Published<DownloadState>& download() const { return m_download; }
     // Items without a local file.
     const Published<int>& missingCount() const { return m_missingCount; }
@@ -110,6 +112,7 @@ private:
     Published<std::vector<LibraryItem>> m_items;
     Published<std::optional<Url>> m_currentURL;
     Published<bool> m_manualPaused{false};
+    Published<std::string> m_desktopNotice;
     Published<DownloadState> m_download;
     Published<int> m_missingCount{0};
     Published<bool> m_hasManifest{false};

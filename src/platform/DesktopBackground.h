@@ -13,6 +13,8 @@ public:
 
     // The folder where pictures meant for the background are kept (it need not exist yet).
     virtual std::string pictureFolder() const = 0;
+    // Whether this desktop lets a program set its background at all, as far as can be told now.
+    virtual bool canSetPicture() const = 0;
     // Makes the picture at `path` the desktop's background (and its lock screen's where the
     // desktop has one of its own). `done` runs once on the main thread: true when the desktop
     // took it, false when this desktop offers no way to set it or refused.

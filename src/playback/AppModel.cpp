@@ -64,6 +64,9 @@ void AppModel::buildWindows() {
     const VideoGravity gravity = gravityFor(film);
     for (const Rect& frame : m_screens->frames()) {
         auto window = m_windowServer->makeWallpaperWindow(frame);
+        if (!window) {
+            continue;
+        }
         window->setFrame(frame);
         auto [player, layer] = makePlayer(film, frame.size, gravity);
         if (auto content = window->contentLayer()) {

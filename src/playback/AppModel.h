@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,9 @@ public:
     // Whether `player` may play now.
     bool shouldPlay(const Player& player) const;
 
+    // The desktopNotice when `program`'s own desktop hides the wallpaper.
+    static std::string hidingNotice(const std::string& program);
+
 private:
     struct FadeWait;
 
@@ -133,6 +137,8 @@ private:
     // Forgets the fade waits that fired or whose layer is gone.
     void pruneFades();
     void observeOcclusion();
+    // Reads which program's desktop hides the wallpaper into desktopNotice; logs each one once.
+    void noteHidingProgram();
     bool contains(const Player& player) const;
     // The rule's inputs now, one visibility per player.
     PlaybackRule::Inputs playbackInputs() const;
@@ -167,6 +173,7 @@ private:
     PlaybackRule m_rule;
     std::vector<Subscription> m_observers;
     std::unique_ptr<PowerMonitor> m_powerMonitor;
+    std::set<std::string> m_toldHiding;
 
     const std::shared_ptr<const Library> m_library;
     const std::shared_ptr<MainQueue> m_mainQueue;

@@ -2,6 +2,7 @@
 // re-evaluates it.
 
 #include "platform/MainQueue.h"
+#include "platform/Platform.h"
 #include "playback/AppModel.h"
 #include "support/Settings.h"
 
@@ -50,11 +51,29 @@ void AppModel::updatePlayback() {
         }
     }
     watchFirstFrames();
+    noteHidingProgram();
     if (onThrottledChanged) {
         onThrottledChanged(decision.throttled);
     }
     if (onStateChanged) {
         onStateChanged();
+    }
+}
+
+std::string AppModel::hidingNotice(const std::string& program) {
+    return program +
+           " paints its own desktop over the wallpaper, so the film pauses while it does. "
+           "To see the film, turn off " +
+           program +
+           "'s desktop; to match it, choose \u201cUse as Desktop Background\u201d when Drovane reminds you.";
+}
+
+void AppModel::noteHidingProgram() {
+    const std::string program = windows.empty() ? std::string() : m_windowServer->hidingProgram();
+    desktopNotice = program.empty() ? std::string() : hidingNotice(program);
+    // Said once per program: the user learns it from the first line.
+    if (!program.empty() && m_toldHiding.insert(program).second) {
+        logLine("Drovane: " + desktopNotice);
     }
 }
 

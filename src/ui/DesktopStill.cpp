@@ -57,7 +57,9 @@ std::string stillPath(const std::string& folder, const std::string& filmPath) {
     return (std::filesystem::path(folder) / std::filesystem::path(filmPath).stem()).string() + ".jpg";
 }
 
-void useAsDesktopBackground(const Platform& platform, const std::string& filmPath) {
+namespace {
+
+void makeStillThen(const Platform& platform, const std::string& filmPath, bool setIt) {
     if (!platform.desktopBackground || !platform.images) {
         return;
     }
@@ -65,23 +67,46 @@ void useAsDesktopBackground(const Platform& platform, const std::string& filmPat
     const std::string target = stillPath(platform.desktopBackground->pictureFolder(), filmPath);
     auto queue = platform.taskQueues->make("app.drovane.desktop-still", 1, QualityOfService::UserInitiated);
     // The queue lives until its one piece of work is done, and goes on the main thread.
-    queue->async([platform, filmPath, size, target, queue]() mutable {
+    queue->async([platform, filmPath, size, target, setIt, queue]() mutable {
         Outcome outcome = makeStill(*platform.images, filmPath, size, target);
-        platform.mainQueue->post([platform, filmPath, outcome, queue = std::move(queue)] {
+        platform.mainQueue->post([platform, filmPath, outcome, setIt, queue = std::move(queue)] {
             if (!outcome.path) {
                 platform.log->line("Drovane: no desktop background from " + filmPath + ": " + outcome.error);
                 return;
             }
             std::weak_ptr<Workspace> weakWorkspace = platform.workspace;
-            platform.desktopBackground->setPicture(*outcome.path,
-                                                   [weakWorkspace, path = *outcome.path](bool applied) {
-                                                       auto workspace = weakWorkspace.lock();
-                                                       if (!applied && workspace) {
-                                                           workspace->revealFiles({path});
-                                                       }
-                                                   });
+            auto reveal = [weakWorkspace, path = *outcome.path] {
+                if (auto workspace = weakWorkspace.lock()) {
+                    workspace->revealFiles({path});
+                }
+            };
+            if (!setIt) {
+                reveal();
+                return;
+            }
+            std::weak_ptr<Log> weakLog = platform.log;
+            platform.desktopBackground->setPicture(
+                *outcome.path, [weakLog, reveal, path = *outcome.path](bool applied) {
+                    if (applied) {
+                        return;
+                    }
+                    if (auto log = weakLog.lock()) {
+                        log->line("Drovane: the desktop did not take " + path + " as its background");
+                    }
+                    reveal();
+                });
         });
     });
+}
+
+} // namespace
+
+void useAsDesktopBackground(const Platform& platform, const std::string& filmPath) {
+    makeStillThen(platform, filmPath, true);
+}
+
+void saveAndReveal(const Platform& platform, const std::string& filmPath) {
+    makeStillThen(platform, filmPath, false);
 }
 
 } // namespace drovane::DesktopStill

@@ -27,6 +27,9 @@ std::string stillPath(const std::string& folder, const std::string& filmPath);
 // a usable frame leaves the background alone and logs one line. The work off the main thread
 // runs on a queue of its own.
 void useAsDesktopBackground(const Platform& platform, const std::string& filmPath);
+// The same still, written to the same place and revealed in the file manager, for a desktop that
+// lets no program set its background.
+void saveAndReveal(const Platform& platform, const std::string& filmPath);
 
 } // namespace DesktopStill
 

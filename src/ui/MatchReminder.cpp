@@ -18,10 +18,12 @@ void show(const Platform& platform, const std::string& film, const std::optional
         return;
     }
     const Wording& words = wording();
+    const bool settable = words.matchAction != Wording::MatchAction::UseStillAsDesktopBackground ||
+                          (platform.desktopBackground && platform.desktopBackground->canSetPicture());
     AlertContent alert;
     alert.message = "Playing " + film + ".";
-    alert.informativeText = words.informativeText(film);
-    alert.buttons = {words.firstButton, notNowTitle};
+    alert.informativeText = settable ? words.informativeText(film) : words.noSetterText(film);
+    alert.buttons = {settable ? words.firstButton : words.noSetterButton, notNowTitle};
     alert.suppressionTitle = suppressionTitle;
 
     const Window* sheetOn = over && over->isVisible() ? over : nullptr;
@@ -31,25 +33,29 @@ void show(const Platform& platform, const std::string& film, const std::optional
     // The answer needs no alerts; without them the alert does not hold itself through its answer.
     Platform answering = platform;
     answering.alerts = nullptr;
-    platform.alerts->show(alert, sheetOn,
-                          [platform = std::move(answering), filmURL, &words](AlertResponse response) {
-                              if (response.suppressed) {
-                                  platform.defaults->set(Settings::remindToMatchKey, false);
-                              }
-                              if (response.button != 0) {
-                                  return;
-                              }
-                              switch (words.matchAction) {
-                              case Wording::MatchAction::OpenWallpaperSettings:
-                                  platform.workspace->openUrl(settingsURL());
-                                  break;
-                              case Wording::MatchAction::UseStillAsDesktopBackground:
-                                  if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
-                                      DesktopStill::useAsDesktopBackground(platform, *path);
-                                  }
-                                  break;
-                              }
-                          });
+    platform.alerts->show(
+        alert, sheetOn, [platform = std::move(answering), filmURL, &words, settable](AlertResponse response) {
+            if (response.suppressed) {
+                platform.defaults->set(Settings::remindToMatchKey, false);
+            }
+            if (response.button != 0) {
+                return;
+            }
+            switch (words.matchAction) {
+            case Wording::MatchAction::OpenWallpaperSettings:
+                platform.workspace->openUrl(settingsURL());
+                break;
+            case Wording::MatchAction::UseStillAsDesktopBackground:
+                if (auto path = filmURL ? filmURL->filePath() : std::nullopt) {
+                    if (settable) {
+                        DesktopStill::useAsDesktopBackground(platform, *path);
+                    } else {
+                        DesktopStill::saveAndReveal(platform, *path);
+                    }
+                }
+                break;
+            }
+        });
 }
 
 } // namespace drovane::MatchReminder

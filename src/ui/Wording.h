@@ -28,10 +28,16 @@ struct Wording {
     const char* informativeSuffix;
     const char* firstButton;
     MatchAction matchAction;
+    // The reminder where the desktop lets no program set its background: the still is saved and
+    // shown as a file for the user to choose there.
+    const char* noSetterPrefix;
+    const char* noSetterSuffix;
+    const char* noSetterButton;
 
     std::string informativeText(const std::string& film) const {
         return informativePrefix + film + informativeSuffix;
     }
+    std::string noSetterText(const std::string& film) const { return noSetterPrefix + film + noSetterSuffix; }
 };
 
 inline constexpr Wording macWording{
@@ -45,6 +51,9 @@ inline constexpr Wording macWording{
     " there as well and your desktop, screen saver and lock screen all show the same film.",
     "Open Wallpaper Settings",
     Wording::MatchAction::OpenWallpaperSettings,
+    "macOS keeps its own wallpaper and screen saver, and only it can change them. Pick ",
+    " there as well and your desktop, screen saver and lock screen all show the same film.",
+    "Open Wallpaper Settings",
 };
 
 inline constexpr Wording linuxWording{
@@ -58,6 +67,10 @@ inline constexpr Wording linuxWording{
     " there as well and they all show the same film.",
     "Use as Desktop Background",
     Wording::MatchAction::UseStillAsDesktopBackground,
+    "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and "
+    "it lets no program change it. Save a still of ",
+    " and choose it in your desktop's settings, and they all show the same film.",
+    "Save the Still",
 };
 
 // The wording of the platform this program is built for; the one place that chooses.

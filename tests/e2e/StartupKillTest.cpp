@@ -133,9 +133,8 @@ TEST_F(StartupKillTest, KillsAtRandomMomentsOfStartUpNeverCostTheSettingsFile) {
 
         const auto lines = drovane.lines();
         migrated += std::count(lines.begin(), lines.end(), "Drovane: settings migrated from domain drovane");
-        afterThePlatform += std::any_of(lines.begin(), lines.end(), [](auto& line) {
-            return line.starts_with("Drovane: wallpapers drawn ");
-        });
+        afterThePlatform += std::any_of(lines.begin(), lines.end(),
+                                        [](auto& line) { return line.starts_with("Drovane: X11 session"); });
         for (const auto& line : lines) {
             EXPECT_EQ(line.find("defaults file"), std::string::npos) << line; // unreadable or unwritable
         }

@@ -15,6 +15,9 @@ std::vector<std::shared_ptr<FakePlayerLayer>> FakeWallpaperWindow::playerLayers(
 }
 
 std::shared_ptr<WallpaperWindow> FakeWindowServer::makeWallpaperWindow(Rect frame) {
+    if (!makesWindows) {
+        return nullptr;
+    }
     auto window = std::make_shared<FakeWallpaperWindow>(frame);
     m_made.push_back(window);
     return window;

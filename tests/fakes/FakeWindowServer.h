@@ -42,6 +42,7 @@ class FakeWindowServer final : public WindowServer {
 public:
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
+    std::string hidingProgram() const override { return hiding; }
 
     // Covers or uncovers `window` and tells the occlusion observers, with it as the sender.
     void setCovered(FakeWallpaperWindow& window, bool covered);
@@ -49,6 +50,10 @@ public:
     void notifyOcclusion(const Window* sender);
 
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
+    // False: a session with no way to show a wallpaper, where no window is made.
+    bool makesWindows = true;
+    // The program whose own desktop hides the wallpaper windows.
+    std::string hiding;
     // The wallpaper windows made so far that are still alive, oldest first.
     std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows();
 

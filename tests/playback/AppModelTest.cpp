@@ -144,5 +144,39 @@ TEST_F(AppModelTest, NoScreensMeansNoWindowsButTheStateIsStillReported) {
     EXPECT_EQ(throttledReports, 1);
 }
 
+TEST_F(AppModelTest, ASessionWithNoWayToShowAWallpaperGetsNoWindowsAndNoPlayers) {
+    fake.windowServer->makesWindows = false;
+    setScreens(2);
+    int stateChanges = 0;
+    model->onStateChanged = [&] { ++stateChanges; };
+    const Url a = addFilm("A");
+    model->switchVideo(a);
+    EXPECT_TRUE(model->windows.empty());
+    EXPECT_TRUE(model->players.empty());
+    EXPECT_EQ(model->videoURL, a) << "the choice is kept for the tray and the library window";
+    EXPECT_GE(stateChanges, 1);
+}
+
+TEST_F(AppModelTest, AnotherProgramsDesktopOverTheWallpaperIsToldOnceAndShownWhileItLasts) {
+    model->switchVideo(addFilm("A"));
+    settle();
+    EXPECT_EQ(model->desktopNotice, "");
+
+    for (int round = 0; round < 2; ++round) {
+        fake.windowServer->hiding = "xfdesktop";
+        fake.windowServer->setCovered(window(0), true);
+        settle(2);
+        EXPECT_EQ(player(0).rate(), 0.0) << "paused as under any covering window";
+        EXPECT_EQ(model->desktopNotice, AppModel::hidingNotice("xfdesktop"));
+        fake.windowServer->hiding = "";
+        fake.windowServer->setCovered(window(0), false);
+        settle();
+        EXPECT_EQ(model->desktopNotice, "");
+        EXPECT_GT(player(0).rate(), 0.0);
+    }
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: " + AppModel::hidingNotice("xfdesktop")})
+        << "said once";
+}
+
 } // namespace
 } // namespace drovane

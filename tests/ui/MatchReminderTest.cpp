@@ -97,6 +97,44 @@ TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
     EXPECT_EQ(fake.workspace->activations, 2);
 }
 
+TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheStillAsAFile) {
+    struct Row {
+        bool settable;
+        std::string informative;
+        std::string button;
+        std::size_t pictures;
+        std::size_t revealed;
+    };
+    const Row rows[] = {
+        {true,
+         "Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use "
+         "a "
+         "still of Tahoe there as well and they all show the same film.",
+         "Use as Desktop Background", 1, 0},
+        {false,
+         "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and "
+         "it "
+         "lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and "
+         "they "
+         "all show the same film.",
+         "Save the Still", 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.button);
+        background->settable = row.settable;
+        background->pictures.clear();
+        fake.workspace->revealed.clear();
+        remind();
+        EXPECT_EQ(alerts->shown.back().content.informativeText, row.informative);
+        EXPECT_EQ(alerts->shown.back().content.buttons, (std::vector<std::string>{row.button, "Not Now"}));
+        answer(0, false);
+        finishStill();
+        EXPECT_EQ(background->pictures.size(), row.pictures);
+        EXPECT_EQ(fake.workspace->revealed,
+                  std::vector<std::vector<std::string>>(row.revealed, {folder + "/Tahoe Day.jpg"}));
+    }
+}
+
 TEST_F(MatchReminderTest, TheResponseStoresTheBoxAndActsOnTheFirstButton) {
     struct Case {
         const char* name;

@@ -101,6 +101,15 @@ Rectangle {
                 font.pixelSize: 13
                 color: pal.placeholderText
             }
+            Text {
+                objectName: "desktopNotice"
+                width: parent.width
+                visible: text !== ""
+                text: bridge.desktopNotice
+                wrapMode: Text.Wrap
+                font.pixelSize: 12
+                color: pal.text
+            }
         }
 
         // Something asked of the window that came to nothing: one line until it times out or is

@@ -42,8 +42,12 @@ void DesktopWallpaperWindow::createPlatformWindow(Rect frame) {
     // Every flag before the platform window exists: Qt rewrites the window's type and states
     // when flags change later.
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                       Qt::WindowTransparentForInput | Qt::WindowStaysOnBottomHint);
+                       Qt::WindowTransparentForInput);
     m_window->setTitle(QStringLiteral("Drovane wallpaper"));
+    // Qt's xcb plugin rewrites _NET_WM_WINDOW_TYPE from this whenever it applies the flags (at
+    // creation and again before mapping); without it the window goes out as a normal one and
+    // window managers frame and decorate it, their frame taking the clicks meant for the desktop.
+    m_window->setProperty("_q_xcb_wm_window_type", x11::qtDesktopWindowType);
     setFrame(frame);
     m_window->create();
     x11::markAsDesktopWindow(*m_window);
@@ -63,6 +67,10 @@ void DesktopWallpaperWindow::stopWatchingOcclusion() {
 }
 
 void DesktopWallpaperWindow::windowEvent(const QEvent& event) {
+    if (event.type() == QEvent::Expose && m_window->isVisible()) {
+        // The manager may have framed the window, or reshaped its frame, since the last time.
+        x11::passInputThroughFrame(*m_window);
+    }
     switch (event.type()) {
     case QEvent::Expose:
     case QEvent::Show:

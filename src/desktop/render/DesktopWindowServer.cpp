@@ -29,4 +29,8 @@ Subscription DesktopWindowServer::observeOcclusion(std::function<void(const Wind
     return m_handlers->add(std::move(handler));
 }
 
+std::string DesktopWindowServer::hidingProgram() const {
+    return m_occlusion->hidingProgram();
+}
+
 } // namespace drovane::desktop

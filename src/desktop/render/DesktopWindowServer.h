@@ -17,6 +17,7 @@ public:
 
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) final;
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) final;
+    std::string hidingProgram() const final;
 
 protected:
     // Without `occlusion`, windows count as visible whenever they are exposed.

@@ -47,11 +47,14 @@ RendererChoice chooseRenderer(const std::optional<std::string>& override,
     return {Renderer::Gl, "the OpenGL renderer \"" + *name + "\" is a GPU" + ignored};
 }
 
-std::string rendererLogLine(const RendererChoice& choice) {
-    const char* how = choice.renderer == Renderer::Gl
-                          ? "Drovane: wallpapers drawn with OpenGL ("
-                          : "Drovane: wallpapers drawn on the CPU through X11 shared memory (";
+std::string rendererWords(const RendererChoice& choice) {
+    const char* how = choice.renderer == Renderer::Gl ? "drawn with OpenGL ("
+                                                      : "drawn on the CPU through X11 shared memory (";
     return how + choice.reason + ")";
+}
+
+std::string rendererLogLine(const RendererChoice& choice) {
+    return "Drovane: wallpapers " + rendererWords(choice);
 }
 
 std::optional<std::string> probeGlRenderer() {

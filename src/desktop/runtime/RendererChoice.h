@@ -21,7 +21,9 @@ struct RendererChoice {
 RendererChoice chooseRenderer(const std::optional<std::string>& override,
                               const std::function<std::optional<std::string>()>& glRenderer);
 
-// The line the log says at start about the choice.
+// The choice in words: "drawn with OpenGL (why)".
+std::string rendererWords(const RendererChoice& choice);
+// A log line about the choice alone.
 std::string rendererLogLine(const RendererChoice& choice);
 
 // The renderer string of an OpenGL context made on the default display; nothing when none can

@@ -68,10 +68,15 @@ LibraryBridge::LibraryBridge(LibraryWindowContent content, ThumbnailImageProvide
     m_subscriptions.push_back(store.onDiskCount().subscribe(changed));
     m_subscriptions.push_back(store.catalogFetch().subscribe(changed));
     m_subscriptions.push_back(store.notice().subscribe([this] { emit noticeChanged(); }));
+    m_subscriptions.push_back(store.desktopNotice().subscribe([this] { emit desktopNoticeChanged(); }));
     update();
 }
 
 LibraryBridge::~LibraryBridge() = default;
+
+QString LibraryBridge::desktopNotice() const {
+    return QString::fromStdString(m_content.store->desktopNotice().value());
+}
 
 void LibraryBridge::scheduleUpdate() {
     if (m_updatePending) {

@@ -32,6 +32,8 @@ class LibraryBridge final : public QObject {
     Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
     Q_PROPERTY(int liveThumbnails READ liveThumbnails NOTIFY liveThumbnailsChanged)
     Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
+    // Why the wallpaper cannot be seen, when another program's desktop hides it; else empty.
+    Q_PROPERTY(QString desktopNotice READ desktopNotice NOTIFY desktopNoticeChanged)
 
 public:
     LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
@@ -53,6 +55,7 @@ public:
     // The window's notice; "" while none shows.
     QString notice() const;
     Q_INVOKABLE void dismissNotice();
+    QString desktopNotice() const;
 
     // The grid lays out this many tiles a row.
     Q_INVOKABLE void setColumns(int columns);
@@ -79,6 +82,7 @@ signals:
     void rowsChanged();
     void liveThumbnailsChanged();
     void noticeChanged();
+    void desktopNoticeChanged();
     // A picture for `filmId` arrived: `source` is its image address, empty for none.
     void thumbReady(const QString& filmId, const QString& source);
 

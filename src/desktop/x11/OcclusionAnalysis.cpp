@@ -76,25 +76,49 @@ std::vector<Rect> uncoveredParts(Rect target, const std::vector<Rect>& covers) {
     return remaining;
 }
 
-bool isScreenCovered(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen) {
+Coverage screenCoverage(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen) {
     const auto& windows = snapshot.windows;
     auto first = std::find_if(windows.begin(), windows.end(),
                               [wallpaper](const StackedWindow& w) { return w.id == wallpaper; });
     first = first == windows.end() ? windows.begin() : first + 1;
 
     std::vector<Rect> covers;
+    std::string desktopProgram;
     for (auto it = first; it != windows.end(); ++it) {
         const StackedWindow& w = *it;
-        if (w.id == wallpaper || !w.applicationWindow || !w.viewable || w.hidden || w.shaded ||
-            w.translucent || !onCurrentDesktop(w, snapshot.currentDesktop)) {
+        if (w.id == wallpaper || !(w.applicationWindow || w.desktopWindow) || !w.viewable || w.hidden ||
+            w.shaded || w.translucent || !onCurrentDesktop(w, snapshot.currentDesktop)) {
             continue;
         }
+        if (w.desktopWindow && desktopProgram.empty() && overlaps(w.frame, screen)) {
+            desktopProgram = w.program.empty() ? "another program" : w.program;
+        }
         if ((w.fullscreen || w.maximized) && centreIn(w.frame, screen)) {
-            return true;
+            return {true, w.desktopWindow ? desktopProgram : std::string()};
         }
         covers.push_back(w.frame);
     }
-    return uncoveredParts(screen, covers).empty();
+    if (!uncoveredParts(screen, covers).empty()) {
+        return {};
+    }
+    return {true, desktopProgram};
+}
+
+bool isScreenCovered(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen) {
+    return screenCoverage(snapshot, wallpaper, screen).covered;
+}
+
+std::vector<std::uint32_t> desktopsBelow(const StackSnapshot& snapshot, std::uint32_t wallpaper) {
+    std::vector<std::uint32_t> below;
+    for (const StackedWindow& w : snapshot.windows) {
+        if (w.id == wallpaper) {
+            return below;
+        }
+        if (w.desktopWindow && w.viewable) {
+            below.push_back(w.id);
+        }
+    }
+    return {}; // not listed: nothing known about its place
 }
 
 } // namespace drovane::desktop

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace drovane::desktop {
@@ -24,8 +25,14 @@ struct StackedWindow {
     // An application's window (normal, dialog, or no type at all), not a dock, desktop, menu,
     // notification or our own wallpaper.
     bool applicationWindow = true;
-    // Made see-through by the user (_NET_WM_WINDOW_OPACITY below opaque).
+    // Another program's desktop (_NET_WM_WINDOW_TYPE_DESKTOP): an icon program painting the
+    // desktop itself, which hides whatever is below it unless it is see-through.
+    bool desktopWindow = false;
+    // Made see-through by the user (_NET_WM_WINDOW_OPACITY below opaque), or, for a desktop window
+    // under a compositor, drawn with an alpha channel (icons over a transparent desktop).
     bool translucent = false;
+    // The class part of WM_CLASS ("Xfdesktop", "Pcmanfm"); empty when not set.
+    std::string program;
     // _NET_WM_DESKTOP; nothing when not set, allDesktops when on every desktop.
     std::optional<std::uint32_t> desktop;
 
@@ -38,12 +45,24 @@ struct StackSnapshot {
     std::optional<std::uint32_t> currentDesktop;
 };
 
-// True when `screen` (the wallpaper window `wallpaper`'s screen) is wholly covered by
-// application windows stacked above the wallpaper (all listed windows count when it is not
-// listed) that are viewable, not minimized or rolled up, not translucent, and on the current
-// desktop. A full-screen or maximized window covers the whole screen its centre lies on, panels
-// and docks included; other windows cover their frames, together.
+struct Coverage {
+    bool covered = false;
+    // When covered and another program's desktop window takes part: that window's program.
+    std::string desktopProgram;
+};
+
+// Whether `screen` (the wallpaper window `wallpaper`'s screen) is wholly covered by application
+// windows and other programs' desktop windows stacked above the wallpaper (all listed windows
+// count when it is not listed) that are viewable, not minimized or rolled up, not translucent,
+// and on the current desktop. A full-screen or maximized window covers the whole screen its
+// centre lies on, panels and docks included; other windows cover their frames, together.
+// The caller marks its own wallpaper windows as neither kind.
+Coverage screenCoverage(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen);
 bool isScreenCovered(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen);
+
+// Other programs' mapped desktop windows stacked below the wallpaper `wallpaper`, whose icons it
+// would hide: it must go down again.
+std::vector<std::uint32_t> desktopsBelow(const StackSnapshot& snapshot, std::uint32_t wallpaper);
 
 // The parts of `target` that `covers` leave uncovered; empty when they cover it all.
 std::vector<Rect> uncoveredParts(Rect target, const std::vector<Rect>& covers);

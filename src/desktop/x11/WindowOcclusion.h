@@ -3,6 +3,7 @@
 #include "platform/Subscription.h"
 
 #include <functional>
+#include <string>
 
 class QWindow;
 
@@ -21,6 +22,8 @@ public:
     // Calls `changed` whenever isVisible() for `window` may have changed for a reason outside
     // the window's own events (another application covering it). Main thread.
     virtual Subscription watch(const QWindow& window, std::function<void()> changed);
+    // The program whose own desktop window hides some watched window now; empty when none.
+    virtual std::string hidingProgram() const { return {}; }
 };
 
 } // namespace drovane::desktop

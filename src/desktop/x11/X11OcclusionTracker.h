@@ -6,11 +6,13 @@
 
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
 
 namespace drovane::desktop {
 
@@ -37,6 +39,10 @@ public:
     // Some part of `window` can be seen; true for windows not tracked or not analysed yet.
     bool isVisible(std::uint32_t window) const;
 
+    // The program whose own desktop window hides a tracked window now (WM_CLASS's class, or
+    // "another program"); empty when none does.
+    std::string hidingProgram() const;
+
     // Called with a tracked window whose visibility changed, after the analysis.
     std::function<void(std::uint32_t window, bool visible)> onVisibilityChanged;
 
@@ -45,12 +51,19 @@ private:
         Rect screen;
         bool visible = true;
         bool obscured = false; // the server's last VisibilityNotify said fully obscured
+        std::string hiddenBy;  // the program whose desktop window covers it
     };
 
     void onEvent(const xcb_generic_event_t& event);
     void scheduleAnalysis();
     void analyse();
     void watchWindows(const std::vector<StackedWindow>& windows);
+    void keepBelowOtherDesktops(const StackSnapshot& snapshot);
+    // A client message to the window manager about `window`.
+    void sendToManager(xcb_atom_t type, std::uint32_t window, const std::array<std::uint32_t, 3>& data);
+    std::vector<std::uint32_t> rootAtomsOf(xcb_atom_t property, xcb_atom_t type);
+    bool supportedByManager(xcb_atom_t atom);
+    std::uint32_t activeWindow();
 
     std::shared_ptr<XcbConnection> m_connection;
     X11StackReader m_reader;
@@ -58,6 +71,12 @@ private:
     QTimer m_coalesce;
     std::map<std::uint32_t, Tracked> m_tracked;
     std::set<std::uint32_t> m_watched;
+    static constexpr int maxLowerRequests = 3;
+    const xcb_atom_t m_restackAtom;
+    const xcb_atom_t m_activeAtom;
+    const xcb_atom_t m_supportedAtom;
+    // How often a wallpaper was asked to go below each other program's desktop window.
+    std::map<std::uint32_t, int> m_lowerRequests;
 };
 
 } // namespace drovane::desktop

@@ -3,9 +3,12 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 namespace drovane::desktop::x11 {
@@ -102,8 +105,10 @@ void markAsDesktopWindow(QWindow& window) {
     replace32(c, w, atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, {kAllDesktops});
     // Qt merges its own states into this property when it maps the window.
     auto states = readAtoms(c, w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
-    for (const char* name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_BELOW", "_NET_WM_STATE_SKIP_TASKBAR",
-                             "_NET_WM_STATE_SKIP_PAGER"}) {
+    // Not "below": xfwm4 moves a window in that state up out of the desktop layer, over the
+    // desktops of icon programs.
+    for (const char* name :
+         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
         const std::uint32_t a = atom(name);
         if (std::find(states.begin(), states.end(), a) == states.end()) {
             states.push_back(a);
@@ -111,6 +116,20 @@ void markAsDesktopWindow(QWindow& window) {
     }
     replace32(c, w, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, states);
     xcb_flush(c);
+}
+
+void passInputThroughFrame(QWindow& window) {
+    xcb_connection_t* c = connection();
+    if (!c) {
+        return;
+    }
+    const xcb_window_t client = nativeWindow(window);
+    const xcb_window_t frame = topLevelAncestor(client);
+    if (frame != client) {
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, frame, 0, 0,
+                             0, nullptr);
+        xcb_flush(c);
+    }
 }
 
 void lowerToBottom(QWindow& window) {
@@ -177,6 +196,50 @@ std::uint32_t topLevelAncestor(std::uint32_t window) {
         }
         window = tree->parent;
     }
+}
+
+std::string programOfWmClass(const std::string& value) {
+    const auto split = value.find('\0');
+    std::string program = split == std::string::npos ? std::string() : value.substr(split + 1);
+    program = program.substr(0, program.find('\0'));
+    if (program.empty()) {
+        program = value.substr(0, split);
+    }
+    std::transform(program.begin(), program.end(), program.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return program;
+}
+
+std::string otherDesktopProgram() {
+    xcb_connection_t* c = connection();
+    if (!c) {
+        return {};
+    }
+    auto windows = readAtoms(c, rootOf(c), atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    if (windows.empty()) {
+        windows = rootChildrenBottomFirst();
+    }
+    const std::uint32_t desktopType = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    const auto ourPid = static_cast<std::uint32_t>(::getpid());
+    for (std::uint32_t w : windows) {
+        const auto types = readAtoms(c, w, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM);
+        const auto pid = readAtoms(c, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+        if (types.empty() || types.front() != desktopType || (!pid.empty() && pid.front() == ourPid)) {
+            continue;
+        }
+        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr));
+        if (!reply || reply->format != 8) {
+            continue;
+        }
+        const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+        const std::string program = programOfWmClass(std::string(
+            data, static_cast<std::size_t>(std::max(0, xcb_get_property_value_length(reply.get())))));
+        if (!program.empty()) {
+            return program;
+        }
+    }
+    return {};
 }
 
 } // namespace drovane::desktop::x11

@@ -1,5 +1,6 @@
 #include "desktop/x11/X11StackReader.h"
 
+#include "desktop/x11/X11Properties.h"
 #include "desktop/x11/XcbConnection.h"
 
 #include <algorithm>
@@ -26,13 +27,22 @@ std::vector<std::uint32_t> items32(const xcb_get_property_reply_t* reply) {
     return std::vector<std::uint32_t>(data, data + std::max(count, 0));
 }
 
+std::string programOf(const xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 8) {
+        return {};
+    }
+    const auto* data = static_cast<const char*>(xcb_get_property_value(reply));
+    return x11::programOfWmClass(
+        std::string(data, static_cast<std::size_t>(std::max(xcb_get_property_value_length(reply), 0))));
+}
+
 } // namespace
 
 struct X11StackReader::Atoms {
     xcb_atom_t clientListStacking, currentDesktop, wmState, wmDesktop, wmWindowType, frameExtents,
         gtkFrameExtents, windowOpacity, compositor;
     xcb_atom_t stateHidden, stateShaded, stateFullscreen, stateMaxVert, stateMaxHorz;
-    xcb_atom_t typeNormal, typeDialog;
+    xcb_atom_t typeNormal, typeDialog, typeDesktop;
 };
 
 X11StackReader::X11StackReader(std::shared_ptr<XcbConnection> connection)
@@ -43,9 +53,9 @@ X11StackReader::X11StackReader(std::shared_ptr<XcbConnection> connection)
          "_NET_WM_CM_S" + std::to_string(m_connection->screenNumber()), "_NET_WM_STATE_HIDDEN",
          "_NET_WM_STATE_SHADED", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT",
          "_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG",
-         "_NET_CLIENT_LIST", "_NET_SUPPORTING_WM_CHECK"});
-    *m_atoms = Atoms{a[0], a[1], a[2],  a[3],  a[4],  a[5],  a[6],  a[7],
-                     a[8], a[9], a[10], a[11], a[12], a[13], a[14], a[15]};
+         "_NET_CLIENT_LIST", "_NET_SUPPORTING_WM_CHECK", "_NET_WM_WINDOW_TYPE_DESKTOP"});
+    *m_atoms = Atoms{a[0], a[1],  a[2],  a[3],  a[4],  a[5],  a[6],  a[7], a[8],
+                     a[9], a[10], a[11], a[12], a[13], a[14], a[15], a[18]};
     m_rootAtoms = {a[0], a[1], a[16], a[17]};
     m_windowAtoms = {a[2], a[3], a[4], a[5], a[6], a[7]};
 }
@@ -85,7 +95,7 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
-        xcb_get_property_cookie_t state, desktop, type, frame, gtkFrame, opacity;
+        xcb_get_property_cookie_t state, desktop, type, frame, gtkFrame, opacity, wmClass;
     };
     // Every request first, then every reply: one round trip for the whole stack.
     std::vector<Cookies> cookies;
@@ -98,7 +108,8 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
                            xcb_get_property(c, 0, w, at.wmWindowType, XCB_ATOM_ATOM, 0, 64),
                            xcb_get_property(c, 0, w, at.frameExtents, XCB_ATOM_CARDINAL, 0, 4),
                            xcb_get_property(c, 0, w, at.gtkFrameExtents, XCB_ATOM_CARDINAL, 0, 4),
-                           xcb_get_property(c, 0, w, at.windowOpacity, XCB_ATOM_CARDINAL, 0, 1)});
+                           xcb_get_property(c, 0, w, at.windowOpacity, XCB_ATOM_CARDINAL, 0, 1),
+                           xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64)});
     }
     std::vector<xcb_get_window_attributes_cookie_t> askedCookies;
     for (xcb_window_t w : windows) {
@@ -116,6 +127,7 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
         auto frame = own(xcb_get_property_reply(c, k.frame, nullptr));
         auto gtkFrame = own(xcb_get_property_reply(c, k.gtkFrame, nullptr));
         auto opacity = own(xcb_get_property_reply(c, k.opacity, nullptr));
+        auto wmClass = own(xcb_get_property_reply(c, k.wmClass, nullptr));
         if (!attributes || !geometry || !origin) {
             continue; // gone since the list was read
         }
@@ -153,6 +165,7 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
         if (auto types = items32(type.get()); !types.empty()) {
             // The first type the client names is the one it prefers.
             w.applicationWindow = types.front() == at.typeNormal || types.front() == at.typeDialog;
+            w.desktopWindow = types.front() == at.typeDesktop;
         }
         if (auto values = items32(desktop.get()); !values.empty()) {
             w.desktop = values.front();
@@ -160,6 +173,11 @@ X11StackReader::Reading X11StackReader::read(const std::vector<xcb_window_t>& wi
         if (auto values = items32(opacity.get()); !values.empty()) {
             w.translucent = values.front() != 0xFFFFFFFF;
         }
+        w.program = programOf(wmClass.get());
+        // Icons drawn over a transparent desktop (GNOME's desktop icons) let the wallpaper show;
+        // Plasma's desktop has an alpha channel too but paints its own wallpaper in it.
+        w.translucent = w.translucent || (w.desktopWindow && result.composited && geometry->depth == 32 &&
+                                          w.program != "plasmashell");
         result.snapshot.windows.push_back(w);
     }
     for (std::size_t i = 0; i < windows.size(); ++i) {

@@ -72,4 +72,8 @@ Subscription X11WindowOcclusion::watch(const QWindow& window, std::function<void
     });
 }
 
+std::string X11WindowOcclusion::hidingProgram() const {
+    return m_tracker->hidingProgram();
+}
+
 } // namespace drovane::desktop

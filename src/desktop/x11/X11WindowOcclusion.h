@@ -25,6 +25,7 @@ public:
     bool isVisible(const QWindow& window) const override;
     bool windowEvent(const QWindow& window) override;
     Subscription watch(const QWindow& window, std::function<void()> changed) override;
+    std::string hidingProgram() const override;
 
 private:
     std::shared_ptr<XcbConnection> m_connection;

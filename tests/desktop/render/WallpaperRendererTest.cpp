@@ -146,11 +146,13 @@ TEST_P(WallpaperRendererTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfT
     EXPECT_EQ(x11::readCardinals(id, "_NET_WM_WINDOW_TYPE"),
               std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
     const auto states = x11::readCardinals(id, "_NET_WM_STATE");
-    for (const char* state : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_BELOW", "_NET_WM_STATE_SKIP_TASKBAR",
-                              "_NET_WM_STATE_SKIP_PAGER"}) {
+    for (const char* state :
+         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
         EXPECT_TRUE(contains(states, x11::atom(state))) << state;
     }
+    // Either would lift it out of the desktop layer, over icon programs' desktops.
     EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_ABOVE")));
+    EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_BELOW")));
     EXPECT_EQ(x11::readCardinals(id, "_NET_WM_DESKTOP"), std::vector<std::uint32_t>{0xFFFFFFFFu});
 
     // Never focused: the input hint is set and false.

@@ -79,10 +79,100 @@ TEST_F(DesktopBackgroundTest, PlasmaRunsAScriptWithTheQuotedUrl) {
         DBusDesktopBackground::plasmaScript("a\"b\\c\n").startsWith(R"(var url = ["a\"b\\c\n"][0];)"));
 }
 
+TEST(DesktopBackgroundSetter, TheProgramPaintingTheDesktopDecidesElseTheSessionsDesktop) {
+    using Setter = DBusDesktopBackground::Setter;
+    struct Row {
+        const char* desktop;
+        const char* program;
+        Setter setter;
+    };
+    const Row rows[] = {
+        {"XFCE", "xfdesktop", Setter::Xfce},
+        {"", "Xfdesktop", Setter::Xfce},
+        // pcmanfm's desktop under a bare window manager, named by no session.
+        {"", "pcmanfm", Setter::Pcmanfm},
+        {"LXDE", "", Setter::Pcmanfm},
+        {"X-Cinnamon", "nemo-desktop", Setter::Cinnamon},
+        {"X-Cinnamon", "", Setter::Cinnamon},
+        {"MATE", "caja", Setter::Mate},
+        {"GNOME", "caja", Setter::Mate},
+        {"KDE", "plasmashell", Setter::Plasma},
+        // GNOME's desktop icons are a window of their own over GNOME's background.
+        {"ubuntu:GNOME", "gjs", Setter::Gnome},
+        {"", "", Setter::None},
+        {"i3", "", Setter::None},
+        {"", "spacefm", Setter::None},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DBusDesktopBackground::setterFor(row.desktop, row.program), row.setter)
+            << row.desktop << " / " << row.program;
+    }
+    DBusDesktopBackground pcmanfm("", "/pictures", QDBusConnection(QString()), [] { return "pcmanfm"; });
+    EXPECT_TRUE(pcmanfm.canSetPicture());
+    DBusDesktopBackground bare("", "/pictures", QDBusConnection(QString()), [] { return ""; });
+    EXPECT_FALSE(bare.canSetPicture());
+}
+
+TEST_F(DesktopBackgroundTest, CinnamonAndMateTakeTheirOwnKeysThroughDconf) {
+    auto dconf = recorder("ca.desrt.dconf", "/ca/desrt/dconf/Writer/user", "ca.desrt.dconf.Writer", "Change",
+                          QStringLiteral("tag1"));
+    DBusDesktopBackground cinnamon("X-Cinnamon", "/pictures", bus.connect("drovane"));
+    DBusDesktopBackground mate("", "/pictures", bus.connect("drovane"), [] { return "caja"; });
+    EXPECT_EQ(set(cinnamon, picture), true);
+    EXPECT_EQ(set(mate, picture), true);
+    ASSERT_EQ(received.size(), 2u);
+    auto strings = [](const QVariant& v) {
+        const QByteArray blob = v.toByteArray();
+        return dconfChangesetStrings(std::vector<unsigned char>(blob.begin(), blob.end()));
+    };
+    EXPECT_EQ(strings(received[0]),
+              (std::map<std::string, std::string>{{"/org/cinnamon/desktop/background/picture-uri", url}}));
+    EXPECT_EQ(strings(received[1]), (std::map<std::string, std::string>{
+                                        {"/org/mate/desktop/background/picture-filename", picture}}));
+}
+
+TEST_F(DesktopBackgroundTest, XfceSetsEveryMonitorsAndWorkspacesBackdropThatExists) {
+    const QString service = QStringLiteral("org.xfce.Xfconf");
+    auto connection = bus.connect(service);
+    ASSERT_TRUE(connection.registerService(service));
+    FakeObject xfconf(connection, QStringLiteral("/org/xfce/Xfconf"), service);
+    QVariantMap backdrops{
+        {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/last-image"),
+         QStringLiteral("/old.png")},
+        {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/image-style"), 5},
+        {QStringLiteral("/backdrop/screen0/monitorVirtual-2/workspace1/last-image"),
+         QStringLiteral("/old.png")},
+    };
+    std::map<QString, QString> written;
+    xfconf.methods[QStringLiteral("GetAllProperties")] = [&](const QDBusMessage& m) {
+        EXPECT_EQ(m.arguments().value(0).toString(), QStringLiteral("xfce4-desktop"));
+        return m.createReply(QVariant::fromValue(backdrops));
+    };
+    xfconf.methods[QStringLiteral("SetProperty")] = [&](const QDBusMessage& m) {
+        written[m.arguments().value(1).toString()] =
+            qvariant_cast<QDBusVariant>(m.arguments().value(2)).variant().toString();
+        return m.createReply();
+    };
+    DBusDesktopBackground background("XFCE", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(background, picture), true);
+    const QString path = QString::fromStdString(picture);
+    EXPECT_EQ(written, (std::map<QString, QString>{
+                           {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/last-image"), path},
+                           {QStringLiteral("/backdrop/screen0/monitorVirtual-2/workspace1/last-image"), path},
+                       }));
+
+    backdrops.clear();
+    written.clear();
+    EXPECT_EQ(set(background, picture), false) << "xfdesktop never ran: nothing to set";
+}
+
 TEST_F(DesktopBackgroundTest, NoServiceOrAnotherDesktopIsNotApplied) {
     DBusDesktopBackground gnome("GNOME", "/pictures", bus.connect("drovane"));
     EXPECT_EQ(set(gnome, picture), false) << "nobody answers on the bus";
-    DBusDesktopBackground other("XFCE", "/pictures", bus.connect("drovane"));
+    DBusDesktopBackground xfce("XFCE", "/pictures", bus.connect("drovane"));
+    EXPECT_EQ(set(xfce, picture), false) << "no xfconf daemon";
+    DBusDesktopBackground other("i3", "/pictures", bus.connect("drovane"));
+    EXPECT_FALSE(other.canSetPicture());
     EXPECT_EQ(set(other, picture), false);
 }
 

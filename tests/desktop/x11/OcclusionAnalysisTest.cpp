@@ -21,6 +21,14 @@ StackedWindow with(StackedWindow w, const std::function<void(StackedWindow&)>& c
     return w;
 }
 
+StackedWindow desktopOf(std::uint32_t id, std::string program, Rect frame = screen) {
+    StackedWindow w = app(id, frame);
+    w.applicationWindow = false;
+    w.desktopWindow = true;
+    w.program = std::move(program);
+    return w;
+}
+
 TEST(OcclusionAnalysis, WhichWindowsCoverTheWallpapersScreen) {
     const StackedWindow wp = with(app(wallpaper, screen), [](auto& w) { w.applicationWindow = false; });
     const StackedWindow full = app(2, screen);
@@ -50,8 +58,11 @@ TEST(OcclusionAnalysis, WhichWindowsCoverTheWallpapersScreen) {
         {"unmapped", {{wp, with(full, [](auto& w) { w.viewable = false; })}, 0}, screen, false},
         {"rolled up", {{wp, with(full, [](auto& w) { w.shaded = true; })}, 0}, screen, false},
         {"see-through", {{wp, with(full, [](auto& w) { w.translucent = true; })}, 0}, screen, false},
-        {"a dock or a desktop window",
-         {{wp, with(full, [](auto& w) { w.applicationWindow = false; })}, 0},
+        {"a dock", {{wp, with(full, [](auto& w) { w.applicationWindow = false; })}, 0}, screen, false},
+        {"another program's desktop above", {{wp, desktopOf(2, "xfdesktop")}, 0}, screen, true},
+        {"another program's desktop below", {{desktopOf(2, "xfdesktop"), wp}, 0}, screen, false},
+        {"a see-through desktop with icons",
+         {{wp, with(desktopOf(2, "ding"), [](auto& w) { w.translucent = true; })}, 0},
          screen,
          false},
         {"on another desktop", {{wp, with(full, [](auto& w) { w.desktop = 1; })}, 0}, screen, false},
@@ -84,6 +95,65 @@ TEST(OcclusionAnalysis, WhichWindowsCoverTheWallpapersScreen) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isScreenCovered(c.snapshot, wallpaper, c.screenRect), c.covered) << c.what;
+    }
+}
+
+TEST(OcclusionAnalysis, AnotherProgramsDesktopIsNamedWhenItTakesPartInHidingTheWallpaper) {
+    const StackedWindow wp = with(app(wallpaper, screen), [](auto& w) { w.applicationWindow = false; });
+    const Rect left{{0, 0}, {960, 1080}};
+    const Rect right{{960, 0}, {960, 1080}};
+    struct Case {
+        const char* what;
+        std::vector<StackedWindow> windows;
+        bool covered;
+        std::string program;
+    };
+    const Case cases[] = {
+        {"its desktop over the whole screen", {wp, desktopOf(2, "pcmanfm")}, true, "pcmanfm"},
+        {"one desktop over both screens",
+         {wp, desktopOf(2, "xfdesktop", {{0, 0}, {3200, 1080}})},
+         true,
+         "xfdesktop"},
+        {"an application window over its desktop", {wp, desktopOf(2, "caja"), app(3, screen)}, true, "caja"},
+        {"an application window alone", {wp, app(3, screen)}, true, ""},
+        {"a full-screen window", {wp, with(app(3, screen), [](auto& w) { w.fullscreen = true; })}, true, ""},
+        {"half its desktop, half a window",
+         {wp, desktopOf(2, "nemo-desktop", left), app(3, right)},
+         true,
+         "nemo-desktop"},
+        {"its desktop on the other screen only",
+         {wp, desktopOf(2, "pcmanfm", {{1920, 0}, {1280, 1024}})},
+         false,
+         ""},
+        {"a desktop without WM_CLASS", {wp, desktopOf(2, "")}, true, "another program"},
+    };
+    for (const Case& c : cases) {
+        const Coverage coverage = screenCoverage({c.windows, 0}, wallpaper, screen);
+        EXPECT_EQ(coverage.covered, c.covered) << c.what;
+        EXPECT_EQ(coverage.desktopProgram, c.program) << c.what;
+    }
+}
+
+TEST(OcclusionAnalysis, TheWallpaperGoesDownUnderEveryOtherDesktopBelowIt) {
+    const StackedWindow wp = with(app(wallpaper, screen), [](auto& w) { w.applicationWindow = false; });
+    const StackedWindow unmapped = with(desktopOf(3, "pcmanfm"), [](auto& w) { w.viewable = false; });
+    struct Case {
+        const char* what;
+        std::vector<StackedWindow> windows;
+        std::vector<std::uint32_t> below;
+    };
+    const Case cases[] = {
+        {"alone", {wp}, {}},
+        {"under the icons", {wp, desktopOf(2, "xfdesktop")}, {}},
+        {"over the icons", {desktopOf(2, "xfdesktop"), wp}, {2}},
+        {"over two, under an application",
+         {desktopOf(2, "a"), desktopOf(4, "b"), wp, app(5, screen)},
+         {2, 4}},
+        {"over an unmapped one", {unmapped, wp}, {}},
+        {"not listed", {desktopOf(2, "xfdesktop")}, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(desktopsBelow({c.windows, 0}, wallpaper), c.below) << c.what;
     }
 }
 
