@@ -1,5 +1,6 @@
 #include "desktop/render/DesktopWallpaperWindow.h"
 
+#include "desktop/render/PixelGeometry.h"
 #include "desktop/x11/WindowOcclusion.h"
 #include "desktop/x11/X11Properties.h"
 
@@ -46,6 +47,7 @@ void DesktopWallpaperWindow::createPlatformWindow(Rect frame) {
     m_window->setTitle(QStringLiteral("Drovane wallpaper"));
     setFrame(frame);
     m_window->create();
+    fitToScreenPixels(*m_window, paintedByQt());
     x11::markAsDesktopWindow(*m_window);
 }
 
@@ -113,6 +115,7 @@ void DesktopWallpaperWindow::setFrame(Rect frame) {
         m_window->setScreen(screen);
     }
     m_window->setGeometry(rect);
+    fitToScreenPixels(*m_window, paintedByQt());
 }
 
 } // namespace drovane::desktop
