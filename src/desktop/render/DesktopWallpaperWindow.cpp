@@ -1,5 +1,6 @@
 #include "desktop/render/DesktopWallpaperWindow.h"
 
+#include "desktop/render/PixelGeometry.h"
 #include "desktop/x11/WindowOcclusion.h"
 #include "desktop/x11/X11Properties.h"
 
@@ -50,6 +51,7 @@ void DesktopWallpaperWindow::createPlatformWindow(Rect frame) {
     m_window->setProperty("_q_xcb_wm_window_type", x11::qtDesktopWindowType);
     setFrame(frame);
     m_window->create();
+    fitToScreenPixels(*m_window, paintedByQt());
     x11::markAsDesktopWindow(*m_window);
 }
 
@@ -121,6 +123,7 @@ void DesktopWallpaperWindow::setFrame(Rect frame) {
         m_window->setScreen(screen);
     }
     m_window->setGeometry(rect);
+    fitToScreenPixels(*m_window, paintedByQt());
 }
 
 } // namespace drovane::desktop

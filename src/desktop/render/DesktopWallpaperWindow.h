@@ -45,6 +45,8 @@ protected:
     void stopWatchingOcclusion();
     // For the window's event handler, after Qt's: tells the occlusion watch what changed.
     void windowEvent(const QEvent& event);
+    // Whether Qt paints the window, at its logical size times its pixel ratio.
+    virtual bool paintedByQt() const { return true; }
 
 private:
     std::shared_ptr<QApplication> m_application;

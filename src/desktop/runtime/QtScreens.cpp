@@ -23,20 +23,31 @@ QtScreens::QtScreens(std::shared_ptr<QApplication> application, double coalesceS
     for (QScreen* screen : QGuiApplication::screens()) {
         watch(screen);
     }
-    m_reported = frames();
+    m_reported = layout();
 }
 
 QtScreens::~QtScreens() = default;
 
 void QtScreens::watch(QScreen* screen) {
     QObject::connect(screen, &QScreen::geometryChanged, m_context.get(), [this] { changed(); });
+    // Qt derives a screen's pixel ratio from its logical dots per inch.
+    QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, m_context.get(), [this] { changed(); });
 }
 
 std::vector<Rect> QtScreens::frames() const {
     std::vector<Rect> result;
+    for (const auto& [frame, ratio] : layout()) {
+        result.push_back(frame);
+    }
+    return result;
+}
+
+std::vector<std::pair<Rect, double>> QtScreens::layout() const {
+    std::vector<std::pair<Rect, double>> result;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
-        result.push_back(Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+        result.emplace_back(Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}},
+                            screen->devicePixelRatio());
     }
     return result;
 }
@@ -50,7 +61,7 @@ void QtScreens::changed() {
 }
 
 void QtScreens::report() {
-    auto now = frames();
+    auto now = layout();
     if (now == m_reported) {
         return;
     }

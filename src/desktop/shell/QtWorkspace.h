@@ -36,7 +36,6 @@ public:
     void terminate() override;
     int runEventLoop(std::shared_ptr<ApplicationDelegate> delegate) override;
 
-    ActivationPolicy activationPolicy() const { return m_policy; }
     // Whether any of the program's own windows is on screen and not minimised.
     static bool hasVisibleWindows();
 

@@ -16,7 +16,13 @@ QImage windowPicture(QWindow& window) {
         return {};
     }
     const auto id = nativeWindow(window);
-    const int width = window.width(), height = window.height();
+    // In device pixels, which the logical size is not under a scale factor.
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr), &std::free);
+    if (!geometry) {
+        return {};
+    }
+    const int width = geometry->width, height = geometry->height;
     std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
         xcb_get_image_reply(c,
                             xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, id, 0, 0,

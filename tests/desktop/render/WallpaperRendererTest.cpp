@@ -2,7 +2,9 @@
 // for the OpenGL renderer and the software one alike.
 
 #include "desktop/GuiTestSupport.h"
+#include "desktop/MediaFixtures.h"
 #include "desktop/media/QtPlayer.h"
+#include "desktop/render/PixelGeometry.h"
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/render/software/SoftwareVideo.h"
@@ -14,11 +16,16 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <map>
+#include <tuple>
 #include <xcb/composite.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -38,6 +45,9 @@ struct Renderer {
     std::function<QWindow&(WallpaperWindow&)> qtWindow;
     // Counts the pictures the window puts on screen from now on.
     std::function<std::function<long()>(WallpaperWindow&)> countFrames;
+    // Qt paints the windows, whole only at some pixel sizes: a window may reach a pixel beyond
+    // its screen.
+    bool paintedByQt;
 };
 
 void PrintTo(const Renderer& renderer, std::ostream* out) {
@@ -56,7 +66,8 @@ Renderer quickRenderer() {
             QObject::connect(
                 &quick, &QQuickWindow::frameSwapped, &quick, [frames] { ++*frames; }, Qt::DirectConnection);
             return [frames] { return frames->load(); };
-        }};
+        },
+        true};
 }
 
 Renderer softwareRenderer() {
@@ -69,7 +80,8 @@ Renderer softwareRenderer() {
             auto& window = dynamic_cast<SoftwareWallpaperWindow&>(w);
             const long start = window.presentedFrames();
             return [&window, start] { return window.presentedFrames() - start; };
-        }};
+        },
+        false};
 }
 
 bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
@@ -104,25 +116,39 @@ protected:
     std::shared_ptr<Player> player(const std::string& path) {
         return m_video->makePlayer(Url::fromFilePath(path), 8);
     }
-    // What the X server holds as the window's picture, whatever drew it.
+    // What the X server holds as the window's picture, whatever drew it, in device pixels.
     QImage grab(WallpaperWindow& window) {
         xcb_connection_t* c = x11::connection();
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
         xcb_composite_name_window_pixmap(c, nativeId(window), pixmap);
-        const Size size = window.frame().size;
+        const QRect size = pixelGeometry(pixmap);
         std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
             xcb_get_image_reply(c,
                                 xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
-                                              std::uint16_t(size.width), std::uint16_t(size.height), ~0u),
+                                              std::uint16_t(size.width()), std::uint16_t(size.height()), ~0u),
                                 nullptr),
             &std::free);
         xcb_free_pixmap(c, pixmap);
-        if (!reply || xcb_get_image_data_length(reply.get()) < int(size.width * size.height * 4)) {
+        if (size.isEmpty() || !reply ||
+            xcb_get_image_data_length(reply.get()) < size.width() * size.height() * 4) {
             return {};
         }
-        return QImage(xcb_get_image_data(reply.get()), int(size.width), int(size.height),
-                      QImage::Format_RGB32)
+        return QImage(xcb_get_image_data(reply.get()), size.width(), size.height(), QImage::Format_RGB32)
             .copy();
+    }
+    // A drawable's size and, for a window, its place on the root window, in device pixels.
+    static QRect pixelGeometry(std::uint32_t drawable) {
+        xcb_connection_t* c = x11::connection();
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, drawable), nullptr), &std::free);
+        if (!geometry) {
+            return {};
+        }
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> place(
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, drawable, geometry->root, 0, 0),
+                                            nullptr),
+            &std::free);
+        return QRect(place ? place->dst_x : 0, place ? place->dst_y : 0, geometry->width, geometry->height);
     }
     std::uint32_t nativeId(WallpaperWindow& window) { return x11::nativeWindow(GetParam().qtWindow(window)); }
     std::string film(const std::string& name, const std::string& source, double seconds) {
@@ -479,9 +505,171 @@ TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollo
     }
 }
 
+// A film of `size` whose quarters are red, lime, blue and white, crossed at half height by a
+// band of one-pixel black and white columns, which only a picture scaled once to the screen's
+// pixels keeps.
+std::string quartersFilm(const std::string& folder, QSize size) {
+    QImage still(size, QImage::Format_RGB32);
+    const int w = size.width(), h = size.height();
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(still.scanLine(y));
+        const bool band = y >= h * 45 / 100 && y < h * 55 / 100;
+        for (int x = 0; x < w; ++x) {
+            const bool right = x >= w / 2, bottom = y >= h / 2;
+            line[x] = band                ? (x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
+                      : !bottom && !right ? qRgb(255, 0, 0)
+                      : !bottom           ? qRgb(0, 255, 0)
+                      : !right            ? qRgb(0, 0, 255)
+                                          : qRgb(255, 255, 255);
+        }
+    }
+    const std::string name = "quarters-" + std::to_string(w) + "x" + std::to_string(h);
+    const std::string png = folder + "/" + name + ".png", film = folder + "/" + name + ".mov";
+    if (!still.save(QString::fromStdString(png)) ||
+        !fixtures::ffmpeg({"-loop", "1", "-framerate", "10", "-i", png, "-t", "1", "-c:v", "libx264", "-crf",
+                           "4", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "mov"},
+                          film)) {
+        return {};
+    }
+    return film;
+}
+
+// Regression: under a scale factor the software renderer drew the film at the window's logical
+// size into the top left part of its pixels, and at fractional factors a window the size of its
+// screen was a pixel short of it or over its neighbour. Runs at whatever factors the process has
+// (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS); the scaled rows below run it under each.
+TEST_P(WallpaperRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
+    const auto monitors = monitorPixels();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect logical = screen->geometry();
+        SCOPED_TRACE(screen->name().toStdString() + " at " + std::to_string(screen->devicePixelRatio()));
+        // The monitor of the screen, else (no RandR monitors) the whole root window.
+        QRect pixels = pixelGeometry(
+            x11::connection() ? xcb_setup_roots_iterator(xcb_get_setup(x11::connection())).data->root : 0);
+        for (const QRect& monitor : monitors) {
+            if (monitor.topLeft() == logical.topLeft()) {
+                pixels = monitor;
+            }
+        }
+        const QSize filmSize(pixels.width() & ~1, pixels.height() & ~1);
+        const auto path = quartersFilm(m_dir.path(), filmSize);
+        ASSERT_FALSE(path.empty());
+
+        auto window = shown(Rect{{double(logical.x()), double(logical.y())},
+                                 {double(logical.width()), double(logical.height())}});
+        const QRect placed = pixelGeometry(nativeId(*window));
+        const int beyond = GetParam().paintedByQt ? 1 : 0;
+        EXPECT_TRUE(placed.topLeft() == pixels.topLeft() && placed.width() >= pixels.width() &&
+                    placed.height() >= pixels.height() && placed.width() <= pixels.width() + beyond &&
+                    placed.height() <= pixels.height() + beyond)
+            << "the window covers its screen's pixels: " << placed.width() << "x" << placed.height() << "+"
+            << placed.x() << "+" << placed.y();
+        auto film = player(path);
+        auto layer = addLayer(*window, film);
+        film->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }, 10));
+
+        // Each channel well on or well off; a colour mixed with the black of an edge left out is
+        // neither.
+        auto isColour = [](QColor c, bool red, bool green, bool blue) {
+            auto on = [](int value, bool wanted) { return wanted ? value > 150 : value < 100; };
+            return on(c.red(), red) && on(c.green(), green) && on(c.blue(), blue);
+        };
+        // The two pixels nearest each corner both ways.
+        auto corner = [](const QImage& picture, bool right, bool bottom) {
+            return meanColor(
+                picture.copy(right ? picture.width() - 2 : 0, bottom ? picture.height() - 2 : 0, 2, 2));
+        };
+        // The part of the window's picture on its screen.
+        QImage picture;
+        const bool whole = waitUntil(
+            [&] {
+                const QImage all = grab(*window);
+                if (all.width() < pixels.width() || all.height() < pixels.height()) {
+                    return false;
+                }
+                picture = all.copy(QRect(QPoint(0, 0), pixels.size()));
+                return isColour(corner(picture, false, false), true, false, false) &&
+                       isColour(corner(picture, true, false), false, true, false) &&
+                       isColour(corner(picture, false, true), false, false, true) &&
+                       isColour(corner(picture, true, true), true, true, true);
+            },
+            5);
+        ASSERT_EQ(picture.size(), pixels.size());
+        EXPECT_TRUE(whole) << "corners " << corner(picture, false, false).name().toStdString() << " "
+                           << corner(picture, true, false).name().toStdString() << " "
+                           << corner(picture, false, true).name().toStdString() << " "
+                           << corner(picture, true, true).name().toStdString();
+        if (filmSize == pixels.size() && placed.size() == pixels.size()) {
+            // Neighbouring columns of the band differ by nearly full scale; scaled twice they blur.
+            const int y = picture.height() / 2;
+            double contrast = 0;
+            const int from = picture.width() / 10, to = picture.width() * 9 / 10;
+            for (int x = from; x < to; ++x) {
+                contrast += std::abs(qGray(picture.pixel(x, y)) - qGray(picture.pixel(x + 1, y)));
+            }
+            EXPECT_GT(contrast / (to - from), 150) << "the band's columns stay apart";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Renderers, WallpaperRendererTest,
                          ::testing::Values(quickRenderer(), softwareRenderer()),
                          [](const ::testing::TestParamInfo<Renderer>& each) { return each.param.name; });
+
+// The test above in a process of its own on two monitors, under each row's scale factors.
+struct Scaling {
+    std::string name;
+    std::vector<std::string> layout; // scripts/xvfb-two-screens options
+    std::map<std::string, std::string> environment;
+};
+
+void PrintTo(const Scaling& scaling, std::ostream* out) {
+    *out << scaling.name;
+}
+
+class ScaledRendererTest : public ::testing::TestWithParam<std::tuple<Renderer, Scaling>> {};
+
+TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
+    const auto& [renderer, scaling] = GetParam();
+    QStringList arguments;
+    for (const auto& option : scaling.layout) {
+        arguments << QString::fromStdString(option);
+    }
+    arguments << QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))
+              << QString::fromStdString("--gtest_filter=Renderers/WallpaperRendererTest."
+                                        "EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
+                                        renderer.name);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : scaling.environment) {
+        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    }
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral(XVFB_TWO_SCREENS), arguments);
+    ASSERT_TRUE(child.waitForFinished(120000)) << "still running";
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scales, ScaledRendererTest,
+    ::testing::Combine(
+        ::testing::Values(quickRenderer(), softwareRenderer()),
+        ::testing::Values(Scaling{"Twice", {}, {{"QT_SCALE_FACTOR", "2"}}},
+                          Scaling{"OneAndAQuarter", {}, {{"QT_SCALE_FACTOR", "1.25"}}},
+                          Scaling{"OneAndAHalf", {"--left", "1366x768"}, {{"QT_SCALE_FACTOR", "1.5"}}},
+                          Scaling{"OneAndThreeQuarters", {}, {{"QT_SCALE_FACTOR", "1.75"}}},
+                          Scaling{"OneAndTwoPerScreen", {}, {{"QT_SCREEN_SCALE_FACTORS", "1;2"}}},
+                          Scaling{"OddSizesPerScreen",
+                                  {"--left", "1366x768", "--right", "1001x667"},
+                                  {{"QT_SCREEN_SCALE_FACTORS", "1.75;1.25"}}})),
+    [](const ::testing::TestParamInfo<std::tuple<Renderer, Scaling>>& each) {
+        return std::get<0>(each.param).name + "_" + std::get<1>(each.param).name;
+    });
 
 // The player's own contract, the same under either renderer.
 class PlayerClockTest : public ::testing::Test {

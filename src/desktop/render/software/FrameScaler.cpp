@@ -3,6 +3,7 @@
 #include <QVideoFrameFormat>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -116,6 +117,11 @@ SourceRect shownPart(int width, int height, int targetWidth, int targetHeight, V
     return all;
 }
 
+int scaledStride(int width) {
+    // Groups of 16 pixels cover every converter libswscale has.
+    return ((std::max(0, width) + 15) & ~15) * 4;
+}
+
 bool FrameScaler::canScale(const QVideoFrame& frame) {
     return frame.isValid() && sourceFormat(frame.pixelFormat()).format != AV_PIX_FMT_NONE;
 }
@@ -191,10 +197,22 @@ bool FrameScaler::scale(const QVideoFrame& frame, VideoGravity gravity, const Pi
         std::swap(planes[1], planes[2]);
         std::swap(strides[1], strides[2]);
     }
-    std::uint8_t* destination[4] = {target.pixels, nullptr, nullptr, nullptr};
-    const int destinationStrides[4] = {target.stride, 0, 0, 0};
+    const int roomyStride = scaledStride(target.width);
+    const bool roomy = target.stride >= roomyStride;
+    if (!roomy) {
+        m_roomy.resize(static_cast<std::size_t>(roomyStride) * target.height);
+    }
+    std::uint8_t* destination[4] = {roomy ? target.pixels : m_roomy.data(), nullptr, nullptr, nullptr};
+    const int destinationStrides[4] = {roomy ? target.stride : roomyStride, 0, 0, 0};
     const int lines = sws_scale(m_context, planes, strides, 0, part.height, destination, destinationStrides);
     mapped.unmap();
+    if (lines > 0 && !roomy) {
+        for (int y = 0; y < target.height; ++y) {
+            std::memcpy(target.pixels + static_cast<std::ptrdiff_t>(y) * target.stride,
+                        m_roomy.data() + static_cast<std::ptrdiff_t>(y) * roomyStride,
+                        static_cast<std::size_t>(target.width) * 4);
+        }
+    }
     return lines > 0;
 }
 

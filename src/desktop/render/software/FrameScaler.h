@@ -5,6 +5,7 @@
 
 #include <QVideoFrame>
 #include <cstdint>
+#include <vector>
 
 struct SwsContext;
 
@@ -26,6 +27,11 @@ struct PixelTarget {
     int stride = 0;
 };
 
+// Bytes per row of a BGRX picture `width` pixels wide that FrameScaler::scale() fills directly:
+// libswscale's SIMD converters write whole groups of pixels and leave the last few pixels of a
+// row out where the row has no room for the whole group.
+int scaledStride(int width);
+
 // Converts and scales video frames to BGRX in one pass with libswscale, reusing its context
 // while the frames' format and the target stay the same. Wide sources are cut into slices on
 // several threads. One thread at a time.
@@ -37,7 +43,8 @@ public:
     FrameScaler& operator=(const FrameScaler&) = delete;
 
     // Fills `target` with `frame` as `gravity` places it; false (target untouched) when the
-    // frame cannot be read or its pixel format is not one this scaler knows.
+    // frame cannot be read or its pixel format is not one this scaler knows. A target with rows
+    // narrower than scaledStride() costs a copy.
     bool scale(const QVideoFrame& frame, VideoGravity gravity, const PixelTarget& target);
     // The frame's pixel format is one scale() converts.
     static bool canScale(const QVideoFrame& frame);
@@ -49,6 +56,8 @@ private:
     };
     SwsContext* m_context = nullptr;
     Key m_key;
+    // Rows with room to spare, for targets without it.
+    std::vector<std::uint8_t> m_roomy;
 };
 
 } // namespace drovane::desktop

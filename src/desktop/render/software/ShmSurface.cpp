@@ -79,7 +79,8 @@ PixelTarget ShmSurface::buffer(int width, int height) {
     }
     if (width != m_width || height != m_height) {
         release();
-        const std::size_t bytes = static_cast<std::size_t>(width) * height * kBytesPerPixel;
+        // Rows with room for the scaler's whole pixel groups, so that it fills them directly.
+        const std::size_t bytes = static_cast<std::size_t>(scaledStride(width)) * height;
         if (m_shared) {
             const int fd = memfd_create("drovane-wallpaper", MFD_CLOEXEC);
             void* memory = fd >= 0 && ftruncate(fd, static_cast<off_t>(bytes)) == 0
@@ -104,7 +105,7 @@ PixelTarget ShmSurface::buffer(int width, int height) {
         m_width = width;
         m_height = height;
     }
-    return PixelTarget{m_memory ? m_memory : m_plain.data(), m_width, m_height, m_width * kBytesPerPixel};
+    return PixelTarget{m_memory ? m_memory : m_plain.data(), m_width, m_height, scaledStride(m_width)};
 }
 
 bool ShmSurface::present() {
@@ -113,17 +114,19 @@ bool ShmSurface::present() {
     }
     const auto width = static_cast<std::uint16_t>(m_width);
     const auto height = static_cast<std::uint16_t>(m_height);
+    const std::size_t stride = static_cast<std::size_t>(scaledStride(m_width));
+    // The picture's rows are wider than the window; the server takes the window's part.
+    const auto rowWidth = static_cast<std::uint16_t>(stride / kBytesPerPixel);
     if (m_memory) {
-        xcb_shm_put_image(m_connection, m_window, m_gc, width, height, 0, 0, width, height, 0, 0, m_depth,
+        xcb_shm_put_image(m_connection, m_window, m_gc, rowWidth, height, 0, 0, width, height, 0, 0, m_depth,
                           XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment, 0);
     } else {
         // In bands that fit the server's largest request.
-        const std::size_t stride = static_cast<std::size_t>(m_width) * kBytesPerPixel;
         const std::size_t room = xcb_get_maximum_request_length(m_connection) * 4 - 64;
         const int rows = std::max<int>(1, static_cast<int>(room / stride));
         for (int y = 0; y < m_height; y += rows) {
             const int band = std::min(rows, m_height - y);
-            xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc, width,
+            xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc, rowWidth,
                           static_cast<std::uint16_t>(band), 0, static_cast<std::int16_t>(y), 0, m_depth,
                           static_cast<std::uint32_t>(band * stride), m_plain.data() + y * stride);
         }

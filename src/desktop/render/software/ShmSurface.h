@@ -28,7 +28,6 @@ public:
     // Shows the picture in the window's top left corner and returns once the server has read
     // it, so that it can be drawn into again at once.
     bool present();
-    bool usesSharedMemory() const { return m_shared; }
 
 private:
     ShmSurface(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth);

@@ -15,6 +15,14 @@ bool covers(const Rect& place, int width, int height) {
     return place.minX() <= 0 && place.minY() <= 0 && place.maxX() >= width && place.maxY() >= height;
 }
 
+// `place` in window units scaled by `scaleX`, `scaleY`, with its edges on whole pixels, so that a
+// layer that covers the window covers all its pixels.
+Rect toPixels(const Rect& place, double scaleX, double scaleY) {
+    const double left = std::round(place.minX() * scaleX), right = std::round(place.maxX() * scaleX);
+    const double top = std::round(place.minY() * scaleY), bottom = std::round(place.maxY() * scaleY);
+    return Rect{{left, top}, {right - left, bottom - top}};
+}
+
 // out = out * (1 - a) + in * a, for `bytes` bytes, a in 0..256.
 void blendRow(std::uint8_t* out, const std::uint8_t* in, std::size_t bytes, unsigned alpha) {
     const unsigned keep = 256 - alpha;
@@ -38,12 +46,7 @@ SoftwareCompositor::~SoftwareCompositor() {
     }
 }
 
-void SoftwareCompositor::start(std::uint32_t window, int width, int height) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_width = width;
-        m_height = height;
-    }
+void SoftwareCompositor::start(std::uint32_t window) {
     m_thread = std::thread([this, window] { run(window); });
 }
 
@@ -56,11 +59,12 @@ void SoftwareCompositor::setFeeds(std::vector<std::shared_ptr<LayerFeed>> feeds)
     m_wake.notify_all();
 }
 
-void SoftwareCompositor::setSize(int width, int height) {
+void SoftwareCompositor::setSize(int pixelWidth, int pixelHeight, Size logical) {
     {
         std::lock_guard lock(m_mutex);
-        m_width = width;
-        m_height = height;
+        m_width = pixelWidth;
+        m_height = pixelHeight;
+        m_logical = logical;
         m_dirty = true;
     }
     m_wake.notify_all();
@@ -89,6 +93,7 @@ void SoftwareCompositor::run(std::uint32_t window) {
     while (true) {
         std::vector<std::shared_ptr<LayerFeed>> feeds;
         int width = 0, height = 0;
+        double scaleX = 1, scaleY = 1;
         bool exposeAgain = false;
         {
             std::unique_lock lock(m_mutex);
@@ -100,6 +105,10 @@ void SoftwareCompositor::run(std::uint32_t window) {
             feeds = m_feeds;
             width = m_width;
             height = m_height;
+            if (m_logical.width > 0 && m_logical.height > 0) {
+                scaleX = width / m_logical.width;
+                scaleY = height / m_logical.height;
+            }
             exposeAgain = std::exchange(m_exposeAgain, false);
         }
 
@@ -115,9 +124,9 @@ void SoftwareCompositor::run(std::uint32_t window) {
                 nowShown.push_back(feed->onShown);
             }
             if (feed->opacity > 0) {
-                shown.push_back(
-                    Shown{feed, feed->frame,
-                          Drawn{feed.get(), feed->serial, feed->opacity, feed->place, feed->gravity}});
+                shown.push_back(Shown{feed, feed->frame,
+                                      Drawn{feed.get(), feed->serial, feed->opacity,
+                                            toPixels(feed->place, scaleX, scaleY), feed->gravity}});
             }
         }
         // Nothing under the topmost opaque layer that covers the window can be seen.
@@ -161,12 +170,12 @@ bool SoftwareCompositor::scaleInto(Cache& cache, const Shown& layer) {
     if (cache.valid && cache.serial == layer.drawn.serial && cache.width == width && cache.height == height) {
         return true;
     }
-    cache.pixels.resize(static_cast<std::size_t>(width) * height * 4);
+    cache.pixels.resize(static_cast<std::size_t>(scaledStride(width)) * height);
     cache.width = width;
     cache.height = height;
     cache.serial = layer.drawn.serial;
     cache.valid = cache.scaler.scale(layer.frame, layer.drawn.gravity,
-                                     PixelTarget{cache.pixels.data(), width, height, width * 4});
+                                     PixelTarget{cache.pixels.data(), width, height, scaledStride(width)});
     return cache.valid;
 }
 
@@ -189,7 +198,7 @@ void SoftwareCompositor::draw(const std::vector<Shown>& shown, int width, int he
         std::size_t first = 0;
         Cache* bottom = opaqueBottom ? &m_caches[shown.front().feed.get()] : nullptr;
         if (bottom && scaleInto(*bottom, shown.front()) && bottom->width == width &&
-            bottom->height == height) {
+            bottom->height == height && out.stride == scaledStride(width)) {
             std::memcpy(out.pixels, bottom->pixels.data(), bottom->pixels.size());
             first = 1;
         } else {
@@ -210,10 +219,11 @@ void SoftwareCompositor::draw(const std::vector<Shown>& shown, int width, int he
             const int y0 = std::max(0, py), y1 = std::min(height, py + cache.height);
             const auto alpha =
                 static_cast<unsigned>(std::lround(std::clamp(shown[i].drawn.opacity, 0.0, 1.0) * 256));
+            const std::size_t stride = static_cast<std::size_t>(scaledStride(cache.width));
             for (int y = y0; y < y1 && x0 < x1; ++y) {
                 blendRow(out.pixels + static_cast<std::ptrdiff_t>(y) * out.stride + x0 * 4,
-                         cache.pixels.data() +
-                             (static_cast<std::size_t>(y - py) * cache.width + (x0 - px)) * 4,
+                         cache.pixels.data() + static_cast<std::size_t>(y - py) * stride +
+                             static_cast<std::size_t>(x0 - px) * 4,
                          static_cast<std::size_t>(x1 - x0) * 4, alpha);
             }
         }

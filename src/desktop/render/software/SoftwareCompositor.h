@@ -28,11 +28,14 @@ public:
     SoftwareCompositor(const SoftwareCompositor&) = delete;
     SoftwareCompositor& operator=(const SoftwareCompositor&) = delete;
 
-    // Starts drawing into the X window `window` of `width` x `height`. Main thread, once.
-    void start(std::uint32_t window, int width, int height);
+    // Starts drawing into the X window `window`. Main thread, once.
+    void start(std::uint32_t window);
     // The layers, bottom first. Main thread.
     void setFeeds(std::vector<std::shared_ptr<LayerFeed>> feeds);
-    void setSize(int width, int height);
+    // The window's size in device pixels and in the logical units the layers are placed in;
+    // each layer is drawn at its place scaled to pixels, so that a frame is scaled once, from
+    // the film's size to the pixels it covers.
+    void setSize(int pixelWidth, int pixelHeight, Size logical);
     // While not exposed nothing is drawn; each exposure draws the picture again.
     void setExposed(bool exposed);
     // Something a feed holds changed. Any thread.
@@ -52,6 +55,7 @@ private:
         const LayerFeed* feed;
         std::uint64_t serial;
         double opacity;
+        // In device pixels, on whole pixels.
         Rect place;
         VideoGravity gravity;
         friend bool operator==(const Drawn&, const Drawn&) = default;
@@ -73,6 +77,7 @@ private:
     bool m_exposed = false;
     bool m_exposeAgain = false;
     int m_width = 0, m_height = 0;
+    Size m_logical;
     std::vector<std::shared_ptr<LayerFeed>> m_feeds;
     std::atomic<long> m_presented{0};
     std::thread m_thread;

@@ -25,7 +25,6 @@ public:
     void addSublayerNode(std::shared_ptr<Layer> sublayer);
     void removeNodeFromSuperlayer();
     void setNodeFrame(Rect frame);
-    Rect nodeFrame() const { return m_frame; }
 
 protected:
     // The feed this node draws with, if any.

@@ -1,5 +1,6 @@
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
 
+#include "desktop/render/PixelGeometry.h"
 #include "desktop/render/software/SoftwareCompositor.h"
 #include "desktop/render/software/SoftwareContentLayer.h"
 #include "desktop/x11/X11Properties.h"
@@ -22,8 +23,7 @@ protected:
         const bool handled = QWindow::event(event);
         switch (event->type()) {
         case QEvent::Resize:
-            m_owner.m_content->setFrame(Rect{{0, 0}, {double(width()), double(height())}});
-            m_owner.m_compositor->setSize(width(), height());
+            m_owner.followSize();
             break;
         case QEvent::Expose:
         case QEvent::Hide:
@@ -51,9 +51,8 @@ SoftwareWallpaperWindow::SoftwareWallpaperWindow(std::shared_ptr<QApplication> a
         // before that connection names it.
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
-    QWindow& window = qtWindow();
-    m_content->setFrame(Rect{{0, 0}, {double(window.width()), double(window.height())}});
-    m_compositor->start(x11::nativeWindow(window), window.width(), window.height());
+    followSize();
+    m_compositor->start(x11::nativeWindow(qtWindow()));
     watchOcclusion();
 }
 
@@ -63,6 +62,19 @@ SoftwareWallpaperWindow::~SoftwareWallpaperWindow() {
     m_compositor->setFeeds({});
     m_content.reset();
     m_compositor.reset();
+}
+
+void SoftwareWallpaperWindow::setFrame(Rect frame) {
+    DesktopWallpaperWindow::setFrame(frame);
+    followSize();
+}
+
+void SoftwareWallpaperWindow::followSize() {
+    QWindow& window = qtWindow();
+    const Size logical{double(window.width()), double(window.height())};
+    const QSize pixels = pixelSize(window);
+    m_content->setFrame(Rect{{0, 0}, logical});
+    m_compositor->setSize(pixels.width(), pixels.height(), logical);
 }
 
 bool SoftwareWallpaperWindow::snapshot(const std::string& path) {

@@ -17,14 +17,21 @@ public:
                             std::shared_ptr<WindowOcclusion> occlusion);
     ~SoftwareWallpaperWindow() override;
 
+    void setFrame(Rect frame) override;
     bool snapshot(const std::string& path) override;
     std::shared_ptr<Layer> contentLayer() override;
 
     // Pictures put on screen so far.
     long presentedFrames() const;
 
+protected:
+    bool paintedByQt() const override { return false; }
+
 private:
     class Window;
+
+    // Gives the content layer the window's logical size and the compositor its size in pixels.
+    void followSize();
 
     std::shared_ptr<SoftwareCompositor> m_compositor;
     std::shared_ptr<SoftwareContentLayer> m_content;
