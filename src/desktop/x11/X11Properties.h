@@ -27,8 +27,9 @@ int coordinate(double value);
 inline constexpr int qtDesktopWindowType = 0x2;
 
 // Marks a not yet mapped window as the desktop: window type _NET_WM_WINDOW_TYPE_DESKTOP, on every
-// workspace (_NET_WM_DESKTOP 0xFFFFFFFF), and the states sticky, skip taskbar and skip pager, so that window managers read it all when the window is first mapped. Qt's own flags
-// cannot express the window type. No effect off X11.
+// workspace (_NET_WM_DESKTOP 0xFFFFFFFF), and the states sticky, skip taskbar and skip pager, so that window
+// managers read it all when the window is first mapped. Qt's own flags cannot express the window type. No
+// effect off X11.
 void markAsDesktopWindow(QWindow& window);
 // Lets the pointer through the window manager's frame around `window` (once it has one): an
 // empty input shape on the frame, so that clicks reach whatever lies below. Openbox and xfwm4

@@ -23,7 +23,12 @@ namespace {
 using testing::waitUntil;
 
 TileModel::State tile(const std::string& id, std::optional<double> progress = std::nullopt) {
-    return {LibraryItem{id, "Film " + id, "G", std::nullopt, std::nullopt}, false, false, progress, false, std::nullopt};
+    return {LibraryItem{id, "Film " + id, "G", std::nullopt, std::nullopt},
+            false,
+            false,
+            progress,
+            false,
+            std::nullopt};
 }
 
 TEST(TileListModelTest, AChangeOfStateTouchesOnlyItsRowAndANewListResets) {
