@@ -443,6 +443,9 @@ def check_tray(x, session, results, desktop, film, clear):
     if chosen == first:
         results.set("tray-choose", FAIL, "the chosen film did not become the wallpaper (still %s)"
                     % os.path.basename(first or "none"))
+    elif not results.film_shows:
+        results.set("tray-choose", PASS, "now %s (stored; the film does not show here: see film, hidden)"
+                    % os.path.basename(chosen))
     elif shift < 20:
         results.set("tray-choose", FAIL, "%s was stored but the picture barely changed"
                     % os.path.basename(chosen))
