@@ -5,6 +5,8 @@ import os
 import shutil
 import time
 
+import plasma
+
 from session import NotRunnable
 
 
@@ -13,22 +15,10 @@ SERVER = "wayland"
 # plasmashell is a Qt 5 program: qtwayland5 is its Wayland platform plugin.
 PACKAGES = ["kwin-wayland", "plasma-workspace", "plasma-desktop", "qtwayland5", "xwayland", "wmctrl",
             "x11-apps"]
-PANEL_HEIGHT = 44
-ENV = {"XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": "5",
-       "XDG_SESSION_TYPE": "wayland", "DESKTOP_SESSION": "plasmawayland"}
-PLAIN = ("for (const d of desktops()) { d.wallpaperPlugin = 'org.kde.color'; "
-         "d.currentConfigGroup = ['Wallpaper', 'org.kde.color', 'General']; "
-         "d.writeConfig('Color', '58,110,165'); }")
 
 
 def prepare(session):
-    w, h = session.width, session.height
-    session.env.update(ENV)
-    top = h - PANEL_HEIGHT
-    session.layout = dict(icons=(0, 0, 200, 300), icon_program="plasmashell", shell_menus=True,
-                          taskbar=(0, top, w // 2, PANEL_HEIGHT),
-                          tray=(int(w * 0.6), top, w - int(w * 0.6) - 110, PANEL_HEIGHT),
-                          right_click="Plasma's desktop menu")
+    plasma.prepare(session, "wayland", "plasmawayland", shell_menus=True)
 
 
 def windows(session):
@@ -71,5 +61,5 @@ def plasmashell_env(session):
 def settle(session, x):
     session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
                  "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", PLAIN])
+                 "s", plasma.PLAIN])
     time.sleep(3)

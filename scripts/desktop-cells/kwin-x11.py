@@ -4,27 +4,15 @@ StatusNotifierWatcher."""
 
 import time
 
+import plasma
+
 TITLE = "KWin X11 + plasmashell"
 SERVER = "x11"
 PACKAGES = ["kwin-x11", "plasma-workspace", "plasma-desktop", "wmctrl", "x11-apps"]
-PANEL_HEIGHT = 44
-ENV = {"XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": "5",
-       "XDG_SESSION_TYPE": "x11", "DESKTOP_SESSION": "plasma"}
-# A plain background colour on every desktop, so that the icons stand out where they are.
-PLAIN = ("for (const d of desktops()) { d.wallpaperPlugin = 'org.kde.color'; "
-         "d.currentConfigGroup = ['Wallpaper', 'org.kde.color', 'General']; "
-         "d.writeConfig('Color', '58,110,165'); }")
 
 
 def prepare(session):
-    w, h = session.width, session.height
-    session.env.update(ENV)
-    top = h - PANEL_HEIGHT
-    session.layout = dict(icons=(0, 0, 200, 300), icon_program="plasmashell",
-                          taskbar=(0, top, w // 2, PANEL_HEIGHT),
-                          # The tray, left of the clock.
-                          tray=(int(w * 0.6), top, w - int(w * 0.6) - 110, PANEL_HEIGHT),
-                          right_click="Plasma's desktop menu")
+    plasma.prepare(session, "x11", "plasma")
 
 
 def start(session, x):
@@ -42,7 +30,7 @@ def start(session, x):
 def settle(session, x):
     session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
                  "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", PLAIN])
+                 "s", plasma.PLAIN])
     time.sleep(3)
 
 
