@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/render/software/FrameScaler.h"
+#include "desktop/render/software/PictureOutput.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,20 +14,20 @@ namespace drovane::desktop {
 // Pictures for one X window, drawn into memory that the X server shares (MIT-SHM), on a
 // connection of its own so that presenting never waits on the main thread. Without the
 // extension the picture goes through the socket instead. Made and used on one thread.
-class ShmSurface {
+class ShmSurface final : public PictureOutput {
 public:
     // Nothing when the display cannot be opened or does not keep 24-bit colour in 32-bit pixels.
     static std::unique_ptr<ShmSurface> open(std::uint32_t window);
-    ~ShmSurface();
+    ~ShmSurface() override;
     ShmSurface(const ShmSurface&) = delete;
     ShmSurface& operator=(const ShmSurface&) = delete;
 
     // The picture of `width` x `height` that the next present() shows; it keeps what was drawn
     // into it as long as the size stays the same. Null pixels when no memory can be had.
-    PixelTarget buffer(int width, int height);
+    PixelTarget buffer(int width, int height) override;
     // Shows the picture in the window's top left corner and returns once the server has read
     // it, so that it can be drawn into again at once.
-    bool present();
+    bool present() override;
 
 private:
     ShmSurface(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth);

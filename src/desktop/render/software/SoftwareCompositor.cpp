@@ -1,6 +1,6 @@
 #include "desktop/render/software/SoftwareCompositor.h"
 
-#include "desktop/render/software/ShmSurface.h"
+#include "desktop/render/software/PictureOutput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,8 +46,8 @@ SoftwareCompositor::~SoftwareCompositor() {
     }
 }
 
-void SoftwareCompositor::start(std::uint32_t window) {
-    m_thread = std::thread([this, window] { run(window); });
+void SoftwareCompositor::start(std::function<std::unique_ptr<PictureOutput>()> open) {
+    m_thread = std::thread([this, open = std::move(open)] { run(open); });
 }
 
 void SoftwareCompositor::setFeeds(std::vector<std::shared_ptr<LayerFeed>> feeds) {
@@ -88,8 +88,8 @@ void SoftwareCompositor::update() {
     m_wake.notify_all();
 }
 
-void SoftwareCompositor::run(std::uint32_t window) {
-    m_surface = ShmSurface::open(window);
+void SoftwareCompositor::run(const std::function<std::unique_ptr<PictureOutput>()>& open) {
+    m_surface = open();
     while (true) {
         std::vector<std::shared_ptr<LayerFeed>> feeds;
         int width = 0, height = 0;
@@ -146,7 +146,7 @@ void SoftwareCompositor::run(std::uint32_t window) {
                 m_lastDrawn = std::move(drawn);
                 m_lastWidth = width;
                 m_lastHeight = height;
-            } else if (exposeAgain && m_surface->present()) {
+            } else if (exposeAgain && m_surface->presentAgain()) {
                 ++m_presented;
             }
         }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,7 +15,7 @@
 
 namespace drovane::desktop {
 
-class ShmSurface;
+class PictureOutput;
 
 // Draws one wallpaper window's layers on a thread of its own, only when something changed: a
 // new frame of a layer that shows, an opacity, the layers, the size, an exposure. The topmost
@@ -28,8 +29,9 @@ public:
     SoftwareCompositor(const SoftwareCompositor&) = delete;
     SoftwareCompositor& operator=(const SoftwareCompositor&) = delete;
 
-    // Starts drawing into the X window `window`. Main thread, once.
-    void start(std::uint32_t window);
+    // Starts drawing into what `open` makes, on the compositor's thread; nothing is drawn while
+    // it makes nothing. Main thread, once.
+    void start(std::function<std::unique_ptr<PictureOutput>()> open);
     // The layers, bottom first. Main thread.
     void setFeeds(std::vector<std::shared_ptr<LayerFeed>> feeds);
     // The window's size in device pixels and in the logical units the layers are placed in;
@@ -66,7 +68,7 @@ private:
         Drawn drawn;
     };
 
-    void run(std::uint32_t window);
+    void run(const std::function<std::unique_ptr<PictureOutput>()>& open);
     void draw(const std::vector<Shown>& shown, int width, int height);
     bool scaleInto(Cache& cache, const Shown& layer);
 
@@ -83,7 +85,7 @@ private:
     std::thread m_thread;
 
     // The compositor thread's own.
-    std::unique_ptr<ShmSurface> m_surface;
+    std::unique_ptr<PictureOutput> m_surface;
     std::map<const LayerFeed*, Cache> m_caches;
     std::vector<Drawn> m_lastDrawn;
     int m_lastWidth = 0, m_lastHeight = 0;

@@ -1,6 +1,7 @@
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
 
 #include "desktop/render/PixelGeometry.h"
+#include "desktop/render/software/ShmSurface.h"
 #include "desktop/render/software/SoftwareCompositor.h"
 #include "desktop/render/software/SoftwareContentLayer.h"
 #include "desktop/x11/X11Properties.h"
@@ -52,7 +53,9 @@ SoftwareWallpaperWindow::SoftwareWallpaperWindow(std::shared_ptr<QApplication> a
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
     followSize();
-    m_compositor->start(x11::nativeWindow(qtWindow()));
+    m_compositor->start([window = x11::nativeWindow(qtWindow())]() -> std::unique_ptr<PictureOutput> {
+        return ShmSurface::open(window);
+    });
     watchOcclusion();
 }
 
