@@ -32,12 +32,13 @@
 #include "platform/Log.h"
 #include "support/Settings.h"
 
+#include <QGuiApplication>
 #include <unistd.h>
 
 namespace drovane::desktop {
 
 std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
-    const DisplaySession session =
+    DisplaySession session =
         chooseDisplaySession({host->environment("XDG_SESSION_TYPE"), host->environment("WAYLAND_DISPLAY"),
                               host->environment("DISPLAY"), host->environment("XDG_CURRENT_DESKTOP")});
     // The display is checked with the plugin the session chose, as Qt will use it.
@@ -60,6 +61,11 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     }
     // Before any other Qt object; every Qt-based member holds it, so it goes last.
     auto application = sharedApplication(arguments);
+    // Qt takes the next plugin of a list when XWayland does not answer: the start-up line names
+    // the one it took.
+    if (session.qtPlatform.find(';') != std::string::npos) {
+        session.qtPlatform = QGuiApplication::platformName().toStdString();
+    }
 
     auto p = std::make_shared<Platform>();
     p->host = host;

@@ -43,6 +43,15 @@ std::string joined(const std::vector<std::string>& names) {
     return text;
 }
 
+// Where the tray's menu and the windows go on a Wayland session without an XWayland wallpaper.
+std::string windowsWords(const DisplaySession& session) {
+    if (session.qtPlatform.starts_with("xcb")) {
+        return "; the tray's menu and Drovane's windows go through XWayland";
+    }
+    return "; Drovane's windows are Wayland windows: a tray that asks for the menu at a point opens "
+           "the library window instead";
+}
+
 } // namespace
 
 DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
@@ -56,6 +65,12 @@ DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
         if (isGnomeShell(names) && isSet(environment.display)) {
             session.way = WallpaperWay::XWaylandWindow;
             session.qtPlatform = "xcb";
+        } else if (isSet(environment.display)) {
+            // Only on X11 can the tray's menu open at the point a host gives without a surface of
+            // ours to hang from; Qt falls back to Wayland when the XWayland server does not answer.
+            session.qtPlatform = "xcb;wayland";
+        } else {
+            session.qtPlatform = "wayland";
         }
         return session;
     }
@@ -86,8 +101,8 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
     }
     const bool gnome = isGnomeShell(desktopNames(session.desktop));
     return "Drovane: Wayland session" + desktop + (gnome ? " without XWayland" : "") +
-           "; no wallpaper is shown: Drovane knows no way to place one under this compositor's desktop "
-           "(the tray and the library window work as usual)";
+           "; no wallpaper is shown: Drovane knows no way to place one under this compositor's desktop" +
+           windowsWords(session);
 }
 
 } // namespace drovane::desktop

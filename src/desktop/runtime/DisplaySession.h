@@ -31,7 +31,8 @@ enum class WallpaperWay {
 struct DisplaySession {
     DisplayServer server = DisplayServer::None;
     WallpaperWay way = WallpaperWay::None;
-    // The Qt platform plugin the program must use; empty to leave it to Qt.
+    // The Qt platform plugins the program must try, in order (Qt's -platform value); empty to
+    // leave it to Qt.
     std::string qtPlatform;
     // The desktop as the session names it, for the log ("GNOME", "sway"); may be empty.
     std::string desktop;
@@ -42,7 +43,8 @@ struct DisplaySession {
 // The session kind and how this program shows its wallpapers there. On Wayland only GNOME
 // Shell is known to keep an XWayland desktop window under its icons and out of its window lists;
 // every other compositor would show such a window as an ordinary one (in a taskbar, Alt-Tab, a
-// tiling layout), so there the program shows none.
+// tiling layout), so there the program shows none. Its own windows and the tray's menu use
+// XWayland wherever there is one: only there can a menu open at the point a tray host gives.
 DisplaySession chooseDisplaySession(const SessionEnvironment& environment);
 
 // The start-up line: the display server, and how the wallpapers are shown and drawn (`renderer`

@@ -228,6 +228,19 @@ private:
     // The menu as a popup of our own, at `at` on the screen: for hosts that ask the item to show
     // its menu rather than showing the exported one, and for the XEmbed tray.
     void popUp(QPoint at) {
+        // A Wayland client can open a menu only from a surface of its own that was just clicked,
+        // never at a point of the host's: the click does what the menu's first item does (it
+        // opens the library window, which offers what the menu does).
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            const Menu menu = build();
+            const auto first = std::find_if(menu.begin(), menu.end(), [](const MenuItem& item) {
+                return item.kind == MenuItem::Kind::Action && item.enabled && item.action;
+            });
+            if (first != menu.end()) {
+                first->action();
+            }
+            return;
+        }
         // Some hosts send 0,0 or a point of their own surface when they know no better.
         QScreen* screen = at.isNull() ? nullptr : QGuiApplication::screenAt(at);
         if (!screen) {

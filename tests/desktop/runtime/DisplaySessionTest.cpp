@@ -34,24 +34,20 @@ TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
          "with OpenGL (DROVANE_RENDERER=gl); windows of Wayland programs do not count as covering them"},
         {{unset, "wayland-0", ":1", "GNOME"}, "xcb", WallpaperWay::XWaylandWindow, ""},
         {{"wayland", "wayland-0", unset, "GNOME"},
-         "",
+         "wayland",
          WallpaperWay::None,
          "Drovane: Wayland session (GNOME) without XWayland; no wallpaper is shown: Drovane knows no way to "
-         "place "
-         "one under this compositor's desktop (the tray and the library window work as usual)"},
-        // An XWayland window would be an ordinary window there: tiled, in the taskbar, in Alt-Tab.
+         "place one under this compositor's desktop; Drovane's windows are Wayland windows: a tray that asks "
+         "for the menu at a point opens the library window instead"},
+        // An XWayland wallpaper would be an ordinary window there: tiled, in the taskbar, in Alt-Tab;
+        // but the tray's menu can open only through XWayland.
         {{"wayland", "wayland-1", ":0", "sway"},
-         "",
+         "xcb;wayland",
          WallpaperWay::None,
          "Drovane: Wayland session (sway); no wallpaper is shown: Drovane knows no way to place one under "
-         "this "
-         "compositor's desktop (the tray and the library window work as usual)"},
-        {{"wayland", "wayland-0", ":1", "KDE"}, "", WallpaperWay::None, ""},
-        {{unset, "wayland-0", unset, unset},
-         "",
-         WallpaperWay::None,
-         "Drovane: Wayland session; no wallpaper is shown: Drovane knows no way to place one under this "
-         "compositor's desktop (the tray and the library window work as usual)"},
+         "this compositor's desktop; the tray's menu and Drovane's windows go through XWayland"},
+        {{"wayland", "wayland-0", ":1", "KDE"}, "xcb;wayland", WallpaperWay::None, ""},
+        {{unset, "wayland-0", unset, unset}, "wayland", WallpaperWay::None, ""},
         // The session type outranks a display inherited from elsewhere.
         {{"x11", "wayland-0", ":0", "GNOME"}, "xcb", WallpaperWay::X11Window, ""},
         {{"", "", "", ""},
