@@ -401,9 +401,10 @@ def check_tray(x, session, results, desktop, film, clear):
     results.set("tray-item", PASS, "an item of %dx%d at (%d,%d)" % (box[2], box[3], box[0], box[1]))
     ix, iy = centre(box)
 
-    # Where the menu opens: below or above the item, towards the middle of the screen.
+    # Where the menu opens: below or above the item, on either side of it.
     below = iy < session.height // 2
-    near = (max(0, ix - 420), iy + 12 if below else max(0, iy - 412), 440, 400)
+    left = max(0, ix - 420)
+    near = (left, iy + 12 if below else max(0, iy - 412), min(840, session.width - left), 400)
 
     def open_menu(name):
         return opened(x, session, lambda: x.click(ix, iy, button=1), name, near)
@@ -416,10 +417,10 @@ def check_tray(x, session, results, desktop, film, clear):
             results.set(check, NOT_RUN, "no menu")
         return
     results.set("tray-menu", PASS, "opened: " + menu)
-    # Open Drovane, Pause Wallpaper, then the film submenu's holder.
-    submenu = opened(x, session, lambda: x.key("Down", "Down", "Down", "Right"), "tray-submenu", near)
+    way = PointerMenu(x, session, film, near) if session.layout.get("menu_keys") is False else KeyMenu(x, session, near)
+    submenu = way.open_submenu()
     if not submenu:
-        results.set("tray-submenu", FAIL, "Right on the third item opened no submenu")
+        results.set("tray-submenu", FAIL, way.no_submenu)
         close_menus(x)
         results.set("tray-choose", NOT_RUN, "no submenu")
         return
@@ -428,15 +429,16 @@ def check_tray(x, session, results, desktop, film, clear):
     # Below the middle, where the reminder to match the desktop background does not open.
     lower = (clear[0], int(session.height * 0.72), clear[2], int(session.height * 0.18))
     colour = film.mean(lower)
-    x.key("Down", "Return")
+    way.choose(1)
     time.sleep(4)  # the cross-fade
     chosen = session.selected_film()
     if chosen == first:
         # The second film was the one playing: the first one then.
         open_menu("tray-menu-again")
-        x.key("Down", "Down", "Down", "Right", "Return")
-        time.sleep(4)
-        chosen = session.selected_film()
+        if way.open_submenu():
+            way.choose(0)
+            time.sleep(4)
+            chosen = session.selected_film()
     after = x.shot("tray-chosen")
     close_menus(x)
     shift = screen.distance(colour, after.mean(lower))
@@ -452,3 +454,68 @@ def check_tray(x, session, results, desktop, film, clear):
     else:
         results.set("tray-choose", PASS, "now %s (the picture's mean colour moved by %d)"
                     % (os.path.basename(chosen), shift))
+
+
+class KeyMenu:
+    """The tray menu driven with the keyboard: Open Drovane, Pause Wallpaper, then the film
+    submenu's holder."""
+
+    no_submenu = "Right on the third item opened no submenu"
+
+    def __init__(self, x, session, near):
+        self.x, self.session, self.near = x, session, near
+
+    def open_submenu(self):
+        return opened(self.x, self.session, lambda: self.x.key("Down", "Down", "Down", "Right"),
+                      "tray-submenu", self.near)
+
+    def choose(self, index):
+        self.x.key(*(["Down"] * index + ["Return"]))
+
+
+class PointerMenu:
+    """The tray menu driven with the pointer alone, where keys do not reach it (an X11 menu on a
+    compositor that gives it no keyboard focus). Rows are found where hovering changes the
+    screen: the submenu's holder is the row whose hover opens something beside the menu, a film's
+    row is where the hover highlights."""
+
+    no_submenu = "hovering the menu's rows opened no submenu beside it"
+
+    def __init__(self, x, session, closed, near):
+        self.x, self.session, self.closed, self.near = x, session, closed, near
+        self.sub = None
+
+    def scan(self, px, top, bottom, watch, name):
+        """Moves the pointer down from top to bottom at px until something changes in watch;
+        the shot before and the one where it changed."""
+        base = self.x.shot(name + "-base")
+        for y in range(top, bottom, 5):
+            self.x.move(px, y)
+            time.sleep(0.4)
+            now = self.x.shot(name)
+            if screen.bounding_box(base, now, watch, step=3):
+                return base, now
+        return None, None
+
+    def open_submenu(self):
+        menu = screen.bounding_box(self.closed, self.x.shot("tray-menu-open"), self.near, step=2)
+        if not menu or menu[0] < 40:
+            return None
+        mx, my, mw, mh = menu
+        # Beside the menu, towards the screen's middle where the menu is against the right edge.
+        beside = (0, 0, mx - 2, self.session.height)
+        base, now = self.scan(mx + 12, my + 3, my + mh, beside, "tray-submenu")
+        if not now:
+            return None
+        self.sub = screen.bounding_box(base, now, beside, step=2)
+        return "beside the menu at %dx%d%+d%+d" % (self.sub[2], self.sub[3], self.sub[0], self.sub[1])
+
+    def choose(self, index):
+        sx, sy, sw, sh = self.sub
+        # The row's highlight, seen left of the pointer (screenshots show the pointer too).
+        band = (sx + 2, sy, sw // 2 - 8, sh)
+        base, now = self.scan(sx + sw // 2, sy + 2, sy + sh, band, "tray-film")
+        if not now:
+            return
+        _, ry, _, rh = screen.bounding_box(base, now, band, step=1)
+        self.x.click(sx + sw // 2, ry + rh * index + rh // 2)

@@ -11,6 +11,7 @@ import time
 import checks
 import screen
 from session import NotRunnable, write
+from virtual_pointer import VirtualPointer
 
 TITLE = "sway (headless, unprivileged)"
 SERVER = "wayland"
@@ -34,8 +35,9 @@ ENV = {"WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DE
 
 def prepare(session):
     w, h = session.width, session.height
+    # sway gives an XWayland menu no keyboard focus: the menu is driven with the pointer.
     session.layout = dict(tray=(int(w * 0.6), 0, w - int(w * 0.6), BAR_HEIGHT), shell_menus=True,
-                          right_click=None)
+                          right_click=None, menu_keys=False)
     write(session.home + "/.config/sway/config", CONFIG.format(width=w, height=h, bar=BAR_HEIGHT))
 
 
@@ -56,8 +58,16 @@ def run(session, results):
     session.env["SWAYSOCK"] = glob.glob(session.runtime + "/sway-ipc.*.sock")[0]
     session.wait_for("sway's Wayland socket", lambda: wayland_socket(session), timeout=30)
     session.env["WAYLAND_DISPLAY"] = wayland_socket(session)
+    # Without a pointer device the seat offers none, and swaybar would never hear a click.
+    session.pointer = VirtualPointer(os.path.join(session.runtime, session.env["WAYLAND_DISPLAY"]))
     session.wait_for("swaybar", lambda: "swaybar" in session.output(["ps", "-u", USER, "-o", "comm="]),
                      timeout=30)
+    # Drovane starts with the environment sway gives the programs it starts, XWayland's DISPLAY
+    # among them, as from the session's own `exec`.
+    given = os.path.join(session.runtime, "exec-display")
+    session.run(["swaymsg", "exec", "printenv DISPLAY >%s" % given])
+    session.wait_for("sway's exec", lambda: os.path.exists(given) and open(given).read().strip(), timeout=15)
+    session.env["DISPLAY"] = open(given).read().strip()
     checks.run_checks(Cell, session, Sway(session), results)
 
 
@@ -109,8 +119,11 @@ class Sway:
     def swaymsg(self, *args):
         return self.s.run(["swaymsg"] + [str(a) for a in args])
 
-    def click(self, x, y, button=1, repeat=1):
+    def move(self, x, y):
         self.swaymsg("seat", "-", "cursor", "set", x, y)
+
+    def click(self, x, y, button=1, repeat=1):
+        self.move(x, y)
         time.sleep(0.2)
         for _ in range(repeat):
             self.swaymsg("seat", "-", "cursor", "press", "button%d" % button)
