@@ -101,7 +101,8 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
         log->line("Drovane: a test build: updates are checked against a throwaway key, not the maker's");
     }
     p->processes = std::make_shared<PosixProcesses>();
-    p->statusBar = std::make_shared<QtStatusBar>(application);
+    p->statusBar =
+        std::make_shared<QtStatusBar>(application, std::string(), session.server == DisplayServer::Wayland);
     p->alerts = std::make_shared<QtAlerts>(application);
     p->libraryWindows = std::make_shared<QmlLibraryWindows>(application);
     p->settingsWindows = std::make_shared<QmlSettingsWindows>();

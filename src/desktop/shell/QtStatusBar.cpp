@@ -94,8 +94,8 @@ void fill(QMenu& menu, const Menu& model) {
 
 class QtStatusItem final : public StatusItem {
 public:
-    QtStatusItem(std::shared_ptr<QApplication> application, QDBusConnection bus)
-        : m_application(std::move(application)), m_bus(std::move(bus)),
+    QtStatusItem(std::shared_ptr<QApplication> application, QDBusConnection bus, bool wayland)
+        : m_application(std::move(application)), m_bus(std::move(bus)), m_wayland(wayland),
           m_appearance(m_bus, [this] { showIcon(); }) {
         registerStatusTypes();
         QObject::connect(m_menu.get(), &QMenu::aboutToShow, &m_context, [this] {
@@ -196,6 +196,7 @@ private:
             m_notifier = std::make_unique<StatusNotifierItem>(m_bus);
             m_notifier->setToolTip(m_toolTip);
             m_notifier->onMenuRequested = [this](QPoint at) { popUp(at); };
+            m_notifier->activateShowsMenu = !m_wayland;
         }
         if (m_tray) {
             m_tray->hide();
@@ -258,6 +259,7 @@ private:
     // Outlives the widgets below, whenever the item goes.
     std::shared_ptr<QApplication> m_application;
     QDBusConnection m_bus;
+    bool m_wayland;
     QObject m_context;
     PanelAppearance m_appearance;
     QTimer m_rebuild;
@@ -277,8 +279,8 @@ private:
 
 } // namespace
 
-QtStatusBar::QtStatusBar(std::shared_ptr<QApplication> application, std::string busAddress)
-    : m_application(std::move(application)), m_busAddress(std::move(busAddress)) {}
+QtStatusBar::QtStatusBar(std::shared_ptr<QApplication> application, std::string busAddress, bool wayland)
+    : m_application(std::move(application)), m_busAddress(std::move(busAddress)), m_wayland(wayland) {}
 
 QtStatusBar::~QtStatusBar() = default;
 
@@ -304,7 +306,7 @@ std::shared_ptr<StatusItem> QtStatusBar::makeItem() {
                               ? QDBusConnection::sessionBus()
                               : dbus::connectBus(m_busAddress, QDBusConnection::SessionBus,
                                                  QStringLiteral("drovane-status-%1").arg(serial++));
-    return std::make_shared<QtStatusItem>(m_application, bus);
+    return std::make_shared<QtStatusItem>(m_application, bus, m_wayland);
 }
 
 } // namespace drovane::desktop

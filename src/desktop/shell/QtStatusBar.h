@@ -18,8 +18,11 @@ namespace drovane::desktop {
 // The item follows a panel that starts, stops or restarts after the program.
 class QtStatusBar final : public StatusBar {
 public:
-    // On the session bus at `busAddress`, or the process's session bus when empty.
-    QtStatusBar(std::shared_ptr<QApplication> application, std::string busAddress = {});
+    // On the session bus at `busAddress`, or the process's session bus when empty. On a Wayland
+    // session (`wayland`), even through XWayland, a popup of ours gets no keyboard: no surface of
+    // ours has the focus. There a left click is left to hosts that draw the exported menu
+    // themselves where they can.
+    QtStatusBar(std::shared_ptr<QApplication> application, std::string busAddress = {}, bool wayland = false);
     ~QtStatusBar() override;
 
     std::shared_ptr<StatusItem> makeItem() override;
@@ -35,6 +38,7 @@ public:
 private:
     std::shared_ptr<QApplication> m_application;
     std::string m_busAddress;
+    bool m_wayland;
 };
 
 } // namespace drovane::desktop

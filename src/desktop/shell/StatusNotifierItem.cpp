@@ -98,6 +98,12 @@ bool StatusNotifierItem::handleMessage(const QDBusMessage& message, const QDBusC
         if (message.signature() != QLatin1String("ii")) {
             return invalid();
         }
+        if (member == QLatin1String("Activate") && !activateShowsMenu) {
+            connection.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
+                                         QStringLiteral("the item is a menu: show the exported one")));
+            return true;
+        }
         connection.send(message.createReply());
         const QPoint at(args[0].toInt(), args[1].toInt());
         QTimer::singleShot(0, &m_context, [this, at] {

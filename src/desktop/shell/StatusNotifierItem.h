@@ -34,6 +34,9 @@ public:
     // A host asked the item to show its menu at this point of the screen (global coordinates,
     // as the host gives them). Called from the event loop, after the host has its reply.
     std::function<void(QPoint)> onMenuRequested;
+    // Whether Activate shows the menu too; when not, it is refused, and hosts that call it
+    // despite ItemIsMenu (Plasma 5) show the exported menu on that error.
+    bool activateShowsMenu = true;
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;

@@ -172,6 +172,23 @@ TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySa
     popup()->close();
 }
 
+// On KWin Wayland our popup, even through XWayland, got no keyboard and its film submenu never
+// opened; Plasma shows the exported menu itself when Activate fails.
+TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMenu) {
+    fake.platform().statusBar = std::make_shared<QtStatusBar>(testApplication(), bus.address(), true);
+    panel.startWatcher();
+    launch();
+    ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
+    const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+    EXPECT_EQ(panel.itemCall(QStringLiteral("Activate"), {120, 40}).type(), QDBusMessage::ErrorMessage);
+    spin(0.2);
+    EXPECT_EQ(popup(), nullptr);
+    // swaybar knows no exported menu: ContextMenu still shows ours.
+    EXPECT_EQ(panel.itemCall(QStringLiteral("ContextMenu"), {120, 40}).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(until([&] { return popup() != nullptr; }));
+    popup()->close();
+}
+
 TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
     const QSize menu(200, 150);
     const QRect screen(0, 0, 1280, 800);
