@@ -11,6 +11,8 @@ CHECKS = [
     ("film", "the film shows and moves where no icon or panel is"),
     ("icons", "the desktop's icons are visible above the film"),
     ("hidden", "where the film cannot show, playback pauses and Drovane says what hides it"),
+    ("icons-later", "an icon program that starts again while Drovane runs keeps its icons above the "
+                    "film, and playback pauses again"),
     ("lists", "the wallpaper is in no taskbar, pager or Alt-Tab list"),
     ("covered", "a normal window covers the film"),
     ("right-click", "a right-click on the desktop reaches the icon program or the root window"),
@@ -105,6 +107,7 @@ def run_checks(cell, session, x, results):
     check_double_click(x, session, results, desktop, clear)
     check_fullscreen(x, session, results, clear)
     check_tray(x, session, results, desktop, film_a, clear)
+    check_icons_later(cell, session, x, results, desktop, clear)
 
 
 def clear_area(session):
@@ -172,6 +175,55 @@ def check_hidden(session, results):
     else:
         results.set("hidden", PASS, "paused (%.1f%% of a core)%s" % (
             100 * cpu, ", the log names " + program if program else ""))
+
+
+def check_icons_later(cell, session, x, results, desktop, clear):
+    """Drovane starts first and the icon program after it (a login that starts it last), then
+    the icon program starts again while Drovane runs (as after a crash)."""
+    program = session.layout.get("icon_program")
+    if not hasattr(cell, "start_icons"):
+        results.set("icons-later", NA, "no icon program started later in this session")
+        return
+
+    def stop_icons():
+        for proc in [p for p in session.procs if p.label == program]:
+            session.stop(proc)
+        time.sleep(2)
+
+    stop_icons()
+    session.stop(session.drovane)
+    said = session.drovane_log().lower().count(program.lower())
+    session.start_drovane()
+    time.sleep(8)
+    shows = screen.changed(desktop, x.shot("icons-away"), clear, threshold=30) >= 0.5
+    problems = []
+    for attempt in ("started after Drovane", "started again"):
+        if attempt != "started after Drovane":
+            stop_icons()
+        try:
+            cell.start_icons(session, x)
+        except NotRunnable as e:
+            results.set("icons-later", NOT_RUN, "%s not %s: %s" % (program, attempt, e))
+            return
+        time.sleep(5)  # its desktop drawn, then playback pauses 1.5 s after the cover
+        share = screen.kept(desktop, x.shot("icons-later"), session.layout["icons"],
+                            desktop.pixel(*centre(clear)))
+        cpu = session.cpu_share(session.drovane, 3)
+        if cpu is None:
+            results.set("icons-later", FAIL, "drovane exited after %s %s" % (program, attempt))
+            return
+        if share is None or share < 0.6:
+            problems.append("%s %s: the film hides its icons" % (program, attempt))
+        if cpu > IDLE_CPU:
+            problems.append("%s %s: still %.1f%% of a core" % (program, attempt, 100 * cpu))
+    if session.drovane_log().lower().count(program.lower()) <= said:
+        problems.append("the log does not name %s" % program)
+    away = "the film showed before it started" if shows else "the film did not show before it started"
+    if problems:
+        results.set("icons-later", FAIL, "; ".join(problems) + " (%s)" % away)
+    else:
+        results.set("icons-later", PASS, "%s started after Drovane and again: icons kept, paused, the log "
+                    "names it; %s" % (program, away))
 
 
 def wallpaper_windows(x):

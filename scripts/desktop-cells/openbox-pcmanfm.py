@@ -20,6 +20,10 @@ def prepare(session):
 def start(session, x):
     session.essential("openbox", ["openbox", "--sm-disable"])
     session.wait_for("Openbox", x.has_wm)
+    start_icons(session, x)
+
+
+def start_icons(session, x):
     session.essential("pcmanfm", ["pcmanfm", "--desktop", "--profile", "default"])
     session.wait_for("pcmanfm's desktop", lambda: desktop_window(session, x))
 

@@ -79,6 +79,10 @@ def start(session, x):
     session.wait_for("xfwm4", x.has_wm)
     session.essential("xfce4-panel", ["xfce4-panel", "--sm-client-disable"])
     session.wait_for("the panel", lambda: x.find("^xfce4-panel$"))
+    start_icons(session, x)
+
+
+def start_icons(session, x):
     session.essential("xfdesktop", ["xfdesktop", "--sm-client-disable"])
     session.wait_for("xfdesktop's desktop", lambda: x.find("^Desktop$"))
 
