@@ -1,8 +1,15 @@
 import QtQuick
 
-// A circle's outline from the top, clockwise, to `fraction` of its length.
+// A circle's outline from the top, clockwise, to `fraction` of its length; to assistive
+// technology a progress bar of `value` percent.
 Canvas {
     property real fraction: 0
+    property real value: 0
+    readonly property real minimumValue: 0
+    readonly property real maximumValue: 100
+
+    Accessible.role: Accessible.ProgressBar
+    Accessible.name: "Download progress"
 
     width: 17
     height: 17

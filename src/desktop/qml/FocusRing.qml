@@ -1,0 +1,18 @@
+import QtQuick
+
+// Where the keyboard focus is: a ring around its parent in the theme's accent colour.
+Rectangle {
+    property real gap: 2
+    property real cornerRadius: 6
+
+    anchors.fill: parent
+    anchors.margins: -gap
+    radius: cornerRadius + gap
+    z: 10
+    color: "transparent"
+    border.width: 2
+    border.color: ringPalette.highlight
+    Accessible.ignored: true
+
+    SystemPalette { id: ringPalette }
+}
