@@ -156,11 +156,13 @@ Item {
                 visible: tile.t.progress >= 0
                 fraction: tile.t.ring || 0
                 value: Math.round(Math.max(0, tile.t.progress) * 100)
+                Accessible.ignored: !visible
             }
             // The cross as a screen reader finds it.
             Item {
                 anchors.fill: parent
                 visible: tile.t.busy || false
+                Accessible.ignored: !visible
                 Accessible.role: Accessible.Button
                 Accessible.name: "Cancel Download"
                 Accessible.onPressAction: bridge.tap(tile.tileIndex)

@@ -282,6 +282,7 @@ Rectangle {
                         color: pal.text
                         Accessible.role: Accessible.Heading
                         Accessible.name: text
+                        Accessible.ignored: !visible
                     }
                     Row {
                         id: rowTiles

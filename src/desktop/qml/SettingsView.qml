@@ -67,6 +67,9 @@ Rectangle {
             checked: row.on
             focusPolicy: Qt.StrongFocus
             Accessible.name: row.title
+            // Assistive technology presses without the switch's own toggled signal.
+            Accessible.onPressAction: if (enabled) row.flip(!checked)
+            Accessible.onToggleAction: if (enabled) row.flip(!checked)
             onToggled: row.flip(checked)
             Keys.onReturnPressed: row.flip(!checked)
             Keys.onEnterPressed: row.flip(!checked)
