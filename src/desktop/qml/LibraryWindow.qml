@@ -26,12 +26,16 @@ Rectangle {
         id: contextMenu
         objectName: "contextMenu"
         property var pick: null
+        // The menu takes the keyboard while it is open; the item that had it gets it back.
+        property Item giveBack: null
+        onClosed: if (giveBack) giveBack.forceActiveFocus(Qt.PopupFocusReason)
 
         // At the pointer, or beside `anchor` when the keyboard asked for it.
         function openWith(entries, pick, anchor) {
             while (count > 0)
                 takeItem(0).destroy();
             contextMenu.pick = pick;
+            contextMenu.giveBack = root.Window.activeFocusItem;
             for (var i = 0; i < entries.length; ++i) {
                 if (entries[i].separator)
                     addItem(separatorComponent.createObject(null));

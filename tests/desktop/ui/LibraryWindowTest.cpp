@@ -294,6 +294,8 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
     EXPECT_TRUE(waitUntil([&] { return QQmlProperty::read(menu, "opened").toBool(); }, 2));
     EXPECT_EQ(QQmlProperty::read(menu, "count").toInt(), 6)
         << "Set as Wallpaper, -, favourite, -, reveal, delete";
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return focused() == "F2"; }, 2)) << "the tile has the keyboard again";
 }
 
 TEST_F(LibraryWindowTest, SizesBeyondAnyScreenAreHeldToTheWindowsLimits) {
