@@ -73,7 +73,7 @@ Rectangle {
             onToggled: row.flip(checked)
             Keys.onReturnPressed: row.flip(!checked)
             Keys.onEnterPressed: row.flip(!checked)
-            FocusRing { visible: toggle.visualFocus; cornerRadius: height / 2 }
+            FocusRing { visible: toggle.visualFocus; cornerRadius: 4 }
         }
         Rectangle {
             visible: !row.lastRow

@@ -200,7 +200,7 @@ TEST_F(LibraryWindowTest, TilesMadeAgainShowThePicturesAlreadyAtHand) {
         << tilesWithPictures(root) << " tiles show their picture";
 }
 
-TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
+TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheScrollAndTheKeyboardScrollsWithTheFocus) {
     catalogue(200);
     publish();
     auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
@@ -214,6 +214,16 @@ TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
     EXPECT_EQ(window().bridge().subtitle(), "200 films \u00B7 1 on disk");
     EXPECT_EQ(rows.count(), 0) << "the layout stays";
     EXPECT_EQ(grid->property("contentY").toDouble(), 1500.0);
+    // The keyboard scrolls with the focus: the last film comes into view.
+    grid->forceActiveFocus();
+    QTest::keyClick(&window().view(), Qt::Key_End);
+    testing::spin(0.2);
+    QQuickItem* focused = window().view().activeFocusItem();
+    ASSERT_TRUE(focused && focused->property("filmId").isValid());
+    EXPECT_EQ(window().bridge().focusTile(), 199);
+    const QRectF shown = focused->mapRectToItem(grid, focused->boundingRect());
+    EXPECT_GE(shown.top(), 0);
+    EXPECT_LE(shown.bottom(), grid->height());
 }
 
 TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
