@@ -7,6 +7,7 @@
 #include "ui/Wording.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace drovane::TileModel {
 
@@ -66,6 +67,25 @@ std::optional<std::string> badgeSymbol(const State& tile, bool hover) {
 
 std::string failureText(const State& tile) {
     return tile.failure ? "Download failed: " + *tile.failure : std::string();
+}
+
+std::string accessibleState(const State& tile) {
+    std::string out;
+    if (tile.progress) {
+        const long percent = std::lround(std::clamp(*tile.progress, 0.0, 1.0) * 100);
+        out = "downloading, " + std::to_string(percent) + " percent";
+    } else if (tile.waiting) {
+        out = "waiting";
+    } else {
+        out = tile.item.isOnDisk() ? "on disk" : "not downloaded";
+    }
+    if (tile.isCurrent) {
+        out += ", playing";
+    }
+    if (tile.isFavorite) {
+        out += ", favourite";
+    }
+    return out;
 }
 
 std::optional<double> ringFraction(const State& tile) {

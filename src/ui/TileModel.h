@@ -44,6 +44,9 @@ void performTap(const State& tile, const MainWindowActions& actions);
 std::optional<std::string> badgeSymbol(const State& tile, bool hover);
 // What the tile says on hover or focus about its film's failed download; empty otherwise.
 std::string failureText(const State& tile);
+// What a screen reader says of the tile beside its title: "on disk", "downloading, N percent",
+// "waiting" or "not downloaded", then "playing" and "favourite" where they hold.
+std::string accessibleState(const State& tile);
 // The ring's drawn fraction while downloading: a download just begun still shows an arc.
 std::optional<double> ringFraction(const State& tile);
 std::string heartSymbol(const State& tile);

@@ -220,6 +220,7 @@ TEST_F(LibraryViewModelsTest, TileRules) {
         std::optional<std::string> badge, hoveredBadge;
         std::optional<double> ring;
         std::vector<std::string> menu;
+        std::string spoken;
     };
     using enum TileModel::Tap;
     const std::vector<Case> cases = {
@@ -229,63 +230,72 @@ TEST_F(LibraryViewModelsTest, TileRules) {
          "arrow.down.circle.fill",
          "arrow.down.circle.fill",
          {},
-         {"Download", "-", "Add to Favorites"}},
+         {"Download", "-", "Add to Favorites"},
+         "not downloaded"},
         {"waiting",
          tile(missing, false, true, std::nullopt, true),
          CancelDownload,
          "ellipsis.circle.fill",
          "xmark.circle.fill",
          {},
-         {"Cancel Download", "-", "Remove from Favorites"}},
+         {"Cancel Download", "-", "Remove from Favorites"},
+         "waiting, favourite"},
         {"just begun",
          tile(missing, false, false, 0.0),
          CancelDownload,
          "arrow.down.circle.fill",
          "xmark.circle.fill",
          0.02,
-         {"Cancel Download", "-", "Add to Favorites"}},
+         {"Cancel Download", "-", "Add to Favorites"},
+         "downloading, 0 percent"},
         {"half way",
          tile(missing, false, false, 0.5),
          CancelDownload,
          "arrow.down.circle.fill",
          "xmark.circle.fill",
          0.5,
-         {"Cancel Download", "-", "Add to Favorites"}},
+         {"Cancel Download", "-", "Add to Favorites"},
+         "downloading, 50 percent"},
         {"its download failed",
          tile(missing, false, false, std::nullopt, false, "HTTP status 404"),
          Download,
          "exclamationmark.circle.fill",
          "exclamationmark.circle.fill",
          {},
-         {"Download", "-", "Add to Favorites"}},
+         {"Download", "-", "Add to Favorites"},
+         "not downloaded"},
         {"on disk",
          tile(downloaded),
          Select,
          {},
          {},
          {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"},
+         "on disk"},
         {"playing",
          tile(downloaded, true),
          Select,
          {},
          {},
          {},
-         {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+         {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"},
+         "on disk, playing"},
         {"a system film",
          tile(system),
          Select,
          {},
          {},
          {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"},
+         "on disk"},
         {"a folder beside the videos",
          tile(sibling),
          Select,
          {},
          {},
          {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"},
+         "on disk"},
     };
     const MainWindowActions a = recorded.actions();
     for (const auto& c : cases) {
@@ -294,6 +304,7 @@ TEST_F(LibraryViewModelsTest, TileRules) {
         EXPECT_EQ(TileModel::badgeSymbol(c.tile, false), c.badge);
         EXPECT_EQ(TileModel::badgeSymbol(c.tile, true), c.hoveredBadge);
         EXPECT_EQ(TileModel::ringFraction(c.tile), c.ring);
+        EXPECT_EQ(TileModel::accessibleState(c.tile), c.spoken);
         EXPECT_EQ(TileModel::failureText(c.tile),
                   c.tile.failure ? "Download failed: " + *c.tile.failure : "");
         int toggles = 0;

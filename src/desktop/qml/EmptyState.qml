@@ -72,6 +72,9 @@ Column {
                 palette.button: modelData.prominent ? pal.highlight : pal.button
                 palette.buttonText: modelData.prominent ? pal.highlightedText : pal.buttonText
                 onClicked: bridge.triggerEmptyButton(index)
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                FocusRing { visible: parent.visualFocus }
             }
         }
     }

@@ -16,16 +16,16 @@ Item {
     readonly property var heartLook: { tile.t; return tiles.heart(tile.tileIndex, tile.hasPicture); }
     readonly property string failure: t.failure || ""
 
-    signal contextMenuRequested(int tileIndex)
+    // `anchor` is the tile when the keyboard asked, null for the pointer.
+    signal contextMenuRequested(int tileIndex, Item anchor)
+    function openMenu() { contextMenuRequested(tileIndex, box); }
 
     height: box.height + 6 + title.height
-    activeFocusOnTab: true
-    Keys.onReturnPressed: bridge.tap(tileIndex)
-    Keys.onSpacePressed: bridge.tap(tileIndex)
-    Keys.onMenuPressed: contextMenuRequested(tileIndex)
+    // The grid's keys move the focus between tiles and act on the focused one.
     Accessible.role: Accessible.Button
     Accessible.name: t.label || ""
-    Accessible.description: failure
+    Accessible.description: failure !== "" ? (t.spoken || "") + ", " + failure : (t.spoken || "")
+    Accessible.onPressAction: bridge.tap(tileIndex)
 
     SystemPalette { id: pal }
 
@@ -101,7 +101,12 @@ Item {
             border.width: tile.t.current ? 3 : 2
             border.color: tile.t.current ? pal.highlight
                                          : Qt.rgba(pal.highlight.r, pal.highlight.g, pal.highlight.b, 0.6)
-            visible: tile.t.current || tile.activeFocus
+            visible: tile.t.current || false
+        }
+        FocusRing {
+            visible: tile.activeFocus
+            gap: 3
+            cornerRadius: 8
         }
         MouseArea {
             id: pictureArea
@@ -111,7 +116,7 @@ Item {
             cursorShape: Qt.PointingHandCursor
             onClicked: mouse => {
                 if (mouse.button === Qt.RightButton)
-                    tile.contextMenuRequested(tile.tileIndex);
+                    tile.contextMenuRequested(tile.tileIndex, null);
                 else
                     bridge.tap(tile.tileIndex);
             }
@@ -141,13 +146,26 @@ Item {
             SymbolIcon {
                 anchors.centerIn: parent
                 pixelSize: 18
-                symbol: tile.hover && tile.t.busy ? "xmark.circle.fill" : (tile.t.badge || "")
+                // The cross offers the cancel under the pointer and to the keyboard (Escape).
+                symbol: (tile.hover || tile.activeFocus) && tile.t.busy ? "xmark.circle.fill" : (tile.t.badge || "")
                 tint: tile.failure !== "" ? "#ff9f0a" : "#8e8e93"
+                Accessible.ignored: true
             }
             ProgressRing {
                 anchors.centerIn: parent
                 visible: tile.t.progress >= 0
                 fraction: tile.t.ring || 0
+                value: Math.round(Math.max(0, tile.t.progress) * 100)
+                Accessible.ignored: !visible
+            }
+            // The cross as a screen reader finds it.
+            Item {
+                anchors.fill: parent
+                visible: tile.t.busy || false
+                Accessible.ignored: !visible
+                Accessible.role: Accessible.Button
+                Accessible.name: "Cancel Download"
+                Accessible.onPressAction: bridge.tap(tile.tileIndex)
             }
         }
         Item {
@@ -157,8 +175,12 @@ Item {
             anchors.right: parent.right
             anchors.top: parent.top
             anchors.margins: 6
-            opacity: tile.hover || heartArea.containsMouse ? 1 : 0
+            // Under the pointer, and on the focused tile for the keyboard and screen readers.
+            opacity: tile.hover || heartArea.containsMouse || tile.activeFocus ? 1 : 0
             visible: opacity > 0
+            Accessible.role: Accessible.Button
+            Accessible.name: tile.heartLook.tooltip || ""
+            Accessible.onPressAction: bridge.toggleFavorite(tile.tileIndex)
             Behavior on opacity { NumberAnimation { duration: 150 } }
             // The shadow: the same heart in black, a point lower.
             SymbolIcon {

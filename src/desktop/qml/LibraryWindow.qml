@@ -24,19 +24,29 @@ Rectangle {
     // One context menu for every tile and sidebar row, filled when it opens.
     Menu {
         id: contextMenu
+        objectName: "contextMenu"
         property var pick: null
+        // The menu takes the keyboard while it is open; the item that had it gets it back.
+        property Item giveBack: null
+        onClosed: if (giveBack) giveBack.forceActiveFocus(Qt.PopupFocusReason)
 
-        function openWith(entries, pick) {
+        // At the pointer, or beside `anchor` when the keyboard asked for it.
+        function openWith(entries, pick, anchor) {
             while (count > 0)
                 takeItem(0).destroy();
             contextMenu.pick = pick;
+            contextMenu.giveBack = root.Window.activeFocusItem;
             for (var i = 0; i < entries.length; ++i) {
                 if (entries[i].separator)
                     addItem(separatorComponent.createObject(null));
                 else
                     addItem(entryComponent.createObject(null, { text: entries[i].title, entry: i }));
             }
-            if (entries.length > 0)
+            if (entries.length === 0)
+                return;
+            if (anchor)
+                popup(anchor, anchor.width / 2, anchor.height / 2);
+            else
                 popup();
         }
     }
@@ -63,8 +73,9 @@ Rectangle {
             z: -1
             color: Qt.darker(pal.window, 1.05)
         }
-        onContextMenuRequested: key => contextMenu.openWith(bridge.sectionMenu(key),
-                                                            entry => bridge.triggerSectionMenu(key, entry))
+        onContextMenuRequested: (key, anchor) => contextMenu.openWith(bridge.sectionMenu(key),
+                                                                      entry => bridge.triggerSectionMenu(key, entry),
+                                                                      anchor)
     }
     Rectangle {
         id: divider
@@ -158,7 +169,9 @@ Rectangle {
                     tint: "#8e8e93"
                 }
                 Accessible.name: "Close"
+                focusPolicy: Qt.StrongFocus
                 onClicked: bridge.dismissNotice()
+                FocusRing { visible: noticeClose.visualFocus }
             }
         }
 
@@ -194,6 +207,41 @@ Rectangle {
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
+                // The keyboard: the bridge moves the focus from film to film; the row that holds
+                // it is the view's current one, so that it is made, scrolled to and focused.
+                activeFocusOnTab: visible
+                keyNavigationEnabled: false
+                highlightFollowsCurrentItem: false
+                currentIndex: -1
+                Accessible.role: Accessible.List
+                Accessible.name: bridge.title
+                readonly property int pageRows: Math.max(1, Math.floor(height / (tileWidth * 9 / 16 + 6 + 16 + 16)))
+                function followFocus(scroll) {
+                    currentIndex = bridge.focusRow;
+                    if (scroll && currentIndex >= 0)
+                        positionViewAtIndex(currentIndex, ListView.Contain);
+                }
+                Connections {
+                    target: bridge
+                    function onFocusChanged() { grid.followFocus(grid.activeFocus); }
+                    function onRowsChanged() { grid.followFocus(false); }
+                }
+                onActiveFocusChanged: {
+                    if (activeFocus && bridge.focusTile < 0)
+                        bridge.gridKey(Qt.Key_Home, 0, 1);
+                    else if (activeFocus)
+                        followFocus(true);
+                }
+                Keys.onPressed: event => {
+                    if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+                        if (currentItem)
+                            currentItem.openMenu();
+                        event.accepted = true;
+                        return;
+                    }
+                    event.accepted = bridge.gridKey(event.key, event.modifiers, pageRows);
+                }
+
                 readonly property int inner: width - 40
                 readonly property int columns: Math.max(1, Math.floor((inner + 16) / (180 + 16)))
                 readonly property real tileWidth: Math.min(260, (inner - 16 * (columns - 1)) / columns)
@@ -213,11 +261,18 @@ Rectangle {
                     color: pal.placeholderText
                 }
 
-                delegate: Item {
+                delegate: FocusScope {
                     id: rowItem
                     required property var modelData
                     required property int index
                     readonly property bool isHeading: modelData.heading !== ""
+                    function openMenu() {
+                        for (var i = 0; i < tileRepeater.count; ++i) {
+                            var t = tileRepeater.itemAt(i);
+                            if (t && t.tileIndex === bridge.focusTile)
+                                t.openMenu();
+                        }
+                    }
                     width: grid.width
                     height: (isHeading ? headingText.height : rowTiles.height) + modelData.after
 
@@ -229,6 +284,9 @@ Rectangle {
                         font.pixelSize: 15
                         font.bold: true
                         color: pal.text
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
+                        Accessible.ignored: !visible
                     }
                     Row {
                         id: rowTiles
@@ -236,13 +294,16 @@ Rectangle {
                         spacing: 16
                         visible: !rowItem.isHeading
                         Repeater {
+                            id: tileRepeater
                             model: rowItem.isHeading ? 0 : rowItem.modelData.count
                             delegate: FilmTile {
                                 required property int index
                                 tileIndex: rowItem.modelData.first + index
                                 width: grid.tileWidth
-                                onContextMenuRequested: i => contextMenu.openWith(bridge.tileMenu(i),
-                                                                                  entry => bridge.triggerTileMenu(i, entry))
+                                focus: tileIndex === bridge.focusTile
+                                onContextMenuRequested: (i, anchor) => contextMenu.openWith(bridge.tileMenu(i),
+                                                                                            entry => bridge.triggerTileMenu(i, entry),
+                                                                                            anchor)
                             }
                         }
                     }

@@ -1,8 +1,15 @@
 import QtQuick
 
-// A circle's outline from the top, clockwise, to `fraction` of its length.
+// A circle's outline from the top, clockwise, to `fraction` of its length; to assistive
+// technology a progress bar of `value` percent, named `label` (described in C++ by its name).
 Canvas {
+    objectName: "progressRing"
     property real fraction: 0
+    property real value: 0
+    property string label: "Download progress"
+
+    Accessible.role: Accessible.ProgressBar
+    Accessible.name: label
 
     width: 17
     height: 17

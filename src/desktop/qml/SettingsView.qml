@@ -26,7 +26,9 @@ Rectangle {
         onActivated: root.Window.window.close()
     }
 
-    // One row of the grouped form: a title on the left, a switch on the right.
+    // One row of the grouped form: a title on the left, a switch on the right. A click anywhere
+    // on the row, its title included, flips the switch; so do Space and Enter once it has the
+    // focus.
     component SwitchRow: Item {
         id: row
         property string title
@@ -37,12 +39,24 @@ Rectangle {
         Layout.fillWidth: true
         implicitHeight: 40
 
+        function flip(value) {
+            row.toggledTo(value)
+            // The setting has the last word: a refused login item turns the switch off.
+            toggle.checked = Qt.binding(() => row.on)
+        }
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: toggle.enabled
+            onClicked: row.flip(!toggle.checked)
+        }
         Label {
             anchors.left: parent.left
             anchors.leftMargin: 14
             anchors.verticalCenter: parent.verticalCenter
             text: row.title
             color: toggle.enabled ? pal.windowText : pal.mid
+            Accessible.ignored: true
         }
         Switch {
             id: toggle
@@ -51,11 +65,15 @@ Rectangle {
             anchors.rightMargin: 8
             anchors.verticalCenter: parent.verticalCenter
             checked: row.on
-            onToggled: {
-                row.toggledTo(checked)
-                // The setting has the last word: a refused login item turns the switch off.
-                checked = Qt.binding(() => row.on)
-            }
+            focusPolicy: Qt.StrongFocus
+            Accessible.name: row.title
+            // Assistive technology presses without the switch's own toggled signal.
+            Accessible.onPressAction: if (enabled) row.flip(!checked)
+            Accessible.onToggleAction: if (enabled) row.flip(!checked)
+            onToggled: row.flip(checked)
+            Keys.onReturnPressed: row.flip(!checked)
+            Keys.onEnterPressed: row.flip(!checked)
+            FocusRing { visible: toggle.visualFocus; cornerRadius: 4 }
         }
         Rectangle {
             visible: !row.lastRow
@@ -68,7 +86,7 @@ Rectangle {
         }
     }
 
-    // A link-style button that never takes the keyboard focus.
+    // A link-style button; Tab reaches it and Space or Enter follows it.
     component LinkRow: Item {
         id: link
         property string title
@@ -76,8 +94,16 @@ Rectangle {
         signal activated()
         Layout.fillWidth: true
         implicitHeight: 36
+        activeFocusOnTab: true
+        Keys.onReturnPressed: link.activated()
+        Keys.onEnterPressed: link.activated()
+        Keys.onSpacePressed: link.activated()
+        Accessible.role: Accessible.Link
+        Accessible.name: link.title
+        Accessible.onPressAction: link.activated()
 
         Label {
+            id: linkLabel
             objectName: "link:" + link.title
             anchors.left: parent.left
             anchors.leftMargin: 14
@@ -85,6 +111,8 @@ Rectangle {
             text: link.title
             color: pal.highlight
             font.underline: area.containsMouse
+            Accessible.ignored: true
+            FocusRing { visible: link.activeFocus; gap: 3; cornerRadius: 3 }
         }
         MouseArea {
             id: area

@@ -3,12 +3,26 @@ import QtQuick.Controls
 
 // The sidebar: "Library" and "Categories" rows with their counts; the detail area follows the
 // chosen row.
-Item {
+FocusScope {
     id: sidebar
 
-    signal contextMenuRequested(string key)
+    signal contextMenuRequested(string key, Item anchor)
 
     SystemPalette { id: pal }
+
+    // One stop of the Tab chain; Up and Down choose the row and the detail area follows at once.
+    activeFocusOnTab: true
+    Accessible.role: Accessible.List
+    Accessible.name: "Sidebar"
+    Keys.onPressed: event => {
+        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+            sidebar.contextMenuRequested(bridge.selectionKey, sidebar.selectedRow);
+            event.accepted = true;
+        } else {
+            event.accepted = bridge.sidebarKey(event.key);
+        }
+    }
+    property Item selectedRow: null
 
     Flickable {
         anchors.fill: parent
@@ -37,6 +51,8 @@ Item {
                         font.pixelSize: 11
                         font.bold: true
                         color: pal.placeholderText
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                     }
                     Repeater {
                         model: modelData.rows
@@ -44,6 +60,19 @@ Item {
                             id: row
                             required property var modelData
                             readonly property bool selected: bridge.selectionKey === modelData.key
+                            onSelectedChanged: if (selected) sidebar.selectedRow = row
+                            Component.onCompleted: if (selected) sidebar.selectedRow = row
+                            Accessible.role: Accessible.ListItem
+                            Accessible.name: modelData.title + ", " + modelData.badge
+                            Accessible.selectable: true
+                            Accessible.selected: selected
+                            // The chosen row holds the sidebar's focus, so that a screen reader
+                            // reads it out.
+                            focus: selected
+                            FocusRing {
+                                visible: row.activeFocus
+                                gap: 2
+                            }
                             x: 10
                             width: column.width - 20
                             height: 28
@@ -85,7 +114,7 @@ Item {
                                 acceptedButtons: Qt.LeftButton | Qt.RightButton
                                 onClicked: mouse => {
                                     if (mouse.button === Qt.RightButton)
-                                        sidebar.contextMenuRequested(row.modelData.key);
+                                        sidebar.contextMenuRequested(row.modelData.key, null);
                                     else
                                         bridge.selectionKey = row.modelData.key;
                                 }

@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace drovane::desktop {
 
@@ -96,14 +99,17 @@ std::shared_ptr<AlertHandle> QtAlerts::show(const AlertContent& alert, const Win
     std::vector<QPushButton*> buttons;
     const std::vector<std::string> titles =
         alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
-    for (std::size_t i = 0; i < titles.size(); ++i) {
+    for (const auto& title : titles) {
         // One role for all keeps them in the order given.
-        buttons.push_back(box->addButton(QString::fromStdString(titles[i]), QMessageBox::ActionRole));
-        if (titles[i] == "Cancel") {
-            box->setEscapeButton(buttons.back());
-        }
+        buttons.push_back(box->addButton(QString::fromStdString(title), QMessageBox::ActionRole));
     }
+    // Enter takes the first; Escape (and the window's close button) the one that declines:
+    // "Cancel", else the last ("Not Now", "Later").
     box->setDefaultButton(buttons.front());
+    const auto cancel = std::find(titles.begin(), titles.end(), "Cancel");
+    const auto escape =
+        cancel != titles.end() ? static_cast<std::size_t>(cancel - titles.begin()) : buttons.size() - 1;
+    box->setEscapeButton(buttons[escape]);
 
     if (!alert.suppressionTitle.empty()) {
         box->setCheckBox(new QCheckBox(QString::fromStdString(alert.suppressionTitle)));
@@ -118,22 +124,29 @@ std::shared_ptr<AlertHandle> QtAlerts::show(const AlertContent& alert, const Win
         placeAccessory(*box, *bar);
     }
 
-    QObject::connect(box, &QMessageBox::buttonClicked, box,
-                     [box, buttons, completion = std::move(completion)](QAbstractButton* clicked) {
-                         AlertResponse response;
-                         for (std::size_t i = 0; i < buttons.size(); ++i) {
-                             if (buttons[i] == clicked) {
-                                 response.button = static_cast<int>(i);
-                             }
-                         }
-                         response.suppressed = box->checkBox() && box->checkBox()->isChecked();
-                         box->hide();
-                         box->deleteLater();
-                         if (completion) {
-                             // From the event loop, once the alert is gone.
-                             QTimer::singleShot(0, qApp, [completion, response] { completion(response); });
-                         }
-                     });
+    // Answered once: by a button, or by the window's close button as by Escape (which Qt closes
+    // without a click, and the completion would never come).
+    auto respond = [box, buttons, answered = std::make_shared<bool>(false),
+                    completion = std::move(completion)](QAbstractButton* clicked) {
+        if (std::exchange(*answered, true)) {
+            return;
+        }
+        AlertResponse response;
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            if (buttons[i] == clicked) {
+                response.button = static_cast<int>(i);
+            }
+        }
+        response.suppressed = box->checkBox() && box->checkBox()->isChecked();
+        box->hide();
+        box->deleteLater();
+        if (completion) {
+            // From the event loop, once the alert is gone.
+            QTimer::singleShot(0, qApp, [completion, response] { completion(response); });
+        }
+    };
+    QObject::connect(box, &QMessageBox::buttonClicked, box, respond);
+    QObject::connect(box, &QDialog::finished, box, [respond, escape = buttons[escape]] { respond(escape); });
 
     if (QWindow* window = sheetParent(parent)) {
         box->setWindowModality(Qt::WindowModal);

@@ -5,6 +5,7 @@
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "ui/DetailModel.h"
+#include "ui/GridFocus.h"
 #include "ui/SidebarModel.h"
 
 #include <QPointer>
@@ -127,6 +128,12 @@ void LibraryBridge::update() {
         m_sectionTitles = std::move(headings);
         rebuildRows();
     }
+    // The focus stays with its film; where the film has gone, with the tile now in its place.
+    const auto& shown = m_tiles.tiles();
+    const auto same = std::find_if(shown.begin(), shown.end(),
+                                   [this](const TileModel::State& t) { return t.item.id == m_focusId; });
+    focusOn(same != shown.end() ? static_cast<int>(same - shown.begin())
+                                : std::min(m_focusTile, static_cast<int>(shown.size()) - 1));
     emit detailChanged();
 }
 
@@ -162,11 +169,125 @@ void LibraryBridge::rebuildRows() {
     emit rowsChanged();
 }
 
+void LibraryBridge::focusOn(int tile) {
+    const LibraryItem* item = itemAt(tile);
+    const int next = item ? tile : -1;
+    const int row = focusRow();
+    m_focusId = item ? item->id : std::string();
+    if (next != m_focusTile) {
+        m_focusTile = next;
+        emit focusChanged();
+    } else if (focusRow() != row) {
+        emit focusChanged();
+    }
+}
+
+void LibraryBridge::setFocusTile(int tile) {
+    if (itemAt(tile)) {
+        focusOn(tile);
+    }
+}
+
+int LibraryBridge::focusRow() const {
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const QVariantMap row = m_rows[i].toMap();
+        const int first = row.value(QStringLiteral("first")).toInt();
+        if (m_focusTile >= first && m_focusTile < first + row.value(QStringLiteral("count")).toInt()) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool LibraryBridge::gridKey(int key, int modifiers, int pageRows) {
+    using enum GridFocus::Move;
+    static const std::map<int, GridFocus::Move> moves = {
+        {Qt::Key_Left, Left},     {Qt::Key_Right, Right},       {Qt::Key_Up, Up},     {Qt::Key_Down, Down},
+        {Qt::Key_PageUp, PageUp}, {Qt::Key_PageDown, PageDown}, {Qt::Key_Home, Home}, {Qt::Key_End, End}};
+    if ((modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0) {
+        return false;
+    }
+    if (auto move = moves.find(key); move != moves.end()) {
+        std::vector<int> sections;
+        const auto& tiles = m_tiles.tiles();
+        for (std::size_t i = 0; i < tiles.size(); ++i) {
+            if (i == 0 || tiles[i].item.group != tiles[i - 1].item.group) {
+                sections.push_back(0);
+            }
+            ++sections.back();
+        }
+        focusOn(GridFocus::move(sections, m_columns, m_focusTile, move->second, pageRows));
+        return true;
+    }
+    const LibraryItem* item = itemAt(m_focusTile);
+    if (!item) {
+        return false;
+    }
+    const TileModel::State& tile = m_tiles.tiles()[static_cast<std::size_t>(m_focusTile)];
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        tap(m_focusTile);
+        return true;
+    case Qt::Key_F:
+        toggleFavorite(m_focusTile);
+        return true;
+    case Qt::Key_Delete:
+        // Only where the tile's menu offers "Delete from Device".
+        if (TileModel::isDeletable(*item, m_content.library->videosDir())) {
+            m_content.actions.deleteItem(*item);
+        }
+        return true;
+    case Qt::Key_Escape:
+        // The badge's cross: a download running or waiting.
+        if (!tile.busy()) {
+            return false;
+        }
+        m_content.actions.cancelItem(*item);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool LibraryBridge::sidebarKey(int key) {
+    QStringList keys;
+    for (const auto& section : std::as_const(m_sidebar)) {
+        for (const auto& row : section.toMap().value(QStringLiteral("rows")).toList()) {
+            keys.append(row.toMap().value(QStringLiteral("key")).toString());
+        }
+    }
+    const int at = static_cast<int>(keys.indexOf(selectionKey()));
+    int next = at;
+    switch (key) {
+    case Qt::Key_Up:
+        next = std::max(0, at - 1);
+        break;
+    case Qt::Key_Down:
+        next = std::min(static_cast<int>(keys.size()) - 1, at + 1);
+        break;
+    case Qt::Key_Home:
+        next = 0;
+        break;
+    case Qt::Key_End:
+        next = static_cast<int>(keys.size()) - 1;
+        break;
+    default:
+        return false;
+    }
+    if (next >= 0 && next != at) {
+        setSelectionKey(keys[next]);
+    }
+    return true;
+}
+
 void LibraryBridge::setColumns(int columns) {
     columns = std::max(1, columns);
     if (columns != m_columns) {
         m_columns = columns;
         rebuildRows();
+        focusOn(m_focusTile);
     }
 }
 

@@ -34,6 +34,10 @@ class LibraryBridge final : public QObject {
     Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
     // Why the wallpaper cannot be seen, when another program's desktop hides it; else empty.
     Q_PROPERTY(QString desktopNotice READ desktopNotice NOTIFY desktopNoticeChanged)
+    // The tile the grid's keyboard focus is on, and the grid row that holds it; -1 without tiles.
+    // It stays on the same film while the store changes.
+    Q_PROPERTY(int focusTile READ focusTile WRITE setFocusTile NOTIFY focusChanged)
+    Q_PROPERTY(int focusRow READ focusRow NOTIFY focusChanged)
 
 public:
     LibraryBridge(LibraryWindowContent content, ThumbnailImageProvider* thumbnails,
@@ -56,6 +60,15 @@ public:
     QString notice() const;
     Q_INVOKABLE void dismissNotice();
     QString desktopNotice() const;
+
+    int focusTile() const { return m_focusTile; }
+    void setFocusTile(int tile);
+    int focusRow() const;
+    // A key pressed while the grid has the focus, `pageRows` the rows it shows at once; false
+    // when the key means nothing there.
+    Q_INVOKABLE bool gridKey(int key, int modifiers, int pageRows);
+    // Up and Down in the sidebar: the next row is chosen and shown at once.
+    Q_INVOKABLE bool sidebarKey(int key);
 
     // The grid lays out this many tiles a row.
     Q_INVOKABLE void setColumns(int columns);
@@ -83,6 +96,7 @@ signals:
     void liveThumbnailsChanged();
     void noticeChanged();
     void desktopNoticeChanged();
+    void focusChanged();
     // A picture for `filmId` arrived: `source` is its image address, empty for none.
     void thumbReady(const QString& filmId, const QString& source);
 
@@ -90,6 +104,7 @@ private:
     void scheduleUpdate();
     void rebuildRows();
     const LibraryItem* itemAt(int row) const;
+    void focusOn(int tile);
 
     const LibraryWindowContent m_content;
     ThumbnailImageProvider* const m_thumbnails;
@@ -100,6 +115,8 @@ private:
     QString m_subtitle;
     std::vector<std::string> m_sectionTitles; // per tile: the heading above its section, or ""
     int m_columns = 4;
+    int m_focusTile = -1;
+    std::string m_focusId;
     bool m_updatePending = false;
     std::map<std::string, int> m_thumbUsers;
     // The image address of each held picture that has arrived.

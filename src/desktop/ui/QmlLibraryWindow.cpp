@@ -2,6 +2,7 @@
 
 #include "desktop/ui/LibraryBridge.h"
 #include "desktop/ui/LibraryImageProviders.h"
+#include "desktop/ui/ProgressRingAccessible.h"
 #include "desktop/ui/WindowFitting.h"
 
 #include <QEvent>
@@ -36,6 +37,7 @@ Size limited(Size size) {
 
 QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::make_unique<QQuickView>()) {
     registerLibraryViews();
+    installProgressRingAccessible();
     auto* thumbnails = new ThumbnailImageProvider();
     m_view->engine()->addImageProvider(QStringLiteral("thumbs"), thumbnails);
     m_view->engine()->addImageProvider(QStringLiteral("icons"), new IconImageProvider());

@@ -39,6 +39,8 @@ QVariant TileListModel::data(const QModelIndex& index, int role) const {
         return QString::fromStdString(t.item.group);
     case FailureRole:
         return QString::fromStdString(TileModel::failureText(t));
+    case SpokenRole:
+        return QString::fromStdString(TileModel::accessibleState(t));
     default:
         return {};
     }
@@ -48,7 +50,8 @@ QHash<int, QByteArray> TileListModel::roleNames() const {
     return {{IdRole, "filmId"},       {LabelRole, "label"},       {OnDiskRole, "onDisk"},
             {CurrentRole, "current"}, {FavoriteRole, "favorite"}, {ProgressRole, "progress"},
             {WaitingRole, "waiting"}, {RingRole, "ring"},         {BadgeRole, "badge"},
-            {BusyRole, "busy"},       {SectionRole, "section"},   {FailureRole, "failure"}};
+            {BusyRole, "busy"},       {SectionRole, "section"},   {FailureRole, "failure"},
+            {SpokenRole, "spoken"}};
 }
 
 QVariantMap TileListModel::tile(int row) const {

@@ -26,6 +26,7 @@ public:
         BusyRole,  // downloading or waiting: hovering shows the cross
         SectionRole,
         FailureRole, // why the last download failed, "" when it did not
+        SpokenRole,  // its state as a screen reader says it
     };
     Q_ENUM(Role)
 

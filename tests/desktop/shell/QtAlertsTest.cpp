@@ -135,6 +135,39 @@ TEST_F(QtAlertsTest, WithoutAVisibleParentTheAlertIsApplicationModalAndInFront) 
     EXPECT_FALSE(responses[0].suppressed);
 }
 
+TEST_F(QtAlertsTest, EscapeAndTheCloseButtonAnswerWithTheButtonThatDeclines) {
+    // Escape used to close a two-button alert without any answer, leaving its caller waiting.
+    struct Case {
+        std::vector<std::string> buttons;
+        bool byCloseButton;
+        int answer;
+    };
+    const Case cases[] = {
+        {{"Use as Desktop Background", "Not Now"}, false, 1},
+        {{"Open Download Page", "Cancel"}, false, 1},
+        {{"Cancel", "Retry"}, false, 0},
+        {{"OK"}, false, 0},
+        {{"Update Now", "Later"}, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.buttons.front() + (c.byCloseButton ? ", closed" : ", Escape"));
+        responses.clear();
+        alerts.show({"Message", "", c.buttons, "", false}, nullptr, record());
+        QMessageBox* box = waitForAlert();
+        ASSERT_TRUE(box);
+        if (c.byCloseButton) {
+            box->close();
+        } else {
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+        ASSERT_TRUE(waitUntil([&] { return !responses.empty(); }, 5));
+        EXPECT_EQ(responses[0].button, c.answer);
+        spin(0.05);
+        EXPECT_EQ(responses.size(), 1u);
+        EXPECT_TRUE(waitUntil([] { return !shownAlert(); }, 5));
+    }
+}
+
 TEST_F(QtAlertsTest, TheProgressBarFollowsTheHandleAndCloseEndsWithoutAnswer) {
     parent.show();
     auto handle = alerts.show(

@@ -4,16 +4,20 @@
 #include "desktop/ui/TileListModel.h"
 #include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/ScriptedHttp.h"
+#include "library/Downloader.h"
 #include "library/Library.h"
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -65,6 +69,7 @@ class LibraryWindowTest : public ::testing::Test {
 protected:
     LibraryWindowTest() {
         testing::testApplication();
+        fake.platform().http = std::make_shared<fakes::ScriptedHttp>(); // transfers wait for the test
         model = AppModel::create(fake.platform(), library);
         store = LibraryStore::create(model, fake.platform(), library);
     }
@@ -79,8 +84,8 @@ protected:
     }
     QmlLibraryWindow& window() {
         if (!m_window) {
-            m_window = std::make_unique<QmlLibraryWindow>(LibraryWindowContent{
-                store, thumbnails, library, MainWindowActions{}, SidebarSelection::all()});
+            m_window = std::make_unique<QmlLibraryWindow>(
+                LibraryWindowContent{store, thumbnails, library, actions, SidebarSelection::all()});
             m_window->show();
             EXPECT_TRUE(waitUntil([this] { return m_window->view().isExposed(); }, 10));
         }
@@ -108,6 +113,20 @@ protected:
     std::shared_ptr<AppModel> model;
     std::shared_ptr<LibraryStore> store;
     std::shared_ptr<ThumbnailCache> thumbnails;
+    // What the window asked of the controller, as "action filmId".
+    std::vector<std::string> calls;
+    MainWindowActions actions = [this] {
+        auto record = [this](const char* name) {
+            return
+                [this, name](const LibraryItem& item) { calls.push_back(std::string(name) + " " + item.id); };
+        };
+        MainWindowActions a;
+        a.select = record("select");
+        a.download = record("download");
+        a.cancelItem = record("cancel");
+        a.deleteItem = record("delete");
+        return a;
+    }();
 
 private:
     std::unique_ptr<QmlLibraryWindow> m_window;
@@ -181,7 +200,7 @@ TEST_F(LibraryWindowTest, TilesMadeAgainShowThePicturesAlreadyAtHand) {
         << tilesWithPictures(root) << " tiles show their picture";
 }
 
-TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
+TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheScrollAndTheKeyboardScrollsWithTheFocus) {
     catalogue(200);
     publish();
     auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
@@ -195,6 +214,98 @@ TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheGridWhereTheUserScrolledIt) {
     EXPECT_EQ(window().bridge().subtitle(), "200 films \u00B7 1 on disk");
     EXPECT_EQ(rows.count(), 0) << "the layout stays";
     EXPECT_EQ(grid->property("contentY").toDouble(), 1500.0);
+    // The keyboard scrolls with the focus: the last film comes into view.
+    grid->forceActiveFocus();
+    QTest::keyClick(&window().view(), Qt::Key_End);
+    testing::spin(0.2);
+    QQuickItem* focused = window().view().activeFocusItem();
+    ASSERT_TRUE(focused && focused->property("filmId").isValid());
+    EXPECT_EQ(window().bridge().focusTile(), 199);
+    const QRectF shown = focused->mapRectToItem(grid, focused->boundingRect());
+    EXPECT_GE(shown.top(), 0);
+    EXPECT_LE(shown.bottom(), grid->height());
+}
+
+TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
+    // Two sections of three, four columns: a row, a heading, a row. "Film 2" is on disk and
+    // "Film 5" is queued for download.
+    catalogue(6);
+    aerials.addVideo("F2.mov");
+    model->downloader->start(std::vector<std::string>{"F5"});
+    publish();
+    QQuickView& view = window().view();
+    ASSERT_TRUE(waitUntil([&] { return view.isExposed() && view.isActive(); }, 5));
+    ASSERT_EQ(view.rootObject()->findChild<QQuickItem*>("grid")->property("columns").toInt(), 4);
+    // Where the focus is: a film's id, or the sidebar's chosen row.
+    auto focused = [&]() -> std::string {
+        QQuickItem* item = view.activeFocusItem();
+        if (!item) {
+            return "none";
+        }
+        if (item->property("filmId").isValid()) {
+            return item->property("filmId").toString().toStdString();
+        }
+        return item->property("selected").toBool()
+                   ? "sidebar " + window().bridge().selectionKey().toStdString()
+                   : item->metaObject()->className();
+    };
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::string focus;
+        std::string call;
+    };
+    const Step steps[] = {
+        {Qt::Key_Tab, {}, "sidebar all", ""},
+        {Qt::Key_Down, {}, "sidebar favorites", ""},
+        {Qt::Key_Down, {}, "sidebar ondisk", ""},
+        {Qt::Key_Up, {}, "sidebar favorites", ""},
+        {Qt::Key_Home, {}, "sidebar all", ""},
+        {Qt::Key_Tab, {}, "F0", ""},
+        {Qt::Key_Right, {}, "F2", ""},
+        {Qt::Key_Down, {}, "F3", ""}, // over the heading, same column
+        {Qt::Key_Down, {}, "F3", ""},
+        {Qt::Key_End, {}, "F5", ""},
+        {Qt::Key_Escape, {}, "F5", "cancel F5"},
+        {Qt::Key_PageUp, {}, "F4", ""},
+        {Qt::Key_Home, {}, "F0", ""},
+        {Qt::Key_Return, {}, "F0", "download F0"},
+        {Qt::Key_Delete, {}, "F0", ""}, // not on disk: nothing to delete
+        {Qt::Key_Escape, {}, "F0", ""}, // nothing to cancel
+        {Qt::Key_Right, {}, "F2", ""},
+        {Qt::Key_Space, {}, "F2", "select F2"},
+        {Qt::Key_Delete, {}, "F2", "delete F2"},
+        {Qt::Key_Backtab, Qt::ShiftModifier, "sidebar all", ""},
+        {Qt::Key_Tab, {}, "F2", ""},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString() + " to " + step.focus);
+        calls.clear();
+        QTest::keyClick(&view, step.key, step.modifiers);
+        testing::spin(0.05);
+        EXPECT_EQ(focused(), step.focus);
+        EXPECT_EQ(calls,
+                  step.call.empty() ? std::vector<std::string>{} : std::vector<std::string>{step.call});
+    }
+    QTest::keyClick(&view, Qt::Key_F);
+    EXPECT_TRUE(store->favorites().value().contains("F2"));
+    // A film that sorts before it joins the catalogue: the focus stays on "Film 2".
+    aerials.writeManifest({{"F0", "Film 0", "AerialCategoryCities", "https://cdn.test/0.mov", std::nullopt},
+                           {"F1", "Film 1", "AerialCategoryCities", "https://cdn.test/1.mov", std::nullopt},
+                           {"F2", "Film 2", "AerialCategoryCities", "https://cdn.test/2.mov", std::nullopt}});
+    publish();
+    EXPECT_EQ(window().bridge().focusTile(), 2);
+    EXPECT_EQ(focused(), "F2");
+    keep("keyboard-focus");
+    // The menu key opens the focused tile's menu.
+    QObject* menu = view.rootObject()->findChild<QObject*>("contextMenu");
+    ASSERT_TRUE(menu);
+    QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(waitUntil([&] { return QQmlProperty::read(menu, "opened").toBool(); }, 2));
+    EXPECT_EQ(QQmlProperty::read(menu, "count").toInt(), 6)
+        << "Set as Wallpaper, -, favourite, -, reveal, delete";
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return focused() == "F2"; }, 2)) << "the tile has the keyboard again";
 }
 
 TEST_F(LibraryWindowTest, SizesBeyondAnyScreenAreHeldToTheWindowsLimits) {
