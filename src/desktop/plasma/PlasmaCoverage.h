@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <functional>
+#include <vector>
+
+namespace drovane::desktop {
+
+// Which of Plasma's screens windows hide from view, so that their streams can pause. Main thread.
+class PlasmaCoverage {
+public:
+    virtual ~PlasmaCoverage() = default;
+
+    // Follows `screens` (the streams' frames) from now on; each starts uncovered.
+    virtual void follow(const std::vector<Rect>& screens) = 0;
+
+    // A followed screen became covered or uncovered.
+    std::function<void(Rect screen, bool covered)> onCoveredChanged;
+};
+
+} // namespace drovane::desktop
