@@ -10,6 +10,15 @@ TITLE = "KWin X11 + plasmashell"
 SERVER = "x11"
 PACKAGES = ["kwin-x11", "plasma-workspace", "plasma-desktop", "wmctrl", "x11-apps"]
 
+# Drovane's wallpaper plugin shows its PipeWire streams.
+PACKAGES += ["pipewire-bin", "wireplumber", "qml-module-org-kde-pipewire"]
+GIVES_BACK = plasma.GIVES_BACK
+shown = plasma.shown
+
+
+def windows(session):
+    return None  # Drovane makes no window of its own on Plasma: its taskbar is looked at
+
 
 def prepare(session):
     plasma.prepare(session, "x11", "plasma")
@@ -17,6 +26,7 @@ def prepare(session):
 
 def start(session, x):
     session.run(["kbuildsycoca5"], timeout=120)
+    plasma.start_pipewire(session)
     session.essential("kwin", ["kwin_x11", "--replace"])
     session.wait_for("KWin", x.has_wm, timeout=40)
     session.spawn("kded5", ["kded5"])
