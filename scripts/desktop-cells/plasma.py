@@ -36,7 +36,7 @@ def prepare(session, session_type, desktop_session, **layout):
 def install_plugin(session):
     """The wallpaper package where plasmashell looks for a user's own, and a launcher entry with
     the binary's path: KWin tells a program its windows' states only when its entry asks."""
-    package = os.path.join(CHECKOUT, "packaging", "plasma", "app.drovane.wallpaper")
+    package = os.path.join(CHECKOUT, "packaging", "plasma-wallpaper", "app.drovane.wallpaper")
     target = os.path.join(session.home, ".local/share/plasma/wallpapers/app.drovane.wallpaper")
     if os.path.isdir(package):
         shutil.rmtree(target, ignore_errors=True)
