@@ -19,4 +19,11 @@ public:
     std::function<void(Rect screen, bool covered)> onCoveredChanged;
 };
 
+// Whether the centre of `frame` lies in `area`: the screen a window or desktop counts as on.
+inline bool centreIn(const Rect& frame, const Rect& area) {
+    const double x = frame.minX() + frame.size.width / 2;
+    const double y = frame.minY() + frame.size.height / 2;
+    return x >= area.minX() && x < area.maxX() && y >= area.minY() && y < area.maxY();
+}
+
 } // namespace drovane::desktop

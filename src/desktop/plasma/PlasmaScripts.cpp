@@ -1,5 +1,7 @@
 #include "desktop/plasma/PlasmaScripts.h"
 
+#include "desktop/plasma/PlasmaCoverage.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,12 +41,6 @@ std::optional<Wallpaper> wallpaperFrom(const QJsonObject& object) {
         }
     }
     return wallpaper;
-}
-
-bool centreIn(const Rect& screen, const Rect& frame) {
-    const double x = screen.minX() + screen.size.width / 2;
-    const double y = screen.minY() + screen.size.height / 2;
-    return x >= frame.minX() && x < frame.maxX() && y >= frame.minY() && y < frame.maxY();
 }
 
 } // namespace

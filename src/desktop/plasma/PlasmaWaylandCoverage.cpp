@@ -92,12 +92,6 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
 void globalRemoved(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener registryListener{global, globalRemoved};
 
-bool centreIn(const Rect& frame, const Rect& screen) {
-    const double x = frame.minX() + frame.size.width / 2;
-    const double y = frame.minY() + frame.size.height / 2;
-    return x >= screen.minX() && x < screen.maxX() && y >= screen.minY() && y < screen.maxY();
-}
-
 } // namespace
 
 std::unique_ptr<PlasmaWaylandCoverage> PlasmaWaylandCoverage::open() {

@@ -10,12 +10,6 @@ namespace {
 
 constexpr int retryMs = 2000;
 
-bool centreIn(const Rect& frame, const Rect& screen) {
-    const double x = frame.minX() + frame.size.width / 2;
-    const double y = frame.minY() + frame.size.height / 2;
-    return x >= screen.minX() && x < screen.maxX() && y >= screen.minY() && y < screen.maxY();
-}
-
 } // namespace
 
 std::unique_ptr<PlasmaX11Coverage> PlasmaX11Coverage::open(const std::string& display) {
