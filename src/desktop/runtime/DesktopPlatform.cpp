@@ -37,6 +37,7 @@
 #include "support/Settings.h"
 
 #include <QDBusConnectionInterface>
+#include <QStandardPaths>
 #include <filesystem>
 #include <unistd.h>
 
@@ -56,11 +57,16 @@ DisplaySession onPlasma(const DisplaySession& session, const DesktopHost& host,
     std::error_code ec;
     probe.pipeWire = std::filesystem::is_socket(
         pipeWireSocket([&](const std::string& name) { return host.environment(name); }), ec);
+    probe.pluginInstalled =
+        !QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                QStringLiteral("plasma/wallpapers/app.drovane.wallpaper/metadata.json"))
+             .isEmpty();
     std::string why;
     DisplaySession chosen = preferPlasma(session, probe, why);
     std::shared_ptr<StreamWindowServer> streams;
     if (chosen.way == WallpaperWay::PlasmaWallpaper && !(streams = StreamWindowServer::open(log))) {
-        chosen = preferPlasma(session, {probe.shellRunning, false}, why);
+        probe.pipeWire = false;
+        chosen = preferPlasma(session, probe, why);
     }
     if (!why.empty()) {
         log->line(why);

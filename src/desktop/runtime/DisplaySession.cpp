@@ -104,10 +104,14 @@ DisplaySession preferPlasma(DisplaySession session, const PlasmaProbe& probe, st
     if (!plasma || session.server == DisplayServer::None) {
         return session;
     }
-    if (!probe.shellRunning || !probe.pipeWire) {
-        why = std::string("Drovane: ") +
-              (!probe.shellRunning ? "plasmashell is not running (nobody owns org.kde.plasmashell)"
-                                   : "PipeWire is not running") +
+    const char* missing =
+        !probe.shellRunning ? "plasmashell is not running (nobody owns org.kde.plasmashell)"
+        : !probe.pipeWire   ? "PipeWire is not running"
+        : !probe.pluginInstalled
+            ? "Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed"
+            : nullptr;
+    if (missing) {
+        why = std::string("Drovane: ") + missing +
               ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
         return session;
     }

@@ -59,6 +59,9 @@ struct PlasmaProbe {
     bool shellRunning = false;
     // A PipeWire daemon listens (see pipeWireSocket).
     bool pipeWire = false;
+    // Drovane's wallpaper package is where plasmashell looks: without it plasmashell would show
+    // an error on the desktop instead of a wallpaper.
+    bool pluginInstalled = false;
 };
 
 // On Plasma (XDG_CURRENT_DESKTOP names KDE) Plasma's way where the probe allows it; otherwise

@@ -86,19 +86,25 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
     const std::string elsewhere =
         ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
     const Row rows[] = {
-        {{"x11", unset, ":0", "KDE"}, {true, true}, WallpaperWay::PlasmaWallpaper, ""},
-        {{"wayland", "wayland-0", ":1", "KDE"}, {true, true}, WallpaperWay::PlasmaWallpaper, ""},
+        {{"x11", unset, ":0", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
+        {{"wayland", "wayland-0", ":1", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
         {{"x11", unset, ":0", "KDE"},
-         {false, true},
+         {false, true, true},
          WallpaperWay::X11Window,
          "Drovane: plasmashell is not running (nobody owns org.kde.plasmashell)" + elsewhere},
         {{"wayland", "wayland-0", ":1", "KDE"},
-         {true, false},
+         {true, false, true},
          WallpaperWay::None,
          "Drovane: PipeWire is not running" + elsewhere},
+        // Run from the build tree: plasmashell would show an error where the wallpaper was.
+        {{"x11", unset, ":0", "KDE"},
+         {true, true, false},
+         WallpaperWay::X11Window,
+         "Drovane: Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed" +
+             elsewhere},
         // Another desktop with a plasmashell left running does not count.
-        {{"x11", unset, ":0", "XFCE"}, {true, true}, WallpaperWay::X11Window, ""},
-        {{"", "", "", "KDE"}, {true, true}, WallpaperWay::None, ""},
+        {{"x11", unset, ":0", "XFCE"}, {true, true, true}, WallpaperWay::X11Window, ""},
+        {{"", "", "", "KDE"}, {true, true, true}, WallpaperWay::None, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.environment.sessionType.value_or("-") + " " +
@@ -110,7 +116,7 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
     }
     std::string ignored;
     const DisplaySession x11Plasma =
-        preferPlasma(chooseDisplaySession({"x11", unset, ":0", "KDE"}), {true, true}, ignored);
+        preferPlasma(chooseDisplaySession({"x11", unset, ":0", "KDE"}), {true, true, true}, ignored);
     EXPECT_EQ(x11Plasma.qtPlatform, "xcb");
     EXPECT_EQ(
         startupLine(x11Plasma, software),
