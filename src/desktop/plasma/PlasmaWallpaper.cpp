@@ -20,6 +20,8 @@ namespace {
 constexpr int giveBackTimeoutMs = 4000;
 // plasmashell writes its configuration in bursts; one look after they end.
 constexpr int settleMs = 800;
+// How long the desktops keep the plugin without any stream to show.
+constexpr int absentMs = 3000;
 
 QDBusMessage scriptCall(const QString& script) {
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -39,6 +41,13 @@ PlasmaWallpaper::PlasmaWallpaper(QDBusConnection bus, std::string memoryPath, QS
     m_settle.setSingleShot(true);
     m_settle.setInterval(settleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { checkStillChosen(); });
+    m_absent.setSingleShot(true);
+    m_absent.setInterval(absentMs);
+    connect(&m_absent, &QTimer::timeout, this, [this] {
+        if (m_streams.empty() && !m_busy) {
+            giveBack();
+        }
+    });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { watchShellConfig(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { watchShellConfig(); });
 }
@@ -53,6 +62,13 @@ void PlasmaWallpaper::show(std::vector<ScreenStream> streams) {
     if (m_released) {
         return;
     }
+    if (m_streams.empty()) {
+        if (isWallpaper()) {
+            m_absent.start();
+        }
+        return;
+    }
+    m_absent.stop();
     if (m_busy) {
         m_again = true;
         return;
@@ -93,8 +109,10 @@ void PlasmaWallpaper::takeOver() {
                     if (first) {
                         m_log->line("Drovane: the film is Plasma's wallpaper on " +
                                     std::to_string(nodes.size()) + " desktop(s)");
-                        // The end of a kill or Ctrl+C gives the desktops back too.
-                        m_relay = std::make_unique<TerminationRelay>([this] { giveBack(); });
+                        if (!m_relay) {
+                            // The end of a kill or Ctrl+C gives the desktops back too.
+                            m_relay = std::make_unique<TerminationRelay>([this] { giveBack(); });
+                        }
                         watchShellConfig();
                     }
                 }

@@ -35,7 +35,8 @@ public:
     ~PlasmaWallpaper() override;
 
     // Makes the plugin the wallpaper of every desktop on a screen, each showing the stream of
-    // its screen; again with the new nodes whenever the streams change. Nothing once released.
+    // its screen; again with the new nodes whenever the streams change. No streams for a while
+    // (no film) gives the desktops back until streams come again. Nothing once released.
     void show(std::vector<ScreenStream> streams);
     // Gives every desktop still showing the plugin its earlier wallpaper, waiting a few seconds
     // at most for plasmashell. False (logged, the file kept) when plasmashell did not take it.
@@ -67,6 +68,8 @@ private:
     bool m_released = false;
     QFileSystemWatcher m_watcher;
     QTimer m_settle;
+    // Streams are briefly missing while windows are rebuilt; only a lasting absence counts.
+    QTimer m_absent;
     std::unique_ptr<TerminationRelay> m_relay;
     // Replies arrive only while this lives.
     std::unique_ptr<QObject> m_context;

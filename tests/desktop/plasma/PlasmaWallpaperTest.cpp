@@ -306,5 +306,23 @@ TEST_F(PlasmaWallpaperTest, AnotherWallpaperChosenInPlasmaGivesTheOtherDesktopsB
     EXPECT_EQ(shell.wallpapers().at(1), image) << "no taking over again once released";
 }
 
+TEST_F(PlasmaWallpaperTest, WithoutStreamsForAWhileTheDesktopGetsItsOwnBackUntilTheyReturn) {
+    const plasma::Wallpaper color{"org.kde.color", {{"Color", "1,2,3"}}};
+    FakePlasmaShell shell(bus, {{1, 0, color.plugin, color.config}});
+    auto w = wallpaper();
+    show(*w, shell, {{screen(0), 40}});
+    w->show({}); // a rebuild's windows have no node yet
+    w->show({{screen(0), 41}});
+    QTest::qWait(200);
+    EXPECT_EQ(shell.wallpapers().at(1).config.at("NodeId"), "41") << "a brief gap changes nothing";
+
+    w->show({}); // no film any more
+    EXPECT_TRUE(testing::waitFor([&] { return shell.wallpapers().at(1) == color; }, nullptr, 6));
+    show(*w, shell, {{screen(0), 42}});
+    EXPECT_EQ(shell.wallpapers().at(1).config.at("NodeId"), "42");
+    w.reset();
+    EXPECT_EQ(shell.wallpapers().at(1), color) << "what it had before the first take-over";
+}
+
 } // namespace
 } // namespace drovane::desktop
