@@ -64,8 +64,4 @@ def plasmashell_env(session):
     return dict(p.decode(errors="replace").split("=", 1) for p in pairs if b"=" in p)
 
 
-def settle(session, x):
-    session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
-                 "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", plasma.PLAIN])
-    time.sleep(3)
+settle = plasma.settle

@@ -37,11 +37,7 @@ def start(session, x):
     session.wait_for("Plasma's desktop", lambda: desktop_window(x), timeout=60)
 
 
-def settle(session, x):
-    session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
-                 "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", plasma.PLAIN])
-    time.sleep(3)
+settle = plasma.settle
 
 
 def desktop_window(x):

@@ -5,7 +5,9 @@ the plugin itself in the private home."""
 
 import os
 import shutil
+import time
 
+import screen
 from session import NotRunnable, write
 
 CHECKOUT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
@@ -31,6 +33,22 @@ def prepare(session, session_type, desktop_session, **layout):
                           tray=(int(w * 0.6), top, w - int(w * 0.6) - 110, PANEL_HEIGHT),
                           right_click="Plasma's desktop menu", **layout)
     install_plugin(session)
+
+
+def settle(session, x):
+    """The plain background, then a panel that keeps still: its launchers are laid out again a
+    while after it shows, which would count as Drovane changing the taskbar."""
+    session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
+                 "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
+                 "s", PLAIN])
+    time.sleep(3)
+    previous = x.shot("settling")
+    for _ in range(10):
+        time.sleep(2)
+        shot = x.shot("settling")
+        if screen.changed(previous, shot, session.layout["taskbar"], threshold=40, step=2) == 0:
+            return
+        previous = shot
 
 
 def install_plugin(session):
