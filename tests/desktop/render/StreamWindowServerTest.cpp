@@ -52,29 +52,9 @@ class StreamWindowServerTest : public ::testing::Test {
 protected:
     StreamWindowServerTest() : m_application(testApplication()), m_folder(m_dir.path()) {}
 
-    // A daemon with what clients expect of one, but no devices and no session manager.
     bool startDaemon() {
-        const std::string config = m_dir.write("pipewire.conf", R"(
-context.properties = { core.daemon = true core.name = pipewire-0 }
-context.spa-libs = { support.* = support/libspa-support }
-context.modules = [
-    { name = libpipewire-module-protocol-native }
-    { name = libpipewire-module-profiler }
-    { name = libpipewire-module-metadata }
-    { name = libpipewire-module-spa-node-factory }
-    { name = libpipewire-module-client-node }
-    { name = libpipewire-module-client-device }
-    { name = libpipewire-module-access }
-    { name = libpipewire-module-adapter }
-    { name = libpipewire-module-link-factory }
-    { name = libpipewire-module-session-manager }
-]
-context.objects = [
-    { factory = metadata args = { metadata.name = default } }
-]
-)");
         m_daemon = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"pipewire", "-c", config},
+            std::vector<std::string>{"pipewire", "-c", PRIVATE_PIPEWIRE_CONF},
             std::map<std::string, std::string>{{"PIPEWIRE_RUNTIME_DIR", m_dir.path()}});
         return waitUntil([&] { return std::filesystem::exists(m_dir / "pipewire-0"); }, 10);
     }
@@ -142,6 +122,14 @@ TEST_F(StreamWindowServerTest, AStreamCarriesTheFilmWhileAConsumerTakesItAndNoth
 
     window.reset();
     EXPECT_TRUE(waitUntil([&] { return told.back().empty(); }, 5));
+
+    // The daemon going takes the streams with it: they leave the list, with a line.
+    auto second = server->makeWallpaperWindow(Rect{{320, 0}, kFrame.size});
+    second->orderFront();
+    ASSERT_TRUE(waitUntil([&] { return told.back().size() == 1; }, 10));
+    m_daemon.reset();
+    EXPECT_TRUE(waitUntil([&] { return told.back().empty(); }, 10));
+    EXPECT_EQ(m_log->countStartingWith("Drovane: the PipeWire daemon went away"), 1u);
 }
 
 } // namespace

@@ -92,6 +92,12 @@ PipeWireStreamOutput::open(std::shared_ptr<PipeWireConnection> connection, const
                                          pw_stream_get_name(out.m_stream) +
                                          " failed: " + (error ? error : ""));
         }
+        if (self.nodeIdTold && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)) {
+            self.nodeIdTold = false;
+            if (out.m_events.onNodeId) {
+                out.m_events.onNodeId(std::nullopt);
+            }
+        }
         const bool streaming = state == PW_STREAM_STATE_STREAMING;
         if (streaming != self.streaming) {
             self.streaming = streaming;

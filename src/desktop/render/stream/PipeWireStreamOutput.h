@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,9 @@ public:
         std::string name, description, screen;
     };
     struct Events {
-        // The daemon gave the stream its node id.
-        std::function<void(std::uint32_t nodeId)> onNodeId;
+        // The daemon gave the stream its node id, or took it back (nothing): the stream failed
+        // or the daemon went away.
+        std::function<void(std::optional<std::uint32_t> nodeId)> onNodeId;
         // A consumer started, or stopped, taking pictures.
         std::function<void(bool streaming)> onStreaming;
     };

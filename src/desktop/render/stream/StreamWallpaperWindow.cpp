@@ -48,7 +48,9 @@ StreamWallpaperWindow::StreamWallpaperWindow(std::shared_ptr<PipeWireConnection>
                                     "Drovane wallpaper of the screen at " + screen, screen};
     std::weak_ptr<Link> link = m_link;
     PipeWireStreamOutput::Events events{
-        [link](std::uint32_t id) { Link::post(link, [id](auto& window) { window.nodeIdKnown(id); }); },
+        [link](std::optional<std::uint32_t> id) {
+            Link::post(link, [id](auto& window) { window.nodeIdKnown(id); });
+        },
         [link](bool streaming) {
             Link::post(link, [streaming](auto& window) { window.streamingChanged(streaming); });
         }};
@@ -127,7 +129,7 @@ void StreamWallpaperWindow::streamingChanged(bool streaming) {
     followVisibility(wasVisible);
 }
 
-void StreamWallpaperWindow::nodeIdKnown(std::uint32_t id) {
+void StreamWallpaperWindow::nodeIdKnown(std::optional<std::uint32_t> id) {
     m_nodeId = id;
     if (onStreamChanged) {
         onStreamChanged();

@@ -45,13 +45,13 @@ public:
 
     // Whether the window can be seen may have changed.
     std::function<void()> onOcclusionChanged;
-    // The node id became known, or the window was ordered in or out.
+    // The node id became known or was lost, or the window was ordered in or out.
     std::function<void()> onStreamChanged;
 
 private:
     struct Link;
     void streamingChanged(bool streaming);
-    void nodeIdKnown(std::uint32_t id);
+    void nodeIdKnown(std::optional<std::uint32_t> id);
     // Draws while someone can see the pictures.
     void followVisibility(bool wasVisible);
 
