@@ -2,8 +2,6 @@
 desktop, a panel at the bottom with the task manager and the system tray); kded5 keeps the
 StatusNotifierWatcher."""
 
-import time
-
 import plasma
 
 TITLE = "KWin X11 + plasmashell"
