@@ -3,16 +3,19 @@
 //
 //   drovane_wallpaper_playback FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]
 //
-// The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides). Prints, one
-// line each: "renderer=...", "first_frame_seconds=..." (process start to the first frame drawn),
-// then after PLAY_SECONDS of playback "frames=... loops=...", then pauses and after
-// PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...", and exits. With MEMORY_LOOPS it
+// The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides; "stream"
+// publishes each screen as a PipeWire stream, printing "node_id=..." for each, whose pictures
+// flow once a consumer takes them). Prints, one line each: "renderer=...", "first_frame_seconds=..." (process
+// start to the first frame drawn), then after PLAY_SECONDS of playback "frames=... loops=...", then pauses
+// and after PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...", and exits. With MEMORY_LOOPS it
 // instead prints "rss_kib_after_5=..." and "rss_kib_after_N=..." and exits after N loops.
 
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
+#include "desktop/render/stream/StreamWallpaperWindow.h"
+#include "desktop/render/stream/StreamWindowServer.h"
 #include "desktop/runtime/HeapTuning.h"
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/RendererChoice.h"
@@ -153,19 +156,37 @@ int main(int argc, char** argv) {
     installPlatform(platform);
 
     const char* override = std::getenv("DROVANE_RENDERER");
+    const bool stream = override && std::string(override) == "stream";
     const RendererChoice choice =
-        chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
+        stream
+            ? RendererChoice{Renderer::Software, "streamed"}
+            : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
     log->line(rendererLogLine(choice));
-    std::unique_ptr<WindowServer> server;
+    std::shared_ptr<WindowServer> server;
     std::unique_ptr<Video> video;
-    if (choice.renderer == Renderer::Software) {
+    if (stream) {
+        auto streams = StreamWindowServer::open(log);
+        if (!streams) {
+            return 1;
+        }
+        streams->onStreamsChanged = [](const std::vector<ScreenStream>& published) {
+            for (const ScreenStream& s : published) {
+                std::printf("node_id=%u\n", s.nodeId);
+            }
+            std::fflush(stdout);
+        };
+        server = streams;
+        video = std::make_unique<SoftwareVideo>(log);
+    } else if (choice.renderer == Renderer::Software) {
         server = std::make_unique<SoftwareWindowServer>(application);
         video = std::make_unique<SoftwareVideo>(log);
     } else {
         server = std::make_unique<QuickWindowServer>(application);
         video = std::make_unique<QuickVideo>(application, log);
     }
-    std::printf("renderer=%s\n", choice.renderer == Renderer::Software ? "software" : "gl");
+    std::printf("renderer=%s\n", stream                                  ? "stream"
+                                 : choice.renderer == Renderer::Software ? "software"
+                                                                         : "gl");
 
     std::atomic<long> quickFrames{0};
     std::vector<std::shared_ptr<WallpaperWindow>> windows;
@@ -188,6 +209,8 @@ int main(int argc, char** argv) {
         for (auto& window : windows) {
             if (auto* software = dynamic_cast<SoftwareWallpaperWindow*>(window.get())) {
                 frames += software->presentedFrames();
+            } else if (auto* streamed = dynamic_cast<StreamWallpaperWindow*>(window.get())) {
+                frames += streamed->presentedFrames();
             }
         }
         return frames;

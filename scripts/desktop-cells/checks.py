@@ -23,6 +23,7 @@ CHECKS = [
     ("tray-menu", "a click on the tray item opens its menu"),
     ("tray-submenu", "the film submenu opens"),
     ("tray-choose", "choosing a film there switches the wallpaper"),
+    ("give-back", "where the desktop's own wallpaper was replaced, quitting brings it back"),
 ]
 
 PASS, FAIL, NA, NOT_RUN = "pass", "fail", "n/a", "not run"
@@ -74,7 +75,8 @@ def run_checks(cell, session, x, results):
     session.start_drovane()
     try:
         # A wallpaper on Wayland has no X window to wait for.
-        session.wait_for("a wallpaper window", lambda: x.find("^Drovane wallpaper$") or
+        shown = getattr(cell, "shown", None)
+        session.wait_for("a wallpaper window", lambda: (shown(session) if shown else x.find("^Drovane wallpaper$")) or
                          (hasattr(cell, "windows") and "Drovane: wallpapers" in session.drovane_log()),
                          timeout=25)
     except NotRunnable as e:
@@ -108,6 +110,7 @@ def run_checks(cell, session, x, results):
     check_fullscreen(x, session, results, clear)
     check_tray(x, session, results, desktop, film_a, clear)
     check_icons_later(cell, session, x, results, desktop, clear)
+    check_give_back(cell, session, x, results, desktop, clear)
 
 
 def clear_area(session):
@@ -584,3 +587,23 @@ class PointerMenu:
             return
         _, ry, _, rh = screen.bounding_box(base, now, band, step=1)
         self.x.click(sx + sw // 2, ry + rh * index + rh // 2)
+
+
+def check_give_back(cell, session, x, results, desktop, clear):
+    if not getattr(cell, "GIVES_BACK", False):
+        results.set("give-back", NA, "Drovane replaces no wallpaper of the desktop's here")
+        return
+    if not session.alive(session.drovane):
+        results.set("give-back", FAIL, "drovane is not running")
+        return
+    session.stop(session.drovane)  # SIGTERM, as a logout or kill ends it
+    status = session.drovane.returncode
+    time.sleep(3)
+    after = x.shot("given-back")
+    differs = screen.changed(desktop, after, clear, threshold=30)
+    if differs > 0.05:
+        results.set("give-back", FAIL, "%.0f%% of the clear area differs from the wallpaper before Drovane "
+                    "(exit status %s)" % (100 * differs, status))
+    else:
+        results.set("give-back", PASS, "the earlier wallpaper is back (%.0f%% of the clear area differs), "
+                    "exit status %s" % (100 * differs, status))

@@ -16,6 +16,11 @@ SERVER = "wayland"
 PACKAGES = ["kwin-wayland", "plasma-workspace", "plasma-desktop", "qtwayland5", "xwayland", "wmctrl",
             "x11-apps"]
 
+# Drovane's wallpaper plugin shows its PipeWire streams.
+PACKAGES += ["pipewire-bin", "wireplumber", "qml-module-org-kde-pipewire"]
+GIVES_BACK = plasma.GIVES_BACK
+shown = plasma.shown
+
 
 def prepare(session):
     plasma.prepare(session, "wayland", "plasmawayland", shell_menus=True)
@@ -33,6 +38,7 @@ def start(session, x):
     os.makedirs(os.path.dirname(kwin), exist_ok=True)
     shutil.copy(shutil.which("kwin_wayland"), kwin)
     session.run(["kbuildsycoca5"], timeout=120)
+    plasma.start_pipewire(session)
     session.spawn("kded5", ["kded5"])
     session.essential("kwin", [kwin, "--x11-display", session.host_display, "--width", str(session.width),
                                "--height", str(session.height), "--xwayland", "--socket", "wayland-0",
@@ -58,8 +64,4 @@ def plasmashell_env(session):
     return dict(p.decode(errors="replace").split("=", 1) for p in pairs if b"=" in p)
 
 
-def settle(session, x):
-    session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
-                 "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", plasma.PLAIN])
-    time.sleep(3)
+settle = plasma.settle

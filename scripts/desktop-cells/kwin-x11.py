@@ -2,13 +2,20 @@
 desktop, a panel at the bottom with the task manager and the system tray); kded5 keeps the
 StatusNotifierWatcher."""
 
-import time
-
 import plasma
 
 TITLE = "KWin X11 + plasmashell"
 SERVER = "x11"
 PACKAGES = ["kwin-x11", "plasma-workspace", "plasma-desktop", "wmctrl", "x11-apps"]
+
+# Drovane's wallpaper plugin shows its PipeWire streams.
+PACKAGES += ["pipewire-bin", "wireplumber", "qml-module-org-kde-pipewire"]
+GIVES_BACK = plasma.GIVES_BACK
+shown = plasma.shown
+
+
+def windows(session):
+    return None  # Drovane makes no window of its own on Plasma: its taskbar is looked at
 
 
 def prepare(session):
@@ -17,6 +24,7 @@ def prepare(session):
 
 def start(session, x):
     session.run(["kbuildsycoca5"], timeout=120)
+    plasma.start_pipewire(session)
     session.essential("kwin", ["kwin_x11", "--replace"])
     session.wait_for("KWin", x.has_wm, timeout=40)
     session.spawn("kded5", ["kded5"])
@@ -27,11 +35,7 @@ def start(session, x):
     session.wait_for("Plasma's desktop", lambda: desktop_window(x), timeout=60)
 
 
-def settle(session, x):
-    session.run(["busctl", "--address=" + session.env["DBUS_SESSION_BUS_ADDRESS"], "call",
-                 "org.kde.plasmashell", "/PlasmaShell", "org.kde.PlasmaShell", "evaluateScript",
-                 "s", plasma.PLAIN])
-    time.sleep(3)
+settle = plasma.settle
 
 
 def desktop_window(x):

@@ -19,6 +19,9 @@ public:
     // desktop has one of its own). `done` runs once on the main thread: true when the desktop
     // took it, false when this desktop offers no way to set it or refused.
     virtual void setPicture(const std::string& path, std::function<void(bool applied)> done) = 0;
+    // Whether the desktop's background is the program's film itself now (the desktop shows it
+    // through a wallpaper plugin of the program's), so that a still would only replace it.
+    virtual bool showsFilm() const { return false; }
 };
 
 } // namespace drovane

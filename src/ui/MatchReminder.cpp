@@ -20,10 +20,17 @@ void show(const Platform& platform, const std::string& film, const std::optional
     const Wording& words = wording();
     const bool settable = words.matchAction != Wording::MatchAction::UseStillAsDesktopBackground ||
                           (platform.desktopBackground && platform.desktopBackground->canSetPicture());
+    // The film already is the background: nothing to match, and a still would replace it.
+    const bool filmShown = words.matchAction == Wording::MatchAction::UseStillAsDesktopBackground &&
+                           platform.desktopBackground && platform.desktopBackground->showsFilm();
     AlertContent alert;
     alert.message = "Playing " + film + ".";
-    alert.informativeText = settable ? words.informativeText(film) : words.noSetterText(film);
-    alert.buttons = {settable ? words.firstButton : words.noSetterButton, notNowTitle};
+    alert.informativeText = filmShown  ? words.filmShownText(film)
+                            : settable ? words.informativeText(film)
+                                       : words.noSetterText(film);
+    alert.buttons = filmShown ? std::vector<std::string>{words.filmShownButton}
+                              : std::vector<std::string>{settable ? words.firstButton : words.noSetterButton,
+                                                         notNowTitle};
     alert.suppressionTitle = suppressionTitle;
 
     const Window* sheetOn = over && over->isVisible() ? over : nullptr;
@@ -34,11 +41,12 @@ void show(const Platform& platform, const std::string& film, const std::optional
     Platform answering = platform;
     answering.alerts = nullptr;
     platform.alerts->show(
-        alert, sheetOn, [platform = std::move(answering), filmURL, &words, settable](AlertResponse response) {
+        alert, sheetOn,
+        [platform = std::move(answering), filmURL, &words, settable, filmShown](AlertResponse response) {
             if (response.suppressed) {
                 platform.defaults->set(Settings::remindToMatchKey, false);
             }
-            if (response.button != 0) {
+            if (response.button != 0 || filmShown) {
                 return;
             }
             switch (words.matchAction) {

@@ -33,11 +33,19 @@ struct Wording {
     const char* noSetterPrefix;
     const char* noSetterSuffix;
     const char* noSetterButton;
+    // The reminder where the film already is the desktop's background (Plasma's wallpaper is the
+    // program's plugin): its one button says so.
+    const char* filmShownPrefix;
+    const char* filmShownSuffix;
+    const char* filmShownButton;
 
     std::string informativeText(const std::string& film) const {
         return informativePrefix + film + informativeSuffix;
     }
     std::string noSetterText(const std::string& film) const { return noSetterPrefix + film + noSetterSuffix; }
+    std::string filmShownText(const std::string& film) const {
+        return filmShownPrefix + film + filmShownSuffix;
+    }
 };
 
 inline constexpr Wording macWording{
@@ -51,6 +59,9 @@ inline constexpr Wording macWording{
     " there as well and your desktop, screen saver and lock screen all show the same film.",
     "Open Wallpaper Settings",
     Wording::MatchAction::OpenWallpaperSettings,
+    "macOS keeps its own wallpaper and screen saver, and only it can change them. Pick ",
+    " there as well and your desktop, screen saver and lock screen all show the same film.",
+    "Open Wallpaper Settings",
     "macOS keeps its own wallpaper and screen saver, and only it can change them. Pick ",
     " there as well and your desktop, screen saver and lock screen all show the same film.",
     "Open Wallpaper Settings",
@@ -71,6 +82,10 @@ inline constexpr Wording linuxWording{
     "it lets no program change it. Save a still of ",
     " and choose it in your desktop's settings, and they all show the same film.",
     "Save the Still",
+    "Drovane plays ",
+    " as your desktop's background itself, under its icons and panels. Your desktop keeps its own background "
+    "for the lock screen and for when Drovane is not running.",
+    "Already the Desktop Background",
 };
 
 // The wording of the platform this program is built for; the one place that chooses.

@@ -68,6 +68,8 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     const std::string manual = home + "/.local/share/man/man1/drovane.1";
     EXPECT_NE(readWholeFile(metainfo).value_or("").find("<id>app.drovane</id>"), std::string::npos);
     EXPECT_TRUE(fs::exists(manual));
+    const std::string wallpaper = home + "/.local/share/plasma/wallpapers/app.drovane.wallpaper";
+    EXPECT_TRUE(fs::exists(wallpaper + "/metadata.json") && fs::exists(wallpaper + "/contents/ui/main.qml"));
 
     const std::string entry = applications + "/app.drovane.desktop";
     const auto validated = run(QStringLiteral("desktop-file-validate"), {QString::fromStdString(entry)});
@@ -103,6 +105,7 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     EXPECT_FALSE(fs::exists(earlierLogin));
     EXPECT_FALSE(fs::exists(metainfo));
     EXPECT_FALSE(fs::exists(manual));
+    EXPECT_FALSE(fs::exists(wallpaper));
     EXPECT_EQ(run(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                                QStringLiteral("x-scheme-handler/drovane")})
                   .output,

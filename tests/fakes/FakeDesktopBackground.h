@@ -19,7 +19,10 @@ public:
         done(accepts);
     }
 
+    bool showsFilm() const override { return film; }
+
     bool accepts = true;
+    bool film = false;
     bool settable = true;
     std::vector<std::string> pictures;
 

@@ -100,33 +100,49 @@ TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
 TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheStillAsAFile) {
     struct Row {
         bool settable;
+        bool filmShown;
         std::string informative;
-        std::string button;
+        std::vector<std::string> buttons;
         std::size_t pictures;
         std::size_t revealed;
     };
     const Row rows[] = {
         {true,
+         false,
          "Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use "
          "a "
          "still of Tahoe there as well and they all show the same film.",
-         "Use as Desktop Background", 1, 0},
+         {"Use as Desktop Background", "Not Now"},
+         1,
+         0},
         {false,
+         false,
          "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and "
          "it "
          "lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and "
          "they "
          "all show the same film.",
-         "Save the Still", 0, 1},
+         {"Save the Still", "Not Now"},
+         0,
+         1},
+        // Plasma shows the film through Drovane's plugin: a still would replace it.
+        {true,
+         true,
+         "Drovane plays Tahoe as your desktop's background itself, under its icons and panels. Your desktop "
+         "keeps its own background for the lock screen and for when Drovane is not running.",
+         {"Already the Desktop Background"},
+         0,
+         0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.button);
+        SCOPED_TRACE(row.buttons[0]);
         background->settable = row.settable;
+        background->film = row.filmShown;
         background->pictures.clear();
         fake.workspace->revealed.clear();
         remind();
         EXPECT_EQ(alerts->shown.back().content.informativeText, row.informative);
-        EXPECT_EQ(alerts->shown.back().content.buttons, (std::vector<std::string>{row.button, "Not Now"}));
+        EXPECT_EQ(alerts->shown.back().content.buttons, row.buttons);
         answer(0, false);
         finishStill();
         EXPECT_EQ(background->pictures.size(), row.pictures);

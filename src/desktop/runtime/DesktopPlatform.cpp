@@ -2,11 +2,15 @@
 
 #include "desktop/media/QtFfmpegImages.h"
 #include "desktop/net/CurlHttp.h"
+#include "desktop/plasma/PlasmaWaylandCoverage.h"
+#include "desktop/plasma/PlasmaWindowServer.h"
+#include "desktop/plasma/PlasmaX11Coverage.h"
 #include "desktop/render/NoWindowServer.h"
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/software/SoftwareWallpaperWindow.h"
+#include "desktop/render/stream/StreamWindowServer.h"
 #include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/DisplayConnection.h"
 #include "desktop/runtime/DisplaySession.h"
@@ -32,10 +36,74 @@
 #include "platform/Log.h"
 #include "support/Settings.h"
 
+#include <QDBusConnectionInterface>
 #include <QGuiApplication>
+#include <QStandardPaths>
+#include <filesystem>
 #include <unistd.h>
 
 namespace drovane::desktop {
+
+namespace {
+
+// Plasma's way where the session is Plasma's and plasmashell and PipeWire answer: `plasma` is
+// then the window server. Otherwise `session` as it was, with a line saying why where it is
+// Plasma's, and any wallpaper a killed copy left in Plasma given back.
+DisplaySession onPlasma(const DisplaySession& session, const DesktopHost& host,
+                        const std::shared_ptr<Log>& log, std::shared_ptr<PlasmaWindowServer>& plasma) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    PlasmaProbe probe;
+    probe.shellRunning = bus.interface() &&
+                         bus.interface()->isServiceRegistered(QStringLiteral("org.kde.plasmashell")).value();
+    std::error_code ec;
+    probe.pipeWire = std::filesystem::is_socket(
+        pipeWireSocket([&](const std::string& name) { return host.environment(name); }), ec);
+    probe.pluginInstalled =
+        !QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                QStringLiteral("plasma/wallpapers/app.drovane.wallpaper/metadata.json"))
+             .isEmpty();
+    std::string why;
+    DisplaySession chosen = preferPlasma(session, probe, why);
+    std::shared_ptr<StreamWindowServer> streams;
+    if (chosen.way == WallpaperWay::PlasmaWallpaper && !(streams = StreamWindowServer::open(log))) {
+        probe.pipeWire = false;
+        chosen = preferPlasma(session, probe, why);
+    }
+    if (!why.empty()) {
+        log->line(why);
+    }
+    auto wallpaper = std::make_unique<PlasmaWallpaper>(
+        bus, host.settingsDirectory() + "/plasma-wallpapers.json",
+        QString::fromStdString(host.xdgFolders().config + "/plasma-org.kde.plasma.desktop-appletsrc"), log);
+    if (!streams) {
+        if (probe.shellRunning) {
+            wallpaper->giveBack();
+        }
+        return chosen;
+    }
+    std::unique_ptr<PlasmaCoverage> coverage;
+    if (chosen.server == DisplayServer::X11) {
+        coverage = PlasmaX11Coverage::open("");
+    } else if (!(coverage = PlasmaWaylandCoverage::open())) {
+        log->line(
+            "Drovane: KWin does not tell Drovane which windows are full screen, so windows covering the "
+            "film are not followed");
+    }
+    plasma = std::make_shared<PlasmaWindowServer>(streams, std::move(wallpaper), std::move(coverage),
+                                                  [weak = std::weak_ptr(streams)](Rect screen, bool covered) {
+                                                      if (auto server = weak.lock()) {
+                                                          server->setCovered(screen, covered);
+                                                      }
+                                                  });
+    streams->onStreamsChanged = [weak = std::weak_ptr(plasma)](std::vector<ScreenStream> published) {
+        if (auto server = weak.lock()) {
+            server->streamsChanged(std::move(published));
+        }
+    };
+    return chosen;
+}
+
+} // namespace
 
 std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
     DisplaySession session =
@@ -81,11 +149,17 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->mainQueue = std::make_shared<QtMainQueue>(application);
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
+    std::shared_ptr<PlasmaWindowServer> plasma;
+    session = onPlasma(session, *host, log, plasma);
     const RendererChoice renderer =
-        session.showsWallpaper() ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
-                                 : RendererChoice{Renderer::Software, {}};
+        session.showsWallpaper() && !plasma
+            ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
+            : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
-    if (!session.showsWallpaper()) {
+    if (plasma) {
+        p->windowServer = plasma;
+        p->video = std::make_shared<SoftwareVideo>(log);
+    } else if (!session.showsWallpaper()) {
         p->windowServer = std::make_shared<NoWindowServer>();
         p->video = std::make_shared<SoftwareVideo>(log);
     } else if (renderer.renderer == Renderer::Software) {
@@ -107,10 +181,17 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->libraryWindows = std::make_shared<QmlLibraryWindows>(application);
     p->settingsWindows = std::make_shared<QmlSettingsWindows>();
 
-    p->desktopBackground = std::make_shared<DBusDesktopBackground>(
+    auto background = std::make_shared<DBusDesktopBackground>(
         QString::fromStdString(host->environment("XDG_CURRENT_DESKTOP").value_or("")),
         host->xdgFolders().data + "/drovane/backgrounds", QDBusConnection::sessionBus(),
         x11::otherDesktopProgram);
+    if (plasma) {
+        background->setFilmShown([weak = std::weak_ptr(plasma)] {
+            auto server = weak.lock();
+            return server && server->isWallpaper();
+        });
+    }
+    p->desktopBackground = background;
     auto loginItems = std::make_shared<XdgLoginItems>(host->xdgFolders().config, host->executablePath());
     if (auto error = loginItems->adoptEarlierEntry()) {
         log->line("Drovane: cannot rename the login item to " + loginItems->entryPath() + ": " + *error);

@@ -92,6 +92,12 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
         return "Drovane: Wayland session" + desktop +
                "; wallpapers are desktop-level windows through XWayland, " + rendererWords(renderer) +
                "; windows of Wayland programs do not count as covering them";
+    case WallpaperWay::PlasmaWallpaper:
+        return std::string("Drovane: ") + (session.server == DisplayServer::X11 ? "X11" : "Wayland") +
+               " session" + desktop +
+               "; the film is Plasma's wallpaper: Drovane's wallpaper plugin shows each screen's picture "
+               "from a "
+               "PipeWire stream, drawn on the CPU";
     case WallpaperWay::None:
         break;
     }
@@ -103,6 +109,41 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
     return "Drovane: Wayland session" + desktop + (gnome ? " without XWayland" : "") +
            "; no wallpaper is shown: Drovane knows no way to place one under this compositor's desktop" +
            windowsWords(session);
+}
+
+DisplaySession preferPlasma(DisplaySession session, const PlasmaProbe& probe, std::string& why) {
+    why.clear();
+    const auto names = desktopNames(session.desktop);
+    const bool plasma =
+        std::any_of(names.begin(), names.end(), [](const std::string& n) { return lowercase(n) == "kde"; });
+    if (!plasma || session.server == DisplayServer::None) {
+        return session;
+    }
+    const char* missing =
+        !probe.shellRunning ? "plasmashell is not running (nobody owns org.kde.plasmashell)"
+        : !probe.pipeWire   ? "PipeWire is not running"
+        : !probe.pluginInstalled
+            ? "Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed"
+            : nullptr;
+    if (missing) {
+        why = std::string("Drovane: ") + missing +
+              ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
+        return session;
+    }
+    session.way = WallpaperWay::PlasmaWallpaper;
+    return session;
+}
+
+std::string pipeWireSocket(const std::function<std::optional<std::string>(const std::string&)>& environment) {
+    const std::string remote = environment("PIPEWIRE_REMOTE").value_or("");
+    if (remote.starts_with("/")) {
+        return remote;
+    }
+    std::string folder = environment("PIPEWIRE_RUNTIME_DIR").value_or("");
+    if (folder.empty()) {
+        folder = environment("XDG_RUNTIME_DIR").value_or("");
+    }
+    return folder.empty() ? std::string() : folder + "/" + (remote.empty() ? "pipewire-0" : remote);
 }
 
 } // namespace drovane::desktop

@@ -2,6 +2,7 @@
 
 #include "desktop/runtime/RendererChoice.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,9 @@ enum class WallpaperWay {
     // The same window on the XWayland server of a compositor that stacks X11 desktop windows
     // under its own desktop (GNOME Shell).
     XWaylandWindow,
+    // Plasma (X11 or Wayland) draws its own desktop over any window: its wallpaper is Drovane's
+    // plugin, showing each screen's picture from a PipeWire stream.
+    PlasmaWallpaper,
     // No way is known: no wallpaper window is made at all.
     None,
 };
@@ -50,5 +54,25 @@ DisplaySession chooseDisplaySession(const SessionEnvironment& environment);
 // The start-up line: the display server, and how the wallpapers are shown and drawn (`renderer`
 // is ignored when none are shown).
 std::string startupLine(const DisplaySession& session, const RendererChoice& renderer);
+
+// What Plasma's way needs, probed at start.
+struct PlasmaProbe {
+    // plasmashell owns org.kde.plasmashell on the session bus.
+    bool shellRunning = false;
+    // A PipeWire daemon listens (see pipeWireSocket).
+    bool pipeWire = false;
+    // Drovane's wallpaper package is where plasmashell looks: without it plasmashell would show
+    // an error on the desktop instead of a wallpaper.
+    bool pluginInstalled = false;
+};
+
+// On Plasma (XDG_CURRENT_DESKTOP names KDE) Plasma's way where the probe allows it; otherwise
+// `session` as it was, and `why` says in one line why Plasma's way is not taken (empty when
+// the session is not Plasma's).
+DisplaySession preferPlasma(DisplaySession session, const PlasmaProbe& probe, std::string& why);
+
+// Where PipeWire's daemon listens: PIPEWIRE_REMOTE (absolute, or a name in the runtime folder),
+// else pipewire-0, in PIPEWIRE_RUNTIME_DIR, else XDG_RUNTIME_DIR; empty without either folder.
+std::string pipeWireSocket(const std::function<std::optional<std::string>(const std::string&)>& environment);
 
 } // namespace drovane::desktop

@@ -116,6 +116,10 @@ void DBusDesktopBackground::setPicture(const std::string& path, std::function<vo
         send(dconf({{"/org/mate/desktop/background/picture-filename", path}}), std::move(done));
         return;
     case Setter::Plasma: {
+        if (showsFilm()) {
+            done(false); // the image plugin would replace the film
+            return;
+        }
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
             QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));

@@ -30,6 +30,10 @@ public:
     std::string pictureFolder() const override { return m_folder; }
     bool canSetPicture() const override;
     void setPicture(const std::string& path, std::function<void(bool applied)> done) override;
+    bool showsFilm() const override { return m_filmShown && m_filmShown(); }
+
+    // Tells whether Plasma's wallpaper is Drovane's plugin now; a still is then not set there.
+    void setFilmShown(std::function<bool()> filmShown) { m_filmShown = std::move(filmShown); }
 
     // Who keeps the background: the program painting the desktop when it is one of those known
     // (its WM_CLASS class, any case), else the desktop the session names.
@@ -49,6 +53,7 @@ private:
     QString m_desktop;
     std::string m_folder;
     std::function<std::string()> m_iconProgram;
+    std::function<bool()> m_filmShown;
     QDBusConnection m_bus;
     // Replies arrive only while this lives.
     std::unique_ptr<QObject> m_context;

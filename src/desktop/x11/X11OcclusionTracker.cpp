@@ -18,11 +18,11 @@ bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
 
 } // namespace
 
-X11OcclusionTracker::X11OcclusionTracker(std::shared_ptr<XcbConnection> connection)
+X11OcclusionTracker::X11OcclusionTracker(std::shared_ptr<XcbConnection> connection, bool ownWallpapers)
     : m_connection(std::move(connection)), m_reader(m_connection),
       m_restackAtom(m_connection->atom("_NET_RESTACK_WINDOW")),
       m_activeAtom(m_connection->atom("_NET_ACTIVE_WINDOW")),
-      m_supportedAtom(m_connection->atom("_NET_SUPPORTED")) {
+      m_supportedAtom(m_connection->atom("_NET_SUPPORTED")), m_ownWallpapers(ownWallpapers) {
     m_coalesce.setSingleShot(true);
     m_coalesce.setInterval(coalesceMs);
     connect(&m_coalesce, &QTimer::timeout, this, [this] { analyse(); });
@@ -122,7 +122,9 @@ void X11OcclusionTracker::analyse() {
         }
     }
     watchWindows(reading.snapshot.windows);
-    keepBelowOtherDesktops(reading.snapshot);
+    if (m_ownWallpapers) {
+        keepBelowOtherDesktops(reading.snapshot);
+    }
 
     std::vector<std::pair<std::uint32_t, bool>> changes;
     for (auto& [id, tracked] : m_tracked) {

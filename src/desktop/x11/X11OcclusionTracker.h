@@ -29,7 +29,9 @@ public:
     // How long a burst of events is gathered into one analysis.
     static constexpr int coalesceMs = 100;
 
-    explicit X11OcclusionTracker(std::shared_ptr<XcbConnection> connection);
+    // `ownWallpapers` false: the tracked windows are another program's desktop (plasmashell's),
+    // which is not ours to restack below other desktops.
+    explicit X11OcclusionTracker(std::shared_ptr<XcbConnection> connection, bool ownWallpapers = true);
     ~X11OcclusionTracker() override;
 
     // Follows wallpaper window `window`, which shows the screen `screen` (root coordinates in
@@ -77,6 +79,7 @@ private:
     const xcb_atom_t m_supportedAtom;
     // How often a wallpaper was asked to go below each other program's desktop window.
     std::map<std::uint32_t, int> m_lowerRequests;
+    bool m_ownWallpapers;
 };
 
 } // namespace drovane::desktop

@@ -1,6 +1,8 @@
 #include "desktop/runtime/DisplaySession.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <memory>
 
 namespace drovane::desktop {
 namespace {
@@ -65,6 +67,71 @@ TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
         if (!row.line.empty()) {
             EXPECT_EQ(startupLine(session, gl), row.line);
         }
+    }
+}
+
+TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
+    const RendererChoice software{Renderer::Software, {}};
+    const std::nullopt_t unset = std::nullopt;
+    struct Row {
+        SessionEnvironment environment;
+        PlasmaProbe probe;
+        WallpaperWay way;
+        std::string why;
+    };
+    const std::string elsewhere =
+        ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
+    const Row rows[] = {
+        {{"x11", unset, ":0", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
+        {{"wayland", "wayland-0", ":1", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
+        {{"x11", unset, ":0", "KDE"},
+         {false, true, true},
+         WallpaperWay::X11Window,
+         "Drovane: plasmashell is not running (nobody owns org.kde.plasmashell)" + elsewhere},
+        {{"wayland", "wayland-0", ":1", "KDE"},
+         {true, false, true},
+         WallpaperWay::None,
+         "Drovane: PipeWire is not running" + elsewhere},
+        // Run from the build tree: plasmashell would show an error where the wallpaper was.
+        {{"x11", unset, ":0", "KDE"},
+         {true, true, false},
+         WallpaperWay::X11Window,
+         "Drovane: Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed" +
+             elsewhere},
+        // Another desktop with a plasmashell left running does not count.
+        {{"x11", unset, ":0", "XFCE"}, {true, true, true}, WallpaperWay::X11Window, ""},
+        {{"", "", "", "KDE"}, {true, true, true}, WallpaperWay::None, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.environment.sessionType.value_or("-") + " " +
+                     row.environment.currentDesktop.value_or("-"));
+        std::string why = "stale";
+        const DisplaySession session = preferPlasma(chooseDisplaySession(row.environment), row.probe, why);
+        EXPECT_EQ(session.way, row.way);
+        EXPECT_EQ(why, row.why);
+    }
+    std::string ignored;
+    const DisplaySession x11Plasma =
+        preferPlasma(chooseDisplaySession({"x11", unset, ":0", "KDE"}), {true, true, true}, ignored);
+    EXPECT_EQ(x11Plasma.qtPlatform, "xcb");
+    EXPECT_EQ(
+        startupLine(x11Plasma, software),
+        "Drovane: X11 session (KDE); the film is Plasma's wallpaper: Drovane's wallpaper plugin shows each "
+        "screen's picture from a PipeWire stream, drawn on the CPU");
+
+    const std::map<std::string, std::string> variables[] = {
+        {{"XDG_RUNTIME_DIR", "/run/user/1"}},
+        {{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_RUNTIME_DIR", "/pw"}, {"PIPEWIRE_REMOTE", "other"}},
+        {{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_REMOTE", "/tmp/pw-sock"}},
+        {},
+    };
+    const std::string sockets[] = {"/run/user/1/pipewire-0", "/pw/other", "/tmp/pw-sock", ""};
+    for (std::size_t i = 0; i < std::size(sockets); ++i) {
+        EXPECT_EQ(pipeWireSocket([&](const std::string& name) -> std::optional<std::string> {
+                      auto it = variables[i].find(name);
+                      return it == variables[i].end() ? std::nullopt : std::optional(it->second);
+                  }),
+                  sockets[i]);
     }
 }
 
