@@ -27,19 +27,54 @@
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/update/UpdateKeys.h"
+#include "desktop/wayland/LayerWindowServer.h"
+#include "desktop/wayland/WaylandConnection.h"
 #include "desktop/x11/X11Properties.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 #include "platform/Log.h"
 #include "support/Settings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <unistd.h>
 
 namespace drovane::desktop {
 
+namespace {
+
+// A program of this user named `name` runs.
+bool userRuns(const QByteArray& name) {
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/" + pid + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name &&
+            QFileInfo("/proc/" + pid).ownerId() == ::getuid()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
-    const DisplaySession session =
-        chooseDisplaySession({host->environment("XDG_SESSION_TYPE"), host->environment("WAYLAND_DISPLAY"),
-                              host->environment("DISPLAY"), host->environment("XDG_CURRENT_DESKTOP")});
+    SessionEnvironment sessionEnvironment{host->environment("XDG_SESSION_TYPE"),
+                                          host->environment("WAYLAND_DISPLAY"), host->environment("DISPLAY"),
+                                          host->environment("XDG_CURRENT_DESKTOP")};
+    sessionEnvironment.plasmaShell = userRuns("plasmashell");
+    // The compositor is asked what it offers on a connection that the wallpaper then keeps.
+    std::shared_ptr<wayland::WaylandConnection> wayland;
+    CompositorOffer offer;
+    if (chooseDisplaySession(sessionEnvironment).server == DisplayServer::Wayland) {
+        wayland = wayland::WaylandConnection::open(log);
+        if (wayland) {
+            offer = {wayland->hasLayerShell(), wayland->followsToplevels()};
+        }
+    }
+    const DisplaySession session = chooseDisplaySession(sessionEnvironment, offer);
+    if (session.way != WallpaperWay::LayerShell) {
+        wayland.reset();
+    }
     // The display is checked with the plugin the session chose, as Qt will use it.
     const auto environment = [&](const std::string& name) -> std::optional<std::string> {
         if (name == "QT_QPA_PLATFORM" && !session.qtPlatform.empty()) {
@@ -76,10 +111,22 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
     const RendererChoice renderer =
-        session.showsWallpaper() ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
-                                 : RendererChoice{Renderer::Software, {}};
+        session.showsWallpaper() && !wayland
+            ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
+            : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
-    if (!session.showsWallpaper()) {
+    if (wayland) {
+        if (userRuns("swaybg")) {
+            // sway before 1.8 stacks a newer background surface under the older ones.
+            log->line(
+                "Drovane: swaybg also draws on the background layer; where the compositor keeps it above "
+                "the film, leave out sway's \"output * bg\" setting");
+        }
+        wayland->startDispatching();
+        p->screens = std::make_shared<wayland::WaylandScreens>(wayland);
+        p->windowServer = std::make_shared<wayland::LayerWindowServer>(wayland);
+        p->video = std::make_shared<SoftwareVideo>(log);
+    } else if (!session.showsWallpaper()) {
         p->windowServer = std::make_shared<NoWindowServer>();
         p->video = std::make_shared<SoftwareVideo>(log);
     } else if (renderer.renderer == Renderer::Software) {

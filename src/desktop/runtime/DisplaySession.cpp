@@ -35,6 +35,11 @@ bool isGnomeShell(const std::vector<std::string>& names) {
                        [](const std::string& n) { return lowercase(n) == "gnome"; });
 }
 
+bool isPlasma(const std::vector<std::string>& names) {
+    return std::any_of(names.begin(), names.end(),
+                       [](const std::string& n) { return lowercase(n) == "kde"; });
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const auto& name : names) {
@@ -45,7 +50,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 } // namespace
 
-DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
+DisplaySession chooseDisplaySession(const SessionEnvironment& environment, const CompositorOffer& offer) {
     DisplaySession session;
     const auto names = desktopNames(environment.currentDesktop);
     session.desktop = joined(names);
@@ -53,9 +58,21 @@ DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
     // The session's own word first: a terminal of a Wayland session may have DISPLAY set too.
     if (type == "wayland" || (type != "x11" && isSet(environment.waylandDisplay))) {
         session.server = DisplayServer::Wayland;
-        if (isGnomeShell(names) && isSet(environment.display)) {
-            session.way = WallpaperWay::XWaylandWindow;
-            session.qtPlatform = "xcb";
+        if (isGnomeShell(names)) {
+            if (isSet(environment.display)) {
+                session.way = WallpaperWay::XWaylandWindow;
+                session.qtPlatform = "xcb";
+            }
+            return session;
+        }
+        if (isPlasma(names) && environment.plasmaShell) {
+            // Plasma's own wallpaper way goes here: its desktop covers the background layer.
+            return session;
+        }
+        if (offer.layerShell) {
+            // The Qt platform of the tray and windows does not matter to the wallpaper.
+            session.way = WallpaperWay::LayerShell;
+            session.followsToplevels = offer.toplevels;
         }
         return session;
     }
@@ -77,6 +94,16 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
         return "Drovane: Wayland session" + desktop +
                "; wallpapers are desktop-level windows through XWayland, " + rendererWords(renderer) +
                "; windows of Wayland programs do not count as covering them";
+    case WallpaperWay::LayerShell:
+        return "Drovane: Wayland session" + desktop +
+               "; wallpapers are on the background layer of the Wayland compositor, drawn on the CPU into "
+               "shared "
+               "memory; " +
+               (session.followsToplevels
+                    ? "a fullscreen or active maximized window pauses the wallpaper under it"
+                    : "covering windows are not followed on this compositor, only a wallpaper it stops "
+                      "drawing "
+                      "pauses");
     case WallpaperWay::None:
         break;
     }
