@@ -3,7 +3,8 @@
 //
 //   drovane_wallpaper_playback FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]
 //
-// The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides). Prints, one
+// The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides; "layer-shell"
+// draws on the background layer of the Wayland compositor of WAYLAND_DISPLAY). Prints, one
 // line each: "renderer=...", "first_frame_seconds=..." (process start to the first frame drawn),
 // then after PLAY_SECONDS of playback "frames=... loops=...", then pauses and after
 // PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...", and exits. With MEMORY_LOOPS it
@@ -17,6 +18,9 @@
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/StderrLog.h"
+#include "desktop/wayland/LayerWallpaperWindow.h"
+#include "desktop/wayland/LayerWindowServer.h"
+#include "desktop/wayland/WaylandConnection.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -153,27 +157,45 @@ int main(int argc, char** argv) {
     installPlatform(platform);
 
     const char* override = std::getenv("DROVANE_RENDERER");
+    const bool layerShell = override && std::string(override) == "layer-shell";
     const RendererChoice choice =
-        chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
+        layerShell
+            ? RendererChoice{Renderer::Software, "layer shell"}
+            : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
     log->line(rendererLogLine(choice));
     std::unique_ptr<WindowServer> server;
     std::unique_ptr<Video> video;
-    if (choice.renderer == Renderer::Software) {
+    std::vector<Rect> screenFrames;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        screenFrames.push_back(Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+    }
+    if (layerShell) {
+        auto connection = wayland::WaylandConnection::open(log);
+        if (!connection || !connection->hasLayerShell()) {
+            std::fprintf(stderr, "no Wayland compositor with the layer shell\n");
+            return 1;
+        }
+        connection->startDispatching();
+        screenFrames = wayland::WaylandScreens(connection).frames();
+        server = std::make_unique<wayland::LayerWindowServer>(connection);
+        video = std::make_unique<SoftwareVideo>(log);
+    } else if (choice.renderer == Renderer::Software) {
         server = std::make_unique<SoftwareWindowServer>(application);
         video = std::make_unique<SoftwareVideo>(log);
     } else {
         server = std::make_unique<QuickWindowServer>(application);
         video = std::make_unique<QuickVideo>(application, log);
     }
-    std::printf("renderer=%s\n", choice.renderer == Renderer::Software ? "software" : "gl");
+    std::printf("renderer=%s\n", layerShell                              ? "layer-shell"
+                                 : choice.renderer == Renderer::Software ? "software"
+                                                                         : "gl");
 
     std::atomic<long> quickFrames{0};
     std::vector<std::shared_ptr<WallpaperWindow>> windows;
     std::vector<std::unique_ptr<Looper>> loopers;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        auto window = server->makeWallpaperWindow(
-            Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+    for (const Rect& frame : screenFrames) {
+        auto window = server->makeWallpaperWindow(frame);
         if (auto* quick = dynamic_cast<QuickWallpaperWindow*>(window.get())) {
             QObject::connect(
                 &quick->quickWindow(), &QQuickWindow::frameSwapped, &quick->quickWindow(),
@@ -188,6 +210,8 @@ int main(int argc, char** argv) {
         for (auto& window : windows) {
             if (auto* software = dynamic_cast<SoftwareWallpaperWindow*>(window.get())) {
                 frames += software->presentedFrames();
+            } else if (auto* layer = dynamic_cast<wayland::LayerWallpaperWindow*>(window.get())) {
+                frames += layer->presentedFrames();
             }
         }
         return frames;

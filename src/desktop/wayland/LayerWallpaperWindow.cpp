@@ -155,6 +155,10 @@ void LayerWallpaperWindow::occlusionChanged() {
     }
 }
 
+long LayerWallpaperWindow::presentedFrames() const {
+    return m_compositor->presentedFrames();
+}
+
 std::shared_ptr<Layer> LayerWallpaperWindow::contentLayer() {
     return m_content;
 }

@@ -41,6 +41,8 @@ public:
     std::uint32_t output() const { return m_output; }
     bool orderedOut() const { return m_orderedOut; }
     void setCovered(bool covered);
+    // Pictures put on screen so far.
+    long presentedFrames() const;
     // Called on the main thread when the window's visibility to the user may have changed.
     std::function<void()> onOcclusionChanged;
 
