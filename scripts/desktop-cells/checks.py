@@ -73,7 +73,7 @@ def run_checks(cell, session, x, results):
     try:
         # A wallpaper on Wayland has no X window to wait for.
         session.wait_for("a wallpaper window", lambda: x.find("^Drovane wallpaper$") or
-                         (hasattr(cell, "windows") and "background layer of" in session.drovane_log()),
+                         (hasattr(cell, "windows") and "Drovane: a wallpaper on the" in session.drovane_log()),
                          timeout=25)
     except NotRunnable as e:
         if not session.alive(session.drovane):

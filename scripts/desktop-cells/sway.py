@@ -1,7 +1,7 @@
 """sway on wlroots' headless backend, run as an unprivileged user (it refuses root), with
 swaybar's tray (a StatusNotifierItem host) and Xwayland. Screenshots with grim, the pointer
 through sway's own seat commands, keys through wtype (a virtual keyboard), windows of foot (a
-Wayland terminal). No swaybg: sway 1.7 stacks an older background surface above a newer one."""
+Wayland terminal). swaybg paints the background, as sway's default configuration has it."""
 
 import glob
 import json
@@ -18,7 +18,7 @@ SERVER = "wayland"
 PACKAGES = ["sway", "grim", "wtype", "xwayland", "x11-apps", "foot"]
 USER = "nobody"
 BAR_HEIGHT = 30
-CONFIG = """output HEADLESS-1 resolution {width}x{height} position 0 0
+CONFIG = """output HEADLESS-1 resolution {width}x{height} position 0 0 bg #3a6ea5 solid_color
 xwayland enable
 bar {{
     position top
@@ -73,7 +73,7 @@ SECOND = "HEADLESS-2"
 
 def surfaces(session, output):
     """How many wallpaper surfaces Drovane has made on `output` so far."""
-    return session.drovane_log().count("background layer of %s," % output)
+    return session.drovane_log().count(" layer of %s," % output)
 
 
 def output_shot(sway, output, name):

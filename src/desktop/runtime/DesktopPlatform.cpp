@@ -116,15 +116,18 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
             : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
     if (wayland) {
-        if (userRuns("swaybg")) {
-            // sway before 1.8 stacks a newer background surface under the older ones.
+        // swaybg shares the background layer, and sway before 1.8 stacks a newer surface under
+        // the older ones there: the film goes on the bottom layer instead, still under every window.
+        const bool shared = userRuns("swaybg");
+        if (shared) {
             log->line(
-                "Drovane: swaybg also draws on the background layer; where the compositor keeps it above "
-                "the film, leave out sway's \"output * bg\" setting");
+                "Drovane: swaybg draws a background too; the wallpapers go on the bottom layer, above it "
+                "and under every window");
         }
         wayland->startDispatching();
         p->screens = std::make_shared<wayland::WaylandScreens>(wayland);
-        p->windowServer = std::make_shared<wayland::LayerWindowServer>(wayland);
+        p->windowServer = std::make_shared<wayland::LayerWindowServer>(
+            wayland, shared ? wayland::ShellLayer::Bottom : wayland::ShellLayer::Background);
         p->video = std::make_shared<SoftwareVideo>(log);
     } else if (!session.showsWallpaper()) {
         p->windowServer = std::make_shared<NoWindowServer>();

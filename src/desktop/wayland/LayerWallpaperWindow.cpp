@@ -26,10 +26,12 @@ struct LayerSurfaceEvents {
 };
 
 LayerWallpaperWindow::LayerWallpaperWindow(std::shared_ptr<WaylandConnection> connection,
-                                           const WaylandConnection::Output& output, Rect frame)
+                                           const WaylandConnection::Output& output, Rect frame,
+                                           ShellLayer layer)
     : m_connection(std::move(connection)), m_output(output.info.id), m_outputName(output.info.name),
-      m_scale(std::max(1, output.info.scale)), m_frame(frame), m_stop(std::make_shared<StopSignal>()),
-      m_shown(std::make_shared<ShownPicture>()), m_compositor(std::make_shared<SoftwareCompositor>()),
+      m_shellLayer(layer), m_scale(std::max(1, output.info.scale)), m_frame(frame),
+      m_stop(std::make_shared<StopSignal>()), m_shown(std::make_shared<ShownPicture>()),
+      m_compositor(std::make_shared<SoftwareCompositor>()),
       m_content(std::make_shared<SoftwareContentLayer>(m_compositor)),
       m_context(std::make_unique<QObject>()) {
     m_content->setFrame(Rect{{0, 0}, frame.size});
@@ -40,8 +42,10 @@ LayerWallpaperWindow::LayerWallpaperWindow(std::shared_ptr<WaylandConnection> co
     wl_region* nothing = wl_compositor_create_region(m_connection->compositor());
     wl_surface_set_input_region(m_surface, nothing);
     wl_region_destroy(nothing);
-    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection->layerShell(), m_surface, output.proxy,
-                                                    ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND, "wallpaper");
+    m_layer = zwlr_layer_shell_v1_get_layer_surface(
+        m_connection->layerShell(), m_surface, output.proxy,
+        layer == ShellLayer::Bottom ? ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM : ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
+        "wallpaper");
     zwlr_layer_surface_v1_add_listener(m_layer, &LayerSurfaceEvents::listener, this);
     zwlr_layer_surface_v1_set_anchor(
         m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
@@ -81,7 +85,8 @@ void LayerWallpaperWindow::configure(std::uint32_t serial, int width, int height
     if (!m_started) {
         m_started = true;
         if (const auto& log = m_connection->log()) {
-            log->line("Drovane: a wallpaper on the background layer of " +
+            log->line(std::string("Drovane: a wallpaper on the ") +
+                      (m_shellLayer == ShellLayer::Bottom ? "bottom" : "background") + " layer of " +
                       (m_outputName.empty() ? std::string("an output") : m_outputName) + ", " +
                       std::to_string(int(logical.width)) + "x" + std::to_string(int(logical.height)) +
                       " at scale " + std::to_string(m_scale) + " (" + std::to_string(pixelWidth) + "x" +

@@ -20,13 +20,18 @@ namespace drovane::desktop::wayland {
 struct ShownPicture;
 class StopSignal;
 
+// Where the wallpaper goes: the background layer, or the bottom layer (still under every window)
+// where another background program shares the background layer and may be stacked above it.
+enum class ShellLayer { Background, Bottom };
+
 // A wallpaper on the background layer of one output: anchored to its four edges, over any
 // exclusive zone, taking neither keys nor pointer (clicks go to what is below), so on every
 // workspace and in no window list. A SoftwareCompositor draws it at the output's pixel size.
 class LayerWallpaperWindow final : public WallpaperWindow {
 public:
     LayerWallpaperWindow(std::shared_ptr<WaylandConnection> connection,
-                         const WaylandConnection::Output& output, Rect frame);
+                         const WaylandConnection::Output& output, Rect frame,
+                         ShellLayer layer = ShellLayer::Background);
     ~LayerWallpaperWindow() override;
 
     Rect frame() const override { return m_frame; }
@@ -56,6 +61,7 @@ private:
     std::shared_ptr<WaylandConnection> m_connection;
     std::uint32_t m_output;
     std::string m_outputName;
+    ShellLayer m_shellLayer;
     int m_scale;
     Rect m_frame;
     wl_surface* m_surface = nullptr;

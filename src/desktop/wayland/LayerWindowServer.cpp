@@ -19,8 +19,9 @@ Subscription WaylandScreens::observeChanges(std::function<void()> handler) {
     return m_connection->observeOutputs(std::move(handler));
 }
 
-LayerWindowServer::LayerWindowServer(std::shared_ptr<WaylandConnection> connection)
-    : m_connection(std::move(connection)), m_handlers(std::make_shared<ObserverList<const Window*>>()) {
+LayerWindowServer::LayerWindowServer(std::shared_ptr<WaylandConnection> connection, ShellLayer layer)
+    : m_connection(std::move(connection)), m_layer(layer),
+      m_handlers(std::make_shared<ObserverList<const Window*>>()) {
     m_covering = m_connection->observeCovering([this] {
         for (const auto& weak : m_windows) {
             if (auto window = weak.lock()) {
@@ -49,7 +50,7 @@ std::shared_ptr<WallpaperWindow> LayerWindowServer::makeWallpaperWindow(Rect fra
     if (match == outputs.end()) {
         return nullptr;
     }
-    auto window = std::make_shared<LayerWallpaperWindow>(m_connection, *match, frame);
+    auto window = std::make_shared<LayerWallpaperWindow>(m_connection, *match, frame, m_layer);
     window->setCovered(m_connection->isCovered(match->info.id));
     window->onOcclusionChanged = [handlers = std::weak_ptr(m_handlers), raw = window.get()] {
         if (auto h = handlers.lock()) {

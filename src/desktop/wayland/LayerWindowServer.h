@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/wayland/LayerWallpaperWindow.h"
 #include "platform/ObserverList.h"
 #include "platform/Screens.h"
 #include "platform/WindowServer.h"
@@ -9,7 +10,6 @@
 
 namespace drovane::desktop::wayland {
 
-class LayerWallpaperWindow;
 class WaylandConnection;
 
 // The screens are the compositor's outputs, in logical units: one wallpaper surface each.
@@ -29,7 +29,8 @@ private:
 // surface for frames.
 class LayerWindowServer final : public WindowServer {
 public:
-    explicit LayerWindowServer(std::shared_ptr<WaylandConnection> connection);
+    explicit LayerWindowServer(std::shared_ptr<WaylandConnection> connection,
+                               ShellLayer layer = ShellLayer::Background);
     ~LayerWindowServer() override;
 
     // The window of the output whose screen `frame` is; null when no output is (any more).
@@ -38,6 +39,7 @@ public:
 
 private:
     std::shared_ptr<WaylandConnection> m_connection;
+    ShellLayer m_layer;
     // Shared with the windows, which may outlive this server.
     std::shared_ptr<ObserverList<const Window*>> m_handlers;
     std::vector<std::weak_ptr<LayerWallpaperWindow>> m_windows;
