@@ -100,7 +100,7 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
                "shared "
                "memory; " +
                (session.followsToplevels
-                    ? "a fullscreen or active maximized window pauses the wallpaper under it"
+                    ? "the active window, fullscreen or maximized, pauses the wallpaper under it"
                     : "covering windows are not followed on this compositor, only a wallpaper it stops "
                       "drawing "
                       "pauses");

@@ -17,7 +17,7 @@ Rect screenFrame(const OutputInfo& output) {
 std::set<std::uint32_t> coveredOutputs(const std::vector<ToplevelInfo>& toplevels) {
     std::set<std::uint32_t> covered;
     for (const ToplevelInfo& t : toplevels) {
-        if (!t.minimized && (t.fullscreen || (t.maximized && t.activated))) {
+        if (!t.minimized && t.activated && (t.fullscreen || t.maximized)) {
             covered.insert(t.outputs.begin(), t.outputs.end());
         }
     }

@@ -35,9 +35,10 @@ struct ToplevelInfo {
     std::set<std::uint32_t> outputs;
 };
 
-// The outputs whose wallpaper no one can see: each shows a fullscreen toplevel, or a maximized
-// one that is active (an inactive maximized window may lie under another that leaves the
-// wallpaper visible). Minimized windows cover nothing.
+// The outputs whose wallpaper no one can see: each shows the active toplevel, fullscreen or
+// maximized. An inactive one may lie on a workspace not shown (compositors still place it on
+// the output) or under another window: it is left to the frame callbacks, which a compositor
+// stops for a surface it does not draw. Minimized windows cover nothing.
 std::set<std::uint32_t> coveredOutputs(const std::vector<ToplevelInfo>& toplevels);
 
 } // namespace drovane::desktop::wayland

@@ -92,8 +92,8 @@ TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
          both,
          WallpaperWay::LayerShell,
          "Drovane: Wayland session (sway); wallpapers are on the background layer of the Wayland compositor, "
-         "drawn on the CPU into shared memory; a fullscreen or active maximized window pauses the wallpaper "
-         "under it"},
+         "drawn on the CPU into shared memory; the active window, fullscreen or maximized, pauses the "
+         "wallpaper under it"},
         {{"wayland", "wayland-1", unsetText(), "river"},
          layerShell,
          WallpaperWay::LayerShell,

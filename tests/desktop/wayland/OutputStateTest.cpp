@@ -41,7 +41,7 @@ TEST(OutputStateTest, AnOutputsScreenIsItsLogicalGeometry) {
     }
 }
 
-TEST(OutputStateTest, FullscreenOrActiveMaximizedWindowsCoverTheirOutputs) {
+TEST(OutputStateTest, TheActiveFullscreenOrMaximizedWindowCoversItsOutputs) {
     struct Row {
         const char* what;
         std::vector<ToplevelInfo> toplevels;
@@ -54,14 +54,16 @@ TEST(OutputStateTest, FullscreenOrActiveMaximizedWindowsCoverTheirOutputs) {
     const Row rows[] = {
         {"no windows", {}, {}},
         {"a normal active window", {window(false, false, true, false, {1})}, {}},
-        {"fullscreen, even inactive", {window(false, false, false, true, {1})}, {1}},
+        {"fullscreen and active", {window(false, false, true, true, {1})}, {1}},
+        // Regression: a fullscreen window on a workspace not shown froze the visible wallpaper.
+        {"fullscreen, inactive", {window(false, false, false, true, {1})}, {}},
         {"maximized and active", {window(true, false, true, false, {2})}, {2}},
         {"maximized behind another", {window(true, false, false, false, {2})}, {}},
         {"minimized fullscreen", {window(false, true, false, true, {1})}, {}},
         {"fullscreen across two outputs", {window(false, false, true, true, {1, 2})}, {1, 2}},
         {"on no output yet", {window(false, false, true, true, {})}, {}},
         {"one output of two",
-         {window(false, false, false, true, {2}), window(false, false, true, false, {1})},
+         {window(false, false, true, true, {2}), window(false, false, false, false, {1})},
          {2}},
     };
     for (const Row& row : rows) {
