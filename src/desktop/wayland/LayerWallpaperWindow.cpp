@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QObject>
 #include <cmath>
+#include <limits>
 #include <wayland-client.h>
 #include <wlr-layer-shell-unstable-v1-client.h>
 
@@ -42,6 +43,12 @@ LayerWallpaperWindow::LayerWallpaperWindow(std::shared_ptr<WaylandConnection> co
     wl_region* nothing = wl_compositor_create_region(m_connection->compositor());
     wl_surface_set_input_region(m_surface, nothing);
     wl_region_destroy(nothing);
+    // Opaque all over: the compositor need not draw what lies below.
+    wl_region* all = wl_compositor_create_region(m_connection->compositor());
+    wl_region_add(all, 0, 0, std::numeric_limits<std::int32_t>::max(),
+                  std::numeric_limits<std::int32_t>::max());
+    wl_surface_set_opaque_region(m_surface, all);
+    wl_region_destroy(all);
     m_layer = zwlr_layer_shell_v1_get_layer_surface(
         m_connection->layerShell(), m_surface, output.proxy,
         layer == ShellLayer::Bottom ? ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM : ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
