@@ -5,9 +5,11 @@
 //
 // The renderer is chosen as the program chooses it (DROVANE_RENDERER overrides; "stream"
 // publishes each screen as a PipeWire stream, printing "node_id=..." for each, whose pictures
-// flow once a consumer takes them). Prints, one line each: "renderer=...", "first_frame_seconds=..." (process
-// start to the first frame drawn), then after PLAY_SECONDS of playback "frames=... loops=...", then pauses
-// and after PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...", and exits. With MEMORY_LOOPS it
+// flow once a consumer takes them; "layer-shell" draws on the background layer of the Wayland
+// compositor of WAYLAND_DISPLAY). Prints, one line each: "renderer=...", "first_frame_seconds=..."
+// (process start to the first frame drawn), then after PLAY_SECONDS of playback "frames=...
+// loops=...", then pauses and after PAUSED_SECONDS "paused_cpu_percent=... paused_frames=...",
+// and exits. With MEMORY_LOOPS it
 // instead prints "rss_kib_after_5=..." and "rss_kib_after_N=..." and exits after N loops.
 
 #include "desktop/render/quick/QuickVideo.h"
@@ -20,6 +22,9 @@
 #include "desktop/runtime/QtApplication.h"
 #include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/StderrLog.h"
+#include "desktop/wayland/LayerWallpaperWindow.h"
+#include "desktop/wayland/LayerWindowServer.h"
+#include "desktop/wayland/WaylandConnection.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -157,13 +162,19 @@ int main(int argc, char** argv) {
 
     const char* override = std::getenv("DROVANE_RENDERER");
     const bool stream = override && std::string(override) == "stream";
+    const bool layerShell = override && std::string(override) == "layer-shell";
     const RendererChoice choice =
-        stream
-            ? RendererChoice{Renderer::Software, "streamed"}
+        stream       ? RendererChoice{Renderer::Software, "streamed"}
+        : layerShell ? RendererChoice{Renderer::Software, "layer shell"}
             : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
     log->line(rendererLogLine(choice));
     std::shared_ptr<WindowServer> server;
     std::unique_ptr<Video> video;
+    std::vector<Rect> screenFrames;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        screenFrames.push_back(Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+    }
     if (stream) {
         auto streams = StreamWindowServer::open(log);
         if (!streams) {
@@ -177,6 +188,16 @@ int main(int argc, char** argv) {
         };
         server = streams;
         video = std::make_unique<SoftwareVideo>(log);
+    } else if (layerShell) {
+        auto connection = wayland::WaylandConnection::open(log);
+        if (!connection || !connection->hasLayerShell()) {
+            std::fprintf(stderr, "no Wayland compositor with the layer shell\n");
+            return 1;
+        }
+        connection->startDispatching();
+        screenFrames = wayland::WaylandScreens(connection).frames();
+        server = std::make_unique<wayland::LayerWindowServer>(connection);
+        video = std::make_unique<SoftwareVideo>(log);
     } else if (choice.renderer == Renderer::Software) {
         server = std::make_unique<SoftwareWindowServer>(application);
         video = std::make_unique<SoftwareVideo>(log);
@@ -185,16 +206,15 @@ int main(int argc, char** argv) {
         video = std::make_unique<QuickVideo>(application, log);
     }
     std::printf("renderer=%s\n", stream                                  ? "stream"
+                                 : layerShell                            ? "layer-shell"
                                  : choice.renderer == Renderer::Software ? "software"
                                                                          : "gl");
 
     std::atomic<long> quickFrames{0};
     std::vector<std::shared_ptr<WallpaperWindow>> windows;
     std::vector<std::unique_ptr<Looper>> loopers;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        auto window = server->makeWallpaperWindow(
-            Rect{{double(g.x()), double(g.y())}, {double(g.width()), double(g.height())}});
+    for (const Rect& frame : screenFrames) {
+        auto window = server->makeWallpaperWindow(frame);
         if (auto* quick = dynamic_cast<QuickWallpaperWindow*>(window.get())) {
             QObject::connect(
                 &quick->quickWindow(), &QQuickWindow::frameSwapped, &quick->quickWindow(),
@@ -211,6 +231,8 @@ int main(int argc, char** argv) {
                 frames += software->presentedFrames();
             } else if (auto* streamed = dynamic_cast<StreamWallpaperWindow*>(window.get())) {
                 frames += streamed->presentedFrames();
+            } else if (auto* layer = dynamic_cast<wayland::LayerWallpaperWindow*>(window.get())) {
+                frames += layer->presentedFrames();
             }
         }
         return frames;

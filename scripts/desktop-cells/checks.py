@@ -77,7 +77,8 @@ def run_checks(cell, session, x, results):
         # A wallpaper on Wayland has no X window to wait for.
         shown = getattr(cell, "shown", None)
         session.wait_for("a wallpaper window", lambda: (shown(session) if shown else x.find("^Drovane wallpaper$")) or
-                         (hasattr(cell, "windows") and "Drovane: wallpapers" in session.drovane_log()),
+                         (hasattr(cell, "windows") and any(line in session.drovane_log() for line in
+                                                           ("Drovane: wallpapers", "Drovane: a wallpaper on the"))),
                          timeout=25)
     except NotRunnable as e:
         if not session.alive(session.drovane):

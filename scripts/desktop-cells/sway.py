@@ -1,6 +1,7 @@
 """sway on wlroots' headless backend, run as an unprivileged user (it refuses root), with
 swaybar's tray (a StatusNotifierItem host) and Xwayland. Screenshots with grim, the pointer
-through sway's own seat commands, keys through wtype (a virtual keyboard)."""
+through sway's own seat commands, keys through wtype (a virtual keyboard), windows of foot (a
+Wayland terminal). swaybg paints the background, as sway's default configuration has it."""
 
 import glob
 import json
@@ -15,7 +16,7 @@ from virtual_pointer import VirtualPointer
 
 TITLE = "sway (headless, unprivileged)"
 SERVER = "wayland"
-PACKAGES = ["sway", "grim", "wtype", "xwayland", "x11-apps"]
+PACKAGES = ["sway", "grim", "wtype", "xwayland", "x11-apps", "foot"]
 USER = "nobody"
 BAR_HEIGHT = 30
 CONFIG = """output HEADLESS-1 resolution {width}x{height} position 0 0 bg #3a6ea5 solid_color
@@ -68,7 +69,99 @@ def run(session, results):
     session.run(["swaymsg", "exec", "printenv DISPLAY >%s" % given])
     session.wait_for("sway's exec", lambda: os.path.exists(given) and open(given).read().strip(), timeout=15)
     session.env["DISPLAY"] = open(given).read().strip()
-    checks.run_checks(Cell, session, Sway(session), results)
+    sway = Sway(session)
+    checks.run_checks(Cell, session, sway, results)
+    check_outputs(session, sway, results)
+
+
+EXTRA_CHECKS = [
+    ("outputs", "an output plugged in gets its own moving film; unplugged, its surface goes"),
+    ("scale", "a 2x output gets a full-size picture at its pixel size"),
+]
+SECOND = "HEADLESS-2"
+
+
+def surfaces(session, output):
+    """How many wallpaper surfaces Drovane has made on `output` so far."""
+    return session.drovane_log().count(" layer of %s," % output)
+
+
+def output_shot(sway, output, name):
+    path = os.path.join(sway.s.out, "%s-%s.png" % (output, name))
+    r = sway.s.run(["grim", "-o", output, "-"], timeout=30, text=False)
+    if r.returncode != 0:
+        return None
+    with open(path, "wb") as f:
+        f.write(r.stdout)
+    return screen.Shot.load(path, sway.s.width, sway.s.height)
+
+
+def film_on(sway, output, name):
+    """Why the film does not show and move on `output`, or None when it does."""
+    a = output_shot(sway, output, name)
+    time.sleep(1.5)
+    b = output_shot(sway, output, name + "-later")
+    if not a or not b:
+        return "grim took no picture of " + output
+    whole = (0, 0, sway.s.width, sway.s.height)
+    black = screen.Shot(None, a.width, a.height, bytes(len(a.data)))
+    covered = screen.changed(black, a, whole, threshold=30)
+    moving = screen.changed(a, b, whole, threshold=6)
+    if covered < 0.98:
+        return "the film covers %.0f%% of %s" % (100 * covered, output)
+    if moving < 0.05:
+        return "a still picture on %s (%.1f%% moved)" % (output, 100 * moving)
+    return None
+
+
+def check_outputs(session, sway, results):
+    if not results.film_shows:
+        for check, _ in EXTRA_CHECKS:
+            results.set(check, checks.NA, "the film does not show here (see film)")
+        return
+    sway.park_pointer()
+    sway.swaymsg("create_output")
+    sway.swaymsg("output", SECOND, "resolution", "%dx%d" % (session.width, session.height),
+                 "position", session.width, 0, "scale", 1)
+    time.sleep(6)
+    problem = None if surfaces(session, SECOND) == 1 else "%d surfaces on %s" % (surfaces(session, SECOND), SECOND)
+    problem = problem or film_on(sway, SECOND, "plugged") or film_on(sway, "HEADLESS-1", "beside")
+
+    sway.swaymsg("output", SECOND, "scale", 2)
+    time.sleep(6)
+    if problem:
+        results.set("scale", checks.NOT_RUN, "no film on a second output")
+    else:
+        line = "%s, %dx%d at scale 2 (%dx%d pixels)" % (SECOND, session.width // 2, session.height // 2,
+                                                       session.width, session.height)
+        trouble = film_on(sway, SECOND, "scaled")
+        if line not in session.drovane_log():
+            results.set("scale", checks.FAIL, "no surface of %dx%d pixels on the scaled output"
+                        % (session.width, session.height))
+        elif trouble:
+            results.set("scale", checks.FAIL, trouble)
+        else:
+            results.set("scale", checks.PASS, "the surface fills the output at its %dx%d pixels"
+                        % (session.width, session.height))
+
+    # sway 1.8 unplugs a headless output; 1.7 knows no way to remove one.
+    before = surfaces(session, "HEADLESS-1")
+    unplugged = sway.swaymsg("output", SECOND, "unplug")
+    removable = unplugged.returncode == 0 and '"success": true' in unplugged.stdout
+    time.sleep(5)
+    if not problem and not session.alive(session.drovane):
+        problem = "drovane exited after %s was unplugged" % SECOND
+    if not problem and removable and surfaces(session, "HEADLESS-1") != before + 1:
+        problem = "the windows were not rebuilt for the outputs left"
+    problem = problem or film_on(sway, "HEADLESS-1", "unplugged")
+    if problem:
+        results.set("outputs", checks.FAIL, problem)
+    elif removable:
+        results.set("outputs", checks.PASS, "%s got a moving film of its own; once unplugged, only "
+                    "HEADLESS-1 has a surface and it still plays" % SECOND)
+    else:
+        results.set("outputs", checks.PASS, "%s got a moving film of its own (this sway cannot unplug "
+                    "a headless output: removal not seen here)" % SECOND)
 
 
 def wayland_socket(session):
@@ -148,8 +241,9 @@ class Sway:
         return []
 
     def open_window(self, name, rect):
-        self.swaymsg("exec", "xlogo -name %s" % name)
-        criteria = '[instance="%s"]' % name
+        # nobody's shell is nologin: the terminal holds a command that waits instead.
+        self.swaymsg("exec", "foot --app-id=%s sleep 600" % name)
+        criteria = '[app_id="%s"]' % name
         try:
             self.s.wait_for(name + "'s window", lambda: self.swaymsg(criteria, "focus").returncode == 0,
                             timeout=15)
@@ -169,7 +263,7 @@ class Sway:
         stack = [tree]
         while stack:
             node = stack.pop()
-            if (node.get("window_properties") or {}).get("instance") == criteria.split('"')[1]:
+            if node.get("app_id") == criteria.split('"')[1]:
                 return node.get("fullscreen_mode") == 1
             stack += node.get("nodes", []) + node.get("floating_nodes", [])
         return False

@@ -31,12 +31,17 @@
 #include "desktop/update/PosixProcesses.h"
 #include "desktop/update/SignedReleaseArchives.h"
 #include "desktop/update/UpdateKeys.h"
+#include "desktop/wayland/LayerWindowServer.h"
+#include "desktop/wayland/WaylandConnection.h"
 #include "desktop/x11/X11Properties.h"
 #include "desktop/x11/X11WindowOcclusion.h"
 #include "platform/Log.h"
 #include "support/Settings.h"
 
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <filesystem>
@@ -103,12 +108,38 @@ DisplaySession onPlasma(const DisplaySession& session, const DesktopHost& host,
     return chosen;
 }
 
+// A program of this user named `name` runs.
+bool userRuns(const QByteArray& name) {
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/" + pid + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name &&
+            QFileInfo("/proc/" + pid).ownerId() == ::getuid()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host, std::shared_ptr<Log> log) {
-    DisplaySession session =
-        chooseDisplaySession({host->environment("XDG_SESSION_TYPE"), host->environment("WAYLAND_DISPLAY"),
-                              host->environment("DISPLAY"), host->environment("XDG_CURRENT_DESKTOP")});
+    SessionEnvironment sessionEnvironment{host->environment("XDG_SESSION_TYPE"),
+                                          host->environment("WAYLAND_DISPLAY"), host->environment("DISPLAY"),
+                                          host->environment("XDG_CURRENT_DESKTOP")};
+    sessionEnvironment.plasmaShell = userRuns("plasmashell");
+    // The compositor is asked what it offers on a connection that the wallpaper then keeps.
+    std::shared_ptr<wayland::WaylandConnection> wayland;
+    CompositorOffer offer;
+    if (chooseDisplaySession(sessionEnvironment).server == DisplayServer::Wayland) {
+        wayland = wayland::WaylandConnection::open(log);
+        if (wayland) {
+            offer = {wayland->hasLayerShell(), wayland->followsToplevels()};
+        }
+    }
+    DisplaySession session = chooseDisplaySession(sessionEnvironment, offer);
+    if (session.way != WallpaperWay::LayerShell) {
+        wayland.reset();
+    }
     // The display is checked with the plugin the session chose, as Qt will use it.
     const auto environment = [&](const std::string& name) -> std::optional<std::string> {
         if (name == "QT_QPA_PLATFORM" && !session.qtPlatform.empty()) {
@@ -152,12 +183,26 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     std::shared_ptr<PlasmaWindowServer> plasma;
     session = onPlasma(session, *host, log, plasma);
     const RendererChoice renderer =
-        session.showsWallpaper() && !plasma
+        session.showsWallpaper() && !plasma && !wayland
             ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
             : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
     if (plasma) {
         p->windowServer = plasma;
+        p->video = std::make_shared<SoftwareVideo>(log);
+    } else if (wayland) {
+        // swaybg shares the background layer, and sway before 1.8 stacks a newer surface under
+        // the older ones there: the film goes on the bottom layer instead, still under every window.
+        const bool shared = userRuns("swaybg");
+        if (shared) {
+            log->line(
+                "Drovane: swaybg draws a background too; the wallpapers go on the bottom layer, above it "
+                "and under every window");
+        }
+        wayland->startDispatching();
+        p->screens = std::make_shared<wayland::WaylandScreens>(wayland);
+        p->windowServer = std::make_shared<wayland::LayerWindowServer>(
+            wayland, shared ? wayland::ShellLayer::Bottom : wayland::ShellLayer::Background);
         p->video = std::make_shared<SoftwareVideo>(log);
     } else if (!session.showsWallpaper()) {
         p->windowServer = std::make_shared<NoWindowServer>();

@@ -35,6 +35,11 @@ bool isGnomeShell(const std::vector<std::string>& names) {
                        [](const std::string& n) { return lowercase(n) == "gnome"; });
 }
 
+bool isPlasma(const std::vector<std::string>& names) {
+    return std::any_of(names.begin(), names.end(),
+                       [](const std::string& n) { return lowercase(n) == "kde"; });
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const auto& name : names) {
@@ -54,7 +59,7 @@ std::string windowsWords(const DisplaySession& session) {
 
 } // namespace
 
-DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
+DisplaySession chooseDisplaySession(const SessionEnvironment& environment, const CompositorOffer& offer) {
     DisplaySession session;
     const auto names = desktopNames(environment.currentDesktop);
     session.desktop = joined(names);
@@ -65,12 +70,19 @@ DisplaySession chooseDisplaySession(const SessionEnvironment& environment) {
         if (isGnomeShell(names) && isSet(environment.display)) {
             session.way = WallpaperWay::XWaylandWindow;
             session.qtPlatform = "xcb";
-        } else if (isSet(environment.display)) {
-            // Only on X11 can the tray's menu open at the point a host gives without a surface of
-            // ours to hang from; Qt falls back to Wayland when the XWayland server does not answer.
-            session.qtPlatform = "xcb;wayland";
-        } else {
-            session.qtPlatform = "wayland";
+            return session;
+        }
+        // Only on X11 can the tray's menu open at the point a host gives without a surface of
+        // ours to hang from; Qt falls back to Wayland when the XWayland server does not answer.
+        // The wallpaper, where there is one, does not depend on it.
+        session.qtPlatform = isSet(environment.display) ? "xcb;wayland" : "wayland";
+        if (isGnomeShell(names) || (isPlasma(names) && environment.plasmaShell)) {
+            // Plasma's desktop covers the background layer: its own way is taken after this, or none.
+            return session;
+        }
+        if (offer.layerShell) {
+            session.way = WallpaperWay::LayerShell;
+            session.followsToplevels = offer.toplevels;
         }
         return session;
     }
@@ -96,8 +108,16 @@ std::string startupLine(const DisplaySession& session, const RendererChoice& ren
         return std::string("Drovane: ") + (session.server == DisplayServer::X11 ? "X11" : "Wayland") +
                " session" + desktop +
                "; the film is Plasma's wallpaper: Drovane's wallpaper plugin shows each screen's picture "
-               "from a "
-               "PipeWire stream, drawn on the CPU";
+               "from a PipeWire stream, drawn on the CPU";
+    case WallpaperWay::LayerShell:
+        return "Drovane: Wayland session" + desktop +
+               "; wallpapers are on the background layer of the Wayland compositor, drawn on the CPU into "
+               "shared memory; " +
+               (session.followsToplevels
+                    ? "the active window, fullscreen or maximized, pauses the wallpaper under it"
+                    : "covering windows are not followed on this compositor, only a wallpaper it stops "
+                      "drawing pauses") +
+               windowsWords(session);
     case WallpaperWay::None:
         break;
     }

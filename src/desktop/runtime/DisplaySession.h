@@ -14,6 +14,14 @@ struct SessionEnvironment {
     std::optional<std::string> waylandDisplay; // WAYLAND_DISPLAY
     std::optional<std::string> display;        // DISPLAY
     std::optional<std::string> currentDesktop; // XDG_CURRENT_DESKTOP, colon-separated names
+    // plasmashell runs in the session: Plasma's desktop lies over any background layer.
+    bool plasmaShell = false;
+};
+
+// What the Wayland compositor offers, probed at start.
+struct CompositorOffer {
+    bool layerShell = false; // zwlr_layer_shell_v1
+    bool toplevels = false;  // zwlr_foreign_toplevel_manager_v1
 };
 
 enum class DisplayServer { X11, Wayland, None };
@@ -28,6 +36,9 @@ enum class WallpaperWay {
     // Plasma (X11 or Wayland) draws its own desktop over any window: its wallpaper is Drovane's
     // plugin, showing each screen's picture from a PipeWire stream.
     PlasmaWallpaper,
+    // A surface per output on the background layer of a Wayland compositor (wlroots, KWin),
+    // through a connection of the program's own.
+    LayerShell,
     // No way is known: no wallpaper window is made at all.
     None,
 };
@@ -40,16 +51,19 @@ struct DisplaySession {
     std::string qtPlatform;
     // The desktop as the session names it, for the log ("GNOME", "sway"); may be empty.
     std::string desktop;
+    // The compositor tells which windows are fullscreen or maximized, and where.
+    bool followsToplevels = false;
 
     bool showsWallpaper() const { return way != WallpaperWay::None; }
 };
 
-// The session kind and how this program shows its wallpapers there. On Wayland only GNOME
-// Shell is known to keep an XWayland desktop window under its icons and out of its window lists;
-// every other compositor would show such a window as an ordinary one (in a taskbar, Alt-Tab, a
-// tiling layout), so there the program shows none. Its own windows and the tray's menu use
-// XWayland wherever there is one: only there can a menu open at the point a tray host gives.
-DisplaySession chooseDisplaySession(const SessionEnvironment& environment);
+// The session kind and how this program shows its wallpapers there. On Wayland GNOME Shell keeps
+// an XWayland desktop window under its icons and out of its window lists; a compositor that
+// offers the layer shell gets a background-layer surface instead. Any other would show an
+// XWayland window as an ordinary one (in a taskbar, Alt-Tab, a tiling layout): no wallpaper there.
+// The program's own windows and the tray's menu use XWayland wherever there is one: only there
+// can a menu open at the point a tray host gives.
+DisplaySession chooseDisplaySession(const SessionEnvironment& environment, const CompositorOffer& offer = {});
 
 // The start-up line: the display server, and how the wallpapers are shown and drawn (`renderer`
 // is ignored when none are shown).

@@ -7,6 +7,10 @@
 namespace drovane::desktop {
 namespace {
 
+std::optional<std::string> unsetText() {
+    return std::nullopt;
+}
+
 TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
     const RendererChoice gl{Renderer::Gl, "DROVANE_RENDERER=gl"};
     const std::nullopt_t unset = std::nullopt;
@@ -132,6 +136,54 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
                       return it == variables[i].end() ? std::nullopt : std::optional(it->second);
                   }),
                   sockets[i]);
+    }
+}
+
+TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
+    const RendererChoice software{Renderer::Software, "DROVANE_RENDERER=software"};
+    const CompositorOffer layerShell{true, false}, both{true, true}, neither{};
+    SessionEnvironment plasma{"wayland", "wayland-0", ":1", "KDE"};
+    plasma.plasmaShell = true;
+    struct Row {
+        SessionEnvironment environment;
+        CompositorOffer offer;
+        WallpaperWay way;
+        std::string line;
+    };
+    const Row rows[] = {
+        {{"wayland", "wayland-1", ":0", "sway"},
+         both,
+         WallpaperWay::LayerShell,
+         "Drovane: Wayland session (sway); wallpapers are on the background layer of the Wayland compositor, "
+         "drawn on the CPU into shared memory; the active window, fullscreen or maximized, pauses the "
+         "wallpaper under it; the tray's menu and Drovane's windows go through XWayland"},
+        {{"wayland", "wayland-1", unsetText(), "river"},
+         layerShell,
+         WallpaperWay::LayerShell,
+         "Drovane: Wayland session (river); wallpapers are on the background layer of the Wayland "
+         "compositor, drawn on the CPU into shared memory; covering windows are not followed on this "
+         "compositor, only a wallpaper it stops drawing pauses; Drovane's windows are Wayland windows: a "
+         "tray that asks for the menu at a point opens the library window instead"},
+        // KWin alone offers it too; under plasmashell Plasma's desktop would hide it.
+        {{"wayland", "wayland-0", ":1", "KDE"}, both, WallpaperWay::LayerShell, ""},
+        {plasma, both, WallpaperWay::None, ""},
+        // GNOME keeps its XWayland window whatever it offers.
+        {{"wayland", "wayland-0", ":0", "GNOME"}, both, WallpaperWay::XWaylandWindow, ""},
+        {{"wayland", "wayland-1", ":0", "sway"}, neither, WallpaperWay::None, ""},
+        // An X11 session never asks a compositor.
+        {{"x11", "wayland-0", ":0", "sway"}, both, WallpaperWay::X11Window, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.environment.currentDesktop.value_or("-"));
+        const DisplaySession session = chooseDisplaySession(row.environment, row.offer);
+        EXPECT_EQ(session.way, row.way);
+        if (row.way == WallpaperWay::LayerShell) {
+            // The tray's and windows' plugin is not the wallpaper's affair.
+            EXPECT_EQ(session.qtPlatform, "");
+        }
+        if (!row.line.empty()) {
+            EXPECT_EQ(startupLine(session, software), row.line);
+        }
     }
 }
 
