@@ -324,7 +324,7 @@ TEST_F(LibraryViewModelsTest, TileRules) {
 
 TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
     const Url reef = onDisk("U1");
-    http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
+    fake.http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
     publish();
     model->switchVideo(Url::fromFilePath(reef.path()));
     store->toggleFavorite("U2");
@@ -352,7 +352,7 @@ TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNe
         std::string u2, u3; // the tiles' failures
     };
     const auto answer = [this](const std::string& id, HttpDataResult result) {
-        http->answer(http->last("https://cdn.test/" + id + ".mov"), std::move(result));
+        fake.http->answer(fake.http->last("https://cdn.test/" + id + ".mov"), std::move(result));
         fake.mainQueue->drain();
     };
     const std::vector<Step> steps = {

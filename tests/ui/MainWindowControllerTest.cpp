@@ -16,7 +16,7 @@ class MainWindowControllerTest : public LibraryWindowFixture {
 protected:
     std::vector<std::string> requested() {
         fake.mainQueue->drain();
-        return http->requested;
+        return fake.http->requested;
     }
     std::set<std::string> queued() const {
         std::set<std::string> ids(model->downloader->waiting().begin(), model->downloader->waiting().end());
@@ -80,7 +80,7 @@ TEST_F(MainWindowControllerTest, NothingOnDiskIsNeverSelectedDeletedOrRevealed) 
     EXPECT_TRUE(fake.workspace->trashed.empty());
     EXPECT_TRUE(fake.workspace->revealed.empty());
     EXPECT_EQ(settle(), 0u) << "no refresh";
-    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_TRUE(fake.alerts->shown.empty());
 }
 
 TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceAndRevealingShowsItsFile) {
@@ -184,11 +184,11 @@ TEST_F(MainWindowControllerTest, AFailedMoveToTheTrashIsLoggedAndShownOnTheWindo
     EXPECT_TRUE(fake.log->lines().empty()) << "reported from the main queue";
     EXPECT_EQ(settle(), 0u);
     EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: delete failed: Permission denied"});
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(alerts->shown[0].content.message, "Could not delete the selected aerials");
-    EXPECT_EQ(alerts->shown[0].content.informativeText, "Permission denied");
-    EXPECT_EQ(alerts->shown[0].content.buttons, std::vector<std::string>{"OK"});
-    EXPECT_EQ(alerts->shown[0].parent, &window());
+    ASSERT_EQ(fake.alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown[0].content.message, "Could not delete the selected aerials");
+    EXPECT_EQ(fake.alerts->shown[0].content.informativeText, "Permission denied");
+    EXPECT_EQ(fake.alerts->shown[0].content.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(fake.alerts->shown[0].parent, &window());
 }
 
 TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedDoesNotLeaveTheOthersOfItsDeletionShownOnDisk) {
@@ -204,7 +204,7 @@ TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedDoesNotLeaveTheOthersOfItsD
     EXPECT_FALSE(item("U1").isOnDisk());
     EXPECT_TRUE(item("U2").isOnDisk());
     EXPECT_FALSE(item("U3").isOnDisk());
-    EXPECT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown.size(), 1u);
 }
 
 TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
@@ -222,7 +222,7 @@ TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     EXPECT_FALSE(model->videoURL && model->videoURL->path() == item("U1").url->path());
     EXPECT_TRUE(fake.workspace->trashed.empty());
     EXPECT_TRUE(queued().empty());
-    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_TRUE(fake.http->tasks().empty());
 }
 
 TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsItsFrameAcrossRuns) {
@@ -240,13 +240,13 @@ TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsI
     window().close();
     EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
     controller().showWindow();
-    EXPECT_EQ(windows->made.size(), 1u) << "the same window again";
+    EXPECT_EQ(fake.libraryWindows->made.size(), 1u) << "the same window again";
     EXPECT_EQ(window().frame(), moved);
 
     // The next run starts where this one left off.
     auto next =
         MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
-    EXPECT_EQ(windows->made.back()->frame(), moved);
+    EXPECT_EQ(fake.libraryWindows->made.back()->frame(), moved);
 }
 
 TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerOrSaysWhyAndOffersARetry) {
@@ -287,10 +287,10 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerO
         // The button retries after a failure.
         DetailModel::emptyState(*store, controller().actions()).buttons.at(0).action();
         controller().actions().openWallpaperSettings(); // one fetch at a time
-        ASSERT_EQ(http->pending().size(), 1u);
-        EXPECT_EQ(http->pending()[0]->url().string(), url);
+        ASSERT_EQ(fake.http->pending().size(), 1u);
+        EXPECT_EQ(fake.http->pending()[0]->url().string(), url);
         EXPECT_EQ(shown(), "Fetch the Catalog (busy) | ");
-        http->answer(http->pending()[0], c.answer);
+        fake.http->answer(fake.http->pending()[0], c.answer);
         settle();
         EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.why.empty());
         EXPECT_EQ(store->hasManifest().value(), c.why.empty());
