@@ -130,7 +130,8 @@ TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWin
     };
     const Case cases[] = {
         {"drovane://film/a1", ""},
-        {"drovane://film/a1", ""}, // already on its way
+        {"drovane://film/a1", ""},
+        // already on its way
         {"drovane://film/nope", "not in the catalog"},
         {"drovane://film/Hill%20Landscape", "no download address"},
     };

@@ -99,14 +99,14 @@ TEST_F(LibraryViewModelsTest, SectionMenusOfferWhatTheRowHolds) {
         std::vector<std::string> titles;
         std::vector<std::string> calls;
     };
+    // clang-format off
     const std::vector<Case> cases = {
-        {SidebarSelection::named("Underwater"),
-         {"Download All (2)", "Delete All (1)"},
-         {"downloadMany U2 U3", "deleteMany U1"}},
+        {SidebarSelection::named("Underwater"), {"Download All (2)", "Delete All (1)"}, {"downloadMany U2 U3", "deleteMany U1"}},
         {SidebarSelection::onDisk(), {"Delete All (2)"}, {"deleteMany HILL LANDSCAPE U1"}},
         {SidebarSelection::favorites(), {}, {}},
         {SidebarSelection::named("Gone"), {}, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row.group + std::to_string(static_cast<int>(c.row.kind)));
         recorded.calls.clear();
@@ -222,71 +222,19 @@ TEST_F(LibraryViewModelsTest, TileRules) {
         std::vector<std::string> menu;
     };
     using enum TileModel::Tap;
+    // clang-format off
     const std::vector<Case> cases = {
-        {"missing",
-         tile(missing),
-         Download,
-         "arrow.down.circle.fill",
-         "arrow.down.circle.fill",
-         {},
-         {"Download", "-", "Add to Favorites"}},
-        {"waiting",
-         tile(missing, false, true, std::nullopt, true),
-         CancelDownload,
-         "ellipsis.circle.fill",
-         "xmark.circle.fill",
-         {},
-         {"Cancel Download", "-", "Remove from Favorites"}},
-        {"just begun",
-         tile(missing, false, false, 0.0),
-         CancelDownload,
-         "arrow.down.circle.fill",
-         "xmark.circle.fill",
-         0.02,
-         {"Cancel Download", "-", "Add to Favorites"}},
-        {"half way",
-         tile(missing, false, false, 0.5),
-         CancelDownload,
-         "arrow.down.circle.fill",
-         "xmark.circle.fill",
-         0.5,
-         {"Cancel Download", "-", "Add to Favorites"}},
-        {"its download failed",
-         tile(missing, false, false, std::nullopt, false, "HTTP status 404"),
-         Download,
-         "exclamationmark.circle.fill",
-         "exclamationmark.circle.fill",
-         {},
-         {"Download", "-", "Add to Favorites"}},
-        {"on disk",
-         tile(downloaded),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
-        {"playing",
-         tile(downloaded, true),
-         Select,
-         {},
-         {},
-         {},
-         {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
-        {"a system film",
-         tile(system),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
-        {"a folder beside the videos",
-         tile(sibling),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+        {"missing", tile(missing), Download,"arrow.down.circle.fill","arrow.down.circle.fill", {}, {"Download", "-", "Add to Favorites"}},
+        {"waiting", tile(missing, false, true, std::nullopt, true), CancelDownload,"ellipsis.circle.fill","xmark.circle.fill", {}, {"Cancel Download", "-", "Remove from Favorites"}},
+        {"just begun", tile(missing, false, false, 0.0), CancelDownload,"arrow.down.circle.fill","xmark.circle.fill", 0.02, {"Cancel Download", "-", "Add to Favorites"}},
+        {"half way", tile(missing, false, false, 0.5), CancelDownload,"arrow.down.circle.fill","xmark.circle.fill", 0.5, {"Cancel Download", "-", "Add to Favorites"}},
+        {"its download failed", tile(missing, false, false, std::nullopt, false, "HTTP status 404"), Download,"exclamationmark.circle.fill","exclamationmark.circle.fill", {}, {"Download", "-", "Add to Favorites"}},
+        {"on disk", tile(downloaded), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+        {"playing", tile(downloaded, true), Select, {}, {}, {}, {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"}},
+        {"a system film", tile(system), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
+        {"a folder beside the videos", tile(sibling), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}},
     };
+    // clang-format on
     const MainWindowActions a = recorded.actions();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -35,29 +35,18 @@ TEST_F(MainWindowControllerTest, DownloadActionsStartWhatIsMissingAndRefreshOnly
         std::set<std::string> queued;
         bool refreshes;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"download one", [this](auto& a) { a.download(item("U2")); }, {"U2"}, true},
-        {"a batch larger than what is missing",
-         [](auto& a) { a.downloadBatch(50); },
-         {"U1", "U2", "U3", "C2"},
-         true},
+        {"a batch larger than what is missing", [](auto& a) { a.downloadBatch(50); }, {"U1", "U2", "U3", "C2"}, true},
         {"a batch of two", [](auto& a) { a.downloadBatch(2); }, {"U1", "U2"}, true},
         {"a batch of none", [](auto& a) { a.downloadBatch(0); }, {}, false},
-        {"many",
-         [this](auto& a) {
-             a.downloadMany({item("U3"), item("C2")});
-         },
-         {"U3", "C2"},
-         true},
+        {"many", [this](auto& a) {a.downloadMany({item("U3"), item("C2")});}, {"U3", "C2"}, true},
         {"many of none", [](auto& a) { a.downloadMany({}); }, {}, false},
-        {"cancel one",
-         [this](auto& a) {
-             a.downloadMany({item("U3"), item("C2")}), a.cancelItem(item("U3"));
-         },
-         {"C2"},
-         true},
+        {"cancel one", [this](auto& a) {a.downloadMany({item("U3"), item("C2")}), a.cancelItem(item("U3"));}, {"C2"}, true},
         {"cancel all", [](auto& a) { a.downloadBatch(3), a.cancelDownload(); }, {}, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const MainWindowActions& a = controller().actions();
@@ -260,22 +249,16 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerO
     };
     const std::string json = fakes::AerialsTree::manifestJson(
         {{"N1", "New", "AerialCategoryUnderwater", "https://cdn.test/N1.mov", std::nullopt}});
+    // clang-format off
     const std::vector<Case> cases = {
         {"not found", {{}, 404, fakes::bytes(json)}, "HTTP 404"},
-        {"no network",
-         {"Could not resolve host: drovane.test", std::nullopt, std::nullopt},
-         "Could not resolve host: drovane.test"},
-        {"an error page",
-         {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")},
-         "not an aerials manifest (not JSON (error at byte 1))"},
-        {"cut off",
-         {{}, 200, fakes::bytes(json.substr(0, 20))},
-         "not an aerials manifest (not JSON (error at byte 21))"},
-        {"JSON but no catalogue",
-         {{}, 200, fakes::bytes(R"({"assets": "none"})")},
-         "not an aerials manifest (no \"assets\" array of objects)"},
+        {"no network", {"Could not resolve host: drovane.test", std::nullopt, std::nullopt},"Could not resolve host: drovane.test"},
+        {"an error page", {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")},"not an aerials manifest (not JSON (error at byte 1))"},
+        {"cut off", {{}, 200, fakes::bytes(json.substr(0, 20))},"not an aerials manifest (not JSON (error at byte 21))"},
+        {"JSON but no catalogue", {{}, 200, fakes::bytes(R"({"assets": "none"})")},"not an aerials manifest (no \"assets\" array of objects)"},
         {"the catalogue", {{}, 200, fakes::bytes(json)}, ""},
     };
+    // clang-format on
     // The empty state's one button, and the error under it.
     const auto shown = [this] {
         const auto state = DetailModel::emptyState(*store, controller().actions());

@@ -105,20 +105,12 @@ TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheS
         std::size_t pictures;
         std::size_t revealed;
     };
+    // clang-format off
     const Row rows[] = {
-        {true,
-         "Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use "
-         "a "
-         "still of Tahoe there as well and they all show the same film.",
-         "Use as Desktop Background", 1, 0},
-        {false,
-         "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and "
-         "it "
-         "lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and "
-         "they "
-         "all show the same film.",
-         "Save the Still", 0, 1},
+        {true,"Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use ""a ""still of Tahoe there as well and they all show the same film.","Use as Desktop Background", 1, 0},
+        {false,"Your desktop keeps its own background for the lock screen and for when Drovane is not running, and ""it ""lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and ""they ""all show the same film.","Save the Still", 0, 1},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.button);
         background->settable = row.settable;

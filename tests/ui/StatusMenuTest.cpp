@@ -119,24 +119,14 @@ TEST_F(StatusMenuTest, FilmsAreGroupedInCaseFreeOrderAndTheCheckFollowsThePath) 
         std::string title;
         std::vector<std::string> films;
     };
+    // clang-format off
     const std::vector<Case> cases = {
-        {"nothing plays",
-         std::nullopt,
-         "Wallpaper",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
-        {"a catalogue film",
-         globe,
-         "Wallpaper \u2014 D Globe",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe *", "A Reef", "E Kelp"}},
-        {"the same path written another way",
-         *Url::parse("file://localhost" + reef.string().substr(7)),
-         "Wallpaper \u2014 A Reef",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef *", "E Kelp"}},
-        {"a film outside the catalogue",
-         Url::fromFilePath(loose),
-         "Wallpaper",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+        {"nothing plays", std::nullopt,"Wallpaper", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+        {"a catalogue film", globe,"Wallpaper \u2014 D Globe", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe *", "A Reef", "E Kelp"}},
+        {"the same path written another way", *Url::parse("file://localhost" + reef.string().substr(7)),"Wallpaper \u2014 A Reef", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef *", "E Kelp"}},
+        {"a film outside the catalogue", Url::fromFilePath(loose),"Wallpaper", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
     };
+    // clang-format on
     menu();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

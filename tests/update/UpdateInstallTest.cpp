@@ -103,41 +103,19 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         // Why, in the one line logged.
         std::string reason;
     };
+    // clang-format off
     const Case cases[] = {
         {"partial content", plist("1.5"), 206, "", {}, {}, "the server answered 206"},
         {"not found", "<html>Not Found</html>", 404, "", {}, {}, "the server answered 404"},
-        {"a broken transfer",
-         "",
-         std::nullopt,
-         "connection reset",
-         {},
-         {},
-         "the download failed: connection reset"},
-        {"a hostile archive",
-         plist("1.5"),
-         200,
-         "",
-         "a path with \"..\"",
-         {},
-         "the archive was refused: a path with \"..\""},
-        {"another key",
-         plist("1.5"),
-         200,
-         "",
-         {},
-         "signed by another key",
-         "the bundle was refused: signed by another key"},
+        {"a broken transfer","", std::nullopt,"connection reset", {}, {},"the download failed: connection reset"},
+        {"a hostile archive", plist("1.5"), 200,"","a path with \"..\"", {},"the archive was refused: a path with \"..\""},
+        {"another key", plist("1.5"), 200,"", {},"signed by another key","the bundle was refused: signed by another key"},
         {"the same version", plist("1.4.0"), 200, "", {}, {}, "its version 1.4.0 is not newer than 1.4"},
         {"an older version", plist("1.3"), 200, "", {}, {}, "its version 1.3 is not newer than 1.4"},
-        {"no version",
-         "<plist version=\"1.0\"><dict/></plist>",
-         200,
-         "",
-         {},
-         {},
-         "its Info.plist names no version"},
+        {"no version","<plist version=\"1.0\"><dict/></plist>", 200,"", {}, {},"its Info.plist names no version"},
         {"no property list", "{}", 200, "", {}, {}, "its Info.plist cannot be read"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         archives->unpackError = c.unpackError;
