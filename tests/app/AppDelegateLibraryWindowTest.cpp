@@ -19,11 +19,9 @@ namespace {
 class AppDelegateLibraryWindowTest : public testing::Test {
 protected:
     AppDelegateLibraryWindowTest() {
-        fake.platform().libraryWindows = windows;
-        fake.platform().http = http;
         aerials.writeManifest(
             {{"A1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/A1.mov", std::nullopt}});
-        http->script["https://cdn.test/A1.mov"] = {{}, 200, fakes::bytes("moov")};
+        fake.http->script["https://cdn.test/A1.mov"] = {{}, 200, fakes::bytes("moov")};
     }
     std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
         arguments.insert(arguments.begin(), "/opt/drovane/drovane");
@@ -33,7 +31,7 @@ protected:
         return delegate;
     }
     fakes::FakeLibraryWindow* window() {
-        return windows->made.empty() ? nullptr : windows->made.back().get();
+        return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.back().get();
     }
     // How many scans the store asked for since the last call.
     std::size_t scans() {
@@ -43,8 +41,6 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<fakes::FakeLibraryWindows> windows = std::make_shared<fakes::FakeLibraryWindows>();
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
 };
@@ -64,7 +60,7 @@ TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromAB
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        windows->made.clear();
+        fake.libraryWindows->made.clear();
         fake.host->bundleId = c.bundle;
         auto delegate = launch(c.arguments);
         EXPECT_EQ(window() != nullptr && window()->visible, c.opens);
@@ -85,7 +81,7 @@ TEST_F(AppDelegateLibraryWindowTest, SizeSelectAndScreenshotApplyToTheLibraryWin
     EXPECT_EQ(fake.log->lines().back(), "Drovane: snapshot written to /tmp/x.png");
 
     // Without a library window nothing is pictured and nothing logged.
-    windows->made.clear();
+    fake.libraryWindows->made.clear();
     const auto logged = fake.log->lines().size();
     auto bare = launch({"--size", "1200X800", "--screenshot", "/tmp/y.png"});
     fake.mainQueue->advance(5);
@@ -105,7 +101,7 @@ TEST_F(AppDelegateLibraryWindowTest, ReopeningShowsTheSameWindowOnlyWhenNoneIsVi
     window()->close();
     EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
     delegate->applicationShouldHandleReopen(false);
-    EXPECT_EQ(windows->made.size(), 1u);
+    EXPECT_EQ(fake.libraryWindows->made.size(), 1u);
     EXPECT_EQ(window()->showings, 2);
     EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Regular);
 }
@@ -134,7 +130,8 @@ TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWin
     };
     const Case cases[] = {
         {"drovane://film/a1", ""},
-        {"drovane://film/a1", ""}, // already on its way
+        {"drovane://film/a1", ""},
+        // already on its way
         {"drovane://film/nope", "not in the catalog"},
         {"drovane://film/Hill%20Landscape", "no download address"},
     };
@@ -180,25 +177,23 @@ TEST_F(AppDelegateLibraryWindowTest, ALinkOnTheCommandLineArrivesOnceLaunchingHa
 // The daily check has no window to offer the update on; its download still shows on the
 // library window that is open.
 TEST_F(AppDelegateLibraryWindowTest, AnUpdateFromTheDailyCheckShowsItsProgressOnTheOpenLibraryWindow) {
-    auto alerts = std::make_shared<fakes::FakeAlerts>();
-    fake.platform().alerts = alerts;
     fake.host->bundleId = "app.drovane";
     fake.host->info["DVVersion"] = "1.4";
     fake.host->tree().write("apps/Drovane.app/Contents/Info.plist", "<plist/>");
     fake.host->bundle = Url::fromFilePath(fake.host->tree() / "apps/Drovane.app");
-    http->script[Settings::versionURL().string()] = {
+    fake.http->script[Settings::versionURL().string()] = {
         {}, 200, fakes::bytes(R"({"version": "1.5", "url": "u", "zip": "https://drovane.test/1.5.zip"})")};
     auto delegate = launch();
     ASSERT_TRUE(window() && window()->visible);
     fake.mainQueue->advance(12);
-    http->answerAll();
+    fake.http->answerAll();
     fake.mainQueue->drain();
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(alerts->shown[0].content.buttons.back(), "Skip This Version");
-    alerts->shown[0].completion({0, false});
-    ASSERT_EQ(alerts->shown.size(), 2u);
-    EXPECT_EQ(alerts->shown[1].content.message, "Downloading Drovane 1.5\u2026");
-    EXPECT_EQ(alerts->shown[1].parent, window());
+    ASSERT_EQ(fake.alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown[0].content.buttons.back(), "Skip This Version");
+    fake.alerts->shown[0].completion({0, false});
+    ASSERT_EQ(fake.alerts->shown.size(), 2u);
+    EXPECT_EQ(fake.alerts->shown[1].content.message, "Downloading Drovane 1.5\u2026");
+    EXPECT_EQ(fake.alerts->shown[1].parent, window());
 }
 
 } // namespace

@@ -37,13 +37,11 @@ protected:
 
     // A catalogue of `films`, each of which the network delivers.
     std::shared_ptr<fakes::ScriptedHttp> downloadable(const std::vector<fakes::AerialsTree::Film>& films) {
-        auto http = std::make_shared<fakes::ScriptedHttp>();
-        fake.platform().http = http;
         aerials.writeManifest(films);
         for (const auto& film : films) {
-            http->script[*film.url] = {{}, 200, fakes::bytes("moov")};
+            fake.http->script[*film.url] = {{}, 200, fakes::bytes("moov")};
         }
-        return http;
+        return fake.http;
     }
 
     fakes::FakePlatform fake;

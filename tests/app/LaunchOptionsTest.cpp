@@ -19,6 +19,7 @@ TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
         std::vector<std::string> args;
         LaunchOptions expected;
     };
+    // clang-format off
     const Case cases[] = {
         {{}, {}},
         {{"--open-window"}, {.openWindow = true}},
@@ -29,22 +30,18 @@ TEST(LaunchOptions, ReadsFlagsAnywhereAndValuesLeftToRight) {
         {{"--screenshot", "--settings"}, {.settings = true, .screenshotPath = "--settings"}},
         {{"--screenshot", "/tmp/a.png", "--settings"}, {.settings = true, .screenshotPath = "/tmp/a.png"}},
         // Later valued options replace earlier ones.
-        {{"--size", "800x600", "--select", "all", "--size", "1200x800", "--select", "Favorites"},
-         {.sizeText = "1200x800", .selectText = "Favorites"}},
+        {{"--size", "800x600", "--select", "all", "--size", "1200x800", "--select", "Favorites"}, {.sizeText = "1200x800", .selectText = "Favorites"}},
         {{"--appearance", "drak", "--appearance", "dark"}, {.appearanceText = "dark"}},
         // Only the first positional counts; values are not positionals; unknown options are skipped.
-        {{"--unknown", "--select", "ondisk", "/a.mov", "/b.mov", "--onboarding"},
-         {.onboarding = true, .selectText = "ondisk", .positional = "/a.mov"}},
+        {{"--unknown", "--select", "ondisk", "/a.mov", "/b.mov", "--onboarding"}, {.onboarding = true, .selectText = "ondisk", .positional = "/a.mov"}},
         {{"-x", "--open-window"}, {.openWindow = true, .positional = "-x"}},
         // Flags are case-sensitive whole arguments.
         {{"--Open-Window", "--open-window=yes"}, {}},
         // Links of the program's scheme are handed over, never the film path; a value stays a value.
-        {{"drovane://film/abc", "/a.mov", "drovane:film", "--screenshot", "drovane://film/x"},
-         {.screenshotPath = "drovane://film/x",
-          .positional = "/a.mov",
-          .urls = {link("drovane://film/abc"), link("drovane:film")}}},
+        {{"drovane://film/abc", "/a.mov", "drovane:film", "--screenshot", "drovane://film/x"}, {.screenshotPath = "drovane://film/x", .positional = "/a.mov", .urls = {link("drovane://film/abc"), link("drovane:film")}}},
         {{"drovane://film/a b", "DROVANE://film/c", "drovanex:/d"}, {.positional = "DROVANE://film/c"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(LaunchOptions::read(c.args), c.expected) << testing::PrintToString(c.args);
     }
@@ -56,13 +53,20 @@ TEST(LaunchOptions, SizeTextGivesExactlyTwoNumbersOrNothing) {
         std::optional<Size> expected;
     };
     const Case cases[] = {
-        {"1200x800", Size{1200, 800}},     {"1200.5x800.25", Size{1200.5, 800.25}},
-        {"x1200xx800x", Size{1200, 800}},  // empty pieces dropped
-        {"1200xabcx800", Size{1200, 800}}, // non-numbers dropped
-        {"1200X800", std::nullopt},        // upper-case separator: one piece, not a number
-        {"1200x", std::nullopt},           {"1200", std::nullopt},
-        {"1x2x3", std::nullopt},           {"", std::nullopt},
-        {"infx800", std::nullopt},         {"nanx800", std::nullopt},
+        {"1200x800", Size{1200, 800}},
+        {"1200.5x800.25", Size{1200.5, 800.25}},
+        {"x1200xx800x", Size{1200, 800}},
+        // empty pieces dropped
+        {"1200xabcx800", Size{1200, 800}},
+        // non-numbers dropped
+        {"1200X800", std::nullopt},
+        // upper-case separator: one piece, not a number
+        {"1200x", std::nullopt},
+        {"1200", std::nullopt},
+        {"1x2x3", std::nullopt},
+        {"", std::nullopt},
+        {"infx800", std::nullopt},
+        {"nanx800", std::nullopt},
         {" 1200x800", std::nullopt},
     };
     for (const Case& c : cases) {

@@ -24,8 +24,8 @@ public:
 class SettingsLaunchTest : public testing::Test {
 protected:
     SettingsLaunchTest() {
-        fake.platform().settingsWindows = windows;
         fake.platform().alerts = alerts;
+        fake.platform().http = nullptr;
     }
     std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "/opt/drovane/drovane");
@@ -38,23 +38,22 @@ protected:
     fakes::FakePlatform fake;
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<fakes::FakeSettingsWindows> windows = std::make_shared<fakes::FakeSettingsWindows>();
     std::shared_ptr<AlertsSeen> alerts = std::make_shared<AlertsSeen>();
 };
 
 TEST_F(SettingsLaunchTest, SettingsOptionShowsTheWindowAndPicturesItAfterFourSeconds) {
     auto delegate = launch({"--screenshot", "/tmp/s.png", "--settings"});
-    ASSERT_EQ(windows->made.size(), 1u);
-    EXPECT_TRUE(windows->made[0]->visible);
+    ASSERT_EQ(fake.settingsWindows->made.size(), 1u);
+    EXPECT_TRUE(fake.settingsWindows->made[0]->visible);
     fake.mainQueue->advance(3.9);
-    EXPECT_TRUE(windows->made[0]->snapshots.empty());
+    EXPECT_TRUE(fake.settingsWindows->made[0]->snapshots.empty());
     fake.mainQueue->advance(0.2);
-    EXPECT_EQ(windows->made[0]->snapshots, std::vector<std::string>{"/tmp/s.png"});
+    EXPECT_EQ(fake.settingsWindows->made[0]->snapshots, std::vector<std::string>{"/tmp/s.png"});
     EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot written to /tmp/s.png"), 1u);
 
     delegate->showSettings();
-    EXPECT_EQ(windows->made.size(), 1u) << "one controller for the whole run";
-    EXPECT_EQ(windows->made[0]->showings, 2);
+    EXPECT_EQ(fake.settingsWindows->made.size(), 1u) << "one controller for the whole run";
+    EXPECT_EQ(fake.settingsWindows->made[0]->showings, 2);
 
     // The launch's update check is the one the window's link runs (here without a network).
     delegate->settingsWindow->view()->checkForUpdates();
@@ -65,7 +64,7 @@ TEST_F(SettingsLaunchTest, SettingsOptionShowsTheWindowAndPicturesItAfterFourSec
 TEST_F(SettingsLaunchTest, WithoutTheOptionNoSettingsWindowAndNoPicture) {
     launch({"--screenshot", "/tmp/s.png"});
     fake.mainQueue->advance(5);
-    EXPECT_TRUE(windows->made.empty());
+    EXPECT_TRUE(fake.settingsWindows->made.empty());
     EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot"), 0u);
 }
 

@@ -101,10 +101,7 @@ TEST_F(LibraryWindowE2ETest, AClickOnAMissingTileDownloadsItWithItsRingUntilItsB
     }
     EXPECT_GE(lightened(idle, downloading), 4) << "the ring shows";
 
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!fs::exists(film) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(100ms);
-    }
+    eventually([&] { return fs::exists(film); });
     drovane.waitForLine("(the log so far)", 200ms);
     ASSERT_TRUE(fs::exists(film)) << "downloaded from the loopback server; the log: "
                                   << testing::PrintToString(drovane.lines());
@@ -133,11 +130,7 @@ TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     run(x.display(), "xdotool", {"mousemove", "--window", id, "435", "239", "click", "1"});
 
     const std::string trash = home / "home/.local/share/Trash";
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!fs::exists(trash + "/files") && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_TRUE(fs::exists(trash + "/files"));
+    ASSERT_TRUE(eventually([&] { return fs::exists(trash + "/files"); }, 10s));
     std::vector<std::string> trashed;
     for (const auto& film : fs::directory_iterator(trash + "/files")) {
         trashed.push_back(film.path().filename());

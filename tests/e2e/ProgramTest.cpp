@@ -1,4 +1,5 @@
 #include "desktop/ChildProcess.h"
+#include "e2e/DisplayTools.h"
 #include "fakes/TempDir.h"
 
 #include <QProcess>
@@ -163,11 +164,7 @@ TEST_F(ProgramTest, SigpipeOfAClosedStandardErrorDoesNotEndIt) {
     ASSERT_TRUE(drovane.waitForStarted());
     // Stored between log lines: the one that says how wallpapers are drawn, and the one that
     // says there is no film.
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (contents(settings).find("firstLaunch") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(50ms);
-    }
+    eventually([&] { return contents(settings).find("firstLaunch") != std::string::npos; }, 20s);
     ASSERT_FALSE(drovane.waitForFinished(1000)) << "it runs on, not ended by SIGPIPE";
     drovane.terminate(); // SIGTERM
     ASSERT_TRUE(drovane.waitForFinished(5000));

@@ -34,18 +34,6 @@ inline std::string readFile(const fs::path& path) {
     return out.str();
 }
 
-// Waits up to `limit` for `condition`.
-inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 // The sample library, made once for the suite with its films served from a loopback server:
 // the previews at once, the one missing "Tuscany" film slowly, so that its download is seen.
 class SampleLibraryE2ETest : public testing::Test {

@@ -25,16 +25,6 @@ using desktop::testing::ChildProcess;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Polls `done` every 50 ms until it holds; false after `limit`.
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    for (const auto deadline = Clock::now() + limit; !done(); std::this_thread::sleep_for(50ms)) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Sets both version keys of a bundle's Info.plist.
 bool setVersion(const std::string& bundle, const std::string& version) {
     return fixtures::run({"python3", "-c",

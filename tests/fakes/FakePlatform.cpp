@@ -17,12 +17,24 @@ FakePlatform::FakePlatform() : m_platform(std::make_shared<Platform>()) {
     m_platform->workspace = workspace;
     m_platform->images = images;
     m_platform->statusBar = statusBar;
+    m_platform->http = http;
+    m_platform->alerts = alerts;
+    m_platform->libraryWindows = libraryWindows;
+    m_platform->settingsWindows = settingsWindows;
+    m_platform->desktopBackground = desktopBackground;
     installPlatform(m_platform);
 }
 
 FakePlatform::~FakePlatform() {
     mainQueue->discardPending();
     installPlatform(nullptr);
+}
+
+void FakePlatform::settle() {
+    mainQueue->drain();
+    while (taskQueues->runAll() > 0) {
+        mainQueue->drain();
+    }
 }
 
 } // namespace drovane::fakes

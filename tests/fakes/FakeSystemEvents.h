@@ -50,7 +50,20 @@ public:
         thermal = state;
         fire(Event::Thermal);
     }
-    // The displays, lock and screen saver have no current value to read; they are only told.
+    // The displays, lock and screen saver have no current value the program could read; it is
+    // only told. The fields record what it was told last.
+    void setDisplaysAsleep(bool on) {
+        displaysAsleep = on;
+        fire(on ? Event::DisplaysSleep : Event::DisplaysWake);
+    }
+    void setLocked(bool on) {
+        locked = on;
+        fire(on ? Event::ScreenLocked : Event::ScreenUnlocked);
+    }
+    void setSaverRunning(bool on) {
+        saverRunning = on;
+        fire(on ? Event::ScreenSaverStarted : Event::ScreenSaverStopped);
+    }
     void fire(Event event) { m_handlers[event].notify(); }
     std::size_t observerCount() const {
         std::size_t count = 0;
@@ -63,6 +76,9 @@ public:
     bool lowPower = false;
     bool wallpaperShown = false;
     ThermalState thermal = ThermalState::Nominal;
+    bool displaysAsleep = false;
+    bool locked = false;
+    bool saverRunning = false;
 
 private:
     Subscription subscribe(Event event, Handler handler) { return m_handlers[event].add(std::move(handler)); }

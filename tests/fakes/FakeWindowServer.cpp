@@ -33,6 +33,9 @@ Subscription FakeWindowServer::observeOcclusion(std::function<void(const Window*
 
 void FakeWindowServer::setCovered(FakeWallpaperWindow& window, bool covered) {
     window.covered = covered;
+    if (covered && m_clock) {
+        window.coveredSince = m_clock->now();
+    }
     notifyOcclusion(&window);
 }
 

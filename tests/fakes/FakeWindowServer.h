@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeVideo.h"
+#include "platform/Clock.h"
 #include "platform/ObserverList.h"
 #include "platform/WindowServer.h"
 
@@ -29,8 +30,9 @@ public:
     // The player layers in the content layer, bottom first.
     std::vector<std::shared_ptr<FakePlayerLayer>> playerLayers() const;
 
-    // Another window covers this one wholly.
+    // Another window covers this one wholly, since then (by the server's clock).
     bool covered = false;
+    Date coveredSince;
 
 private:
     Rect m_frame;
@@ -40,6 +42,8 @@ private:
 
 class FakeWindowServer final : public WindowServer {
 public:
+    explicit FakeWindowServer(std::shared_ptr<const Clock> clock = nullptr) : m_clock(std::move(clock)) {}
+
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
     Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
     std::string hidingProgram() const override { return hiding; }
@@ -58,6 +62,7 @@ public:
     std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows();
 
 private:
+    std::shared_ptr<const Clock> m_clock;
     ObserverList<const Window*> m_handlers;
     std::vector<std::weak_ptr<FakeWallpaperWindow>> m_made;
 };

@@ -38,7 +38,6 @@ std::ostream& operator<<(std::ostream& out, const Seen& s) {
 class DownloaderTest : public ::testing::Test {
 protected:
     DownloaderTest() {
-        fake.platform().http = http;
         catalogue({"A", "B", "C", "D", "E"});
         downloader = Downloader::create(fake.platform(), library);
         downloader->onItemFinished = [this] { finished.push_back(seen()); };
@@ -62,14 +61,14 @@ protected:
         }
         return s;
     }
-    std::shared_ptr<Task> task(const std::string& id) const { return http->last(address(id)); }
+    std::shared_ptr<Task> task(const std::string& id) const { return fake.http->last(address(id)); }
     // The network answers the newest transfer of `id`; the main thread then takes the outcome.
     void answer(const std::string& id, std::optional<int> status = 200, const std::string& error = "") {
-        http->answer(task(id), {error, status, bytes("film " + id)});
+        fake.http->answer(task(id), {error, status, bytes("film " + id)});
         fake.mainQueue->drain();
     }
     void progress(const std::string& id, double fraction) {
-        http->progress(task(id), fraction);
+        fake.http->progress(task(id), fraction);
         fake.mainQueue->drain();
     }
     double fraction(const std::string& key) const {
@@ -81,7 +80,6 @@ protected:
     fakes::FakePlatform fake;
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<Downloader> downloader;
     std::vector<Seen> finished;
     std::vector<Seen> states;
@@ -91,7 +89,7 @@ TEST_F(DownloaderTest, FiveStartedRunThreeAtATimeAndEachFinishStartsTheOldestWai
     downloader->start(std::vector<std::string>{"A", "B", "C", "D", "E"});
     EXPECT_EQ(seen(), (Seen{{"A", "B", "C"}, {"D", "E"}, 0, 0, 5}));
     EXPECT_EQ(states.size(), 1u);
-    EXPECT_EQ(http->requested, (std::vector<std::string>{address("A"), address("B"), address("C")}));
+    EXPECT_EQ(fake.http->requested, (std::vector<std::string>{address("A"), address("B"), address("C")}));
     for (const auto& id : {"A", "B", "C"}) {
         EXPECT_TRUE(task(id)->started());
         EXPECT_EQ(task(id)->temporaryDirectory(), downloader->partialFolder());
@@ -105,7 +103,7 @@ TEST_F(DownloaderTest, FiveStartedRunThreeAtATimeAndEachFinishStartsTheOldestWai
 
     answer("A", 404);
     EXPECT_EQ(seen(), (Seen{{"C", "D", "E"}, {}, 2, 1, 5}));
-    EXPECT_EQ(http->requested.back(), address("E"));
+    EXPECT_EQ(fake.http->requested.back(), address("E"));
     answer("C");
     answer("D");
     answer("E");
@@ -125,7 +123,7 @@ TEST_F(DownloaderTest, AnIdentifierIsQueuedOnceWhateverItsCaseAndHoweverOftenItI
     EXPECT_EQ(seen(), (Seen{{"ABC"}, {}, 0, 0, 1}));
     downloader->start(std::vector<std::string>{"Abc"});
     EXPECT_EQ(seen(), (Seen{{"ABC"}, {}, 0, 0, 1}));
-    EXPECT_EQ(http->tasks().size(), 1u);
+    EXPECT_EQ(fake.http->tasks().size(), 1u);
     answer("abc");
     EXPECT_TRUE(fs::exists(film("ABC"))) << "films are stored under their upper-cased identifier";
 }
@@ -139,7 +137,7 @@ TEST_F(DownloaderTest, StartingFilmsThatAreNotMissingMakesNoFolderAndNoCallback)
     aerials.addVideo("A.mov");
     downloader->start(std::vector<std::string>{"a"});
     EXPECT_TRUE(states.empty());
-    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_TRUE(fake.http->tasks().empty());
     EXPECT_EQ(seen(), (Seen{{}, {}, 0, 0, 0}));
 }
 
@@ -182,7 +180,8 @@ TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
         fake.log->clear();
         downloader->start(std::vector<std::string>{"A"});
         EXPECT_TRUE(downloader->failures().empty()) << "a new attempt clears the last one's failure";
-        http->answer(task("A"), {c.error, c.status, c.body ? std::optional(bytes(*c.body)) : std::nullopt});
+        fake.http->answer(task("A"),
+                          {c.error, c.status, c.body ? std::optional(bytes(*c.body)) : std::nullopt});
         fake.mainQueue->drain();
         const auto mark = downloader->failures().find("A");
         EXPECT_EQ(mark == downloader->failures().end() ? "" : mark->second.substr(0, c.why.size()), c.why);
@@ -251,8 +250,8 @@ TEST_F(DownloaderTest, CancellingFreesTheSlotLowersTheTotalAndNeverCountsAFailur
 
     // The cancelled transfers' completions still come, and change nothing.
     const std::size_t before = states.size();
-    http->answer(runningB);
-    http->answer(task("E"));
+    fake.http->answer(runningB);
+    fake.http->answer(task("E"));
     fake.mainQueue->drain();
     EXPECT_EQ(states.size(), before);
     EXPECT_EQ(seen(), (Seen{{"C", "D"}, {}, 1, 1, 3}));
@@ -280,7 +279,7 @@ TEST_F(DownloaderTest, CancelAllStopsEverythingAndResetsTheBatch) {
     // A transfer that completed just as it was cancelled does not store its film.
     answer("B", 200);
     EXPECT_FALSE(fs::exists(film("B")));
-    http->answerAll();
+    fake.http->answerAll();
     fake.mainQueue->drain();
     EXPECT_EQ(states.size(), 1u);
     EXPECT_EQ(finished.size(), 1u);
@@ -293,14 +292,14 @@ TEST_F(DownloaderTest, AFilmStoredJustBeforeItsCancelReachedTheQueueStillSaysTha
         fs::remove_all(aerials.videosDir());
         downloader->start(std::vector<std::string>{"A", "B"});
         // The network thread has stored the film; its finish has not reached the main thread.
-        http->answer(task("A"), {"", 200, bytes("film A")});
+        fake.http->answer(task("A"), {"", 200, bytes("film A")});
         all ? downloader->cancelAll() : downloader->cancel("A");
         fake.mainQueue->drain();
         ASSERT_TRUE(fs::exists(film("A")));
         EXPECT_EQ(finished.size(), 1u) << "whoever waits for a film must hear of it";
         EXPECT_EQ(downloader->done(), 0) << "a cancelled item is not counted";
         downloader->cancelAll();
-        http->answerAll();
+        fake.http->answerAll();
         fake.mainQueue->drain();
     }
 }
@@ -331,21 +330,21 @@ TEST_F(DownloaderTest, LateCallbacksOfACancelledTransferNeverReachTheNextTransfe
     const auto second = task("A");
     ASSERT_NE(first, second);
 
-    http->progress(first, 0.5);
+    fake.http->progress(first, 0.5);
     fake.mainQueue->drain();
     EXPECT_EQ(fraction("A"), 0.0);
 
     // The first transfer's completion arrives late, even as a success: it neither stores nor
     // finishes the second transfer.
-    http->answer(first, {"", 200, bytes("stale")});
+    fake.http->answer(first, {"", 200, bytes("stale")});
     fake.mainQueue->drain();
     EXPECT_FALSE(fs::exists(film("A")));
     EXPECT_EQ(seen(), (Seen{{"A"}, {}, 0, 0, 1}));
 
-    http->progress(second, 0.3);
+    fake.http->progress(second, 0.3);
     fake.mainQueue->drain();
     EXPECT_EQ(fraction("A"), 0.3);
-    http->answer(second, {"", 200, bytes("fresh")});
+    fake.http->answer(second, {"", 200, bytes("fresh")});
     fake.mainQueue->drain();
     EXPECT_EQ(readWholeFile(film("A")), "fresh");
     EXPECT_EQ(finished.size(), 1u);
@@ -365,10 +364,10 @@ TEST_F(DownloaderTest, CallbacksAfterTheQueueIsGoneDoNothing) {
     downloader->start(std::vector<std::string>{"A", "B"});
     const auto a = task("A");
     const auto b = task("B");
-    http->progress(a, 0.5);
+    fake.http->progress(a, 0.5);
     downloader.reset();
     EXPECT_TRUE(a->cancelled() && b->cancelled()) << "a queue that goes stops its transfers";
-    http->answer(b, {"", 200, bytes("film")});
+    fake.http->answer(b, {"", 200, bytes("film")});
     fake.mainQueue->drain();
     EXPECT_FALSE(fs::exists(film("B")));
     EXPECT_TRUE(states.size() == 1u && finished.empty());

@@ -46,7 +46,6 @@ struct Notifications {
 class LibraryStoreTest : public ::testing::Test {
 protected:
     LibraryStoreTest() {
-        fake.platform().http = http;
         engine->defaults = fake.defaults;
         engine->downloader = Downloader::create(fake.platform(), library);
         aerials.addSystemFilm("Hill/Hill Landscape.mov");
@@ -59,13 +58,6 @@ protected:
     }
 
     fakes::ManualTaskQueue& scans() { return *fake.taskQueues->queue(LibraryStore::scanQueueLabel); }
-    // Runs every scan asked for and publishes it.
-    void settle() {
-        fake.mainQueue->drain();
-        while (scans().runAll() > 0) {
-            fake.mainQueue->drain();
-        }
-    }
     std::vector<std::string> groupNames() const {
         std::vector<std::string> names;
         for (const auto& group : store->groups().value()) {
@@ -77,7 +69,6 @@ protected:
     fakes::FakePlatform fake;
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<EngineState> engine = std::make_shared<EngineState>();
     std::shared_ptr<LibraryStore> store;
 };
@@ -124,10 +115,10 @@ TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns
 
 TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
     store->refresh();
-    settle();
+    fake.settle();
     Notifications again(*store);
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_TRUE(again.heard.empty()) << "a scan that finds nothing new wakes nobody";
 
     fs::remove_all(fake.host->systemPath("/System"));
@@ -135,13 +126,13 @@ TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
     auto empty = LibraryStore::create(engine, fake.platform(), library);
     Notifications notifications(*empty);
     empty->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"scanned", 1}})) << "an empty catalogue";
 }
 
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));
     EXPECT_EQ(ids(store->items().value()), (std::vector<std::string>{"HILL LANDSCAPE", "C1", "U2", "U1"}));
 
@@ -153,7 +144,7 @@ TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegard
         {"Z1", "Zenith", "AerialCategoryMac", "https://cdn.test/Z1.mov", std::nullopt},
     });
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "beaches", "Underwater"}));
     EXPECT_EQ(ids(store->items().value()),
               (std::vector<std::string>{"HILL LANDSCAPE", "Z1", "B2", "B1", "U1"}));
@@ -171,13 +162,13 @@ TEST_F(LibraryStoreTest, ManyTitlesEqualButForCaseKeepCatalogueOrder) {
     }
     aerials.writeManifest(films);
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(ids(store->items().value()), expected);
 }
 
 TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(store->onDiskCount().value(), 1); // the system film
     EXPECT_EQ(store->missingCount().value(), 3);
     EXPECT_EQ(store->items().value()[0].url,
@@ -187,7 +178,7 @@ TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
     Notifications notifications(*store);
     aerials.addVideo("u1.mov"); // the on-disk test is by upper-cased name
     store->refresh();
-    settle();
+    fake.settle();
     EXPECT_EQ(store->onDiskCount().value(), 2);
     EXPECT_EQ(store->missingCount().value(), 2);
     EXPECT_EQ(store->groups().value()[2], (GroupCount{"Underwater", 2, 1}));
@@ -216,7 +207,7 @@ TEST_F(LibraryStoreTest, TogglingAFavouriteTwiceLeavesTheStoredArrayAsItWas) {
 TEST_F(LibraryStoreTest, EachSidebarSelectionFiltersInDisplayOrder) {
     aerials.addVideo("U2.mov");
     store->refresh();
-    settle();
+    fake.settle();
     store->toggleFavorite("U1");
     store->toggleFavorite("GONE"); // no longer in the catalogue: kept, matches nothing
     store->toggleFavorite("C1");
@@ -240,7 +231,7 @@ TEST_F(LibraryStoreTest, LiveStateIsMirroredOnlyWhenItChanged) {
     EXPECT_TRUE(store->manualPaused().value());
 
     engine->downloader->start(std::vector<std::string>{"U1", "C1", "U2"});
-    http->progress(http->last("https://cdn.test/U1.mov"), 0.5);
+    fake.http->progress(fake.http->last("https://cdn.test/U1.mov"), 0.5);
     fake.mainQueue->drain();
     store->refresh(); // mirrors at once, before any scan
     EXPECT_EQ(store->download().value(), (DownloadState{{{"C1", 0.0}, {"U1", 0.5}, {"U2", 0.0}}, {}, {}}));
@@ -249,7 +240,7 @@ TEST_F(LibraryStoreTest, LiveStateIsMirroredOnlyWhenItChanged) {
 
     engine.reset(); // the engine has gone: the store keeps what it had
     store->readLiveState();
-    settle();
+    fake.settle();
     EXPECT_TRUE(store->manualPaused().value());
 }
 

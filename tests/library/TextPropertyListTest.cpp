@@ -18,37 +18,25 @@ struct TextCase {
 };
 
 TEST(TextPropertyList, ReadsTheStringsFormAndOldStyleValues) {
+    // clang-format off
     const std::vector<TextCase> cases = {
         {"quoted pairs", R"("a" = "b"; "c" = "d";)", Value(Dict{{"a", "b"}, {"c", "d"}})},
-        {"unquoted keys and values", "Key_1 = value.with/odd:chars-$;",
-         Value(Dict{{"Key_1", "value.with/odd:chars-$"}})},
+        {"unquoted keys and values", "Key_1 = value.with/odd:chars-$;", Value(Dict{{"Key_1", "value.with/odd:chars-$"}})},
         {"single quotes", "'it''s' = 'x';", std::nullopt},
         {"single-quoted strings", R"('a' = 'say "hi"';)", Value(Dict{{"a", "say \"hi\""}})},
         {"a key alone stands for itself", R"("Done"; "x" = "y";)", Value(Dict{{"Done", "Done"}, {"x", "y"}})},
-        {"block and line comments",
-         "/* header\n * more */\n\"a\" = /* inline */ \"b\"; // trailing\n// \"c\" = \"d\";\n",
-         Value(Dict{{"a", "b"}})},
-        {"a comment marker inside a string is text", R"("a" = "x // y /* z */";)",
-         Value(Dict{{"a", "x // y /* z */"}})},
-        {"the usual escapes", R"("k" = "q\" bs\\ n\n t\t r\r a\a b\b f\f v\v sq\' other\z";)",
-         Value(Dict{{"k", "q\" bs\\ n\n t\t r\r a\a b\b f\f v\v sq' otherz"}})},
-        {"four-digit unicode escapes", R"("k" = "\U00e9\U20AC";)",
-         Value(Dict{{"k", "\xC3\xA9\xE2\x82\xAC"}})},
+        {"block and line comments","/* header\n * more */\n\"a\" = /* inline */ \"b\"; // trailing\n// \"c\" = \"d\";\n", Value(Dict{{"a", "b"}})},
+        {"a comment marker inside a string is text", R"("a" = "x // y /* z */";)", Value(Dict{{"a", "x // y /* z */"}})},
+        {"the usual escapes", R"("k" = "q\" bs\\ n\n t\t r\r a\a b\b f\f v\v sq\' other\z";)", Value(Dict{{"k", "q\" bs\\ n\n t\t r\r a\a b\b f\f v\v sq' otherz"}})},
+        {"four-digit unicode escapes", R"("k" = "\U00e9\U20AC";)", Value(Dict{{"k", "\xC3\xA9\xE2\x82\xAC"}})},
         {"short unicode escapes end at a non-hex character", R"("k" = "\U41x";)", Value(Dict{{"k", "Ax"}})},
-        {"a surrogate pair of escapes is one character", R"("k" = "\UD83D\UDE00";)",
-         Value(Dict{{"k", "\xF0\x9F\x98\x80"}})},
-        {"a lone surrogate becomes the replacement character", R"("k" = "\UD83Dz";)",
-         Value(Dict{{"k", "\xEF\xBF\xBDz"}})},
+        {"a surrogate pair of escapes is one character", R"("k" = "\UD83D\UDE00";)", Value(Dict{{"k", "\xF0\x9F\x98\x80"}})},
+        {"a lone surrogate becomes the replacement character", R"("k" = "\UD83Dz";)", Value(Dict{{"k", "\xEF\xBF\xBDz"}})},
         {"octal escapes", R"("k" = "\101\0619";)", Value(Dict{{"k", "A19"}})},
-        {"raw UTF-8 and line breaks inside quotes", "\"k\" = \"Zürich\nSee\";",
-         Value(Dict{{"k", "Zürich\nSee"}})},
+        {"raw UTF-8 and line breaks inside quotes", "\"k\" = \"Zürich\nSee\";", Value(Dict{{"k", "Zürich\nSee"}})},
         {"later duplicates win", R"("a" = "1"; "a" = "2";)", Value(Dict{{"a", "2"}})},
         {"empty text is an empty dictionary", " \n/* nothing */\n", Value(Dict{})},
-        {"a braced dictionary with nesting",
-         R"({ de = { "a" = "b"; }; list = ( x, "y z", ); data = <0fbd 77>; })",
-         Value(Dict{{"de", Value(Dict{{"a", "b"}})},
-                    {"list", Value(Value::Array{"x", "y z"})},
-                    {"data", Value(Value::Data{0x0f, 0xbd, 0x77})}})},
+        {"a braced dictionary with nesting",R"({ de = { "a" = "b"; }; list = ( x, "y z", ); data = <0fbd 77>; })", Value(Dict{{"de", Value(Dict{{"a", "b"}})}, {"list", Value(Value::Array{"x", "y z"})}, {"data", Value(Value::Data{0x0f, 0xbd, 0x77})}})},
         {"a lone string is a string root", R"("just text")", Value("just text")},
         {"missing semicolon", R"("a" = "b")", std::nullopt},
         {"missing semicolon between pairs", R"("a" = "b" "c" = "d";)", std::nullopt},
@@ -60,6 +48,7 @@ TEST(TextPropertyList, ReadsTheStringsFormAndOldStyleValues) {
         {"a stray character", R"("a" = "b"; #)", std::nullopt},
         {"a backslash at the very end", "\"a\" = \"b\\", std::nullopt},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(readTextPropertyList(c.text), c.expected);

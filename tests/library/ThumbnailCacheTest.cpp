@@ -29,12 +29,9 @@ struct Answer {
 
 class ThumbnailCacheTest : public testing::Test {
 protected:
-    ThumbnailCacheTest() {
-        fake.platform().http = http;
-        cache = ThumbnailCache::create(fake.platform());
-    }
+    ThumbnailCacheTest() { cache = ThumbnailCache::create(fake.platform()); }
     void TearDown() override {
-        for (const auto& task : http->tasks()) {
+        for (const auto& task : fake.http->tasks()) {
             EXPECT_FALSE(task->isDownload()) << "the thumbnail cache only reads into memory";
         }
     }
@@ -54,14 +51,13 @@ protected:
     }
     // Runs background work, transfers and main-thread work until nothing is left.
     void settle() {
-        while (frames().runAll() + previews().runAll() + http->answerAll() > 0) {
+        while (frames().runAll() + previews().runAll() + fake.http->answerAll() > 0) {
         }
         fake.mainQueue->drain();
     }
 
     fakes::FakePlatform fake;
     std::shared_ptr<fakes::FakeImages> images = fake.images;
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<ThumbnailCache> cache;
     std::vector<Answer> answers;
 };
@@ -189,13 +185,13 @@ TEST_F(ThumbnailCacheTest, AFirstAddressThatFailsFallsToTheNext) {
     const std::string site = "https://site.test/preview/P.webp";
     const std::string manifest = "https://cdn.test/p.png";
     const auto body = bytes(fakes::FakeImages::encode(1200, 600, 5));
-    http->script[site] = {"", 404, bytes("not found")};
-    http->script[manifest] = {"", 200, body};
+    fake.http->script[site] = {"", 404, bytes("not found")};
+    fake.http->script[manifest] = {"", 200, body};
 
     cache->requestRemote("P", {url(site), url(manifest)}, record(0));
     cache->requestRemote("P", {url(site), url(manifest)}, record(0)); // shares the first's work
     settle();
-    EXPECT_EQ(http->requested, (std::vector<std::string>{site, manifest}));
+    EXPECT_EQ(fake.http->requested, (std::vector<std::string>{site, manifest}));
     ASSERT_EQ(answers.size(), 2u);
     ASSERT_TRUE(answers[0].picture);
     EXPECT_EQ(answers[0].picture->width, 560);
@@ -209,7 +205,7 @@ TEST_F(ThumbnailCacheTest, AFirstAddressThatFailsFallsToTheNext) {
     settle();
     ASSERT_EQ(answers.size(), 3u);
     EXPECT_TRUE(answers[2].picture);
-    EXPECT_EQ(http->requested.size(), 2u);
+    EXPECT_EQ(fake.http->requested.size(), 2u);
 }
 
 TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) {
@@ -233,7 +229,7 @@ TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) 
         const std::string address = "https://site.test/" + std::to_string(order) + ".webp";
         const std::string id = std::string("C") + std::to_string(order);
         if (c.result)
-            http->script[address] = *c.result;
+            fake.http->script[address] = *c.result;
         cache->requestRemote(id, c.result ? std::vector{url(address)} : std::vector<Url>{}, record(order++));
         settle();
         ASSERT_EQ(answers.size(), static_cast<std::size_t>(order)) << c.name;
@@ -249,7 +245,7 @@ TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) 
 
 TEST_F(ThumbnailCacheTest, BothRequestsForOneIdentifierAreSeparateEntriesInsideTheFolder) {
     const std::string address = "https://site.test/p.webp";
-    http->script[address] = {"", 200, bytes(fakes::FakeImages::encode(100, 100, 4))};
+    fake.http->script[address] = {"", 200, bytes(fakes::FakeImages::encode(100, 100, 4))};
     cache->request("../../escape", film("E", 50, 50, 6), record(0));
     cache->requestRemote("../../escape", {url(address)}, record(1));
     settle();

@@ -20,17 +20,18 @@ TEST(Url, SplitsComponents) {
         const char* last;
         const char* extension;
     };
+    // clang-format off
     const Case cases[] = {
         {"drovane://film/abc123", "drovane", "film", "/abc123", "abc123", ""},
         {"drovane://film/", "drovane", "film", "/", "/", ""},
         {"drovane://film", "drovane", "film", "", "", ""},
-        {"https://cdn.example.com:8443/a/b/Film%20One.mov?x=1#t", "https", "cdn.example.com",
-         "/a/b/Film One.mov", "Film One.mov", "mov"},
+        {"https://cdn.example.com:8443/a/b/Film%20One.mov?x=1#t", "https", "cdn.example.com","/a/b/Film One.mov", "Film One.mov", "mov"},
         {"file:///home/u/Library/x.tar.gz", "file", "", "/home/u/Library/x.tar.gz", "x.tar.gz", "gz"},
         {"https://h/dir/", "https", "h", "/dir/", "dir", ""},
         {"relative/path.webp", "", "", "relative/path.webp", "path.webp", "webp"},
         {"https://h/.hidden", "https", "h", "/.hidden", ".hidden", ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto url = Url::parse(c.text);
         ASSERT_TRUE(url) << c.text;

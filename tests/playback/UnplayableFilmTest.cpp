@@ -17,14 +17,13 @@ TEST_F(UnplayableFilmTest, ATruncatedOrBrokenFilmIsToldOnceAndRetriedOnlyAfterAB
         std::function<void(fakes::FakeVideo&, const std::string& path)> make;
         std::string reason;
     };
+    // clang-format off
     const Case cases[] = {
-        {"pictures end after 0.3 s of 20", [](auto& v, auto& p) { v.picturesEnd[p] = 0.3; },
-         "too short to play (it ends after 0.30 s)"},
-        {"no picture, nothing said", [](auto& v, auto& p) { v.withoutPicture.insert(p); },
-         "no picture after 10.00 s"},
-        {"undecodable", [](auto& v, auto& p) { v.durations[p] = std::nullopt; },
-         "not a film that can be played"},
+        {"pictures end after 0.3 s of 20", [](auto& v, auto& p) { v.picturesEnd[p] = 0.3; },"too short to play (it ends after 0.30 s)"},
+        {"no picture, nothing said", [](auto& v, auto& p) { v.withoutPicture.insert(p); },"no picture after 10.00 s"},
+        {"undecodable", [](auto& v, auto& p) { v.durations[p] = std::nullopt; },"not a film that can be played"},
     };
+    // clang-format on
     setScreens(2);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -4,13 +4,15 @@
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
+#include "soak/DayScript.h"
 #include "soak/Invariants.h"
 #include "soak/LibraryView.h"
+#include "soak/LiveCounts.h"
+#include "soak/SoakNetwork.h"
 #include "soak/SoakWorld.h"
 #include "ui/StatusMenu.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <sstream>
@@ -45,39 +47,6 @@ double interval(std::mt19937_64& random) {
     // Mostly a busy user, now and then a pause, rarely a long one.
     return roll < 85 ? between(0.02, 1.5) : roll < 98 ? between(1.5, 20.0) : between(20.0, 240.0);
 }
-
-// Tells loops, film changes and rebuilds apart by what changed since the last look.
-class CrossfadeCounter {
-public:
-    // `asked`: the change came from a user's action, not from the clock.
-    void look(const AppModel& model, bool asked, DayReport& report) {
-        if (same(m_players, model.players)) {
-            return;
-        }
-        if (!same(m_windows, model.windows)) {
-            ++report.rebuilds;
-        } else if (m_film != model.videoURL || asked) {
-            ++report.switches;
-        } else {
-            ++report.loops;
-        }
-        m_players.assign(model.players.begin(), model.players.end());
-        m_windows.assign(model.windows.begin(), model.windows.end());
-        m_film = model.videoURL;
-    }
-
-private:
-    template <typename T>
-    static bool same(const std::vector<std::weak_ptr<T>>& seen, const std::vector<std::shared_ptr<T>>& now) {
-        return seen.size() == now.size() &&
-               std::equal(seen.begin(), seen.end(), now.begin(),
-                          [](const auto& w, const auto& s) { return !w.expired() && w.lock() == s; });
-    }
-
-    std::vector<std::weak_ptr<Player>> m_players;
-    std::vector<std::weak_ptr<WallpaperWindow>> m_windows;
-    std::optional<Url> m_film;
-};
 
 // The counts the program must come back to once it rests with `model` as it is.
 LiveCounts restingCounts(const SoakWorld& world) {
@@ -136,18 +105,16 @@ class Day {
 public:
     Day(const DayOfUse::Options& options, DayReport& report)
         : m_options(options), m_report(report), m_view(m_world), m_script(m_world, m_view),
-          m_network(m_world), m_invariants(m_world, m_script.machine, m_view) {}
+          m_network(m_world), m_invariants(m_world, m_view) {}
 
     void launch() {
         m_world.launch();
-        m_world.settle();
+        m_world.fake.settle();
         m_invariants.rememberDisk();
-        m_report.atStart = LiveCounts::of(m_world, m_view);
         m_world.fake.mainQueue->onWorkRan = [this] {
             if (m_problems.empty()) {
                 m_invariants.betweenWork(m_problems);
             }
-            m_crossfades.look(m_world.model(), m_acting, m_report);
         };
     }
 
@@ -162,7 +129,6 @@ public:
                 m_report.warmUp = MemorySample::now(cachedPictureBytes(m_world));
             }
         }
-        m_report.steps = m_step;
         if (!m_report.failure.empty()) {
             return false;
         }
@@ -174,14 +140,12 @@ public:
     // playing (or none), then paused so that the clock can run out every piece of pending work;
     // what is alive then must be what the program needs to go on.
     void rest() {
-        m_acting = true;
         note("rest");
         m_script.rest();
         restOnADecodableFilm();
-        m_acting = false;
         for (int i = 0; i < 60 && m_problems.empty(); ++i) {
             m_network.answerEverything();
-            m_world.settle();
+            m_world.fake.settle();
             m_view.follow();
             m_script.rest();
             m_world.fake.mainQueue->advance(1.0);
@@ -191,10 +155,9 @@ public:
         }
         runOut();
         m_invariants.afterStep(m_problems, m_network.takeDelivered());
-        m_report.atRest = LiveCounts::of(m_world, m_view);
-        m_report.expectedAtRest = restingCounts(m_world);
         if (m_problems.empty()) {
-            for (const auto& difference : m_report.atRest.differences(m_report.expectedAtRest)) {
+            for (const auto& difference :
+                 LiveCounts::of(m_world, m_view).differences(restingCounts(m_world))) {
                 m_problems.push_back("at rest, " + difference);
             }
         }
@@ -206,16 +169,6 @@ public:
     // The process ends: the delegate and everything it made go, and with them every
     // subscription, transfer and piece of work they left.
     void quit() {
-        m_report.events = m_script.counts;
-        m_report.switchesAsked = m_script.switchesAsked;
-        m_report.filmsArrived = m_invariants.filmsArrived;
-        m_report.filmsRemoved = m_invariants.filmsRemoved;
-        m_report.failuresLogged = m_invariants.failuresLogged;
-        m_report.network = m_network.tally;
-        m_report.pictureRequests = m_view.requestsMade();
-        m_report.picturesDelivered = m_view.picturesDelivered();
-        m_report.storeNotifications = m_view.notifications();
-
         m_world.fake.mainQueue->onWorkRan = nullptr;
         const std::weak_ptr<AppModel> model = m_world.delegate->model;
         const std::weak_ptr<Downloader> downloader = m_world.delegate->model->downloader;
@@ -226,11 +179,10 @@ public:
         }
         m_world.quit();
         runOut();
-        m_report.afterQuit = LiveCounts::of(m_world, m_view);
         if (!m_report.failure.empty()) {
             return;
         }
-        for (const auto& difference : m_report.afterQuit.differences(LiveCounts{})) {
+        for (const auto& difference : LiveCounts::of(m_world, m_view).differences(LiveCounts{})) {
             m_problems.push_back("after quitting, " + difference);
         }
         if (!model.expired() || !downloader.expired() || !menu.expired() || !thumbnails.expired()) {
@@ -252,10 +204,7 @@ private:
         for (int phase : phases) {
             switch (phase) {
             case 0:
-                m_acting = true;
                 note(m_script.act(random));
-                m_crossfades.look(m_world.model(), true, m_report);
-                m_acting = false;
                 break;
             case 1:
                 m_network.turn(random);
@@ -274,7 +223,7 @@ private:
             return fail("while the clock ran");
         }
         if (std::uniform_int_distribution<int>(0, 2)(random) == 0) {
-            m_world.settle();
+            m_world.fake.settle();
             m_view.follow();
             m_invariants.whenSettled(m_problems);
         }
@@ -326,10 +275,10 @@ private:
     void runOut() {
         for (int i = 0; i < 30; ++i) {
             m_network.answerEverything();
-            m_world.settle();
+            m_world.fake.settle();
             m_world.fake.mainQueue->advance(10.0);
         }
-        m_world.settle();
+        m_world.fake.settle();
     }
 
     void note(const std::string& what) {
@@ -367,20 +316,15 @@ private:
     DayScript m_script;
     SoakNetwork m_network;
     Invariants m_invariants;
-    CrossfadeCounter m_crossfades;
     std::deque<std::string> m_recent;
     std::vector<std::string> m_problems;
     int m_step = 0;
-    bool m_acting = false;
 };
 
 } // namespace
 
 DayReport DayOfUse::run(const Options& options) {
-    const auto started = std::chrono::steady_clock::now();
     DayReport report;
-    report.seed = options.seed;
-    report.hours = options.hours;
     std::printf("soak: seed %llu, %g simulated hours\n", static_cast<unsigned long long>(options.seed),
                 options.hours);
     std::fflush(stdout);
@@ -392,38 +336,7 @@ DayReport DayOfUse::run(const Options& options) {
         }
         day.quit();
     }
-    report.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report;
-}
-
-std::string DayReport::describe() const {
-    std::ostringstream out;
-    out << "a day of " << hours << " simulated hours, seed " << seed << ", " << steps << " steps, "
-        << wallSeconds << " s of wall time\n";
-    out << "events:\n";
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        out << "  " << eventName(static_cast<Event>(i)) << " " << events[i] << "\n";
-    }
-    out << "film switches asked " << switchesAsked << "; cross-fades: loops " << loops << ", to another film "
-        << switches << "; windows rebuilt " << rebuilds << "\n";
-    out << "downloads: delivered " << network.delivered << ", 404 " << network.notFound
-        << ", transport errors " << network.transportErrors << ", error pages " << network.errorPages
-        << ", stalled " << network.stalled << ", cancelled in transfer " << network.cancelled
-        << "; progress reports " << network.progressReports << "; failures logged " << failuresLogged << "\n";
-    out << "films arrived " << filmsArrived << ", deleted " << filmsRemoved << "\n";
-    out << "previews answered " << network.previews << " (" << network.previewsDelivered
-        << " with a picture); "
-        << "picture requests " << pictureRequests << ", pictures delivered " << picturesDelivered
-        << "; store notifications " << storeNotifications << "\n";
-    out << "live at the start:\n" << atStart.describe();
-    out << "live at rest:\n" << atRest.describe();
-    out << "live after quitting:\n" << afterQuit.describe();
-    if (warmUp && end) {
-        out << "memory after warm-up: resident " << warmUp->residentBytes / 1024 << " KiB, heap "
-            << warmUp->heapBytes / 1024 << " KiB; at the end: resident " << end->residentBytes / 1024
-            << " KiB, heap " << end->heapBytes / 1024 << " KiB\n";
-    }
-    return out.str();
 }
 
 } // namespace drovane::soak

@@ -1,45 +1,20 @@
 #pragma once
 
-#include "soak/DayScript.h"
-#include "soak/LiveCounts.h"
 #include "soak/ResidentMemory.h"
-#include "soak/SoakNetwork.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace drovane::soak {
 
-// What a day of use did and found.
+// What a day of use found: the memory after the warm-up and at the end of the day, and the
+// problems.
 struct DayReport {
-    std::uint64_t seed = 0;
-    double hours = 0;
-    int steps = 0;
-    std::array<int, eventKinds> events{};
-    int switchesAsked = 0;
-    int loops = 0;        // cross-fades to the same film from a loop boundary
-    int switches = 0;     // cross-fades to another film
-    int rebuilds = 0;     // windows built anew (screens, a first film, no film)
-    int filmsArrived = 0; // films that landed in the video folder
-    int filmsRemoved = 0; // films moved to the Trash
-    int failuresLogged = 0;
-    SoakNetwork::Tally network;
-    int pictureRequests = 0;
-    int picturesDelivered = 0;
-    int storeNotifications = 0;
-    LiveCounts atStart;
-    LiveCounts atRest;
-    LiveCounts expectedAtRest;
-    LiveCounts afterQuit;
     std::optional<MemorySample> warmUp;
     std::optional<MemorySample> end;
-    double wallSeconds = 0;
     // Empty when everything held; otherwise the seed, the step, the problems and the last events.
     std::string failure;
-
-    std::string describe() const;
 };
 
 // A day of use on the virtual clock: the program launched through its application delegate on

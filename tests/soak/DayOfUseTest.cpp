@@ -61,7 +61,6 @@ TEST(DayOfUseTest, EveryInvariantHoldsAllDayEverythingComesBackToRestAndMemorySt
     options.warmUpHours = std::min(options.warmUpHours, options.hours / 2);
     options.trace = traceFromEnvironment();
     const DayReport report = DayOfUse::run(options);
-    std::printf("%s", report.describe().c_str());
     ASSERT_TRUE(report.failure.empty()) << report.failure;
 
     ASSERT_TRUE(report.warmUp && report.end);

@@ -65,6 +65,15 @@ std::string describe(const std::vector<Rect>& frames) {
     return out.str();
 }
 
+// The wallpaper windows still alive that the user covered, in the order they were covered.
+std::vector<std::shared_ptr<fakes::FakeWallpaperWindow>> coveredWindows(SoakWorld& world) {
+    auto windows = world.fake.windowServer->liveWindows();
+    std::erase_if(windows, [](const auto& w) { return !w->covered; });
+    std::stable_sort(windows.begin(), windows.end(),
+                     [](const auto& a, const auto& b) { return a->coveredSince < b->coveredSince; });
+    return windows;
+}
+
 std::string randomCase(const std::string& id, std::mt19937_64& random) {
     switch (uniform(random, 0, 2)) {
     case 0:
@@ -139,7 +148,8 @@ std::vector<std::pair<Event, int>> DayScript::choices() const {
     const bool settings = m_world.settingsVisible();
     const bool anyUncovered = std::any_of(model.windows.begin(), model.windows.end(),
                                           [](const auto& w) { return w->isOccludedVisible(); });
-    const bool lowPower = m_world.fake.systemEvents->lowPower;
+    const auto& machine = *m_world.fake.systemEvents;
+    const bool lowPower = machine.lowPower;
 
     std::vector<std::pair<Event, int>> weights{
         {Event::Idle, 120},
@@ -154,17 +164,17 @@ std::vector<std::pair<Event, int>> DayScript::choices() const {
         {Event::Reopen, 4},
         {Event::Lock, machine.locked ? 2 : 3},
         {Event::Unlock, machine.locked ? 25 : 1},
-        {Event::DisplaysSleep, machine.asleep ? 1 : 2},
-        {Event::DisplaysWake, machine.asleep ? 25 : 1},
-        {Event::SaverStart, machine.saver ? 1 : 3},
-        {Event::SaverStop, machine.saver ? 25 : 1},
+        {Event::DisplaysSleep, machine.displaysAsleep ? 1 : 2},
+        {Event::DisplaysWake, machine.displaysAsleep ? 25 : 1},
+        {Event::SaverStart, machine.saverRunning ? 1 : 3},
+        {Event::SaverStop, machine.saverRunning ? 25 : 1},
         {Event::LowPowerOn, lowPower ? 1 : 3},
         {Event::LowPowerOff, lowPower ? 12 : 1},
         {Event::Thermal, 8},
         {Event::Cover, anyUncovered ? 15 : 0},
-        {Event::Uncover, machine.covered.empty() ? 0 : 25},
+        {Event::Uncover, coveredWindows(m_world).empty() ? 0 : 25},
         {Event::OtherWindowOcclusion, 5},
-        {Event::AnswerAlert, m_world.alerts->shown.empty() ? 0 : 40},
+        {Event::AnswerAlert, m_world.fake.alerts->shown.empty() ? 0 : 40},
         {Event::TrashRefuses, 3},
     };
     if (library) {
@@ -195,8 +205,6 @@ std::vector<std::pair<Event, int>> DayScript::choices() const {
 }
 
 std::string DayScript::act(std::mt19937_64& random) {
-    // Windows a rebuild took away are no longer covered by anything.
-    std::erase_if(machine.covered, [](const MachineState::Covered& c) { return c.window.expired(); });
     const auto weights = choices();
     int total = 0;
     for (const auto& [event, weight] : weights) {
@@ -211,7 +219,6 @@ std::string DayScript::act(std::mt19937_64& random) {
         }
         roll -= weight;
     }
-    ++counts[static_cast<std::size_t>(chosen)];
     return perform(chosen, random);
 }
 
@@ -258,7 +265,6 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
             return name + " (none on disk)";
         }
         const MenuItem& film = pick(wallpaper->submenu, random);
-        ++switchesAsked;
         const std::string title = film.title;
         film.action();
         return "tray: play '" + title + "'";
@@ -281,7 +287,6 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
         const LibraryItem& item = pick(items, random);
         const auto state = TileModel::state(*store, item);
         const auto tap = TileModel::tap(state);
-        switchesAsked += tap == TileModel::Tap::Select;
         TileModel::performTap(state, *actions);
         static constexpr const char* taps[] = {"cancel", "select", "download"};
         return "tile " + item.id + ": " + taps[static_cast<int>(tap)];
@@ -306,7 +311,6 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
             return name + " (empty)";
         }
         const MenuItem& entry = *pick(entries, random);
-        switchesAsked += entry.title == "Set as Wallpaper";
         const std::string title = entry.title;
         entry.action();
         return "tile " + item.id + " menu: " + title;
@@ -314,7 +318,6 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
     case Event::DeletePlaying: {
         for (const auto& item : store->items().value()) {
             if (item.url && model.videoURL && item.url->path() == model.videoURL->path()) {
-                ++switchesAsked;
                 actions->deleteItem(item);
                 return "delete the film that plays, " + item.id;
             }
@@ -413,28 +416,16 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
         m_world.settingsWindow()->visible = false;
         return name;
     case Event::Lock:
-        machine.locked = true;
-        events.fire(FakeSystemEvents::Event::ScreenLocked);
-        return name;
     case Event::Unlock:
-        machine.locked = false;
-        events.fire(FakeSystemEvents::Event::ScreenUnlocked);
+        events.setLocked(event == Event::Lock);
         return name;
     case Event::DisplaysSleep:
-        machine.asleep = true;
-        events.fire(FakeSystemEvents::Event::DisplaysSleep);
-        return name;
     case Event::DisplaysWake:
-        machine.asleep = false;
-        events.fire(FakeSystemEvents::Event::DisplaysWake);
+        events.setDisplaysAsleep(event == Event::DisplaysSleep);
         return name;
     case Event::SaverStart:
-        machine.saver = true;
-        events.fire(FakeSystemEvents::Event::ScreenSaverStarted);
-        return name;
     case Event::SaverStop:
-        machine.saver = false;
-        events.fire(FakeSystemEvents::Event::ScreenSaverStopped);
+        events.setSaverRunning(event == Event::SaverStart);
         return name;
     case Event::LowPowerOn:
         events.setLowPower(true);
@@ -460,16 +451,11 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
         }
         const std::size_t i = pick(open, random);
         auto window = std::dynamic_pointer_cast<fakes::FakeWallpaperWindow>(model.windows[i]);
-        machine.covered.push_back({window, m_world.fake.clock->now()});
         m_world.fake.windowServer->setCovered(*window, true);
         return "wallpaper " + std::to_string(i) + " covered";
     }
     case Event::Uncover: {
-        const std::size_t i =
-            std::uniform_int_distribution<std::size_t>(0, machine.covered.size() - 1)(random);
-        auto window = machine.covered[i].window.lock();
-        machine.covered.erase(machine.covered.begin() + static_cast<std::ptrdiff_t>(i));
-        m_world.fake.windowServer->setCovered(*window, false);
+        m_world.fake.windowServer->setCovered(*pick(coveredWindows(m_world), random), false);
         return name;
     }
     case Event::OtherWindowOcclusion: {
@@ -498,10 +484,10 @@ std::string DayScript::perform(Event event, std::mt19937_64& random) {
 }
 
 std::string DayScript::answerAlert(std::mt19937_64& random) {
-    auto& shown = m_world.alerts->shown;
+    auto& shown = m_world.fake.alerts->shown;
     auto alert = std::move(shown.front());
     shown.erase(shown.begin());
-    std::erase_if(m_world.alerts->handles, [](const auto& handle) { return handle.use_count() == 1; });
+    std::erase_if(m_world.fake.alerts->handles, [](const auto& handle) { return handle.use_count() == 1; });
     AlertResponse response;
     const int roll = uniform(random, 0, 99);
     response.button = roll < 55 ? 1 : roll < 85 ? 0 : -1;
@@ -529,21 +515,17 @@ void DayScript::rest() {
     if (model.manualPaused) {
         trayItem(menu, "togglePause")->action();
     }
-    machine = {};
-    events.fire(FakeSystemEvents::Event::ScreenUnlocked);
-    events.fire(FakeSystemEvents::Event::DisplaysWake);
-    events.fire(FakeSystemEvents::Event::ScreenSaverStopped);
+    events.setLocked(false);
+    events.setDisplaysAsleep(false);
+    events.setSaverRunning(false);
     events.setLowPower(false);
     events.setThermal(ThermalState::Nominal);
-    for (const auto& window : model.windows) {
-        auto& fake = dynamic_cast<fakes::FakeWallpaperWindow&>(*window);
-        if (fake.covered) {
-            m_world.fake.windowServer->setCovered(fake, false);
-        }
+    for (const auto& window : coveredWindows(m_world)) {
+        m_world.fake.windowServer->setCovered(*window, false);
     }
     m_world.fake.workspace->trashErrors.clear();
     std::mt19937_64 answers(0);
-    while (!m_world.alerts->shown.empty()) {
+    while (!m_world.fake.alerts->shown.empty()) {
         answerAlert(answers);
     }
 }

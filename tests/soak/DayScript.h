@@ -64,19 +64,6 @@ enum class Event {
 inline constexpr std::size_t eventKinds = static_cast<std::size_t>(Event::TrashRefuses) + 1;
 const char* eventName(Event event);
 
-// What the machine and the user have done, as far as the checks must know it: the states only
-// told through notifications, and which wallpaper windows are covered since when.
-struct MachineState {
-    bool locked = false;
-    bool asleep = false;
-    bool saver = false;
-    struct Covered {
-        std::weak_ptr<fakes::FakeWallpaperWindow> window;
-        Date since;
-    };
-    std::vector<Covered> covered;
-};
-
 // The user and the machine: picks an event that fits the moment, with weights that make a
 // plausible day, and makes it happen through the program's own surfaces (tray menu, library
 // window actions and tiles, settings switches, URLs, the machine's notifications).
@@ -89,11 +76,6 @@ public:
     // Brings the machine and the user back to rest: windows closed, downloads cancelled, the
     // screen unlocked and awake, nothing covered, nothing paused, alerts answered.
     void rest();
-
-    MachineState machine;
-    std::array<int, eventKinds> counts{};
-    // Film switches the user asked for (tray, tiles, URLs, deleting the film that plays).
-    int switchesAsked = 0;
 
 private:
     std::vector<std::pair<Event, int>> choices() const;

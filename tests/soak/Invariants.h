@@ -12,7 +12,6 @@ namespace drovane::soak {
 
 class LibraryView;
 class SoakWorld;
-struct MachineState;
 
 // What must hold all day. Each check appends a line per violation to `problems`.
 class Invariants {
@@ -21,8 +20,7 @@ public:
     // the main queue may keep it a moment).
     static constexpr double grace = 5.0;
 
-    Invariants(SoakWorld& world, const MachineState& machine, LibraryView& view)
-        : m_world(world), m_machine(machine), m_view(view) {}
+    Invariants(SoakWorld& world, LibraryView& view) : m_world(world), m_view(view) {}
 
     // Between any two pieces of main-thread work: one player and layer per window, and the
     // download queue's bounds and counters.
@@ -36,12 +34,6 @@ public:
     void whenSettled(std::vector<std::string>& problems) const;
     // Sets what the disk holds now as the reference of the next step.
     void rememberDisk();
-
-    // What the checks saw go by: films that landed in the video folder, films that left it,
-    // and log lines of failed downloads.
-    int filmsArrived = 0;
-    int filmsRemoved = 0;
-    int failuresLogged = 0;
 
 private:
     void engine(std::vector<std::string>& problems);
@@ -64,7 +56,6 @@ private:
     void holdCheck(std::vector<std::string>& problems, const Found& unheld);
 
     SoakWorld& m_world;
-    const MachineState& m_machine;
     LibraryView& m_view;
     std::vector<Unheld> m_unheld;
     std::set<std::string> m_disk;

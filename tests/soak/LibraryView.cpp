@@ -47,7 +47,8 @@ void LibraryView::follow() {
 
 void LibraryView::open() {
     const LibraryStore& store = *m_world.store();
-    auto notified = [count = m_notifications] { ++*count; };
+    // Subscribed as a view is, so that the store's observers are counted while the window shows.
+    auto notified = [] {};
     m_subscriptions.push_back(store.items().subscribe(notified));
     m_subscriptions.push_back(store.currentURL().subscribe(notified));
     m_subscriptions.push_back(store.manualPaused().subscribe(notified));
@@ -107,7 +108,6 @@ void LibraryView::request(const LibraryItem& item) {
     }
     auto ticket = std::make_shared<Ticket>(Ticket{item.id, 0});
     m_tickets.push_back(ticket);
-    ++m_requestsMade;
     auto answered = [this, ticket, preview, problems = m_problems](ThumbnailCache::Picture picture) {
         if (++ticket->answers > 1) {
             problems->push_back("the picture request for " + ticket->key + " was answered " +
@@ -116,7 +116,6 @@ void LibraryView::request(const LibraryItem& item) {
         if (auto problem = wrongPicture(m_world, ticket->key, preview, picture); !problem.empty()) {
             problems->push_back(problem);
         }
-        m_picturesDelivered += picture != nullptr;
     };
     if (preview) {
         cache.requestRemote(item.id, {Settings::previewURL(item.id), *item.previewURL}, answered);

@@ -44,9 +44,6 @@ public:
 
     // Requests not answered yet.
     int openRequests() const;
-    int requestsMade() const { return m_requestsMade; }
-    int picturesDelivered() const { return m_picturesDelivered; }
-    int notifications() const { return *m_notifications; }
     // Problems seen since the last take.
     std::vector<std::string> takeProblems();
 
@@ -67,12 +64,9 @@ private:
 
     SoakWorld& m_world;
     std::vector<Subscription> m_subscriptions;
-    std::shared_ptr<int> m_notifications = std::make_shared<int>(0);
     std::map<std::string, std::shared_ptr<Tile>> m_tiles;
     std::vector<std::shared_ptr<Ticket>> m_tickets;
     std::shared_ptr<std::vector<std::string>> m_problems = std::make_shared<std::vector<std::string>>();
-    int m_requestsMade = 0;
-    int m_picturesDelivered = 0;
 };
 
 } // namespace drovane::soak

@@ -55,8 +55,8 @@ LiveCounts LiveCounts::of(SoakWorld& world, const LibraryView& view) {
     }
     c.mainQueueWork = count(fake.mainQueue->pendingCount());
     c.backgroundWork = count(fake.taskQueues->pendingCount());
-    c.httpTasks = world.http->liveTaskCount();
-    c.openTransfers = count(world.http->pending().size());
+    c.httpTasks = world.fake.http->liveTaskCount();
+    c.openTransfers = count(world.fake.http->pending().size());
     c.machineObservers = count(fake.systemEvents->observerCount());
     c.screenObservers = count(fake.screens->observerCount());
     c.occlusionObservers = count(fake.windowServer->occlusionObserverCount());
@@ -68,21 +68,13 @@ LiveCounts LiveCounts::of(SoakWorld& world, const LibraryView& view) {
                   store->scanned().observerCount() + store->favorites().observerCount() +
                   store->groups().observerCount() + store->onDiskCount().observerCount());
     }
-    c.openAlerts = count(world.alerts->shown.size());
+    c.openAlerts = count(world.fake.alerts->shown.size());
     c.openPictureRequests = view.openRequests();
     if (world.delegate) {
         const Downloader& queue = *world.model().downloader;
         c.downloadsQueued = count(queue.active().size() + queue.waiting().size());
     }
     return c;
-}
-
-std::string LiveCounts::describe() const {
-    std::string out;
-    for (const auto& [name, value] : fields(*this)) {
-        out += std::string(name) + " " + std::to_string(value) + "\n";
-    }
-    return out;
 }
 
 std::vector<std::string> LiveCounts::differences(const LiveCounts& expected) const {

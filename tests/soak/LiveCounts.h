@@ -31,8 +31,6 @@ struct LiveCounts {
 
     static LiveCounts of(SoakWorld& world, const LibraryView& view);
 
-    // "name value" pairs, one per line.
-    std::string describe() const;
     // The names of the counts that differ from `expected`, with both values.
     std::vector<std::string> differences(const LiveCounts& expected) const;
 };

@@ -46,7 +46,7 @@ SoakNetwork::Plan SoakNetwork::plan(const Task& task, std::mt19937_64& random) c
 }
 
 void SoakNetwork::turn(std::mt19937_64& random) {
-    auto& http = *m_world.http;
+    auto& http = *m_world.fake.http;
     for (const auto& task : http.pending()) {
         auto [it, inserted] = m_plans.try_emplace(task.get());
         if (inserted) {
@@ -67,8 +67,7 @@ void SoakNetwork::advance(const std::shared_ptr<Task>& task, Plan& plan, std::mt
             plan.turnsLeft = uniform(random, 0, 2);
         }
         if (plan.turnsLeft-- <= 0) {
-            tally.cancelled += task->isDownload();
-            m_world.http->answer(task, {"cancelled", std::nullopt, std::nullopt});
+            m_world.fake.http->answer(task, {"cancelled", std::nullopt, std::nullopt});
             m_plans.erase(task.get());
         }
         return;
@@ -77,8 +76,7 @@ void SoakNetwork::advance(const std::shared_ptr<Task>& task, Plan& plan, std::mt
         if (task->isDownload() && (plan.fate != Fate::Stalled || plan.fraction < 0.3)) {
             plan.fraction =
                 std::min(1.0, plan.fraction + std::uniform_real_distribution<>(0.0, 0.12)(random));
-            ++tally.progressReports;
-            m_world.http->progress(task, plan.fraction);
+            m_world.fake.http->progress(task, plan.fraction);
         }
         return;
     }
@@ -98,37 +96,30 @@ void SoakNetwork::answer(const std::shared_ptr<Task>& task, const Plan& plan) {
             if (id) {
                 m_delivered.insert(*id);
             }
-            ++tally.delivered;
         } else {
             const std::string id = filmOfPreview(address);
             result = {{}, 200, fakes::bytes(fakes::FakeImages::encode(96, 54, SoakWorld::previewFill(id)))};
-            ++tally.previewsDelivered;
         }
         break;
     case Fate::NotFound:
         result = {{}, 404, fakes::bytes("<html>Not Found</html>")};
-        tally.notFound += film;
         break;
     case Fate::TransportError:
         result = {"could not connect to the server", std::nullopt, std::nullopt};
-        tally.transportErrors += film;
         break;
     case Fate::ErrorPage:
         // A captive portal answers every address with its own page.
         result = {{}, 200, fakes::bytes("<html>Sign in to the network</html>")};
-        tally.errorPages += film;
         break;
     case Fate::Stalled:
         result = {"transfer stalled below the low-speed limit", std::nullopt, std::nullopt};
-        tally.stalled += film;
         break;
     }
-    tally.previews += !film;
-    m_world.http->answer(task, result);
+    m_world.fake.http->answer(task, result);
 }
 
 void SoakNetwork::answerEverything() {
-    auto& http = *m_world.http;
+    auto& http = *m_world.fake.http;
     for (auto open = http.pending(); !open.empty(); open = http.pending()) {
         for (const auto& task : open) {
             Plan p;
@@ -137,7 +128,6 @@ void SoakNetwork::answerEverything() {
                 m_plans.erase(it);
             }
             if (task->cancelled()) {
-                tally.cancelled += task->isDownload();
                 http.answer(task, {"cancelled", std::nullopt, std::nullopt});
             } else {
                 answer(task, p);

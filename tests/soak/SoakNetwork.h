@@ -19,19 +19,6 @@ class SoakNetwork {
 public:
     enum class Fate { Delivered, NotFound, TransportError, ErrorPage, Stalled };
 
-    // Film downloads by how they ended, and preview transfers.
-    struct Tally {
-        int delivered = 0;
-        int notFound = 0;
-        int transportErrors = 0;
-        int errorPages = 0;
-        int stalled = 0;
-        int cancelled = 0;
-        int progressReports = 0;
-        int previews = 0;
-        int previewsDelivered = 0;
-    };
-
     explicit SoakNetwork(SoakWorld& world) : m_world(world) {}
 
     // One turn of the network thread.
@@ -41,8 +28,6 @@ public:
 
     // Films whose bytes were handed over since the last take; they may now be on disk.
     std::set<std::string> takeDelivered() { return std::exchange(m_delivered, {}); }
-
-    Tally tally;
 
 private:
     struct Plan {

@@ -54,12 +54,6 @@ std::vector<std::string> names(const std::string& folder) {
 
 SoakWorld::SoakWorld()
     : library(std::make_shared<Library>(fake.host)), aerials(*fake.host), films(catalogue()) {
-    desktopBackground = std::make_shared<fakes::FakeDesktopBackground>(fake.host->tree() / "pictures");
-    fake.platform().http = http;
-    fake.platform().alerts = alerts;
-    fake.platform().libraryWindows = libraryWindows;
-    fake.platform().settingsWindows = settingsWindows;
-    fake.platform().desktopBackground = desktopBackground;
     fake.workspace->trashRemovesFiles = true;
 
     std::vector<fakes::AerialsTree::Film> manifest;
@@ -92,11 +86,11 @@ void SoakWorld::launch() {
 
 void SoakWorld::quit() {
     delegate.reset();
-    libraryWindows->made.clear();
-    settingsWindows->made.clear();
+    fake.libraryWindows->made.clear();
+    fake.settingsWindows->made.clear();
     fake.statusBar->items.clear();
-    alerts->shown.clear();
-    alerts->handles.clear();
+    fake.alerts->shown.clear();
+    fake.alerts->handles.clear();
 }
 
 AppModel& SoakWorld::model() const {
@@ -113,11 +107,11 @@ ThumbnailCache* SoakWorld::thumbnails() const {
 }
 
 fakes::FakeLibraryWindow* SoakWorld::libraryWindow() const {
-    return libraryWindows->made.empty() ? nullptr : libraryWindows->made.front().get();
+    return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.front().get();
 }
 
 fakes::FakeSettingsWindow* SoakWorld::settingsWindow() const {
-    return settingsWindows->made.empty() ? nullptr : settingsWindows->made.front().get();
+    return fake.settingsWindows->made.empty() ? nullptr : fake.settingsWindows->made.front().get();
 }
 
 fakes::FakeStatusItem& SoakWorld::statusItem() const {
@@ -179,13 +173,6 @@ std::vector<std::string> SoakWorld::videoFolderNames() const {
 
 std::vector<std::string> SoakWorld::partialFolderNames() const {
     return names(model().downloader->partialFolder());
-}
-
-void SoakWorld::settle() {
-    fake.mainQueue->drain();
-    while (fake.taskQueues->runAll() > 0) {
-        fake.mainQueue->drain();
-    }
 }
 
 } // namespace drovane::soak

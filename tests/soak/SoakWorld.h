@@ -2,12 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "fakes/AerialsTree.h"
-#include "fakes/FakeAlerts.h"
-#include "fakes/FakeDesktopBackground.h"
-#include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
-#include "fakes/FakeSettingsWindows.h"
-#include "fakes/ScriptedHttp.h"
 #include "library/Library.h"
 
 #include <cstdint>
@@ -82,17 +77,7 @@ public:
     std::vector<std::string> videoFolderNames() const;
     std::vector<std::string> partialFolderNames() const;
 
-    // Runs the background queues and the main thread's due work until neither has any left.
-    void settle();
-
     fakes::FakePlatform fake;
-    const std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
-    const std::shared_ptr<fakes::FakeAlerts> alerts = std::make_shared<fakes::FakeAlerts>();
-    const std::shared_ptr<fakes::FakeLibraryWindows> libraryWindows =
-        std::make_shared<fakes::FakeLibraryWindows>();
-    const std::shared_ptr<fakes::FakeSettingsWindows> settingsWindows =
-        std::make_shared<fakes::FakeSettingsWindows>();
-    std::shared_ptr<fakes::FakeDesktopBackground> desktopBackground;
     const std::shared_ptr<const Library> library;
     fakes::AerialsTree aerials;
     const std::vector<Film> films;

@@ -99,14 +99,14 @@ TEST_F(LibraryViewModelsTest, SectionMenusOfferWhatTheRowHolds) {
         std::vector<std::string> titles;
         std::vector<std::string> calls;
     };
+    // clang-format off
     const std::vector<Case> cases = {
-        {SidebarSelection::named("Underwater"),
-         {"Download All (2)", "Delete All (1)"},
-         {"downloadMany U2 U3", "deleteMany U1"}},
+        {SidebarSelection::named("Underwater"), {"Download All (2)", "Delete All (1)"}, {"downloadMany U2 U3", "deleteMany U1"}},
         {SidebarSelection::onDisk(), {"Delete All (2)"}, {"deleteMany HILL LANDSCAPE U1"}},
         {SidebarSelection::favorites(), {}, {}},
         {SidebarSelection::named("Gone"), {}, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row.group + std::to_string(static_cast<int>(c.row.kind)));
         recorded.calls.clear();
@@ -223,80 +223,19 @@ TEST_F(LibraryViewModelsTest, TileRules) {
         std::string spoken;
     };
     using enum TileModel::Tap;
+    // clang-format off
     const std::vector<Case> cases = {
-        {"missing",
-         tile(missing),
-         Download,
-         "arrow.down.circle.fill",
-         "arrow.down.circle.fill",
-         {},
-         {"Download", "-", "Add to Favorites"},
-         "not downloaded"},
-        {"waiting",
-         tile(missing, false, true, std::nullopt, true),
-         CancelDownload,
-         "ellipsis.circle.fill",
-         "xmark.circle.fill",
-         {},
-         {"Cancel Download", "-", "Remove from Favorites"},
-         "waiting, favourite"},
-        {"just begun",
-         tile(missing, false, false, 0.0),
-         CancelDownload,
-         "arrow.down.circle.fill",
-         "xmark.circle.fill",
-         0.02,
-         {"Cancel Download", "-", "Add to Favorites"},
-         "downloading, 0 percent"},
-        {"half way",
-         tile(missing, false, false, 0.5),
-         CancelDownload,
-         "arrow.down.circle.fill",
-         "xmark.circle.fill",
-         0.5,
-         {"Cancel Download", "-", "Add to Favorites"},
-         "downloading, 50 percent"},
-        {"its download failed",
-         tile(missing, false, false, std::nullopt, false, "HTTP status 404"),
-         Download,
-         "exclamationmark.circle.fill",
-         "exclamationmark.circle.fill",
-         {},
-         {"Download", "-", "Add to Favorites"},
-         "not downloaded"},
-        {"on disk",
-         tile(downloaded),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"},
-         "on disk"},
-        {"playing",
-         tile(downloaded, true),
-         Select,
-         {},
-         {},
-         {},
-         {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"},
-         "on disk, playing"},
-        {"a system film",
-         tile(system),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"},
-         "on disk"},
-        {"a folder beside the videos",
-         tile(sibling),
-         Select,
-         {},
-         {},
-         {},
-         {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"},
-         "on disk"},
+        {"missing", tile(missing), Download,"arrow.down.circle.fill","arrow.down.circle.fill", {}, {"Download", "-", "Add to Favorites"}, "not downloaded"},
+        {"waiting", tile(missing, false, true, std::nullopt, true), CancelDownload,"ellipsis.circle.fill","xmark.circle.fill", {}, {"Cancel Download", "-", "Remove from Favorites"}, "waiting, favourite"},
+        {"just begun", tile(missing, false, false, 0.0), CancelDownload,"arrow.down.circle.fill","xmark.circle.fill", 0.02, {"Cancel Download", "-", "Add to Favorites"}, "downloading, 0 percent"},
+        {"half way", tile(missing, false, false, 0.5), CancelDownload,"arrow.down.circle.fill","xmark.circle.fill", 0.5, {"Cancel Download", "-", "Add to Favorites"}, "downloading, 50 percent"},
+        {"its download failed", tile(missing, false, false, std::nullopt, false, "HTTP status 404"), Download,"exclamationmark.circle.fill","exclamationmark.circle.fill", {}, {"Download", "-", "Add to Favorites"}, "not downloaded"},
+        {"on disk", tile(downloaded), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager", "Delete from Device"}, "on disk"},
+        {"playing", tile(downloaded, true), Select, {}, {}, {}, {"Add to Favorites", "-", "Show in File Manager", "Delete from Device"}, "on disk, playing"},
+        {"a system film", tile(system), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}, "on disk"},
+        {"a folder beside the videos", tile(sibling), Select, {}, {}, {}, {"Set as Wallpaper", "-", "Add to Favorites", "-", "Show in File Manager"}, "on disk"},
     };
+    // clang-format on
     const MainWindowActions a = recorded.actions();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -335,7 +274,7 @@ TEST_F(LibraryViewModelsTest, TileRules) {
 
 TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
     const Url reef = onDisk("U1");
-    http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
+    fake.http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
     publish();
     model->switchVideo(Url::fromFilePath(reef.path()));
     store->toggleFavorite("U2");
@@ -363,7 +302,7 @@ TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNe
         std::string u2, u3; // the tiles' failures
     };
     const auto answer = [this](const std::string& id, HttpDataResult result) {
-        http->answer(http->last("https://cdn.test/" + id + ".mov"), std::move(result));
+        fake.http->answer(fake.http->last("https://cdn.test/" + id + ".mov"), std::move(result));
         fake.mainQueue->drain();
     };
     const std::vector<Step> steps = {

@@ -23,9 +23,6 @@ protected:
     using Film = fakes::AerialsTree::Film;
 
     LibraryWindowFixture() {
-        fake.platform().http = http;
-        fake.platform().alerts = alerts;
-        fake.platform().libraryWindows = windows;
         aerials.writeManifest({
             {"U1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/U1.mov", "https://cdn.test/U1.jpg"},
             {"U2", "Kelp", "AerialCategoryUnderwater", "https://cdn.test/U2.mov", std::nullopt},
@@ -46,7 +43,7 @@ protected:
         }
         return *m_controller;
     }
-    fakes::FakeLibraryWindow& window() { return *windows->made.at(0); }
+    fakes::FakeLibraryWindow& window() { return *fake.libraryWindows->made.at(0); }
     // Runs the main queue and every scan; returns how many scans ran.
     std::size_t settle() {
         std::size_t scans = 0;
@@ -70,9 +67,6 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
-    std::shared_ptr<fakes::FakeAlerts> alerts = std::make_shared<fakes::FakeAlerts>();
-    std::shared_ptr<fakes::FakeLibraryWindows> windows = std::make_shared<fakes::FakeLibraryWindows>();
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model;

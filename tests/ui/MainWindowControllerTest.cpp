@@ -16,7 +16,7 @@ class MainWindowControllerTest : public LibraryWindowFixture {
 protected:
     std::vector<std::string> requested() {
         fake.mainQueue->drain();
-        return http->requested;
+        return fake.http->requested;
     }
     std::set<std::string> queued() const {
         std::set<std::string> ids(model->downloader->waiting().begin(), model->downloader->waiting().end());
@@ -35,29 +35,18 @@ TEST_F(MainWindowControllerTest, DownloadActionsStartWhatIsMissingAndRefreshOnly
         std::set<std::string> queued;
         bool refreshes;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"download one", [this](auto& a) { a.download(item("U2")); }, {"U2"}, true},
-        {"a batch larger than what is missing",
-         [](auto& a) { a.downloadBatch(50); },
-         {"U1", "U2", "U3", "C2"},
-         true},
+        {"a batch larger than what is missing", [](auto& a) { a.downloadBatch(50); }, {"U1", "U2", "U3", "C2"}, true},
         {"a batch of two", [](auto& a) { a.downloadBatch(2); }, {"U1", "U2"}, true},
         {"a batch of none", [](auto& a) { a.downloadBatch(0); }, {}, false},
-        {"many",
-         [this](auto& a) {
-             a.downloadMany({item("U3"), item("C2")});
-         },
-         {"U3", "C2"},
-         true},
+        {"many", [this](auto& a) {a.downloadMany({item("U3"), item("C2")});}, {"U3", "C2"}, true},
         {"many of none", [](auto& a) { a.downloadMany({}); }, {}, false},
-        {"cancel one",
-         [this](auto& a) {
-             a.downloadMany({item("U3"), item("C2")}), a.cancelItem(item("U3"));
-         },
-         {"C2"},
-         true},
+        {"cancel one", [this](auto& a) {a.downloadMany({item("U3"), item("C2")}), a.cancelItem(item("U3"));}, {"C2"}, true},
         {"cancel all", [](auto& a) { a.downloadBatch(3), a.cancelDownload(); }, {}, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const MainWindowActions& a = controller().actions();
@@ -80,7 +69,7 @@ TEST_F(MainWindowControllerTest, NothingOnDiskIsNeverSelectedDeletedOrRevealed) 
     EXPECT_TRUE(fake.workspace->trashed.empty());
     EXPECT_TRUE(fake.workspace->revealed.empty());
     EXPECT_EQ(settle(), 0u) << "no refresh";
-    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_TRUE(fake.alerts->shown.empty());
 }
 
 TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceAndRevealingShowsItsFile) {
@@ -184,11 +173,11 @@ TEST_F(MainWindowControllerTest, AFailedMoveToTheTrashIsLoggedAndShownOnTheWindo
     EXPECT_TRUE(fake.log->lines().empty()) << "reported from the main queue";
     EXPECT_EQ(settle(), 0u);
     EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: delete failed: Permission denied"});
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(alerts->shown[0].content.message, "Could not delete the selected aerials");
-    EXPECT_EQ(alerts->shown[0].content.informativeText, "Permission denied");
-    EXPECT_EQ(alerts->shown[0].content.buttons, std::vector<std::string>{"OK"});
-    EXPECT_EQ(alerts->shown[0].parent, &window());
+    ASSERT_EQ(fake.alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown[0].content.message, "Could not delete the selected aerials");
+    EXPECT_EQ(fake.alerts->shown[0].content.informativeText, "Permission denied");
+    EXPECT_EQ(fake.alerts->shown[0].content.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(fake.alerts->shown[0].parent, &window());
 }
 
 TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedDoesNotLeaveTheOthersOfItsDeletionShownOnDisk) {
@@ -204,7 +193,7 @@ TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedDoesNotLeaveTheOthersOfItsD
     EXPECT_FALSE(item("U1").isOnDisk());
     EXPECT_TRUE(item("U2").isOnDisk());
     EXPECT_FALSE(item("U3").isOnDisk());
-    EXPECT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown.size(), 1u);
 }
 
 TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
@@ -222,7 +211,7 @@ TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     EXPECT_FALSE(model->videoURL && model->videoURL->path() == item("U1").url->path());
     EXPECT_TRUE(fake.workspace->trashed.empty());
     EXPECT_TRUE(queued().empty());
-    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_TRUE(fake.http->tasks().empty());
 }
 
 TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsItsFrameAcrossRuns) {
@@ -240,13 +229,13 @@ TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsI
     window().close();
     EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
     controller().showWindow();
-    EXPECT_EQ(windows->made.size(), 1u) << "the same window again";
+    EXPECT_EQ(fake.libraryWindows->made.size(), 1u) << "the same window again";
     EXPECT_EQ(window().frame(), moved);
 
     // The next run starts where this one left off.
     auto next =
         MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
-    EXPECT_EQ(windows->made.back()->frame(), moved);
+    EXPECT_EQ(fake.libraryWindows->made.back()->frame(), moved);
 }
 
 TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerOrSaysWhyAndOffersARetry) {
@@ -260,22 +249,16 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerO
     };
     const std::string json = fakes::AerialsTree::manifestJson(
         {{"N1", "New", "AerialCategoryUnderwater", "https://cdn.test/N1.mov", std::nullopt}});
+    // clang-format off
     const std::vector<Case> cases = {
         {"not found", {{}, 404, fakes::bytes(json)}, "HTTP 404"},
-        {"no network",
-         {"Could not resolve host: drovane.test", std::nullopt, std::nullopt},
-         "Could not resolve host: drovane.test"},
-        {"an error page",
-         {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")},
-         "not an aerials manifest (not JSON (error at byte 1))"},
-        {"cut off",
-         {{}, 200, fakes::bytes(json.substr(0, 20))},
-         "not an aerials manifest (not JSON (error at byte 21))"},
-        {"JSON but no catalogue",
-         {{}, 200, fakes::bytes(R"({"assets": "none"})")},
-         "not an aerials manifest (no \"assets\" array of objects)"},
+        {"no network", {"Could not resolve host: drovane.test", std::nullopt, std::nullopt},"Could not resolve host: drovane.test"},
+        {"an error page", {{}, 200, fakes::bytes("<html><body>Gateway timeout</body></html>")},"not an aerials manifest (not JSON (error at byte 1))"},
+        {"cut off", {{}, 200, fakes::bytes(json.substr(0, 20))},"not an aerials manifest (not JSON (error at byte 21))"},
+        {"JSON but no catalogue", {{}, 200, fakes::bytes(R"({"assets": "none"})")},"not an aerials manifest (no \"assets\" array of objects)"},
         {"the catalogue", {{}, 200, fakes::bytes(json)}, ""},
     };
+    // clang-format on
     // The empty state's one button, and the error under it.
     const auto shown = [this] {
         const auto state = DetailModel::emptyState(*store, controller().actions());
@@ -287,10 +270,10 @@ TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerO
         // The button retries after a failure.
         DetailModel::emptyState(*store, controller().actions()).buttons.at(0).action();
         controller().actions().openWallpaperSettings(); // one fetch at a time
-        ASSERT_EQ(http->pending().size(), 1u);
-        EXPECT_EQ(http->pending()[0]->url().string(), url);
+        ASSERT_EQ(fake.http->pending().size(), 1u);
+        EXPECT_EQ(fake.http->pending()[0]->url().string(), url);
         EXPECT_EQ(shown(), "Fetch the Catalog (busy) | ");
-        http->answer(http->pending()[0], c.answer);
+        fake.http->answer(fake.http->pending()[0], c.answer);
         settle();
         EXPECT_EQ(std::filesystem::exists(aerials.manifestPath()), c.why.empty());
         EXPECT_EQ(store->hasManifest().value(), c.why.empty());

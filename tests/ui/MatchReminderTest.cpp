@@ -106,34 +106,14 @@ TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheS
         std::size_t pictures;
         std::size_t revealed;
     };
+    // clang-format off
     const Row rows[] = {
-        {true,
-         false,
-         "Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use "
-         "a "
-         "still of Tahoe there as well and they all show the same film.",
-         {"Use as Desktop Background", "Not Now"},
-         1,
-         0},
-        {false,
-         false,
-         "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and "
-         "it "
-         "lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and "
-         "they "
-         "all show the same film.",
-         {"Save the Still", "Not Now"},
-         0,
-         1},
+        {true, false, "Your desktop keeps its own background for the lock screen and for when Drovane is not running. Use a still of Tahoe there as well and they all show the same film.", {"Use as Desktop Background", "Not Now"}, 1, 0},
+        {false, false, "Your desktop keeps its own background for the lock screen and for when Drovane is not running, and it lets no program change it. Save a still of Tahoe and choose it in your desktop's settings, and they all show the same film.", {"Save the Still", "Not Now"}, 0, 1},
         // Plasma shows the film through Drovane's plugin: a still would replace it.
-        {true,
-         true,
-         "Drovane plays Tahoe as your desktop's background itself, under its icons and panels. Your desktop "
-         "keeps its own background for the lock screen and for when Drovane is not running.",
-         {"Already the Desktop Background"},
-         0,
-         0},
+        {true, true, "Drovane plays Tahoe as your desktop's background itself, under its icons and panels. Your desktop keeps its own background for the lock screen and for when Drovane is not running.", {"Already the Desktop Background"}, 0, 0},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.buttons[0]);
         background->settable = row.settable;

@@ -13,10 +13,7 @@ namespace {
 
 class SettingsWindowTest : public testing::EngineFixture {
 protected:
-    SettingsWindowTest() { fake.platform().settingsWindows = windows; }
     SettingsView view() { return SettingsView(fake.platform(), model); }
-
-    std::shared_ptr<fakes::FakeSettingsWindows> windows = std::make_shared<fakes::FakeSettingsWindows>();
 };
 
 TEST_F(SettingsWindowTest, TheLoginSwitchShowsWhatTheLoginItemDid) {
@@ -93,17 +90,13 @@ TEST_F(SettingsWindowTest, TheLinksOpenTheSiteAndTheFeedbackForm) {
 }
 
 TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindow) {
-    auto http = std::make_shared<fakes::ScriptedHttp>();
-    auto alerts = std::make_shared<fakes::FakeAlerts>();
-    fake.platform().http = http;
-    fake.platform().alerts = alerts;
     fake.host->info["DVVersion"] = "1.4";
-    http->script[Settings::versionURL().string()] = {
+    fake.http->script[Settings::versionURL().string()] = {
         "", 200, fakes::bytes(R"({"version": "1.5", "url": "https://drovane.app/"})")};
     auto controller = SettingsWindowController::create(fake.platform(), model);
     controller->show();
     controller->view()->checkForUpdates();
-    EXPECT_TRUE(http->tasks().empty()) << "the window came before the check: the link waits for it";
+    EXPECT_TRUE(fake.http->tasks().empty()) << "the window came before the check: the link waits for it";
 
     std::vector<std::string> installs;
     auto check = UpdateCheck::create(fake.platform(), [&](const Release& r, std::weak_ptr<const Window>) {
@@ -112,22 +105,22 @@ TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindo
     controller->view()->setUpdateCheck(check);
     controller->view()->checkForUpdates();
     controller->view()->checkForUpdates();
-    EXPECT_EQ(http->answerAll(), 1u) << "the second click finds a check running";
+    EXPECT_EQ(fake.http->answerAll(), 1u) << "the second click finds a check running";
     fake.mainQueue->drain();
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(alerts->shown[0].content.message, "Drovane 1.5 is out.");
-    EXPECT_EQ(alerts->shown[0].content.buttons, (std::vector<std::string>{"Update Now", "Later"}))
+    ASSERT_EQ(fake.alerts->shown.size(), 1u);
+    EXPECT_EQ(fake.alerts->shown[0].content.message, "Drovane 1.5 is out.");
+    EXPECT_EQ(fake.alerts->shown[0].content.buttons, (std::vector<std::string>{"Update Now", "Later"}))
         << "a manual check offers no skipping";
-    EXPECT_EQ(alerts->shown[0].parent, controller->window().get()) << "a sheet on the settings window";
-    alerts->shown[0].completion({0, false});
+    EXPECT_EQ(fake.alerts->shown[0].parent, controller->window().get()) << "a sheet on the settings window";
+    fake.alerts->shown[0].completion({0, false});
     EXPECT_EQ(installs, std::vector<std::string>{"1.5"});
 }
 
 TEST_F(SettingsWindowTest, ShowingBringsItForwardUnfocusedAndKeepsTheSwitches) {
     fake.defaults->set(Settings::autoUpdateKey, false);
     auto controller = SettingsWindowController::create(fake.platform(), model);
-    ASSERT_EQ(windows->made.size(), 1u);
-    fakes::FakeSettingsWindow& window = *windows->made[0];
+    ASSERT_EQ(fake.settingsWindows->made.size(), 1u);
+    fakes::FakeSettingsWindow& window = *fake.settingsWindows->made[0];
     EXPECT_FALSE(window.visible) << "made hidden";
 
     controller->show();
@@ -141,7 +134,7 @@ TEST_F(SettingsWindowTest, ShowingBringsItForwardUnfocusedAndKeepsTheSwitches) {
     controller->show();
     EXPECT_EQ(fake.workspace->activations, 2);
     EXPECT_EQ(window.showings, 2);
-    EXPECT_EQ(windows->made.size(), 1u);
+    EXPECT_EQ(fake.settingsWindows->made.size(), 1u);
     EXPECT_FALSE(controller->view()->autoUpdate()) << "switches are read once";
 }
 

@@ -47,8 +47,6 @@ const MenuItem& find(const Menu& menu, const std::string& title) {
 
 class StatusMenuTest : public ::testing::Test {
 protected:
-    StatusMenuTest() { fake.platform().http = http; }
-
     // The engine and the menu, made once the catalogue is in place.
     StatusMenu& menu() {
         if (!m_menu) {
@@ -73,13 +71,12 @@ protected:
         for (int i = 0; i < count; ++i) {
             const std::string id = "F" + std::to_string(i);
             films.push_back({id, "Film " + id, "AerialCategoryEarth", "https://cdn.test/" + id + ".mov", {}});
-            http->script["https://cdn.test/" + id + ".mov"] = {{}, 200, fakes::bytes("moov")};
+            fake.http->script["https://cdn.test/" + id + ".mov"] = {{}, 200, fakes::bytes("moov")};
         }
         aerials.writeManifest(films);
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model;
@@ -122,24 +119,14 @@ TEST_F(StatusMenuTest, FilmsAreGroupedInCaseFreeOrderAndTheCheckFollowsThePath) 
         std::string title;
         std::vector<std::string> films;
     };
+    // clang-format off
     const std::vector<Case> cases = {
-        {"nothing plays",
-         std::nullopt,
-         "Wallpaper",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
-        {"a catalogue film",
-         globe,
-         "Wallpaper \u2014 D Globe",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe *", "A Reef", "E Kelp"}},
-        {"the same path written another way",
-         *Url::parse("file://localhost" + reef.string().substr(7)),
-         "Wallpaper \u2014 A Reef",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef *", "E Kelp"}},
-        {"a film outside the catalogue",
-         Url::fromFilePath(loose),
-         "Wallpaper",
-         {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+        {"nothing plays", std::nullopt,"Wallpaper", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
+        {"a catalogue film", globe,"Wallpaper \u2014 D Globe", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe *", "A Reef", "E Kelp"}},
+        {"the same path written another way", *Url::parse("file://localhost" + reef.string().substr(7)),"Wallpaper \u2014 A Reef", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef *", "E Kelp"}},
+        {"a film outside the catalogue", Url::fromFilePath(loose),"Wallpaper", {"G Trench", "B Tower", "F Bridge", "C Plain", "D Globe", "A Reef", "E Kelp"}},
     };
+    // clang-format on
     menu();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,10 +196,10 @@ TEST_F(StatusMenuTest, TheDownloadLineCountsTheBatchWhileAnythingRunsOrWaits) {
     model->downloader->start({"F3", "F4", "F5", "F6"});
     EXPECT_EQ(line(), "Downloading 0/7 \u2014 Cancel") << "four waiting";
 
-    http->answer(http->pending().at(0), {{}, 404, {}});
+    fake.http->answer(fake.http->pending().at(0), {{}, 404, {}});
     fake.mainQueue->drain();
     EXPECT_EQ(line(), "Downloading 1/7 (1 failed) \u2014 Cancel");
-    http->answer(http->pending().at(0));
+    fake.http->answer(fake.http->pending().at(0));
     fake.mainQueue->drain();
     EXPECT_EQ(line(), "Downloading 2/7 (1 failed) \u2014 Cancel");
 

@@ -19,6 +19,7 @@ TEST(ArchiveEntries, OnlyTheBundleAsPlainFilesAndFoldersMayBeUnpacked) {
         ArchiveEntry extra;
         const char* reasonStart;
     };
+    // clang-format off
     const Case cases[] = {
         {"absolute", {"/etc/passwd", Type::RegularFile, 1}, "an absolute path"},
         {"climbing out", {"Drovane.app/../../.bashrc", Type::RegularFile, 1}, "a path with an empty"},
@@ -31,13 +32,10 @@ TEST(ArchiveEntries, OnlyTheBundleAsPlainFilesAndFoldersMayBeUnpacked) {
         {"a symbolic link", {"Drovane.app/Contents/lib", Type::SymbolicLink, 0}, "a link"},
         {"a hard link", {"Drovane.app/Contents/hard", Type::HardLink, 0}, "a link"},
         {"a FIFO", {"Drovane.app/Contents/fifo", Type::Other, 0}, "a device, FIFO or socket"},
-        {"a bomb",
-         {"Drovane.app/big", Type::RegularFile, ArchiveLimits::maxUnpackedBytes},
-         "more than 2 GiB announced"},
-        {"an overflowing size",
-         {"Drovane.app/big", Type::RegularFile, ~std::uint64_t{0}},
-         "more than 2 GiB announced"},
+        {"a bomb", {"Drovane.app/big", Type::RegularFile, ArchiveLimits::maxUnpackedBytes},"more than 2 GiB announced"},
+        {"an overflowing size", {"Drovane.app/big", Type::RegularFile, ~std::uint64_t{0}},"more than 2 GiB announced"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         auto entries = bundle;
         entries.push_back(c.extra);

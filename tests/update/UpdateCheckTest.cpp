@@ -14,7 +14,6 @@ class UpdateCheckTest : public ::testing::Test {
 protected:
     UpdateCheckTest() {
         fake.host->info["DVVersion"] = "1.4";
-        fake.platform().http = http;
         fake.platform().alerts = alerts;
         check = UpdateCheck::create(fake.platform(), [this](const Release& r, std::weak_ptr<const Window>) {
             installed.push_back(r.version);
@@ -22,13 +21,13 @@ protected:
     }
 
     void feed(const std::string& body, std::optional<int> status = 200, const std::string& error = "") {
-        http->script[Settings::versionURL().string()] = {error, status, fakes::bytes(body)};
+        fake.http->script[Settings::versionURL().string()] = {error, status, fakes::bytes(body)};
     }
     // Runs a check to its end; the alert it showed, if any.
     std::optional<AlertContent> checked(bool manual) {
         const std::size_t before = alerts->shown.size();
         check->run({}, manual);
-        http->answerAll();
+        fake.http->answerAll();
         fake.mainQueue->drain();
         if (alerts->shown.size() == before) {
             return std::nullopt;
@@ -37,7 +36,6 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<UpdateCheck> check;
     std::vector<std::string> installed;
@@ -57,89 +55,19 @@ TEST_F(UpdateCheckTest, EachOutcomeIsShownAsTheTableSaysForManualAndAutomaticChe
         std::string automaticMessage; // empty: nothing shown
         std::vector<std::string> automaticButtons;
     };
+    // clang-format off
     const Case cases[] = {
-        {"unreachable",
-         "",
-         std::nullopt,
-         "timed out",
-         "",
-         "Could not reach the update server.",
-         couldNot,
-         "",
-         {}},
-        {"a 404 page",
-         "<html>Not Found</html>",
-         404,
-         "",
-         "",
-         "Could not read the version.",
-         couldNot,
-         "",
-         {}},
-        {"no url",
-         R"({"version": "1.5", "zip": "https://x/a.zip"})",
-         200,
-         "",
-         "",
-         "Could not read the version.",
-         couldNot,
-         "",
-         {}},
-        {"a number for a version",
-         R"({"version": 1.5, "url": "u"})",
-         200,
-         "",
-         "",
-         "Could not read the version.",
-         couldNot,
-         "",
-         {}},
-        {"the same version",
-         R"({"version": "1.4.0", "url": "u"})",
-         200,
-         "",
-         "",
-         "Drovane 1.4 is the current version.",
-         {"OK"},
-         "",
-         {}},
-        {"an older one",
-         R"({"version": "1.3.9", "url": "u"})",
-         200,
-         "",
-         "",
-         "Drovane 1.4 is the current version.",
-         {"OK"},
-         "",
-         {}},
-        {"a newer one",
-         newer,
-         200,
-         "",
-         "",
-         "Drovane 1.5 is out.",
-         {"Update Now", "Later"},
-         "Drovane 1.5 is out.",
-         {"Update Now", "Later", "Skip This Version"}},
-        {"a newer one, skipped",
-         newer,
-         200,
-         "",
-         "1.5",
-         "Drovane 1.5 is out.",
-         {"Update Now", "Later"},
-         "",
-         {}},
-        {"a newer one, another skipped",
-         newer,
-         200,
-         "",
-         "1.5.0",
-         "Drovane 1.5 is out.",
-         {"Update Now", "Later"},
-         "Drovane 1.5 is out.",
-         {"Update Now", "Later", "Skip This Version"}},
+        {"unreachable","", std::nullopt,"timed out","","Could not reach the update server.", couldNot,"", {}},
+        {"a 404 page","<html>Not Found</html>", 404,"","","Could not read the version.", couldNot,"", {}},
+        {"no url",R"({"version": "1.5", "zip": "https://x/a.zip"})", 200,"","","Could not read the version.", couldNot,"", {}},
+        {"a number for a version",R"({"version": 1.5, "url": "u"})", 200,"","","Could not read the version.", couldNot,"", {}},
+        {"the same version",R"({"version": "1.4.0", "url": "u"})", 200,"","","Drovane 1.4 is the current version.", {"OK"},"", {}},
+        {"an older one",R"({"version": "1.3.9", "url": "u"})", 200,"","","Drovane 1.4 is the current version.", {"OK"},"", {}},
+        {"a newer one", newer, 200,"","","Drovane 1.5 is out.", {"Update Now", "Later"},"Drovane 1.5 is out.", {"Update Now", "Later", "Skip This Version"}},
+        {"a newer one, skipped", newer, 200,"","1.5","Drovane 1.5 is out.", {"Update Now", "Later"},"", {}},
+        {"a newer one, another skipped", newer, 200,"","1.5.0","Drovane 1.5 is out.", {"Update Now", "Later"},"Drovane 1.5 is out.", {"Update Now", "Later", "Skip This Version"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         feed(c.body, c.status, c.error);
@@ -193,10 +121,10 @@ TEST_F(UpdateCheckTest, ASecondCheckWhileOneRunsIsDroppedSilently) {
     check->run({}, true);
     check->run({}, true);
     EXPECT_TRUE(check->busy());
-    EXPECT_EQ(http->answerAll(), 1u);
+    EXPECT_EQ(fake.http->answerAll(), 1u);
     fake.mainQueue->drain();
     EXPECT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(http->requested, std::vector<std::string>{Settings::versionURL().string()});
+    EXPECT_EQ(fake.http->requested, std::vector<std::string>{Settings::versionURL().string()});
 }
 
 // At launch, 12 s on, when automatic updates are on, the program runs from a bundle with an
@@ -228,13 +156,13 @@ TEST_F(UpdateCheckTest, TheAutomaticCheckRunsTwelveSecondsAfterLaunchOnceADayFro
         c.secondsSinceLastCheck
             ? fake.defaults->set(Settings::lastUpdateCheckKey, due.addingSeconds(-*c.secondsSinceLastCheck))
             : fake.defaults->remove(Settings::lastUpdateCheckKey);
-        const auto requestsBefore = http->requested.size();
+        const auto requestsBefore = fake.http->requested.size();
         check->scheduleAutomaticCheck();
         fake.mainQueue->advance(UpdateCheck::automaticDelaySeconds - 0.01);
-        EXPECT_EQ(http->requested.size(), requestsBefore) << "not before 12 s";
+        EXPECT_EQ(fake.http->requested.size(), requestsBefore) << "not before 12 s";
         fake.mainQueue->advance(0.01);
-        EXPECT_EQ(http->requested.size(), requestsBefore + (c.runs ? 1 : 0));
-        http->answerAll();
+        EXPECT_EQ(fake.http->requested.size(), requestsBefore + (c.runs ? 1 : 0));
+        fake.http->answerAll();
         fake.mainQueue->drain();
         fake.clock->set(now);
     }

@@ -63,7 +63,6 @@ protected:
         fs::create_directories(installed);
         fake.host->bundle = Url::fromFilePath(installed);
         fs::create_directories(fake.host->temporaryDirectory());
-        fake.platform().http = http;
         fake.platform().alerts = alerts;
         fake.platform().releaseArchives = archives;
         fake.platform().processes = processes;
@@ -71,9 +70,9 @@ protected:
     }
     void attempt(const std::string& body, std::optional<int> status = 200, const std::string& error = "",
                  const std::shared_ptr<const Window>& over = nullptr) {
-        http->script[zip] = {error, status, fakes::bytes(body)};
+        fake.http->script[zip] = {error, status, fakes::bytes(body)};
         installer->install({"1.5", "https://drovane.app/", zip}, over ? over : window);
-        http->answerAll();
+        fake.http->answerAll();
         fake.mainQueue->drain();
     }
     std::size_t stagingFolders() const {
@@ -87,7 +86,6 @@ protected:
     const std::string zip = "https://drovane.app/download/Drovane-1.5.zip";
     fakes::FakePlatform fake;
     std::string installed;
-    std::shared_ptr<fakes::ScriptedHttp> http = std::make_shared<fakes::ScriptedHttp>();
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<ScriptedArchives> archives = std::make_shared<ScriptedArchives>();
     std::shared_ptr<RecordingProcesses> processes = std::make_shared<RecordingProcesses>();
@@ -105,41 +103,19 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         // Why, in the one line logged.
         std::string reason;
     };
+    // clang-format off
     const Case cases[] = {
         {"partial content", plist("1.5"), 206, "", {}, {}, "the server answered 206"},
         {"not found", "<html>Not Found</html>", 404, "", {}, {}, "the server answered 404"},
-        {"a broken transfer",
-         "",
-         std::nullopt,
-         "connection reset",
-         {},
-         {},
-         "the download failed: connection reset"},
-        {"a hostile archive",
-         plist("1.5"),
-         200,
-         "",
-         "a path with \"..\"",
-         {},
-         "the archive was refused: a path with \"..\""},
-        {"another key",
-         plist("1.5"),
-         200,
-         "",
-         {},
-         "signed by another key",
-         "the bundle was refused: signed by another key"},
+        {"a broken transfer","", std::nullopt,"connection reset", {}, {},"the download failed: connection reset"},
+        {"a hostile archive", plist("1.5"), 200,"","a path with \"..\"", {},"the archive was refused: a path with \"..\""},
+        {"another key", plist("1.5"), 200,"", {},"signed by another key","the bundle was refused: signed by another key"},
         {"the same version", plist("1.4.0"), 200, "", {}, {}, "its version 1.4.0 is not newer than 1.4"},
         {"an older version", plist("1.3"), 200, "", {}, {}, "its version 1.3 is not newer than 1.4"},
-        {"no version",
-         "<plist version=\"1.0\"><dict/></plist>",
-         200,
-         "",
-         {},
-         {},
-         "its Info.plist names no version"},
+        {"no version","<plist version=\"1.0\"><dict/></plist>", 200,"", {}, {},"its Info.plist names no version"},
         {"no property list", "{}", 200, "", {}, {}, "its Info.plist cannot be read"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         archives->unpackError = c.unpackError;
@@ -165,7 +141,7 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
 
 TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQuits) {
     attempt(plist("1.5"));
-    EXPECT_EQ(http->last(zip)->maxBytes(), ArchiveLimits::maxArchiveBytes)
+    EXPECT_EQ(fake.http->last(zip)->maxBytes(), ArchiveLimits::maxArchiveBytes)
         << "a hostile host cannot fill the disk";
     ASSERT_EQ(stagingFolders(), 1u);
     for (const auto& entry : listFolder(fake.host->temporaryDirectory())) {
@@ -207,10 +183,10 @@ TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFir
         SCOPED_TRACE(c.name);
         installer->windows = [&c] { return c.windows; };
         alerts->shown.clear();
-        http->script[zip] = {"", 404, fakes::bytes("")};
+        fake.http->script[zip] = {"", 404, fakes::bytes("")};
         installer->install({"1.5", "u", zip}, c.over);
         const auto progress = alerts->shown.size();
-        http->answerAll();
+        fake.http->answerAll();
         fake.mainQueue->drain();
         if (c.host) {
             ASSERT_EQ(progress, 1u);
@@ -225,14 +201,14 @@ TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFir
 }
 
 TEST_F(UpdateInstallTest, CancellingTheProgressEndsTheTransfer) {
-    http->script[zip] = {"", 200, fakes::bytes(plist("1.5"))};
+    fake.http->script[zip] = {"", 200, fakes::bytes(plist("1.5"))};
     installer->install({"1.5", "u", zip}, window);
-    http->progress(http->last(zip), 0.5);
+    fake.http->progress(fake.http->last(zip), 0.5);
     fake.mainQueue->drain();
     EXPECT_EQ(alerts->shown[0].progress, std::vector<double>{0.5});
     alerts->shown[0].completion({0, false});
-    EXPECT_TRUE(http->last(zip)->cancelled());
-    http->answerAll();
+    EXPECT_TRUE(fake.http->last(zip)->cancelled());
+    fake.http->answerAll();
     fake.mainQueue->drain();
     EXPECT_EQ(alerts->shown.back().content.message, "The update did not arrive in one piece.");
 }
@@ -258,12 +234,12 @@ TEST_F(UpdateInstallTest, WithoutAnArchiveOrAWritableFolderNothingIsDownloaded) 
         EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::downloadURL()});
     }
     EXPECT_TRUE(alerts->shown.empty());
-    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_TRUE(fake.http->tasks().empty());
     installer->install({"1.5", "u", "HTTP://drovane.app/download/x.zip"}, window);
-    EXPECT_EQ(http->tasks().size(), 1u) << "a scheme in capitals is the same scheme";
-    http->answerAll();
+    EXPECT_EQ(fake.http->tasks().size(), 1u) << "a scheme in capitals is the same scheme";
+    fake.http->answerAll();
     fake.mainQueue->drain();
-    http->forgetAnswered();
+    fake.http->forgetAnswered();
     alerts->shown.clear();
 
     // A folder that cannot be written even by root: one that is not there.
@@ -274,7 +250,7 @@ TEST_F(UpdateInstallTest, WithoutAnArchiveOrAWritableFolderNothingIsDownloaded) 
     EXPECT_EQ(alerts->shown[0].content.message, "Drovane cannot replace itself here.");
     EXPECT_EQ(alerts->shown[0].content.informativeText,
               folder + " is not writable. Download the new version and drag it over by hand.");
-    EXPECT_TRUE(http->tasks().empty());
+    EXPECT_TRUE(fake.http->tasks().empty());
 }
 
 } // namespace

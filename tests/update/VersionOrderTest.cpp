@@ -47,8 +47,10 @@ TEST(VersionOrder, NewerComparesNumberByNumberOverTheShorterList) {
         {"1.5.0-beta.2", "1.5.0-alpha.9", true, false},
         {"1.5.0-rc.1", "1.5.0-beta.9", true, false},
         {"1.10.0", "1.9.9", true, false},
-        {"2.0-rc1", "2.0-rc2", false, false}, // "rc1" is no number
-        {"1.2.3.4", "1.2.3", false, true},    // up to the shorter list: 4 meets the final pair
+        {"2.0-rc1", "2.0-rc2", false, false},
+        // "rc1" is no number
+        {"1.2.3.4", "1.2.3", false, true},
+        // up to the shorter list: 4 meets the final pair
         {"", "", false, false},
         {"-", "", false, false},
         {"0.0.1", "", true, false},

@@ -22,6 +22,7 @@ TEST(ThermalZones, TemperatureAgainstTripPointsGivesTheState) {
         S previous;
         S expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"well below passive", zone(50000, laptopTrips), S::Nominal, S::Nominal},
         {"active trips do not count", zone(70000, laptopTrips), S::Nominal, S::Nominal},
@@ -36,8 +37,7 @@ TEST(ThermalZones, TemperatureAgainstTripPointsGivesTheState) {
         {"hot below passive wins", zone(85000, {{"passive", 90000}, {"hot", 85000}}), S::Nominal, S::Serious},
         {"critical only", zone(99000, {{"critical", 100000}}), S::Nominal, S::Nominal},
         {"no trips", zone(120000, {}), S::Nominal, S::Nominal},
-        {"disabled trips at 0 and below", zone(50000, {{"passive", 0}, {"critical", -273200}}), S::Nominal,
-         S::Nominal},
+        {"disabled trips at 0 and below", zone(50000, {{"passive", 0}, {"critical", -273200}}), S::Nominal, S::Nominal},
         // Leaving a state takes 3 degrees below the threshold that raised it.
         {"serious held just below passive", zone(87001, laptopTrips), S::Serious, S::Serious},
         {"serious left 3 below passive", zone(86999, laptopTrips), S::Serious, S::Fair},
@@ -46,6 +46,7 @@ TEST(ThermalZones, TemperatureAgainstTripPointsGivesTheState) {
         {"critical held", zone(103000, laptopTrips), S::Critical, S::Critical},
         {"no hysteresis on the way up", zone(89000, laptopTrips), S::Fair, S::Fair},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(thermalStateOf({c.zone}, c.previous), c.expected) << c.what;
     }

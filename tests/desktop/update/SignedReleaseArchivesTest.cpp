@@ -57,23 +57,18 @@ TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIs
         std::function<void()> change;
         const char* reasonStart;
     };
+    // clang-format off
     const Case cases[] = {
-        {"unsigned", [&] { fs::remove(staged + "/Contents/_CodeSignature/CodeResources.minisig"); },
-         "the bundle is not signed"},
+        {"unsigned", [&] { fs::remove(staged + "/Contents/_CodeSignature/CodeResources.minisig"); },"the bundle is not signed"},
         {"signed by another key", [&] { ASSERT_TRUE(sign("other.key")); }, "signed by another key"},
-        {"a file changed after signing",
-         [&] { dir.write("stage/Drovane.app/Contents/Info.plist", "<evil/>"); },
-         "a file changed after signing"},
-        {"a file added", [&] { dir.write("stage/Drovane.app/Contents/MacOS/extra", "x"); },
-         "a file not in the list"},
-        {"a listed file missing", [&] { fs::remove(staged + "/Contents/Resources/qml/Main.qml"); },
-         "a listed file is missing"},
-        {"the list edited", [&] { dir.write("stage/Drovane.app/Contents/_CodeSignature/CodeResources", ""); },
-         "the file list does not match its signature"},
-        {"a link inside", [&] { fs::create_symlink("Info.plist", staged + "/Contents/link"); },
-         "not a plain file"},
+        {"a file changed after signing", [&] { dir.write("stage/Drovane.app/Contents/Info.plist", "<evil/>"); },"a file changed after signing"},
+        {"a file added", [&] { dir.write("stage/Drovane.app/Contents/MacOS/extra", "x"); },"a file not in the list"},
+        {"a listed file missing", [&] { fs::remove(staged + "/Contents/Resources/qml/Main.qml"); },"a listed file is missing"},
+        {"the list edited", [&] { dir.write("stage/Drovane.app/Contents/_CodeSignature/CodeResources", ""); },"the file list does not match its signature"},
+        {"a link inside", [&] { fs::create_symlink("Info.plist", staged + "/Contents/link"); },"not a plain file"},
         {"a link leaving", [&] { fs::create_symlink("/etc", staged + "/Contents/etc"); }, "not a plain file"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(sign());

@@ -160,40 +160,26 @@ TEST_F(UpdateInstallLoopbackTest, EveryBadReleaseEndsInOneAlertAndReplacesNothin
         int status = 200;
     };
     const std::string badArchive = "the archive was refused: ", badBundle = "the bundle was refused: ";
+    // clang-format off
     const Case cases[] = {
         {"unsigned", release("1.5", nullptr), badBundle + "the bundle is not signed"},
         {"signed by another key", release("1.5", "other.key"), badBundle + "signed by another key"},
-        {"a file changed after signing",
-         release("1.5", "test.key", write("Contents/MacOS/drovane", "#!/bin/sh\n")),
-         badBundle + "a file changed after signing"},
-        {"a file added", release("1.5", "test.key", write("Contents/MacOS/helper", "#!/bin/sh\n")),
-         badBundle + "a file not in the list"},
-        {"a listed file missing",
-         release("1.5", "test.key",
-                 [](const std::string& b) { fs::remove(b + "/Contents/Resources/qml/Main.qml"); }),
-         badBundle + "a listed file is missing"},
-        {"a symbolic link inside the bundle", release("1.5", "test.key", link("qml/Main.qml")),
-         badArchive + "a link"},
-        {"a symbolic link leaving the bundle", release("1.5", "test.key", link("/etc")),
-         badArchive + "a link"},
-        {"a ../ entry", release("1.5", "test.key", {}, ZipTwist::withEntry("Drovane.app/../../../escaped")),
-         badArchive + "a path with an empty, \".\" or \"..\" component"},
-        {"an absolute path", release("1.5", "test.key", {}, ZipTwist::withEntry(dir / "escaped")),
-         badArchive + "an absolute path"},
-        {"another top-level name", release("1.5", "test.key", {}, ZipTwist::namedAs("Drovane 2.app")),
-         badArchive + "something besides Drovane.app"},
+        {"a file changed after signing", release("1.5", "test.key", write("Contents/MacOS/drovane", "#!/bin/sh\n")), badBundle + "a file changed after signing"},
+        {"a file added", release("1.5", "test.key", write("Contents/MacOS/helper", "#!/bin/sh\n")), badBundle + "a file not in the list"},
+        {"a listed file missing", release("1.5", "test.key", [](const std::string& b) { fs::remove(b + "/Contents/Resources/qml/Main.qml"); }), badBundle + "a listed file is missing"},
+        {"a symbolic link inside the bundle", release("1.5", "test.key", link("qml/Main.qml")), badArchive + "a link"},
+        {"a symbolic link leaving the bundle", release("1.5", "test.key", link("/etc")), badArchive + "a link"},
+        {"a ../ entry", release("1.5", "test.key", {}, ZipTwist::withEntry("Drovane.app/../../../escaped")), badArchive + "a path with an empty, \".\" or \"..\" component"},
+        {"an absolute path", release("1.5", "test.key", {}, ZipTwist::withEntry(dir / "escaped")), badArchive + "an absolute path"},
+        {"another top-level name", release("1.5", "test.key", {}, ZipTwist::namedAs("Drovane 2.app")), badArchive + "something besides Drovane.app"},
         {"the same version", release("1.4.0"), "its version 1.4.0 is not newer than 1.4"},
         {"an older version", release("1.3.9"), "its version 1.3.9 is not newer than 1.4"},
-        {"a zip bomb announced as small",
-         release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0')),
-                 ZipTwist::announcing(100)),
-         badArchive + "more data than announced"},
-        {"a zip bomb announced as it is",
-         release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0'))),
-         badArchive + "more than 1 MiB announced"},
+        {"a zip bomb announced as small", release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0')), ZipTwist::announcing(100)), badArchive + "more data than announced"},
+        {"a zip bomb announced as it is", release("1.5", "test.key", write("Contents/Resources/padding", std::string(8 << 20, '\0'))), badArchive + "more than 1 MiB announced"},
         {"partial content", release("1.5"), "the server answered 206", 206},
         {"not found", "<html><body>Not Found</body></html>", "the server answered 404", 404},
     };
+    // clang-format on
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         server.serve("/" + std::to_string(i) + ".zip", cases[i].body, cases[i].status, "application/zip");
     }
