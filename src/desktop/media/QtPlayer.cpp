@@ -30,6 +30,10 @@ QtPlayer::QtPlayer(const Url& file, double /*forwardBufferSeconds*/, std::shared
     m_boundaryTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(m_boundaryTimer, &QTimer::timeout, m_context.get(), [this] { checkBoundaries(); });
     m_decoder->addMember(*this);
+    if (m_decoder->rate() > 0) {
+        // Joined a decoder about to play: this one waits at the start until it plays too.
+        standStill();
+    }
     m_duration = m_decoder->duration();
     if (m_decoder->hasFailed()) {
         fail(m_decoder->failure());

@@ -109,7 +109,9 @@ SharedDecoder::~SharedDecoder() {
 }
 
 bool SharedDecoder::canBeJoined() const {
-    return !m_started && !m_atEnd && !m_failed && !m_reloading;
+    // Still at the start, though perhaps told to play: the screens of one film start together
+    // even when each starts its own as soon as it is made.
+    return !m_atEnd && !m_failed && !m_reloading && m_player->position() == 0;
 }
 
 void SharedDecoder::addMember(QtPlayer& member) {
@@ -181,7 +183,6 @@ void SharedDecoder::play(const QtPlayer& by, double rate) {
             member->standStill();
         }
     }
-    m_started = true;
     m_rate = rate;
     applyRate();
 }

@@ -42,8 +42,8 @@ class SharedDecoder final {
 public:
     using FrameReceiver = std::function<void(const QVideoFrame&)>;
 
-    // The decoder a new player of `url` (paused at the start) shares: one that no member has
-    // played yet, or a new one.
+    // The decoder a new player of `url` (paused at the start) shares: one still at the start, or
+    // a new one.
     static std::shared_ptr<SharedDecoder> join(const QUrl& url, const std::shared_ptr<Log>& log);
 
     SharedDecoder(const QUrl& url, std::shared_ptr<Log> log);
@@ -69,6 +69,8 @@ public:
     void stopAtEnd();
 
     double position() const;
+    // The rate it plays at, or is about to once loaded; 0 while paused.
+    double rate() const { return m_rate; }
     bool isPlaying() const;
     bool isAtEnd() const { return m_atEnd; }
     bool hasFailed() const { return m_failed; }
@@ -113,8 +115,6 @@ private:
     std::vector<QtPlayer*> m_members;
     QTimer* m_watchdog = nullptr;
     double m_rate = 0;
-    // A member has played it: a new player at the start can no longer share it.
-    bool m_started = false;
     bool m_atEnd = false;
     bool m_failed = false;
     std::string m_failure;

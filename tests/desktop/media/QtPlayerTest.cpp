@@ -94,28 +94,41 @@ TEST(QtPlayer, AFilmCutAfterItsHeaderStopsWhereItsPicturesEndOrFails) {
 }
 
 // Screens showing one film share one decode while they agree: players made together share it,
-// another film or a player made after the film has started (the next loop) gets one of its own.
+// even when the first was told to play before the next was made; another film, or a player made
+// once the film has moved on (the next loop), gets one of its own.
 TEST(QtPlayer, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
     auto application = testApplication();
     fakes::TempDir dir;
     const std::string a = dir / "a.mov", b = dir / "b.mov";
     ASSERT_TRUE(fixtures::patternFilm(a, fixtures::Codec::H264, 160, 90, 4));
     ASSERT_TRUE(fixtures::patternFilm(b, fixtures::Codec::H264, 160, 90, 4));
+    enum class First { Paused, ToldToPlay, MovedOn };
     struct Case {
         std::string second;
-        bool afterFirstPlayed;
+        First first;
         bool shared;
     };
-    const Case cases[] = {{a, false, true}, {b, false, false}, {a, true, false}};
+    const Case cases[] = {{a, First::Paused, true},
+                          {a, First::ToldToPlay, true},
+                          {b, First::Paused, false},
+                          {a, First::MovedOn, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.second + (c.afterFirstPlayed ? " after the first played" : ""));
+        SCOPED_TRACE(c.second + " " + std::to_string(int(c.first)));
         auto first = std::make_shared<QtPlayer>(Url::fromFilePath(a), 8, nullptr);
-        if (c.afterFirstPlayed) {
+        if (c.first != First::Paused) {
             first->setRate(1.0);
+        }
+        if (c.first == First::MovedOn) {
             ASSERT_TRUE(waitUntil([&] { return first->currentTime() > 0.2; }, 10));
         }
         auto second = std::make_shared<QtPlayer>(Url::fromFilePath(c.second), 8, nullptr);
         EXPECT_EQ(first->decoderIdentity() == second->decoderIdentity(), c.shared);
+        if (c.shared) {
+            // Both move together once both play; a paused one stays where it is.
+            second->setRate(1.0);
+            ASSERT_TRUE(waitUntil([&] { return second->currentTime() > 0.3; }, 10));
+            EXPECT_NEAR(first->currentTime(), c.first == First::Paused ? 0.0 : second->currentTime(), 0.05);
+        }
     }
 }
 
