@@ -3,12 +3,14 @@
 #include "desktop/media/QtPlayer.h"
 #include "platform/Log.h"
 
+#include <QCoreApplication>
 #include <QMediaPlayer>
 #include <QTimer>
 #include <QVideoSink>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <malloc.h>
 
 namespace drovane::desktop {
 
@@ -106,6 +108,11 @@ SharedDecoder::~SharedDecoder() {
         m_fanout->last = QVideoFrame();
     }
     m_sink.reset();
+    // A pipeline's threads leave many small freed blocks in the heap's arenas: their pages go
+    // back once it has wound down, so that a day of loops does not keep them.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        QTimer::singleShot(500, application, [] { malloc_trim(0); });
+    }
 }
 
 bool SharedDecoder::canBeJoined() const {
