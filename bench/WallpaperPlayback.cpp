@@ -137,6 +137,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    if (answerGlProbe(argc, argv)) {
+        return 0;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]\n", argv[0]);
         return 2;
@@ -154,7 +157,7 @@ int main(int argc, char** argv) {
 
     const char* override = std::getenv("DROVANE_RENDERER");
     const RendererChoice choice =
-        chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
+        chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRendererApart);
     log->line(rendererLogLine(choice));
     std::unique_ptr<WindowServer> server;
     std::unique_ptr<Video> video;

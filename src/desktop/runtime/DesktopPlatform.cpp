@@ -76,7 +76,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     p->taskQueues = std::make_shared<ThreadTaskQueues>();
     p->screens = std::make_shared<QtScreens>(application);
     const RendererChoice renderer =
-        session.showsWallpaper() ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
+        session.showsWallpaper() ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRendererApart)
                                  : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
     if (!session.showsWallpaper()) {
