@@ -145,6 +145,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    if (answerGlProbe(argc, argv)) {
+        return 0;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s FILM PLAY_SECONDS PAUSED_SECONDS [MEMORY_LOOPS]\n", argv[0]);
         return 2;
@@ -167,7 +170,7 @@ int main(int argc, char** argv) {
         stream ? RendererChoice{Renderer::Software, "streamed"}
         : layerShell
             ? RendererChoice{Renderer::Software, "layer shell"}
-            : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRenderer);
+            : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRendererApart);
     log->line(rendererLogLine(choice));
     std::shared_ptr<WindowServer> server;
     std::unique_ptr<Video> video;

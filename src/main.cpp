@@ -5,6 +5,7 @@
 #include "desktop/runtime/DesktopHost.h"
 #include "desktop/runtime/DesktopPlatform.h"
 #include "desktop/runtime/HeapTuning.h"
+#include "desktop/runtime/RendererChoice.h"
 #include "desktop/runtime/StderrLog.h"
 #include "desktop/shell/DBusRunningInstance.h"
 #include "support/Settings.h"
@@ -14,6 +15,9 @@
 
 int main(int argc, char** argv) {
     using namespace drovane;
+    if (desktop::answerGlProbe(argc, argv)) {
+        return 0;
+    }
     desktop::tuneHeapForVideo();
     auto host = std::make_shared<desktop::DesktopHost>(std::vector<std::string>(argv, argv + argc));
     auto log = std::make_shared<desktop::StderrLog>();

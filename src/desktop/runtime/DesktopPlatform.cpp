@@ -184,7 +184,7 @@ std::shared_ptr<Platform> makeDesktopPlatform(std::shared_ptr<DesktopHost> host,
     session = onPlasma(session, *host, log, plasma);
     const RendererChoice renderer =
         session.showsWallpaper() && !plasma && !wayland
-            ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRenderer)
+            ? chooseRenderer(host->environment("DROVANE_RENDERER"), probeGlRendererApart)
             : RendererChoice{Renderer::Software, {}};
     log->line(startupLine(session, renderer));
     if (plasma) {

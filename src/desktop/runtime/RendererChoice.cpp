@@ -1,11 +1,18 @@
 #include "desktop/runtime/RendererChoice.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace drovane::desktop {
 
@@ -15,6 +22,11 @@ std::string lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
 }
+
+constexpr const char* kProbeVariable = "DROVANE_GL_PROBE";
+constexpr const char* kProbeAnswer = "renderer=";
+// Long enough for a slow driver on a loaded machine; the launch waits for it.
+constexpr int kProbeMilliseconds = 15000;
 
 bool isSoftwareRasteriser(const std::string& renderer) {
     static constexpr std::array<const char*, 3> kSoftware = {"llvmpipe", "softpipe", "swrast"};
@@ -72,6 +84,43 @@ std::optional<std::string> probeGlRenderer() {
     std::optional<std::string> renderer = name ? std::optional<std::string>(name) : std::nullopt;
     context.doneCurrent();
     return renderer;
+}
+
+std::optional<std::string> probeGlRendererApart() {
+    QProcess copy;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kProbeVariable), QStringLiteral("1"));
+    copy.setProcessEnvironment(environment);
+    copy.setProcessChannelMode(QProcess::SeparateChannels);
+    copy.setStandardErrorFile(QProcess::nullDevice());
+    copy.start(QCoreApplication::applicationFilePath(), {});
+    if (!copy.waitForStarted(kProbeMilliseconds)) {
+        return probeGlRenderer();
+    }
+    if (!copy.waitForFinished(kProbeMilliseconds)) {
+        copy.kill();
+        copy.waitForFinished(1000);
+        return std::nullopt;
+    }
+    for (const QByteArray& line : copy.readAllStandardOutput().split('\n')) {
+        if (line.startsWith(kProbeAnswer)) {
+            return line.mid(int(std::strlen(kProbeAnswer))).toStdString();
+        }
+    }
+    return std::nullopt;
+}
+
+bool answerGlProbe(int argc, char** argv) {
+    const char* asked = std::getenv(kProbeVariable);
+    if (!asked || std::strcmp(asked, "1") != 0) {
+        return false;
+    }
+    QGuiApplication application(argc, argv);
+    if (auto renderer = probeGlRenderer()) {
+        std::printf("%s%s\n", kProbeAnswer, renderer->c_str());
+    }
+    std::fflush(stdout);
+    return true;
 }
 
 } // namespace drovane::desktop

@@ -13,6 +13,7 @@
 #include <QQuickView>
 #include <QScreen>
 #include <algorithm>
+#include <utility>
 
 // Outside any namespace, as the resource compiler names it: the views and icons are compiled
 // into a static library, whose resources are registered by hand.
@@ -35,23 +36,7 @@ Size limited(Size size) {
 }
 } // namespace
 
-QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::make_unique<QQuickView>()) {
-    registerLibraryViews();
-    installProgressRingAccessible();
-    auto* thumbnails = new ThumbnailImageProvider();
-    m_view->engine()->addImageProvider(QStringLiteral("thumbs"), thumbnails);
-    m_view->engine()->addImageProvider(QStringLiteral("icons"), new IconImageProvider());
-    m_bridge = new LibraryBridge(std::move(content), thumbnails, m_view->engine());
-    m_view->rootContext()->setContextProperty(QStringLiteral("bridge"), m_bridge);
-    m_view->rootContext()->setContextProperty(QStringLiteral("tiles"), m_bridge->tiles());
-    m_view->setTitle(QStringLiteral("Drovane"));
-    m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-    m_view->setMaximumSize(maximumSize);
-    fitOnScreen(*m_view, {double(contentSize.width()), double(contentSize.height())},
-                {double(minimumSize.width()), double(minimumSize.height())}, std::nullopt);
-    m_view->setSource(QUrl(QStringLiteral("qrc:/drovane/qml/LibraryWindow.qml")));
-    m_view->installEventFilter(this);
-
+QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_content(std::move(content)) {
     // A move or resize is remembered once the user lets go.
     m_frameSettled.setSingleShot(true);
     m_frameSettled.setInterval(400);
@@ -60,19 +45,66 @@ QmlLibraryWindow::QmlLibraryWindow(LibraryWindowContent content) : m_view(std::m
             onFrameChanged(frame());
         }
     });
-    auto settle = [this] {
-        if (m_view->isVisible()) {
-            m_frameSettled.start();
+}
+
+void QmlLibraryWindow::makeView() const {
+    if (m_view) {
+        return;
+    }
+    registerLibraryViews();
+    installProgressRingAccessible();
+    auto* self = const_cast<QmlLibraryWindow*>(this);
+    m_view = std::make_unique<QQuickView>();
+    auto* thumbnails = new ThumbnailImageProvider();
+    m_view->engine()->addImageProvider(QStringLiteral("thumbs"), thumbnails);
+    m_view->engine()->addImageProvider(QStringLiteral("icons"), new IconImageProvider());
+    m_bridge = new LibraryBridge(std::move(*m_content), thumbnails, m_view->engine());
+    m_content.reset();
+    m_view->rootContext()->setContextProperty(QStringLiteral("bridge"), m_bridge);
+    m_view->rootContext()->setContextProperty(QStringLiteral("tiles"), m_bridge->tiles());
+    m_view->setTitle(QStringLiteral("Drovane"));
+    m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+    m_view->setMaximumSize(maximumSize);
+    fitOnScreen(*m_view, {double(contentSize.width()), double(contentSize.height())},
+                {double(minimumSize.width()), double(minimumSize.height())}, std::nullopt);
+    m_view->setSource(QUrl(QStringLiteral("qrc:/drovane/qml/LibraryWindow.qml")));
+    m_view->installEventFilter(self);
+    for (auto& apply : std::exchange(m_pending, {})) {
+        apply();
+    }
+    auto settle = [self] {
+        if (self->m_view->isVisible()) {
+            self->m_frameSettled.start();
         }
     };
-    connect(m_view.get(), &QWindow::xChanged, this, settle);
-    connect(m_view.get(), &QWindow::yChanged, this, settle);
-    connect(m_view.get(), &QWindow::widthChanged, this, settle);
-    connect(m_view.get(), &QWindow::heightChanged, this, settle);
+    connect(m_view.get(), &QWindow::xChanged, self, settle);
+    connect(m_view.get(), &QWindow::yChanged, self, settle);
+    connect(m_view.get(), &QWindow::widthChanged, self, settle);
+    connect(m_view.get(), &QWindow::heightChanged, self, settle);
+}
+
+void QmlLibraryWindow::whenMade(std::function<void()> apply) {
+    if (m_view) {
+        apply();
+    } else {
+        m_pending.push_back(std::move(apply));
+    }
+}
+
+LibraryBridge& QmlLibraryWindow::bridge() const {
+    makeView();
+    return *m_bridge;
+}
+
+QQuickView& QmlLibraryWindow::view() const {
+    makeView();
+    return *m_view;
 }
 
 QmlLibraryWindow::~QmlLibraryWindow() {
-    m_view->removeEventFilter(this);
+    if (m_view) {
+        m_view->removeEventFilter(this);
+    }
 }
 
 bool QmlLibraryWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -89,13 +121,17 @@ bool QmlLibraryWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 Rect QmlLibraryWindow::frame() const {
+    if (!m_view) {
+        return m_pendingFrame.value_or(
+            Rect{{0, 0}, {double(contentSize.width()), double(contentSize.height())}});
+    }
     const QRect g = m_view->geometry();
     return {{static_cast<double>(g.x()), static_cast<double>(g.y())},
             {static_cast<double>(g.width()), static_cast<double>(g.height())}};
 }
 
 bool QmlLibraryWindow::isVisible() const {
-    return m_view->isVisible() && m_view->windowStates().testFlag(Qt::WindowMinimized) == false;
+    return m_view && m_view->isVisible() && m_view->windowStates().testFlag(Qt::WindowMinimized) == false;
 }
 
 bool QmlLibraryWindow::isOccludedVisible() const {
@@ -103,6 +139,7 @@ bool QmlLibraryWindow::isOccludedVisible() const {
 }
 
 bool QmlLibraryWindow::snapshot(const std::string& path) {
+    makeView();
     QImage picture;
     // From the X server first: exactly what the window shows.
     if (QScreen* screen = m_view->screen(); screen && m_view->isVisible()) {
@@ -115,6 +152,7 @@ bool QmlLibraryWindow::snapshot(const std::string& path) {
 }
 
 void QmlLibraryWindow::show() {
+    makeView();
     m_view->setWindowStates(m_view->windowStates() & ~Qt::WindowMinimized);
     m_view->show();
     m_view->raise();
@@ -122,17 +160,25 @@ void QmlLibraryWindow::show() {
 }
 
 void QmlLibraryWindow::setFrame(Rect frame) {
-    fitOnScreen(*m_view, limited(frame.size), {double(minimumSize.width()), double(minimumSize.height())},
-                frame.origin);
+    if (!m_view) {
+        m_pendingFrame = frame;
+    }
+    whenMade([this, frame] {
+        fitOnScreen(*m_view, limited(frame.size), {double(minimumSize.width()), double(minimumSize.height())},
+                    frame.origin);
+    });
 }
 
 void QmlLibraryWindow::setContentSize(Size size) {
-    const QPoint at = m_view->position();
-    fitOnScreen(*m_view, limited(size), {double(minimumSize.width()), double(minimumSize.height())},
-                Point{double(at.x()), double(at.y())});
+    whenMade([this, size] {
+        const QPoint at = m_view->position();
+        fitOnScreen(*m_view, limited(size), {double(minimumSize.width()), double(minimumSize.height())},
+                    Point{double(at.x()), double(at.y())});
+    });
 }
 
 QWindow* QmlLibraryWindow::qtWindow() const {
+    // A window never shown has no place for a sheet.
     return m_view.get();
 }
 

@@ -5,7 +5,10 @@
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QQuickView;
 
@@ -13,8 +16,10 @@ namespace drovane::desktop {
 
 class LibraryBridge;
 
-// The library window: a Qt Quick view of the QML browser over a LibraryBridge. Closing it only
-// hides it; its items and their state (selection, scroll position) stay. Main thread only.
+// The library window: a Qt Quick view of the QML browser over a LibraryBridge. The view, its QML
+// engine and the bridge are made when the window is first shown (or looked into): a wallpaper
+// running all day without the window never pays for them. Closing it only hides it; its items
+// and their state (selection, scroll position) stay. Main thread only.
 class QmlLibraryWindow final : public QObject, public LibraryWindow, public QtBackedWindow {
     Q_OBJECT
 public:
@@ -30,15 +35,22 @@ public:
     void setContentSize(Size size) override;
     QWindow* qtWindow() const override;
 
-    LibraryBridge& bridge() const { return *m_bridge; }
-    QQuickView& view() const { return *m_view; }
+    LibraryBridge& bridge() const;
+    QQuickView& view() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::unique_ptr<QQuickView> m_view;
-    LibraryBridge* m_bridge = nullptr; // owned by the view's engine
+    void makeView() const;
+    void whenMade(std::function<void()> apply);
+
+    mutable std::optional<LibraryWindowContent> m_content;
+    mutable std::unique_ptr<QQuickView> m_view;
+    mutable LibraryBridge* m_bridge = nullptr; // owned by the view's engine
+    // Frames and sizes set before the view exists, applied in order when it is made.
+    mutable std::vector<std::function<void()>> m_pending;
+    std::optional<Rect> m_pendingFrame;
     QTimer m_frameSettled;
 };
 
