@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QThread>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -35,6 +37,19 @@ void spin(double seconds) {
     QElapsedTimer timer;
     timer.start();
     waitUntil([&] { return timer.elapsed() >= seconds * 1000; }, seconds + 1);
+}
+
+void pressKey(QWindow& window, int key, int modifiers) {
+    const auto active = [&] {
+        if (!window.isActive()) {
+            window.requestActivate();
+        }
+        return waitUntil([&] { return window.isActive(); }, 2);
+    };
+    active();
+    QTest::keyClick(&window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    spin(0.05);
+    active();
 }
 
 std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,

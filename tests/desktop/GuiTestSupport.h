@@ -7,6 +7,7 @@
 #include <string>
 
 class QApplication;
+class QWindow;
 
 namespace drovane::desktop::testing {
 
@@ -17,6 +18,10 @@ std::shared_ptr<QApplication> testApplication();
 bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds);
 // Runs the event loop for `seconds`.
 void spin(double seconds);
+// Presses a key in `window` and lets it act. GUI tests run side by side on one display, where
+// another test's window may take the activation (and with it every focused item): the window
+// takes it back first and again after, so that what has the focus can be read.
+void pressKey(QWindow& window, int key, int modifiers = 0);
 
 // Generates a film with the ffmpeg tool: `source` is a lavfi source ("testsrc2=size=320x180:rate=30",
 // "color=c=red:size=320x180:rate=30"), encoded as H.264 in a QuickTime file of `seconds`.

@@ -281,8 +281,7 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
     for (const auto& step : steps) {
         SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString() + " to " + step.focus);
         calls.clear();
-        QTest::keyClick(&view, step.key, step.modifiers);
-        testing::spin(0.05);
+        testing::pressKey(view, step.key, step.modifiers);
         EXPECT_EQ(focused(), step.focus);
         EXPECT_EQ(calls,
                   step.call.empty() ? std::vector<std::string>{} : std::vector<std::string>{step.call});

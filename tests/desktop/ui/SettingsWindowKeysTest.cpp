@@ -65,8 +65,7 @@ TEST(SettingsWindowKeysTest, EverySwitchAndLinkAnswersTheKeyboardAndTheLabelsTog
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.focus);
-        QTest::keyClick(&view, step.key);
-        spin(0.05);
+        testing::pressKey(view, step.key);
         EXPECT_EQ(focused(), step.focus);
         EXPECT_EQ(state(), step.state);
     }
