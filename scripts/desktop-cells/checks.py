@@ -321,30 +321,17 @@ def popup_names(x, popups):
 def opened(x, session, action, name, near):
     """What `action` opened: new top-level windows, or (where the shell draws its menus itself)
     a part of the screen near where it should open that changed; None if nothing did."""
-    shell = session.layout.get("shell_menus")
-    before, idle = x.popups(), x.shot(name + "-idle")
-    if shell:
-        # What a playing film alone draws and holds over the same times, so that it does not
-        # pass for a menu.
-        time.sleep(1.5)
-        idle_after = x.shot(name + "-idle-after")
-        time.sleep(0.4)
-        shot = x.shot(name + "-before")
-        noise = screen.appeared(idle, idle_after, shot, near)
-    else:
-        shot = idle
+    before, shot = x.popups(), x.shot(name + "-before")
     action()
     time.sleep(1.5)
     after = x.shot(name)
     new = {w: v for w, v in x.popups().items() if w not in before}
     if new:
         return popup_names(x, new)
-    if shell:
-        time.sleep(0.4)
-        share = screen.appeared(shot, after, x.shot(name + "-later"), near)
-        if share - noise > 0.08:
-            return "drawn by the shell (%.0f%% of %dx%d%+d%+d appeared and held, %.0f%% without it)" % (
-                (100 * share,) + near[2:] + near[:2] + (100 * noise,))
+    if session.layout.get("shell_menus"):
+        share = screen.changed(shot, after, near, threshold=80)
+        if share > 0.08:
+            return "drawn by the shell (%.0f%% of %dx%d%+d%+d changed)" % ((100 * share,) + near[2:] + near[:2])
     return None
 
 

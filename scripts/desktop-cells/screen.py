@@ -56,18 +56,6 @@ def changed(a, b, rect, threshold=12, step=4):
     return moved / max(n, 1)
 
 
-def appeared(before, after, later, rect, threshold=80, step=4):
-    """The share of sampled pixels in rect that changed from before to after and then held still
-    until later: something drawn and kept (a menu), as a playing film's pixels are not."""
-    n = held = 0
-    for x, y in before.points(rect, step):
-        n += 1
-        now = after.pixel(x, y)
-        if distance(before.pixel(x, y), now) > threshold and distance(now, later.pixel(x, y)) <= 6:
-            held += 1
-    return held / max(n, 1)
-
-
 def bounding_box(a, b, rect, threshold=40, step=1):
     """The box around the pixels in rect that differ between two shots, or None."""
     xs, ys = [], []
