@@ -150,7 +150,7 @@ TEST_F(WindowManagerTest, AClickOnTheWallpaperReachesTheRootWindow) {
     ASSERT_TRUE(run(QStringLiteral("xdotool"),
                     {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
                      QStringLiteral("click"), QStringLiteral("3")}));
-    EXPECT_TRUE(waitUntil([&] { return mappedTopLevels().size() > before.size(); }, 5))
+    EXPECT_TRUE(waitUntil([&] { return mappedTopLevels().size() > before.size(); }, 15))
         << "the root menu opened";
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
     waitUntil([&] { return mappedTopLevels().size() == before.size(); }, 5);
