@@ -167,10 +167,10 @@ int main(int argc, char** argv) {
     const bool stream = override && std::string(override) == "stream";
     const bool layerShell = override && std::string(override) == "layer-shell";
     const RendererChoice choice =
-        stream ? RendererChoice{Renderer::Software, "streamed"}
-        : layerShell
-            ? RendererChoice{Renderer::Software, "layer shell"}
-            : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt, probeGlRendererApart);
+        stream       ? RendererChoice{Renderer::Software, "streamed"}
+        : layerShell ? RendererChoice{Renderer::Software, "layer shell"}
+                     : chooseRenderer(override ? std::optional<std::string>(override) : std::nullopt,
+                                      probeGlRendererApart);
     log->line(rendererLogLine(choice));
     std::shared_ptr<WindowServer> server;
     std::unique_ptr<Video> video;
