@@ -145,13 +145,16 @@ TEST_F(WindowManagerTest, AClickOnTheWallpaperReachesTheRootWindow) {
         5))
         << "the window at the pointer: " << underPointer << ", the wallpaper's frame: " << frameOf(*window);
 
-    // Openbox opens its desktop menu on a right click on the root window.
+    // Openbox opens its desktop menu on a right click on the root window. A loaded machine can
+    // hold the release back past the menu's hide delay, which closes it at once: a few tries.
     const auto before = mappedTopLevels();
-    ASSERT_TRUE(run(QStringLiteral("xdotool"),
-                    {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
-                     QStringLiteral("click"), QStringLiteral("3")}));
-    EXPECT_TRUE(waitUntil([&] { return mappedTopLevels().size() > before.size(); }, 15))
-        << "the root menu opened";
+    const auto menuOpens = [&] {
+        return run(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
+                    QStringLiteral("click"), QStringLiteral("3")}) &&
+               waitUntil([&] { return mappedTopLevels().size() > before.size(); }, 5);
+    };
+    EXPECT_TRUE(menuOpens() || menuOpens() || menuOpens()) << "the root menu opened";
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
     waitUntil([&] { return mappedTopLevels().size() == before.size(); }, 5);
 }
