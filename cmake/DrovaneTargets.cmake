@@ -40,11 +40,13 @@ function(drovane_library_target name)
     endif()
 endfunction()
 
-# drovane_test_target(<name> LIBS <targets...> [LABELS ...] [ENVIRONMENT ...] [TIMEOUT <s>])
+# drovane_test_target(<name> LIBS <targets...> [LABELS ...] [ENVIRONMENT ...] [TIMEOUT <s>]
+#                     [PROCESSORS <n>])
 # One GoogleTest executable per test folder, from the folder's *Test.cpp files. TIMEOUT gives
-# its tests a time limit of their own instead of the preset's.
+# its tests a time limit of their own instead of the preset's; PROCESSORS the cores each test
+# keeps busy, which ctest -j counts so that heavy tests do not starve each other.
 function(drovane_test_target name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS;LABELS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;PROCESSORS" "LIBS;LABELS;ENVIRONMENT" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     if(NOT sources)
         return()
@@ -52,11 +54,18 @@ function(drovane_test_target name)
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
                                   drovane_warnings drovane_sanitizers)
-    set(timeout)
+    # An empty value would be lost on the way and shift the properties after it.
+    set(extra)
+    if(ARG_ENVIRONMENT)
+        list(APPEND extra ENVIRONMENT "${ARG_ENVIRONMENT}")
+    endif()
     if(ARG_TIMEOUT)
-        set(timeout TIMEOUT ${ARG_TIMEOUT})
+        list(APPEND extra TIMEOUT ${ARG_TIMEOUT})
+    endif()
+    if(ARG_PROCESSORS)
+        list(APPEND extra PROCESSORS ${ARG_PROCESSORS})
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENVIRONMENT}" ${timeout})
+        PROPERTIES LABELS "${ARG_LABELS}" ${extra})
 endfunction()
