@@ -115,6 +115,10 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
         } else if (auto installer = weak.lock()) {
             staged = installer->stage(*result.temporaryFile);
         }
+        if (!staged.bundle && result.temporaryFile) {
+            std::error_code ignored;
+            fs::remove(*result.temporaryFile, ignored); // an error page or half a release
+        }
         queue->post([weak, over, installed, version, staged] {
             auto self = weak.lock();
             if (!self) {
@@ -128,6 +132,11 @@ void UpdateInstall::install(const Release& release, std::weak_ptr<const Window> 
             if (!refused) {
                 self->swap(*staged.bundle, installed);
                 return;
+            }
+            if (staged.bundle) {
+                // A refused release is never run: its download and unpacked copy go.
+                std::error_code ignored;
+                fs::remove_all(fs::path(*staged.bundle).parent_path(), ignored);
             }
             if (const auto& log = self->m_platform->log) {
                 log->line("Drovane: update to " + version + " failed: " + *refused);
@@ -165,21 +174,29 @@ UpdateInstall::Staged UpdateInstall::stage(const std::string& temporaryFile) con
     fs::create_directories(temporary, error);
     // The user's alone: nothing else may change the bundle between its check and the swap.
     if (::mkdir(staging.c_str(), 0700) != 0) {
-        return {std::nullopt, "cannot make " + staging + ": " + std::strerror(errno)};
+        const std::string why = "cannot make " + staging + ": " + std::strerror(errno);
+        fs::remove(temporaryFile, error);
+        return {std::nullopt, why};
     }
+    // A failed attempt leaves nothing behind: every retry would otherwise add a release's size.
+    const auto failed = [&](std::string why) {
+        fs::remove(temporaryFile, error);
+        fs::remove_all(staging, error);
+        return Staged{std::nullopt, std::move(why)};
+    };
     const std::string archive = staging + "/Drovane.zip";
-    if (auto failed = moveFileWithoutReplacing(temporaryFile, archive)) {
-        return {std::nullopt, *failed};
+    if (auto notMoved = moveFileWithoutReplacing(temporaryFile, archive)) {
+        return failed(*notMoved);
     }
     if (!m_platform->releaseArchives) {
-        return {std::nullopt, "nothing here unpacks archives"};
+        return failed("nothing here unpacks archives");
     }
     if (auto refused = m_platform->releaseArchives->unpack(archive, staging)) {
-        return {std::nullopt, "the archive was refused: " + *refused};
+        return failed("the archive was refused: " + *refused);
     }
     const std::string bundle = staging + "/" + ArchiveLimits::topLevelName;
     if (!fs::is_directory(bundle, error)) {
-        return {std::nullopt, "the archive holds no " + std::string(ArchiveLimits::topLevelName)};
+        return failed("the archive holds no " + std::string(ArchiveLimits::topLevelName));
     }
     return {bundle, ""};
 }

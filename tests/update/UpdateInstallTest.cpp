@@ -134,6 +134,7 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         EXPECT_TRUE(processes->scripts.empty());
         EXPECT_EQ(fake.workspace->terminations, 0);
         EXPECT_TRUE(fs::is_directory(installed));
+        EXPECT_TRUE(listFolder(fake.host->temporaryDirectory()).empty()) << "a failed attempt leaves nothing";
     }
     alerts->respond(0);
     EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::downloadURL()});
