@@ -53,7 +53,7 @@ MenuItem action(std::string identifier, std::string title) {
     return item;
 }
 
-MenuItem film(std::string identifier, bool checked) {
+MenuItem film(const std::string& identifier, bool checked) {
     MenuItem item = action(identifier, identifier);
     item.checkable = true;
     item.checked = checked;
@@ -62,14 +62,21 @@ MenuItem film(std::string identifier, bool checked) {
 
 // Open / Wallpaper ▸ (a ✓, b) / Quit ⌃Q
 Menu baseMenu() {
-    MenuItem films;
+    MenuItem films = action("films", "Wallpaper");
     films.kind = MenuItem::Kind::Submenu;
-    films.identifier = "films";
-    films.title = "Wallpaper";
     films.submenu = {film("a", true), film("b", false)};
     MenuItem quit = action("quit", "Quit");
     quit.keyEquivalent = "q";
     return {action("open", "Open"), std::move(films), std::move(quit)};
+}
+
+// The labels of a layout's items, a submenu's read items in brackets: "Open,Wallpaper(a,b),Quit".
+QString outline(const DBusMenuLayoutItem& menu) {
+    QStringList items;
+    for (const auto& child : menu.children) {
+        items << labelOf(child) + (child.children.isEmpty() ? QString() : "(" + outline(child) + ")");
+    }
+    return items.join(',');
 }
 
 class DBusMenuExporterTest : public ::testing::Test {
@@ -86,7 +93,7 @@ protected:
                         SLOT(propertiesUpdated(QDBusMessage)));
     }
 
-    // The item ids by identifier, as the exporter numbered them.
+    // The item ids by label, as the exporter numbered them.
     std::map<QString, int> ids() {
         std::map<QString, int> out;
         std::function<void(const DBusMenuLayoutItem&)> walk = [&](const DBusMenuLayoutItem& item) {
@@ -98,10 +105,33 @@ protected:
         walk(panel.layout());
         return out;
     }
-    // Lets the signals sent so far arrive.
-    void settle() {
+    // What hosts heard since the last clear, by label: "layout Wallpaper; updated a b".
+    std::string heardSoFar() {
+        // Lets the signals sent so far arrive.
         panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()});
         waitFor([] { return false; }, nullptr, 0.05);
+        std::map<int, QString> label{{0, QStringLiteral("top")}};
+        for (const auto& [name, id] : ids()) {
+            label[id] = name;
+        }
+        QStringList parts;
+        for (const auto& layout : heard.layouts) {
+            parts << "layout " + label[layout.menu];
+        }
+        QStringList updated, removed;
+        for (const auto& item : heard.updated) {
+            updated << label[item.first];
+        }
+        for (const auto& item : heard.removed) {
+            removed << label[item.first];
+        }
+        if (!updated.isEmpty()) {
+            parts << "updated " + updated.join(' ');
+        }
+        if (!removed.isEmpty()) {
+            parts << "removed " + removed.join(' ');
+        }
+        return parts.join(QStringLiteral("; ")).toStdString();
     }
 
     fakes::TempDir dir;
@@ -118,36 +148,42 @@ QString errorOf(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName() : QString();
 }
 
-const QString invalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
-
 // GetProperty of an unknown item or of a property the item does not have once sent a reply that
-// could not be marshalled, so none at all: the host waited for its whole timeout.
-TEST_F(DBusMenuExporterTest, GetPropertyOfAnUnknownItemOrUnsetPropertyAnswersAtOnce) {
+// could not be marshalled, so none at all: the host waited for its whole timeout. Every refusal
+// is an answer at once.
+TEST_F(DBusMenuExporterTest, WhatCannotBeAnsweredIsRefusedAtOnce) {
     const auto id = ids();
-    struct Row {
-        int item;
-        const char* property;
-        QString error;
-        QVariant value;
+    const int films = id.at("Wallpaper");
+    const QVariant clicked = QVariant::fromValue(QDBusVariant(0));
+    const struct {
+        const char* what;
+        const char* member;
+        QVariantList args;
+    } rows[] = {
+        {"a property the item lacks", "GetProperty", {id.at("Open"), "toggle-state"}},
+        {"a property nothing has", "GetProperty", {id.at("Open"), "no-such-property"}},
+        {"a property of an unknown item", "GetProperty", {9999, "label"}},
+        {"a property of a negative item", "GetProperty", {-1, "label"}},
+        {"an unknown menu", "GetLayout", {4242, -1, QStringList()}},
+        {"arguments of the wrong type", "GetLayout", {QStringLiteral("0"), -1, QStringList()}},
+        {"AboutToShow on an unknown menu", "AboutToShow", {4242}},
+        {"AboutToShowGroup of unknown menus only",
+         "AboutToShowGroup",
+         {QVariant::fromValue(QList<int>{4242})}},
+        {"an event of an unknown item", "Event", {4242, "clicked", clicked, 0u}},
+        {"no such method", "Frobnicate", {}},
     };
-    const Row rows[] = {
-        {id.at("Quit"), "label", {}, QStringLiteral("Quit")},
-        {id.at("a"), "toggle-state", {}, 1},
-        {id.at("Open"), "toggle-state", invalidArgs, {}},
-        {id.at("Open"), "no-such-property", invalidArgs, {}},
-        {9999, "label", invalidArgs, {}},
-        {-1, "label", invalidArgs, {}},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         QElapsedTimer clock;
         clock.start();
-        const auto reply = panel.menuCall(QStringLiteral("GetProperty"), {row.item, QString(row.property)});
-        EXPECT_EQ(errorOf(reply), row.error) << row.item << " " << row.property;
-        EXPECT_LT(clock.elapsed(), 1000) << row.item << " " << row.property;
-        if (row.value.isValid()) {
-            EXPECT_EQ(reply.arguments().value(0).value<QDBusVariant>().variant(), row.value) << row.property;
-        }
+        const auto reply = panel.menuCall(row.member, row.args);
+        EXPECT_EQ(errorOf(reply), row.member == std::string("Frobnicate")
+                                      ? QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")
+                                      : QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+        EXPECT_LT(clock.elapsed(), 1000);
     }
+    EXPECT_EQ(errorOf(panel.menuCall(QStringLiteral("Event"), {films, "opened", clicked, 0u})), QString());
 }
 
 TEST_F(DBusMenuExporterTest, AnswersHostsAsTheProtocolSays) {
@@ -156,72 +192,57 @@ TEST_F(DBusMenuExporterTest, AnswersHostsAsTheProtocolSays) {
     const auto layoutOf = [](const QDBusMessage& reply) {
         return qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
     };
-    const auto subLabels = [&](const QDBusMessage& reply) {
-        return labels(child(layoutOf(reply), QStringLiteral("Wallpaper")));
+    const auto propertiesOf = [](const QDBusMessage& reply) {
+        return qdbus_cast<QList<DBusMenuItemProperties>>(reply.arguments().value(0));
     };
     struct Row {
         const char* what;
         QString member;
         QVariantList args;
-        QString error;
         std::function<void(const QDBusMessage&)> check;
     };
     const Row rows[] = {
+        {"a property",
+         "GetProperty",
+         {id.at("Quit"), "label"},
+         [](auto& r) { EXPECT_EQ(r.arguments().value(0).template value<QDBusVariant>().variant(), "Quit"); }},
+        {"a check mark's state",
+         "GetProperty",
+         {id.at("a"), "toggle-state"},
+         [](auto& r) { EXPECT_EQ(r.arguments().value(0).template value<QDBusVariant>().variant(), 1); }},
         {"depth 0: the item alone",
          "GetLayout",
          {0, 0, QStringList()},
-         {},
-         [&](auto& r) { EXPECT_TRUE(layoutOf(r).children.isEmpty()); }},
+         [&](auto& r) { EXPECT_EQ(outline(layoutOf(r)), ""); }},
         {"depth 1: a submenu's items are not there yet",
          "GetLayout",
          {0, 1, QStringList()},
-         {},
-         [&](auto& r) {
-             EXPECT_EQ(labels(layoutOf(r)), (QStringList{"Open", "Wallpaper", "Quit"}));
-             EXPECT_EQ(subLabels(r), QStringList());
-         }},
-        {"depth -1: the whole tree",
-         "GetLayout",
-         {0, -1, QStringList()},
-         {},
-         [&](auto& r) {
-             EXPECT_EQ(subLabels(r), (QStringList{"a", "b"}));
-         }},
+         [&](auto& r) { EXPECT_EQ(outline(layoutOf(r)), "Open,Wallpaper,Quit"); }},
         {"depth 2, only labels",
          "GetLayout",
          {0, 2, QStringList{"label"}},
-         {},
          [&](auto& r) {
-             EXPECT_EQ(subLabels(r), (QStringList{"a", "b"}));
+             EXPECT_EQ(outline(layoutOf(r)), "Open,Wallpaper(a,b),Quit");
              const auto a = child(child(layoutOf(r), QStringLiteral("Wallpaper")), QStringLiteral("a"));
              EXPECT_EQ(a.properties.keys(), QStringList{"label"});
          }},
         {"the submenu by itself, with its check marks",
          "GetLayout",
          {films, 1, QStringList()},
-         {},
          [&](auto& r) {
              const auto sub = layoutOf(r);
-             EXPECT_EQ(labels(sub), (QStringList{"a", "b"}));
+             EXPECT_EQ(outline(sub), "a,b");
              EXPECT_EQ(sub.properties.value("children-display").toString(), QStringLiteral("submenu"));
              const auto a = child(sub, QStringLiteral("a")).properties;
-             const auto b = child(sub, QStringLiteral("b")).properties;
              EXPECT_EQ(a.value("toggle-type").toString(), QStringLiteral("checkmark"));
              EXPECT_EQ(a.value("toggle-state").toInt(), 1);
-             EXPECT_EQ(b.value("toggle-state").toInt(), 0);
+             EXPECT_EQ(child(sub, QStringLiteral("b")).properties.value("toggle-state").toInt(), 0);
          }},
-        {"an unknown menu", "GetLayout", {4242, -1, QStringList()}, invalidArgs, {}},
-        {"arguments of the wrong type",
-         "GetLayout",
-         {QStringLiteral("0"), -1, QStringList()},
-         invalidArgs,
-         {}},
         {"group properties skip unknown items",
          "GetGroupProperties",
          {QVariant::fromValue(QList<int>{id.at("Open"), id.at("a"), 4242}), QStringList{"label"}},
-         {},
          [&](auto& r) {
-             const auto items = qdbus_cast<QList<DBusMenuItemProperties>>(r.arguments().value(0));
+             const auto items = propertiesOf(r);
              ASSERT_EQ(items.size(), 2);
              EXPECT_EQ(items[0].properties, (QVariantMap{{"label", "Open"}}));
              EXPECT_EQ(items[1].id, id.at("a"));
@@ -229,126 +250,66 @@ TEST_F(DBusMenuExporterTest, AnswersHostsAsTheProtocolSays) {
         {"group properties of no item are those of every item",
          "GetGroupProperties",
          {QVariant::fromValue(QList<int>{}), QStringList{"label"}},
-         {},
-         [&](auto& r) {
-             EXPECT_EQ(qdbus_cast<QList<DBusMenuItemProperties>>(r.arguments().value(0)).size(), 5);
-         }},
+         [&](auto& r) { EXPECT_EQ(propertiesOf(r).size(), 5); }},
         {"the shortcut as a host reads it",
          "GetGroupProperties",
          {QVariant::fromValue(QList<int>{id.at("Quit")}), QStringList{"shortcut"}},
-         {},
          [&](auto& r) {
-             const auto items = qdbus_cast<QList<DBusMenuItemProperties>>(r.arguments().value(0));
-             ASSERT_EQ(items.size(), 1);
-             EXPECT_EQ(qdbus_cast<QList<QStringList>>(items[0].properties.value("shortcut")),
+             ASSERT_EQ(propertiesOf(r).size(), 1);
+             EXPECT_EQ(qdbus_cast<QList<QStringList>>(propertiesOf(r)[0].properties.value("shortcut")),
                        (QList<QStringList>{{"Control", "q"}}));
          }},
-        {"AboutToShow on the submenu, unchanged",
-         "AboutToShow",
-         {films},
-         {},
-         [&](auto& r) { EXPECT_FALSE(r.arguments().value(0).toBool()); }},
-        {"AboutToShow on an unknown menu", "AboutToShow", {4242}, invalidArgs, {}},
         {"AboutToShowGroup names the unknown",
          "AboutToShowGroup",
          {QVariant::fromValue(QList<int>{films, 4242})},
-         {},
          [&](auto& r) {
              EXPECT_EQ(qdbus_cast<QList<int>>(r.arguments().value(0)), QList<int>{});
              EXPECT_EQ(qdbus_cast<QList<int>>(r.arguments().value(1)), QList<int>{4242});
          }},
-        {"AboutToShowGroup of unknown menus only",
-         "AboutToShowGroup",
-         {QVariant::fromValue(QList<int>{4242})},
-         invalidArgs,
-         {}},
-        {"an event of an unknown item",
-         "Event",
-         {4242, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u},
-         invalidArgs,
-         {}},
-        {"an opened submenu", "Event", {films, "opened", QVariant::fromValue(QDBusVariant(0)), 0u}, {}, {}},
-        {"no such method", "Frobnicate", {}, QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const auto reply = panel.menuCall(row.member, row.args);
-        EXPECT_EQ(errorOf(reply), row.error);
-        if (row.check && row.error.isEmpty()) {
-            row.check(reply);
-        }
+        ASSERT_EQ(errorOf(reply), QString());
+        row.check(reply);
     }
 }
 
 TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu) {
     const auto id = ids();
-    const int films = id.at("Wallpaper"), open = id.at("Open");
+    const int films = id.at("Wallpaper"), a = id.at("a");
     auto& filmItems = menu[1].submenu;
-    struct Row {
+    const auto checkFilm = [&](std::size_t which) {
+        return [&, which] {
+            for (std::size_t i = 0; i < filmItems.size(); ++i) {
+                filmItems[i].checked = i == which;
+            }
+        };
+    };
+    const struct {
         const char* what;
         std::function<void()> change;
         int askedMenu; // AboutToShow on it; -1: the host only says "opened" on the top menu
         bool readAgain;
-        std::vector<int> layouts;
-        std::vector<int> updated;
-        std::vector<int> removed;
-    };
-    const Row rows[] = {
-        {"nothing changed", [] {}, 0, false, {}, {}, {}},
-        {"the check mark moves, the top menu opens",
-         [&] {
-             filmItems[0].checked = false;
-             filmItems[1].checked = true;
-         },
-         0,
-         false,
-         {},
-         {id.at("a"), id.at("b")},
-         {}},
-        {"the check mark moves back, the submenu opens",
-         [&] {
-             filmItems[0].checked = true;
-             filmItems[1].checked = false;
-         },
-         films,
-         true,
-         {films},
-         {},
-         {}},
-        {"a film comes: only the submenu is read again",
-         [&] { filmItems.push_back(film("c", false)); },
-         0,
-         false,
-         {films},
-         {},
-         {}},
-        {"a row comes in the top menu",
-         [&] { menu.insert(menu.begin() + 1, MenuItem::separator("sep")); },
-         0,
-         true,
-         {0},
-         {},
-         {}},
-        {"a label changes while the submenu opens",
-         [&] { menu[0].title = "Open Again"; },
-         films,
-         false,
-         {},
-         {open},
-         {}},
-        {"an item is disabled", [&] { menu[0].enabled = false; }, -1, false, {}, {open}, {}},
-        {"and enabled again", [&] { menu[0].enabled = true; }, -1, false, {}, {}, {open}},
-        {"an item becomes a submenu",
-         [&] { menu[0].kind = MenuItem::Kind::Submenu; },
-         films,
-         false,
-         {0},
-         {},
-         {}},
+        std::string heard;
+    } rows[] = {
+        {"nothing changed", [] {}, 0, false, ""},
+        {"the check mark moves, the top menu opens", checkFilm(1), 0, false, "updated a b"},
+        {"the check mark moves back, the submenu opens", checkFilm(0), films, true, "layout Wallpaper"},
+        {"a film comes: only the submenu is read again", [&] { filmItems.push_back(film("c", false)); }, 0,
+         false, "layout Wallpaper"},
+        {"a row comes in the top menu", [&] { menu.insert(menu.begin() + 1, MenuItem::separator("sep")); }, 0,
+         true, "layout top"},
+        {"a label changes while the submenu opens", [&] { menu[0].title = "Opened"; }, films, false,
+         "updated Opened"},
+        {"an item is disabled", [&] { menu[0].enabled = false; }, -1, false, "updated Opened"},
+        {"and enabled again", [&] { menu[0].enabled = true; }, -1, false, "removed Opened"},
+        {"an item becomes a submenu", [&] { menu[0].kind = MenuItem::Kind::Submenu; }, films, false,
+         "layout top"},
     };
     uint revision =
         panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt();
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         heard.clear();
         row.change();
@@ -358,69 +319,49 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
             panel.menuCall(QStringLiteral("Event"),
                            {0, QStringLiteral("opened"), QVariant::fromValue(QDBusVariant(0)), 0u});
         }
-        settle();
-        std::vector<int> layouts, updated, removed;
+        EXPECT_EQ(heardSoFar(), row.heard);
         for (const auto& layout : heard.layouts) {
-            layouts.push_back(layout.menu);
             EXPECT_GT(layout.revision, revision) << "a revision only grows";
             revision = layout.revision;
         }
-        for (const auto& [item, properties] : heard.updated) {
-            updated.push_back(item);
-        }
         for (const auto& [item, names] : heard.removed) {
-            removed.push_back(item);
             EXPECT_EQ(names, QStringList{"enabled"});
         }
-        EXPECT_EQ(layouts, row.layouts);
-        EXPECT_EQ(updated, row.updated);
-        EXPECT_EQ(removed, row.removed);
         EXPECT_EQ(panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt(),
                   revision);
     }
+    EXPECT_EQ(ids().at("Wallpaper"), films) << "an item keeps its identity when rows come before it";
+    EXPECT_EQ(ids().at("a"), a);
 }
 
 // Plasma 5 reads one level at a time and fills a submenu when it pops up; Qt never showed the
 // film submenu, empty at that moment, and the submenu never opened.
 TEST_F(DBusMenuExporterTest, HostsReadingOneLevelAtATimeHearOfASubmenuBeforeItOpens) {
-    const int films = ids().at("Wallpaper");
     Panel shallow(bus, QStringLiteral("shallow"));
     shallow.items = panel.items;
-    struct Row {
+    const struct {
         Panel& host;
         int depth;
-        std::vector<int> layouts;
-    };
-    const Row rows[] = {
-        {panel, -1, {}},
-        {shallow, 1, {films}},
-        {panel, -1, {}},
-    };
-    for (const Row& row : rows) {
+        std::string heard;
+    } rows[] = {{panel, -1, ""}, {shallow, 1, "layout Wallpaper"}, {panel, -1, ""}};
+    for (const auto& row : rows) {
         heard.clear();
         row.host.menuCall(QStringLiteral("GetLayout"), {0, row.depth, QStringList()});
         EXPECT_FALSE(row.host.aboutToShow(0));
-        settle();
-        std::vector<int> layouts;
-        for (const auto& layout : heard.layouts) {
-            layouts.push_back(layout.menu);
-        }
-        EXPECT_EQ(layouts, row.layouts) << "depth " << row.depth;
+        EXPECT_EQ(heardSoFar(), row.heard) << "depth " << row.depth;
     }
 }
 
-TEST_F(DBusMenuExporterTest, ClicksRunTheirItemsActionsAndAGroupNamesTheUnknownItems) {
+// (A single click through the panel runs its action in the status bar's test.)
+TEST_F(DBusMenuExporterTest, AGroupOfClicksRunsTheKnownItemsAndNamesTheUnknown) {
     int clicks = 0;
     menu[0].action = [&] { ++clicks; };
     exporter.rebuild();
-    const int open = ids().at("Open");
-    panel.click(open);
-    ASSERT_TRUE(waitFor([&] { return clicks == 1; }));
-    const QList<DBusMenuEvent> group{{open, QStringLiteral("clicked"), QDBusVariant(0), 0u},
+    const QList<DBusMenuEvent> group{{ids().at("Open"), QStringLiteral("clicked"), QDBusVariant(0), 0u},
                                      {4242, QStringLiteral("clicked"), QDBusVariant(0), 0u}};
     const auto reply = panel.menuCall(QStringLiteral("EventGroup"), {QVariant::fromValue(group)});
     EXPECT_EQ(qdbus_cast<QList<int>>(reply.arguments().value(0)), QList<int>{4242});
-    ASSERT_TRUE(waitFor([&] { return clicks == 2; }));
+    ASSERT_TRUE(waitFor([&] { return clicks == 1; }));
 }
 
 } // namespace

@@ -1,14 +1,8 @@
 #include "desktop/DesktopTestSupport.h"
-#include "desktop/MediaFixtures.h"
-#include "desktop/media/QtFfmpegImages.h"
 #include "desktop/shell/DBusDesktopBackground.h"
 #include "desktop/shell/DconfChangeset.h"
-#include "fakes/FakeDesktopBackground.h"
-#include "fakes/FakePlatform.h"
-#include "ui/DesktopStill.h"
+#include "fakes/TempDir.h"
 
-#include <QImage>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace drovane::desktop {
@@ -51,19 +45,34 @@ private:
     QDBusConnection m_service{QString()};
 };
 
-TEST_F(DesktopBackgroundTest, GnomeWritesTheBackgroundAndLockScreenPicturesThroughDconf) {
+TEST_F(DesktopBackgroundTest, GnomeCinnamonAndMateWriteTheirOwnKeysThroughDconf) {
     auto dconf = recorder("ca.desrt.dconf", "/ca/desrt/dconf/Writer/user", "ca.desrt.dconf.Writer", "Change",
                           QStringLiteral("tag1"));
-    DBusDesktopBackground background("ubuntu:GNOME", "/pictures", bus.connect("drovane"));
-    EXPECT_EQ(set(background, picture), true);
-    ASSERT_EQ(received.size(), 1u);
-    const QByteArray blob = received[0].toByteArray();
-    const auto written = dconfChangesetStrings(std::vector<unsigned char>(blob.begin(), blob.end()));
-    EXPECT_EQ(written, (std::map<std::string, std::string>{
-                           {"/org/gnome/desktop/background/picture-uri", url},
-                           {"/org/gnome/desktop/background/picture-uri-dark", url},
-                           {"/org/gnome/desktop/screensaver/picture-uri", url},
-                       }));
+    using Keys = std::map<std::string, std::string>;
+    const struct {
+        const char* desktop;
+        const char* program;
+        Keys written;
+    } rows[] = {
+        {"ubuntu:GNOME",
+         "",
+         {{"/org/gnome/desktop/background/picture-uri", url},
+          {"/org/gnome/desktop/background/picture-uri-dark", url},
+          {"/org/gnome/desktop/screensaver/picture-uri", url}}},
+        {"X-Cinnamon", "", {{"/org/cinnamon/desktop/background/picture-uri", url}}},
+        {"", "caja", {{"/org/mate/desktop/background/picture-filename", picture}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.desktop + std::string(" / ") + row.program);
+        received.clear();
+        const std::string program = row.program;
+        DBusDesktopBackground background(row.desktop, "/pictures", bus.connect("drovane"),
+                                         [program] { return program; });
+        EXPECT_EQ(set(background, picture), true);
+        ASSERT_EQ(received.size(), 1u);
+        const QByteArray blob = received[0].toByteArray();
+        EXPECT_EQ(dconfChangesetStrings(std::vector<unsigned char>(blob.begin(), blob.end())), row.written);
+    }
 }
 
 TEST_F(DesktopBackgroundTest, PlasmaRunsAScriptWithTheQuotedUrl) {
@@ -113,24 +122,6 @@ TEST(DesktopBackgroundSetter, TheProgramPaintingTheDesktopDecidesElseTheSessions
     EXPECT_FALSE(bare.canSetPicture());
 }
 
-TEST_F(DesktopBackgroundTest, CinnamonAndMateTakeTheirOwnKeysThroughDconf) {
-    auto dconf = recorder("ca.desrt.dconf", "/ca/desrt/dconf/Writer/user", "ca.desrt.dconf.Writer", "Change",
-                          QStringLiteral("tag1"));
-    DBusDesktopBackground cinnamon("X-Cinnamon", "/pictures", bus.connect("drovane"));
-    DBusDesktopBackground mate("", "/pictures", bus.connect("drovane"), [] { return "caja"; });
-    EXPECT_EQ(set(cinnamon, picture), true);
-    EXPECT_EQ(set(mate, picture), true);
-    ASSERT_EQ(received.size(), 2u);
-    auto strings = [](const QVariant& v) {
-        const QByteArray blob = v.toByteArray();
-        return dconfChangesetStrings(std::vector<unsigned char>(blob.begin(), blob.end()));
-    };
-    EXPECT_EQ(strings(received[0]),
-              (std::map<std::string, std::string>{{"/org/cinnamon/desktop/background/picture-uri", url}}));
-    EXPECT_EQ(strings(received[1]), (std::map<std::string, std::string>{
-                                        {"/org/mate/desktop/background/picture-filename", picture}}));
-}
-
 TEST_F(DesktopBackgroundTest, XfceSetsEveryMonitorsAndWorkspacesBackdropThatExists) {
     const QString service = QStringLiteral("org.xfce.Xfconf");
     auto connection = bus.connect(service);
@@ -174,37 +165,6 @@ TEST_F(DesktopBackgroundTest, NoServiceOrAnotherDesktopIsNotApplied) {
     DBusDesktopBackground other("i3", "/pictures", bus.connect("drovane"));
     EXPECT_FALSE(other.canSetPicture());
     EXPECT_EQ(set(other, picture), false);
-}
-
-TEST(DesktopStillFromFilm, AFullSizeFrameOfARealFilmAndNothingForACorruptOne) {
-    testing::ensureQtApplication();
-    fakes::FakePlatform fake;
-    fakes::TempDir tree;
-    auto background = std::make_shared<fakes::FakeDesktopBackground>(tree / "backgrounds");
-    fake.platform().desktopBackground = background;
-    fake.platform().images = std::make_shared<QtFfmpegImages>();
-    fake.screens->setFrames({Rect{{0, 0}, {640, 360}}, Rect{{640, 0}, {320, 180}}});
-    const std::string film = tree / "Busy Film.mov";
-    ASSERT_TRUE(fixtures::patternFilm(film, fixtures::Codec::H264, 1280, 720));
-    const std::string corrupt = tree.write("Broken.mov", std::string(4096, 'x'));
-
-    auto finish = [&] {
-        fake.taskQueues->queue("app.drovane.desktop-still")->runAll();
-        fake.mainQueue->advance(0);
-    };
-    DesktopStill::useAsDesktopBackground(fake.platform(), film);
-    finish();
-    ASSERT_EQ(background->pictures, std::vector<std::string>{tree / "backgrounds/Busy Film.jpg"});
-    const QImage still(QString::fromStdString(background->pictures[0]), "JPEG");
-    EXPECT_EQ(still.size(), QSize(640, 360));
-    EXPECT_GT(fixtures::distinctColours(fixtures::fromQImage(still)), 50u);
-
-    DesktopStill::useAsDesktopBackground(fake.platform(), corrupt);
-    finish();
-    EXPECT_EQ(background->pictures.size(), 1u) << "the background is left alone";
-    EXPECT_FALSE(std::filesystem::exists(tree / "backgrounds/Broken.jpg"));
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: no desktop background from " + corrupt + ": "), 1u);
-    EXPECT_EQ(fake.log->lines().size(), 1u);
 }
 
 } // namespace

@@ -48,9 +48,12 @@ protected:
     std::shared_ptr<StatusMenu> menu;
 };
 
+const QStringList topMenu{"Open Drovane", "-", "Pause Wallpaper", "-",   "Wallpaper", "-",
+                          "Open Folder",  "-", "Settings",        "Quit"};
+
+// (What each row says and does is the status menu's own test; how the exporter answers, its.)
 TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
-    const Url a = Url::fromFilePath(aerials.addVideo("AAA.mov"));
-    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
+    aerials.addVideo("AAA.mov");
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); })) << "the item registers";
@@ -64,11 +67,7 @@ TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
 
     panel.aboutToShow();
     DBusMenuLayoutItem top = panel.layout();
-    EXPECT_EQ(labels(top), (QStringList{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper", "-",
-                                        "Open Folder", "-", "Settings", "Quit"}));
-    const auto quit = child(top, QStringLiteral("Quit")).properties.value(QStringLiteral("shortcut"));
-    EXPECT_EQ(qdbus_cast<QList<QStringList>>(quit), (QList<QStringList>{{"Control", "q"}}));
-
+    EXPECT_EQ(labels(top), topMenu);
     const int pause = child(top, QStringLiteral("Pause Wallpaper")).id;
     panel.click(pause);
     ASSERT_TRUE(until([&] { return model->manualPaused; }));
@@ -78,24 +77,9 @@ TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
     EXPECT_EQ(top.children.at(2).id, pause) << "the same item keeps its identity";
     EXPECT_FALSE(panel.aboutToShow()) << "nothing changed since";
 
-    const auto& films = child(top, QStringLiteral("Wallpaper"));
-    EXPECT_EQ(labels(films), (QStringList{"AAA", "BBB"}));
-    panel.click(child(films, QStringLiteral("BBB")).id);
-    ASSERT_TRUE(until([&] { return model->videoURL == b; }));
-
-    // A panel that never asks before opening still sees the film, once the change is told.
-    menu->stateChanged();
-    ASSERT_TRUE(
-        until([&] { return labels(panel.layout()).at(4) == QStringLiteral("Wallpaper \u2014 BBB"); }));
-    const auto checked = child(panel.layout(), QStringLiteral("Wallpaper"));
-    EXPECT_EQ(child(checked, QStringLiteral("BBB")).properties.value(QStringLiteral("toggle-state")).toInt(),
-              1);
-    EXPECT_EQ(child(checked, QStringLiteral("AAA")).properties.value(QStringLiteral("toggle-state")).toInt(),
-              0);
-    (void)a;
-
-    // A row that comes and goes moves the others; each keeps its identity.
-    const int folder = child(panel.layout(), QStringLiteral("Open Folder")).id;
+    // A panel that never asks before opening sees a change once it is told; a row that comes
+    // moves the others, and each keeps its identity.
+    const int folder = child(top, QStringLiteral("Open Folder")).id;
     aerials.writeManifest({{"CCC", "Cliffs", "AerialCategoryEarth", "https://cdn.test/CCC.mov", {}}});
     model->downloader->start({"CCC"});
     menu->stateChanged();
@@ -147,8 +131,7 @@ TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySa
         for (QAction* action : popup()->actions()) {
             titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        EXPECT_EQ(titles, (QStringList{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper", "-",
-                                       "Open Folder", "-", "Settings", "Quit"}));
+        EXPECT_EQ(titles, topMenu);
         popup()->close();
         ASSERT_TRUE(until([&] { return popup() == nullptr; }));
     }

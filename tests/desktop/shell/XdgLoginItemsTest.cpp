@@ -33,6 +33,11 @@ TEST(XdgLoginItems, RegisteringWritesAnAutostartEntryThatReadsBack) {
     EXPECT_EQ(items.unregisterApplication(), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(items.entryPath()));
     EXPECT_FALSE(items.isRegistered());
+
+    tree.write("blocked", "a file where the folder should be");
+    const auto error = XdgLoginItems(tree / "blocked", executable).registerApplication();
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(error->empty()) << "a failure comes back as text";
 }
 
 // Regression: the login item was "drovane.desktop" beside the launcher's "app.drovane.desktop".
@@ -87,15 +92,6 @@ TEST(XdgLoginItems, AnEntryUnderTheEarlierNameIsRecognisedAndMovedToTheCurrentOn
         EXPECT_FALSE(std::filesystem::exists(tree / "autostart/drovane.desktop"));
         EXPECT_EQ(items.isRegistered(), enable);
     }
-}
-
-TEST(XdgLoginItems, FailuresComeBackAsText) {
-    fakes::TempDir tree;
-    tree.write("config", "a file where the folder should be");
-    XdgLoginItems items(tree / "config", "/usr/bin/drovane");
-    auto error = items.registerApplication();
-    ASSERT_TRUE(error);
-    EXPECT_FALSE(error->empty());
 }
 
 TEST(XdgLoginItems, ExecArgumentsAreQuotedByTheDesktopEntryRules) {

@@ -18,7 +18,6 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace drovane::desktop {
@@ -99,13 +98,6 @@ protected:
         }
         testing::spin(0.2);
     }
-    // Saves what the window shows when the run asks for pictures (DROVANE_TEST_SHOTS, a folder).
-    void keep(const std::string& name) {
-        if (const char* folder = std::getenv("DROVANE_TEST_SHOTS")) {
-            window().view().grabWindow().save(
-                QString::fromStdString(std::string(folder) + "/" + name + ".png"));
-        }
-    }
 
     fakes::FakePlatform fake;
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
@@ -131,38 +123,6 @@ protected:
 private:
     std::unique_ptr<QmlLibraryWindow> m_window;
 };
-
-TEST_F(LibraryWindowTest, TheDetailAreaMovesFromLoadingToTheGridAndBack) {
-    catalogue(3);
-    ASSERT_TRUE(window().view().rootObject()) << "the views load";
-    EXPECT_EQ(window().bridge().content(), "loading");
-    keep("loading");
-    publish();
-    EXPECT_EQ(window().bridge().content(), "grid");
-    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 0 on disk");
-    // A download lands: the tile turns to a film on disk, its badge gone.
-    aerials.addVideo("F1.mov");
-    publish();
-    auto& tiles = *static_cast<TileListModel*>(window().bridge().tiles());
-    ASSERT_EQ(tiles.rowCount(), 3);
-    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 1 on disk");
-    int onDisk = 0;
-    for (int row = 0; row < 3; ++row) {
-        onDisk += tiles.tile(row).value("onDisk").toBool();
-        EXPECT_EQ(tiles.tile(row).value("badge").toString().isEmpty(),
-                  tiles.tile(row).value("onDisk").toBool());
-    }
-    EXPECT_EQ(onDisk, 1);
-    aerials.writeManifestJson(R"({"assets": [], "categories": []})");
-    publish();
-    EXPECT_EQ(window().bridge().content(), "empty");
-    keep("empty-with-catalog");
-    std::filesystem::remove(aerials.manifestPath());
-    publish();
-    EXPECT_EQ(window().bridge().emptyState().value("buttons").toList().at(0).toMap().value("title"),
-              "Fetch the Catalog");
-    keep("empty-without-catalog");
-}
 
 // The tiles of the grid that show a picture now.
 int tilesWithPictures(QQuickItem* item) {
@@ -295,7 +255,6 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
     publish();
     EXPECT_EQ(window().bridge().focusTile(), 2);
     EXPECT_EQ(focused(), "F2");
-    keep("keyboard-focus");
     // The menu key opens the focused tile's menu.
     QObject* menu = view.rootObject()->findChild<QObject*>("contextMenu");
     ASSERT_TRUE(menu);
@@ -324,31 +283,6 @@ TEST_F(LibraryWindowTest, SizesBeyondAnyScreenAreHeldToTheWindowsLimits) {
     window().setFrame({{-1e300, 1e300}, {1e300, -1e300}});
     EXPECT_TRUE(waitUntil([this] { return window().view().size() == QSize(1800, 680); }, 5))
         << window().view().width() << "x" << window().view().height();
-}
-
-TEST_F(LibraryWindowTest, OnlyTilesNearTheViewportExistWhileScrollingTwoThousand) {
-    catalogue(2000);
-    publish();
-    LibraryBridge& bridge = window().bridge();
-    ASSERT_TRUE(window().view().rootObject()) << "the views load";
-    auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
-    ASSERT_TRUE(grid);
-    const double rowHeight = grid->property("tileWidth").toDouble() * 9 / 16 + 6 + 16 + 16;
-    const int columns = grid->property("columns").toInt();
-    // Tiles shown plus one screen of look-ahead, each counted by whole rows.
-    const int bound = static_cast<int>((std::ceil(grid->height() / rowHeight) + 1) * 2 * columns);
-    ASSERT_TRUE(waitUntil([&] { return bridge.liveThumbnails() > 0; }, 5));
-    int most = 0;
-    const double bottom = grid->property("contentHeight").toDouble() - grid->height();
-    for (double y = 0; y <= bottom; y += grid->height()) {
-        grid->setProperty("contentY", y);
-        testing::spin(0.01);
-        most = std::max(most, bridge.liveThumbnails());
-    }
-    EXPECT_GT(bottom, 2000 / columns * 100) << "the whole grid is laid out";
-    EXPECT_LE(most, bound);
-    EXPECT_GT(most, columns);
-    keep("scrolled");
 }
 
 } // namespace

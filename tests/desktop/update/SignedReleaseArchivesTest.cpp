@@ -4,7 +4,6 @@
 #include "fakes/TempDir.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -46,37 +45,26 @@ protected:
     std::string publicKey;
 };
 
-TEST_F(SignedReleaseArchivesTest, ASignedReleaseUnpacksAndVerifiesAndAnyChangeIsRefused) {
-    ASSERT_TRUE(sign());
-    EXPECT_EQ(unpacked(dir / "release.zip"), std::nullopt);
+// What no archive the unpacker accepts could hold is still refused by the check of the bundle.
+TEST_F(SignedReleaseArchivesTest, AnEditedListOrALinkInTheBundleIsRefused) {
     const std::string staged = dir / "stage/Drovane.app";
-    EXPECT_EQ(archives().verify(staged), std::nullopt);
-
-    struct Case {
+    const struct {
         const char* name;
         std::function<void()> change;
         const char* reasonStart;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"unsigned", [&] { fs::remove(staged + "/Contents/_CodeSignature/CodeResources.minisig"); },"the bundle is not signed"},
-        {"signed by another key", [&] { ASSERT_TRUE(sign("other.key")); }, "signed by another key"},
-        {"a file changed after signing", [&] { dir.write("stage/Drovane.app/Contents/Info.plist", "<evil/>"); },"a file changed after signing"},
-        {"a file added", [&] { dir.write("stage/Drovane.app/Contents/MacOS/extra", "x"); },"a file not in the list"},
-        {"a listed file missing", [&] { fs::remove(staged + "/Contents/Resources/qml/Main.qml"); },"a listed file is missing"},
-        {"the list edited", [&] { dir.write("stage/Drovane.app/Contents/_CodeSignature/CodeResources", ""); },"the file list does not match its signature"},
-        {"a link inside", [&] { fs::create_symlink("Info.plist", staged + "/Contents/link"); },"not a plain file"},
+    } cases[] = {
+        {"the list edited", [&] { dir.write("stage/Drovane.app/Contents/_CodeSignature/CodeResources", ""); },
+         "the file list does not match its signature"},
+        {"a link inside", [&] { fs::create_symlink("Info.plist", staged + "/Contents/link"); },
+         "not a plain file"},
         {"a link leaving", [&] { fs::create_symlink("/etc", staged + "/Contents/etc"); }, "not a plain file"},
     };
-    // clang-format on
-    for (const Case& c : cases) {
+    ASSERT_TRUE(sign());
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(sign());
         ASSERT_EQ(unpacked(dir / "release.zip"), std::nullopt);
+        ASSERT_EQ(archives().verify(staged), std::nullopt);
         c.change();
-        if (std::string(c.name) == "signed by another key") {
-            ASSERT_EQ(unpacked(dir / "release.zip"), std::nullopt);
-        }
         const auto why = archives().verify(staged);
         ASSERT_TRUE(why);
         EXPECT_TRUE(why->starts_with(c.reasonStart)) << *why;
@@ -135,64 +123,23 @@ TEST_F(SignedReleaseArchivesTest, SignReleaseRefusesNamesItsListCannotCarry) {
     }
 }
 
-TEST_F(SignedReleaseArchivesTest, HostileArchivesWriteNothing) {
-    // (libarchive reads zip entries of other types as plain files; the entry checks refuse them.)
-    struct Case {
-        const char* name;
-        fixtures::ZipTwist twist;
-        const char* link;
-        const char* reasonStart;
-    };
-    const Case cases[] = {
-        {"climbing out", fixtures::ZipTwist::withEntry("Drovane.app/../../escaped"), nullptr, "a path with"},
-        {"absolute", fixtures::ZipTwist::withEntry("/tmp/escaped"), nullptr, "an absolute path"},
-        {"another top level", fixtures::ZipTwist::withEntry("Evil.app/x"), nullptr, "something besides"},
-        {"a link", {}, "/etc/passwd", "a link"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove(bundle() + "/l");
-        if (c.link) {
-            fs::create_symlink(c.link, bundle() + "/l");
-        }
-        const auto why = unpacked(zipped(c.twist));
-        ASSERT_TRUE(why);
-        EXPECT_TRUE(why->starts_with(c.reasonStart)) << *why;
-        EXPECT_TRUE(fs::is_empty(dir / "stage")) << "nothing is written before every entry is checked";
-        EXPECT_FALSE(fs::exists(dir / "escaped"));
-    }
-    fs::remove(bundle() + "/l");
+// (Each way an entry can be hostile is refused in the updater's own test over the network.)
+TEST_F(SignedReleaseArchivesTest, AHostileArchiveWritesNothingAndNothingThereBeforeIsTouched) {
+    // The bad entry comes last: every entry is checked before the first is written.
+    const auto why = unpacked(zipped(fixtures::ZipTwist::withEntry("Drovane.app/../../escaped")));
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->starts_with("a path with")) << *why;
+    EXPECT_TRUE(fs::is_empty(dir / "stage"));
+    EXPECT_FALSE(fs::exists(dir / "escaped"));
     dir.write("noise.zip", std::string(4096, 'z'));
     EXPECT_TRUE(unpacked(dir / "noise.zip"));
 
     ASSERT_TRUE(sign());
     dir.write("stage/Drovane.app/mine", "kept");
-    const auto why = archives().unpack(dir / "release.zip", dir / "stage");
-    ASSERT_TRUE(why);
-    EXPECT_TRUE(why->starts_with("the folder already holds")) << *why;
+    const auto held = archives().unpack(dir / "release.zip", dir / "stage");
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(held->starts_with("the folder already holds")) << *held;
     EXPECT_TRUE(fs::exists(dir / "stage/Drovane.app/mine")) << "nothing there before is removed";
-}
-
-TEST_F(SignedReleaseArchivesTest, AZipBombIsStoppedByTheBytesThatArriveAndLeavesNothing) {
-    // The limit is lowered from 2 GiB to 1 MiB, so that a few MiB of zeros are a bomb.
-    constexpr std::size_t limit = 1 << 20, real = 8 << 20;
-    dir.write("build/Drovane.app/Contents/Resources/big", std::string(real, '\0'));
-    struct Case {
-        const char* name;
-        std::optional<std::uint64_t> announced;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"announced as it is", std::nullopt, "more than 1 MiB announced"},
-        {"announced as small", 100, "more data than announced: Drovane.app/Contents/Resources/big"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(unpacked(zipped(fixtures::ZipTwist::announcing(c.announced)), limit), c.reason);
-        EXPECT_TRUE(fs::is_empty(dir / "stage")) << "what arrived is removed again";
-    }
-    EXPECT_EQ(unpacked(zipped()), std::nullopt) << "within the program's own limit";
-    EXPECT_EQ(fs::file_size(dir / "stage/Drovane.app/Contents/Resources/big"), real);
 }
 
 } // namespace
