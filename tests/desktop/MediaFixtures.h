@@ -44,18 +44,15 @@ inline bool ffmpeg(std::vector<std::string> arguments, const std::string& output
 
 enum class Codec { H264, Hevc10 };
 
-inline std::vector<std::string> encoderArguments(Codec codec) {
-    if (codec == Codec::H264) {
-        return {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"};
-    }
-    // 10-bit HEVC tagged "hvc1", as the system's own aerial films come.
-    return {"-c:v",     "libx265",     "-preset", "ultrafast", "-x265-params", "log-level=error",
-            "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
-}
-
-// `arguments` followed by the encoder's.
+// `arguments` followed by the encoder's options.
 inline std::vector<std::string> encodedAs(Codec codec, std::vector<std::string> arguments) {
-    const auto encoder = encoderArguments(codec);
+    // 10-bit HEVC tagged "hvc1", as the system's own aerial films come.
+    const std::vector<std::string> encoder =
+        codec == Codec::H264
+            ? std::vector<std::string>{"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"}
+            : std::vector<std::string>{
+                  "-c:v",     "libx265",     "-preset", "ultrafast", "-x265-params", "log-level=error",
+                  "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
     arguments.insert(arguments.end(), encoder.begin(), encoder.end());
     return arguments;
 }
