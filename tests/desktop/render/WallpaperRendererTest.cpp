@@ -12,6 +12,7 @@
 #include "desktop/runtime/StderrLog.h"
 #include "desktop/x11/X11Properties.h"
 #include "desktop/x11/X11WindowOcclusion.h"
+#include "desktop/x11/X11WindowPicture.h"
 #include "fakes/TempDir.h"
 
 #include <QApplication>
@@ -79,7 +80,7 @@ protected:
           m_server(GetParam().makeServer(m_occlusion)), m_video(GetParam().makeVideo()) {}
 
     // A wallpaper window whose pictures the server keeps apart (Composite), so that they can be
-    // read even where windows of tests running beside this one cover it.
+    // read whatever covers it.
     std::shared_ptr<WallpaperWindow> offscreen(Rect frame = kFrame) {
         auto window = m_server->makeWallpaperWindow(frame);
         xcb_composite_redirect_window(x11::connection(), nativeId(*window), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
@@ -101,25 +102,7 @@ protected:
         return m_video->makePlayer(Url::fromFilePath(path), 8);
     }
     // What the X server holds as the window's picture, whatever drew it, in device pixels.
-    QImage grab(WallpaperWindow& window) {
-        xcb_connection_t* c = x11::connection();
-        const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        xcb_composite_name_window_pixmap(c, nativeId(window), pixmap);
-        const QRect size = pixelGeometry(pixmap);
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
-            xcb_get_image_reply(c,
-                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
-                                              std::uint16_t(size.width()), std::uint16_t(size.height()), ~0u),
-                                nullptr),
-            &std::free);
-        xcb_free_pixmap(c, pixmap);
-        if (size.isEmpty() || !reply ||
-            xcb_get_image_data_length(reply.get()) < size.width() * size.height() * 4) {
-            return {};
-        }
-        return QImage(xcb_get_image_data(reply.get()), size.width(), size.height(), QImage::Format_RGB32)
-            .copy();
-    }
+    QImage grab(WallpaperWindow& window) { return x11::windowPicture(GetParam().qtWindow(window)); }
     // A drawable's size and, for a window, its place on the root window, in device pixels.
     static QRect pixelGeometry(std::uint32_t drawable) {
         xcb_connection_t* c = x11::connection();

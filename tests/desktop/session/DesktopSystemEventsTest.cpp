@@ -184,7 +184,7 @@ TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
 }
 
 TEST_F(DesktopSystemEventsTest,
-       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndALockInForceIsReported) {
+       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndLockAndSaverInForceAreReported) {
     auto service = systemBus.connect("logind");
     const QString path = QStringLiteral("/org/freedesktop/login1/session/c2");
     auto manager = fakeLogind(service, path);
@@ -202,9 +202,14 @@ TEST_F(DesktopSystemEventsTest,
     session.properties = {{"LockedHint", true}};
     ASSERT_TRUE(service.registerService(login1));
     config.sessionId.reset();
+    // A screen saver already running at the start is reported too.
+    auto savers = sessionBus.connect("mate");
+    FakeObject mate(savers, QStringLiteral("/org/mate/ScreenSaver"), QStringLiteral("org.mate.ScreenSaver"));
+    mate.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(true); };
+    ASSERT_TRUE(savers.registerService(QStringLiteral("org.mate.ScreenSaver")));
 
     start();
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return counts.lock == 1 && counts.saverStart == 1; }));
     session.setProperty("LockedHint", false);
     ASSERT_TRUE(waitUntil([&] { return counts.unlock == 1; }));
 }
@@ -239,15 +244,6 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
     service.unregisterService(QStringLiteral("org.gnome.ScreenSaver"));
     ASSERT_TRUE(waitUntil([&] { return counts.saverStop == 2; }));
     EXPECT_EQ(fake.log->countStartingWith("Drovane: no screen saver"), 0u);
-}
-
-TEST_F(DesktopSystemEventsTest, ScreenSaverAlreadyRunningAtStartIsReported) {
-    auto service = sessionBus.connect("mate");
-    FakeObject mate(service, QStringLiteral("/org/mate/ScreenSaver"), QStringLiteral("org.mate.ScreenSaver"));
-    mate.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(true); };
-    ASSERT_TRUE(service.registerService(QStringLiteral("org.mate.ScreenSaver")));
-    start();
-    ASSERT_TRUE(waitUntil([&] { return counts.saverStart == 1; }));
 }
 
 TEST_F(DesktopSystemEventsTest, MissingServicesLogOneLineEachAndNeverReportUntilADaemonStarts) {
