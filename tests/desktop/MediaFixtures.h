@@ -81,15 +81,6 @@ inline bool timedFilm(const std::string& output, double seconds, int keyframeInt
     return ffmpeg(arguments, output);
 }
 
-// Two colours side by side or one above the other, each half its own solid colour.
-inline std::string halvesGraph(const std::string& first, const std::string& second, bool sideBySide,
-                               int width, int height) {
-    const std::string size = sideBySide ? std::to_string(width / 2) + "x" + std::to_string(height)
-                                        : std::to_string(width) + "x" + std::to_string(height / 2);
-    return "color=c=" + first + ":s=" + size + ":r=30:d=4[a];color=c=" + second + ":s=" + size +
-           ":r=30:d=4[b];[a][b]" + (sideBySide ? "hstack" : "vstack");
-}
-
 // The file's bytes.
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
