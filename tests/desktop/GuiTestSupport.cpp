@@ -1,6 +1,5 @@
 #include "desktop/GuiTestSupport.h"
 
-#include "desktop/MediaFixtures.h"
 #include "desktop/runtime/QtApplication.h"
 
 #include <QApplication>
@@ -50,16 +49,6 @@ void pressKey(QWindow& window, int key, int modifiers) {
     QTest::keyClick(&window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     spin(0.05);
     active();
-}
-
-std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
-                     double seconds) {
-    const std::string path = folder + "/" + name;
-    return fixtures::ffmpeg({"-f", "lavfi", "-i", source, "-t", std::to_string(seconds), "-c:v", "libx264",
-                             "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", "15", "-f", "mov"},
-                            path)
-               ? path
-               : std::string{};
 }
 
 namespace {

@@ -23,12 +23,6 @@ void spin(double seconds);
 // takes it back first and again after, so that what has the focus can be read.
 void pressKey(QWindow& window, int key, int modifiers = 0);
 
-// Generates a film with the ffmpeg tool: `source` is a lavfi source ("testsrc2=size=320x180:rate=30",
-// "color=c=red:size=320x180:rate=30"), encoded as H.264 in a QuickTime file of `seconds`.
-// Returns the path, or an empty string when ffmpeg failed.
-std::string makeFilm(const std::string& folder, const std::string& name, const std::string& source,
-                     double seconds);
-
 // The average colour of a picture.
 QColor meanColor(const QImage& image);
 // The largest difference of any channel between the darkest and brightest pixels of a sample.

@@ -33,7 +33,6 @@ public:
         m_thread = std::thread([this] { server.listen_after_bind(); });
     }
 
-    int port() const { return m_port; }
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }

@@ -44,18 +44,15 @@ inline bool ffmpeg(std::vector<std::string> arguments, const std::string& output
 
 enum class Codec { H264, Hevc10 };
 
-inline std::vector<std::string> encoderArguments(Codec codec) {
-    if (codec == Codec::H264) {
-        return {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"};
-    }
-    // 10-bit HEVC tagged "hvc1", as the system's own aerial films come.
-    return {"-c:v",     "libx265",     "-preset", "ultrafast", "-x265-params", "log-level=error",
-            "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
-}
-
-// `arguments` followed by the encoder's.
+// `arguments` followed by the encoder's options.
 inline std::vector<std::string> encodedAs(Codec codec, std::vector<std::string> arguments) {
-    const auto encoder = encoderArguments(codec);
+    // 10-bit HEVC tagged "hvc1", as the system's own aerial films come.
+    const std::vector<std::string> encoder =
+        codec == Codec::H264
+            ? std::vector<std::string>{"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"}
+            : std::vector<std::string>{
+                  "-c:v",     "libx265",     "-preset", "ultrafast", "-x265-params", "log-level=error",
+                  "-pix_fmt", "yuv420p10le", "-tag:v",  "hvc1"};
     arguments.insert(arguments.end(), encoder.begin(), encoder.end());
     return arguments;
 }
@@ -82,15 +79,6 @@ inline bool timedFilm(const std::string& output, double seconds, int keyframeInt
     const std::string interval = std::to_string(keyframeInterval);
     arguments.insert(arguments.end(), {"-g", interval, "-keyint_min", interval, "-sc_threshold", "0"});
     return ffmpeg(arguments, output);
-}
-
-// Two colours side by side or one above the other, each half its own solid colour.
-inline std::string halvesGraph(const std::string& first, const std::string& second, bool sideBySide,
-                               int width, int height) {
-    const std::string size = sideBySide ? std::to_string(width / 2) + "x" + std::to_string(height)
-                                        : std::to_string(width) + "x" + std::to_string(height / 2);
-    return "color=c=" + first + ":s=" + size + ":r=30:d=4[a];color=c=" + second + ":s=" + size +
-           ":r=30:d=4[b];[a][b]" + (sideBySide ? "hstack" : "vstack");
 }
 
 // The file's bytes.

@@ -121,34 +121,19 @@ TEST_F(FfmpegFramesTest, TheFrameIsTheFirstInsideTheWindow) {
     EXPECT_NEAR(g.b, 0, 10);
 }
 
-TEST_F(FfmpegFramesTest, AFilmEndingBeforeTheWindowFailsSayingWhere) {
-    ASSERT_TRUE(timedFilm(path("blink.mov"), 0.5, 1000));
-    const FrameResult frame = thumbnailFrame(path("blink.mov"));
-    EXPECT_FALSE(frame.image);
-    // The last of fifteen frames at 30 per second is shown at 14/30 s.
-    EXPECT_EQ(frame.error, "no frame between 1 s and 3 s (the film ends at 0.466 s)");
-}
-
 TEST_F(FfmpegFramesTest, RotatedFilmsComeOutUpright) {
     for (int rotate : {90, 180, 270}) {
         // FFmpeg reads the "rotate" tag of a QuickTime track as a counterclockwise display turn.
         const int clockwiseTurns = (4 - rotate / 90) % 4;
-        const Side stored = sideThatTurnsToTop(clockwiseTurns);
-        const bool sideBySide = stored == Side::Left || stored == Side::Right;
-        const bool redFirst = stored == Side::Left || stored == Side::Top;
+        const std::string still = path("still" + std::to_string(rotate) + ".png");
         const std::string plain = path("plain" + std::to_string(rotate) + ".mov");
         const std::string film = path("rotated" + std::to_string(rotate) + ".mov");
-        ASSERT_TRUE(ffmpeg(encodedAs(Codec::H264, {"-filter_complex", halvesGraph(redFirst ? "red" : "blue",
-                                                                                  redFirst ? "blue" : "red",
-                                                                                  sideBySide, 640, 360)}),
+        ASSERT_TRUE(
+            halvesPicture(640, 360, sideThatTurnsToTop(clockwiseTurns)).save(QString::fromStdString(still)));
+        ASSERT_TRUE(ffmpeg(encodedAs(Codec::H264, {"-loop", "1", "-framerate", "30", "-i", still, "-t", "4"}),
                            plain));
         ASSERT_TRUE(
             ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=" + std::to_string(rotate)}, film));
-
-        // The ffmpeg tool, which honours the display matrix itself, agrees about the fixture.
-        ASSERT_TRUE(ffmpeg({"-ss", "2", "-i", film, "-frames:v", "1"}, path("oracle.png")));
-        const Image oracle = fromQImage(QImage(QString::fromStdString(path("oracle.png"))));
-        ASSERT_TRUE(isRed(meanColour(oracle, 0, 0, 1, 0.4))) << "fixture for rotate=" << rotate;
 
         const FrameResult frame = thumbnailFrame(film);
         ASSERT_TRUE(frame.image) << rotate << ": " << frame.error;
@@ -163,6 +148,7 @@ TEST_F(FfmpegFramesTest, RotatedFilmsComeOutUpright) {
 TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
     ASSERT_TRUE(patternFilm(path("whole.mov"), Codec::H264, 640, 360, 5));
     ASSERT_TRUE(patternFilm(path("faststart.mov"), Codec::H264, 640, 360, 5, {"-movflags", "+faststart"}));
+    ASSERT_TRUE(timedFilm(path("blink.mov"), 0.5, 1000));
     const std::string whole = readBytes(path("whole.mov"));
     const std::string faststart = readBytes(path("faststart.mov"));
 
@@ -212,6 +198,8 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         {"playlist.mov", "cannot open ", false},
         {"concat.mov", "cannot open ", false},
         {"huge.mov", "frames too large: 8800 x 4320", true},
+        // The last of fifteen frames at 30 per second is shown at 14/30 s.
+        {"blink.mov", "no frame between 1 s and 3 s (the film ends at 0.466 s)", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,28 +238,6 @@ TEST_F(FfmpegFramesTest, AFilmCutShortBehindAWholeIndexIsNotAFilm) {
             EXPECT_TRUE(error.starts_with("cut short: " + path("cut.mov") + " holds " +
                                           std::to_string(c.bytes.size()) + " of its "))
                 << c.name << ": " << error;
-        }
-    }
-}
-
-TEST_F(FfmpegFramesTest, DamagedFrameDataNeverCrashes) {
-    ASSERT_TRUE(patternFilm(path("source.mov"), Codec::H264, 640, 360, 5, {"-movflags", "+faststart"}));
-    const std::string source = readBytes(path("source.mov"));
-    // Garbage over a third, two thirds or all of the frame data, the index left intact.
-    for (double damaged : {0.33, 0.66, 0.97}) {
-        std::string bytes = source;
-        const std::size_t from = bytes.size() / 50;
-        const auto to = static_cast<std::size_t>(static_cast<double>(bytes.size()) * damaged);
-        for (std::size_t i = from; i < to; ++i) {
-            bytes[i] = static_cast<char>((i * 40503u) >> 7);
-        }
-        const std::string name = path("damaged.mov");
-        writeBytes(name, bytes);
-        const FrameResult frame = thumbnailFrame(name);
-        EXPECT_NE(frame.image.has_value(), !frame.error.empty()) << damaged;
-        if (frame.image) {
-            EXPECT_LE(std::max(frame.image->width, frame.image->height), 560) << damaged;
-            EXPECT_EQ(frame.image->rgba.size(), frame.image->cost()) << damaged;
         }
     }
 }

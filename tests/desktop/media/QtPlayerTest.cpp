@@ -5,6 +5,8 @@
 #include "fakes/CapturedLog.h"
 #include "fakes/TempDir.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -17,111 +19,157 @@ namespace {
 
 using namespace testing;
 
+class QtPlayerTest : public ::testing::Test {
+protected:
+    // A test pattern of `seconds` at 30 frames a second.
+    std::string film(const std::string& name, double seconds, std::vector<std::string> extra = {}) {
+        const std::string path = dir / name;
+        EXPECT_TRUE(fixtures::patternFilm(path, fixtures::Codec::H264, 160, 90, seconds, std::move(extra)));
+        return path;
+    }
+    static std::shared_ptr<QtPlayer> player(const std::string& path,
+                                            std::shared_ptr<fakes::CapturedLog> log = nullptr) {
+        return std::make_shared<QtPlayer>(Url::fromFilePath(path), 8, std::move(log));
+    }
+
+    std::shared_ptr<QApplication> application = testApplication();
+    fakes::TempDir dir;
+};
+
 // What cannot be played fails its duration request and tells its failure observers why (the
 // engine says it, once for all screens); a FIFO is never opened (it would block the pipeline, and
-// the launch with it, for good).
-TEST(QtPlayer, AFilmThatCannotBePlayedFailsWithItsReasonAndAFifoIsNeverOpened) {
-    auto application = testApplication();
-    fakes::TempDir dir;
+// the launch with it, for good). A film that plays gives its duration.
+TEST_F(QtPlayerTest, AFilmThatCannotBePlayedFailsWithItsReasonAndAFifoIsNeverOpened) {
     const std::string junk = dir.write("junk.mov", std::string(4096, 'x'));
     const std::string fifo = dir / "fifo.mov";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    struct Case {
+    const struct {
         std::string path;
         std::string reason; // empty: any reason
-    };
-    const Case cases[] = {{junk, ""}, {fifo, "not a regular file"}, {dir / "missing.mov", "no such file"}};
-    for (const Case& c : cases) {
+    } cases[] = {{junk, ""}, {fifo, "not a regular file"}, {dir / "missing.mov", "no such file"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         auto log = std::make_shared<fakes::CapturedLog>();
-        auto player = std::make_shared<QtPlayer>(Url::fromFilePath(c.path), 8, log);
+        auto broken = player(c.path, log);
         std::optional<std::optional<double>> duration;
         std::vector<std::string> failures;
-        player->loadDuration([&](std::optional<double> d) { duration = d; });
-        auto watch = player->observeFailure([&](const std::string& reason) { failures.push_back(reason); });
+        broken->loadDuration([&](std::optional<double> d) { duration = d; });
+        auto watch = broken->observeFailure([&](const std::string& reason) { failures.push_back(reason); });
         // Another screen's player of the same film is told as well.
-        auto fellow = std::make_shared<QtPlayer>(Url::fromFilePath(c.path), 8, log);
+        auto fellow = player(c.path, log);
         bool fellowFailed = false;
         auto fellowWatch = fellow->observeFailure([&](const std::string&) { fellowFailed = true; });
-        player->setRate(1.0);
+        broken->setRate(1.0);
         ASSERT_TRUE(waitUntil([&] { return duration.has_value() && !failures.empty() && fellowFailed; }, 10));
         EXPECT_FALSE(duration->has_value());
         spin(0.2);
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_FALSE(failures[0].empty());
         EXPECT_TRUE(failures[0].starts_with(c.reason)) << failures[0];
-        EXPECT_EQ(player->rate(), 0.0);
+        EXPECT_EQ(broken->rate(), 0.0);
         EXPECT_TRUE(log->lines().empty()) << log->lines()[0];
     }
     // Opening a FIFO for writing without blocking fails when nobody has it open for reading.
     const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     EXPECT_EQ(writer, -1);
     EXPECT_EQ(errno, ENXIO);
+
+    std::optional<std::optional<double>> duration;
+    auto four = player(film("four.mov", 4));
+    four->loadDuration([&](std::optional<double> d) { duration = d; });
+    ASSERT_TRUE(waitUntil([&] { return duration.has_value(); }, 10));
+    ASSERT_TRUE(duration->has_value());
+    EXPECT_NEAR(**duration, 4.0, 0.1);
 }
 
-// A film cut after its header: the header promises twenty seconds, the pictures end almost at
-// once. The player must not play on as if they went on: it stops where they end, counting the
-// times after as crossed, or it fails; either within moments, never both.
-TEST(QtPlayer, AFilmCutAfterItsHeaderStopsWhereItsPicturesEndOrFails) {
-    auto application = testApplication();
-    fakes::TempDir dir;
-    const std::string whole = dir / "whole.mov";
-    ASSERT_TRUE(
-        fixtures::patternFilm(whole, fixtures::Codec::H264, 320, 180, 20, {"-movflags", "+faststart"}));
-    for (const int kilobytes : {10, 20, 30}) {
-        SCOPED_TRACE(kilobytes);
-        const std::string cut = dir / ("cut" + std::to_string(kilobytes) + ".mov");
-        std::filesystem::copy_file(whole, cut);
-        std::filesystem::resize_file(cut, std::uintmax_t(kilobytes) * 1024);
-        auto player = std::make_shared<QtPlayer>(Url::fromFilePath(cut), 8, nullptr);
-        int crossed = 0;
-        int failed = 0;
-        Subscription boundary;
-        // As the engine does: the loop's boundary once the duration is known.
-        player->loadDuration([&](std::optional<double> d) {
-            if (d) {
-                boundary = player->addBoundaryTimeObserver({*d - 1.5}, [&] { ++crossed; });
-            }
+// Boundaries fire at their media time, whatever the rate (Low Power Mode plays at half), never
+// while paused, and a removed observer stays silent.
+TEST_F(QtPlayerTest, BoundariesFireAtTheirMediaTimeAtFullAndHalfRateAndNeverWhilePaused) {
+    auto clock = player(film("clock.mov", 8));
+    std::vector<double> firedAt;
+    auto observer =
+        clock->addBoundaryTimeObserver({0.5, 1.25}, [&] { firedAt.push_back(clock->currentTime()); });
+    clock->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return firedAt.size() == 2; }, 10));
+    EXPECT_NEAR(firedAt[0], 0.5, 0.05);
+    EXPECT_NEAR(firedAt[1], 1.25, 0.05);
+
+    double firedAfter = -1;
+    QElapsedTimer resumed;
+    const double boundary = clock->currentTime() + 0.75;
+    auto late = clock->addBoundaryTimeObserver({boundary}, [&] { firedAfter = resumed.elapsed() / 1000.0; });
+    bool removedFired = false;
+    clock->addBoundaryTimeObserver({clock->currentTime() + 0.2}, [&] { removedFired = true; }).reset();
+    clock->pause();
+    spin(0.3);
+    const double pausedAt = clock->currentTime();
+    spin(0.6);
+    EXPECT_NEAR(clock->currentTime(), pausedAt, 0.02) << "a paused player keeps its position";
+    EXPECT_LT(firedAfter, 0) << "nothing fires while paused";
+
+    clock->setRate(0.5);
+    EXPECT_DOUBLE_EQ(clock->rate(), 0.5);
+    ASSERT_TRUE(waitUntil([&] { return clock->currentTime() > pausedAt + 0.02; }, 5));
+    const double start = clock->currentTime();
+    resumed.start();
+    ASSERT_TRUE(waitUntil([&] { return firedAfter >= 0; }, 10));
+    EXPECT_NEAR(firedAfter, (boundary - start) / 0.5, 0.35) << "media time runs at half speed";
+    const double from = clock->currentTime();
+    QElapsedTimer wall;
+    wall.start();
+    spin(1.5);
+    EXPECT_NEAR((clock->currentTime() - from) / (wall.elapsed() / 1000.0), 0.5, 0.12)
+        << "media time per wall second";
+    EXPECT_FALSE(removedFired);
+}
+
+TEST_F(QtPlayerTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideTheCall) {
+    auto reentry = player(film("reentry.mov", 4));
+    for (const bool pausing : {true, false}) {
+        SCOPED_TRACE(pausing ? "pause" : "setRate");
+        bool insideCall = false;
+        int fired = 0, firedInside = 0;
+        const double from = reentry->currentTime();
+        reentry->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return reentry->currentTime() > from + 0.05; }, 10)) << "it plays";
+        auto observer = reentry->addBoundaryTimeObserver({reentry->currentTime() + 0.4}, [&] {
+            ++fired;
+            firedInside += insideCall;
         });
-        auto watch = player->observeFailure([&](const std::string&) { ++failed; });
-        player->setRate(1.0);
-        ASSERT_TRUE(waitUntil([&] { return crossed + failed > 0; }, 20));
-        spin(0.5);
-        EXPECT_EQ(crossed + failed, 1);
-        EXPECT_LT(player->currentTime(), 1.5) << "it did not play on";
-        EXPECT_EQ(player->rate(), 0.0);
+        // The pipeline plays on past the boundary while the main thread cannot take its timer.
+        QThread::msleep(700);
+        insideCall = true;
+        pausing ? reentry->pause() : reentry->setRate(0.5);
+        insideCall = false;
+        ASSERT_TRUE(waitUntil([&] { return fired == 1; }, 5));
+        EXPECT_EQ(firedInside, 0);
     }
 }
 
 // Screens showing one film share one decode while they agree: players made together share it,
 // even when the first was told to play before the next was made; another film, or a player made
 // once the film has moved on (the next loop), gets one of its own.
-TEST(QtPlayer, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
-    auto application = testApplication();
-    fakes::TempDir dir;
-    const std::string a = dir / "a.mov", b = dir / "b.mov";
-    ASSERT_TRUE(fixtures::patternFilm(a, fixtures::Codec::H264, 160, 90, 4));
-    ASSERT_TRUE(fixtures::patternFilm(b, fixtures::Codec::H264, 160, 90, 4));
+TEST_F(QtPlayerTest, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
+    const std::string a = film("a.mov", 4), b = film("b.mov", 4);
     enum class First { Paused, ToldToPlay, MovedOn };
-    struct Case {
+    const struct {
         std::string second;
         First first;
         bool shared;
-    };
-    const Case cases[] = {{a, First::Paused, true},
-                          {a, First::ToldToPlay, true},
-                          {b, First::Paused, false},
-                          {a, First::MovedOn, false}};
-    for (const Case& c : cases) {
+    } cases[] = {{a, First::Paused, true},
+                 {a, First::ToldToPlay, true},
+                 {b, First::Paused, false},
+                 {a, First::MovedOn, false}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.second + " " + std::to_string(int(c.first)));
-        auto first = std::make_shared<QtPlayer>(Url::fromFilePath(a), 8, nullptr);
+        auto first = player(a);
         if (c.first != First::Paused) {
             first->setRate(1.0);
         }
         if (c.first == First::MovedOn) {
             ASSERT_TRUE(waitUntil([&] { return first->currentTime() > 0.2; }, 10));
         }
-        auto second = std::make_shared<QtPlayer>(Url::fromFilePath(c.second), 8, nullptr);
+        auto second = player(c.second);
         EXPECT_EQ(first->decoderIdentity() == second->decoderIdentity(), c.shared);
         if (c.shared) {
             // Both move together once both play; a paused one stays where it is.
@@ -135,14 +183,9 @@ TEST(QtPlayer, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
 // A screen covered while the others play stands still on its frame, its boundaries unfired; on
 // playing again it shows the shared position, the times it skipped counting as crossed. A screen
 // that has not had a picture yet still gets one while it waits.
-TEST(QtPlayer, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSharedPosition) {
-    auto application = testApplication();
-    fakes::TempDir dir;
-    const std::string path = dir / "shared.mov";
-    ASSERT_TRUE(fixtures::patternFilm(path, fixtures::Codec::H264, 160, 90, 6));
-    auto playing = std::make_shared<QtPlayer>(Url::fromFilePath(path), 8, nullptr);
-    auto covered = std::make_shared<QtPlayer>(Url::fromFilePath(path), 8, nullptr);
-    auto waiting = std::make_shared<QtPlayer>(Url::fromFilePath(path), 8, nullptr);
+TEST_F(QtPlayerTest, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSharedPosition) {
+    const std::string path = film("shared.mov", 6);
+    auto playing = player(path), covered = player(path), waiting = player(path);
     std::atomic<int> coveredFrames = 0, waitingFrames = 0;
     auto coveredFeed = covered->observeFrames([&](const QVideoFrame&) { ++coveredFrames; });
     auto waitingFeed = waiting->observeFrames([&](const QVideoFrame&) { ++waitingFrames; });
@@ -172,21 +215,18 @@ TEST(QtPlayer, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSharedPo
 
 // Each player sharing a decode keeps the engine's contract of its own: its boundaries, and the
 // end guard stopping on the last frame.
-TEST(QtPlayer, EveryPlayerOfASharedDecodeCrossesItsBoundariesAndStopsAtTheEnd) {
-    auto application = testApplication();
-    fakes::TempDir dir;
-    const std::string path = dir / "short.mov";
-    ASSERT_TRUE(fixtures::patternFilm(path, fixtures::Codec::H264, 160, 90, 1.5));
+TEST_F(QtPlayerTest, EveryPlayerOfASharedDecodeCrossesItsBoundariesAndStopsAtTheEnd) {
+    const std::string path = film("short.mov", 1.5);
     std::vector<std::shared_ptr<QtPlayer>> players;
     std::vector<Subscription> boundaries;
     std::vector<int> crossed(3, 0);
     for (int i = 0; i < 3; ++i) {
-        players.push_back(std::make_shared<QtPlayer>(Url::fromFilePath(path), 8, nullptr));
+        players.push_back(player(path));
         boundaries.push_back(
             players.back()->addBoundaryTimeObserver({0.5, 1.45}, [&crossed, i] { ++crossed[i]; }));
     }
-    for (auto& player : players) {
-        player->setRate(1.0);
+    for (auto& each : players) {
+        each->setRate(1.0);
     }
     ASSERT_TRUE(waitUntil([&] { return players[0]->isAtEnd() && players[2]->isAtEnd(); }, 10));
     spin(0.2);

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <mutex>
 
 namespace drovane::desktop {
 namespace {
@@ -57,10 +56,14 @@ public:
     FakePlasmaShell(const PrivateBus& bus, const std::vector<Shown>& desktops) {
         QJsonArray state;
         for (const Shown& d : desktops) {
+            QJsonObject config;
+            for (const auto& [k, v] : d.config) {
+                config[QString::fromStdString(k)] = QString::fromStdString(v);
+            }
             state.append(QJsonObject{{"id", d.id},
                                      {"screen", d.screen},
                                      {"plugin", QString::fromStdString(d.plugin)},
-                                     {"config", QJsonObject{{groupOf(d.plugin), toJson(d.config)}}}});
+                                     {"config", QJsonObject{{groupOf(d.plugin), config}}}});
         }
         // Screens side by side, 1920x1080 each.
         const QString setup = QStringLiteral("var state = %1; var geometries = [0, 1, 2].map(function (i) { "
@@ -76,7 +79,6 @@ public:
             m_object =
                 std::make_unique<testing::FakeObject>(*m_connection, "/PlasmaShell", "org.kde.PlasmaShell");
             m_object->methods["evaluateScript"] = [this](const QDBusMessage& m) { return evaluate(m); };
-            snapshot();
         });
     }
     ~FakePlasmaShell() {
@@ -90,14 +92,14 @@ public:
     }
 
     // Each desktop's plugin and that plugin's settings now.
-    std::map<int, plasma::Wallpaper> wallpapers() const {
-        std::lock_guard lock(m_mutex);
+    std::map<int, plasma::Wallpaper> wallpapers() {
+        QString json;
+        onThread([&] { json = m_engine->evaluate(QStringLiteral("JSON.stringify(state)")).toString(); });
         std::map<int, plasma::Wallpaper> result;
-        for (const QJsonValue& v : m_state) {
+        for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array()) {
             const QJsonObject d = v.toObject();
-            const QString plugin = d["plugin"].toString();
-            plasma::Wallpaper w{plugin.toStdString(), {}};
-            const QJsonObject config = d["config"].toObject()[groupOf(plugin.toStdString())].toObject();
+            plasma::Wallpaper w{d["plugin"].toString().toStdString(), {}};
+            const QJsonObject config = d["config"].toObject()[groupOf(w.plugin)].toObject();
             for (auto it = config.begin(); it != config.end(); ++it) {
                 w.config[it.key().toStdString()] = it->toString().toStdString();
             }
@@ -112,7 +114,6 @@ public:
                 QStringLiteral("state.forEach(function (s) { if (s.id === %1) s.plugin = '%2'; })")
                     .arg(id)
                     .arg(QString::fromStdString(plugin)));
-            snapshot();
         });
     }
 
@@ -123,13 +124,6 @@ private:
     static QString groupOf(const std::string& plugin) {
         return QStringLiteral("Wallpaper/%1/General").arg(QString::fromStdString(plugin));
     }
-    static QJsonObject toJson(const Config& config) {
-        QJsonObject o;
-        for (const auto& [k, v] : config) {
-            o[QString::fromStdString(k)] = QString::fromStdString(v);
-        }
-        return o;
-    }
     QDBusMessage evaluate(const QDBusMessage& m) {
         ++calls;
         if (failing) {
@@ -139,16 +133,10 @@ private:
         // Each script runs in a scope of its own, as plasmashell gives each a fresh engine.
         const QJSValue result = m_engine->evaluate(QStringLiteral("(function () {\n") +
                                                    m.arguments().value(0).toString() + "\n})();");
-        snapshot();
         if (result.isError()) {
             return m.createErrorReply(QStringLiteral("org.kde.plasmashell.error"), result.toString());
         }
         return m.createReply(m_engine->globalObject().property("printed").toString());
-    }
-    void snapshot() {
-        const QString json = m_engine->evaluate(QStringLiteral("JSON.stringify(state)")).toString();
-        std::lock_guard lock(m_mutex);
-        m_state = QJsonDocument::fromJson(json.toUtf8()).array();
     }
     void onThread(const std::function<void()>& work) {
         QMetaObject::invokeMethod(&m_worker, work, Qt::BlockingQueuedConnection);
@@ -159,8 +147,6 @@ private:
     std::unique_ptr<QJSEngine> m_engine;
     std::unique_ptr<QDBusConnection> m_connection;
     std::unique_ptr<testing::FakeObject> m_object;
-    mutable std::mutex m_mutex;
-    QJsonArray m_state;
 };
 
 constexpr char ours[] = "app.drovane.wallpaper";

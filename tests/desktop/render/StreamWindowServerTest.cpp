@@ -5,6 +5,7 @@
 
 #include "desktop/ChildProcess.h"
 #include "desktop/GuiTestSupport.h"
+#include "desktop/MediaFixtures.h"
 #include "desktop/render/software/SoftwareVideo.h"
 #include "desktop/render/stream/StreamWallpaperWindow.h"
 #include "fakes/CapturedLog.h"
@@ -75,8 +76,11 @@ TEST_F(StreamWindowServerTest, AStreamCarriesTheFilmWhileAConsumerTakesItAndNoth
     if (!startDaemon()) {
         GTEST_SKIP() << "the pipewire daemon did not start: " << ::testing::PrintToString(m_daemon->lines());
     }
-    const std::string film = makeFilm(m_dir.path(), "red", "color=c=red:size=640x360:rate=30", 30);
-    ASSERT_FALSE(film.empty());
+    const std::string film = m_dir / "red.mov";
+    ASSERT_TRUE(
+        fixtures::ffmpeg(fixtures::encodedAs(fixtures::Codec::H264,
+                                             {"-f", "lavfi", "-i", "color=c=red:size=640x360:rate=30:d=30"}),
+                         film));
     auto server = StreamWindowServer::open(m_log);
     ASSERT_NE(server, nullptr);
     std::vector<std::vector<ScreenStream>> told;

@@ -12,6 +12,7 @@
 #include "desktop/runtime/StderrLog.h"
 #include "desktop/x11/X11Properties.h"
 #include "desktop/x11/X11WindowOcclusion.h"
+#include "desktop/x11/X11WindowPicture.h"
 #include "fakes/TempDir.h"
 
 #include <QApplication>
@@ -20,9 +21,7 @@
 #include <QProcess>
 #include <QQuickWindow>
 #include <QScreen>
-#include <QThread>
 #include <algorithm>
-#include <atomic>
 #include <gtest/gtest.h>
 #include <map>
 #include <tuple>
@@ -43,8 +42,6 @@ struct Renderer {
     std::function<std::unique_ptr<WindowServer>(std::shared_ptr<WindowOcclusion>)> makeServer;
     std::function<std::unique_ptr<Video>()> makeVideo;
     std::function<QWindow&(WallpaperWindow&)> qtWindow;
-    // Counts the pictures the window puts on screen from now on.
-    std::function<std::function<long()>(WallpaperWindow&)> countFrames;
     // Qt paints the windows, whole only at some pixel sizes: a window may reach a pixel beyond
     // its screen.
     bool paintedByQt;
@@ -60,13 +57,6 @@ Renderer quickRenderer() {
         [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
         [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
         [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<QuickWallpaperWindow&>(w).quickWindow(); },
-        [](WallpaperWindow& w) -> std::function<long()> {
-            auto frames = std::make_shared<std::atomic<long>>(0);
-            auto& quick = dynamic_cast<QuickWallpaperWindow&>(w).quickWindow();
-            QObject::connect(
-                &quick, &QQuickWindow::frameSwapped, &quick, [frames] { ++*frames; }, Qt::DirectConnection);
-            return [frames] { return frames->load(); };
-        },
         true};
 }
 
@@ -76,11 +66,6 @@ Renderer softwareRenderer() {
         [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
         [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); },
         [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<SoftwareWallpaperWindow&>(w).qtWindow(); },
-        [](WallpaperWindow& w) -> std::function<long()> {
-            auto& window = dynamic_cast<SoftwareWallpaperWindow&>(w);
-            const long start = window.presentedFrames();
-            return [&window, start] { return window.presentedFrames() - start; };
-        },
         false};
 }
 
@@ -95,7 +80,7 @@ protected:
           m_server(GetParam().makeServer(m_occlusion)), m_video(GetParam().makeVideo()) {}
 
     // A wallpaper window whose pictures the server keeps apart (Composite), so that they can be
-    // read even where windows of tests running beside this one cover it.
+    // read whatever covers it.
     std::shared_ptr<WallpaperWindow> offscreen(Rect frame = kFrame) {
         auto window = m_server->makeWallpaperWindow(frame);
         xcb_composite_redirect_window(x11::connection(), nativeId(*window), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
@@ -117,25 +102,7 @@ protected:
         return m_video->makePlayer(Url::fromFilePath(path), 8);
     }
     // What the X server holds as the window's picture, whatever drew it, in device pixels.
-    QImage grab(WallpaperWindow& window) {
-        xcb_connection_t* c = x11::connection();
-        const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        xcb_composite_name_window_pixmap(c, nativeId(window), pixmap);
-        const QRect size = pixelGeometry(pixmap);
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
-            xcb_get_image_reply(c,
-                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0,
-                                              std::uint16_t(size.width()), std::uint16_t(size.height()), ~0u),
-                                nullptr),
-            &std::free);
-        xcb_free_pixmap(c, pixmap);
-        if (size.isEmpty() || !reply ||
-            xcb_get_image_data_length(reply.get()) < size.width() * size.height() * 4) {
-            return {};
-        }
-        return QImage(xcb_get_image_data(reply.get()), size.width(), size.height(), QImage::Format_RGB32)
-            .copy();
-    }
+    QImage grab(WallpaperWindow& window) { return x11::windowPicture(GetParam().qtWindow(window)); }
     // A drawable's size and, for a window, its place on the root window, in device pixels.
     static QRect pixelGeometry(std::uint32_t drawable) {
         xcb_connection_t* c = x11::connection();
@@ -152,8 +119,11 @@ protected:
     }
     std::uint32_t nativeId(WallpaperWindow& window) { return x11::nativeWindow(GetParam().qtWindow(window)); }
     std::string film(const std::string& name, const std::string& source, double seconds) {
-        auto path = makeFilm(m_dir.path(), name, source, seconds);
-        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(
+            fixtures::ffmpeg(fixtures::encodedAs(fixtures::Codec::H264, {"-f", "lavfi", "-i", source, "-t",
+                                                                         std::to_string(seconds)}),
+                             path));
         return path;
     }
 
@@ -196,37 +166,16 @@ TEST_P(WallpaperRendererTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfT
     std::free(reply);
 
     EXPECT_EQ(window->frame(), (Rect{{0, 0}, {640, 360}}));
-    // Without films the window is black.
+    // Without films, and with one that cannot be read, the window is black.
+    auto broken = player(m_dir.write("junk.mov", std::string(4096, 'x')));
+    auto layer = addLayer(*window, broken);
+    broken->setRate(1.0);
+    spin(0.5);
+    EXPECT_FALSE(layer->isReadyForDisplay());
     ASSERT_TRUE(waitUntil([&] { return !grab(*window).isNull(); }, 5));
     EXPECT_TRUE(waitUntil([&] { return meanColor(grab(*window)) == QColor(Qt::black); }, 5));
     EXPECT_EQ(spread(grab(*window)), 0);
     EXPECT_FALSE(window->snapshot("/nonexistent-folder/x.png"));
-}
-
-TEST_P(WallpaperRendererTest, AWallpaperWindowShownLaterStillLiesBelowANormalWindow) {
-    QQuickWindow normal;
-    normal.setGeometry(100, 100, 300, 200);
-    normal.show();
-    ASSERT_TRUE(waitUntil([&] { return normal.isExposed(); }, 5));
-
-    auto window = shown(Rect{{0, 0}, {1920, 1080}});
-    const std::uint32_t wallpaper = x11::topLevelAncestor(nativeId(*window));
-    const std::uint32_t other = x11::topLevelAncestor(x11::nativeWindow(normal));
-    auto wallpaperBelow = [&] {
-        const auto order = x11::rootChildrenBottomFirst();
-        auto w = std::find(order.begin(), order.end(), wallpaper);
-        auto n = std::find(order.begin(), order.end(), other);
-        return w != order.end() && n != order.end() && w < n;
-    };
-    ASSERT_TRUE(waitUntil(wallpaperBelow, 5)) << "the wallpaper window is below the normal one";
-
-    // Shown again after hiding, it goes back to the bottom with its type intact.
-    window->orderOut();
-    ASSERT_TRUE(waitUntil([&] { return !window->isVisible(); }, 5));
-    window->orderFront();
-    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible() && wallpaperBelow(); }, 5));
-    EXPECT_EQ(x11::readCardinals(nativeId(*window), "_NET_WM_WINDOW_TYPE"),
-              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
 }
 
 // Another application's window, made on a connection of the test's own.
@@ -272,16 +221,32 @@ TEST_P(WallpaperRendererTest, OcclusionObserversHearWindowsComeGoAndGetCovered) 
     ASSERT_TRUE(waitUntil([&] { return !senders.empty(); }, 5));
     EXPECT_FALSE(window->isOccludedVisible());
 
+    // Shown again while a normal window is up, it goes below it, its type intact.
+    whole.setMapped(true);
+    spin(0.2);
+    window->orderFront();
+    spin(0.5);
+    EXPECT_FALSE(window->isOccludedVisible()) << "the wallpaper window lies below the normal one";
+    EXPECT_EQ(x11::readCardinals(nativeId(*window), "_NET_WM_WINDOW_TYPE"),
+              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
+    whole.setMapped(false);
+    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+
     subscription.reset();
     senders.clear();
+    window->orderOut();
     window->orderFront();
     ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
+    spin(0.2);
     EXPECT_TRUE(senders.empty());
 }
 
-TEST_P(WallpaperRendererTest, AFilmRendersAndMovesInAWindowBuiltAsTheEngineDoes) {
-    // The order of a window build: layer into the window, the window on screen, then playback.
-    const auto path = film("moving.mov", "testsrc2=size=320x180:rate=30", 6);
+// Built as the engine builds it: the layer into the window, the window on screen, then playback.
+// (What a paused window costs, frames drawn included, bench/wallpaper-cpu measures; the player's
+// own stop at the end QtPlayerTest checks.)
+TEST_P(WallpaperRendererTest, AFilmMovesPausesAndStopsOnItsLastFrame) {
+    const double seconds = 3;
+    const auto path = film("moving.mov", "testsrc2=size=320x180:rate=30", seconds);
     auto window = offscreen();
     auto moving = player(path);
     auto layer = addLayer(*window, moving);
@@ -301,130 +266,47 @@ TEST_P(WallpaperRendererTest, AFilmRendersAndMovesInAWindowBuiltAsTheEngineDoes)
         << "a test pattern is not one colour";
     EXPECT_TRUE(waitUntil([&] { return difference(first, grab(*window)) > 2.0; }, 5))
         << "the picture changes while the film plays";
-    EXPECT_GT(moving->currentTime(), 0.0);
-
     const std::string png = m_dir / "snapshot.png";
     ASSERT_TRUE(window->snapshot(png));
     EXPECT_GT(spread(QImage(QString::fromStdString(png))), 60);
-}
 
-TEST_P(WallpaperRendererTest, DurationLoadsForAFilmAndAnUnreadableFileNeverShows) {
-    const auto path = film("four.mov", "testsrc2=size=160x90:rate=30", 4);
-    auto four = player(path);
-    std::optional<std::optional<double>> duration;
-    four->loadDuration([&](std::optional<double> d) { duration = d; });
-    ASSERT_TRUE(waitUntil([&] { return duration.has_value(); }, 10));
-    ASSERT_TRUE(duration->has_value());
-    EXPECT_NEAR(**duration, 4.0, 0.1);
-
-    auto broken = player(m_dir.write("junk.mov", std::string(4096, 'x')));
-    std::optional<std::optional<double>> none;
-    broken->loadDuration([&](std::optional<double> d) { none = d; });
-    ASSERT_TRUE(waitUntil([&] { return none.has_value(); }, 10));
-    EXPECT_FALSE(none->has_value());
-
-    // The broken film's layer never gets a picture: the window stays black.
-    auto window = shown();
-    auto layer = addLayer(*window, broken);
-    broken->setRate(1.0);
+    ASSERT_TRUE(waitUntil([&] { return moving->currentTime() > 1.0; }, 10));
+    moving->pause();
     spin(0.5);
-    EXPECT_FALSE(layer->isReadyForDisplay());
-    EXPECT_EQ(meanColor(grab(*window)), QColor(Qt::black));
-}
-
-// Regression: with the OpenGL upload path of Qt 6.4's GStreamer sink, a paused player went on
-// delivering its frame and the window went on redrawing, costing a core while nothing moved.
-TEST_P(WallpaperRendererTest, APausedPlayerLeavesItsWindowIdle) {
-    const auto path = film("idle.mov", "testsrc2=size=320x180:rate=30", 6);
-    auto window = shown();
-    auto idle = player(path);
-    auto layer = addLayer(*window, idle);
-    const auto frames = GetParam().countFrames(*window);
-    idle->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return idle->currentTime() > 1.0; }, 10));
-    EXPECT_GT(frames(), 10) << "drawn while it plays";
-    idle->pause();
-    spin(0.3);
-    const long paused = frames();
-    spin(1.0);
-    EXPECT_LE(frames() - paused, 2);
     EXPECT_GT(spread(grab(*window)), 60) << "the paused frame still shows";
-}
 
-TEST_P(WallpaperRendererTest, TheEndStopsOnTheLastFrame) {
-    const auto path = film("short.mov", "testsrc2=size=160x90:rate=30", 1.5);
-    auto window = shown();
-    auto shortFilm = player(path);
-    auto layer = addLayer(*window, shortFilm);
-    bool endCrossed = false;
-    auto observer = shortFilm->addBoundaryTimeObserver({1.49}, [&] { endCrossed = true; });
-    shortFilm->setRate(1.0);
-    auto* qtPlayer = dynamic_cast<QtPlayer*>(shortFilm.get());
+    moving->setRate(1.0);
+    auto* qtPlayer = dynamic_cast<QtPlayer*>(moving.get());
     ASSERT_TRUE(waitUntil([&] { return qtPlayer->isAtEnd(); }, 10));
-    EXPECT_TRUE(endCrossed) << "boundaries up to the end are crossed when the end is reached";
-    EXPECT_EQ(shortFilm->rate(), 0.0);
     spin(0.5);
     EXPECT_GT(spread(grab(*window)), 60) << "the last frame stays on screen";
-    EXPECT_GT(shortFilm->currentTime(), 1.3);
+    EXPECT_GT(moving->currentTime(), seconds - 0.2);
 }
 
-TEST_P(WallpaperRendererTest, ACrossFadeGrabbedMidwayBlendsBothFilms) {
-    const auto red = film("red.mov", "color=c=red:size=320x180:rate=30", 6);
+// As the engine loops: 1.5 s before the end the next player fades in on top, and the old one goes
+// once the fade has finished.
+TEST_P(WallpaperRendererTest, ALoopsCrossFadeBlendsBothFilmsMidwayWithoutAnEmptyFrame) {
+    const double seconds = 3.5;
+    const auto red = film("red.mov", "color=c=red:size=320x180:rate=30", seconds);
     const auto blue = film("blue.mov", "color=c=blue:size=320x180:rate=30", 6);
     auto window = shown();
-    auto oldPlayer = player(red);
-    auto oldLayer = addLayer(*window, oldPlayer);
-    oldPlayer->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return oldLayer->isReadyForDisplay(); }, 10));
-    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).red() > 200; }, 5));
-    EXPECT_LT(meanColor(grab(*window)).blue(), 40);
-
-    auto newPlayer = player(blue);
-    auto newLayer = addLayer(*window, newPlayer);
-    newLayer->setOpacity(0);
-    newPlayer->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return newLayer->isReadyForDisplay(); }, 10));
-    EXPECT_LT(meanColor(grab(*window)).blue(), 40) << "a ready layer at opacity 0 shows nothing";
-
-    bool faded = false;
-    QElapsedTimer clock;
-    clock.start();
-    newLayer->animateOpacity(1.0, 1.5, [&] { faded = true; });
-    ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= 700; }, 5));
-    const QColor midway = meanColor(grab(*window));
-    EXPECT_FALSE(faded);
-    EXPECT_GT(midway.red(), 50) << "the old film still shows through";
-    EXPECT_GT(midway.blue(), 50) << "the new film already shows";
-    EXPECT_LT(midway.red(), 205);
-    EXPECT_LT(midway.blue(), 205);
-
-    ASSERT_TRUE(waitUntil([&] { return faded; }, 5));
-    EXPECT_GE(clock.elapsed(), 1400);
-    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).blue() > 200; }, 2))
-        << "the later layer lies on top";
-    EXPECT_LT(meanColor(grab(*window)).red(), 40);
-    EXPECT_DOUBLE_EQ(newLayer->opacity(), 1.0);
-}
-
-TEST_P(WallpaperRendererTest, ALoopFadesInTheNextPlayerWithoutAnEmptyFrame) {
-    // As the engine loops: 1.5 s before the end a new player of the same film fades in on top,
-    // and the old one goes once the fade has finished.
-    const double seconds = 3.5;
-    const auto path = film("loop.mov", "testsrc2=size=320x180:rate=30", seconds);
-    auto window = shown();
-    auto first = player(path);
+    auto first = player(red);
     auto firstLayer = addLayer(*window, first);
     std::shared_ptr<Player> second;
     std::shared_ptr<PlayerLayer> secondLayer;
     Subscription readiness;
     bool faded = false;
+    int blueWhenReady = -1;
+    QElapsedTimer clock;
     auto loop = first->addBoundaryTimeObserver({seconds - 1.5}, [&] {
-        second = player(path);
+        second = player(blue);
         secondLayer = addLayer(*window, second);
         secondLayer->setOpacity(0);
         second->setRate(1.0);
         readiness = secondLayer->observeReadyForDisplay([&](bool ready) {
-            if (ready) {
+            if (ready && !clock.isValid()) {
+                blueWhenReady = meanColor(grab(*window)).blue();
+                clock.start();
                 secondLayer->animateOpacity(1.0, 1.5, [&] {
                     first->pause();
                     firstLayer->detachPlayer();
@@ -436,20 +318,35 @@ TEST_P(WallpaperRendererTest, ALoopFadesInTheNextPlayerWithoutAnEmptyFrame) {
     });
     first->setRate(1.0);
     ASSERT_TRUE(waitUntil([&] { return firstLayer->isReadyForDisplay(); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).red() > 200; }, 5));
 
-    int grabs = 0;
-    int emptyFrames = 0;
+    int grabs = 0, emptyFrames = 0;
+    QColor midway;
     ASSERT_TRUE(waitUntil(
         [&] {
+            const QColor c = meanColor(grab(*window));
             ++grabs;
-            emptyFrames += spread(grab(*window)) < 60;
+            emptyFrames += c.red() + c.blue() < 150;
+            if (!midway.isValid() && clock.isValid() && clock.elapsed() >= 700) {
+                midway = c;
+                EXPECT_FALSE(faded);
+            }
             return faded;
         },
         30));
     EXPECT_EQ(emptyFrames, 0) << "of " << grabs << " pictures taken across the loop";
     EXPECT_GT(grabs, 20);
+    EXPECT_LT(blueWhenReady, 40) << "a ready layer at opacity 0 shows nothing";
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_GT(midway.red(), 50) << "the old film still shows through";
+    EXPECT_GT(midway.blue(), 50) << "the new film already shows";
+    EXPECT_LT(midway.red(), 205);
+    EXPECT_LT(midway.blue(), 205);
+    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).blue() > 200; }, 2))
+        << "the later layer lies on top";
+    EXPECT_LT(meanColor(grab(*window)).red(), 40);
+    EXPECT_DOUBLE_EQ(secondLayer->opacity(), 1.0);
     spin(0.3);
-    EXPECT_GT(spread(grab(*window)), 60);
     EXPECT_GT(second->currentTime(), 1.0);
 }
 
@@ -460,18 +357,16 @@ TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollo
                             "color=c=red:s=240x45:r=30[a];color=c=lime:s=240x90:r=30[b];"
                             "color=c=blue:s=240x45:r=30[c];[a][b][c]vstack=inputs=3",
                             4);
-    struct Case {
-        VideoGravity gravity;
-        // Mean colour of the row band at 20 % and at 80 % of the height.
-        bool (*at20)(QColor);
-        bool (*at80)(QColor);
-    };
     auto isRed = [](QColor c) { return c.red() > 180 && c.green() < 70; };
     auto isGreen = [](QColor c) { return c.green() > 180 && c.red() < 70 && c.blue() < 70; };
     auto isBlue = [](QColor c) { return c.blue() > 180 && c.green() < 70; };
-    const Case cases[] = {{VideoGravity::ResizeAspectFill, isGreen, isGreen},
-                          {VideoGravity::Resize, isRed, isBlue}};
-    for (const Case& c : cases) {
+    // The mean colour of the rows at 20 % and at 80 % of the height.
+    const struct {
+        VideoGravity gravity;
+        bool (*at20)(QColor);
+        bool (*at80)(QColor);
+    } cases[] = {{VideoGravity::ResizeAspectFill, isGreen, isGreen}, {VideoGravity::Resize, isRed, isBlue}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.gravity == VideoGravity::Resize ? "stretch" : "fill");
         auto window = shown();
         auto banded = player(bands);
@@ -670,101 +565,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<Renderer, Scaling>>& each) {
         return std::get<0>(each.param).name + "_" + std::get<1>(each.param).name;
     });
-
-// The player's own contract, the same under either renderer.
-class PlayerClockTest : public ::testing::Test {
-protected:
-    std::shared_ptr<Player> player(const std::string& name, double seconds) {
-        auto path = makeFilm(m_dir.path(), name, "testsrc2=size=160x90:rate=30", seconds);
-        EXPECT_FALSE(path.empty());
-        return m_video.makePlayer(Url::fromFilePath(path), 8);
-    }
-
-    std::shared_ptr<QApplication> m_application = testApplication();
-    fakes::TempDir m_dir;
-    SoftwareVideo m_video{std::make_shared<StderrLog>()};
-};
-
-TEST_F(PlayerClockTest, BoundaryObserversFireAtTheirMediaTime) {
-    auto boundaries = player("boundaries.mov", 4);
-    std::vector<double> firedAt;
-    auto observer = boundaries->addBoundaryTimeObserver(
-        {0.5, 1.25}, [&] { firedAt.push_back(boundaries->currentTime()); });
-    boundaries->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return firedAt.size() == 2; }, 10));
-    EXPECT_NEAR(firedAt[0], 0.5, 0.05);
-    EXPECT_NEAR(firedAt[1], 1.25, 0.05);
-
-    // Paused across a boundary: nothing fires until playback moves on.
-    std::vector<double> late;
-    auto second = boundaries->addBoundaryTimeObserver({boundaries->currentTime() + 0.3},
-                                                      [&] { late.push_back(boundaries->currentTime()); });
-    boundaries->pause();
-    spin(0.6);
-    EXPECT_TRUE(late.empty());
-    boundaries->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return late.size() == 1; }, 5));
-
-    // A removed observer stays silent.
-    bool removedFired = false;
-    auto removed =
-        boundaries->addBoundaryTimeObserver({boundaries->currentTime() + 0.2}, [&] { removedFired = true; });
-    removed.reset();
-    spin(0.5);
-    EXPECT_FALSE(removedFired);
-}
-
-TEST_F(PlayerClockTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideTheCall) {
-    auto reentry = player("reentry.mov", 4);
-    for (const bool pausing : {true, false}) {
-        SCOPED_TRACE(pausing ? "pause" : "setRate");
-        bool insideCall = false;
-        int fired = 0, firedInside = 0;
-        const double from = reentry->currentTime();
-        reentry->setRate(1.0);
-        ASSERT_TRUE(waitUntil([&] { return reentry->currentTime() > from + 0.05; }, 10)) << "it plays";
-        auto observer = reentry->addBoundaryTimeObserver({reentry->currentTime() + 0.4}, [&] {
-            ++fired;
-            firedInside += insideCall;
-        });
-        // The pipeline plays on past the boundary while the main thread cannot take its timer.
-        QThread::msleep(700);
-        insideCall = true;
-        pausing ? reentry->pause() : reentry->setRate(0.5);
-        insideCall = false;
-        ASSERT_TRUE(waitUntil([&] { return fired == 1; }, 5));
-        EXPECT_EQ(firedInside, 0);
-    }
-}
-
-TEST_F(PlayerClockTest, HalfRateMovesMediaTimeAtHalfSpeedAndSurvivesAPause) {
-    auto slow = player("slow.mov", 8);
-    double firedAfter = -1;
-    QElapsedTimer clock;
-    auto observer = slow->addBoundaryTimeObserver({1.5}, [&] { firedAfter = clock.elapsed() / 1000.0; });
-    slow->setRate(0.5);
-    ASSERT_TRUE(waitUntil([&] { return slow->currentTime() > 0.05; }, 10));
-    const double start = slow->currentTime();
-    clock.start();
-    ASSERT_TRUE(waitUntil([&] { return firedAfter >= 0; }, 10));
-    EXPECT_NEAR(firedAfter, (1.5 - start) / 0.5, 0.35) << "1.5 s of media from the start at half rate";
-
-    slow->pause();
-    spin(0.3);
-    const double pausedAt = slow->currentTime();
-    spin(0.3);
-    EXPECT_NEAR(slow->currentTime(), pausedAt, 0.02) << "a paused player keeps its position";
-
-    slow->setRate(0.5);
-    EXPECT_DOUBLE_EQ(slow->rate(), 0.5);
-    ASSERT_TRUE(waitUntil([&] { return slow->currentTime() > pausedAt + 0.05; }, 5));
-    const double from = slow->currentTime();
-    QElapsedTimer resumed;
-    resumed.start();
-    spin(1.5);
-    EXPECT_NEAR((slow->currentTime() - from) / (resumed.elapsed() / 1000.0), 0.5, 0.12)
-        << "media time per wall second after the resume";
-}
 
 } // namespace
 } // namespace drovane::desktop

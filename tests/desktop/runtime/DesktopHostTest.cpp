@@ -37,14 +37,5 @@ TEST(DesktopHost, OsReleaseValuesAreUnquoted) {
     EXPECT_EQ(osReleaseValue("", "ID"), std::nullopt);
 }
 
-TEST(DesktopHost, ABareExecutableHasNoBundle) {
-    DesktopHost host({"/usr/bin/drovane"});
-    EXPECT_FALSE(host.bundleIdentifier());
-    EXPECT_FALSE(host.bundleUrl());
-    EXPECT_TRUE(host.infoDictionary().empty());
-    EXPECT_FALSE(host.homeDirectory().empty());
-    EXPECT_NE(host.homeDirectory().back(), '/');
-}
-
 } // namespace
 } // namespace drovane::desktop

@@ -12,123 +12,106 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Waits on a condition with a timeout, for work running on other threads.
-template <typename Predicate> bool eventually(std::mutex& mutex, std::condition_variable& cv, Predicate p) {
-    std::unique_lock lock(mutex);
-    return cv.wait_for(lock, 5s, p);
-}
-
-TEST(ThreadTaskQueues, ASerialQueueRunsInSubmissionOrderOneAtATimeOffTheCallingThread) {
-    ThreadTaskQueues queues;
-    auto queue = queues.make("app.drovane.library-scan", 1, QualityOfService::Utility);
+// Work on other threads, waited for under one lock with a timeout.
+struct Shared {
     std::mutex mutex;
     std::condition_variable cv;
-    std::vector<int> order;
-    std::atomic<int> running{0}, most{0};
-    std::atomic<bool> onCaller{false};
-    const auto caller = std::this_thread::get_id();
-    for (int i = 0; i < 200; ++i) {
-        queue->async([&, i] {
-            const int now = ++running;
-            most = std::max(most.load(), now);
-            onCaller = onCaller || std::this_thread::get_id() == caller;
-            std::this_thread::sleep_for(std::chrono::microseconds(i % 7 == 0 ? 200 : 0));
-            --running;
-            std::lock_guard lock(mutex);
-            order.push_back(i);
-            cv.notify_all();
-        });
+    template <typename Predicate> bool eventually(Predicate p) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, 5s, p);
     }
-    ASSERT_TRUE(eventually(mutex, cv, [&] { return order.size() == 200; }));
-    for (int i = 0; i < 200; ++i) {
-        EXPECT_EQ(order[i], i);
-    }
-    EXPECT_EQ(most, 1);
-    EXPECT_FALSE(onCaller);
-}
+};
 
-TEST(ThreadTaskQueues, AWideQueueRunsUpToItsWidthAtOnceAndNoMore) {
-    ThreadTaskQueues queues;
-    auto queue = queues.make("app.drovane.thumbs", 4, QualityOfService::UserInitiated);
-    std::mutex mutex;
-    std::condition_variable cv;
-    int running = 0, most = 0, finished = 0;
-    bool release = false;
-    for (int i = 0; i < 12; ++i) {
-        queue->async([&] {
-            std::unique_lock lock(mutex);
-            most = std::max(most, ++running);
-            cv.notify_all();
-            cv.wait(lock, [&] { return release; });
-            --running;
-            ++finished;
-            cv.notify_all();
-        });
+// A queue of width 1 runs its work in submission order; any queue runs up to its width at once,
+// never more, and never on the calling thread.
+TEST(ThreadTaskQueues, AQueueRunsUpToItsWidthAtOnceOffTheCallingThreadASerialOneInOrder) {
+    for (const int width : {1, 4}) {
+        SCOPED_TRACE(width);
+        ThreadTaskQueues queues;
+        auto queue = queues.make("app.drovane.thumbs", width, QualityOfService::UserInitiated);
+        Shared shared;
+        std::vector<int> order;
+        int running = 0, most = 0;
+        bool release = false, onCaller = false;
+        const auto caller = std::this_thread::get_id();
+        for (int i = 0; i < 12; ++i) {
+            queue->async([&, i] {
+                std::unique_lock lock(shared.mutex);
+                most = std::max(most, ++running);
+                onCaller = onCaller || std::this_thread::get_id() == caller;
+                shared.cv.notify_all();
+                shared.cv.wait(lock, [&] { return release; });
+                --running;
+                order.push_back(i);
+                shared.cv.notify_all();
+            });
+        }
+        // As many start and block as the width allows; the rest wait for a free place.
+        ASSERT_TRUE(shared.eventually([&] { return running == width; }));
+        std::this_thread::sleep_for(50ms);
+        {
+            std::lock_guard lock(shared.mutex);
+            EXPECT_EQ(running, width);
+            release = true;
+        }
+        shared.cv.notify_all();
+        ASSERT_TRUE(shared.eventually([&] { return order.size() == 12; }));
+        EXPECT_EQ(most, width);
+        EXPECT_FALSE(onCaller);
+        if (width == 1) {
+            for (int i = 0; i < 12; ++i) {
+                EXPECT_EQ(order[i], i);
+            }
+        }
     }
-    // Four start and block; the rest wait for a free place.
-    ASSERT_TRUE(eventually(mutex, cv, [&] { return running == 4; }));
-    std::this_thread::sleep_for(50ms);
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(running, 4);
-        release = true;
-    }
-    cv.notify_all();
-    ASSERT_TRUE(eventually(mutex, cv, [&] { return finished == 12; }));
-    EXPECT_EQ(most, 4);
 }
 
 TEST(ThreadTaskQueues, QueuedWorkIsDroppedWithTheQueueAndPostingDuringShutdownIsSafe) {
     ThreadTaskQueues queues;
     auto queue = queues.make("app.drovane.previews", 1, QualityOfService::Utility);
-    std::mutex mutex;
-    std::condition_variable cv;
+    Shared shared;
     bool started = false, release = false;
     std::atomic<int> ran{0};
     queue->async([&] {
-        std::unique_lock lock(mutex);
+        std::unique_lock lock(shared.mutex);
         started = true;
-        cv.notify_all();
-        cv.wait(lock, [&] { return release; });
+        shared.cv.notify_all();
+        shared.cv.wait(lock, [&] { return release; });
         ++ran;
     });
     for (int i = 0; i < 10; ++i) {
         queue->async([&] { ++ran; });
     }
-    // Posting during shutdown is safe: work whose captures post back into the queue when they
-    // are destroyed with it neither deadlocks nor starts a thread nobody joins.
+    // Work whose captures post back into the queue when they are destroyed with it neither
+    // deadlocks nor starts a thread nobody joins.
     for (int i = 0; i < 3; ++i) {
         auto* raw = queue.get();
         auto postsBack = std::shared_ptr<void>(nullptr, [&, raw](void*) { raw->async([&] { ++ran; }); });
         queue->async([postsBack] {});
     }
-    ASSERT_TRUE(eventually(mutex, cv, [&] { return started; }));
+    ASSERT_TRUE(shared.eventually([&] { return started; }));
     std::thread releaser([&] {
         std::this_thread::sleep_for(30ms);
-        std::lock_guard lock(mutex);
+        std::lock_guard lock(shared.mutex);
         release = true;
-        cv.notify_all();
+        shared.cv.notify_all();
     });
     // Waits for the running piece, drops the thirteen queued ones.
     queue.reset();
     releaser.join();
     EXPECT_EQ(ran, 1);
-}
 
-TEST(ThreadTaskQueues, AQueueReleasedFromItsOwnWorkDoesNotDeadlock) {
-    ThreadTaskQueues queues;
-    auto queue = queues.make("self", 1, QualityOfService::Utility);
-    std::mutex mutex;
-    std::condition_variable cv;
+    // A queue released from its own work does not deadlock.
+    auto self = queues.make("self", 1, QualityOfService::Utility);
     bool done = false;
-    auto* raw = queue.get();
-    raw->async([&, keep = std::move(queue)]() mutable {
+    auto* raw = self.get();
+    raw->async([&, keep = std::move(self)]() mutable {
         keep.reset();
-        std::lock_guard lock(mutex);
+        std::lock_guard lock(shared.mutex);
         done = true;
-        cv.notify_all();
+        shared.cv.notify_all();
     });
-    ASSERT_TRUE(eventually(mutex, cv, [&] { return done; }));
+    ASSERT_TRUE(shared.eventually([&] { return done; }));
 }
 
 } // namespace

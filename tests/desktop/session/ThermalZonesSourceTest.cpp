@@ -8,17 +8,17 @@
 namespace drovane::desktop {
 namespace {
 
-ThermalZone zone(long temp, std::vector<ThermalTrip> trips) {
-    return ThermalZone{"thermal_zone0", temp, std::move(trips)};
+std::vector<ThermalZone> zone(long temp, std::vector<ThermalTrip> trips) {
+    return {ThermalZone{"thermal_zone0", temp, std::move(trips)}};
 }
 
 const std::vector<ThermalTrip> laptopTrips = {{"active", 60000}, {"passive", 90000}, {"critical", 105000}};
 
-TEST(ThermalZones, TemperatureAgainstTripPointsGivesTheState) {
+TEST(ThermalZones, TheWorstZoneAgainstItsTripPointsGivesTheState) {
     using S = ThermalState;
     struct Case {
         const char* what;
-        ThermalZone zone;
+        std::vector<ThermalZone> zones;
         S previous;
         S expected;
     };
@@ -45,22 +45,14 @@ TEST(ThermalZones, TemperatureAgainstTripPointsGivesTheState) {
         {"fair left below its band", zone(76999, laptopTrips), S::Fair, S::Nominal},
         {"critical held", zone(103000, laptopTrips), S::Critical, S::Critical},
         {"no hysteresis on the way up", zone(89000, laptopTrips), S::Fair, S::Fair},
+        // The hottest sensor has lots of headroom; a cooler one is at its passive trip.
+        {"the worst zone relative to its own trips", {{"thermal_zone0", 95000, {{"passive", 120000}, {"critical", 130000}}}, {"thermal_zone1", 70000, {{"passive", 70000}}}, {"thermal_zone2", 99000, {}}}, S::Nominal, S::Serious},
+        {"no zones", {}, S::Serious, S::Nominal},
     };
     // clang-format on
     for (const Case& c : cases) {
-        EXPECT_EQ(thermalStateOf({c.zone}, c.previous), c.expected) << c.what;
+        EXPECT_EQ(thermalStateOf(c.zones, c.previous), c.expected) << c.what;
     }
-}
-
-TEST(ThermalZones, TheWorstZoneRelativeToItsOwnTripsWins) {
-    // The hottest sensor has lots of headroom; a cooler one is at its passive trip.
-    const std::vector<ThermalZone> zones = {
-        {"thermal_zone0", 95000, {{"passive", 120000}, {"critical", 130000}}},
-        {"thermal_zone1", 70000, {{"passive", 70000}}},
-        {"thermal_zone2", 99000, {}},
-    };
-    EXPECT_EQ(thermalStateOf(zones, ThermalState::Nominal), ThermalState::Serious);
-    EXPECT_EQ(thermalStateOf({}, ThermalState::Serious), ThermalState::Nominal);
 }
 
 TEST(ThermalZones, ReadsTheSysfsTreeAndSkipsWhatCannotBeRead) {

@@ -37,8 +37,6 @@ public:
     void start();
 
     bool isLocked() const { return m_locked; }
-    // The session's object path once found.
-    const QString& sessionPath() const { return m_sessionPath; }
 
     // Called after the locked state changed.
     std::function<void()> onChanged;
