@@ -5,7 +5,6 @@
 #include "support/Files.h"
 #include "support/Settings.h"
 #include "update/ArchiveEntries.h"
-#include "update/RecordingAlerts.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -63,7 +62,6 @@ protected:
         fs::create_directories(installed);
         fake.host->bundle = Url::fromFilePath(installed);
         fs::create_directories(fake.host->temporaryDirectory());
-        fake.platform().alerts = alerts;
         fake.platform().releaseArchives = archives;
         fake.platform().processes = processes;
         installer = UpdateInstall::create(fake.platform());
@@ -74,6 +72,10 @@ protected:
         installer->install({"1.5", "https://drovane.app/", zip}, over ? over : window);
         fake.http->answerAll();
         fake.mainQueue->drain();
+    }
+    void clearAlerts() {
+        alerts->shown.clear();
+        alerts->handles.clear();
     }
     std::size_t stagingFolders() const {
         std::size_t n = 0;
@@ -86,7 +88,7 @@ protected:
     const std::string zip = "https://drovane.app/download/Drovane-1.5.zip";
     fakes::FakePlatform fake;
     std::string installed;
-    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+    std::shared_ptr<fakes::FakeAlerts> alerts = fake.alerts;
     std::shared_ptr<ScriptedArchives> archives = std::make_shared<ScriptedArchives>();
     std::shared_ptr<RecordingProcesses> processes = std::make_shared<RecordingProcesses>();
     std::shared_ptr<const Window> window = std::make_shared<StubWindow>();
@@ -120,13 +122,13 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         SCOPED_TRACE(c.name);
         archives->unpackError = c.unpackError;
         archives->verifyError = c.verifyError;
-        alerts->shown.clear();
+        clearAlerts();
         fake.log->clear();
         attempt(c.body, c.status, c.error);
         EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: update to 1.5 failed: " + c.reason});
         ASSERT_EQ(alerts->shown.size(), 2u);
         EXPECT_EQ(alerts->shown[0].content.message, "Downloading Drovane 1.5\u2026");
-        EXPECT_TRUE(alerts->shown[0].closed);
+        EXPECT_TRUE(alerts->handles[0]->closed);
         EXPECT_EQ(alerts->shown[1].content.message, "The update did not arrive in one piece.");
         EXPECT_EQ(alerts->shown[1].content.buttons,
                   (std::vector<std::string>{"Open Download Page", "Cancel"}));
@@ -135,7 +137,7 @@ TEST_F(UpdateInstallTest, EveryFailureEndsInOneAlertAndReplacesNothing) {
         EXPECT_EQ(fake.workspace->terminations, 0);
         EXPECT_TRUE(fs::is_directory(installed));
     }
-    alerts->respond(0);
+    alerts->shown.back().completion({0, false});
     EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::downloadURL()});
 }
 
@@ -156,7 +158,7 @@ TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQ
     EXPECT_TRUE(fake.log->lines().empty());
 
     processes->starts = false;
-    alerts->shown.clear();
+    clearAlerts();
     attempt(plist("1.5"));
     EXPECT_EQ(alerts->shown.back().content.message, "The update could not be installed.");
     EXPECT_EQ(alerts->shown.back().parent, nullptr);
@@ -182,7 +184,7 @@ TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFir
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         installer->windows = [&c] { return c.windows; };
-        alerts->shown.clear();
+        clearAlerts();
         fake.http->script[zip] = {"", 404, fakes::bytes("")};
         installer->install({"1.5", "u", zip}, c.over);
         const auto progress = alerts->shown.size();
@@ -191,7 +193,7 @@ TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFir
         if (c.host) {
             ASSERT_EQ(progress, 1u);
             EXPECT_EQ(alerts->shown[0].parent, c.host);
-            EXPECT_TRUE(alerts->shown[0].closed);
+            EXPECT_TRUE(alerts->handles[0]->closed);
         } else {
             EXPECT_EQ(progress, 0u) << "no progress is shown";
         }
@@ -205,7 +207,7 @@ TEST_F(UpdateInstallTest, CancellingTheProgressEndsTheTransfer) {
     installer->install({"1.5", "u", zip}, window);
     fake.http->progress(fake.http->last(zip), 0.5);
     fake.mainQueue->drain();
-    EXPECT_EQ(alerts->shown[0].progress, std::vector<double>{0.5});
+    EXPECT_EQ(alerts->handles[0]->progress, 0.5);
     alerts->shown[0].completion({0, false});
     EXPECT_TRUE(fake.http->last(zip)->cancelled());
     fake.http->answerAll();
@@ -240,7 +242,7 @@ TEST_F(UpdateInstallTest, WithoutAnArchiveOrAWritableFolderNothingIsDownloaded) 
     fake.http->answerAll();
     fake.mainQueue->drain();
     fake.http->forgetAnswered();
-    alerts->shown.clear();
+    clearAlerts();
 
     // A folder that cannot be written even by root: one that is not there.
     const std::string folder = fake.host->tree() / "gone";
