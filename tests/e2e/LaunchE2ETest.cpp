@@ -1,4 +1,5 @@
 #include "SampleLibraryE2E.h"
+#include "desktop/shell/FakePanel.h"
 #include "support/CaseMapping.h"
 #include "support/XmlPropertyList.h"
 
@@ -162,6 +163,30 @@ TEST_F(LaunchE2ETest, AStalledDownloadIsGivenUpAtTheEnvironmentsLimitAndLeavesTh
     EXPECT_EQ(filesIn(videos()), before) << "only the films there were, byte for byte";
     EXPECT_TRUE(filesIn(fs::path(videos()).parent_path() / ".drovane-partial").empty())
         << "nothing is left aside";
+}
+
+// The sample library plays without complaint, with the renderer the probing copy of the program
+// found. Quit in the tray once crashed on the way out: the wallpaper's render thread outlived
+// the application object, torn down among the static destructors.
+TEST_F(LaunchE2ETest, TheSampleLibraryPlaysAndQuitFromThePanelEndsItWithStatusZero) {
+    desktop::testing::ensureQtApplication();
+    desktop::testing::Panel panel(bus);
+    panel.startWatcher();
+    auto drovane = launch({});
+    ASSERT_TRUE(desktop::testing::waitFor([&] { return !panel.items.isEmpty(); }, nullptr, 20))
+        << "the item registers";
+    EXPECT_FALSE(drovane.waitForExit(3s)) << "playing for a moment: the render thread runs";
+    panel.aboutToShow();
+    const int quit = desktop::testing::child(panel.layout(), QStringLiteral("Quit")).id;
+    ASSERT_NE(quit, 0);
+    panel.click(quit);
+    EXPECT_EQ(drovane.waitForExit(10s), 0);
+    bool rendererNamed = false;
+    for (const auto& line : drovane.lines()) {
+        EXPECT_TRUE(line.starts_with("Drovane: ") && !line.starts_with("Drovane: no video found")) << line;
+        rendererNamed |= line.find("the OpenGL renderer \"") != std::string::npos;
+    }
+    EXPECT_TRUE(rendererNamed);
 }
 
 } // namespace

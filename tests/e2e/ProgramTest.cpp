@@ -1,4 +1,3 @@
-#include "desktop/shell/FakePanel.h"
 #include "e2e/DisplayTools.h"
 #include "fakes/TempDir.h"
 
@@ -175,40 +174,6 @@ TEST_F(ProgramTest, WithoutADisplayHelpAndVersionAnswerAndAStartSaysWhyItCannot)
             }
         }
     }
-}
-
-// The sample library plays without complaint, with the renderer the probing copy of the program
-// found. Quit in the tray once crashed on the way out: the wallpaper's render thread outlived
-// the application object, torn down among the static destructors.
-TEST(TrayQuit, TheSampleLibraryPlaysAndQuitFromThePanelEndsItWithStatusZero) {
-    desktop::testing::ensureQtApplication();
-    fakes::TempDir dir;
-    const std::string library = dir / "library";
-    ASSERT_EQ(std::system(("'" SAMPLE_LIBRARY_TOOL "' --out '" + library + "' >/dev/null").c_str()), 0);
-    fs::create_directories(dir / "bus");
-    desktop::testing::PrivateBus bus(dir / "bus", "session");
-    ASSERT_FALSE(bus.address().empty());
-    desktop::testing::Panel panel(bus);
-    panel.startWatcher();
-
-    auto env = homeEnvironment(library + "/home", dir / "run");
-    env.insert_or_assign("DBUS_SESSION_BUS_ADDRESS", bus.address());
-    env.insert({"DROVANE_SYSTEM_ROOT", library + "/root"});
-    ChildProcess drovane({DROVANE_BINARY}, env);
-    ASSERT_TRUE(desktop::testing::waitFor([&] { return !panel.items.isEmpty(); }, nullptr, 20))
-        << "the item registers";
-    EXPECT_FALSE(drovane.waitForExit(3s)) << "playing for a moment: the render thread runs";
-    panel.aboutToShow();
-    const int quit = desktop::testing::child(panel.layout(), QStringLiteral("Quit")).id;
-    ASSERT_NE(quit, 0);
-    panel.click(quit);
-    EXPECT_EQ(drovane.waitForExit(10s), 0);
-    bool rendererNamed = false;
-    for (const auto& line : drovane.lines()) {
-        EXPECT_TRUE(line.starts_with("Drovane: ") && !line.starts_with("Drovane: no video found")) << line;
-        rendererNamed |= line.find("the OpenGL renderer \"") != std::string::npos;
-    }
-    EXPECT_TRUE(rendererNamed);
 }
 
 } // namespace
