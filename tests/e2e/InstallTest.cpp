@@ -52,16 +52,13 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     const std::string share = home + "/.local/share/", metainfo = share + "metainfo/app.drovane.metainfo.xml",
                       wallpaper = share + "plasma/wallpapers/app.drovane.wallpaper";
     // What the install puts in place and the uninstall takes away again.
-    const std::string placed[] = {bundle + "/Contents/Info.plist",
-                                  icons + "/16x16/apps/app.drovane.png",
-                                  icons + "/48x48/apps/app.drovane.png",
-                                  icons + "/256x256/apps/app.drovane.png",
-                                  icons + "/512x512/apps/app.drovane.png",
-                                  icons + "/scalable/apps/app.drovane.svg",
-                                  share + "man/man1/drovane.1",
-                                  wallpaper + "/metadata.json",
-                                  wallpaper + "/contents/ui/main.qml",
-                                  metainfo};
+    std::vector<std::string> placed = {
+        bundle + "/Contents/Info.plist",     icons + "/scalable/apps/app.drovane.svg",
+        share + "man/man1/drovane.1",        wallpaper + "/metadata.json",
+        wallpaper + "/contents/ui/main.qml", metainfo};
+    for (const char* size : {"16x16", "48x48", "256x256", "512x512"}) {
+        placed.push_back(icons + "/" + size + "/apps/app.drovane.png");
+    }
     for (const auto& path : placed) {
         EXPECT_TRUE(fs::exists(path)) << path;
     }
