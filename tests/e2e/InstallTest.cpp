@@ -1,43 +1,36 @@
 #include "desktop/shell/XdgLoginItems.h"
+#include "e2e/DisplayTools.h"
 #include "fakes/TempDir.h"
 #include "support/Files.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace drovane::e2e {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Installing for a user and taking it away again, in a private home, from this build tree.
 class InstallTest : public testing::Test {
 protected:
     struct Run {
-        int status;
+        std::optional<int> status; // none when it crashed or hung
         std::string output;
     };
-    // `program` with `arguments` in the private home; its standard output, or a status of -1.
-    Run run(const QString& program, const QStringList& arguments) {
-        QProcess process;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), QString::fromStdString(home));
-        for (const char* name :
-             {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
-            env.remove(QString::fromLatin1(name));
-        }
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-            return {-1, {}};
-        }
-        return {process.exitCode(), process.readAllStandardOutput().trimmed().toStdString()};
+    // `argv` in the private home, the XDG variables empty (as if unset); its standard output.
+    Run run(const std::vector<std::string>& argv) {
+        ChildProcess process(argv,
+                             {{"HOME", home},
+                              {"XDG_DATA_HOME", ""},
+                              {"XDG_CONFIG_HOME", ""},
+                              {"XDG_DATA_DIRS", ""},
+                              {"XDG_CURRENT_DESKTOP", ""}},
+                             {}, dir / "output");
+        const auto status = process.waitForExit(120s);
+        return {status, QString::fromStdString(readFile(dir / "output")).trimmed().toStdString()};
     }
-    Run script(const char* name, QStringList arguments) {
-        return run(QStringLiteral(PROJECT_SOURCE_DIR "/scripts/") + QString::fromLatin1(name), arguments);
+    Run script(const std::string& name, const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv = {PROJECT_SOURCE_DIR "/scripts/" + name};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return run(argv);
     }
 
     fakes::TempDir dir;
@@ -52,36 +45,35 @@ protected:
 
 TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings) {
     fs::create_directories(home);
-    const auto installed =
-        script("install", {QStringLiteral("--build-dir"), QStringLiteral(DROVANE_BUILD_DIR),
-                           QStringLiteral("--no-build"), QString::fromStdString(prefix)});
+    const auto installed = script("install", {"--build-dir", DROVANE_BUILD_DIR, "--no-build", prefix});
     ASSERT_EQ(installed.status, 0) << installed.output;
 
-    EXPECT_TRUE(fs::exists(bundle + "/Contents/Info.plist"));
     EXPECT_EQ(fs::status(executable).permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
-    for (const char* icon :
-         {"16x16/apps/app.drovane.png", "48x48/apps/app.drovane.png", "256x256/apps/app.drovane.png",
-          "512x512/apps/app.drovane.png", "scalable/apps/app.drovane.svg"}) {
-        EXPECT_TRUE(fs::exists(icons + "/" + icon)) << icon;
+    const std::string share = home + "/.local/share/", metainfo = share + "metainfo/app.drovane.metainfo.xml",
+                      wallpaper = share + "plasma/wallpapers/app.drovane.wallpaper";
+    // What the install puts in place and the uninstall takes away again.
+    std::vector<std::string> placed = {
+        bundle + "/Contents/Info.plist",     icons + "/scalable/apps/app.drovane.svg",
+        share + "man/man1/drovane.1",        wallpaper + "/metadata.json",
+        wallpaper + "/contents/ui/main.qml", metainfo};
+    for (const char* size : {"16x16", "48x48", "256x256", "512x512"}) {
+        placed.push_back(icons + "/" + size + "/apps/app.drovane.png");
     }
-    const std::string metainfo = home + "/.local/share/metainfo/app.drovane.metainfo.xml";
-    const std::string manual = home + "/.local/share/man/man1/drovane.1";
+    for (const auto& path : placed) {
+        EXPECT_TRUE(fs::exists(path)) << path;
+    }
     EXPECT_NE(readWholeFile(metainfo).value_or("").find("<id>app.drovane</id>"), std::string::npos);
-    EXPECT_TRUE(fs::exists(manual));
-    const std::string wallpaper = home + "/.local/share/plasma/wallpapers/app.drovane.wallpaper";
-    EXPECT_TRUE(fs::exists(wallpaper + "/metadata.json") && fs::exists(wallpaper + "/contents/ui/main.qml"));
 
     const std::string entry = applications + "/app.drovane.desktop";
-    const auto validated = run(QStringLiteral("desktop-file-validate"), {QString::fromStdString(entry)});
+    const auto validated = run({"desktop-file-validate", entry});
     EXPECT_EQ(validated.status, 0) << validated.output;
     const auto text = readWholeFile(entry).value_or("");
     EXPECT_NE(text.find("\nExec=" + desktop::quoteDesktopExecArgument(executable) + " %U\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("\nMimeType=x-scheme-handler/drovane;\n"), std::string::npos);
-    const auto handler = run(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                                          QStringLiteral("x-scheme-handler/drovane")});
-    EXPECT_EQ(handler.output, "app.drovane.desktop");
+    const std::vector<std::string> handler = {"xdg-mime", "query", "default", "x-scheme-handler/drovane"};
+    EXPECT_EQ(run(handler).output, "app.drovane.desktop");
 
     // A user's films, settings and the login item the settings window made, also under the name
     // an earlier version gave it.
@@ -96,20 +88,16 @@ TEST_F(InstallTest, InstallRegistersTheSchemeAndUninstallLeavesFilmsAndSettings)
     const std::string earlierLogin = home + "/.config/autostart/drovane.desktop";
     fs::copy_file(login.entryPath(), earlierLogin);
 
-    const auto removed = script("uninstall", {QString::fromStdString(prefix)});
+    const auto removed = script("uninstall", {prefix});
     ASSERT_EQ(removed.status, 0) << removed.output;
-    EXPECT_FALSE(fs::exists(bundle));
-    EXPECT_FALSE(fs::exists(entry));
-    EXPECT_FALSE(fs::exists(icons + "/48x48/apps/app.drovane.png"));
+    for (const auto& path : {bundle, entry, earlierLogin, wallpaper}) {
+        EXPECT_FALSE(fs::exists(path)) << path;
+    }
+    for (const auto& path : placed) {
+        EXPECT_FALSE(fs::exists(path)) << path;
+    }
     EXPECT_FALSE(login.isRegistered());
-    EXPECT_FALSE(fs::exists(earlierLogin));
-    EXPECT_FALSE(fs::exists(metainfo));
-    EXPECT_FALSE(fs::exists(manual));
-    EXPECT_FALSE(fs::exists(wallpaper));
-    EXPECT_EQ(run(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                               QStringLiteral("x-scheme-handler/drovane")})
-                  .output,
-              "");
+    EXPECT_EQ(run(handler).output, "");
     EXPECT_EQ(readWholeFile(film), "film");
     EXPECT_EQ(readWholeFile(settings), "<plist/>");
 }

@@ -3,6 +3,7 @@
 // accepted stays inside "Drovane.app" as plain files and folders within the limits of count
 // and size, checked here without the checker's own walk.
 
+#include "FuzzCheck.h"
 #include "update/ArchiveEntries.h"
 
 #include <charconv>
@@ -15,18 +16,12 @@ using namespace drovane;
 namespace {
 
 ArchiveEntry::Type typeOf(char letter) {
-    switch (letter) {
-    case 'd':
-        return ArchiveEntry::Type::Folder;
-    case 'l':
-        return ArchiveEntry::Type::SymbolicLink;
-    case 'h':
-        return ArchiveEntry::Type::HardLink;
-    case 'o':
-        return ArchiveEntry::Type::Other;
-    default:
-        return ArchiveEntry::Type::RegularFile;
-    }
+    using Type = ArchiveEntry::Type;
+    return letter == 'd'   ? Type::Folder
+           : letter == 'l' ? Type::SymbolicLink
+           : letter == 'h' ? Type::HardLink
+           : letter == 'o' ? Type::Other
+                           : Type::RegularFile;
 }
 
 bool staysInside(const std::string& path) {
@@ -68,22 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (refusedArchive(entries)) {
         return 0;
     }
-    if (entries.empty() || entries.size() > ArchiveLimits::maxEntries) {
-        std::abort();
-    }
+    require(!entries.empty() && entries.size() <= ArchiveLimits::maxEntries);
     unsigned __int128 total = 0;
     for (const ArchiveEntry& entry : entries) {
         total += entry.size;
     }
-    if (total > ArchiveLimits::maxUnpackedBytes) {
-        std::abort();
-    }
+    require(total <= ArchiveLimits::maxUnpackedBytes);
     for (const ArchiveEntry& entry : entries) {
         const bool plain =
             entry.type == ArchiveEntry::Type::RegularFile || entry.type == ArchiveEntry::Type::Folder;
-        if (!plain || !staysInside(entry.path)) {
-            std::abort();
-        }
+        require(plain && staysInside(entry.path));
     }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "support/Files.h"
 #include "support/PropertyList.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -23,8 +24,8 @@ using namespace drovane;
 namespace {
 
 // Equal as stored values: reals by their bits except that every NaN is one, dates as the XML
-// form keeps them when `toSecond`.
-bool same(const Value& a, const Value& b, bool toSecond) {
+// form keeps them when `bySecond`.
+bool same(const Value& a, const Value& b, bool bySecond) {
     if (a.kind() != b.kind())
         return false;
     switch (a.kind()) {
@@ -32,33 +33,18 @@ bool same(const Value& a, const Value& b, bool toSecond) {
         const double x = *a.asReal(), y = *b.asReal();
         return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0;
     }
-    case Value::Kind::Date: {
-        std::int64_t x = a.asDate()->microsecondsSinceReferenceDate;
-        const std::int64_t y = b.asDate()->microsecondsSinceReferenceDate;
-        if (toSecond)
-            x -= ((x % Date::microsecondsPerSecond) + Date::microsecondsPerSecond) %
-                 Date::microsecondsPerSecond;
-        return x == y;
-    }
+    case Value::Kind::Date:
+        return (bySecond ? toSecond(*a.asDate()) : *a.asDate()) == *b.asDate();
     case Value::Kind::Array: {
         const auto &x = *a.asArray(), &y = *b.asArray();
-        if (x.size() != y.size())
-            return false;
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            if (!same(x[i], y[i], toSecond))
-                return false;
-        }
-        return true;
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                          [&](const Value& p, const Value& q) { return same(p, q, bySecond); });
     }
     case Value::Kind::Dictionary: {
         const auto &x = *a.asDictionary(), &y = *b.asDictionary();
-        if (x.size() != y.size())
-            return false;
-        for (auto i = x.begin(), j = y.begin(); i != x.end(); ++i, ++j) {
-            if (i->first != j->first || !same(i->second, j->second, toSecond))
-                return false;
-        }
-        return true;
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(), [&](const auto& p, const auto& q) {
+            return p.first == q.first && same(p.second, q.second, bySecond);
+        });
     }
     default:
         return a == b;
@@ -66,17 +52,11 @@ bool same(const Value& a, const Value& b, bool toSecond) {
 }
 
 // Every key of `expected` reads from `store` as it was.
-void requireValues(const DefaultsStore& store, const Value::Dictionary& expected, bool toSecond) {
+void requireValues(const DefaultsStore& store, const Value::Dictionary& expected, bool bySecond) {
     for (const auto& [key, value] : expected) {
         const auto stored = store.value(key);
-        require(stored && same(value, *stored, toSecond));
+        require(stored && same(value, *stored, bySecond));
     }
-}
-
-void writeFile(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    require(out.good());
 }
 
 } // namespace
@@ -88,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = folder / "app.drovane.plist";
     const std::string aside = path + ".corrupt";
     std::filesystem::remove(aside);
-    writeFile(path, bytes);
+    writeInput(path, data, size);
     log->clear();
 
     const std::optional<Value> root = readPropertyList(bytes);

@@ -18,10 +18,7 @@ using namespace drovane;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fakes::TempDir folder;
     const std::string path = folder / "FILM.mov";
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    writeInput(path, data, size);
 
     constexpr int bound = ThumbnailCache::maxPixelSize;
     const FrameResult frame =

@@ -1,11 +1,10 @@
 // The command line over arbitrary arguments (the input split at NUL, which no argument can
-// hold), with the size text and the sidebar selection read from it. Never crashes; every value
+// hold), with the size text read from it. Never crashes; every value
 // read is an argument that followed its option, flags are found wherever they stand, an option
 // in front changes nothing else, and a size reads back from its own numbers.
 
 #include "FuzzCheck.h"
 #include "app/LaunchOptions.h"
-#include "library/SidebarSelection.h"
 
 #include <algorithm>
 #include <charconv>
@@ -54,17 +53,6 @@ void checkSize(const std::string& text) {
     require(parseSizeText(shortest(size->width) + "x" + shortest(size->height)) == size);
 }
 
-void checkSelection(const std::string& text) {
-    const SidebarSelection selection = SidebarSelection::fromOptionText(text);
-    using Kind = SidebarSelection::Kind;
-    const Kind expected = text == "all"         ? Kind::All
-                          : text == "favorites" ? Kind::Favorites
-                          : text == "ondisk"    ? Kind::OnDisk
-                                                : Kind::Group;
-    require(selection.kind == expected);
-    require(selection.group == (expected == Kind::Group ? text : std::string()));
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -104,12 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (options.sizeText)
         checkSize(*options.sizeText);
-    if (options.selectText)
-        checkSelection(*options.selectText);
-    // Every argument as a size text and a selection too: the fuzzer reaches them sooner.
+    // Every argument as a size text too: the fuzzer reaches it sooner.
     for (const std::string& argument : arguments) {
         checkSize(argument);
-        checkSelection(argument);
     }
     return 0;
 }

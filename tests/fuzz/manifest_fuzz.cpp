@@ -1,6 +1,7 @@
 // The aerials manifest parser over arbitrary bytes: never crashes, and every entry it gives
 // keeps the catalogue's invariants.
 
+#include "FuzzCheck.h"
 #include "library/Manifest.h"
 #include "support/CaseMapping.h"
 
@@ -17,16 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++tableReads;
         return table;
     });
-    if (tableReads > 1)
-        std::abort();
+    require(tableReads <= 1);
     if (!entries)
         return 0;
     for (const auto& entry : *entries) {
         // Identifiers are upper case, manifest films have no local file, and a film without a
         // place label is placed under its name.
-        if (entry.id != upperCased(entry.id) || entry.fileURL ||
-            (entry.location.empty() && !entry.name.empty()))
-            std::abort();
+        require(entry.id == upperCased(entry.id) && !entry.fileURL &&
+                (!entry.location.empty() || entry.name.empty()));
     }
     return 0;
 }

@@ -68,13 +68,6 @@ void checkLanguage(std::string_view localeName) {
     }
 }
 
-// The date the XML form keeps of `date`: its second.
-Date toSecond(Date date) {
-    const std::int64_t us = date.microsecondsSinceReferenceDate;
-    return Date{us - ((us % Date::microsecondsPerSecond) + Date::microsecondsPerSecond) %
-                         Date::microsecondsPerSecond};
-}
-
 void checkDate(Date date) {
     const std::string text = formatIsoDate(date);
     // Years 0 to 9999 are what the form can write; any other is written somehow.

@@ -46,10 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The cache keeps the body as a file and decodes that on the next launch.
     const std::string path = folder / "preview.img";
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    writeInput(path, data, size);
     const auto again = images.decodeFile(path, maxPixelSize);
     require(again && again->width == image->width && again->height == image->height &&
             again->rgba == image->rgba);

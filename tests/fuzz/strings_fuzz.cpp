@@ -1,6 +1,7 @@
 // The text property-list reader (".strings" files and old-style dictionaries) over arbitrary
 // text: never crashes, and every string it gives is valid UTF-8.
 
+#include "FuzzCheck.h"
 #include "library/TextPropertyList.h"
 
 #include <cstdint>
@@ -12,15 +13,13 @@ namespace {
 
 void checkStrings(const Value& value) {
     if (auto text = value.asString()) {
-        if (!decodePropertyListText(*text))
-            std::abort();
+        require(decodePropertyListText(*text).has_value());
     } else if (const auto* array = value.asArray()) {
         for (const auto& item : *array)
             checkStrings(item);
     } else if (const auto* dict = value.asDictionary()) {
         for (const auto& [key, item] : *dict) {
-            if (!decodePropertyListText(key))
-                std::abort();
+            require(decodePropertyListText(key).has_value());
             checkStrings(item);
         }
     }

@@ -25,10 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove_all(folder / ("staging-" + std::to_string(run)), ignored);
     const fs::path staging = folder / ("staging-" + std::to_string(++run));
     fs::create_directory(staging);
-    {
-        std::ofstream file(archive, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    writeInput(archive, data, size);
 
     const auto error = desktop::unpackReleaseArchive(archive, staging.string());
     std::uintmax_t bytes = 0;

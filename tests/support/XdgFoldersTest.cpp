@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
 namespace drovane {
 namespace {
@@ -30,11 +31,10 @@ TEST(XdgFolders, EachVariableCountsOnlyWhenSetToAnAbsolutePath) {
                 auto it = c.environment.find(name);
                 return it == c.environment.end() ? std::nullopt : std::optional(it->second);
             });
-        EXPECT_EQ(folders.config, c.expected.config);
-        EXPECT_EQ(folders.cache, c.expected.cache);
-        EXPECT_EQ(folders.state, c.expected.state);
-        EXPECT_EQ(folders.data, c.expected.data);
-        EXPECT_EQ(folders.runtime, c.expected.runtime);
+        const auto fields = [](const XdgFolders& f) {
+            return std::tie(f.config, f.cache, f.state, f.data, f.runtime);
+        };
+        EXPECT_EQ(fields(folders), fields(c.expected));
     }
 }
 

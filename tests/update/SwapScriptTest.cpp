@@ -5,9 +5,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -40,20 +40,20 @@ TEST(SwapScript, TheNewBundleTakesThePlaceWholeOrTheOldOneStaysAndStarts) {
         const std::string apps = dir / "it's my apps", installed = apps + "/Drovane.app",
                           staging = dir / "drovane-update-1", staged = staging + "/Drovane.app",
                           started = dir / "started";
-        for (const auto& [bundle, version] : {std::pair{"it's my apps/Drovane.app", "old"},
-                                              std::pair{"drovane-update-1/Drovane.app", "new"}}) {
-            const std::string program =
-                dir.write(std::string(bundle) + "/Contents/MacOS/drovane",
-                          std::string("#!/bin/sh\necho ") + version + " > '" + started + "'\n");
-            fs::permissions(program, fs::perms::owner_all);
+        const auto program = [&](const std::string& version) {
+            return "#!/bin/sh\necho " + version + " > '" + started + "'\n";
+        };
+        for (const auto& [bundle, version] : {std::pair{installed, "old"}, std::pair{staged, "new"}}) {
+            fs::permissions(
+                dir.write(fs::relative(bundle, dir.path()) / "Contents/MacOS/drovane", program(version)),
+                fs::perms::owner_all);
         }
         if (!c.stagedThere) {
             fs::remove_all(staged);
         }
-        const std::string fakeMove =
-            dir.write("bin/mv", "#!/bin/sh\ncase \"$2\" in $FAIL_MOVE) exit 1;; esac\n"
-                                "exec /bin/mv \"$@\"\n");
-        fs::permissions(fakeMove, fs::perms::owner_all);
+        fs::permissions(
+            dir.write("bin/mv", "#!/bin/sh\ncase \"$2\" in $FAIL_MOVE) exit 1;; esac\nexec /bin/mv \"$@\"\n"),
+            fs::perms::owner_all);
 
         // The running program's stand-in; a swap waits for it only in the first case.
         const bool waits = std::string(c.name) == "every step works";
@@ -68,33 +68,28 @@ TEST(SwapScript, TheNewBundleTakesThePlaceWholeOrTheOldOneStaysAndStarts) {
         const std::string script = swapScript(standIn, installed, staged, staging, "Contents/MacOS/drovane");
         EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 5);
         EXPECT_FALSE(script.ends_with("\n"));
-        const std::string path = (dir / "bin:") + std::getenv("PATH");
-        const pid_t shell = ::fork();
-        if (shell == 0) {
-            ::setenv("PATH", path.c_str(), 1);
-            ::setenv("FAIL_MOVE", c.failMove, 1);
-            ::dup2(::open("/dev/null", O_WRONLY), 2); // as the updater runs it: cp's complaint goes nowhere
-            ::execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
+        // As the updater runs it: cp's complaint goes nowhere.
+        int status = -1;
+        std::thread shell([&] {
+            status = std::system(("PATH=" + shellQuoted(dir / "bin") +
+                                  ":\"$PATH\" FAIL_MOVE=" + shellQuoted(c.failMove) + " /bin/sh -c " +
+                                  shellQuoted(script) + " 2>/dev/null")
+                                     .c_str());
+        });
         if (waits) {
             std::this_thread::sleep_for(300ms);
-            EXPECT_EQ(readWholeFile(installed + "/Contents/MacOS/drovane"),
-                      "#!/bin/sh\necho old > '" + started + "'\n")
+            EXPECT_EQ(readWholeFile(installed + "/Contents/MacOS/drovane"), program("old"))
                 << "nothing is touched while the program runs";
             ::waitpid(standIn, nullptr, 0);
         }
-        int status = -1;
-        ASSERT_EQ(::waitpid(shell, &status, 0), shell);
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        shell.join();
+        EXPECT_EQ(status, 0);
         for (int i = 0; i < 100 && !readWholeFile(started).value_or("").ends_with("\n"); ++i) {
             std::this_thread::sleep_for(20ms);
         }
         EXPECT_EQ(readWholeFile(started), std::string(c.runs) + "\n")
             << "a program starts, whichever is in place";
-        EXPECT_TRUE(readWholeFile(installed + "/Contents/MacOS/drovane")
-                        .value_or("")
-                        .starts_with(std::string("#!/bin/sh\necho ") + c.runs));
+        EXPECT_EQ(readWholeFile(installed + "/Contents/MacOS/drovane"), program(c.runs));
         std::vector<std::string> besides;
         for (const auto& entry : fs::directory_iterator(apps)) {
             besides.push_back(entry.path().filename());

@@ -3,18 +3,32 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "support/Settings.h"
-#include "update/RecordingAlerts.h"
 
 #include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
 
+// The fake's alerts, noting as each shows the time of the last check stored by then.
+class NotingAlerts final : public Alerts {
+public:
+    explicit NotingAlerts(fakes::FakePlatform& fake) : m_fake(fake) {}
+    std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window* parent,
+                                      std::function<void(AlertResponse)> completion) override {
+        storedAtShow = m_fake.defaults->value(Settings::lastUpdateCheckKey);
+        return m_fake.alerts->show(alert, parent, std::move(completion));
+    }
+    std::optional<Value> storedAtShow;
+
+private:
+    fakes::FakePlatform& m_fake;
+};
+
 class UpdateCheckTest : public ::testing::Test {
 protected:
     UpdateCheckTest() {
         fake.host->info["DVVersion"] = "1.4";
-        fake.platform().alerts = alerts;
+        fake.platform().alerts = noting;
         check = UpdateCheck::create(fake.platform(), [this](const Release& r, std::weak_ptr<const Window>) {
             installed.push_back(r.version);
         });
@@ -36,7 +50,10 @@ protected:
     }
 
     fakes::FakePlatform fake;
-    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+    void respond(int button) { alerts->shown.back().completion({button, false}); }
+
+    std::shared_ptr<NotingAlerts> noting = std::make_shared<NotingAlerts>(fake);
+    std::shared_ptr<fakes::FakeAlerts> alerts = fake.alerts;
     std::shared_ptr<UpdateCheck> check;
     std::vector<std::string> installed;
 };
@@ -74,15 +91,12 @@ TEST_F(UpdateCheckTest, EachOutcomeIsShownAsTheTableSaysForManualAndAutomaticChe
         fake.defaults->set(Settings::skippedVersionKey, c.skipped);
         for (const bool manual : {true, false}) {
             fake.defaults->remove(Settings::lastUpdateCheckKey);
-            // The time of the check is stored before any alert shows.
-            std::optional<Value> storedAtShow;
-            alerts->onShow = [&] { storedAtShow = fake.defaults->value(Settings::lastUpdateCheckKey); };
             const auto shown = checked(manual);
             const std::string& message = manual ? c.manualMessage : c.automaticMessage;
             EXPECT_EQ(shown ? shown->message : "", message) << (manual ? "manual" : "automatic");
             if (shown) {
                 EXPECT_EQ(shown->buttons, manual ? c.manualButtons : c.automaticButtons);
-                EXPECT_EQ(storedAtShow, Value(fake.clock->now()));
+                EXPECT_EQ(noting->storedAtShow, Value(fake.clock->now())) << "stored before the alert shows";
             }
             EXPECT_EQ(fake.defaults->value(Settings::lastUpdateCheckKey), Value(fake.clock->now()));
             EXPECT_FALSE(check->busy());
@@ -97,22 +111,22 @@ TEST_F(UpdateCheckTest, EachOutcomeIsShownAsTheTableSaysForManualAndAutomaticChe
 TEST_F(UpdateCheckTest, TheButtonsInstallSkipOrOpenTheSite) {
     feed(R"({"version": "1.5", "url": "u"})");
     checked(false);
-    alerts->respond(0);
+    respond(0);
     EXPECT_EQ(installed, std::vector<std::string>{"1.5"});
     checked(false);
-    alerts->respond(1); // Later
+    respond(1); // Later
     checked(false);
-    alerts->respond(2);
+    respond(2);
     EXPECT_EQ(fake.defaults->string(Settings::skippedVersionKey), "1.5");
     EXPECT_FALSE(checked(false)) << "a skipped release is not offered again automatically";
     EXPECT_EQ(installed.size(), 1u);
 
     feed("", std::nullopt, "connection refused");
     checked(true);
-    alerts->respond(1);
+    respond(1);
     EXPECT_TRUE(fake.workspace->openedUrls.empty());
     checked(true);
-    alerts->respond(0);
+    respond(0);
     EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::siteURL()});
 }
 
