@@ -1,11 +1,30 @@
 #include "SampleLibraryE2E.h"
 
+#include <set>
+
 namespace drovane::e2e {
 namespace {
 
 class LibraryWindowE2ETest : public SampleLibraryE2ETest {};
 
 // Regression: in a home without a data folder, the film went into the working directory.
+// The whole chain of a tile's picture: a frame of the film, its JPEG in the cache, the tile.
+TEST_F(LibraryWindowE2ETest, TheScreenshotHasTheAskedSizeAndShowsTheSidebarAndThumbnails) {
+    const std::string path = home / "shot.png";
+    auto drovane = program({"--size", "1200x800", "--open-window", "--screenshot", path});
+    ASSERT_TRUE(drovane.waitForLine("Drovane: snapshot written to " + path, 30s));
+    const QImage shot(QString::fromStdString(path));
+    ASSERT_EQ(shot.size(), QSize(1200, 800));
+    // Distinct colours of the first row of tiles: pictures have hundreds, placeholders a few.
+    std::set<QRgb> seen;
+    for (int column = 281; column < 881; column += 2) {
+        for (int row = 110; row < 220; row += 2) {
+            seen.insert(shot.pixel(column, row));
+        }
+    }
+    EXPECT_GT(seen.size(), 300u);
+}
+
 TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     // "New York at Night", downloaded, alone in its group; the home has no data folder yet.
     auto drovane = program({"--open-window", "--select", "Cityscapes"});

@@ -84,6 +84,38 @@ TEST_F(QtPlayerTest, AFilmThatCannotBePlayedFailsWithItsReasonAndAFifoIsNeverOpe
 
 // Boundaries fire at their media time, whatever the rate (Low Power Mode plays at half), never
 // while paused, and a removed observer stays silent.
+// A film cut after its header: the header promises twenty seconds, the pictures end almost at
+// once. The player must not play on as if they went on: it stops where they end, counting the
+// times after as crossed, or it fails; either within moments, never both.
+TEST_F(QtPlayerTest, AFilmCutAfterItsHeaderStopsWhereItsPicturesEndOrFails) {
+    const std::string whole = dir / "whole.mov";
+    ASSERT_TRUE(
+        fixtures::patternFilm(whole, fixtures::Codec::H264, 320, 180, 20, {"-movflags", "+faststart"}));
+    for (const int kilobytes : {10, 20, 30}) {
+        SCOPED_TRACE(kilobytes);
+        const std::string cut = dir / ("cut" + std::to_string(kilobytes) + ".mov");
+        std::filesystem::copy_file(whole, cut);
+        std::filesystem::resize_file(cut, std::uintmax_t(kilobytes) * 1024);
+        auto player = std::make_shared<QtPlayer>(Url::fromFilePath(cut), 8, nullptr);
+        int crossed = 0;
+        int failed = 0;
+        Subscription boundary;
+        // As the engine does: the loop's boundary once the duration is known.
+        player->loadDuration([&](std::optional<double> d) {
+            if (d) {
+                boundary = player->addBoundaryTimeObserver({*d - 1.5}, [&] { ++crossed; });
+            }
+        });
+        auto watch = player->observeFailure([&](const std::string&) { ++failed; });
+        player->setRate(1.0);
+        ASSERT_TRUE(waitUntil([&] { return crossed + failed > 0; }, 20));
+        spin(0.5);
+        EXPECT_EQ(crossed + failed, 1);
+        EXPECT_LT(player->currentTime(), 1.5) << "it did not play on";
+        EXPECT_EQ(player->rate(), 0.0);
+    }
+}
+
 TEST_F(QtPlayerTest, BoundariesFireAtTheirMediaTimeAtFullAndHalfRateAndNeverWhilePaused) {
     auto clock = player(film("clock.mov", 8));
     std::vector<double> firedAt;

@@ -180,6 +180,17 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
                 return true;
             });
     });
+    server.server.Get("/cut.mov", [film](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(film->size(), "video/quicktime",
+                                 [film](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     const std::size_t half = film->size() / 2;
+                                     if (offset >= half) {
+                                         return false; // the server goes away mid-body
+                                     }
+                                     sink.write(film->data() + offset, half - offset);
+                                     return true;
+                                 });
+    });
     server.serve("/gone.mov", "not found", 404, "text/plain");
     server.start();
     const std::string closed = "http://127.0.0.1:1/x.mov"; // nobody listens on port 1
@@ -190,7 +201,8 @@ TEST_F(CurlHttpTest, EveryFailedDownloadCompletesOnceWithAnErrorAndLeavesNoFile)
     task->cancel();
     task->resume();
     auto gone = fetch("/gone.mov");
-    const std::shared_ptr<Probe> probes[] = {fetch(closed),
+    const std::shared_ptr<Probe> probes[] = {fetch("/cut.mov"),
+                                             fetch(closed),
                                              fetch(closed, nullptr, tree / "missing"),
                                              fetch("ftp://127.0.0.1/x.mov"),
                                              fetch("/big.mov", nullptr, {}, (1 << 20) - 1),
