@@ -1,34 +1,18 @@
-#include "app/AppDelegate.h"
-#include "fakes/AerialsTree.h"
+#include "LaunchFixture.h"
 #include "fakes/FakeAlerts.h"
 #include "fakes/FakeLibraryWindows.h"
-#include "fakes/FakePlatform.h"
-#include "fakes/ScriptedHttp.h"
+#include "fakes/FakeSettingsWindows.h"
 #include "library/Downloader.h"
-#include "library/Library.h"
 #include "library/LibraryStore.h"
-#include "playback/AppModel.h"
-#include "support/Settings.h"
 #include "ui/MainWindowController.h"
-
-#include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
 
-class AppDelegateLibraryWindowTest : public testing::Test {
+class AppDelegateLibraryWindowTest : public testing::LaunchFixture {
 protected:
     AppDelegateLibraryWindowTest() {
-        aerials.writeManifest(
-            {{"A1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/A1.mov", std::nullopt}});
-        fake.http->script["https://cdn.test/A1.mov"] = {{}, 200, fakes::bytes("moov")};
-    }
-    std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
-        arguments.insert(arguments.begin(), "/opt/drovane/drovane");
-        fake.host->args = arguments;
-        auto delegate = AppDelegate::create(fake.platform(), library);
-        delegate->applicationDidFinishLaunching();
-        return delegate;
+        downloadable({{"A1", "Reef", "AerialCategoryUnderwater", "https://cdn.test/A1.mov", std::nullopt}});
     }
     fakes::FakeLibraryWindow* window() {
         return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.back().get();
@@ -39,10 +23,6 @@ protected:
         auto queue = fake.taskQueues->queue(LibraryStore::scanQueueLabel);
         return queue ? queue->runAll() : 0;
     }
-
-    fakes::FakePlatform fake;
-    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fakes::AerialsTree aerials{*fake.host};
 };
 
 TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromABundle) {
@@ -80,12 +60,13 @@ TEST_F(AppDelegateLibraryWindowTest, SizeSelectAndScreenshotApplyToTheLibraryWin
     EXPECT_EQ(window()->snapshots, std::vector<std::string>{"/tmp/x.png"});
     EXPECT_EQ(fake.log->lines().back(), "Drovane: snapshot written to /tmp/x.png");
 
-    // Without a library window nothing is pictured and nothing logged.
+    // Without a library or settings window nothing is pictured and nothing logged.
     fake.libraryWindows->made.clear();
     const auto logged = fake.log->lines().size();
     auto bare = launch({"--size", "1200X800", "--screenshot", "/tmp/y.png"});
     fake.mainQueue->advance(5);
     EXPECT_FALSE(window());
+    EXPECT_TRUE(fake.settingsWindows->made.empty());
     for (std::size_t i = logged; i < fake.log->lines().size(); ++i) {
         EXPECT_FALSE(fake.log->lines()[i].starts_with("Drovane: snapshot")) << fake.log->lines()[i];
     }

@@ -292,57 +292,30 @@ TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
 
 TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNextAttempt) {
     publish();
-    const auto failure = [this](const std::string& id) {
+    // The failures of the tiles of U2 and U3.
+    const auto failures = [this] {
         store->readLiveState();
-        return TileModel::state(*store, item(id)).failure.value_or("none");
-    };
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        std::string u2, u3; // the tiles' failures
+        return TileModel::state(*store, item("U2")).failure.value_or("none") + ", " +
+               TileModel::state(*store, item("U3")).failure.value_or("none");
     };
     const auto answer = [this](const std::string& id, HttpDataResult result) {
         fake.http->answer(fake.http->last("https://cdn.test/" + id + ".mov"), std::move(result));
         fake.mainQueue->drain();
     };
-    const std::vector<Step> steps = {
-        {"both start",
-         [&] {
-             model->downloader->start(std::vector<std::string>{"U2", "U3"});
-         },
-         "none", "none"},
-        {"not found",
-         [&] {
-             answer("U2", {{}, 404, fakes::bytes("moov")});
-         },
-         "HTTP status 404", "none"},
-        {"the transfer is cut",
-         [&] {
-             answer("U3", {"connection reset", 200, std::nullopt});
-         },
-         "HTTP status 404", "connection reset"},
-        {"cancelling all keeps the marks", [&] { model->downloader->cancelAll(); }, "HTTP status 404",
-         "connection reset"},
-        {"the next attempt clears it", [&] { model->downloader->start(std::vector<std::string>{"U2"}); },
-         "none", "connection reset"},
-        {"and it lands",
-         [&] {
-             answer("U2", {{}, 200, fakes::bytes("moov")});
-         },
-         "none", "connection reset"},
-        {"a film that arrived otherwise shows no mark",
-         [&] {
-             onDisk("U3");
-             publish();
-         },
-         "none", "none"},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        step.act();
-        EXPECT_EQ(failure("U2"), step.u2);
-        EXPECT_EQ(failure("U3"), step.u3);
-    }
+    model->downloader->start(std::vector<std::string>{"U2", "U3"});
+    EXPECT_EQ(failures(), "none, none");
+    answer("U2", {{}, 404, fakes::bytes("moov")});
+    answer("U3", {"connection reset", 200, std::nullopt});
+    EXPECT_EQ(failures(), "HTTP status 404, connection reset");
+    model->downloader->cancelAll();
+    EXPECT_EQ(failures(), "HTTP status 404, connection reset") << "cancelling all keeps the marks";
+    model->downloader->start(std::vector<std::string>{"U2"});
+    EXPECT_EQ(failures(), "none, connection reset") << "the next attempt clears it";
+    answer("U2", {{}, 200, fakes::bytes("moov")});
+    EXPECT_EQ(failures(), "none, connection reset");
+    onDisk("U3");
+    publish();
+    EXPECT_EQ(failures(), "none, none") << "a film that arrived otherwise shows no mark";
     EXPECT_EQ(fake.log->countStartingWith("Drovane: download of "), 2u) << "one line a failure";
 }
 
