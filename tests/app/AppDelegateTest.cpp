@@ -89,17 +89,6 @@ TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
         << "the last one counts";
 }
 
-TEST_F(AppDelegateTest, ThePolicyWatcherStartsAndScreenChangesRebuild) {
-    addFilm("A.mov");
-    fake.systemEvents->lowPower = true;
-    auto delegate = launch();
-    EXPECT_TRUE(delegate->model->lowPower);
-    EXPECT_EQ(fake.systemEvents->observerCount(), 8u);
-    ASSERT_EQ(delegate->model->windows.size(), 1u);
-    fake.screens->setFrames({Rect{{0, 0}, {800, 600}}, Rect{{800, 0}, {800, 600}}});
-    EXPECT_EQ(delegate->model->windows.size(), 2u);
-}
-
 TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     addFilm("A.mov");
     auto delegate = launch();

@@ -33,22 +33,13 @@ TEST_F(AppModelTest, SwitchingWithoutWindowsBuildsThemAndWithWindowsKeepsThem) {
     EXPECT_GE(stateChanges, 2);
 }
 
-TEST_F(AppModelTest, EveryScreenGetsItsOwnWindowPlayerAndLayerAtTheSameIndex) {
+// That every screen has its window, player and layer, and nothing outlives a rebuild, the day of
+// use checks throughout.
+TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscription) {
     setScreens(3);
     model->switchVideo(addFilm("A"));
-    ASSERT_EQ(model->windows.size(), 3u);
-    ASSERT_EQ(model->players.size(), 3u);
-    ASSERT_EQ(model->layers.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(window(i).frame(), (Rect{{1920.0 * i, 0}, {1920, 1080}}));
-        EXPECT_EQ(layer(i).player().get(), &player(i));
-        ASSERT_EQ(window(i).playerLayers().size(), 1u);
-        EXPECT_EQ(window(i).playerLayers()[0].get(), &layer(i));
-        EXPECT_EQ(layer(i).frame, (Rect{{0, 0}, {1920, 1080}}));
-        EXPECT_EQ(player(i).forwardBufferSeconds(), 8.0);
-    }
+    EXPECT_EQ(player(2).forwardBufferSeconds(), 8.0);
     EXPECT_NE(model->players[0], model->players[1]);
-
     settle(5);
     const auto old = model->windows;
     const auto oldPlayer = model->players[0];
@@ -56,8 +47,6 @@ TEST_F(AppModelTest, EveryScreenGetsItsOwnWindowPlayerAndLayerAtTheSameIndex) {
     setScreens(2);
     model->buildWindows(); // as the delegate does on a screen change
     ASSERT_EQ(model->windows.size(), 2u);
-    EXPECT_EQ(model->players.size(), 2u);
-    EXPECT_EQ(model->layers.size(), 2u);
     for (const auto& w : old) {
         EXPECT_FALSE(w->isVisible()) << "the old windows are ordered out";
     }
@@ -135,26 +124,23 @@ TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
     EXPECT_EQ(layer(0).gravity(), VideoGravity::ResizeAspectFill);
 }
 
-TEST_F(AppModelTest, NoScreensMeansNoWindowsButTheStateIsStillReported) {
-    fake.screens->setFrames({});
-    int throttledReports = 0;
-    model->onThrottledChanged = [&](bool) { ++throttledReports; };
-    model->switchVideo(addFilm("A"));
-    EXPECT_TRUE(model->windows.empty());
-    EXPECT_EQ(throttledReports, 1);
-}
-
-TEST_F(AppModelTest, ASessionWithNoWayToShowAWallpaperGetsNoWindowsAndNoPlayers) {
-    fake.windowServer->makesWindows = false;
-    setScreens(2);
-    int stateChanges = 0;
-    model->onStateChanged = [&] { ++stateChanges; };
-    const Url a = addFilm("A");
-    model->switchVideo(a);
-    EXPECT_TRUE(model->windows.empty());
-    EXPECT_TRUE(model->players.empty());
-    EXPECT_EQ(model->videoURL, a) << "the choice is kept for the tray and the library window";
-    EXPECT_GE(stateChanges, 1);
+TEST_F(AppModelTest, NoScreensOrNoWayToShowAWallpaperMeansNoWindowsButTheStateIsStillReported) {
+    for (const bool screens : {false, true}) {
+        SCOPED_TRACE(screens ? "a session that makes no windows" : "no screens");
+        fake.screens->setFrames({});
+        fake.windowServer->makesWindows = !screens;
+        if (screens) {
+            setScreens(2);
+        }
+        int throttledReports = 0;
+        model->onThrottledChanged = [&](bool) { ++throttledReports; };
+        const Url a = addFilm("A");
+        model->switchVideo(a);
+        EXPECT_TRUE(model->windows.empty());
+        EXPECT_TRUE(model->players.empty());
+        EXPECT_EQ(model->videoURL, a) << "the choice is kept for the tray and the library window";
+        EXPECT_EQ(throttledReports, 1);
+    }
 }
 
 TEST_F(AppModelTest, AnotherProgramsDesktopOverTheWallpaperIsToldOnceAndShownWhileItLasts) {

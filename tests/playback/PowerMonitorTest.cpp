@@ -44,35 +44,6 @@ TEST_F(PowerMonitorTest, StartingReadsTheStateAndEvaluates) {
     EXPECT_EQ(throttled, std::vector<bool>{true}) << "low power pauses by default";
 }
 
-TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
-    start(2);
-    fake.systemEvents->setLowPower(true);
-    EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0})) << "paused by default";
-    EXPECT_TRUE(lastThrottled());
-    fake.defaults->set(Settings::pauseOnLowPowerKey, false);
-    model->updatePlayback(); // as the settings window does
-    EXPECT_EQ(rates(), (std::vector<double>{0.5, 0.5}));
-    EXPECT_FALSE(lastThrottled());
-    fake.systemEvents->setLowPower(false);
-
-    fake.systemEvents->setThermal(ThermalState::Serious);
-    EXPECT_TRUE(lastThrottled());
-    fake.systemEvents->setThermal(ThermalState::Nominal);
-    int films = 0;
-    for (const auto& [on, off] : {std::pair{Event::DisplaysSleep, Event::DisplaysWake},
-                                  {Event::ScreenLocked, Event::ScreenUnlocked},
-                                  {Event::ScreenSaverStarted, Event::ScreenSaverStopped}}) {
-        fake.systemEvents->fire(on);
-        model->switchVideo(addFilm("F" + std::to_string(films++))); // a film chosen meanwhile waits too
-        EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
-        fake.systemEvents->fire(off);
-        EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-    }
-    model->manualPaused = true;
-    model->updatePlayback();
-    EXPECT_TRUE(lastThrottled());
-}
-
 TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
     start();
     ASSERT_EQ(layer(0).opacity(), 1.0);

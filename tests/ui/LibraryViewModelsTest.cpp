@@ -272,24 +272,6 @@ TEST_F(LibraryViewModelsTest, TileRules) {
     EXPECT_EQ(TileModel::heartTooltip(plain), "Add to Favorites");
 }
 
-TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
-    const Url reef = onDisk("U1");
-    fake.http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
-    publish();
-    model->switchVideo(Url::fromFilePath(reef.path()));
-    store->toggleFavorite("U2");
-    model->downloader->start(std::vector<std::string>{"U2", "U3", "C1", "C2"});
-    store->readLiveState();
-    EXPECT_TRUE(TileModel::state(*store, item("U1")).isCurrent);
-    const auto kelp = TileModel::state(*store, item("U2"));
-    EXPECT_TRUE(kelp.isFavorite);
-    EXPECT_EQ(kelp.progress, 0.0);
-    EXPECT_FALSE(kelp.waiting);
-    const auto bridge = TileModel::state(*store, item("C2"));
-    EXPECT_TRUE(bridge.waiting) << "the fourth waits for one of three";
-    EXPECT_FALSE(bridge.progress);
-}
-
 TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNextAttempt) {
     publish();
     // The failures of the tiles of U2 and U3.
@@ -302,8 +284,10 @@ TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNe
         fake.http->answer(fake.http->last("https://cdn.test/" + id + ".mov"), std::move(result));
         fake.mainQueue->drain();
     };
+    store->toggleFavorite("U2");
     model->downloader->start(std::vector<std::string>{"U2", "U3"});
     EXPECT_EQ(failures(), "none, none");
+    EXPECT_TRUE(TileModel::state(*store, item("U2")).isFavorite);
     answer("U2", {{}, 404, fakes::bytes("moov")});
     answer("U3", {"connection reset", 200, std::nullopt});
     EXPECT_EQ(failures(), "HTTP status 404, connection reset");
