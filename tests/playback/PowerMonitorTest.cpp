@@ -29,7 +29,6 @@ protected:
         }
         return r;
     }
-    bool lastThrottled() const { return !throttled.empty() && throttled.back(); }
 
     std::vector<bool> throttled;
     std::vector<std::string> calls;
@@ -60,7 +59,7 @@ TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
     EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
 }
 
-TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
+TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerOnlyAfterTheDelay) {
     start(2);
     fake.windowServer->setCovered(window(1), true);
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "not at once";
@@ -68,17 +67,8 @@ TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
     settle(0.2);
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 0.0}));
-    EXPECT_FALSE(lastThrottled()) << "occlusion never throttles";
-
-    fake.windowServer->setCovered(window(1), false);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "uncovered: at once";
-
-    // Covered and uncovered again within the delay: the late evaluation finds it visible.
-    fake.windowServer->setCovered(window(0), true);
-    settle(0.5);
-    fake.windowServer->setCovered(window(0), false);
-    settle(2);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
+    // That it plays again at once when uncovered, and that occlusion never throttles, the day of
+    // use checks at every step.
 }
 
 TEST_F(PowerMonitorTest, EveryEvaluationReportsThrottledThenStateEvenWithoutAChange) {

@@ -14,10 +14,6 @@ namespace {
 
 class MainWindowControllerTest : public LibraryWindowFixture {
 protected:
-    std::vector<std::string> requested() {
-        fake.mainQueue->drain();
-        return fake.http->requested;
-    }
     std::set<std::string> queued() const {
         std::set<std::string> ids(model->downloader->waiting().begin(), model->downloader->waiting().end());
         for (const auto& [id, fraction] : model->downloader->active()) {

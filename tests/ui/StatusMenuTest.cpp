@@ -1,12 +1,8 @@
 #include "ui/StatusMenu.h"
 
-#include "fakes/AerialsTree.h"
-#include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "library/Downloader.h"
-#include "library/Library.h"
-#include "playback/AppModel.h"
-#include "support/Settings.h"
+#include "playback/EngineFixture.h"
 #include "ui/MenuBarGlyph.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +41,11 @@ const MenuItem& find(const Menu& menu, const std::string& title) {
     throw std::runtime_error("no item " + title);
 }
 
-class StatusMenuTest : public ::testing::Test {
+class StatusMenuTest : public testing::EngineFixture {
 protected:
-    // The engine and the menu, made once the catalogue is in place.
+    // The menu, made once the catalogue is in place.
     StatusMenu& menu() {
         if (!m_menu) {
-            model = AppModel::create(fake.platform(), library);
             m_menu = StatusMenu::create(fake.platform(), library, *model);
             m_menu->setupMenu();
         }
@@ -75,11 +70,6 @@ protected:
         }
         aerials.writeManifest(films);
     }
-
-    fakes::FakePlatform fake;
-    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<AppModel> model;
 
 private:
     std::shared_ptr<StatusMenu> m_menu;
