@@ -15,10 +15,7 @@ namespace {
 
 class MatchReminderTest : public testing::Test {
 protected:
-    MatchReminderTest() {
-        fake.platform().desktopBackground = background;
-        fake.images->setFilm(film, fakes::solidImage(64, 36, 90));
-    }
+    MatchReminderTest() { fake.images->setFilm(film, fakes::solidImage(64, 36, 90)); }
     void remind(const Window* over = nullptr) {
         MatchReminder::show(fake.platform(), "Tahoe", Url::fromFilePath(film), over);
     }
@@ -33,10 +30,9 @@ protected:
 
     fakes::FakePlatform fake;
     const std::string film = fake.host->tree() / "films/Tahoe Day.mov";
-    const std::string folder = fake.host->tree() / "home/.local/share/drovane/backgrounds";
     std::shared_ptr<fakes::FakeAlerts> alerts = fake.alerts;
-    std::shared_ptr<fakes::FakeDesktopBackground> background =
-        std::make_shared<fakes::FakeDesktopBackground>(folder);
+    std::shared_ptr<fakes::FakeDesktopBackground> background = fake.desktopBackground;
+    const std::string folder = background->pictureFolder();
 };
 
 TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
