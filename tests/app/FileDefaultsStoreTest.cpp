@@ -6,13 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace drovane {
 namespace {
@@ -149,23 +146,6 @@ TEST_F(FileDefaultsStoreTest, ABurstOfChangesEndsWithTheLastOnDiskInFewWrites) {
     EXPECT_LT(writes.load(), 100) << "changes made while a write is under way go out together";
     EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane", fake.log)->string("selectedVideo"),
               "/films/199.mov");
-}
-
-TEST_F(FileDefaultsStoreTest, AProgramThatExitsRightAfterAChangeHasItOnDisk) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // As the program keeps its store: for the whole process, released by exit().
-        static auto store = FileDefaultsStore::open(folder(), "app.drovane", fake.log);
-        for (int i = 0; i < 50; ++i) {
-            store->set("selectedVideo", "/films/" + std::to_string(i) + ".mov");
-        }
-        std::exit(0);
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(FileDefaultsStore::open(folder(), "app.drovane", fake.log)->string("selectedVideo"),
-              "/films/49.mov");
 }
 
 } // namespace

