@@ -41,10 +41,12 @@ TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromAB
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake.libraryWindows->made.clear();
+        fake.settingsWindows->made.clear();
         fake.host->bundleId = c.bundle;
         auto delegate = launch(c.arguments);
         EXPECT_EQ(window() != nullptr && window()->visible, c.opens);
         EXPECT_EQ(static_cast<bool>(delegate->mainWindow), c.opens);
+        EXPECT_EQ(fake.settingsWindows->made.empty(), c.arguments != std::vector<std::string>{"--settings"});
         fake.mainQueue->advance(5);
     }
     // The size, the selection and the picture on a library window are the built program's test;

@@ -93,6 +93,9 @@ TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
 TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     addFilm("A.mov");
     auto delegate = launch();
+    delegate->openUrls({*Url::parse("drovane://film/")});
+    EXPECT_FALSE(delegate->mainWindow || delegate->pendingFilm)
+        << "a link that names no film asks for nothing";
     // The first URL that names a film counts, its film upper-cased.
     delegate->openUrls({*Url::parse("drovane://other/A"), *Url::parse("drovane://film/b2"),
                         *Url::parse("drovane://film/A")});

@@ -128,6 +128,8 @@ TEST_F(DownloaderTest, StartingByCountTakesTheFirstMissingFilmsInCatalogueOrder)
     downloader->start(std::vector<std::string>{"C"});
     downloader->start(2); // A and C: C already runs, so only A is new
     EXPECT_EQ(seen(), "A C//0 0 2");
+    downloader->start(0);
+    EXPECT_EQ(seen(), "A C//0 0 2");
     downloader->start(4);
     EXPECT_EQ(seen(), "A C D/E/0 0 4");
 }

@@ -60,6 +60,7 @@ TEST_F(LibraryTest, AnUnusableManifestGivesTheSystemFilmsAndIsLoggedOnceForEachN
     const std::string prefix = "Drovane: ignoring the manifest " + logged.manifestPath() + ": ";
     const Step steps[] = {
         {std::nullopt, ""},
+        {"", prefix + "not JSON (error at byte 1)"},
         {"not json", prefix + "not JSON (error at byte 2)"},
         {"[]", prefix + "not a JSON object"},
         {"[1]", ""}, // rewritten as broken as before

@@ -105,5 +105,19 @@ TEST(StringsFile, AcceptsOnlyANonEmptyDictionaryOfStrings) {
     }
 }
 
+TEST(LocalizationTableFile, KeepsTheLanguagesAndMarksUnusableTables) {
+    const Value root(Dict{{"de", Value(Dict{{"k", "Titel"}})},
+                          {"fr", Value(Dict{{"k", "titre"}, {"bad", 1}})},
+                          {"it", "not a table"}});
+    const auto table = readLocalizationTable(testing::binaryPropertyList(root));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(*table, (LocalizationTable{
+                          {"de", StringTable{{"k", "Titel"}}}, {"fr", std::nullopt}, {"it", std::nullopt}}));
+
+    EXPECT_EQ(readLocalizationTable(writeXmlPropertyList(Value(Value::Array{}))), std::nullopt);
+    EXPECT_EQ(readLocalizationTable("garbage ;;"), std::nullopt);
+    EXPECT_EQ(readLocalizationTable(writeXmlPropertyList(Value(Dict{}))), LocalizationTable{});
+}
+
 } // namespace
 } // namespace drovane

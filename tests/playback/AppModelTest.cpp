@@ -92,6 +92,19 @@ TEST_F(AppModelTest, ClearingKeepsThePauseAndLetsThePollersRest) {
     EXPECT_FALSE(fake.systemEvents->wallpaperShown) << "pollers of the machine's state may rest";
 }
 
+TEST_F(AppModelTest, AdoptingTheFirstFilmOnlyWhenNoneIsSet) {
+    model->adoptFirstVideoIfNeeded();
+    EXPECT_FALSE(model->videoURL) << "empty catalogue";
+    const Url b = addFilm("b-film");
+    const Url a = addFilm("A-film");
+    model->adoptFirstVideoIfNeeded();
+    ASSERT_TRUE(model->videoURL);
+    EXPECT_EQ(*model->videoURL, a) << "the first by title";
+    model->switchVideo(b);
+    model->adoptFirstVideoIfNeeded();
+    EXPECT_EQ(*model->videoURL, b);
+}
+
 TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
     const Url system =
         Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")); // always stretched
