@@ -47,15 +47,6 @@ public:
         trim();
     }
 
-    void removeObject(const std::string& key) {
-        std::lock_guard lock(m_mutex);
-        if (auto it = m_index.find(key); it != m_index.end()) {
-            m_totalCost -= it->second->cost;
-            m_order.erase(it->second);
-            m_index.erase(it);
-        }
-    }
-
     void setCountLimit(std::size_t limit) {
         std::lock_guard lock(m_mutex);
         m_countLimit = limit;

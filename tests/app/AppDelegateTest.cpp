@@ -1,52 +1,23 @@
-#include "app/AppDelegate.h"
-
-#include "fakes/AerialsTree.h"
-#include "fakes/FakePlatform.h"
-#include "fakes/ScriptedHttp.h"
+#include "LaunchFixture.h"
 #include "library/Downloader.h"
-#include "library/Library.h"
-#include "playback/AppModel.h"
-#include "support/Settings.h"
 #include "ui/StatusMenu.h"
 
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace drovane {
 namespace {
 
-class AppDelegateTest : public testing::Test {
+class AppDelegateTest : public testing::LaunchFixture {
 protected:
     std::string videoPath(const std::string& name) const { return library->videosDir() + "/" + name; }
     std::string addFilm(const std::string& name) { return aerials.addVideo(name); }
     std::string addLooseFilm(const std::string& name) {
         return fake.host->tree().write("elsewhere/" + name, "film");
     }
-    // Launches with the given arguments after the program path.
-    std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments = {}) {
-        arguments.insert(arguments.begin(), "/opt/drovane/drovane");
-        fake.host->args = arguments;
-        auto delegate = AppDelegate::create(fake.platform(), library);
-        delegate->applicationDidFinishLaunching();
-        return delegate;
-    }
     std::optional<std::string> playing(const AppDelegate& d) const {
         return d.model->videoURL ? d.model->videoURL->filePath() : std::nullopt;
     }
-
-    // A catalogue of `films`, each of which the network delivers.
-    std::shared_ptr<fakes::ScriptedHttp> downloadable(const std::vector<fakes::AerialsTree::Film>& films) {
-        aerials.writeManifest(films);
-        for (const auto& film : films) {
-            fake.http->script[*film.url] = {{}, 200, fakes::bytes("moov")};
-        }
-        return fake.http;
-    }
-
-    fakes::FakePlatform fake;
-    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fakes::AerialsTree aerials{*fake.host};
 };
 
 TEST_F(AppDelegateTest, TheLaunchFilmIsChosenByFourRulesInOrder) {
@@ -118,30 +89,18 @@ TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
         << "the last one counts";
 }
 
-TEST_F(AppDelegateTest, ThePolicyWatcherStartsAndScreenChangesRebuild) {
-    addFilm("A.mov");
-    fake.systemEvents->lowPower = true;
-    auto delegate = launch();
-    EXPECT_TRUE(delegate->model->lowPower);
-    EXPECT_EQ(fake.systemEvents->observerCount(), 8u);
-    ASSERT_EQ(delegate->model->windows.size(), 1u);
-    fake.screens->setFrames({Rect{{0, 0}, {800, 600}}, Rect{{800, 0}, {800, 600}}});
-    EXPECT_EQ(delegate->model->windows.size(), 2u);
-}
-
+// Which links name a film is FilmLink's table; that the choice is stored, the day of use's.
 TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     addFilm("A.mov");
     auto delegate = launch();
-    const auto& model = *delegate->model;
-
-    // Scheme and host match exactly; the first URL that matches counts, its film upper-cased.
-    delegate->openUrls({*Url::parse("https://example.com/film/A"), *Url::parse("drovane://other/A"),
-                        *Url::parse("Drovane://film/A"), *Url::parse("drovane://FILM/A"),
-                        *Url::parse("film/A"), *Url::parse("drovane://film/b2"),
+    delegate->openUrls({*Url::parse("drovane://film/")});
+    EXPECT_FALSE(delegate->mainWindow || delegate->pendingFilm)
+        << "a link that names no film asks for nothing";
+    // The first URL that names a film counts, its film upper-cased.
+    delegate->openUrls({*Url::parse("drovane://other/A"), *Url::parse("drovane://film/b2"),
                         *Url::parse("drovane://film/A")});
     EXPECT_EQ(delegate->pendingFilm, "B2");
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
-
     EXPECT_FALSE(delegate->adoptPendingFilm()) << "not on disk yet";
     EXPECT_EQ(delegate->pendingFilm, "B2");
 
@@ -149,29 +108,9 @@ TEST_F(AppDelegateTest, AFilmUrlPlaysAFilmOnDiskAndWaitsForOneThatIsNot) {
     EXPECT_TRUE(delegate->adoptPendingFilm());
     EXPECT_FALSE(delegate->pendingFilm);
     EXPECT_EQ(playing(*delegate), videoPath("B2.mov"));
-    EXPECT_EQ(fake.defaults->string(Settings::selectedVideoKey), videoPath("B2.mov"))
-        << "a chosen film is stored";
-    EXPECT_EQ(model.windows.size(), 1u);
-
     delegate->openUrls({*Url::parse("drovane://film/A")});
     EXPECT_FALSE(delegate->pendingFilm);
     EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
-}
-
-TEST_F(AppDelegateTest, AFilmLinkThatNamesNoFilmFileIsIgnored) {
-    // "drovane://film/" once looked for "/.mov" at the root of the file system, and a NUL cut
-    // "X%00" down to the file "X" beside the films.
-    addFilm("X");
-    auto delegate = launch({"--onboarding"});
-    delegate->openUrls({*Url::parse("drovane://film/"), *Url::parse("drovane://film"),
-                        *Url::parse("drovane://film/X%00"), *Url::parse("drovane://film/%00")});
-    EXPECT_FALSE(delegate->pendingFilm);
-    EXPECT_FALSE(delegate->mainWindow) << "nothing was asked for";
-    EXPECT_FALSE(playing(*delegate));
-
-    // The first link that names a film counts.
-    delegate->openUrls({*Url::parse("drovane://film/"), *Url::parse("drovane://film/c3")});
-    EXPECT_EQ(delegate->pendingFilm, "C3");
 }
 
 TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript) {
@@ -187,13 +126,13 @@ TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         const std::string address = "https://cdn.example/" + percentEncode(c.id) + ".mov";
-        auto http = downloadable({{c.id, "Film", "AerialCategoryLandscape", address, {}}});
+        downloadable({{c.id, "Film", "AerialCategoryLandscape", address, {}}});
         auto delegate = launch();
         ASSERT_FALSE(delegate->model->videoURL);
 
         delegate->openUrls({*Url::parse("drovane://film/" + percentEncode(c.id))});
         EXPECT_EQ(delegate->model->downloader->active().size(), 1u) << "the queue was asked for the film";
-        EXPECT_EQ(http->answerAll(), 1u);
+        EXPECT_EQ(fake.http->answerAll(), 1u);
         fake.mainQueue->drain();
 
         EXPECT_FALSE(delegate->pendingFilm);
@@ -202,19 +141,8 @@ TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript)
     }
 }
 
-TEST_F(AppDelegateTest, ADownloadFinishedWithoutAnyFilmPlayingStartsTheFirst) {
-    auto http =
-        downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
-    auto delegate = launch();
-    delegate->model->downloader->start({"e5"});
-    http->answerAll();
-    fake.mainQueue->drain();
-    EXPECT_EQ(playing(*delegate), videoPath("E5.mov"));
-}
-
 TEST_F(AppDelegateTest, TheStatusMenuIsMadeAtLaunchAndKeptCurrentByTheEngineAndTheQueue) {
-    auto http =
-        downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
+    downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
     auto delegate = launch();
     ASSERT_EQ(fake.statusBar->items.size(), 1u);
     auto& item = *fake.statusBar->items[0];
@@ -231,14 +159,10 @@ TEST_F(AppDelegateTest, TheStatusMenuIsMadeAtLaunchAndKeptCurrentByTheEngineAndT
     EXPECT_GT(item.stateChanges, seen) << "the engine changed";
     EXPECT_TRUE(item.icon && item.icon->dimmed);
     EXPECT_EQ(fake.log->countStartingWith("Drovane: status bar"), 0u);
-}
 
-TEST_F(AppDelegateTest, TheDailyUpdateCheckAsksTheFeedTwelveSecondsAfterLaunch) {
-    auto http = downloadable({});
-    fake.host->bundleId = "app.drovane";
-    auto delegate = launch();
-    fake.mainQueue->advance(12);
-    EXPECT_EQ(http->requested, std::vector<std::string>{Settings::versionURL().string()});
+    fake.http->answerAll();
+    fake.mainQueue->drain();
+    EXPECT_EQ(playing(*delegate), videoPath("E5.mov")) << "a download with no film playing starts it";
 }
 
 } // namespace

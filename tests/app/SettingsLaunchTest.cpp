@@ -1,44 +1,21 @@
-#include "app/AppDelegate.h"
-#include "fakes/AerialsTree.h"
-#include "fakes/FakePlatform.h"
+#include "LaunchFixture.h"
+#include "fakes/FakeAlerts.h"
 #include "fakes/FakeSettingsWindows.h"
-#include "library/Library.h"
-#include "playback/AppModel.h"
 #include "ui/SettingsWindowController.h"
-
-#include <gtest/gtest.h>
 
 namespace drovane {
 namespace {
 
-class AlertsSeen final : public Alerts {
-public:
-    std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window*,
-                                      std::function<void(AlertResponse)>) override {
-        messages.push_back(alert.message);
-        return nullptr;
-    }
-    std::vector<std::string> messages;
-};
-
-class SettingsLaunchTest : public testing::Test {
+class SettingsLaunchTest : public testing::LaunchFixture {
 protected:
-    SettingsLaunchTest() {
-        fake.platform().alerts = alerts;
-        fake.platform().http = nullptr;
+    SettingsLaunchTest() { fake.platform().http = nullptr; }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const auto& shown : fake.alerts->shown) {
+            out.push_back(shown.content.message);
+        }
+        return out;
     }
-    std::shared_ptr<AppDelegate> launch(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "/opt/drovane/drovane");
-        fake.host->args = arguments;
-        auto delegate = AppDelegate::create(fake.platform(), library);
-        delegate->applicationDidFinishLaunching();
-        return delegate;
-    }
-
-    fakes::FakePlatform fake;
-    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fakes::AerialsTree aerials{*fake.host};
-    std::shared_ptr<AlertsSeen> alerts = std::make_shared<AlertsSeen>();
 };
 
 TEST_F(SettingsLaunchTest, SettingsOptionShowsTheWindowAndPicturesItAfterFourSeconds) {
@@ -58,14 +35,7 @@ TEST_F(SettingsLaunchTest, SettingsOptionShowsTheWindowAndPicturesItAfterFourSec
     // The launch's update check is the one the window's link runs (here without a network).
     delegate->settingsWindow->view()->checkForUpdates();
     fake.mainQueue->drain();
-    EXPECT_EQ(alerts->messages, std::vector<std::string>{"Could not reach the update server."});
-}
-
-TEST_F(SettingsLaunchTest, WithoutTheOptionNoSettingsWindowAndNoPicture) {
-    launch({"--screenshot", "/tmp/s.png"});
-    fake.mainQueue->advance(5);
-    EXPECT_TRUE(fake.settingsWindows->made.empty());
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot"), 0u);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Could not reach the update server."});
 }
 
 TEST_F(SettingsLaunchTest, EachFilmChoiceRemindsWithItsDisplayName) {
@@ -76,8 +46,8 @@ TEST_F(SettingsLaunchTest, EachFilmChoiceRemindsWithItsDisplayName) {
     delegate->model->switchVideo(catalogued);
     delegate->model->switchVideo(loose);
     delegate->model->switchVideo(catalogued);
-    EXPECT_EQ(alerts->messages, (std::vector<std::string>{"Playing " + label + ".", "Playing My Trip.",
-                                                          "Playing " + label + "."}));
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Playing " + label + ".", "Playing My Trip.",
+                                                    "Playing " + label + "."}));
 }
 
 } // namespace

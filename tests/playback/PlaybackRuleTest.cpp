@@ -6,56 +6,49 @@ namespace drovane {
 namespace {
 
 using Inputs = PlaybackRule::Inputs;
-
-Inputs with(void (*change)(Inputs&)) {
-    Inputs in;
-    in.windowVisible = {true, false, std::nullopt};
-    change(in);
-    return in;
-}
+using enum ThermalState;
 
 TEST(PlaybackRule, DecidesEachPlayerAndTheThrottledFlag) {
-    // Three players: a visible window, a covered one, and a player without a window.
+    // By default three players: a visible window, a covered one, and a player without a window.
+    const std::vector<std::optional<bool>> three = {true, false, std::nullopt};
     const struct {
         const char* what;
-        Inputs in;
+        std::string holds; // m by hand, l low power, h half speed in it, a asleep, k locked, s saver
+        ThermalState thermal;
+        std::vector<std::optional<bool>> windows;
         std::vector<double> rates;
         bool throttled;
     } cases[] = {
-        {"nothing holds", with([](Inputs&) {}), {1.0, 0.0, 1.0}, false},
-        {"paused by hand", with([](Inputs& i) { i.manualPaused = true; }), {0, 0, 0}, true},
-        {"fair heat plays", with([](Inputs& i) { i.thermal = ThermalState::Fair; }), {1.0, 0.0, 1.0}, false},
-        {"serious heat", with([](Inputs& i) { i.thermal = ThermalState::Serious; }), {0, 0, 0}, true},
-        {"critical heat", with([](Inputs& i) { i.thermal = ThermalState::Critical; }), {0, 0, 0}, true},
-        {"low power, paused by the setting", with([](Inputs& i) { i.lowPower = true; }), {0, 0, 0}, true},
-        {"low power at half speed",
-         with([](Inputs& i) {
-             i.lowPower = true;
-             i.pauseOnLowPower = false;
-         }),
-         {0.5, 0.0, 0.5},
-         false},
-        {"the setting alone changes nothing",
-         with([](Inputs& i) { i.pauseOnLowPower = false; }),
-         {1.0, 0.0, 1.0},
-         false},
-        {"displays asleep", with([](Inputs& i) { i.displayAsleep = true; }), {0, 0, 0}, true},
-        {"locked", with([](Inputs& i) { i.lockActive = true; }), {0, 0, 0}, true},
-        {"screen saver", with([](Inputs& i) { i.saverActive = true; }), {0, 0, 0}, true},
-        {"every window covered",
-         with([](Inputs& i) {
-             i.windowVisible = {false, false};
-         }),
-         {0, 0},
-         false},
-        {"no players", with([](Inputs& i) { i.windowVisible.clear(); }), {}, false},
+        {"nothing holds", "", Nominal, three, {1.0, 0.0, 1.0}, false},
+        {"paused by hand", "m", Nominal, three, {0, 0, 0}, true},
+        {"fair heat plays", "", Fair, three, {1.0, 0.0, 1.0}, false},
+        {"serious heat", "", Serious, three, {0, 0, 0}, true},
+        {"critical heat", "", Critical, three, {0, 0, 0}, true},
+        {"low power, paused by the setting", "l", Nominal, three, {0, 0, 0}, true},
+        {"low power at half speed", "lh", Nominal, three, {0.5, 0.0, 0.5}, false},
+        {"the setting alone", "h", Nominal, three, {1.0, 0.0, 1.0}, false},
+        {"displays asleep", "a", Nominal, three, {0, 0, 0}, true},
+        {"locked", "k", Nominal, three, {0, 0, 0}, true},
+        {"screen saver", "s", Nominal, three, {0, 0, 0}, true},
+        {"every window covered", "", Nominal, {false, false}, {0, 0}, false},
+        {"no players", "", Nominal, {}, {}, false},
     };
     for (const auto& c : cases) {
+        const auto holds = [&c](char flag) { return c.holds.find(flag) != std::string::npos; };
+        Inputs in;
+        in.manualPaused = holds('m');
+        in.lowPower = holds('l');
+        in.pauseOnLowPower = !holds('h');
+        in.displayAsleep = holds('a');
+        in.lockActive = holds('k');
+        in.saverActive = holds('s');
+        in.thermal = c.thermal;
+        in.windowVisible = c.windows;
         PlaybackRule rule;
-        const auto decision = rule.evaluate(c.in);
+        const auto decision = rule.evaluate(in);
         EXPECT_EQ(decision.rates, c.rates) << c.what;
         EXPECT_EQ(decision.throttled, c.throttled) << c.what;
-        EXPECT_EQ(PlaybackRule::mayPlay(c.in, std::nullopt), !c.throttled) << c.what;
+        EXPECT_EQ(PlaybackRule::mayPlay(in, std::nullopt), !c.throttled) << c.what;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "ui/MatchReminder.h"
 
+#include "fakes/FakeAlerts.h"
 #include "fakes/FakeDesktopBackground.h"
+#include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
 #include "support/Settings.h"
 #include "ui/DesktopStill.h"
@@ -11,38 +13,9 @@
 namespace drovane {
 namespace {
 
-// Alerts kept for the test to answer.
-class AnsweredAlerts final : public Alerts {
-public:
-    struct Shown {
-        AlertContent content;
-        const Window* parent;
-        std::function<void(AlertResponse)> completion;
-    };
-    std::shared_ptr<AlertHandle> show(const AlertContent& alert, const Window* parent,
-                                      std::function<void(AlertResponse)> completion) override {
-        shown.push_back({alert, parent, std::move(completion)});
-        return nullptr;
-    }
-    std::vector<Shown> shown;
-};
-
-class LibraryWindowStandIn final : public Window {
-public:
-    Rect frame() const override { return {}; }
-    bool isVisible() const override { return visible; }
-    bool isOccludedVisible() const override { return visible; }
-    bool snapshot(const std::string&) override { return false; }
-    bool visible = true;
-};
-
 class MatchReminderTest : public testing::Test {
 protected:
-    MatchReminderTest() {
-        fake.platform().alerts = alerts;
-        fake.platform().desktopBackground = background;
-        fake.images->setFilm(film, fakes::solidImage(64, 36, 90));
-    }
+    MatchReminderTest() { fake.images->setFilm(film, fakes::solidImage(64, 36, 90)); }
     void remind(const Window* over = nullptr) {
         MatchReminder::show(fake.platform(), "Tahoe", Url::fromFilePath(film), over);
     }
@@ -57,34 +30,17 @@ protected:
 
     fakes::FakePlatform fake;
     const std::string film = fake.host->tree() / "films/Tahoe Day.mov";
-    const std::string folder = fake.host->tree() / "home/.local/share/drovane/backgrounds";
-    std::shared_ptr<AnsweredAlerts> alerts = std::make_shared<AnsweredAlerts>();
-    std::shared_ptr<fakes::FakeDesktopBackground> background =
-        std::make_shared<fakes::FakeDesktopBackground>(folder);
+    std::shared_ptr<fakes::FakeAlerts> alerts = fake.alerts;
+    std::shared_ptr<fakes::FakeDesktopBackground> background = fake.desktopBackground;
+    const std::string folder = background->pictureFolder();
 };
 
-TEST_F(MatchReminderTest, TheAlertInvitesToUseAStillOfTheFilm) {
-    remind();
-    ASSERT_EQ(alerts->shown.size(), 1u);
-    const AlertContent& a = alerts->shown[0].content;
-    EXPECT_EQ(a.message, "Playing Tahoe.");
-    EXPECT_EQ(a.informativeText,
-              "Your desktop keeps its own background for the lock screen and for when Drovane "
-              "is not running. Use a still of Tahoe there as well and they all show the same "
-              "film.");
-    EXPECT_EQ(a.buttons, (std::vector<std::string>{"Use as Desktop Background", "Not Now"}));
-    EXPECT_EQ(a.suppressionTitle, "Stop reminding me");
-
-    remind();
-    EXPECT_EQ(alerts->shown.size(), 2u) << "every choice reminds again";
-    fake.defaults->set(Settings::remindToMatchKey, false);
-    remind();
-    EXPECT_EQ(alerts->shown.size(), 2u) << "turned off: nothing";
-}
-
 TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
-    LibraryWindowStandIn library;
+    fakes::FakeLibraryWindow library{{}};
+    library.visible = true;
     remind(&library);
+    EXPECT_EQ(alerts->shown.back().content.message, "Playing Tahoe.");
+    EXPECT_EQ(alerts->shown.back().content.suppressionTitle, "Stop reminding me");
     EXPECT_EQ(alerts->shown.back().parent, &library);
     EXPECT_EQ(fake.workspace->activations, 0);
 
@@ -155,6 +111,10 @@ TEST_F(MatchReminderTest, TheResponseStoresTheBoxAndActsOnTheFirstButton) {
         EXPECT_EQ(background->pictures.size(), c.stillUsed ? 1u : 0u);
         EXPECT_TRUE(fake.workspace->openedUrls.empty());
     }
+    const std::size_t shown = alerts->shown.size();
+    fake.defaults->set(Settings::remindToMatchKey, false);
+    remind();
+    EXPECT_EQ(alerts->shown.size(), shown) << "turned off: nothing";
 }
 
 TEST_F(MatchReminderTest, TheStillIsAFrameAtTwoSecondsAtTheLargestScreensSize) {
