@@ -323,6 +323,14 @@ TEST_F(DownloaderTest, CallbacksAfterTheQueueIsGoneDoNothing) {
 }
 
 // Sweeping the partial files a killed run left is the built program's own test.
+TEST_F(DownloaderTest, PartialFilesOfAnEarlierRunAreRemovedAtCreation) {
+    fake.host->tree().write(
+        "home/Library/Application Support/com.apple.wallpaper/aerials/.drovane-partial/.drovane-x1",
+        "half a film");
+    auto again = Downloader::create(fake.platform(), library);
+    EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
+}
+
 TEST_F(DownloaderTest, WithoutANetworkEveryItemFails) {
     fake.platform().http = nullptr;
     auto offline = Downloader::create(fake.platform(), library);
