@@ -72,53 +72,43 @@ private:
 };
 
 // A layer of a fake window's tree.
-class FakeLayerNode {
-public:
-    virtual ~FakeLayerNode() = default;
+struct FakeLayerTree {
+    virtual ~FakeLayerTree() = default;
     std::weak_ptr<Layer> superlayer;
     std::vector<std::shared_ptr<Layer>> sublayers;
     Rect frame;
+};
 
-protected:
-    void attach(const std::shared_ptr<Layer>& self, std::shared_ptr<Layer> sub) {
-        if (auto* node = dynamic_cast<FakeLayerNode*>(sub.get())) {
+// The tree operations every fake layer shares.
+template <typename Base, typename Self>
+class FakeLayerNode : public Base, public FakeLayerTree, public std::enable_shared_from_this<Self> {
+public:
+    void addSublayer(std::shared_ptr<Layer> sub) override {
+        if (auto* node = dynamic_cast<FakeLayerTree*>(sub.get())) {
             sub->removeFromSuperlayer();
-            node->superlayer = self;
+            node->superlayer = this->shared_from_this();
             sublayers.push_back(std::move(sub));
         }
     }
-    void detach(const Layer* self) {
+    void removeFromSuperlayer() override {
         const auto super = superlayer.lock();
-        auto* parent = dynamic_cast<FakeLayerNode*>(super.get());
+        auto* parent = dynamic_cast<FakeLayerTree*>(super.get());
         superlayer.reset();
         if (parent)
-            std::erase_if(parent->sublayers, [&](const auto& l) { return l.get() == self; });
+            std::erase_if(parent->sublayers, [&](const auto& l) { return l.get() == this; });
     }
-};
-
-class FakeLayer final : public Layer, public FakeLayerNode, public std::enable_shared_from_this<FakeLayer> {
-public:
-    void addSublayer(std::shared_ptr<Layer> sublayer) override {
-        attach(shared_from_this(), std::move(sublayer));
-    }
-    void removeFromSuperlayer() override { detach(this); }
     void setFrame(Rect f) override { frame = f; }
 };
 
+class FakeLayer final : public FakeLayerNode<Layer, FakeLayer> {};
+
 // A player layer whose opacity animations run on the virtual clock and whose readiness for
 // display the fake video sets (or the test does).
-class FakePlayerLayer final : public PlayerLayer,
-                              public FakeLayerNode,
-                              public std::enable_shared_from_this<FakePlayerLayer> {
+class FakePlayerLayer final : public FakeLayerNode<PlayerLayer, FakePlayerLayer> {
 public:
     FakePlayerLayer(std::shared_ptr<FakeMainQueue> mainQueue, std::shared_ptr<FakePlayer> player, Rect frame,
                     VideoGravity gravity);
 
-    void addSublayer(std::shared_ptr<Layer> sublayer) override {
-        attach(shared_from_this(), std::move(sublayer));
-    }
-    void removeFromSuperlayer() override { detach(this); }
-    void setFrame(Rect f) override { frame = f; }
     void setGravity(VideoGravity gravity) override { m_gravity = gravity; }
     void detachPlayer() override { m_player.reset(); }
     double opacity() const override;

@@ -30,8 +30,8 @@ std::size_t ManualTaskQueue::runAll() {
     }
 }
 
-std::shared_ptr<TaskQueue> ManualTaskQueues::make(std::string label, int width, QualityOfService qos) {
-    auto queue = std::make_shared<ManualTaskQueue>(label, width, qos);
+std::shared_ptr<TaskQueue> ManualTaskQueues::make(std::string label, int, QualityOfService) {
+    auto queue = std::make_shared<ManualTaskQueue>(label);
     std::lock_guard lock(m_mutex);
     m_queues[label] = queue;
     m_made.push_back(queue);

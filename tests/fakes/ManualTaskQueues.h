@@ -12,22 +12,17 @@ namespace drovane::fakes {
 // A background queue whose work runs only when the test says so, on the test's thread.
 class ManualTaskQueue final : public TaskQueue {
 public:
-    ManualTaskQueue(std::string label, int width, QualityOfService qos)
-        : m_label(std::move(label)), m_width(width), m_qos(qos) {}
+    explicit ManualTaskQueue(std::string label) : m_label(std::move(label)) {}
 
     void async(std::function<void()> work) override;
     const std::string& label() const override { return m_label; }
 
-    int width() const { return m_width; }
-    QualityOfService qualityOfService() const { return m_qos; }
     std::size_t pendingCount() const;
     // Runs work until none is left, including work queued meanwhile; returns how many ran.
     std::size_t runAll();
 
 private:
     const std::string m_label;
-    const int m_width;
-    const QualityOfService m_qos;
     mutable std::mutex m_mutex;
     std::deque<std::function<void()>> m_work;
 };
