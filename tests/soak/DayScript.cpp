@@ -15,19 +15,16 @@ namespace drovane::soak {
 namespace {
 
 // Side by side, some raised or lowered a little against the primary; now and then none.
-std::string changeScreens(fakes::FakeScreens& screens, Random& random) {
+void changeScreens(fakes::FakeScreens& screens, Random& random) {
     static const std::vector<Size> sizes{{1920, 1080}, {2560, 1440}, {1280, 720}, {3840, 2160}, {1440, 900}};
     const int roll = uniform(random, 0, 99);
     const int count = roll < 3 ? 0 : roll < 50 ? 1 : roll < 85 ? 2 : 3;
     std::vector<Rect> frames;
-    std::string text = "screens:";
+
     for (double x = 0; static_cast<int>(frames.size()) < count; x += frames.back().size.width) {
         frames.push_back(Rect{{x, frames.empty() ? 0.0 : uniform(random, -300, 300)}, pick(sizes, random)});
-        text +=
-            " " + std::to_string(frames.back().size.width) + "x" + std::to_string(frames.back().size.height);
     }
     screens.setFrames(frames);
-    return text;
 }
 
 // The wallpaper windows still alive that the user covered, in the order they were covered.
@@ -47,22 +44,17 @@ std::vector<SidebarModel::Row> sidebarRows(const LibraryStore& store) {
     return rows;
 }
 
-// Runs the entry of `menu` whose title starts with `wanted`, or a random one with an action when
-// `wanted` is empty; returns its title, or nothing when there is none.
-std::optional<std::string> runEntry(const Menu& menu, const std::string& wanted, Random& random) {
+// Runs an entry of `menu` that has an action and a title starting with `wanted`, if there is one.
+void runEntry(const Menu& menu, const std::string& wanted, Random& random) {
     std::vector<const MenuItem*> entries;
     for (const MenuItem& entry : menu) {
         if (entry.action && entry.title.starts_with(wanted)) {
             entries.push_back(&entry);
         }
     }
-    if (entries.empty()) {
-        return std::nullopt;
+    if (!entries.empty()) {
+        pick(entries, random)->action();
     }
-    const MenuItem& entry = *pick(entries, random);
-    const std::string title = entry.title;
-    entry.action();
-    return title;
 }
 
 } // namespace
@@ -78,7 +70,6 @@ std::string DayScript::act(Random& random) {
                                        [](const auto& w) { return w->isOccludedVisible(); });
     LibraryStore* store = m_world.store();
     const MainWindowActions* actions = library ? &m_world.libraryWindow()->content.actions : nullptr;
-    std::string detail;
 
     auto tray = [this](const std::string& identifier) {
         if (const auto item = m_world.trayItem(identifier); item && item->action) {
@@ -92,21 +83,18 @@ std::string DayScript::act(Random& random) {
         }
         const LibraryItem& item = pick(items, random);
         const auto state = TileModel::state(*store, item);
-        detail = item.id;
         if (!menu) {
             TileModel::performTap(state, *actions);
             return;
         }
-        const Menu entries = TileModel::menu(
-            state, *actions, [store, id = item.id] { store->toggleFavorite(id); },
-            m_world.library->videosDir());
-        detail += ": " + runEntry(entries, "", random).value_or("empty");
+        runEntry(TileModel::menu(
+                     state, *actions, [store, id = item.id] { store->toggleFavorite(id); },
+                     m_world.library->videosDir()),
+                 "", random);
     };
     auto sidebar = [&](const std::string& wanted) {
         const auto row = pick(sidebarRows(*store), random);
-        detail = row.title + ": " +
-                 runEntry(SidebarModel::sectionMenu(*store, *actions, row.selects), wanted, random)
-                     .value_or("none");
+        runEntry(SidebarModel::sectionMenu(*store, *actions, row.selects), wanted, random);
     };
     auto film = [&]() -> const std::string& { return pick(m_world.films, random).id; };
 
@@ -118,14 +106,12 @@ std::string DayScript::act(Random& random) {
     // Each event with its weight at this moment; those of a closed window weigh nothing.
     const std::vector<Event> events{
         {120, "idle", [] {}},
-        {6, "screens changed", [&] { detail = changeScreens(*m_world.fake.screens, random); }},
+        {6, "screens changed", [&] { changeScreens(*m_world.fake.screens, random); }},
         {8, "tray: pick a film",
          [&] {
              const auto wallpaper = m_world.trayItem("wallpaper");
              if (wallpaper && !wallpaper->submenu.empty()) {
-                 const MenuItem& choice = pick(wallpaper->submenu, random);
-                 detail = choice.title;
-                 choice.action();
+                 pick(wallpaper->submenu, random).action();
              }
          }},
         {4, "tray: pause or play", [&] { tray("togglePause"); }},
@@ -136,10 +122,10 @@ std::string DayScript::act(Random& random) {
         {3, "film link opened",
          [&] {
              const int roll = uniform(random, 0, 99);
-             detail = roll < 8    ? "drovane://film/NO-SUCH-FILM"
-                      : roll < 12 ? "drovane://gallery/" + film()
-                                  : "drovane://film/" + (roll < 50 ? lowerCased(film()) : film());
-             m_world.delegate->openUrls({*Url::parse(detail)});
+             m_world.delegate->openUrls(
+                 {*Url::parse(roll < 8    ? "drovane://film/NO-SUCH-FILM"
+                              : roll < 12 ? "drovane://gallery/" + film()
+                                          : "drovane://film/" + (roll < 50 ? lowerCased(film()) : film()))});
          }},
         {4, "application reopened",
          [&] { m_world.delegate->applicationShouldHandleReopen(library || settings); }},
@@ -179,16 +165,15 @@ std::string DayScript::act(Random& random) {
                  : roll == 1 ? m_world.settingsWindow()
                              : nullptr);
          }},
-        {m_world.fake.alerts->shown.empty() ? 0 : 40, "alert answered",
-         [&] { detail = answerAlert(random); }},
+        {m_world.fake.alerts->shown.empty() ? 0 : 40, "alert answered", [&] { answerAlert(random); }},
         {3, "the trash takes all or refuses a film",
          [&] {
              auto& errors = m_world.fake.workspace->trashErrors;
              errors.clear();
              const auto onDisk = m_world.onDisk();
              if (!onDisk.empty() && uniform(random, 0, 1) == 0) {
-                 detail = pick(std::vector<std::string>(onDisk.begin(), onDisk.end()), random);
-                 errors[m_world.filmPath(detail)] = "Operation not permitted";
+                 errors[m_world.filmPath(pick(std::vector<std::string>(onDisk.begin(), onDisk.end()),
+                                              random))] = "Operation not permitted";
              }
          }},
         // The library window's.
@@ -209,7 +194,6 @@ std::string DayScript::act(Random& random) {
          [&] {
              const auto row = pick(sidebarRows(*store), random);
              m_view.selection = row.selects;
-             detail = row.title;
          }},
         {library ? 4 : 0, "download a batch", [&] { actions->downloadBatch(uniform(random, 1, 25)); }},
         {library ? 5 : 0, "download many",
@@ -228,11 +212,11 @@ std::string DayScript::act(Random& random) {
              for (const auto& [key, fraction] : queue.active()) {
                  keys.push_back(key);
              }
-             detail = pick(keys, random);
+             const std::string key = pick(keys, random);
              const auto items = store->items().value();
              const auto item =
-                 std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.id == detail; });
-             actions->cancelItem(item != items.end() ? *item : LibraryItem{detail, detail, "", {}, {}});
+                 std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.id == key; });
+             actions->cancelItem(item != items.end() ? *item : LibraryItem{key, key, "", {}, {}});
          }},
         {library && downloading ? 3 : 0, "cancel all downloads", [&] { actions->cancelDownload(); }},
         {library ? 40 : 0, "tiles come into view", [&] { m_view.showTiles(random, uniform(random, 1, 8)); }},
@@ -258,13 +242,13 @@ std::string DayScript::act(Random& random) {
     for (const Event& event : events) {
         if ((roll -= event.weight) < 0) {
             event.happen();
-            return detail.empty() ? event.name : event.name + (" " + detail);
+            return event.name;
         }
     }
     return "idle";
 }
 
-std::string DayScript::answerAlert(Random& random) {
+void DayScript::answerAlert(Random& random) {
     auto& shown = m_world.fake.alerts->shown;
     auto alert = std::move(shown.front());
     shown.erase(shown.begin());
@@ -276,8 +260,6 @@ std::string DayScript::answerAlert(Random& random) {
     if (alert.completion) {
         alert.completion(response);
     }
-    return "alert '" + alert.content.message + "' answered " + std::to_string(response.button) +
-           (response.suppressed ? ", suppressed" : "");
 }
 
 void DayScript::rest() {

@@ -148,14 +148,14 @@ class DayScript {
 public:
     DayScript(SoakWorld& world, LibraryView& view) : m_world(world), m_view(view) {}
 
-    // Makes one event happen; returns what happened, for the failure report.
+    // Makes one event happen; returns its name, for the failure report.
     std::string act(Random& random);
     // Brings the machine and the user back to rest: windows closed, downloads cancelled, the
     // screen unlocked and awake, nothing covered, nothing paused, alerts answered.
     void rest();
 
 private:
-    std::string answerAlert(Random& random);
+    void answerAlert(Random& random);
 
     SoakWorld& m_world;
     LibraryView& m_view;
