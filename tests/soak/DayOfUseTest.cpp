@@ -3,13 +3,17 @@
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
+#include "playback/PlaybackRule.h"
 #include "soak/SoakWorld.h"
+#include "support/Files.h"
+#include "support/Settings.h"
 #include "ui/StatusMenu.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -49,6 +53,327 @@ std::size_t heapBytes(ThumbnailCache* cache) {
 constexpr std::size_t heapGrowthBound = 128 * 1024;
 // The heap is measured after this much of the day and at its end: by then every cache has filled.
 constexpr double warmUpHours = 3;
+
+using fakes::FakePlayer;
+using fakes::FakePlayerLayer;
+using fakes::FakeWallpaperWindow;
+
+// How long an object may live on after nothing that should hold it does (work posted to the main
+// queue may keep it a moment).
+constexpr double grace = 5.0;
+
+// A layer that shows its picture fully and for good: nothing under it can be seen.
+bool settledOpaque(const Layer& layer) {
+    const auto* player = dynamic_cast<const FakePlayerLayer*>(&layer);
+    return player && player->isReadyForDisplay() && !player->isAnimating() && player->opacity() >= 1.0;
+}
+
+template <typename Range> std::set<std::string> keysOf(const Range& range) {
+    std::set<std::string> keys;
+    for (const auto& [key, value] : range) {
+        keys.insert(key);
+    }
+    return keys;
+}
+
+// What must hold all day. Each check adds a line per violation to the problems.
+class Invariants {
+public:
+    Invariants(SoakWorld& world, LibraryView& view, std::vector<std::string>& problems)
+        : m_world(world), m_view(view), m_problems(problems) {}
+
+    // Between any two pieces of main-thread work: one player and layer per window, and the
+    // download queue's bounds and counters.
+    void betweenWork() const {
+        const AppModel& model = m_world.model();
+        problemIf(model.windows.size() != model.players.size() || model.players.size() != model.layers.size(),
+                  "windows, players and layers differ in number: " + std::to_string(model.windows.size()) +
+                      ", " + std::to_string(model.players.size()) + ", " +
+                      std::to_string(model.layers.size()));
+        problemIf(!model.videoURL && !model.windows.empty(), "wallpaper windows while no film plays");
+        const Downloader& queue = *model.downloader;
+        const auto& waiting = queue.waiting();
+        problemIf(queue.active().size() > Downloader::maxActive,
+                  std::to_string(queue.active().size()) + " transfers run at once");
+        const std::set<std::string> queued(waiting.begin(), waiting.end());
+        problemIf(queued.size() != waiting.size(), "a film waits twice in the download queue");
+        for (const auto& [key, fraction] : queue.active()) {
+            problemIf(queued.contains(key) || !(fraction >= 0 && fraction <= 1),
+                      key + " both runs and waits, or has progressed " + std::to_string(fraction));
+        }
+        const int queuedNow = static_cast<int>(queue.active().size() + waiting.size());
+        // A batch counts what was queued since the queue was last empty: every item is done, running or
+        // waiting, and all three counters are back at 0 once it has drained.
+        problemIf(queue.failed() < 0 || queue.failed() > queue.done() ||
+                      queue.total() != queue.done() + queuedNow || (queuedNow == 0 && queue.total() != 0),
+                  "download counters: done " + std::to_string(queue.done()) + ", failed " +
+                      std::to_string(queue.failed()) + ", total " + std::to_string(queue.total()) + ", " +
+                      std::to_string(queuedNow) + " queued or running");
+    }
+    // After every step: the above, the windows' layer trees, what is alive, playback, the files,
+    // the log and the pictures. `delivered` are the films whose bytes the network handed over
+    // since the last step.
+    void afterStep(const std::set<std::string>& delivered) {
+        betweenWork();
+        engine();
+        playback();
+        downloads();
+        disk(delivered);
+        log();
+        // A film that lands while none plays becomes the wallpaper: none plays only with none on disk,
+        // or when the Trash refused the films of a deletion that had moved the wallpaper off them.
+        if (m_world.model().videoURL) {
+            m_deletionRefused = false;
+        } else if (const auto onDisk = m_world.onDisk(); !onDisk.empty() && !m_deletionRefused) {
+            m_problems.push_back("no film plays though " + *onDisk.begin() + " is on disk");
+        }
+        for (auto& problem : m_view.takeProblems()) {
+            m_problems.push_back(std::move(problem));
+        }
+    }
+    // Once the background work and the due main-thread work have all run: the library window's
+    // store agrees with the engine, the queue and the disk.
+    void whenSettled() const {
+        if (!m_world.libraryVisible()) {
+            return;
+        }
+        const LibraryStore& store = *m_world.store();
+        const AppModel& model = m_world.model();
+        const auto& download = store.download().value();
+        problemIf(store.currentURL().value() != model.videoURL ||
+                      store.manualPaused().value() != model.manualPaused ||
+                      keysOf(download.active) != keysOf(model.downloader->active()) ||
+                      download.waiting != std::set<std::string>(model.downloader->waiting().begin(),
+                                                                model.downloader->waiting().end()),
+                  "the library shows another film, pause or downloads than the engine's");
+
+        if (!store.scanned().value()) {
+            m_problems.push_back("the library was never scanned");
+            return;
+        }
+        const auto onDisk = m_world.onDisk();
+        const auto& items = store.items().value();
+        int onDiskCount = 0;
+        for (const auto& item : items) {
+            onDiskCount += item.isOnDisk();
+            problemIf(item.isOnDisk() != onDisk.contains(item.id),
+                      "the library shows " + item.id + (item.isOnDisk() ? " on disk" : " missing") +
+                          ", which it is not");
+        }
+        problemIf(items.size() != m_world.films.size() || onDiskCount != store.onDiskCount().value() ||
+                      onDiskCount + store.missingCount().value() != static_cast<int>(items.size()),
+                  "the library's counts do not add up");
+    }
+    // Sets what the disk holds now as the reference of the next step.
+    void rememberDisk() {
+        m_disk = m_world.onDisk();
+        m_world.fake.workspace->trashed.clear();
+    }
+
+private:
+    void problemIf(bool violated, const std::string& problem) const {
+        if (violated) {
+            m_problems.push_back(problem);
+        }
+    }
+
+    void engine() {
+        const AppModel& model = m_world.model();
+        const auto screens = m_world.fake.screens->frames();
+        problemIf(model.videoURL && model.windows.size() != screens.size(),
+                  std::to_string(model.windows.size()) + " wallpaper windows for " +
+                      std::to_string(screens.size()) + " screens");
+        std::set<const Layer*> contents;
+        for (std::size_t i = 0;
+             i < std::min({model.windows.size(), model.players.size(), model.layers.size()}); ++i) {
+            const auto& window = dynamic_cast<const FakeWallpaperWindow&>(*model.windows[i]);
+            const auto& layer = dynamic_cast<const FakePlayerLayer&>(*model.layers[i]);
+            const std::string at = "window " + std::to_string(i);
+            contents.insert(window.content().get());
+            problemIf((i < screens.size() && window.frame() != screens[i]) || !window.isVisible(),
+                      at + " does not cover its screen");
+            problemIf(layer.player() != model.players[i] ||
+                          (model.videoURL && layer.player()->file() != *model.videoURL),
+                      at + " does not show a player of the film chosen");
+            const auto& sublayers = window.content()->sublayers;
+            problemIf(sublayers.empty() || sublayers.back() != model.layers[i],
+                      at + "'s current layer is not on top");
+            // Whatever lies under a layer that shows its picture fully can never be seen again.
+            for (std::size_t k = sublayers.size(); k-- > 0;) {
+                if (settledOpaque(*sublayers[k])) {
+                    problemIf(k > 0, at + " keeps " + std::to_string(k) + " hidden layers under a shown one");
+                    break;
+                }
+            }
+        }
+
+        // Everything the video and window fakes made that is still alive must be held by what shows
+        // now: the current windows, their layer trees and the current players.
+        std::vector<std::pair<std::shared_ptr<const void>, std::string>> unheld;
+        std::set<const Player*> heldPlayers;
+        for (const auto& player : model.players) {
+            heldPlayers.insert(player.get());
+        }
+        for (const auto& layer : m_world.fake.video->liveLayers()) {
+            const auto super = layer->superlayer.lock();
+            if (std::find(model.layers.begin(), model.layers.end(), layer) != model.layers.end() ||
+                (super && contents.contains(super.get()))) {
+                heldPlayers.insert(layer->player().get());
+            } else {
+                unheld.emplace_back(layer, "a player layer");
+            }
+        }
+        for (const auto& player : m_world.fake.video->livePlayers()) {
+            if (!heldPlayers.contains(player.get())) {
+                unheld.emplace_back(player, "a player of " + player->file().lastPathComponent());
+            }
+        }
+        for (const auto& window : m_world.fake.windowServer->liveWindows()) {
+            if (std::find(model.windows.begin(), model.windows.end(), window) == model.windows.end()) {
+                unheld.emplace_back(window, "a wallpaper window");
+            }
+        }
+        // Each is reported once it has been so for longer than the grace; those held again or gone are
+        // forgotten.
+        const Date now = m_world.fake.clock->now();
+        decltype(m_unheld) next;
+        for (const auto& [object, what] : unheld) {
+            auto known = std::find_if(m_unheld.begin(), m_unheld.end(),
+                                      [&object](const auto& u) { return u.first.lock() == object; });
+            const Date since = known == m_unheld.end() ? now : known->second;
+            problemIf(now.secondsSince(since) > grace, what + " has outlived what held it by " +
+                                                           std::to_string(now.secondsSince(since)) + " s");
+            next.emplace_back(object, since);
+        }
+        m_unheld = std::move(next);
+    }
+    void playback() const {
+        const AppModel& model = m_world.model();
+        const auto& machine = *m_world.fake.systemEvents;
+        PlaybackRule::Inputs in;
+        in.manualPaused = model.manualPaused;
+        in.lowPower = machine.lowPower;
+        in.pauseOnLowPower = Settings::pauseOnLowPower();
+        in.thermal = machine.thermal;
+        in.displayAsleep = machine.displaysAsleep;
+        in.lockActive = machine.locked;
+        in.saverActive = machine.saverRunning;
+        const bool throttled = PlaybackRule::isThrottled(in);
+        const auto& icon = m_world.fake.statusBar->items.at(0)->icon;
+        problemIf(!icon || icon->dimmed != throttled,
+                  std::string("the tray icon is ") + (throttled ? "not dimmed" : "dimmed") +
+                      " while the wallpaper is " + (throttled ? "held back" : "free to play"));
+        const double rate = in.lowPower ? PlaybackRule::lowPowerRate : PlaybackRule::normalRate;
+        const Date now = m_world.fake.clock->now();
+        for (std::size_t i = 0; i < std::min(model.players.size(), model.windows.size()); ++i) {
+            const auto& player = dynamic_cast<const FakePlayer&>(*model.players[i]);
+            const auto& window = dynamic_cast<const FakeWallpaperWindow&>(*model.windows[i]);
+            // A covered window stops once the delay has passed, and may either way before; a film that
+            // does not loop stops on its last frame (the clock counts whole microseconds).
+            const bool covered =
+                window.covered && now.secondsSince(window.coveredSince) > AppModel::occlusionDelay + 1e-6;
+            if (window.covered && !covered && !throttled) {
+                continue;
+            }
+            const bool ended = player.duration() && player.currentTime() >= *player.duration() - 1e-3;
+            const double expected = throttled || covered ? 0 : rate;
+            problemIf(player.duration() && !ended && player.rate() != expected,
+                      "player " + std::to_string(i) + " (" + player.file().lastPathComponent() +
+                          ") plays at rate " + std::to_string(player.rate()) + " where it should at " +
+                          std::to_string(expected));
+        }
+    }
+    void downloads() const {
+        const Downloader& queue = *m_world.model().downloader;
+        std::multiset<std::string> transfers;
+        for (const auto& task : m_world.fake.http->pending()) {
+            if (task->isDownload() && !task->cancelled()) {
+                transfers.insert(SoakWorld::idOf(task->url()));
+            }
+        }
+        problemIf(keysOf(queue.active()) != std::set<std::string>(transfers.begin(), transfers.end()) ||
+                      transfers.size() != queue.active().size(),
+                  "the running downloads (" + std::to_string(queue.active().size()) +
+                      ") are not the open transfers (" + std::to_string(transfers.size()) + ")");
+        const auto onDisk = m_world.onDisk();
+        for (const auto& key : keysOf(queue.active())) {
+            problemIf(onDisk.contains(key), key + " is downloaded again though it is on disk");
+        }
+        for (const auto& key : queue.waiting()) {
+            problemIf(onDisk.contains(key), key + " waits for a download though it is on disk");
+        }
+    }
+    void disk(const std::set<std::string>& delivered) {
+        const std::string videos = m_world.library->videosDir();
+        for (const auto& entry : listFolder(videos)) {
+            const auto id = Library::filmId(entry.name);
+            problemIf(!id || !m_world.film(*id) || entry.name != *id + ".mov" ||
+                          readWholeFile(videos + "/" + entry.name) != SoakWorld::filmBody(*id),
+                      "the video folder holds " + entry.name + ", which is not a whole film");
+        }
+        problemIf(!listFolder(m_world.model().downloader->partialFolder()).empty(),
+                  "a partial film was left behind");
+
+        auto& trashed = m_world.fake.workspace->trashed;
+        const std::set<std::string> now = m_world.onDisk();
+        for (const auto& id : now) {
+            problemIf(!m_disk.contains(id) && !delivered.contains(id),
+                      id + " came on disk without being downloaded");
+        }
+        for (const auto& id : m_disk) {
+            problemIf(!now.contains(id) &&
+                          std::find(trashed.begin(), trashed.end(), m_world.filmPath(id)) == trashed.end(),
+                      id + " was lost from disk without being deleted");
+        }
+        rememberDisk();
+
+        const auto& videoURL = m_world.model().videoURL;
+        const auto selected = m_world.fake.defaults->string(Settings::selectedVideoKey);
+        const std::string path = videoURL ? videoURL->filePath().value_or("") : "";
+        problemIf(videoURL && !std::filesystem::exists(path), "the film that plays is not on disk: " + path);
+        problemIf(selected.value_or("") != path,
+                  "the stored choice " + selected.value_or("(none)") + " is not the film that plays");
+    }
+    void log() {
+        static const std::vector<std::string> expected{
+            "Drovane: download of ",          // a transfer failed
+            "Drovane: thumb ",                // a film without a still
+            "Drovane: delete failed: ",       // the Trash refused
+            "Drovane: no desktop background", // a still asked of a film without one
+            "Drovane: cannot play ",          // a film that cannot be decoded
+            "Drovane: cannot loop ",          // a film too short to loop
+            "Drovane: cannot open film ",     // a link to a film the catalogue lacks
+        };
+        for (const auto& line : m_world.fake.log->lines()) {
+            m_deletionRefused = m_deletionRefused || line.starts_with(expected[2]);
+            if (std::none_of(expected.begin(), expected.end(),
+                             [&line](const auto& p) { return line.starts_with(p); })) {
+                m_problems.push_back("unexpected log line: " + line);
+            }
+        }
+        m_world.fake.log->clear();
+        // The pictures given to the desktop are files of its folder; a long day keeps no requests.
+        auto& background = *m_world.fake.desktopBackground;
+        for (const auto& picture : background.pictures) {
+            problemIf(!picture.starts_with(background.pictureFolder() + "/") ||
+                          !std::filesystem::is_regular_file(picture),
+                      "the desktop was given " + picture);
+        }
+        background.pictures.clear();
+        m_world.fake.workspace->openedUrls.clear();
+        m_world.fake.workspace->revealed.clear();
+        m_world.fake.workspace->policies.clear();
+    }
+
+    SoakWorld& m_world;
+    LibraryView& m_view;
+    std::vector<std::string>& m_problems;
+    // Objects alive though nothing that should hold them does, and since when.
+    std::vector<std::pair<std::weak_ptr<const void>, Date>> m_unheld;
+    std::set<std::string> m_disk;
+    // The Trash refused a film since the wallpaper last played.
+    bool m_deletionRefused = false;
+};
 
 // The network thread of the day: every transfer gets a fate when it is first seen, and each turn
 // moves the open transfers along a little: progress, an answer, or the completion that a
@@ -213,7 +538,7 @@ public:
         m_invariants.rememberDisk();
         m_world.fake.mainQueue->onWorkRan = [this] {
             if (m_problems.empty()) {
-                m_invariants.betweenWork(m_problems);
+                m_invariants.betweenWork();
             }
         };
         if (live()) {
@@ -249,7 +574,7 @@ private:
         std::shuffle(phases.begin(), phases.end(), random);
         for (int phase : phases) {
             if (phase == 0) {
-                m_event = m_script.act(random);
+                m_event = act(m_world, m_view, random);
             } else if (phase == 1) {
                 m_network.turn(random);
             } else if (uniform(random, 0, 9) < 6) {
@@ -281,9 +606,9 @@ private:
         if (uniform(random, 0, 2) == 0) {
             m_world.fake.settle();
             m_view.follow();
-            m_invariants.whenSettled(m_problems);
+            m_invariants.whenSettled();
         }
-        m_invariants.afterStep(m_problems, m_network.takeDelivered());
+        m_invariants.afterStep(m_network.takeDelivered());
         return m_problems.empty() || fail("after the step");
     }
 
@@ -292,20 +617,20 @@ private:
     // what is alive then must be what the program needs to go on.
     void rest() {
         m_event = "rest";
-        m_script.rest();
+        soak::rest(m_world);
         restOnADecodableFilm();
         for (int i = 0; i < 60 && m_problems.empty(); ++i) {
             m_network.answerEverything();
             m_world.fake.settle();
             m_view.follow();
-            m_script.rest();
+            soak::rest(m_world);
             m_world.fake.mainQueue->advance(1.0);
         }
         if (!m_world.model().manualPaused) {
             m_world.trayItem("togglePause")->action();
         }
         runOut();
-        m_invariants.afterStep(m_problems, m_network.takeDelivered());
+        m_invariants.afterStep(m_network.takeDelivered());
         if (m_problems.empty()) {
             const int screens = static_cast<int>(m_world.fake.screens->frames().size());
             LiveCounts expected{{"machine-state observers", 8}, {"screen observers", 1}};
@@ -397,11 +722,10 @@ private:
     const double m_hours;
     SoakWorld m_world;
     LibraryView m_view{m_world};
-    DayScript m_script{m_world, m_view};
     SoakNetwork m_network{m_world};
-    Invariants m_invariants{m_world, m_view};
     std::string m_event;
     std::vector<std::string> m_problems;
+    Invariants m_invariants{m_world, m_view, m_problems};
     int m_step = 0;
 };
 

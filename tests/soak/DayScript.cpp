@@ -57,27 +57,42 @@ void runEntry(const Menu& menu, const std::string& wanted, Random& random) {
     }
 }
 
+// Answers the oldest alert open with a random button.
+void answerAlert(SoakWorld& world, Random& random) {
+    auto& shown = world.fake.alerts->shown;
+    auto alert = std::move(shown.front());
+    shown.erase(shown.begin());
+    std::erase_if(world.fake.alerts->handles, [](const auto& handle) { return handle.use_count() == 1; });
+    AlertResponse response;
+    const int roll = uniform(random, 0, 99);
+    response.button = roll < 55 ? 1 : roll < 85 ? 0 : -1;
+    response.suppressed = !alert.content.suppressionTitle.empty() && uniform(random, 0, 19) == 0;
+    if (alert.completion) {
+        alert.completion(response);
+    }
+}
+
 } // namespace
 
-std::string DayScript::act(Random& random) {
-    AppModel& model = m_world.model();
-    auto& machine = *m_world.fake.systemEvents;
+std::string act(SoakWorld& world, LibraryView& view, Random& random) {
+    AppModel& model = world.model();
+    auto& machine = *world.fake.systemEvents;
     const Downloader& queue = *model.downloader;
     const bool downloading = !queue.active().empty() || !queue.waiting().empty();
-    const bool library = m_world.libraryVisible() && m_view.isOpen();
-    const bool settings = m_world.settingsVisible();
+    const bool library = world.libraryVisible() && view.isOpen();
+    const bool settings = world.settingsVisible();
     const bool uncovered = std::any_of(model.windows.begin(), model.windows.end(),
                                        [](const auto& w) { return w->isOccludedVisible(); });
-    LibraryStore* store = m_world.store();
-    const MainWindowActions* actions = library ? &m_world.libraryWindow()->content.actions : nullptr;
+    LibraryStore* store = world.store();
+    const MainWindowActions* actions = library ? &world.libraryWindow()->content.actions : nullptr;
 
-    auto tray = [this](const std::string& identifier) {
-        if (const auto item = m_world.trayItem(identifier); item && item->action) {
+    auto tray = [&world](const std::string& identifier) {
+        if (const auto item = world.trayItem(identifier); item && item->action) {
             item->action();
         }
     };
     auto tile = [&](bool menu) {
-        const auto items = m_view.shownItems();
+        const auto items = view.shownItems();
         if (items.empty()) {
             return;
         }
@@ -89,14 +104,14 @@ std::string DayScript::act(Random& random) {
         }
         runEntry(TileModel::menu(
                      state, *actions, [store, id = item.id] { store->toggleFavorite(id); },
-                     m_world.library->videosDir()),
+                     world.library->videosDir()),
                  "", random);
     };
     auto sidebar = [&](const std::string& wanted) {
         const auto row = pick(sidebarRows(*store), random);
         runEntry(SidebarModel::sectionMenu(*store, *actions, row.selects), wanted, random);
     };
-    auto film = [&]() -> const std::string& { return pick(m_world.films, random).id; };
+    auto film = [&]() -> const std::string& { return pick(world.films, random).id; };
 
     struct Event {
         int weight;
@@ -106,10 +121,10 @@ std::string DayScript::act(Random& random) {
     // Each event with its weight at this moment; those of a closed window weigh nothing.
     const std::vector<Event> events{
         {120, "idle", [] {}},
-        {6, "screens changed", [&] { changeScreens(*m_world.fake.screens, random); }},
+        {6, "screens changed", [&] { changeScreens(*world.fake.screens, random); }},
         {8, "tray: pick a film",
          [&] {
-             const auto wallpaper = m_world.trayItem("wallpaper");
+             const auto wallpaper = world.trayItem("wallpaper");
              if (wallpaper && !wallpaper->submenu.empty()) {
                  pick(wallpaper->submenu, random).action();
              }
@@ -122,13 +137,13 @@ std::string DayScript::act(Random& random) {
         {3, "film link opened",
          [&] {
              const int roll = uniform(random, 0, 99);
-             m_world.delegate->openUrls(
+             world.delegate->openUrls(
                  {*Url::parse(roll < 8    ? "drovane://film/NO-SUCH-FILM"
                               : roll < 12 ? "drovane://gallery/" + film()
                                           : "drovane://film/" + (roll < 50 ? lowerCased(film()) : film()))});
          }},
         {4, "application reopened",
-         [&] { m_world.delegate->applicationShouldHandleReopen(library || settings); }},
+         [&] { world.delegate->applicationShouldHandleReopen(library || settings); }},
         {machine.locked ? 2 : 3, "screen locked", [&] { machine.setLocked(true); }},
         {machine.locked ? 25 : 1, "screen unlocked", [&] { machine.setLocked(false); }},
         {machine.displaysAsleep ? 1 : 2, "displays sleep", [&] { machine.setDisplaysAsleep(true); }},
@@ -153,27 +168,27 @@ std::string DayScript::act(Random& random) {
                      open.push_back(&dynamic_cast<fakes::FakeWallpaperWindow&>(*window));
                  }
              }
-             m_world.fake.windowServer->setCovered(*pick(open, random), true);
+             world.fake.windowServer->setCovered(*pick(open, random), true);
          }},
-        {coveredWindows(m_world).empty() ? 0 : 25, "wallpaper uncovered",
-         [&] { m_world.fake.windowServer->setCovered(*pick(coveredWindows(m_world), random), false); }},
+        {coveredWindows(world).empty() ? 0 : 25, "wallpaper uncovered",
+         [&] { world.fake.windowServer->setCovered(*pick(coveredWindows(world), random), false); }},
         {5, "another window's occlusion",
          [&] {
              const int roll = uniform(random, 0, 2);
-             m_world.fake.windowServer->notifyOcclusion(
-                 roll == 0   ? static_cast<const Window*>(m_world.libraryWindow())
-                 : roll == 1 ? m_world.settingsWindow()
-                             : nullptr);
+             world.fake.windowServer->notifyOcclusion(roll == 0
+                                                          ? static_cast<const Window*>(world.libraryWindow())
+                                                      : roll == 1 ? world.settingsWindow()
+                                                                  : nullptr);
          }},
-        {m_world.fake.alerts->shown.empty() ? 0 : 40, "alert answered", [&] { answerAlert(random); }},
+        {world.fake.alerts->shown.empty() ? 0 : 40, "alert answered", [&] { answerAlert(world, random); }},
         {3, "the trash takes all or refuses a film",
          [&] {
-             auto& errors = m_world.fake.workspace->trashErrors;
+             auto& errors = world.fake.workspace->trashErrors;
              errors.clear();
-             const auto onDisk = m_world.onDisk();
+             const auto onDisk = world.onDisk();
              if (!onDisk.empty() && uniform(random, 0, 1) == 0) {
-                 errors[m_world.filmPath(pick(std::vector<std::string>(onDisk.begin(), onDisk.end()),
-                                              random))] = "Operation not permitted";
+                 errors[world.filmPath(pick(std::vector<std::string>(onDisk.begin(), onDisk.end()),
+                                            random))] = "Operation not permitted";
              }
          }},
         // The library window's.
@@ -193,13 +208,13 @@ std::string DayScript::act(Random& random) {
         {library ? 15 : 0, "sidebar: select",
          [&] {
              const auto row = pick(sidebarRows(*store), random);
-             m_view.selection = row.selects;
+             view.selection = row.selects;
          }},
         {library ? 4 : 0, "download a batch", [&] { actions->downloadBatch(uniform(random, 1, 25)); }},
         {library ? 5 : 0, "download many",
          [&] {
              std::vector<LibraryItem> missing;
-             for (const auto& item : m_view.shownItems()) {
+             for (const auto& item : view.shownItems()) {
                  if (!item.url && uniform(random, 0, 1) == 0) {
                      missing.push_back(item);
                  }
@@ -219,20 +234,20 @@ std::string DayScript::act(Random& random) {
              actions->cancelItem(item != items.end() ? *item : LibraryItem{key, key, "", {}, {}});
          }},
         {library && downloading ? 3 : 0, "cancel all downloads", [&] { actions->cancelDownload(); }},
-        {library ? 40 : 0, "tiles come into view", [&] { m_view.showTiles(random, uniform(random, 1, 8)); }},
-        {library ? 18 : 0, "library window closed", [&] { m_world.libraryWindow()->close(); }},
+        {library ? 40 : 0, "tiles come into view", [&] { view.showTiles(random, uniform(random, 1, 8)); }},
+        {library ? 18 : 0, "library window closed", [&] { world.libraryWindow()->close(); }},
         // The settings window's.
         {settings ? 10 : 0, "settings: pause in low power",
          [&] {
-             auto& view = *m_world.delegate->settingsWindow->view();
-             view.setPauseOnLowPower(!view.pauseOnLowPower());
+             auto& settingsView = *world.delegate->settingsWindow->view();
+             settingsView.setPauseOnLowPower(!settingsView.pauseOnLowPower());
          }},
         {settings ? 6 : 0, "settings: remind to match",
          [&] {
-             auto& view = *m_world.delegate->settingsWindow->view();
-             view.setRemindToMatch(!view.remindToMatch());
+             auto& settingsView = *world.delegate->settingsWindow->view();
+             settingsView.setRemindToMatch(!settingsView.remindToMatch());
          }},
-        {settings ? 15 : 0, "settings window closed", [&] { m_world.settingsWindow()->visible = false; }},
+        {settings ? 15 : 0, "settings window closed", [&] { world.settingsWindow()->visible = false; }},
     };
     int roll = 0;
     for (const Event& event : events) {
@@ -248,46 +263,32 @@ std::string DayScript::act(Random& random) {
     return "idle";
 }
 
-void DayScript::answerAlert(Random& random) {
-    auto& shown = m_world.fake.alerts->shown;
-    auto alert = std::move(shown.front());
-    shown.erase(shown.begin());
-    std::erase_if(m_world.fake.alerts->handles, [](const auto& handle) { return handle.use_count() == 1; });
-    AlertResponse response;
-    const int roll = uniform(random, 0, 99);
-    response.button = roll < 55 ? 1 : roll < 85 ? 0 : -1;
-    response.suppressed = !alert.content.suppressionTitle.empty() && uniform(random, 0, 19) == 0;
-    if (alert.completion) {
-        alert.completion(response);
+void rest(SoakWorld& world) {
+    auto& machine = *world.fake.systemEvents;
+    if (world.libraryVisible()) {
+        world.libraryWindow()->close();
     }
-}
-
-void DayScript::rest() {
-    auto& machine = *m_world.fake.systemEvents;
-    if (m_world.libraryVisible()) {
-        m_world.libraryWindow()->close();
+    if (world.settingsVisible()) {
+        world.settingsWindow()->visible = false;
     }
-    if (m_world.settingsVisible()) {
-        m_world.settingsWindow()->visible = false;
-    }
-    if (const auto cancel = m_world.trayItem("cancelDownload")) {
+    if (const auto cancel = world.trayItem("cancelDownload")) {
         cancel->action();
     }
-    if (m_world.model().manualPaused) {
-        m_world.trayItem("togglePause")->action();
+    if (world.model().manualPaused) {
+        world.trayItem("togglePause")->action();
     }
     machine.setLocked(false);
     machine.setDisplaysAsleep(false);
     machine.setSaverRunning(false);
     machine.setLowPower(false);
     machine.setThermal(ThermalState::Nominal);
-    for (const auto& window : coveredWindows(m_world)) {
-        m_world.fake.windowServer->setCovered(*window, false);
+    for (const auto& window : coveredWindows(world)) {
+        world.fake.windowServer->setCovered(*window, false);
     }
-    m_world.fake.workspace->trashErrors.clear();
+    world.fake.workspace->trashErrors.clear();
     Random answers(0);
-    while (!m_world.fake.alerts->shown.empty()) {
-        answerAlert(answers);
+    while (!world.fake.alerts->shown.empty()) {
+        answerAlert(world, answers);
     }
 }
 

@@ -144,55 +144,10 @@ private:
 // The user and the machine: picks an event that fits the moment, with weights that make a
 // plausible day, and makes it happen through the program's own surfaces (tray menu, library
 // window actions and tiles, settings switches, URLs, the machine's notifications).
-class DayScript {
-public:
-    DayScript(SoakWorld& world, LibraryView& view) : m_world(world), m_view(view) {}
-
-    // Makes one event happen; returns its name, for the failure report.
-    std::string act(Random& random);
-    // Brings the machine and the user back to rest: windows closed, downloads cancelled, the
-    // screen unlocked and awake, nothing covered, nothing paused, alerts answered.
-    void rest();
-
-private:
-    void answerAlert(Random& random);
-
-    SoakWorld& m_world;
-    LibraryView& m_view;
-};
-
-// What must hold all day. Each check appends a line per violation to `problems`.
-class Invariants {
-public:
-    Invariants(SoakWorld& world, LibraryView& view) : m_world(world), m_view(view) {}
-
-    // Between any two pieces of main-thread work: one player and layer per window, and the
-    // download queue's bounds and counters.
-    void betweenWork(std::vector<std::string>& problems) const;
-    // After every step: the above, the windows' layer trees, what is alive, playback, the files,
-    // the log and the pictures. `delivered` are the films whose bytes the network handed over
-    // since the last step.
-    void afterStep(std::vector<std::string>& problems, const std::set<std::string>& delivered);
-    // Once the background work and the due main-thread work have all run: the library window's
-    // store agrees with the engine, the queue and the disk.
-    void whenSettled(std::vector<std::string>& problems) const;
-    // Sets what the disk holds now as the reference of the next step.
-    void rememberDisk();
-
-private:
-    void engine(std::vector<std::string>& problems);
-    void playback(std::vector<std::string>& problems) const;
-    void downloads(std::vector<std::string>& problems) const;
-    void disk(std::vector<std::string>& problems, const std::set<std::string>& delivered);
-    void log(std::vector<std::string>& problems);
-
-    SoakWorld& m_world;
-    LibraryView& m_view;
-    // Objects alive though nothing that should hold them does, and since when.
-    std::vector<std::pair<std::weak_ptr<const void>, Date>> m_unheld;
-    std::set<std::string> m_disk;
-    // The Trash refused a film since the wallpaper last played.
-    bool m_deletionRefused = false;
-};
+// Makes one event happen; returns its name, for the failure report.
+std::string act(SoakWorld& world, LibraryView& view, Random& random);
+// Brings the machine and the user back to rest: windows closed, downloads cancelled, the screen
+// unlocked and awake, nothing covered, nothing paused, alerts answered.
+void rest(SoakWorld& world);
 
 } // namespace drovane::soak
