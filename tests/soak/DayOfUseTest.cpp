@@ -388,11 +388,11 @@ public:
             if (fresh) {
                 // Most arrive; some slowly, some never. Films take longer than pictures.
                 const int roll = uniform(random, 0, 99);
-                plan->second.fate = roll < 60 ? 0 : roll < 70 ? 404 : roll < 80 ? 1 : roll < 90 ? 2 : 3;
+                plan->second.fate = roll < 60 ? 0 : 1 + (roll - 60) / 10;
                 plan->second.turnsLeft =
                     task->isDownload()
-                        ? (plan->second.fate == 3 ? uniform(random, 20, 200) : uniform(random, 0, 40))
-                        : uniform(random, 0, plan->second.fate == 3 ? 30 : 3);
+                        ? (plan->second.fate == 4 ? uniform(random, 20, 200) : uniform(random, 0, 40))
+                        : uniform(random, 0, plan->second.fate == 4 ? 30 : 3);
             }
             // Each open transfer moves on at about every other turn.
             if (uniform(random, 0, 1) == 0) {
@@ -418,8 +418,7 @@ public:
 
 private:
     using Task = fakes::ScriptedHttp::Task;
-    // The fate is 0 (delivered), 404 (not found), 1 (no connection), 2 (a captive portal's page
-    // for every address) or 3 (stalled, after some progress).
+    // The fate is 0 (delivered) or one of failures[fate - 1]; 4 stalls after some progress.
     struct Plan {
         int fate = 0;
         int turnsLeft = 0;
@@ -432,7 +431,7 @@ private:
             plan.turnsLeft = uniform(random, 0, 2);
         }
         if (plan.turnsLeft-- > 0) {
-            if (!task->cancelled() && task->isDownload() && (plan.fate != 3 || plan.fraction < 0.3)) {
+            if (!task->cancelled() && task->isDownload() && (plan.fate != 4 || plan.fraction < 0.3)) {
                 plan.fraction =
                     std::min(1.0, plan.fraction + std::uniform_real_distribution<>(0.0, 0.12)(random));
                 m_http.progress(task, plan.fraction);
@@ -444,9 +443,14 @@ private:
 
     void answer(const std::shared_ptr<Task>& task, const Plan& plan) {
         const std::string id = SoakWorld::idOf(task->url());
-        const auto page = [](int status, const std::string& text) {
-            return HttpDataResult{{}, status, fakes::bytes("<html>" + text + "</html>")};
+        static const HttpDataResult failures[] = {
+            {{}, 404, fakes::bytes("<html>Not Found</html>")},
+            {"could not connect to the server", {}, {}},
+            // A captive portal answers every address with its own page.
+            {{}, 200, fakes::bytes("<html>Sign in to the network</html>")},
+            {"transfer stalled below the low-speed limit", {}, {}},
         };
+
         if (task->cancelled()) {
             m_http.answer(task, {"cancelled", std::nullopt, std::nullopt});
         } else if (plan.fate == 0 && task->isDownload()) {
@@ -456,11 +460,7 @@ private:
             m_http.answer(
                 task, {{}, 200, fakes::bytes(fakes::FakeImages::encode(96, 54, SoakWorld::previewFill(id)))});
         } else {
-            m_http.answer(task, plan.fate == 404 ? page(404, "Not Found")
-                                : plan.fate == 2 ? page(200, "Sign in to the network")
-                                : plan.fate == 1
-                                    ? HttpDataResult{"could not connect to the server", {}, {}}
-                                    : HttpDataResult{"transfer stalled below the low-speed limit", {}, {}});
+            m_http.answer(task, failures[plan.fate - 1]);
         }
         m_plans.erase(task.get());
     }
@@ -472,34 +472,34 @@ private:
 
 // Everything the program has made or asked for that is still alive or open, by name, as the
 // fakes and the views see it.
-using LiveCounts = std::map<std::string, int>;
+using LiveCounts = std::map<std::string, std::size_t>;
 
 LiveCounts liveCounts(SoakWorld& world, const LibraryView& view) {
     auto& fake = world.fake;
     LiveCounts c;
-    c["wallpaper windows"] = static_cast<int>(fake.windowServer->liveWindows().size());
+    c["wallpaper windows"] = fake.windowServer->liveWindows().size();
     for (const auto& player : fake.video->livePlayers()) {
         ++c["players"];
-        c["boundary observers"] += static_cast<int>(player->boundaryObserverCount());
+        c["boundary observers"] += player->boundaryObserverCount();
     }
     for (const auto& layer : fake.video->liveLayers()) {
         ++c["player layers"];
         c["running fades"] += layer->isAnimating();
-        c["fade-ins waiting for a frame"] += static_cast<int>(layer->readyObserverCount());
+        c["fade-ins waiting for a frame"] += layer->readyObserverCount();
     }
-    c["main-queue work"] = static_cast<int>(fake.mainQueue->pendingCount());
-    c["background work"] = static_cast<int>(fake.taskQueues->pendingCount());
-    c["HTTP tasks alive"] = fake.http->liveTaskCount();
-    c["open transfers"] = static_cast<int>(fake.http->pending().size());
-    c["machine-state observers"] = static_cast<int>(fake.systemEvents->observerCount());
-    c["screen observers"] = static_cast<int>(fake.screens->observerCount());
-    c["occlusion observers"] = static_cast<int>(fake.windowServer->occlusionObserverCount());
+    c["main-queue work"] = fake.mainQueue->pendingCount();
+    c["background work"] = fake.taskQueues->pendingCount();
+    c["HTTP tasks alive"] = static_cast<std::size_t>(fake.http->liveTaskCount());
+    c["open transfers"] = fake.http->pending().size();
+    c["machine-state observers"] = fake.systemEvents->observerCount();
+    c["screen observers"] = fake.screens->observerCount();
+    c["occlusion observers"] = fake.windowServer->occlusionObserverCount();
     c["store observers"] = view.storeObservers();
-    c["open alerts"] = static_cast<int>(fake.alerts->shown.size());
+    c["open alerts"] = fake.alerts->shown.size();
     c["open picture requests"] = view.openRequests();
     if (world.delegate) {
         const Downloader& queue = *world.model().downloader;
-        c["downloads queued"] = static_cast<int>(queue.active().size() + queue.waiting().size());
+        c["downloads queued"] = queue.active().size() + queue.waiting().size();
     }
     return c;
 }
@@ -632,7 +632,7 @@ private:
         runOut();
         m_invariants.afterStep(m_network.takeDelivered());
         if (m_problems.empty()) {
-            const int screens = static_cast<int>(m_world.fake.screens->frames().size());
+            const std::size_t screens = m_world.fake.screens->frames().size();
             LiveCounts expected{{"machine-state observers", 8}, {"screen observers", 1}};
             if (const Film* film = m_world.playing()) {
                 expected["wallpaper windows"] = expected["players"] = expected["player layers"] = screens;
@@ -656,13 +656,7 @@ private:
         if (!film || film->duration) {
             return;
         }
-        const auto wallpaper = m_world.trayItem("wallpaper");
-        for (const auto& choice : wallpaper->submenu) {
-            if (!choice.checked) {
-                choice.action();
-                return;
-            }
-        }
+        // Deleting it moves the wallpaper to another film first, if there is one.
         m_world.delegate->showMainWindow();
         m_world.libraryWindow()->content.actions.deleteItem(
             {film->id, film->label, "", m_world.model().videoURL, {}});

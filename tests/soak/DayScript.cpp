@@ -227,11 +227,9 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
              for (const auto& [key, fraction] : queue.active()) {
                  keys.push_back(key);
              }
+             // Only the identifier counts.
              const std::string key = pick(keys, random);
-             const auto items = store->items().value();
-             const auto item =
-                 std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.id == key; });
-             actions->cancelItem(item != items.end() ? *item : LibraryItem{key, key, "", {}, {}});
+             actions->cancelItem({key, key, "", {}, {}});
          }},
         {library && downloading ? 3 : 0, "cancel all downloads", [&] { actions->cancelDownload(); }},
         {library ? 40 : 0, "tiles come into view", [&] { view.showTiles(random, uniform(random, 1, 8)); }},

@@ -18,21 +18,17 @@ namespace {
 std::vector<Film> catalogue() {
     return {
         {"REEF-01", "Coral Reef", "AerialCategoryUnderwater", 24.0, true, true, true},
-        {"KELP-02", "Kelp Forest", "AerialCategoryUnderwater", 31.5, true, false, false},
         {"TRENCH-03", "Deep Trench", "AerialCategoryUnderwater", 12.0, true, true, false},
         {"MANTA-04", "Manta Rays", "AerialCategoryUnderwater", 3.0, true, false, false},
         {"SKYLINE-05", "Skyline at Dusk", "AerialCategoryCities", 40.0, true, true, true},
         {"BRIDGE-06", "Golden Bridge", "AerialCategoryCities", 18.0, false, false, false},
         {"HARBOR-07", "Harbor Lights", "AerialCategoryCities", std::nullopt, true, true, false},
-        {"AVENUE-08", "Avenue", "AerialCategoryCities", 9.5, true, false, false},
         {"DUNES-09", "Dunes", "AerialCategoryLandscapes", 27.0, true, true, true},
-        {"GLACIER-10", "Glacier Bay", "AerialCategoryLandscapes", 15.0, true, false, false},
         {"CANYON-11", "canyon rim", "AerialCategoryLandscapes", 22.0, false, true, false},
         {"FJORD-12", "Fjord", "AerialCategoryLandscapes", 36.0, true, false, false},
         {"AURORA-13", "Aurora", "AerialCategorySpace", 20.0, true, true, true},
         {"ORBIT-14", "Night Orbit", "AerialCategorySpace", 3.01, true, false, false},
         {"SUNRISE-15", "Sunrise over the Pacific", "AerialCategorySpace", 45.0, true, true, false},
-        {"NILE-16", "Nile Delta", "AerialCategorySpace", 11.0, true, false, false},
     };
 }
 
@@ -121,21 +117,13 @@ std::vector<LibraryItem> LibraryView::shownItems() const {
 }
 
 void LibraryView::check(const std::string& id, bool preview, const std::shared_ptr<const Image>& picture) {
-    const Film* film = m_world.film(id);
-    std::string problem;
-    if (!picture) {
-        // A still is always there for a film that has one; a preview may fail on the network.
-        if (!preview && film && film->hasFrame) {
-            problem = "no still for " + id + ", which has one";
-        }
-    } else if (picture->isEmpty() || picture->rgba.empty() ||
-               picture->rgba.front() != (preview ? SoakWorld::previewFill(id) : SoakWorld::frameFill(id))) {
-        problem = std::string(preview ? "the preview" : "the still") + " of " + id + " shows another picture";
-    } else if (!preview && film && !film->hasFrame) {
-        problem = "a still for " + id + ", of which none can be taken";
-    }
-    if (!problem.empty()) {
-        m_problems->push_back(problem);
+    // A still comes exactly for a film that has one; a preview may fail on the network.
+    const bool hasStill = m_world.film(id) && m_world.film(id)->hasFrame;
+    if (!picture ? !preview && hasStill
+                 : picture->rgba.empty() || (!preview && !hasStill) ||
+                       picture->rgba.front() !=
+                           (preview ? SoakWorld::previewFill(id) : SoakWorld::frameFill(id))) {
+        m_problems.push_back((preview ? "the preview of " : "the still of ") + id + " is wrong or missing");
     }
 }
 
@@ -158,8 +146,8 @@ void LibraryView::showTiles(Random& random, int count) {
         auto answers = m_answers.emplace_back(std::make_shared<int>(0));
         auto answered = [this, answers, id = item.id, preview](ThumbnailCache::Picture picture) {
             if (++*answers > 1) {
-                m_problems->push_back("the picture request for " + id + " was answered " +
-                                      std::to_string(*answers) + " times");
+                m_problems.push_back("the picture request for " + id + " was answered " +
+                                     std::to_string(*answers) + " times");
             }
             check(id, preview, picture);
         };
@@ -171,23 +159,23 @@ void LibraryView::showTiles(Random& random, int count) {
     }
 }
 
-int LibraryView::openRequests() const {
-    return static_cast<int>(
+std::size_t LibraryView::openRequests() const {
+    return static_cast<std::size_t>(
         std::count_if(m_answers.begin(), m_answers.end(), [](const auto& n) { return *n == 0; }));
 }
 
-int LibraryView::storeObservers() const {
+std::size_t LibraryView::storeObservers() const {
     std::size_t observers = 0;
     if (const LibraryStore* store = m_world.store()) {
         forEachPublished(*store, [&observers](const auto& value) { observers += value.observerCount(); });
     }
-    return static_cast<int>(observers);
+    return observers;
 }
 
 std::vector<std::string> LibraryView::takeProblems() {
     // Answered requests are kept only as long as a second answer could still be told apart.
     std::erase_if(m_answers, [](const auto& n) { return *n > 0 && n.use_count() == 1; });
-    return std::exchange(*m_problems, {});
+    return std::exchange(m_problems, {});
 }
 
 } // namespace drovane::soak

@@ -125,9 +125,9 @@ public:
     // Up to `count` tiles of the shown films come into view and ask for their pictures.
     void showTiles(Random& random, int count);
 
-    int openRequests() const;
+    std::size_t openRequests() const;
     // Observers of the store's published values, the views' and the program's.
-    int storeObservers() const;
+    std::size_t storeObservers() const;
     // Problems seen since the last take.
     std::vector<std::string> takeProblems();
 
@@ -138,7 +138,7 @@ private:
     std::vector<Subscription> m_subscriptions;
     // How often each request was answered.
     std::vector<std::shared_ptr<int>> m_answers;
-    std::shared_ptr<std::vector<std::string>> m_problems = std::make_shared<std::vector<std::string>>();
+    std::vector<std::string> m_problems;
 };
 
 // The user and the machine: picks an event that fits the moment, with weights that make a
