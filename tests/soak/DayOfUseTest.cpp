@@ -504,19 +504,18 @@ LiveCounts liveCounts(SoakWorld& world, const LibraryView& view) {
     return c;
 }
 
-// The counts of `actual` that differ from `expected` (where a count not named is 0).
-std::vector<std::string> differences(LiveCounts actual, LiveCounts expected) {
-    std::vector<std::string> out;
+// Adds to `problems` each count of `actual` that differs from `expected` (where a count not named is 0).
+void compare(LiveCounts actual, LiveCounts expected, const std::string& when,
+             std::vector<std::string>& problems) {
     for (const auto& [name, count] : expected) {
         actual.try_emplace(name, 0);
     }
     for (const auto& [name, count] : actual) {
         if (count != expected[name]) {
-            out.push_back(name + ": " + std::to_string(count) + ", at rest " +
-                          std::to_string(expected[name]));
+            problems.push_back(when + ", " + name + ": " + std::to_string(count) + ", expected " +
+                               std::to_string(expected[name]));
         }
     }
-    return out;
 }
 
 // One day of use on the virtual clock: the program launched through its application delegate on
@@ -619,13 +618,7 @@ private:
         m_event = "rest";
         soak::rest(m_world);
         restOnADecodableFilm();
-        for (int i = 0; i < 60 && m_problems.empty(); ++i) {
-            m_network.answerEverything();
-            m_world.fake.settle();
-            m_view.follow();
-            soak::rest(m_world);
-            m_world.fake.mainQueue->advance(1.0);
-        }
+        runOut(60, 1.0, true);
         if (!m_world.model().manualPaused) {
             m_world.trayItem("togglePause")->action();
         }
@@ -640,9 +633,7 @@ private:
                     film->duration && *film->duration > AppModel::minimumLoopDuration ? screens : 0;
                 expected["occlusion observers"] = 1;
             }
-            for (const auto& difference : differences(liveCounts(m_world, m_view), expected)) {
-                m_problems.push_back("at rest, " + difference);
-            }
+            compare(liveCounts(m_world, m_view), expected, "at rest", m_problems);
         }
         if (!m_problems.empty()) {
             fail("at rest");
@@ -679,9 +670,7 @@ private:
         if (!failure.empty()) {
             return;
         }
-        for (const auto& difference : differences(liveCounts(m_world, m_view), {})) {
-            m_problems.push_back("after quitting, " + difference);
-        }
+        compare(liveCounts(m_world, m_view), {}, "after quitting", m_problems);
         if (!model.expired() || !downloader.expired() || !menu.expired() || !thumbnails.expired()) {
             m_problems.push_back("the engine, the download queue, the status menu or the thumbnail cache "
                                  "outlived the program");
@@ -692,11 +681,16 @@ private:
     }
 
     // Lets the clock run until every piece of pending work, the network's included, has run.
-    void runOut() {
-        for (int i = 0; i < 30; ++i) {
+    // `resting`: the user keeps the machine at rest meanwhile, and a problem ends it.
+    void runOut(int rounds = 30, double seconds = 10.0, bool resting = false) {
+        for (int i = 0; i < rounds && (!resting || m_problems.empty()); ++i) {
             m_network.answerEverything();
             m_world.fake.settle();
-            m_world.fake.mainQueue->advance(10.0);
+            if (resting) {
+                m_view.follow();
+                soak::rest(m_world);
+            }
+            m_world.fake.mainQueue->advance(seconds);
         }
         m_world.fake.settle();
     }

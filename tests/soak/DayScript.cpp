@@ -235,15 +235,14 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
         {library ? 40 : 0, "tiles come into view", [&] { view.showTiles(random, uniform(random, 1, 8)); }},
         {library ? 18 : 0, "library window closed", [&] { world.libraryWindow()->close(); }},
         // The settings window's.
-        {settings ? 10 : 0, "settings: pause in low power",
+        {settings ? 16 : 0, "settings: pause in low power, or remind to match",
          [&] {
              auto& settingsView = *world.delegate->settingsWindow->view();
-             settingsView.setPauseOnLowPower(!settingsView.pauseOnLowPower());
-         }},
-        {settings ? 6 : 0, "settings: remind to match",
-         [&] {
-             auto& settingsView = *world.delegate->settingsWindow->view();
-             settingsView.setRemindToMatch(!settingsView.remindToMatch());
+             if (uniform(random, 0, 7) < 5) {
+                 settingsView.setPauseOnLowPower(!settingsView.pauseOnLowPower());
+             } else {
+                 settingsView.setRemindToMatch(!settingsView.remindToMatch());
+             }
          }},
         {settings ? 15 : 0, "settings window closed", [&] { world.settingsWindow()->visible = false; }},
     };
