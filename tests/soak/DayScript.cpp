@@ -27,10 +27,12 @@ void changeScreens(fakes::FakeScreens& screens, Random& random) {
     screens.setFrames(frames);
 }
 
-// The wallpaper windows still alive that the user covered, in the order they were covered.
-std::vector<std::shared_ptr<fakes::FakeWallpaperWindow>> coveredWindows(SoakWorld& world) {
+// The wallpaper windows still alive that the user covered, in the order they were covered; or
+// those on screen that nothing covers.
+std::vector<std::shared_ptr<fakes::FakeWallpaperWindow>> wallpaperWindows(SoakWorld& world, bool covered) {
     auto windows = world.fake.windowServer->liveWindows();
-    std::erase_if(windows, [](const auto& w) { return !w->covered; });
+    std::erase_if(windows,
+                  [covered](const auto& w) { return covered ? !w->covered : !w->isOccludedVisible(); });
     std::stable_sort(windows.begin(), windows.end(),
                      [](const auto& a, const auto& b) { return a->coveredSince < b->coveredSince; });
     return windows;
@@ -81,8 +83,7 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
     const bool downloading = !queue.active().empty() || !queue.waiting().empty();
     const bool library = world.libraryVisible() && view.isOpen();
     const bool settings = world.settingsVisible();
-    const bool uncovered = std::any_of(model.windows.begin(), model.windows.end(),
-                                       [](const auto& w) { return w->isOccludedVisible(); });
+
     LibraryStore* store = world.store();
     const MainWindowActions* actions = library ? &world.libraryWindow()->content.actions : nullptr;
 
@@ -124,9 +125,8 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
         {6, "screens changed", [&] { changeScreens(*world.fake.screens, random); }},
         {8, "tray: pick a film",
          [&] {
-             const auto wallpaper = world.trayItem("wallpaper");
-             if (wallpaper && !wallpaper->submenu.empty()) {
-                 pick(wallpaper->submenu, random).action();
+             if (const auto wallpaper = world.trayItem("wallpaper")) {
+                 runEntry(wallpaper->submenu, "", random);
              }
          }},
         {4, "tray: pause or play", [&] { tray("togglePause"); }},
@@ -160,25 +160,14 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
                                 : roll < 95 ? ThermalState::Serious
                                             : ThermalState::Critical);
          }},
-        {uncovered ? 15 : 0, "wallpaper covered",
-         [&] {
-             std::vector<fakes::FakeWallpaperWindow*> open;
-             for (const auto& window : model.windows) {
-                 if (window->isOccludedVisible()) {
-                     open.push_back(&dynamic_cast<fakes::FakeWallpaperWindow&>(*window));
-                 }
-             }
-             world.fake.windowServer->setCovered(*pick(open, random), true);
-         }},
-        {coveredWindows(world).empty() ? 0 : 25, "wallpaper uncovered",
-         [&] { world.fake.windowServer->setCovered(*pick(coveredWindows(world), random), false); }},
+        {wallpaperWindows(world, false).empty() ? 0 : 15, "wallpaper covered",
+         [&] { world.fake.windowServer->setCovered(*pick(wallpaperWindows(world, false), random), true); }},
+        {wallpaperWindows(world, true).empty() ? 0 : 25, "wallpaper uncovered",
+         [&] { world.fake.windowServer->setCovered(*pick(wallpaperWindows(world, true), random), false); }},
         {5, "another window's occlusion",
          [&] {
-             const int roll = uniform(random, 0, 2);
-             world.fake.windowServer->notifyOcclusion(roll == 0
-                                                          ? static_cast<const Window*>(world.libraryWindow())
-                                                      : roll == 1 ? world.settingsWindow()
-                                                                  : nullptr);
+             const std::vector<const Window*> senders{world.libraryWindow(), world.settingsWindow(), nullptr};
+             world.fake.windowServer->notifyOcclusion(pick(senders, random));
          }},
         {world.fake.alerts->shown.empty() ? 0 : 40, "alert answered", [&] { answerAlert(world, random); }},
         {3, "the trash takes all or refuses a film",
@@ -279,7 +268,7 @@ void rest(SoakWorld& world) {
     machine.setSaverRunning(false);
     machine.setLowPower(false);
     machine.setThermal(ThermalState::Nominal);
-    for (const auto& window : coveredWindows(world)) {
+    for (const auto& window : wallpaperWindows(world, true)) {
         world.fake.windowServer->setCovered(*window, false);
     }
     world.fake.workspace->trashErrors.clear();
