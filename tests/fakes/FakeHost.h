@@ -3,6 +3,7 @@
 #include "fakes/TempDir.h"
 #include "platform/Host.h"
 
+#include <filesystem>
 #include <map>
 
 namespace drovane::fakes {
@@ -11,14 +12,21 @@ namespace drovane::fakes {
 // other answer the test sets.
 class FakeHost final : public Host {
 public:
-    FakeHost();
+    FakeHost() : m_home(m_tree.path() + "/home") {
+        for (const char* folder : {"/home", "/root", "/tmp"}) {
+            std::filesystem::create_directories(m_tree.path() + folder);
+        }
+    }
 
     std::string homeDirectory() const override { return m_home; }
     std::string settingsDirectory() const override { return m_home + "/.config/drovane"; }
     std::string cacheDirectory() const override { return m_home + "/.cache/drovane"; }
     std::string lockDirectory() const override { return m_tree.path() + "/run/drovane"; }
     std::vector<std::string> arguments() const override { return args; }
-    std::optional<std::string> environment(const std::string& name) const override;
+    std::optional<std::string> environment(const std::string& name) const override {
+        auto it = env.find(name);
+        return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
     std::string temporaryDirectory() const override { return m_tree.path() + "/tmp"; }
     int processId() const override { return pid; }
     std::optional<std::string> bundleIdentifier() const override { return bundleId; }

@@ -8,18 +8,27 @@
 
 namespace drovane::fakes {
 
-// A library window that only records what it is asked; the test closes it or moves it.
-class FakeLibraryWindow final : public LibraryWindow {
+// A window that records what it is asked.
+template <typename Base> class FakeWindow : public Base {
 public:
-    explicit FakeLibraryWindow(LibraryWindowContent c) : content(std::move(c)) {}
-
-    Rect frame() const override { return m_frame; }
     bool isVisible() const override { return visible; }
     bool isOccludedVisible() const override { return visible; }
     bool snapshot(const std::string& path) override {
         snapshots.push_back(path);
-        return snapshotSucceeds;
+        return true;
     }
+
+    bool visible = false;
+    int showings = 0;
+    std::vector<std::string> snapshots;
+};
+
+// A library window that only records what it is asked; the test closes it or moves it.
+class FakeLibraryWindow final : public FakeWindow<LibraryWindow> {
+public:
+    explicit FakeLibraryWindow(LibraryWindowContent c) : content(std::move(c)) {}
+
+    Rect frame() const override { return m_frame; }
     void show() override {
         visible = true;
         ++showings;
@@ -42,10 +51,6 @@ public:
     }
 
     LibraryWindowContent content;
-    bool visible = false;
-    int showings = 0;
-    bool snapshotSucceeds = true;
-    std::vector<std::string> snapshots;
 
 private:
     Rect m_frame{{0, 0}, {1100, 720}};

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/MainQueue.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -17,11 +18,13 @@ namespace drovane::fakes {
 class VirtualClock final : public Clock {
 public:
     // Starts at 2026-01-01 00:00:00 UTC.
-    VirtualClock();
-    Date now() const override;
-    void set(Date date);
+    VirtualClock()
+        : m_start(Date::fromUnixMicroseconds(1'767'225'600LL * 1'000'000)),
+          m_now(m_start.microsecondsSinceReferenceDate) {}
+    Date now() const override { return Date{m_now.load()}; }
+    void set(Date date) { m_now.store(date.microsecondsSinceReferenceDate); }
     // Seconds since the clock was made.
-    double elapsed() const;
+    double elapsed() const { return now().secondsSince(m_start); }
 
 private:
     const Date m_start;
@@ -32,22 +35,52 @@ private:
 // work then runs on the calling thread in due-time order (posting order for equal times).
 class FakeMainQueue final : public MainQueue {
 public:
-    explicit FakeMainQueue(std::shared_ptr<VirtualClock> clock);
+    explicit FakeMainQueue(std::shared_ptr<VirtualClock> clock)
+        : m_clock(std::move(clock)), m_mainThread(std::this_thread::get_id()) {}
 
-    void post(std::function<void()> work) override;
-    void postAfter(double seconds, std::function<void()> work) override;
+    void post(std::function<void()> work) override { postAfter(0, std::move(work)); }
+    void postAfter(double seconds, std::function<void()> work) override {
+        std::lock_guard lock(m_mutex);
+        const Date due = m_clock->now().addingSeconds(std::max(0.0, seconds));
+        m_items.push_back(Item{due, m_nextSequence++, std::move(work)});
+    }
     // The thread that made the queue stands for the main thread.
-    bool isMainThread() const override;
+    bool isMainThread() const override { return std::this_thread::get_id() == m_mainThread; }
 
     // Runs every piece of work that is due now, including work posted while draining.
-    void drain();
+    void drain() {
+        while (runNextDueBy(m_clock->now())) {
+        }
+    }
     // Moves the clock forward by `seconds`, running each piece of work when its time comes.
-    void advance(double seconds);
+    void advance(double seconds) {
+        const Date target = m_clock->now().addingSeconds(seconds);
+        while (runNextDueBy(target)) {
+        }
+        if (m_clock->now() < target) {
+            m_clock->set(target);
+        }
+    }
     // Work not yet run, due or not.
-    std::size_t pendingCount() const;
+    std::size_t pendingCount() const {
+        std::lock_guard lock(m_mutex);
+        return m_items.size();
+    }
     // Drops every piece of work not yet run (work that holds what holds the queue would
     // otherwise keep both alive).
-    void discardPending();
+    void discardPending() {
+        for (;;) {
+            std::vector<Item> dropped;
+            {
+                std::lock_guard lock(m_mutex);
+                dropped.swap(m_items);
+            }
+            if (dropped.empty()) {
+                return;
+            }
+            // Destroyed outside the lock: a destructor may post again.
+        }
+    }
 
     VirtualClock& clock() { return *m_clock; }
 
@@ -61,7 +94,29 @@ private:
         std::uint64_t sequence;
         std::function<void()> work;
     };
-    bool runNextDueBy(Date limit);
+    bool runNextDueBy(Date limit) {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(m_mutex);
+            auto next = std::min_element(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) {
+                return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
+            });
+            if (next == m_items.end() || next->due > limit) {
+                return false;
+            }
+            if (next->due > m_clock->now()) {
+                m_clock->set(next->due);
+            }
+            work = std::move(next->work);
+            m_items.erase(next);
+        }
+        work();
+        work = nullptr;
+        if (onWorkRan) {
+            onWorkRan();
+        }
+        return true;
+    }
 
     std::shared_ptr<VirtualClock> m_clock;
     const std::thread::id m_mainThread;

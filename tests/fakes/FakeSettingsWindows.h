@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeLibraryWindows.h"
 #include "ui/SettingsWindow.h"
 
 #include <memory>
@@ -9,17 +10,11 @@
 namespace drovane::fakes {
 
 // A settings window that records what it is asked.
-class FakeSettingsWindow final : public SettingsWindow {
+class FakeSettingsWindow final : public FakeWindow<SettingsWindow> {
 public:
     explicit FakeSettingsWindow(std::shared_ptr<SettingsView> v) : view(std::move(v)) {}
 
     Rect frame() const override { return {{730, 330}, {460, 420}}; }
-    bool isVisible() const override { return visible; }
-    bool isOccludedVisible() const override { return visible; }
-    bool snapshot(const std::string& path) override {
-        snapshots.push_back(path);
-        return true;
-    }
     void show() override {
         visible = true;
         focused = true; // the window system focuses the first control
@@ -29,10 +24,7 @@ public:
 
     // Weakly, as the controller owns it: the view holds the platform, which holds the windows.
     std::weak_ptr<SettingsView> view;
-    bool visible = false;
     bool focused = false;
-    int showings = 0;
-    std::vector<std::string> snapshots;
 };
 
 class FakeSettingsWindows final : public SettingsWindows {

@@ -15,7 +15,7 @@ public:
 
     bool hasButton() const override { return m_button; }
     void setIcon(const StatusIcon& i) override { icon = i; }
-    void setToolTip(const std::string& text) override { toolTip = text; }
+    void setToolTip(const std::string&) override {}
     void setMenuBuilder(std::function<Menu()> build) override { builder = std::move(build); }
     void menuStateChanged() override { ++stateChanges; }
 
@@ -23,7 +23,6 @@ public:
     Menu open() const { return builder ? builder() : Menu{}; }
 
     std::optional<StatusIcon> icon;
-    std::string toolTip;
     std::function<Menu()> builder;
     int stateChanges = 0;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeVideo.h"
+#include "fakes/LiveObjects.h"
 #include "platform/Clock.h"
 #include "platform/ObserverList.h"
 #include "platform/WindowServer.h"
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace drovane::fakes {
-
-class FakeWindowServer;
 
 class FakeWallpaperWindow final : public WallpaperWindow {
 public:
@@ -28,7 +27,15 @@ public:
 
     const std::shared_ptr<FakeLayer>& content() const { return m_content; }
     // The player layers in the content layer, bottom first.
-    std::vector<std::shared_ptr<FakePlayerLayer>> playerLayers() const;
+    std::vector<std::shared_ptr<FakePlayerLayer>> playerLayers() const {
+        std::vector<std::shared_ptr<FakePlayerLayer>> result;
+        for (const auto& layer : m_content->sublayers) {
+            if (auto pl = std::dynamic_pointer_cast<FakePlayerLayer>(layer)) {
+                result.push_back(pl);
+            }
+        }
+        return result;
+    }
 
     // Another window covers this one wholly, since then (by the server's clock).
     bool covered = false;
@@ -44,14 +51,29 @@ class FakeWindowServer final : public WindowServer {
 public:
     explicit FakeWindowServer(std::shared_ptr<const Clock> clock = nullptr) : m_clock(std::move(clock)) {}
 
-    std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override;
-    Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override;
+    std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override {
+        if (!makesWindows) {
+            return nullptr;
+        }
+        auto window = std::make_shared<FakeWallpaperWindow>(frame);
+        m_made.push_back(window);
+        return window;
+    }
+    Subscription observeOcclusion(std::function<void(const Window* sender)> handler) override {
+        return m_handlers.add(std::move(handler));
+    }
     std::string hidingProgram() const override { return hiding; }
 
     // Covers or uncovers `window` and tells the occlusion observers, with it as the sender.
-    void setCovered(FakeWallpaperWindow& window, bool covered);
+    void setCovered(FakeWallpaperWindow& window, bool covered) {
+        window.covered = covered;
+        if (covered && m_clock) {
+            window.coveredSince = m_clock->now();
+        }
+        notifyOcclusion(&window);
+    }
     // An occlusion notification from a window that is not a wallpaper window (or none).
-    void notifyOcclusion(const Window* sender);
+    void notifyOcclusion(const Window* sender) { m_handlers.notify(sender); }
 
     std::size_t occlusionObserverCount() const { return m_handlers.size(); }
     // False: a session with no way to show a wallpaper, where no window is made.
@@ -59,7 +81,7 @@ public:
     // The program whose own desktop hides the wallpaper windows.
     std::string hiding;
     // The wallpaper windows made so far that are still alive, oldest first.
-    std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows();
+    std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows() { return liveObjects(m_made); }
 
 private:
     std::shared_ptr<const Clock> m_clock;

@@ -18,7 +18,7 @@ class FakeWorkspace final : public Workspace {
 public:
     bool openUrl(const Url& url) override {
         openedUrls.push_back(url);
-        return openSucceeds;
+        return true;
     }
     void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
     std::optional<std::string> moveToTrash(const std::string& path) override {
@@ -41,13 +41,11 @@ public:
     // Starts the "event loop": the delegate hears that launching finished; events after that
     // are the test's to send.
     int runEventLoop(std::shared_ptr<ApplicationDelegate> d) override {
-        delegate = d;
         d->applicationDidFinishLaunching();
         return 0;
     }
 
     std::vector<Url> openedUrls;
-    bool openSucceeds = true;
     std::vector<std::vector<std::string>> revealed;
     std::vector<std::string> trashed;
     std::map<std::string, std::string> trashErrors;
@@ -57,7 +55,6 @@ public:
     std::vector<ActivationPolicy> policies;
     std::vector<Appearance> appearances;
     int terminations = 0;
-    std::shared_ptr<ApplicationDelegate> delegate;
 };
 
 } // namespace drovane::fakes

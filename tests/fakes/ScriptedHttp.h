@@ -3,10 +3,15 @@
 #include "platform/Http.h"
 
 #include <atomic>
+#include <cassert>
+#include <cstdlib>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace drovane::fakes {
@@ -65,9 +70,20 @@ public:
     std::shared_ptr<HttpTask> download(const Url& url, const std::string& temporaryDirectory,
                                        std::function<void(double fraction)> onProgress,
                                        std::function<void(const HttpDownloadResult&)> onComplete,
-                                       std::uint64_t maxBytes = unlimited) override;
-    std::shared_ptr<HttpTask> get(const Url& url, double timeoutSeconds,
-                                  std::function<void(const HttpDataResult&)> onComplete) override;
+                                       std::uint64_t maxBytes = unlimited) override {
+        auto task = std::shared_ptr<Task>(new Task(url, true, m_live));
+        task->m_temporaryDirectory = temporaryDirectory;
+        task->m_maxBytes = maxBytes;
+        task->m_onProgress = std::move(onProgress);
+        task->m_onDownload = std::move(onComplete);
+        return track(task);
+    }
+    std::shared_ptr<HttpTask> get(const Url& url, double,
+                                  std::function<void(const HttpDataResult&)> onComplete) override {
+        auto task = std::shared_ptr<Task>(new Task(url, false, m_live));
+        task->m_onData = std::move(onComplete);
+        return track(task);
+    }
 
     // The answer for each address: GETs receive the body in memory, downloads in a temporary file.
     // An address without an answer fails with a transport error.
@@ -76,29 +92,126 @@ public:
     std::vector<std::string> requested;
 
     // Every transfer made so far, oldest first.
-    std::vector<std::shared_ptr<Task>> tasks() const;
+    std::vector<std::shared_ptr<Task>> tasks() const {
+        std::lock_guard lock(m_mutex);
+        return m_tasks;
+    }
     // Started transfers not yet answered, oldest first.
-    std::vector<std::shared_ptr<Task>> pending() const;
+    std::vector<std::shared_ptr<Task>> pending() const {
+        std::vector<std::shared_ptr<Task>> open;
+        for (const auto& task : tasks()) {
+            if (task->m_started && !task->m_finished) {
+                open.push_back(task);
+            }
+        }
+        return open;
+    }
     // The newest transfer of `address`; null when there is none.
-    std::shared_ptr<Task> last(const std::string& address) const;
+    std::shared_ptr<Task> last(const std::string& address) const {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_tasks.rbegin(); it != m_tasks.rend(); ++it) {
+            if ((*it)->url().string() == address) {
+                return *it;
+            }
+        }
+        return nullptr;
+    }
 
     // Reports the fraction completed of a download, as the network thread would.
-    void progress(const std::shared_ptr<Task>& task, double fraction);
+    void progress(const std::shared_ptr<Task>& task, double fraction) {
+        assert(task && task->isDownload() && task->started() && "progress belongs to a started download");
+        if (task->m_onProgress && !task->m_finished) {
+            task->m_onProgress(fraction);
+        }
+    }
     // Completes a started transfer with its scripted answer (an error once it was cancelled).
-    void answer(const std::shared_ptr<Task>& task);
+    void answer(const std::shared_ptr<Task>& task) { answer(task, scripted(*task)); }
     // Completes a started transfer with `result`, whether or not it was cancelled.
-    void answer(const std::shared_ptr<Task>& task, const HttpDataResult& result);
+    void answer(const std::shared_ptr<Task>& task, const HttpDataResult& result) {
+        assert(task->m_started && !task->m_finished && "only a started, unanswered task completes");
+        task->m_finished = true;
+        // A finished transfer keeps none of its callbacks, as a real one does not.
+        auto onData = std::exchange(task->m_onData, nullptr);
+        auto onDownload = std::exchange(task->m_onDownload, nullptr);
+        task->m_onProgress = nullptr;
+        if (!task->m_isDownload) {
+            if (onData) {
+                onData(result);
+            }
+            return;
+        }
+        HttpDownloadResult outcome{result.error, result.statusCode, std::nullopt};
+        if (result.body && result.body->size() > task->m_maxBytes) {
+            outcome.error = "the response is larger than " + std::to_string(task->m_maxBytes) + " bytes";
+        } else if (result.body) {
+            outcome.temporaryFile = writeTemporaryFile(task->m_temporaryDirectory, *result.body);
+            if (!outcome.temporaryFile && outcome.error.empty()) {
+                outcome.error = "cannot create a temporary file in " + task->m_temporaryDirectory;
+            }
+        }
+        if (onDownload) {
+            onDownload(outcome);
+        }
+        // The file lives only while the completion runs.
+        if (outcome.temporaryFile) {
+            ::unlink(outcome.temporaryFile->c_str());
+        }
+    }
     // Answers every started transfer, including those started meanwhile; returns how many.
-    std::size_t answerAll();
+    std::size_t answerAll() {
+        std::size_t answered = 0;
+        for (auto open = pending(); !open.empty(); open = pending()) {
+            for (const auto& task : open) {
+                answer(task);
+                ++answered;
+            }
+        }
+        return answered;
+    }
 
     // Lets go of the answered transfers and of the addresses asked for, as a long run must.
-    void forgetAnswered();
+    void forgetAnswered() {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_tasks, [](const std::shared_ptr<Task>& task) { return task->m_finished.load(); });
+        requested.clear();
+    }
     // Transfers not yet destroyed, whoever holds them.
     int liveTaskCount() const { return *m_live; }
 
 private:
-    std::shared_ptr<HttpTask> track(std::shared_ptr<Task> task);
-    HttpDataResult scripted(const Task& task) const;
+    // Writes `body` to a new file in `folder`; nothing when the file cannot be made.
+    static std::optional<std::string> writeTemporaryFile(const std::string& folder,
+                                                         const std::vector<std::uint8_t>& body) {
+        std::string path = folder + "/scripted-XXXXXX";
+        const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return std::nullopt;
+        }
+        const bool whole = ::write(fd, body.data(), body.size()) == static_cast<ssize_t>(body.size());
+        ::close(fd);
+        if (!whole) {
+            ::unlink(path.c_str());
+            return std::nullopt;
+        }
+        return path;
+    }
+    std::shared_ptr<HttpTask> track(std::shared_ptr<Task> task) {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(task);
+        requested.push_back(task->url().string());
+        return task;
+    }
+    HttpDataResult scripted(const Task& task) const {
+        if (task.cancelled()) {
+            return {"cancelled", std::nullopt, std::nullopt};
+        }
+        std::lock_guard lock(m_mutex);
+        auto it = script.find(task.url().string());
+        if (it == script.end()) {
+            return {"could not connect to the server", std::nullopt, std::nullopt};
+        }
+        return it->second;
+    }
 
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<Task>> m_tasks;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace drovane::fakes {
@@ -8,8 +12,17 @@ namespace drovane::fakes {
 // object goes.
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "drovane-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -18,7 +31,12 @@ public:
     std::string operator/(const std::string& relative) const { return m_path + "/" + relative; }
 
     // Writes `contents` to path()/relative, creating the folders on the way; returns the path.
-    std::string write(const std::string& relative, const std::string& contents) const;
+    std::string write(const std::string& relative, const std::string& contents) const {
+        const std::filesystem::path file = std::filesystem::path(m_path) / relative;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << contents;
+        return file.string();
+    }
 
 private:
     std::string m_path;

@@ -1,18 +1,13 @@
 #include "soak/SoakWorld.h"
 
-#include "library/Downloader.h"
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
-#include "support/Files.h"
 #include "support/Settings.h"
 #include "ui/MainWindowController.h"
-#include "ui/SettingsWindowController.h"
-#include "ui/StatusMenu.h"
+#include "ui/TileModel.h"
 
 #include <algorithm>
-#include <cassert>
-#include <filesystem>
 
 namespace drovane::soak {
 
@@ -23,31 +18,32 @@ namespace {
 std::vector<Film> catalogue() {
     return {
         {"REEF-01", "Coral Reef", "AerialCategoryUnderwater", 24.0, true, true, true},
-        {"KELP-02", "Kelp Forest", "AerialCategoryUnderwater", 31.5, true, false, false},
         {"TRENCH-03", "Deep Trench", "AerialCategoryUnderwater", 12.0, true, true, false},
         {"MANTA-04", "Manta Rays", "AerialCategoryUnderwater", 3.0, true, false, false},
         {"SKYLINE-05", "Skyline at Dusk", "AerialCategoryCities", 40.0, true, true, true},
         {"BRIDGE-06", "Golden Bridge", "AerialCategoryCities", 18.0, false, false, false},
         {"HARBOR-07", "Harbor Lights", "AerialCategoryCities", std::nullopt, true, true, false},
-        {"AVENUE-08", "Avenue", "AerialCategoryCities", 9.5, true, false, false},
         {"DUNES-09", "Dunes", "AerialCategoryLandscapes", 27.0, true, true, true},
-        {"GLACIER-10", "Glacier Bay", "AerialCategoryLandscapes", 15.0, true, false, false},
         {"CANYON-11", "canyon rim", "AerialCategoryLandscapes", 22.0, false, true, false},
         {"FJORD-12", "Fjord", "AerialCategoryLandscapes", 36.0, true, false, false},
         {"AURORA-13", "Aurora", "AerialCategorySpace", 20.0, true, true, true},
         {"ORBIT-14", "Night Orbit", "AerialCategorySpace", 3.01, true, false, false},
         {"SUNRISE-15", "Sunrise over the Pacific", "AerialCategorySpace", 45.0, true, true, false},
-        {"NILE-16", "Nile Delta", "AerialCategorySpace", 11.0, true, false, false},
     };
 }
 
-std::vector<std::string> names(const std::string& folder) {
-    std::vector<std::string> out;
-    for (const auto& entry : listFolder(folder)) {
-        out.push_back(entry.name);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
+// Calls `f` with every value the store publishes.
+template <typename F> void forEachPublished(const LibraryStore& store, F f) {
+    f(store.items());
+    f(store.currentURL());
+    f(store.manualPaused());
+    f(store.download());
+    f(store.missingCount());
+    f(store.hasManifest());
+    f(store.scanned());
+    f(store.favorites());
+    f(store.groups());
+    f(store.onDiskCount());
 }
 
 } // namespace
@@ -55,15 +51,14 @@ std::vector<std::string> names(const std::string& folder) {
 SoakWorld::SoakWorld()
     : library(std::make_shared<Library>(fake.host)), aerials(*fake.host), films(catalogue()) {
     fake.workspace->trashRemovesFiles = true;
-
     std::vector<fakes::AerialsTree::Film> manifest;
     for (const Film& f : films) {
-        manifest.push_back({f.id, f.label, f.categoryKey, downloadAddress(f.id),
-                            f.hasPreview ? std::optional<std::string>(previewAddress(f.id)) : std::nullopt});
-        const std::string path = filmPath(f.id);
-        fake.video->durations[path] = f.duration;
+        manifest.push_back(
+            {f.id, f.label, f.categoryKey, "https://cdn.test/films/" + f.id + ".mov",
+             f.hasPreview ? std::optional("https://cdn.test/previews/" + f.id + ".jpg") : std::nullopt});
+        fake.video->durations[filmPath(f.id)] = f.duration;
         if (f.hasFrame) {
-            fake.images->setFilm(path, fakes::solidImage(64, 36, frameFill(f.id)));
+            fake.images->setFilm(filmPath(f.id), fakes::solidImage(64, 36, frameFill(f.id)));
         }
         if (f.onDiskAtStart) {
             aerials.addVideo(f.id + ".mov", filmBody(f.id));
@@ -72,16 +67,6 @@ SoakWorld::SoakWorld()
     aerials.writeManifest(manifest);
     // The film chosen on an earlier day.
     fake.defaults->set(Settings::selectedVideoKey, filmPath("DUNES-09"));
-}
-
-SoakWorld::~SoakWorld() {
-    quit();
-}
-
-void SoakWorld::launch() {
-    assert(!delegate && "the program runs once");
-    delegate = AppDelegate::create(fake.platform(), library);
-    delegate->applicationDidFinishLaunching();
 }
 
 void SoakWorld::quit() {
@@ -93,37 +78,17 @@ void SoakWorld::quit() {
     fake.alerts->handles.clear();
 }
 
-AppModel& SoakWorld::model() const {
-    return *delegate->model;
-}
-
 LibraryStore* SoakWorld::store() const {
     return delegate && delegate->mainWindow ? delegate->mainWindow->store.get() : nullptr;
 }
 
-ThumbnailCache* SoakWorld::thumbnails() const {
-    auto* window = libraryWindow();
-    return window ? window->content.thumbnails.get() : nullptr;
-}
-
-fakes::FakeLibraryWindow* SoakWorld::libraryWindow() const {
-    return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.front().get();
-}
-
-fakes::FakeSettingsWindow* SoakWorld::settingsWindow() const {
-    return fake.settingsWindows->made.empty() ? nullptr : fake.settingsWindows->made.front().get();
-}
-
-fakes::FakeStatusItem& SoakWorld::statusItem() const {
-    return *fake.statusBar->items.at(0);
-}
-
-bool SoakWorld::libraryVisible() const {
-    return libraryWindow() && libraryWindow()->visible;
-}
-
-bool SoakWorld::settingsVisible() const {
-    return settingsWindow() && settingsWindow()->visible;
+std::optional<MenuItem> SoakWorld::trayItem(const std::string& identifier) const {
+    for (auto& item : fake.statusBar->items.at(0)->open()) {
+        if (item.identifier == identifier) {
+            return std::move(item);
+        }
+    }
+    return std::nullopt;
 }
 
 const Film* SoakWorld::film(const std::string& id) const {
@@ -131,48 +96,86 @@ const Film* SoakWorld::film(const std::string& id) const {
     return it == films.end() ? nullptr : &*it;
 }
 
-std::string SoakWorld::filmPath(const std::string& id) const {
-    return library->videosDir() + "/" + id + ".mov";
+const Film* SoakWorld::playing() const {
+    return model().videoURL ? film(idOf(*model().videoURL)) : nullptr;
 }
 
-std::string SoakWorld::downloadAddress(const std::string& id) {
-    return "https://cdn.test/films/" + id + ".mov";
-}
-
-std::string SoakWorld::previewAddress(const std::string& id) {
-    return "https://cdn.test/previews/" + id + ".jpg";
-}
-
-std::optional<std::string> SoakWorld::filmOfAddress(const std::string& address) {
-    const std::string prefix = "https://cdn.test/films/";
-    if (!address.starts_with(prefix) || !address.ends_with(".mov")) {
-        return std::nullopt;
+void LibraryView::follow() {
+    const bool visible = m_world.libraryVisible();
+    if (visible && !isOpen()) {
+        // Subscribed as a view is, so that the store's observers are counted while the window shows.
+        forEachPublished(*m_world.store(),
+                         [this](const auto& value) { m_subscriptions.push_back(value.subscribe([] {})); });
+    } else if (!visible && isOpen()) {
+        m_subscriptions.clear();
     }
-    return address.substr(prefix.size(), address.size() - prefix.size() - 4);
 }
 
-std::string SoakWorld::filmBody(const std::string& id) {
-    return "moov " + id;
+std::vector<LibraryItem> LibraryView::shownItems() const {
+    const LibraryStore* store = m_world.store();
+    return store ? store->items(selection) : std::vector<LibraryItem>{};
 }
 
-std::uint8_t SoakWorld::frameFill(const std::string& id) {
-    return static_cast<std::uint8_t>(std::hash<std::string>{}(id) % 251);
+void LibraryView::check(const std::string& id, bool preview, const std::shared_ptr<const Image>& picture) {
+    // A still comes exactly for a film that has one; a preview may fail on the network.
+    const bool hasStill = m_world.film(id) && m_world.film(id)->hasFrame;
+    if (!picture ? !preview && hasStill
+                 : picture->rgba.empty() || (!preview && !hasStill) ||
+                       picture->rgba.front() !=
+                           (preview ? SoakWorld::previewFill(id) : SoakWorld::frameFill(id))) {
+        m_problems.push_back((preview ? "the preview of " : "the still of ") + id + " is wrong or missing");
+    }
 }
 
-std::uint8_t SoakWorld::previewFill(const std::string& id) {
-    return static_cast<std::uint8_t>(frameFill(id) + 1);
+void LibraryView::showTiles(Random& random, int count) {
+    const auto items = shownItems();
+    ThumbnailCache* cache = m_world.thumbnails();
+    if (items.empty() || !cache) {
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const LibraryItem& item = pick(items, random);
+        const bool preview = item.previewURL.has_value();
+        // The tile's own loading, which may hand over a picture twice (memory, then request).
+        TileModel::loadThumb(*cache, item, [this, id = item.id, preview](ThumbnailCache::Picture picture) {
+            check(id, preview, picture);
+        });
+        if (!preview && !item.url) {
+            continue;
+        }
+        auto answers = m_answers.emplace_back(std::make_shared<int>(0));
+        auto answered = [this, answers, id = item.id, preview](ThumbnailCache::Picture picture) {
+            if (++*answers > 1) {
+                m_problems.push_back("the picture request for " + id + " was answered " +
+                                     std::to_string(*answers) + " times");
+            }
+            check(id, preview, picture);
+        };
+        if (preview) {
+            cache->requestRemote(item.id, {Settings::previewURL(item.id), *item.previewURL}, answered);
+        } else {
+            cache->request(item.id, *item.url, answered);
+        }
+    }
 }
 
-std::set<std::string> SoakWorld::onDisk() const {
-    return library->onDiskIDs();
+std::size_t LibraryView::openRequests() const {
+    return static_cast<std::size_t>(
+        std::count_if(m_answers.begin(), m_answers.end(), [](const auto& n) { return *n == 0; }));
 }
 
-std::vector<std::string> SoakWorld::videoFolderNames() const {
-    return names(library->videosDir());
+std::size_t LibraryView::storeObservers() const {
+    std::size_t observers = 0;
+    if (const LibraryStore* store = m_world.store()) {
+        forEachPublished(*store, [&observers](const auto& value) { observers += value.observerCount(); });
+    }
+    return observers;
 }
 
-std::vector<std::string> SoakWorld::partialFolderNames() const {
-    return names(model().downloader->partialFolder());
+std::vector<std::string> LibraryView::takeProblems() {
+    // Answered requests are kept only as long as a second answer could still be told apart.
+    std::erase_if(m_answers, [](const auto& n) { return *n > 0 && n.use_count() == 1; });
+    return std::exchange(m_problems, {});
 }
 
 } // namespace drovane::soak
