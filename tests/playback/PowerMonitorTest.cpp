@@ -29,6 +29,7 @@ protected:
         }
         return r;
     }
+    bool lastThrottled() const { return !throttled.empty() && throttled.back(); }
 
     std::vector<bool> throttled;
     std::vector<std::string> calls;
@@ -41,6 +42,35 @@ TEST_F(PowerMonitorTest, StartingReadsTheStateAndEvaluates) {
     EXPECT_TRUE(model->lowPower);
     EXPECT_EQ(model->thermal, ThermalState::Fair);
     EXPECT_EQ(throttled, std::vector<bool>{true}) << "low power pauses by default";
+}
+
+TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
+    start(2);
+    fake.systemEvents->setLowPower(true);
+    EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0})) << "paused by default";
+    EXPECT_TRUE(lastThrottled());
+    fake.defaults->set(Settings::pauseOnLowPowerKey, false);
+    model->updatePlayback(); // as the settings window does
+    EXPECT_EQ(rates(), (std::vector<double>{0.5, 0.5}));
+    EXPECT_FALSE(lastThrottled());
+    fake.systemEvents->setLowPower(false);
+
+    fake.systemEvents->setThermal(ThermalState::Serious);
+    EXPECT_TRUE(lastThrottled());
+    fake.systemEvents->setThermal(ThermalState::Nominal);
+    int films = 0;
+    for (const auto& [on, off] : {std::pair{Event::DisplaysSleep, Event::DisplaysWake},
+                                  {Event::ScreenLocked, Event::ScreenUnlocked},
+                                  {Event::ScreenSaverStarted, Event::ScreenSaverStopped}}) {
+        fake.systemEvents->fire(on);
+        model->switchVideo(addFilm("F" + std::to_string(films++))); // a film chosen meanwhile waits too
+        EXPECT_EQ(rates(), (std::vector<double>{0.0, 0.0}));
+        fake.systemEvents->fire(off);
+        EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
+    }
+    model->manualPaused = true;
+    model->updatePlayback();
+    EXPECT_TRUE(lastThrottled());
 }
 
 TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
@@ -59,7 +89,7 @@ TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
     EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
 }
 
-TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerOnlyAfterTheDelay) {
+TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
     start(2);
     fake.windowServer->setCovered(window(1), true);
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "not at once";
@@ -67,8 +97,17 @@ TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerOnlyAfterTheDelay) {
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
     settle(0.2);
     EXPECT_EQ(rates(), (std::vector<double>{1.0, 0.0}));
-    // That it plays again at once when uncovered, and that occlusion never throttles, the day of
-    // use checks at every step.
+    EXPECT_FALSE(lastThrottled()) << "occlusion never throttles";
+
+    fake.windowServer->setCovered(window(1), false);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "uncovered: at once";
+
+    // Covered and uncovered again within the delay: the late evaluation finds it visible.
+    fake.windowServer->setCovered(window(0), true);
+    settle(0.5);
+    fake.windowServer->setCovered(window(0), false);
+    settle(2);
+    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
 }
 
 TEST_F(PowerMonitorTest, EveryEvaluationReportsThrottledThenStateEvenWithoutAChange) {

@@ -85,6 +85,24 @@ TEST_F(LibraryViewModelsTest, SidebarRowsCountsAndIcons) {
     EXPECT_EQ(SidebarModel::symbol("underwater"), "photo.circle.fill") << "names match exactly";
 }
 
+TEST_F(LibraryViewModelsTest, TileStateFollowsTheStore) {
+    const Url reef = onDisk("U1");
+    fake.http->script["https://cdn.test/U2.mov"] = {{}, 200, fakes::bytes("moov")};
+    publish();
+    model->switchVideo(Url::fromFilePath(reef.path()));
+    store->toggleFavorite("U2");
+    model->downloader->start(std::vector<std::string>{"U2", "U3", "C1", "C2"});
+    store->readLiveState();
+    EXPECT_TRUE(TileModel::state(*store, item("U1")).isCurrent);
+    const auto kelp = TileModel::state(*store, item("U2"));
+    EXPECT_TRUE(kelp.isFavorite);
+    EXPECT_EQ(kelp.progress, 0.0);
+    EXPECT_FALSE(kelp.waiting);
+    const auto bridge = TileModel::state(*store, item("C2"));
+    EXPECT_TRUE(bridge.waiting) << "the fourth waits for one of three";
+    EXPECT_FALSE(bridge.progress);
+}
+
 TEST_F(LibraryViewModelsTest, SectionMenusOfferWhatTheRowHolds) {
     onDisk("U1");
     aerials.addSystemFilm("Hill/Hill Landscape.mov");

@@ -75,6 +75,47 @@ private:
     std::shared_ptr<StatusMenu> m_menu;
 };
 
+TEST_F(StatusMenuTest, TheTitleFollowsTheHandPauseAndTheIconEveryHoldBackButCovering) {
+    const Url a = systemFilm("Earth", "A");
+    menu();
+    model->switchVideo(a);
+    fake.mainQueue->advance(1);
+    auto& window = dynamic_cast<fakes::FakeWallpaperWindow&>(*model->windows.at(0));
+
+    struct Case {
+        const char* name;
+        bool byHand, lowPower, covered;
+        std::string title;
+        bool dimmed;
+    };
+    const std::vector<Case> cases = {
+        {"playing", false, false, false, "Pause Wallpaper", false},
+        {"paused by hand", true, false, false, "Play Wallpaper", true},
+        {"paused by policy", false, true, false, "Pause Wallpaper", true},
+        {"only covered", false, false, true, "Pause Wallpaper", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        model->manualPaused = c.byHand;
+        model->lowPower = c.lowPower;
+        window.covered = c.covered;
+        model->updatePlayback();
+        EXPECT_EQ(rows(item().open()).at(2), c.title);
+        EXPECT_EQ(item().icon->dimmed, c.dimmed);
+    }
+
+    // Choosing the row resumes a hand pause.
+    model->lowPower = false;
+    window.covered = false;
+    model->manualPaused = true;
+    find(item().open(), "Play Wallpaper").action();
+    EXPECT_FALSE(model->manualPaused);
+    EXPECT_FALSE(item().icon->dimmed);
+    EXPECT_EQ(rows(item().open()).at(2), "Pause Wallpaper");
+    find(item().open(), "Pause Wallpaper").action();
+    EXPECT_TRUE(model->manualPaused);
+}
+
 TEST_F(StatusMenuTest, WithoutFilmsTheRowsArePlainAndOnlyQuitHasAKey) {
     const Menu m = open();
     EXPECT_EQ(rows(m), (std::vector<std::string>{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper >",
