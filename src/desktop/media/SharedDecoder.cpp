@@ -1,5 +1,6 @@
 #include "desktop/media/SharedDecoder.h"
 
+#include "desktop/media/PipelineTuning.h"
 #include "desktop/media/QtPlayer.h"
 #include "platform/Log.h"
 
@@ -32,6 +33,12 @@ std::vector<std::weak_ptr<SharedDecoder>>& decoders() {
     return all;
 }
 
+// The pipeline's bounds are in place before its first element is made.
+std::unique_ptr<QMediaPlayer> tunedPlayer() {
+    tunePlaybackPipelines();
+    return std::make_unique<QMediaPlayer>();
+}
+
 } // namespace
 
 std::shared_ptr<SharedDecoder> SharedDecoder::join(const QUrl& url, const std::shared_ptr<Log>& log) {
@@ -48,8 +55,8 @@ std::shared_ptr<SharedDecoder> SharedDecoder::join(const QUrl& url, const std::s
 }
 
 SharedDecoder::SharedDecoder(const QUrl& url, std::shared_ptr<Log> log)
-    : m_url(url), m_log(std::move(log)), m_context(std::make_unique<QObject>()),
-      m_player(std::make_unique<QMediaPlayer>()), m_sink(std::make_unique<QVideoSink>()) {
+    : m_url(url), m_log(std::move(log)), m_context(std::make_unique<QObject>()), m_player(tunedPlayer()),
+      m_sink(std::make_unique<QVideoSink>()) {
     QObject* context = m_context.get();
     m_watchdog = new QTimer(context);
     m_watchdog->setInterval(kWatchdogMilliseconds);
