@@ -6,8 +6,13 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QtEndian>
 #include <filesystem>
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/crc.h>
+}
 
 namespace drovane::desktop {
 namespace {
@@ -48,44 +53,36 @@ protected:
     fakes::TempDir dir;
 };
 
-TEST_F(QtFfmpegImagesTest, ALargeJpegIsDecodedAtAReducedSize) {
-    const std::string jpeg = write("large.jpg", encoded(busyPicture(6000, 4000), "jpeg"));
-    // A whole decode would need 96 MB; Qt refuses any decode above this.
+// From bytes or from a file of any name (the cache keeps previews as "<id>-preview.img"), scaled
+// down to fit 560 and never enlarged.
+TEST_F(QtFfmpegImagesTest, PicturesDecodeWithin560FromBytesOrAFileOfAnyName) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        int width, height;
+    } cases[] = {
+        {"large.jpg", encoded(busyPicture(6000, 4000), "jpeg"), 560, 373},
+        {"P-preview.img", encoded(busyPicture(1200, 600), "webp"), 560, 280},
+        {"small.webp", encoded(busyPicture(300, 200), "webp"), 300, 200},
+        {"misnamed.png", encoded(busyPicture(100, 50), "jpeg"), 100, 50},
+    };
+    // A whole decode of the large JPEG would need 96 MB; Qt refuses any decode above this.
     AllocationLimit limit(8);
-    ASSERT_TRUE(QImageReader(QString::fromStdString(jpeg)).read().isNull())
+    ASSERT_TRUE(QImageReader(QString::fromStdString(write("whole.jpg", cases[0].bytes))).read().isNull())
         << "the limit does not bind a full-size decode";
-
-    const auto picture = images.decodeFile(jpeg, 560);
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->width, 560);
-    EXPECT_EQ(picture->height, 373);
-    EXPECT_EQ(picture->rgba.size(), picture->cost());
-    EXPECT_GT(distinctColours(*picture), 200u);
-    // Still the same picture: the gradient runs from black at the top left to red on the right.
-    EXPECT_LT(meanColour(*picture, 0, 0, 0.05, 0.05).r, 30);
-    EXPECT_GT(meanColour(*picture, 0.95, 0, 1, 0.05).r, 220);
-}
-
-TEST_F(QtFfmpegImagesTest, WebpDecodesDownsampledFromBytesAndFromAFileOfAnyName) {
-    const std::string webp = encoded(busyPicture(1200, 600), "webp");
-    ASSERT_TRUE(webp.starts_with("RIFF"));
-    const auto fromBytes = images.decodeData(asBytes(webp), 560);
-    ASSERT_TRUE(fromBytes);
-    EXPECT_EQ(fromBytes->width, 560);
-    EXPECT_EQ(fromBytes->height, 280);
-    EXPECT_GT(distinctColours(*fromBytes), 100u);
-
-    // The cache keeps previews as "<id>-preview.img", whatever their format.
-    const auto fromFile = images.decodeFile(write("P-preview.img", webp), 560);
-    ASSERT_TRUE(fromFile);
-    EXPECT_EQ(*fromFile, *fromBytes);
-    // A JPEG behind a ".png" name is still read as what it is.
-    EXPECT_TRUE(images.decodeFile(write("misnamed.png", encoded(busyPicture(100, 50), "jpeg")), 560));
-
-    const auto small = images.decodeData(asBytes(encoded(busyPicture(300, 200), "webp")), 560);
-    ASSERT_TRUE(small);
-    EXPECT_EQ(small->width, 300); // never enlarged
-    EXPECT_EQ(small->height, 200);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto picture = images.decodeFile(write(c.name, c.bytes), 560);
+        ASSERT_TRUE(picture);
+        EXPECT_TRUE(images.decodeData(asBytes(c.bytes), 560) == picture);
+        EXPECT_EQ(picture->width, c.width);
+        EXPECT_EQ(picture->height, c.height);
+        EXPECT_EQ(picture->rgba.size(), picture->cost());
+        EXPECT_GT(distinctColours(*picture), 100u);
+        // Still the same picture: the gradient runs from black at the top left to red on the right.
+        EXPECT_LT(meanColour(*picture, 0, 0, 0.05, 0.05).r, 30);
+        EXPECT_GT(meanColour(*picture, 0.95, 0, 1, 0.05).r, 220);
+    }
 }
 
 TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
@@ -144,19 +141,10 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
     std::string hostile = png;
     const unsigned char huge[] = {0x00, 0x00, 0xEA, 0x60, 0x00, 0x00, 0xEA, 0x60};
     hostile.replace(16, 8, reinterpret_cast<const char*>(huge), 8);
-    const std::uint32_t crc = [&] {
-        std::uint32_t c = 0xFFFFFFFFu;
-        for (int i = 12; i < 29; ++i) {
-            c ^= static_cast<unsigned char>(hostile[i]);
-            for (int k = 0; k < 8; ++k) {
-                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-            }
-        }
-        return ~c;
-    }();
-    for (int i = 0; i < 4; ++i) {
-        hostile[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
-    }
+    // Its checksum made right again: a wrong one alone would have it refused.
+    const std::uint32_t crc = qToBigEndian(~av_crc(av_crc_get_table(AV_CRC_32_IEEE_LE), 0xFFFFFFFFu,
+                                                   reinterpret_cast<const std::uint8_t*>(&hostile[12]), 17));
+    hostile.replace(29, 4, reinterpret_cast<const char*>(&crc), 4);
 
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
