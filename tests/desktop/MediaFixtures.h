@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -70,11 +71,10 @@ inline bool patternFilm(const std::string& output, Codec codec, int width, int h
 // A film that is red for its first second, green for the next two and blue after that, so a
 // frame's colour tells when it was shown. `keyframeInterval` frames between keyframes.
 inline bool timedFilm(const std::string& output, double seconds, int keyframeInterval) {
-    const double blue = seconds > 3 ? seconds - 3 : 0;
-    std::string graph = "color=c=red:s=320x180:r=30:d=1[a];color=c=green:s=320x180:r=30:d=2[b];";
-    graph += blue > 0 ? "color=c=blue:s=320x180:r=30:d=" + std::to_string(blue) +
-                            "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds)
-                      : "[a][b]concat=n=2:v=1:a=0,trim=duration=" + std::to_string(seconds);
+    const std::string graph = "color=c=red:s=320x180:r=30:d=1[a];color=c=green:s=320x180:r=30:d=2[b];"
+                              "color=c=blue:s=320x180:r=30:d=" +
+                              std::to_string(std::max(seconds - 3, 1.0)) +
+                              "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds);
     auto arguments = encodedAs(Codec::H264, {"-filter_complex", graph});
     const std::string interval = std::to_string(keyframeInterval);
     arguments.insert(arguments.end(), {"-g", interval, "-keyint_min", interval, "-sc_threshold", "0"});
