@@ -18,10 +18,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QScreen>
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <tuple>
@@ -51,19 +50,17 @@ void PrintTo(const Renderer& renderer, std::ostream* out) {
 }
 
 Renderer quickRenderer() {
-    return {
-        "Gl",
-        [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
-        true};
+    return {"Gl",
+            [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
+            [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
+            true};
 }
 
 Renderer softwareRenderer() {
     return {
         "Software",
         [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); },
-        false};
+        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); }, false};
 }
 
 bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
@@ -521,27 +518,18 @@ class ScaledRendererTest : public ::testing::TestWithParam<std::tuple<Renderer, 
 
 TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
     const auto& [renderer, scaling] = GetParam();
-    QStringList arguments;
-    for (const auto& option : scaling.layout) {
-        arguments << QString::fromStdString(option);
-    }
-    arguments << QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))
-              << QString::fromStdString("--gtest_filter=Renderers/WallpaperRendererTest."
-                                        "EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
-                                        renderer.name);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : scaling.environment) {
-        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
-    }
-    QProcess child;
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral(XVFB_TWO_SCREENS), arguments);
-    ASSERT_TRUE(child.waitForFinished(120000)) << "still running";
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    std::vector<std::string> command{XVFB_TWO_SCREENS};
+    command.insert(command.end(), scaling.layout.begin(), scaling.layout.end());
+    command.push_back(std::filesystem::read_symlink("/proc/self/exe"));
+    command.push_back(
+        "--gtest_filter=Renderers/WallpaperRendererTest.EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
+        renderer.name);
+    const fakes::TempDir dir;
+    ChildProcess child(command, scaling.environment, {}, dir / "output");
+    const auto status = child.waitForExit(std::chrono::minutes(2));
+    const std::string output = fixtures::readBytes(dir / "output");
+    EXPECT_EQ(status, 0) << output << ::testing::PrintToString(child.lines());
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
