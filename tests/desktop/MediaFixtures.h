@@ -18,7 +18,6 @@
 #include <iterator>
 #include <set>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -190,39 +189,6 @@ inline Image fromQImage(const QImage& picture) {
         image.rgba.insert(image.rgba.end(), line, line + 4 * rgba.width());
     }
     return image;
-}
-
-// Runs `decode` over `inputs` `rounds` times on each of `threads` threads at once and expects
-// every result to be `same` as the serial one; returns the serial results.
-template <typename Decode, typename Same>
-auto expectSerialResultsOnThreads(const std::vector<std::string>& inputs, Decode decode, Same same,
-                                  int threads, int rounds) {
-    std::vector<decltype(decode(inputs[0]))> serial;
-    for (const std::string& input : inputs) {
-        serial.push_back(decode(input));
-    }
-    std::vector<decltype(serial)> results(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            for (int round = 0; round < rounds; ++round) {
-                for (const std::string& input : inputs) {
-                    results[t].push_back(decode(input));
-                }
-            }
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    for (int t = 0; t < threads; ++t) {
-        EXPECT_EQ(results[t].size(), rounds * inputs.size());
-        for (std::size_t i = 0; i < results[t].size(); ++i) {
-            EXPECT_TRUE(same(results[t][i], serial[i % inputs.size()]))
-                << "thread " << t << " input " << i % inputs.size();
-        }
-    }
-    return serial;
 }
 
 } // namespace drovane::fixtures

@@ -249,16 +249,5 @@ TEST_F(FfmpegFramesTest, InvalidRequestsAreRefused) {
     }
 }
 
-TEST_F(FfmpegFramesTest, ConcurrentExtractionsGiveTheSerialResults) {
-    ASSERT_TRUE(patternFilm(path("a.mov"), Codec::H264, 1280, 720, 3));
-    ASSERT_TRUE(patternFilm(path("b.mov"), Codec::Hevc10, 640, 360, 3));
-    const std::vector<std::string> films{path("a.mov"), path("b.mov"), path("missing.mov")};
-    const auto serial = expectSerialResultsOnThreads(
-        films, thumbnailFrame,
-        [](const FrameResult& a, const FrameResult& b) { return a.image == b.image && a.error == b.error; },
-        6, 3);
-    EXPECT_TRUE(serial[0].image && serial[1].image);
-}
-
 } // namespace
 } // namespace drovane::desktop

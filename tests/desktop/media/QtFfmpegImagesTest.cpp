@@ -9,6 +9,7 @@
 #include <QtEndian>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 extern "C" {
 #include <libavutil/crc.h>
@@ -170,19 +171,51 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
     }
 }
 
-TEST_F(QtFfmpegImagesTest, ConcurrentDecodesGiveTheSerialResults) {
+// The thumbnail cache's two queues decode pictures and take films' frames at once: as many
+// threads as both run, each getting what one decode alone gives.
+TEST_F(QtFfmpegImagesTest, ConcurrentDecodesAndFramesGiveTheSerialResults) {
+    ASSERT_TRUE(patternFilm(dir / "e.mov", Codec::H264, 1280, 720, 3));
+    ASSERT_TRUE(patternFilm(dir / "f.mov", Codec::Hevc10, 640, 360, 3));
     const std::vector<std::string> files{
         write("a.jpg", encoded(busyPicture(3000, 2000), "jpeg")),
         write("b.img", encoded(busyPicture(1200, 600), "webp")),
         write("c.png", encoded(busyPicture(900, 900), "png")),
         write("d.img", "not a picture"),
+        dir / "e.mov",
+        dir / "f.mov",
+        dir / "missing.mov",
     };
-    // As many threads as both queues of the cache run at once.
-    const auto serial = expectSerialResultsOnThreads(
-        files, [&](const std::string& file) { return images.decodeFile(file, 560); }, std::equal_to<>(), 10,
-        4);
-    EXPECT_TRUE(serial[0] && serial[1] && serial[2]);
-    EXPECT_FALSE(serial[3]);
+    auto decode = [&](const std::string& file) {
+        return file.ends_with(".mov") ? images.extractFrame(file, 2, 1, 1, 560, 560).image
+                                      : images.decodeFile(file, 560);
+    };
+    std::vector<std::optional<Image>> serial;
+    for (const std::string& file : files) {
+        serial.push_back(decode(file));
+    }
+    EXPECT_TRUE(serial[0] && serial[1] && serial[2] && serial[4] && serial[5]);
+    EXPECT_FALSE(serial[3] || serial[6]);
+
+    std::vector<std::vector<std::optional<Image>>> results(10);
+    std::vector<std::thread> workers;
+    for (auto& result : results) {
+        workers.emplace_back([&] {
+            for (int round = 0; round < 3; ++round) {
+                for (const std::string& file : files) {
+                    result.push_back(decode(file));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (const auto& result : results) {
+        ASSERT_EQ(result.size(), 3 * files.size());
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            EXPECT_TRUE(result[i] == serial[i % files.size()]) << files[i % files.size()];
+        }
+    }
 }
 
 } // namespace
