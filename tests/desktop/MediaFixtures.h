@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include <iterator>
 #include <set>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -70,11 +70,10 @@ inline bool patternFilm(const std::string& output, Codec codec, int width, int h
 // A film that is red for its first second, green for the next two and blue after that, so a
 // frame's colour tells when it was shown. `keyframeInterval` frames between keyframes.
 inline bool timedFilm(const std::string& output, double seconds, int keyframeInterval) {
-    const double blue = seconds > 3 ? seconds - 3 : 0;
-    std::string graph = "color=c=red:s=320x180:r=30:d=1[a];color=c=green:s=320x180:r=30:d=2[b];";
-    graph += blue > 0 ? "color=c=blue:s=320x180:r=30:d=" + std::to_string(blue) +
-                            "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds)
-                      : "[a][b]concat=n=2:v=1:a=0,trim=duration=" + std::to_string(seconds);
+    const std::string graph = "color=c=red:s=320x180:r=30:d=1[a];color=c=green:s=320x180:r=30:d=2[b];"
+                              "color=c=blue:s=320x180:r=30:d=" +
+                              std::to_string(std::max(seconds - 3, 1.0)) +
+                              "[c];[a][b][c]concat=n=3:v=1:a=0,trim=duration=" + std::to_string(seconds);
     auto arguments = encodedAs(Codec::H264, {"-filter_complex", graph});
     const std::string interval = std::to_string(keyframeInterval);
     arguments.insert(arguments.end(), {"-g", interval, "-keyint_min", interval, "-sc_threshold", "0"});
@@ -190,39 +189,6 @@ inline Image fromQImage(const QImage& picture) {
         image.rgba.insert(image.rgba.end(), line, line + 4 * rgba.width());
     }
     return image;
-}
-
-// Runs `decode` over `inputs` `rounds` times on each of `threads` threads at once and expects
-// every result to be `same` as the serial one; returns the serial results.
-template <typename Decode, typename Same>
-auto expectSerialResultsOnThreads(const std::vector<std::string>& inputs, Decode decode, Same same,
-                                  int threads, int rounds) {
-    std::vector<decltype(decode(inputs[0]))> serial;
-    for (const std::string& input : inputs) {
-        serial.push_back(decode(input));
-    }
-    std::vector<decltype(serial)> results(threads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            for (int round = 0; round < rounds; ++round) {
-                for (const std::string& input : inputs) {
-                    results[t].push_back(decode(input));
-                }
-            }
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    for (int t = 0; t < threads; ++t) {
-        EXPECT_EQ(results[t].size(), rounds * inputs.size());
-        for (std::size_t i = 0; i < results[t].size(); ++i) {
-            EXPECT_TRUE(same(results[t][i], serial[i % inputs.size()]))
-                << "thread " << t << " input " << i % inputs.size();
-        }
-    }
-    return serial;
 }
 
 } // namespace drovane::fixtures

@@ -104,10 +104,6 @@ Coverage screenCoverage(const StackSnapshot& snapshot, std::uint32_t wallpaper, 
     return {true, desktopProgram};
 }
 
-bool isScreenCovered(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen) {
-    return screenCoverage(snapshot, wallpaper, screen).covered;
-}
-
 std::vector<std::uint32_t> desktopsBelow(const StackSnapshot& snapshot, std::uint32_t wallpaper) {
     std::vector<std::uint32_t> below;
     for (const StackedWindow& w : snapshot.windows) {

@@ -58,7 +58,6 @@ struct Coverage {
 // centre lies on, panels and docks included; other windows cover their frames, together.
 // The caller marks its own wallpaper windows as neither kind.
 Coverage screenCoverage(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen);
-bool isScreenCovered(const StackSnapshot& snapshot, std::uint32_t wallpaper, Rect screen);
 
 // Other programs' mapped desktop windows stacked below the wallpaper `wallpaper`, whose icons it
 // would hide: it must go down again.

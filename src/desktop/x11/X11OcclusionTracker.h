@@ -19,7 +19,7 @@ namespace drovane::desktop {
 class XcbConnection;
 
 // Whether each wallpaper window can be seen. A window counts as hidden when it is not mapped,
-// when application windows cover its whole screen (see isScreenCovered; read from the window
+// when application windows cover its whole screen (see screenCoverage; read from the window
 // manager's stack), or, with no compositing manager running, when the X server reports it fully
 // obscured (VisibilityNotify, which then counts every window, unmanaged ones too). The analysis
 // runs again after the stack, the current desktop, a listed window's state or geometry, or a

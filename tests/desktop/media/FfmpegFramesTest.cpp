@@ -208,8 +208,6 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         EXPECT_TRUE(frame.error.starts_with(c.errorStart)) << frame.error;
         EXPECT_EQ(filmFileError(path(c.name)).empty(), c.isFilm) << filmFileError(path(c.name));
     }
-    EXPECT_TRUE(filmFileError(path("whole.mov")).empty());
-    EXPECT_TRUE(thumbnailFrame(path("whole.mov")).image); // the source of the damaged ones is fine
 }
 
 // A server that sends part of a film as if it were all of it: with the index first, the film
@@ -249,17 +247,6 @@ TEST_F(FfmpegFramesTest, InvalidRequestsAreRefused) {
         EXPECT_FALSE(frame.image);
         EXPECT_EQ(frame.error, "invalid frame request");
     }
-}
-
-TEST_F(FfmpegFramesTest, ConcurrentExtractionsGiveTheSerialResults) {
-    ASSERT_TRUE(patternFilm(path("a.mov"), Codec::H264, 1280, 720, 3));
-    ASSERT_TRUE(patternFilm(path("b.mov"), Codec::Hevc10, 640, 360, 3));
-    const std::vector<std::string> films{path("a.mov"), path("b.mov"), path("missing.mov")};
-    const auto serial = expectSerialResultsOnThreads(
-        films, thumbnailFrame,
-        [](const FrameResult& a, const FrameResult& b) { return a.image == b.image && a.error == b.error; },
-        6, 3);
-    EXPECT_TRUE(serial[0].image && serial[1].image);
 }
 
 } // namespace

@@ -6,8 +6,14 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QtEndian>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
+
+extern "C" {
+#include <libavutil/crc.h>
+}
 
 namespace drovane::desktop {
 namespace {
@@ -48,44 +54,36 @@ protected:
     fakes::TempDir dir;
 };
 
-TEST_F(QtFfmpegImagesTest, ALargeJpegIsDecodedAtAReducedSize) {
-    const std::string jpeg = write("large.jpg", encoded(busyPicture(6000, 4000), "jpeg"));
-    // A whole decode would need 96 MB; Qt refuses any decode above this.
+// From bytes or from a file of any name (the cache keeps previews as "<id>-preview.img"), scaled
+// down to fit 560 and never enlarged.
+TEST_F(QtFfmpegImagesTest, PicturesDecodeWithin560FromBytesOrAFileOfAnyName) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        int width, height;
+    } cases[] = {
+        {"large.jpg", encoded(busyPicture(6000, 4000), "jpeg"), 560, 373},
+        {"P-preview.img", encoded(busyPicture(1200, 600), "webp"), 560, 280},
+        {"small.webp", encoded(busyPicture(300, 200), "webp"), 300, 200},
+        {"misnamed.png", encoded(busyPicture(100, 50), "jpeg"), 100, 50},
+    };
+    // A whole decode of the large JPEG would need 96 MB; Qt refuses any decode above this.
     AllocationLimit limit(8);
-    ASSERT_TRUE(QImageReader(QString::fromStdString(jpeg)).read().isNull())
+    ASSERT_TRUE(QImageReader(QString::fromStdString(write("whole.jpg", cases[0].bytes))).read().isNull())
         << "the limit does not bind a full-size decode";
-
-    const auto picture = images.decodeFile(jpeg, 560);
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->width, 560);
-    EXPECT_EQ(picture->height, 373);
-    EXPECT_EQ(picture->rgba.size(), picture->cost());
-    EXPECT_GT(distinctColours(*picture), 200u);
-    // Still the same picture: the gradient runs from black at the top left to red on the right.
-    EXPECT_LT(meanColour(*picture, 0, 0, 0.05, 0.05).r, 30);
-    EXPECT_GT(meanColour(*picture, 0.95, 0, 1, 0.05).r, 220);
-}
-
-TEST_F(QtFfmpegImagesTest, WebpDecodesDownsampledFromBytesAndFromAFileOfAnyName) {
-    const std::string webp = encoded(busyPicture(1200, 600), "webp");
-    ASSERT_TRUE(webp.starts_with("RIFF"));
-    const auto fromBytes = images.decodeData(asBytes(webp), 560);
-    ASSERT_TRUE(fromBytes);
-    EXPECT_EQ(fromBytes->width, 560);
-    EXPECT_EQ(fromBytes->height, 280);
-    EXPECT_GT(distinctColours(*fromBytes), 100u);
-
-    // The cache keeps previews as "<id>-preview.img", whatever their format.
-    const auto fromFile = images.decodeFile(write("P-preview.img", webp), 560);
-    ASSERT_TRUE(fromFile);
-    EXPECT_EQ(*fromFile, *fromBytes);
-    // A JPEG behind a ".png" name is still read as what it is.
-    EXPECT_TRUE(images.decodeFile(write("misnamed.png", encoded(busyPicture(100, 50), "jpeg")), 560));
-
-    const auto small = images.decodeData(asBytes(encoded(busyPicture(300, 200), "webp")), 560);
-    ASSERT_TRUE(small);
-    EXPECT_EQ(small->width, 300); // never enlarged
-    EXPECT_EQ(small->height, 200);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto picture = images.decodeFile(write(c.name, c.bytes), 560);
+        ASSERT_TRUE(picture);
+        EXPECT_TRUE(images.decodeData(asBytes(c.bytes), 560) == picture);
+        EXPECT_EQ(picture->width, c.width);
+        EXPECT_EQ(picture->height, c.height);
+        EXPECT_EQ(picture->rgba.size(), picture->cost());
+        EXPECT_GT(distinctColours(*picture), 100u);
+        // Still the same picture: the gradient runs from black at the top left to red on the right.
+        EXPECT_LT(meanColour(*picture, 0, 0, 0.05, 0.05).r, 30);
+        EXPECT_GT(meanColour(*picture, 0.95, 0, 1, 0.05).r, 220);
+    }
 }
 
 TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
@@ -144,19 +142,10 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
     std::string hostile = png;
     const unsigned char huge[] = {0x00, 0x00, 0xEA, 0x60, 0x00, 0x00, 0xEA, 0x60};
     hostile.replace(16, 8, reinterpret_cast<const char*>(huge), 8);
-    const std::uint32_t crc = [&] {
-        std::uint32_t c = 0xFFFFFFFFu;
-        for (int i = 12; i < 29; ++i) {
-            c ^= static_cast<unsigned char>(hostile[i]);
-            for (int k = 0; k < 8; ++k) {
-                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-            }
-        }
-        return ~c;
-    }();
-    for (int i = 0; i < 4; ++i) {
-        hostile[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
-    }
+    // Its checksum made right again: a wrong one alone would have it refused.
+    const std::uint32_t crc = qToBigEndian(~av_crc(av_crc_get_table(AV_CRC_32_IEEE_LE), 0xFFFFFFFFu,
+                                                   reinterpret_cast<const std::uint8_t*>(&hostile[12]), 17));
+    hostile.replace(29, 4, reinterpret_cast<const char*>(&crc), 4);
 
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
@@ -182,19 +171,51 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
     }
 }
 
-TEST_F(QtFfmpegImagesTest, ConcurrentDecodesGiveTheSerialResults) {
+// The thumbnail cache's two queues decode pictures and take films' frames at once: as many
+// threads as both run, each getting what one decode alone gives.
+TEST_F(QtFfmpegImagesTest, ConcurrentDecodesAndFramesGiveTheSerialResults) {
+    ASSERT_TRUE(patternFilm(dir / "e.mov", Codec::H264, 1280, 720, 3));
+    ASSERT_TRUE(patternFilm(dir / "f.mov", Codec::Hevc10, 640, 360, 3));
     const std::vector<std::string> files{
         write("a.jpg", encoded(busyPicture(3000, 2000), "jpeg")),
         write("b.img", encoded(busyPicture(1200, 600), "webp")),
         write("c.png", encoded(busyPicture(900, 900), "png")),
         write("d.img", "not a picture"),
+        dir / "e.mov",
+        dir / "f.mov",
+        dir / "missing.mov",
     };
-    // As many threads as both queues of the cache run at once.
-    const auto serial = expectSerialResultsOnThreads(
-        files, [&](const std::string& file) { return images.decodeFile(file, 560); }, std::equal_to<>(), 10,
-        4);
-    EXPECT_TRUE(serial[0] && serial[1] && serial[2]);
-    EXPECT_FALSE(serial[3]);
+    auto decode = [&](const std::string& file) {
+        return file.ends_with(".mov") ? images.extractFrame(file, 2, 1, 1, 560, 560).image
+                                      : images.decodeFile(file, 560);
+    };
+    std::vector<std::optional<Image>> serial;
+    for (const std::string& file : files) {
+        serial.push_back(decode(file));
+    }
+    EXPECT_TRUE(serial[0] && serial[1] && serial[2] && serial[4] && serial[5]);
+    EXPECT_FALSE(serial[3] || serial[6]);
+
+    std::vector<std::vector<std::optional<Image>>> results(10);
+    std::vector<std::thread> workers;
+    for (auto& result : results) {
+        workers.emplace_back([&] {
+            for (int round = 0; round < 3; ++round) {
+                for (const std::string& file : files) {
+                    result.push_back(decode(file));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (const auto& result : results) {
+        ASSERT_EQ(result.size(), 3 * files.size());
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            EXPECT_TRUE(result[i] == serial[i % files.size()]) << files[i % files.size()];
+        }
+    }
 }
 
 } // namespace

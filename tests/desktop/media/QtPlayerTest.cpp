@@ -140,18 +140,11 @@ TEST_F(QtPlayerTest, BoundariesFireAtTheirMediaTimeAtFullAndHalfRateAndNeverWhil
     EXPECT_LT(firedAfter, 0) << "nothing fires while paused";
 
     clock->setRate(0.5);
-    EXPECT_DOUBLE_EQ(clock->rate(), 0.5);
     ASSERT_TRUE(waitUntil([&] { return clock->currentTime() > pausedAt + 0.02; }, 5));
     const double start = clock->currentTime();
     resumed.start();
     ASSERT_TRUE(waitUntil([&] { return firedAfter >= 0; }, 10));
     EXPECT_NEAR(firedAfter, (boundary - start) / 0.5, 0.35) << "media time runs at half speed";
-    const double from = clock->currentTime();
-    QElapsedTimer wall;
-    wall.start();
-    spin(1.5);
-    EXPECT_NEAR((clock->currentTime() - from) / (wall.elapsed() / 1000.0), 0.5, 0.12)
-        << "media time per wall second";
     EXPECT_FALSE(removedFired);
 }
 
@@ -214,15 +207,18 @@ TEST_F(QtPlayerTest, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
 
 // A screen covered while the others play stands still on its frame, its boundaries unfired; on
 // playing again it shows the shared position, the times it skipped counting as crossed. A screen
-// that has not had a picture yet still gets one while it waits.
-TEST_F(QtPlayerTest, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSharedPosition) {
-    const std::string path = film("shared.mov", 6);
+// that has not had a picture yet still gets one while it waits. Each player of the shared decode
+// keeps the engine's contract of its own to the end: its boundaries, the one inside the end guard
+// too, and the end guard stopping it on the last frame.
+TEST_F(QtPlayerTest, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSharedPositionToTheEnd) {
+    const std::string path = film("shared.mov", 3.5);
     auto playing = player(path), covered = player(path), waiting = player(path);
     std::atomic<int> coveredFrames = 0, waitingFrames = 0;
     auto coveredFeed = covered->observeFrames([&](const QVideoFrame&) { ++coveredFrames; });
     auto waitingFeed = waiting->observeFrames([&](const QVideoFrame&) { ++waitingFrames; });
-    int coveredCrossed = 0;
-    auto boundary = covered->addBoundaryTimeObserver({2.0}, [&] { ++coveredCrossed; });
+    int coveredCrossed = 0, playingCrossed = 0;
+    auto boundary = covered->addBoundaryTimeObserver({2.0, 3.45}, [&] { ++coveredCrossed; });
+    auto playingBoundary = playing->addBoundaryTimeObserver({3.45}, [&] { ++playingCrossed; });
 
     playing->setRate(1.0);
     covered->setRate(1.0);
@@ -242,33 +238,15 @@ TEST_F(QtPlayerTest, APlayerPausedWhileItsFellowPlaysStandsStillThenRejoinsTheSh
     ASSERT_TRUE(waitUntil([&] { return coveredCrossed == 1; }, 2));
     ASSERT_TRUE(waitUntil([&] { return coveredFrames > framesWhenCovered + 5; }, 5));
     EXPECT_EQ(playing->decoderIdentity(), covered->decoderIdentity());
-    EXPECT_EQ(covered->rate(), 1.0);
-}
 
-// Each player sharing a decode keeps the engine's contract of its own: its boundaries, and the
-// end guard stopping on the last frame.
-TEST_F(QtPlayerTest, EveryPlayerOfASharedDecodeCrossesItsBoundariesAndStopsAtTheEnd) {
-    const std::string path = film("short.mov", 1.5);
-    std::vector<std::shared_ptr<QtPlayer>> players;
-    std::vector<Subscription> boundaries;
-    std::vector<int> crossed(3, 0);
-    for (int i = 0; i < 3; ++i) {
-        players.push_back(player(path));
-        boundaries.push_back(
-            players.back()->addBoundaryTimeObserver({0.5, 1.45}, [&crossed, i] { ++crossed[i]; }));
-    }
-    for (auto& each : players) {
-        each->setRate(1.0);
-    }
-    ASSERT_TRUE(waitUntil([&] { return players[0]->isAtEnd() && players[2]->isAtEnd(); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return playing->isAtEnd() && covered->isAtEnd(); }, 10));
     spin(0.2);
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_TRUE(players[i]->isAtEnd());
-        EXPECT_EQ(crossed[i], 2) << "each boundary, the one inside the end guard too";
-        EXPECT_EQ(players[i]->rate(), 0.0);
-        players[i]->setRate(1.0);
-        EXPECT_EQ(players[i]->rate(), 0.0) << "the end stays";
+    EXPECT_EQ(coveredCrossed, 2);
+    EXPECT_EQ(playingCrossed, 1);
+    for (QtPlayer* each : {playing.get(), covered.get()}) {
+        EXPECT_EQ(each->rate(), 0.0);
+        each->setRate(1.0);
+        EXPECT_EQ(each->rate(), 0.0) << "the end stays";
     }
 }
 

@@ -4,6 +4,7 @@
 #include "desktop/GuiTestSupport.h"
 #include "desktop/MediaFixtures.h"
 #include "desktop/media/QtPlayer.h"
+#include "desktop/render/DesktopWallpaperWindow.h"
 #include "desktop/render/PixelGeometry.h"
 #include "desktop/render/quick/QuickVideo.h"
 #include "desktop/render/quick/QuickWallpaperWindow.h"
@@ -17,11 +18,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QQuickWindow>
 #include <QScreen>
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <tuple>
@@ -41,7 +40,6 @@ struct Renderer {
     std::string name;
     std::function<std::unique_ptr<WindowServer>(std::shared_ptr<WindowOcclusion>)> makeServer;
     std::function<std::unique_ptr<Video>()> makeVideo;
-    std::function<QWindow&(WallpaperWindow&)> qtWindow;
     // Qt paints the windows, whole only at some pixel sizes: a window may reach a pixel beyond
     // its screen.
     bool paintedByQt;
@@ -52,21 +50,17 @@ void PrintTo(const Renderer& renderer, std::ostream* out) {
 }
 
 Renderer quickRenderer() {
-    return {
-        "Gl",
-        [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
-        [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<QuickWallpaperWindow&>(w).quickWindow(); },
-        true};
+    return {"Gl",
+            [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
+            [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
+            true};
 }
 
 Renderer softwareRenderer() {
     return {
         "Software",
         [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); },
-        [](WallpaperWindow& w) -> QWindow& { return dynamic_cast<SoftwareWallpaperWindow&>(w).qtWindow(); },
-        false};
+        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); }, false};
 }
 
 bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
@@ -102,7 +96,7 @@ protected:
         return m_video->makePlayer(Url::fromFilePath(path), 8);
     }
     // What the X server holds as the window's picture, whatever drew it, in device pixels.
-    QImage grab(WallpaperWindow& window) { return x11::windowPicture(GetParam().qtWindow(window)); }
+    QImage grab(WallpaperWindow& window) { return x11::windowPicture(qtWindow(window)); }
     // A drawable's size and, for a window, its place on the root window, in device pixels.
     static QRect pixelGeometry(std::uint32_t drawable) {
         xcb_connection_t* c = x11::connection();
@@ -117,7 +111,10 @@ protected:
             &std::free);
         return QRect(place ? place->dst_x : 0, place ? place->dst_y : 0, geometry->width, geometry->height);
     }
-    std::uint32_t nativeId(WallpaperWindow& window) { return x11::nativeWindow(GetParam().qtWindow(window)); }
+    static QWindow& qtWindow(WallpaperWindow& window) {
+        return dynamic_cast<DesktopWallpaperWindow&>(window).qtWindow();
+    }
+    std::uint32_t nativeId(WallpaperWindow& window) { return x11::nativeWindow(qtWindow(window)); }
     std::string film(const std::string& name, const std::string& source, double seconds) {
         const std::string path = m_dir / name;
         EXPECT_TRUE(
@@ -134,18 +131,15 @@ protected:
     std::unique_ptr<Video> m_video;
 };
 
-TEST_P(WallpaperRendererTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfTaskbarAndPager) {
+// (Its desktop type and its absence from taskbars and pagers the desktop matrix checks on each
+// desktop's own lists.)
+TEST_P(WallpaperRendererTest, AWallpaperWindowIsOnEveryWorkspaceNeverFocusedAndClickedThrough) {
     ASSERT_NE(x11::connection(), nullptr) << "these tests run on X11 (Xvfb)";
     auto window = shown(Rect{{0, 0}, {640, 360}});
     const std::uint32_t id = nativeId(*window);
 
-    EXPECT_EQ(x11::readCardinals(id, "_NET_WM_WINDOW_TYPE"),
-              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
     const auto states = x11::readCardinals(id, "_NET_WM_STATE");
-    for (const char* state :
-         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        EXPECT_TRUE(contains(states, x11::atom(state))) << state;
-    }
+    EXPECT_TRUE(contains(states, x11::atom("_NET_WM_STATE_STICKY")));
     // Either would lift it out of the desktop layer, over icon programs' desktops.
     EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_ABOVE")));
     EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_BELOW")));
@@ -165,7 +159,6 @@ TEST_P(WallpaperRendererTest, AWallpaperWindowIsTheDesktopOnEveryWorkspaceOutOfT
     EXPECT_EQ(reply->rectangles_len, 0u);
     std::free(reply);
 
-    EXPECT_EQ(window->frame(), (Rect{{0, 0}, {640, 360}}));
     // Without films, and with one that cannot be read, the window is black.
     auto broken = player(m_dir.write("junk.mov", std::string(4096, 'x')));
     auto layer = addLayer(*window, broken);
@@ -345,7 +338,6 @@ TEST_P(WallpaperRendererTest, ALoopsCrossFadeBlendsBothFilmsMidwayWithoutAnEmpty
     ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).blue() > 200; }, 2))
         << "the later layer lies on top";
     EXPECT_LT(meanColor(grab(*window)).red(), 40);
-    EXPECT_DOUBLE_EQ(secondLayer->opacity(), 1.0);
     spin(0.3);
     EXPECT_GT(second->currentTime(), 1.0);
 }
@@ -396,7 +388,6 @@ TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollo
                        isGreen(meanColor(picture.copy(470, 125, 10, 20)));
             },
             5));
-        EXPECT_EQ(window->frame(), (Rect{{0, 0}, {480, 270}}));
     }
 }
 
@@ -527,27 +518,18 @@ class ScaledRendererTest : public ::testing::TestWithParam<std::tuple<Renderer, 
 
 TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
     const auto& [renderer, scaling] = GetParam();
-    QStringList arguments;
-    for (const auto& option : scaling.layout) {
-        arguments << QString::fromStdString(option);
-    }
-    arguments << QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))
-              << QString::fromStdString("--gtest_filter=Renderers/WallpaperRendererTest."
-                                        "EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
-                                        renderer.name);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : scaling.environment) {
-        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
-    }
-    QProcess child;
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral(XVFB_TWO_SCREENS), arguments);
-    ASSERT_TRUE(child.waitForFinished(120000)) << "still running";
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    std::vector<std::string> command{XVFB_TWO_SCREENS};
+    command.insert(command.end(), scaling.layout.begin(), scaling.layout.end());
+    command.push_back(std::filesystem::read_symlink("/proc/self/exe"));
+    command.push_back(
+        "--gtest_filter=Renderers/WallpaperRendererTest.EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
+        renderer.name);
+    const fakes::TempDir dir;
+    ChildProcess child(command, scaling.environment, {}, dir / "output");
+    const auto status = child.waitForExit(std::chrono::minutes(2));
+    const std::string output = fixtures::readBytes(dir / "output");
+    EXPECT_EQ(status, 0) << output << ::testing::PrintToString(child.lines());
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
