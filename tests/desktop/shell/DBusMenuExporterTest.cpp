@@ -83,7 +83,6 @@ class DBusMenuExporterTest : public ::testing::Test {
 protected:
     DBusMenuExporterTest() {
         ensureQtApplication();
-        registerStatusTypes();
         panel.items = {exporterBus.baseService()};
         const QString service = exporterBus.baseService(), path = QStringLiteral("/MenuBar"),
                       interface = QStringLiteral("com.canonical.dbusmenu");

@@ -26,7 +26,6 @@ using namespace testing;
 class QtStatusBarTest : public ::testing::Test {
 protected:
     QtStatusBarTest() {
-        testApplication();
         fake.platform().http = std::make_shared<fakes::ScriptedHttp>();
         fake.platform().statusBar = std::make_shared<QtStatusBar>(testApplication(), bus.address());
     }
