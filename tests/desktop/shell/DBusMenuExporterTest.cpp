@@ -117,19 +117,17 @@ protected:
         for (const auto& layout : heard.layouts) {
             parts << "layout " + label[layout.menu];
         }
-        QStringList updated, removed;
-        for (const auto& item : heard.updated) {
-            updated << label[item.first];
-        }
-        for (const auto& item : heard.removed) {
-            removed << label[item.first];
-        }
-        if (!updated.isEmpty()) {
-            parts << "updated " + updated.join(' ');
-        }
-        if (!removed.isEmpty()) {
-            parts << "removed " + removed.join(' ');
-        }
+        const auto items = [&](const QString& kind, const auto& byId) {
+            QStringList names;
+            for (const auto& item : byId) {
+                names << label[item.first];
+            }
+            if (!names.isEmpty()) {
+                parts << kind + names.join(' ');
+            }
+        };
+        items(QStringLiteral("updated "), heard.updated);
+        items(QStringLiteral("removed "), heard.removed);
         return parts.join(QStringLiteral("; ")).toStdString();
     }
 
