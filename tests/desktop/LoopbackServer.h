@@ -37,9 +37,8 @@ public:
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }
 
-    // True once the server is going away, or after release().
+    // True once the server is going away.
     bool released() const { return m_released; }
-    void release() { m_released = true; }
 
     // Waits until `condition` holds or the server is released, at most `limit`.
     template <typename Condition>

@@ -24,7 +24,6 @@ public:
 
     void setWallpaperShown(bool shown);
     bool isAsleep() const { return m_asleep; }
-    bool isPolling() const { return m_poller.isPolling(); }
 
     // Called after the displays fell asleep or woke.
     std::function<void()> onChanged;

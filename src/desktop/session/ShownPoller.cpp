@@ -36,14 +36,6 @@ void ShownPoller::setShown(bool shown) {
     }
 }
 
-bool ShownPoller::isPolling() const {
-    return m_state->shown;
-}
-
-double ShownPoller::interval() const {
-    return m_state->interval;
-}
-
 void ShownPoller::schedule(const std::shared_ptr<State>& state, double delay) {
     std::weak_ptr<State> weakState = state;
     const unsigned generation = state->generation;

@@ -21,8 +21,6 @@ public:
     ShownPoller& operator=(const ShownPoller&) = delete;
 
     void setShown(bool shown);
-    bool isPolling() const;
-    double interval() const;
 
 private:
     struct State;

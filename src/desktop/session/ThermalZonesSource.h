@@ -55,7 +55,6 @@ public:
     void start();
     void setWallpaperShown(bool shown);
     ThermalState state() const { return m_state; }
-    bool isPolling() const { return m_poller.isPolling(); }
 
     // Called after the state changed.
     std::function<void()> onChanged;

@@ -53,7 +53,8 @@ private:
 };
 
 // Regression: a start without a display was only found out by Qt, which aborts. A variable that
-// is set is not enough: the server behind it must answer.
+// is set is not enough: the server behind it must answer. (An empty DISPLAY and one naming no
+// server are the program's own test, without any display.)
 TEST(DisplayConnection, ADisplayCountsOnlyWhenItsServerAnswers) {
     fakes::TempDir runtime;
     testing::PrivateXServer x("640x480x24");
@@ -67,9 +68,7 @@ TEST(DisplayConnection, ADisplayCountsOnlyWhenItsServerAnswers) {
         bool reachable;
     } rows[] = {
         {{}, false},
-        {{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, false},
         {{{"DISPLAY", x.display()}}, true},
-        {{{"DISPLAY", ":9999"}}, false},
         {{{"DISPLAY", "not a display"}}, false},
         {{{"WAYLAND_DISPLAY", "wayland-7"}, {"XDG_RUNTIME_DIR", runtime.path()}}, true},
         {{{"WAYLAND_DISPLAY", runtime / "wayland-7"}}, true},

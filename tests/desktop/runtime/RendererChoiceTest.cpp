@@ -16,12 +16,10 @@ TEST(RendererChoiceTest, TheOpenGLRendererDecidesUnlessTheOverrideDoes) {
     const Row rows[] = {
         {std::nullopt, "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)", Renderer::Gl, true,
          "Drovane: wallpapers drawn with OpenGL (the OpenGL renderer \"AMD Radeon RX 6600 (navi23, LLVM "
-         "15.0.6, "
-         "DRM 3.49)\" is a GPU)"},
+         "15.0.6, DRM 3.49)\" is a GPU)"},
         {std::nullopt, "llvmpipe (LLVM 15.0.6, 256 bits)", Renderer::Software, true,
          "Drovane: wallpapers drawn on the CPU through X11 shared memory (the OpenGL renderer \"llvmpipe "
-         "(LLVM "
-         "15.0.6, 256 bits)\" is software)"},
+         "(LLVM 15.0.6, 256 bits)\" is software)"},
         {"", "Gallium 0.4 on softpipe", Renderer::Software, true, ""},
         {std::nullopt, "Software Rasterizer (SWRAST)", Renderer::Software, true, ""},
         {std::nullopt, std::nullopt, Renderer::Software, true,
@@ -33,8 +31,7 @@ TEST(RendererChoiceTest, TheOpenGLRendererDecidesUnlessTheOverrideDoes) {
          "Drovane: wallpapers drawn on the CPU through X11 shared memory (DROVANE_RENDERER=software)"},
         {"GL", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", Renderer::Gl, true,
          "Drovane: wallpapers drawn with OpenGL (the OpenGL renderer \"Mesa Intel(R) UHD Graphics 620 (KBL "
-         "GT2)\" "
-         "is a GPU; DROVANE_RENDERER=GL is neither gl nor software)"},
+         "GT2)\" is a GPU; DROVANE_RENDERER=GL is neither gl nor software)"},
         {"vulkan", "llvmpipe (LLVM 15.0.6, 256 bits)", Renderer::Software, true, ""},
     };
     for (const Row& row : rows) {

@@ -6,30 +6,8 @@
 #include "fakes/TempDir.h"
 
 #include <QDBusArgument>
-#include <QDBusMetaType>
 #include <gtest/gtest.h>
 #include <memory>
-
-// logind's (so) reference to a session, as the fake logind sends it.
-struct SessionReference {
-    QString id;
-    QDBusObjectPath path;
-};
-Q_DECLARE_METATYPE(SessionReference)
-
-QDBusArgument& operator<<(QDBusArgument& argument, const SessionReference& ref) {
-    argument.beginStructure();
-    argument << ref.id << ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, SessionReference& ref) {
-    argument.beginStructure();
-    argument >> ref.id >> ref.path;
-    argument.endStructure();
-    return argument;
-}
 
 namespace drovane::desktop {
 namespace {
@@ -194,10 +172,14 @@ TEST_F(DesktopSystemEventsTest,
         }
         return m.createReply(QVariant::fromValue(QDBusObjectPath("/org/freedesktop/login1/user/_1000")));
     };
-    qDBusRegisterMetaType<SessionReference>();
     FakeObject user(service, QStringLiteral("/org/freedesktop/login1/user/_1000"),
                     QStringLiteral("org.freedesktop.login1.User"));
-    user.properties["Display"] = QVariant::fromValue(SessionReference{"c2", QDBusObjectPath(path)});
+    // logind's (so) reference to the session.
+    QDBusArgument display;
+    display.beginStructure();
+    display << QStringLiteral("c2") << QDBusObjectPath(path);
+    display.endStructure();
+    user.properties["Display"] = QVariant::fromValue(display);
     FakeObject session(service, path, QStringLiteral("org.freedesktop.login1.Session"));
     session.properties = {{"LockedHint", true}};
     ASSERT_TRUE(service.registerService(login1));

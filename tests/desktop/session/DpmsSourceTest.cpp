@@ -86,7 +86,6 @@ TEST(DpmsSource, AServerWithoutDpmsIsNotFollowed) {
 
     DpmsSource source(fake.mainQueue, {});
     source.setWallpaperShown(true);
-    EXPECT_FALSE(source.isPolling());
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 }
 

@@ -83,7 +83,6 @@ class DBusMenuExporterTest : public ::testing::Test {
 protected:
     DBusMenuExporterTest() {
         ensureQtApplication();
-        registerStatusTypes();
         panel.items = {exporterBus.baseService()};
         const QString service = exporterBus.baseService(), path = QStringLiteral("/MenuBar"),
                       interface = QStringLiteral("com.canonical.dbusmenu");
@@ -118,19 +117,17 @@ protected:
         for (const auto& layout : heard.layouts) {
             parts << "layout " + label[layout.menu];
         }
-        QStringList updated, removed;
-        for (const auto& item : heard.updated) {
-            updated << label[item.first];
-        }
-        for (const auto& item : heard.removed) {
-            removed << label[item.first];
-        }
-        if (!updated.isEmpty()) {
-            parts << "updated " + updated.join(' ');
-        }
-        if (!removed.isEmpty()) {
-            parts << "removed " + removed.join(' ');
-        }
+        const auto items = [&](const QString& kind, const auto& byId) {
+            QStringList names;
+            for (const auto& item : byId) {
+                names << label[item.first];
+            }
+            if (!names.isEmpty()) {
+                parts << kind + names.join(' ');
+            }
+        };
+        items(QStringLiteral("updated "), heard.updated);
+        items(QStringLiteral("removed "), heard.removed);
         return parts.join(QStringLiteral("; ")).toStdString();
     }
 
@@ -189,90 +186,51 @@ TEST_F(DBusMenuExporterTest, WhatCannotBeAnsweredIsRefusedAtOnce) {
 TEST_F(DBusMenuExporterTest, AnswersHostsAsTheProtocolSays) {
     const auto id = ids();
     const int films = id.at("Wallpaper");
-    const auto layoutOf = [](const QDBusMessage& reply) {
-        return qdbus_cast<DBusMenuLayoutItem>(reply.arguments().value(1));
+    const auto call = [&](const char* member, const QVariantList& args) {
+        const auto reply = panel.menuCall(member, args);
+        EXPECT_EQ(errorOf(reply), QString()) << member;
+        return reply.arguments();
     };
-    const auto propertiesOf = [](const QDBusMessage& reply) {
-        return qdbus_cast<QList<DBusMenuItemProperties>>(reply.arguments().value(0));
+    const auto property = [&](int item, const char* name) {
+        return call("GetProperty", {item, name}).value(0).value<QDBusVariant>().variant();
     };
-    struct Row {
-        const char* what;
-        QString member;
-        QVariantList args;
-        std::function<void(const QDBusMessage&)> check;
+    const auto layout = [&](int parent, int depth, const QStringList& names = {}) {
+        return qdbus_cast<DBusMenuLayoutItem>(call("GetLayout", {parent, depth, names}).value(1));
     };
-    const Row rows[] = {
-        {"a property",
-         "GetProperty",
-         {id.at("Quit"), "label"},
-         [](auto& r) { EXPECT_EQ(r.arguments().value(0).template value<QDBusVariant>().variant(), "Quit"); }},
-        {"a check mark's state",
-         "GetProperty",
-         {id.at("a"), "toggle-state"},
-         [](auto& r) { EXPECT_EQ(r.arguments().value(0).template value<QDBusVariant>().variant(), 1); }},
-        {"depth 0: the item alone",
-         "GetLayout",
-         {0, 0, QStringList()},
-         [&](auto& r) { EXPECT_EQ(outline(layoutOf(r)), ""); }},
-        {"depth 1: a submenu's items are not there yet",
-         "GetLayout",
-         {0, 1, QStringList()},
-         [&](auto& r) { EXPECT_EQ(outline(layoutOf(r)), "Open,Wallpaper,Quit"); }},
-        {"depth 2, only labels",
-         "GetLayout",
-         {0, 2, QStringList{"label"}},
-         [&](auto& r) {
-             EXPECT_EQ(outline(layoutOf(r)), "Open,Wallpaper(a,b),Quit");
-             const auto a = child(child(layoutOf(r), QStringLiteral("Wallpaper")), QStringLiteral("a"));
-             EXPECT_EQ(a.properties.keys(), QStringList{"label"});
-         }},
-        {"the submenu by itself, with its check marks",
-         "GetLayout",
-         {films, 1, QStringList()},
-         [&](auto& r) {
-             const auto sub = layoutOf(r);
-             EXPECT_EQ(outline(sub), "a,b");
-             EXPECT_EQ(sub.properties.value("children-display").toString(), QStringLiteral("submenu"));
-             const auto a = child(sub, QStringLiteral("a")).properties;
-             EXPECT_EQ(a.value("toggle-type").toString(), QStringLiteral("checkmark"));
-             EXPECT_EQ(a.value("toggle-state").toInt(), 1);
-             EXPECT_EQ(child(sub, QStringLiteral("b")).properties.value("toggle-state").toInt(), 0);
-         }},
-        {"group properties skip unknown items",
-         "GetGroupProperties",
-         {QVariant::fromValue(QList<int>{id.at("Open"), id.at("a"), 4242}), QStringList{"label"}},
-         [&](auto& r) {
-             const auto items = propertiesOf(r);
-             ASSERT_EQ(items.size(), 2);
-             EXPECT_EQ(items[0].properties, (QVariantMap{{"label", "Open"}}));
-             EXPECT_EQ(items[1].id, id.at("a"));
-         }},
-        {"group properties of no item are those of every item",
-         "GetGroupProperties",
-         {QVariant::fromValue(QList<int>{}), QStringList{"label"}},
-         [&](auto& r) { EXPECT_EQ(propertiesOf(r).size(), 5); }},
-        {"the shortcut as a host reads it",
-         "GetGroupProperties",
-         {QVariant::fromValue(QList<int>{id.at("Quit")}), QStringList{"shortcut"}},
-         [&](auto& r) {
-             ASSERT_EQ(propertiesOf(r).size(), 1);
-             EXPECT_EQ(qdbus_cast<QList<QStringList>>(propertiesOf(r)[0].properties.value("shortcut")),
-                       (QList<QStringList>{{"Control", "q"}}));
-         }},
-        {"AboutToShowGroup names the unknown",
-         "AboutToShowGroup",
-         {QVariant::fromValue(QList<int>{films, 4242})},
-         [&](auto& r) {
-             EXPECT_EQ(qdbus_cast<QList<int>>(r.arguments().value(0)), QList<int>{});
-             EXPECT_EQ(qdbus_cast<QList<int>>(r.arguments().value(1)), QList<int>{4242});
-         }},
+    const auto group = [&](const QList<int>& items, const char* name) {
+        return qdbus_cast<QList<DBusMenuItemProperties>>(
+            call("GetGroupProperties", {QVariant::fromValue(items), QStringList{name}}).value(0));
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const auto reply = panel.menuCall(row.member, row.args);
-        ASSERT_EQ(errorOf(reply), QString());
-        row.check(reply);
-    }
+    EXPECT_EQ(property(id.at("Quit"), "label"), "Quit");
+    EXPECT_EQ(property(id.at("a"), "toggle-state"), 1);
+    // Depth 0 is the item alone; at depth 1 a submenu's items are not there yet.
+    EXPECT_EQ(outline(layout(0, 0)), "");
+    EXPECT_EQ(outline(layout(0, 1)), "Open,Wallpaper,Quit");
+    const auto labelsOnly = layout(0, 2, {"label"});
+    EXPECT_EQ(outline(labelsOnly), "Open,Wallpaper(a,b),Quit");
+    EXPECT_EQ(child(child(labelsOnly, "Wallpaper"), "a").properties.keys(), QStringList{"label"});
+    // The submenu by itself, with its check marks.
+    const auto sub = layout(films, 1);
+    EXPECT_EQ(outline(sub), "a,b");
+    EXPECT_EQ(sub.properties.value("children-display").toString(), "submenu");
+    EXPECT_EQ(child(sub, "a").properties.value("toggle-type").toString(), "checkmark");
+    EXPECT_EQ(child(sub, "a").properties.value("toggle-state").toInt(), 1);
+    EXPECT_EQ(child(sub, "b").properties.value("toggle-state").toInt(), 0);
+    // Group properties skip unknown items; asked of no item, they are those of every item.
+    const auto some = group({id.at("Open"), id.at("a"), 4242}, "label");
+    ASSERT_EQ(some.size(), 2);
+    EXPECT_EQ(some[0].properties, (QVariantMap{{"label", "Open"}}));
+    EXPECT_EQ(some[1].id, id.at("a"));
+    EXPECT_EQ(group({}, "label").size(), 5);
+    // The shortcut as a host reads it.
+    const auto quit = group({id.at("Quit")}, "shortcut");
+    ASSERT_EQ(quit.size(), 1);
+    EXPECT_EQ(qdbus_cast<QList<QStringList>>(quit[0].properties.value("shortcut")),
+              (QList<QStringList>{{"Control", "q"}}));
+    // AboutToShowGroup names the unknown.
+    const auto shown = call("AboutToShowGroup", {QVariant::fromValue(QList<int>{films, 4242})});
+    EXPECT_EQ(qdbus_cast<QList<int>>(shown.value(0)), QList<int>{});
+    EXPECT_EQ(qdbus_cast<QList<int>>(shown.value(1)), QList<int>{4242});
 }
 
 TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu) {

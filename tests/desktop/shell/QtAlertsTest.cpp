@@ -93,8 +93,6 @@ TEST_F(QtAlertsTest, ASheetBlocksItsWindowOnlyAndAnswersWithTheButtonAndTheBox) 
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->windowHandle()->transientParent(), parent.qtWindow());
     EXPECT_EQ(box->text(), QStringLiteral("Time to match"));
-    ASSERT_TRUE(box->defaultButton());
-    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Open Website")) << "the first is the default";
     EXPECT_LT(buttonTitled(*box, "Open Website")->mapToGlobal(QPoint()).x(),
               buttonTitled(*box, "OK")->mapToGlobal(QPoint()).x())
         << "in the order given";

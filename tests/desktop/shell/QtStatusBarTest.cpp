@@ -8,7 +8,6 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "fakes/TempDir.h"
-#include "library/Downloader.h"
 #include "library/Library.h"
 #include "playback/AppModel.h"
 #include "ui/StatusMenu.h"
@@ -27,7 +26,6 @@ using namespace testing;
 class QtStatusBarTest : public ::testing::Test {
 protected:
     QtStatusBarTest() {
-        testApplication();
         fake.platform().http = std::make_shared<fakes::ScriptedHttp>();
         fake.platform().statusBar = std::make_shared<QtStatusBar>(testApplication(), bus.address());
     }
@@ -51,42 +49,25 @@ protected:
 const QStringList topMenu{"Open Drovane", "-", "Pause Wallpaper", "-",   "Wallpaper", "-",
                           "Open Folder",  "-", "Settings",        "Quit"};
 
-// (What each row says and does is the status menu's own test; how the exporter answers, its.)
-TEST_F(QtStatusBarTest, APanelReadsTheMenuItsWayAndItsClicksReachTheEngine) {
+// (What each row says and does is the status menu's own test; how the exporter answers, tells
+// of changes and keeps each item's identity, its; Quit clicked in a panel, the launch test's.)
+TEST_F(QtStatusBarTest, APanelFindsTheItemAndItsClicksReachTheEngine) {
     aerials.addVideo("AAA.mov");
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); })) << "the item registers";
     EXPECT_EQ(fake.log->lines(), std::vector<std::string>{});
     EXPECT_EQ(panel.itemProperty(QStringLiteral("Title")).toString(), QStringLiteral("Drovane"));
-    EXPECT_TRUE(panel.itemProperty(QStringLiteral("ItemIsMenu")).toBool());
     const auto pixmaps = qdbus_cast<QList<DBusIconPixmap>>(panel.itemProperty(QStringLiteral("IconPixmap")));
     ASSERT_GE(pixmaps.size(), 2);
     EXPECT_EQ(pixmaps.front().width, 16);
     EXPECT_EQ(pixmaps.front().argb.size(), 16 * 16 * 4);
 
     panel.aboutToShow();
-    DBusMenuLayoutItem top = panel.layout();
-    EXPECT_EQ(labels(top), topMenu);
-    const int pause = child(top, QStringLiteral("Pause Wallpaper")).id;
-    panel.click(pause);
+    panel.click(child(panel.layout(), QStringLiteral("Pause Wallpaper")).id);
     ASSERT_TRUE(until([&] { return model->manualPaused; }));
-    EXPECT_TRUE(panel.aboutToShow()) << "the layout changed: the panel must read it again";
-    top = panel.layout();
-    EXPECT_EQ(labels(top).at(2), QStringLiteral("Play Wallpaper"));
-    EXPECT_EQ(top.children.at(2).id, pause) << "the same item keeps its identity";
-    EXPECT_FALSE(panel.aboutToShow()) << "nothing changed since";
-
-    // A panel that never asks before opening sees a change once it is told; a row that comes
-    // moves the others, and each keeps its identity.
-    const int folder = child(top, QStringLiteral("Open Folder")).id;
-    aerials.writeManifest({{"CCC", "Cliffs", "AerialCategoryEarth", "https://cdn.test/CCC.mov", {}}});
-    model->downloader->start({"CCC"});
-    menu->stateChanged();
-    ASSERT_TRUE(until(
-        [&] { return labels(panel.layout()).at(6) == QStringLiteral("Downloading 0/1 \u2014 Cancel"); }));
-    EXPECT_EQ(child(panel.layout(), QStringLiteral("Open Folder")).id, folder);
-    EXPECT_EQ(labels(panel.layout()).at(8), QStringLiteral("Open Folder"));
+    EXPECT_TRUE(panel.aboutToShow());
+    EXPECT_EQ(labels(panel.layout()).value(2), QStringLiteral("Play Wallpaper"));
 }
 
 // Plasma 5 calls Activate on a left click and shows nothing when it succeeds; swaybar calls

@@ -39,21 +39,9 @@ struct ZipTwist {
     // The size the headers announce for each file of more than 1 MiB.
     std::optional<std::uint64_t> announcedSize;
 
-    static ZipTwist namedAs(std::string name) {
-        ZipTwist twist;
-        twist.topLevel = std::move(name);
-        return twist;
-    }
-    static ZipTwist withEntry(std::string name) {
-        ZipTwist twist;
-        twist.extraEntry = std::move(name);
-        return twist;
-    }
-    static ZipTwist announcing(std::optional<std::uint64_t> size) {
-        ZipTwist twist;
-        twist.announcedSize = size;
-        return twist;
-    }
+    static ZipTwist namedAs(std::string name) { return {std::move(name), {}, {}}; }
+    static ZipTwist withEntry(std::string name) { return {"Drovane.app", std::move(name), {}}; }
+    static ZipTwist announcing(std::optional<std::uint64_t> size) { return {"Drovane.app", {}, size}; }
 };
 
 // Zips the folder `bundle` as `zip` at the archive's top level, symbolic links as links (where a

@@ -18,7 +18,6 @@ protected:
     void SetUp() override {
         publicKey = fixtures::makeKeyPair(dir / "test");
         ASSERT_FALSE(publicKey.empty());
-        ASSERT_FALSE(fixtures::makeKeyPair(dir / "other").empty());
         dir.write("build/Drovane.app/Contents/Info.plist", "<plist/>");
         dir.write("build/Drovane.app/Contents/MacOS/drovane", "#!/bin/sh\n");
         dir.write("build/Drovane.app/Contents/Resources/qml/Main.qml", "Item {}");
