@@ -3,7 +3,6 @@
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
-#include "playback/PlaybackRule.h"
 #include "soak/SoakWorld.h"
 #include "support/Files.h"
 #include "support/Settings.h"
@@ -54,13 +53,8 @@ constexpr std::size_t heapGrowthBound = 128 * 1024;
 // The heap is measured after this much of the day and at its end: by then every cache has filled.
 constexpr double warmUpHours = 3;
 
-using fakes::FakePlayer;
 using fakes::FakePlayerLayer;
 using fakes::FakeWallpaperWindow;
-
-// How long an object may live on after nothing that should hold it does (work posted to the main
-// queue may keep it a moment).
-constexpr double grace = 5.0;
 
 // A layer that shows its picture fully and for good: nothing under it can be seen.
 bool settledOpaque(const Layer& layer) {
@@ -110,16 +104,18 @@ public:
                       std::to_string(queue.failed()) + ", total " + std::to_string(queue.total()) + ", " +
                       std::to_string(queuedNow) + " queued or running");
     }
-    // After every step: the above, the windows' layer trees, what is alive, playback, the files,
-    // the log and the pictures. `delivered` are the films whose bytes the network handed over
+    // After every step: the above, the windows' layer trees, the queue against the network, the
+    // files, the log and the pictures. `delivered` are the films whose bytes the network handed over
     // since the last step.
     void afterStep(const std::set<std::string>& delivered) {
         betweenWork();
         engine();
-        playback();
         downloads();
         disk(delivered);
         log();
+        // The fakes' records of the players and layers made let go of those gone, as a long day needs.
+        m_world.fake.video->livePlayers();
+        m_world.fake.video->liveLayers();
         // A film that lands while none plays becomes the wallpaper: none plays only with none on disk,
         // or when the Trash refused the films of a deletion that had moved the wallpaper off them.
         if (m_world.model().videoURL) {
@@ -177,19 +173,17 @@ private:
         }
     }
 
-    void engine() {
+    void engine() const {
         const AppModel& model = m_world.model();
         const auto screens = m_world.fake.screens->frames();
         problemIf(model.videoURL && model.windows.size() != screens.size(),
                   std::to_string(model.windows.size()) + " wallpaper windows for " +
                       std::to_string(screens.size()) + " screens");
-        std::set<const Layer*> contents;
         for (std::size_t i = 0;
              i < std::min({model.windows.size(), model.players.size(), model.layers.size()}); ++i) {
             const auto& window = dynamic_cast<const FakeWallpaperWindow&>(*model.windows[i]);
             const auto& layer = dynamic_cast<const FakePlayerLayer&>(*model.layers[i]);
             const std::string at = "window " + std::to_string(i);
-            contents.insert(window.content().get());
             problemIf((i < screens.size() && window.frame() != screens[i]) || !window.isVisible(),
                       at + " does not cover its screen");
             problemIf(layer.player() != model.players[i] ||
@@ -205,82 +199,6 @@ private:
                     break;
                 }
             }
-        }
-
-        // Everything the video and window fakes made that is still alive must be held by what shows
-        // now: the current windows, their layer trees and the current players.
-        std::vector<std::pair<std::shared_ptr<const void>, std::string>> unheld;
-        std::set<const Player*> heldPlayers;
-        for (const auto& player : model.players) {
-            heldPlayers.insert(player.get());
-        }
-        for (const auto& layer : m_world.fake.video->liveLayers()) {
-            const auto super = layer->superlayer.lock();
-            if (std::find(model.layers.begin(), model.layers.end(), layer) != model.layers.end() ||
-                (super && contents.contains(super.get()))) {
-                heldPlayers.insert(layer->player().get());
-            } else {
-                unheld.emplace_back(layer, "a player layer");
-            }
-        }
-        for (const auto& player : m_world.fake.video->livePlayers()) {
-            if (!heldPlayers.contains(player.get())) {
-                unheld.emplace_back(player, "a player of " + player->file().lastPathComponent());
-            }
-        }
-        for (const auto& window : m_world.fake.windowServer->liveWindows()) {
-            if (std::find(model.windows.begin(), model.windows.end(), window) == model.windows.end()) {
-                unheld.emplace_back(window, "a wallpaper window");
-            }
-        }
-        // Each is reported once it has been so for longer than the grace; those held again or gone are
-        // forgotten.
-        const Date now = m_world.fake.clock->now();
-        decltype(m_unheld) next;
-        for (const auto& [object, what] : unheld) {
-            auto known = std::find_if(m_unheld.begin(), m_unheld.end(),
-                                      [&object](const auto& u) { return u.first.lock() == object; });
-            const Date since = known == m_unheld.end() ? now : known->second;
-            problemIf(now.secondsSince(since) > grace, what + " has outlived what held it by " +
-                                                           std::to_string(now.secondsSince(since)) + " s");
-            next.emplace_back(object, since);
-        }
-        m_unheld = std::move(next);
-    }
-    void playback() const {
-        const AppModel& model = m_world.model();
-        const auto& machine = *m_world.fake.systemEvents;
-        PlaybackRule::Inputs in;
-        in.manualPaused = model.manualPaused;
-        in.lowPower = machine.lowPower;
-        in.pauseOnLowPower = Settings::pauseOnLowPower();
-        in.thermal = machine.thermal;
-        in.displayAsleep = machine.displaysAsleep;
-        in.lockActive = machine.locked;
-        in.saverActive = machine.saverRunning;
-        const bool throttled = PlaybackRule::isThrottled(in);
-        const auto& icon = m_world.fake.statusBar->items.at(0)->icon;
-        problemIf(!icon || icon->dimmed != throttled,
-                  std::string("the tray icon is ") + (throttled ? "not dimmed" : "dimmed") +
-                      " while the wallpaper is " + (throttled ? "held back" : "free to play"));
-        const double rate = in.lowPower ? PlaybackRule::lowPowerRate : PlaybackRule::normalRate;
-        const Date now = m_world.fake.clock->now();
-        for (std::size_t i = 0; i < std::min(model.players.size(), model.windows.size()); ++i) {
-            const auto& player = dynamic_cast<const FakePlayer&>(*model.players[i]);
-            const auto& window = dynamic_cast<const FakeWallpaperWindow&>(*model.windows[i]);
-            // A covered window stops once the delay has passed, and may either way before; a film that
-            // does not loop stops on its last frame (the clock counts whole microseconds).
-            const bool covered =
-                window.covered && now.secondsSince(window.coveredSince) > AppModel::occlusionDelay + 1e-6;
-            if (window.covered && !covered && !throttled) {
-                continue;
-            }
-            const bool ended = player.duration() && player.currentTime() >= *player.duration() - 1e-3;
-            const double expected = throttled || covered ? 0 : rate;
-            problemIf(player.duration() && !ended && player.rate() != expected,
-                      "player " + std::to_string(i) + " (" + player.file().lastPathComponent() +
-                          ") plays at rate " + std::to_string(player.rate()) + " where it should at " +
-                          std::to_string(expected));
         }
     }
     void downloads() const {
@@ -368,8 +286,6 @@ private:
     SoakWorld& m_world;
     LibraryView& m_view;
     std::vector<std::string>& m_problems;
-    // Objects alive though nothing that should hold them does, and since when.
-    std::vector<std::pair<std::weak_ptr<const void>, Date>> m_unheld;
     std::set<std::string> m_disk;
     // The Trash refused a film since the wallpaper last played.
     bool m_deletionRefused = false;
