@@ -104,13 +104,11 @@ public:
                       std::to_string(queue.failed()) + ", total " + std::to_string(queue.total()) + ", " +
                       std::to_string(queuedNow) + " queued or running");
     }
-    // After every step: the above, the windows' layer trees, the queue against the network, the
-    // files, the log and the pictures. `delivered` are the films whose bytes the network handed over
-    // since the last step.
+    // After every step: the above, the windows' layer trees, the files, the log and the pictures. `delivered`
+    // are the films whose bytes the network handed over since the last step.
     void afterStep(const std::set<std::string>& delivered) {
         betweenWork();
         engine();
-        downloads();
         disk(delivered);
         log();
         // The fakes' records of the players and layers made let go of those gone, as a long day needs.
@@ -199,26 +197,6 @@ private:
                     break;
                 }
             }
-        }
-    }
-    void downloads() const {
-        const Downloader& queue = *m_world.model().downloader;
-        std::multiset<std::string> transfers;
-        for (const auto& task : m_world.fake.http->pending()) {
-            if (task->isDownload() && !task->cancelled()) {
-                transfers.insert(SoakWorld::idOf(task->url()));
-            }
-        }
-        problemIf(keysOf(queue.active()) != std::set<std::string>(transfers.begin(), transfers.end()) ||
-                      transfers.size() != queue.active().size(),
-                  "the running downloads (" + std::to_string(queue.active().size()) +
-                      ") are not the open transfers (" + std::to_string(transfers.size()) + ")");
-        const auto onDisk = m_world.onDisk();
-        for (const auto& key : keysOf(queue.active())) {
-            problemIf(onDisk.contains(key), key + " is downloaded again though it is on disk");
-        }
-        for (const auto& key : queue.waiting()) {
-            problemIf(onDisk.contains(key), key + " waits for a download though it is on disk");
         }
     }
     void disk(const std::set<std::string>& delivered) {
