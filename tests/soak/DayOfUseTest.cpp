@@ -1,4 +1,3 @@
-#include "fakes/FakeImages.h"
 #include "library/Downloader.h"
 #include "library/LibraryStore.h"
 #include "library/ThumbnailCache.h"
@@ -120,9 +119,6 @@ public:
             m_deletionRefused = false;
         } else if (const auto onDisk = m_world.onDisk(); !onDisk.empty() && !m_deletionRefused) {
             m_problems.push_back("no film plays though " + *onDisk.begin() + " is on disk");
-        }
-        for (auto& problem : m_view.takeProblems()) {
-            m_problems.push_back(std::move(problem));
         }
     }
     // Once the background work and the due main-thread work have all run: the library window's
@@ -269,9 +265,9 @@ private:
     bool m_deletionRefused = false;
 };
 
-// The network thread of the day: every transfer gets a fate when it is first seen, and each turn
-// moves the open transfers along a little: progress, an answer, or the completion that a
-// cancelled transfer still owes.
+// The network thread of the day, whose transfers are the films' downloads: every transfer gets a
+// fate when it is first seen, and each turn moves the open transfers along a little: progress, an
+// answer, or the completion that a cancelled transfer still owes.
 class SoakNetwork {
 public:
     explicit SoakNetwork(SoakWorld& world) : m_http(*world.fake.http) {}
@@ -280,13 +276,11 @@ public:
         for (const auto& task : m_http.pending()) {
             auto [plan, fresh] = m_plans.try_emplace(task.get());
             if (fresh) {
-                // Most arrive; some slowly, some never. Films take longer than pictures.
+                // Most arrive; some slowly, some never.
                 const int roll = uniform(random, 0, 99);
                 plan->second.fate = roll < 60 ? 0 : 1 + (roll - 60) / 10;
                 plan->second.turnsLeft =
-                    task->isDownload()
-                        ? (plan->second.fate == 4 ? uniform(random, 20, 200) : uniform(random, 0, 40))
-                        : uniform(random, 0, plan->second.fate == 4 ? 30 : 3);
+                    plan->second.fate == 4 ? uniform(random, 20, 200) : uniform(random, 0, 40);
             }
             // Each open transfer moves on at about every other turn.
             if (uniform(random, 0, 1) == 0) {
@@ -347,12 +341,9 @@ private:
 
         if (task->cancelled()) {
             m_http.answer(task, {"cancelled", std::nullopt, std::nullopt});
-        } else if (plan.fate == 0 && task->isDownload()) {
+        } else if (plan.fate == 0) {
             m_delivered.insert(id);
             m_http.answer(task, {{}, 200, fakes::bytes(SoakWorld::filmBody(id))});
-        } else if (plan.fate == 0) {
-            m_http.answer(
-                task, {{}, 200, fakes::bytes(fakes::FakeImages::encode(96, 54, SoakWorld::previewFill(id)))});
         } else {
             m_http.answer(task, failures[plan.fate - 1]);
         }
@@ -390,7 +381,6 @@ LiveCounts liveCounts(SoakWorld& world, const LibraryView& view) {
     c["occlusion observers"] = fake.windowServer->occlusionObserverCount();
     c["store observers"] = view.storeObservers();
     c["open alerts"] = fake.alerts->shown.size();
-    c["open picture requests"] = view.openRequests();
     if (world.delegate) {
         const Downloader& queue = *world.model().downloader;
         c["downloads queued"] = queue.active().size() + queue.waiting().size();

@@ -221,7 +221,6 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
              actions->cancelItem({key, key, "", {}, {}});
          }},
         {library && downloading ? 3 : 0, "cancel all downloads", [&] { actions->cancelDownload(); }},
-        {library ? 40 : 0, "tiles come into view", [&] { view.showTiles(random, uniform(random, 1, 8)); }},
         {library ? 18 : 0, "library window closed", [&] { world.libraryWindow()->close(); }},
         // The settings window's.
         {settings ? 16 : 0, "settings: pause in low power, or remind to match",
