@@ -5,12 +5,14 @@
 
 #include "desktop/ChildProcess.h"
 #include "desktop/DesktopTestSupport.h"
+#include "support/Files.h"
 
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -40,11 +42,21 @@ inline bool eventually(const std::function<bool()>& condition, std::chrono::mill
     return true;
 }
 
+// A file's bytes; empty when it cannot be read.
 inline std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return readWholeFile(path).value_or("");
+}
+
+// The names of a folder's regular files, in order; none when it cannot be read.
+inline std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : listFolder(folder)) {
+        if (entry.isRegularFile) {
+            names.push_back(entry.name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // The environment of a program living in `home`, its XDG folders inside, its runtime folder

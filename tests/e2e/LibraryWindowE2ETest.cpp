@@ -29,10 +29,7 @@ TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
     // "New York at Night", downloaded, alone in its group; the home has no data folder yet.
     auto drovane = program({"--open-window", "--select", "Cityscapes"});
     const std::string window = libraryWindow();
-    std::vector<std::string> before;
-    for (const auto& film : fs::directory_iterator(videos())) {
-        before.push_back(film.path().filename());
-    }
+    const std::vector<std::string> before = filesIn(videos());
     std::this_thread::sleep_for(2s);
     // The tile's menu opens at the pointer; "Delete from Device" is its last entry.
     x.click(window, 375, 142, 3);
@@ -41,10 +38,7 @@ TEST_F(LibraryWindowE2ETest, DeleteFromDeviceMovesTheFilmToTheTrashOfTheHome) {
 
     const std::string trash = home / "home/.local/share/Trash";
     ASSERT_TRUE(eventually([&] { return fs::exists(trash + "/files"); }, 10s));
-    std::vector<std::string> trashed;
-    for (const auto& film : fs::directory_iterator(trash + "/files")) {
-        trashed.push_back(film.path().filename());
-    }
+    const std::vector<std::string> trashed = filesIn(trash + "/files");
     ASSERT_EQ(trashed.size(), 1u);
     EXPECT_TRUE(std::find(before.begin(), before.end(), trashed[0]) != before.end());
     EXPECT_FALSE(fs::exists(videos() + "/" + trashed[0]));

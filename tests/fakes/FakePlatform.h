@@ -60,7 +60,7 @@ public:
         put(&Platform::loginItems, std::make_shared<FakeLoginItems>());
     std::shared_ptr<FakeVideo> video = put(&Platform::video, std::make_shared<FakeVideo>(mainQueue));
     std::shared_ptr<FakeWindowServer> windowServer =
-        put(&Platform::windowServer, std::make_shared<FakeWindowServer>(clock));
+        put(&Platform::windowServer, std::make_shared<FakeWindowServer>());
     std::shared_ptr<FakeSystemEvents> systemEvents =
         put(&Platform::systemEvents, std::make_shared<FakeSystemEvents>());
     std::shared_ptr<FakeWorkspace> workspace = put(&Platform::workspace, std::make_shared<FakeWorkspace>());

@@ -2,7 +2,6 @@
 
 #include "fakes/FakeVideo.h"
 #include "fakes/LiveObjects.h"
-#include "platform/Clock.h"
 #include "platform/ObserverList.h"
 #include "platform/WindowServer.h"
 
@@ -37,9 +36,8 @@ public:
         return result;
     }
 
-    // Another window covers this one wholly, since then (by the server's clock).
+    // Another window covers this one wholly.
     bool covered = false;
-    Date coveredSince;
 
 private:
     Rect m_frame;
@@ -49,8 +47,6 @@ private:
 
 class FakeWindowServer final : public WindowServer {
 public:
-    explicit FakeWindowServer(std::shared_ptr<const Clock> clock = nullptr) : m_clock(std::move(clock)) {}
-
     std::shared_ptr<WallpaperWindow> makeWallpaperWindow(Rect frame) override {
         if (!makesWindows) {
             return nullptr;
@@ -67,9 +63,6 @@ public:
     // Covers or uncovers `window` and tells the occlusion observers, with it as the sender.
     void setCovered(FakeWallpaperWindow& window, bool covered) {
         window.covered = covered;
-        if (covered && m_clock) {
-            window.coveredSince = m_clock->now();
-        }
         notifyOcclusion(&window);
     }
     // An occlusion notification from a window that is not a wallpaper window (or none).
@@ -84,7 +77,6 @@ public:
     std::vector<std::shared_ptr<FakeWallpaperWindow>> liveWindows() { return liveObjects(m_made); }
 
 private:
-    std::shared_ptr<const Clock> m_clock;
     ObserverList<const Window*> m_handlers;
     std::vector<std::weak_ptr<FakeWallpaperWindow>> m_made;
 };

@@ -27,14 +27,11 @@ void changeScreens(fakes::FakeScreens& screens, Random& random) {
     screens.setFrames(frames);
 }
 
-// The wallpaper windows still alive that the user covered, in the order they were covered; or
-// those on screen that nothing covers.
+// The wallpaper windows still alive that the user covered, or those on screen that nothing covers.
 std::vector<std::shared_ptr<fakes::FakeWallpaperWindow>> wallpaperWindows(SoakWorld& world, bool covered) {
     auto windows = world.fake.windowServer->liveWindows();
     std::erase_if(windows,
                   [covered](const auto& w) { return covered ? !w->covered : !w->isOccludedVisible(); });
-    std::stable_sort(windows.begin(), windows.end(),
-                     [](const auto& a, const auto& b) { return a->coveredSince < b->coveredSince; });
     return windows;
 }
 
@@ -221,7 +218,6 @@ std::string act(SoakWorld& world, LibraryView& view, Random& random) {
              actions->cancelItem({key, key, "", {}, {}});
          }},
         {library && downloading ? 3 : 0, "cancel all downloads", [&] { actions->cancelDownload(); }},
-        {library ? 40 : 0, "tiles come into view", [&] { view.showTiles(random, uniform(random, 1, 8)); }},
         {library ? 18 : 0, "library window closed", [&] { world.libraryWindow()->close(); }},
         // The settings window's.
         {settings ? 16 : 0, "settings: pause in low power, or remind to match",

@@ -5,7 +5,6 @@
 #include "playback/AppModel.h"
 #include "support/Settings.h"
 #include "ui/MainWindowController.h"
-#include "ui/TileModel.h"
 
 #include <algorithm>
 
@@ -58,7 +57,7 @@ SoakWorld::SoakWorld()
              f.hasPreview ? std::optional("https://cdn.test/previews/" + f.id + ".jpg") : std::nullopt});
         fake.video->durations[filmPath(f.id)] = f.duration;
         if (f.hasFrame) {
-            fake.images->setFilm(filmPath(f.id), fakes::solidImage(64, 36, frameFill(f.id)));
+            fake.images->setFilm(filmPath(f.id), fakes::solidImage(64, 36, 128));
         }
         if (f.onDiskAtStart) {
             aerials.addVideo(f.id + ".mov", filmBody(f.id));
@@ -116,66 +115,12 @@ std::vector<LibraryItem> LibraryView::shownItems() const {
     return store ? store->items(selection) : std::vector<LibraryItem>{};
 }
 
-void LibraryView::check(const std::string& id, bool preview, const std::shared_ptr<const Image>& picture) {
-    // A still comes exactly for a film that has one; a preview may fail on the network.
-    const bool hasStill = m_world.film(id) && m_world.film(id)->hasFrame;
-    if (!picture ? !preview && hasStill
-                 : picture->rgba.empty() || (!preview && !hasStill) ||
-                       picture->rgba.front() !=
-                           (preview ? SoakWorld::previewFill(id) : SoakWorld::frameFill(id))) {
-        m_problems.push_back((preview ? "the preview of " : "the still of ") + id + " is wrong or missing");
-    }
-}
-
-void LibraryView::showTiles(Random& random, int count) {
-    const auto items = shownItems();
-    ThumbnailCache* cache = m_world.thumbnails();
-    if (items.empty() || !cache) {
-        return;
-    }
-    for (int i = 0; i < count; ++i) {
-        const LibraryItem& item = pick(items, random);
-        const bool preview = item.previewURL.has_value();
-        // The tile's own loading, which may hand over a picture twice (memory, then request).
-        TileModel::loadThumb(*cache, item, [this, id = item.id, preview](ThumbnailCache::Picture picture) {
-            check(id, preview, picture);
-        });
-        if (!preview && !item.url) {
-            continue;
-        }
-        auto answers = m_answers.emplace_back(std::make_shared<int>(0));
-        auto answered = [this, answers, id = item.id, preview](ThumbnailCache::Picture picture) {
-            if (++*answers > 1) {
-                m_problems.push_back("the picture request for " + id + " was answered " +
-                                     std::to_string(*answers) + " times");
-            }
-            check(id, preview, picture);
-        };
-        if (preview) {
-            cache->requestRemote(item.id, {Settings::previewURL(item.id), *item.previewURL}, answered);
-        } else {
-            cache->request(item.id, *item.url, answered);
-        }
-    }
-}
-
-std::size_t LibraryView::openRequests() const {
-    return static_cast<std::size_t>(
-        std::count_if(m_answers.begin(), m_answers.end(), [](const auto& n) { return *n == 0; }));
-}
-
 std::size_t LibraryView::storeObservers() const {
     std::size_t observers = 0;
     if (const LibraryStore* store = m_world.store()) {
         forEachPublished(*store, [&observers](const auto& value) { observers += value.observerCount(); });
     }
     return observers;
-}
-
-std::vector<std::string> LibraryView::takeProblems() {
-    // Answered requests are kept only as long as a second answer could still be told apart.
-    std::erase_if(m_answers, [](const auto& n) { return *n > 0 && n.use_count() == 1; });
-    return std::exchange(m_problems, {});
 }
 
 } // namespace drovane::soak

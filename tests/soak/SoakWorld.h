@@ -87,17 +87,10 @@ public:
     std::string filmPath(const std::string& id) const { return library->videosDir() + "/" + id + ".mov"; }
     std::set<std::string> onDisk() const { return library->onDiskIDs(); }
 
-    // The film a film's or a preview's address or file names.
+    // The film a film's address or file names.
     static std::string idOf(const Url& url) { return url.deletingPathExtension().lastPathComponent(); }
     // The film's bytes as the network serves them.
     static std::string filmBody(const std::string& id) { return "moov " + id; }
-    // Every channel of a film's still, and of its preview picture, holds this value.
-    static std::uint8_t frameFill(const std::string& id) {
-        return static_cast<std::uint8_t>(std::hash<std::string>{}(id) % 251);
-    }
-    static std::uint8_t previewFill(const std::string& id) {
-        return static_cast<std::uint8_t>(frameFill(id) + 1);
-    }
 
     fakes::FakePlatform fake;
     const std::shared_ptr<const Library> library;
@@ -106,10 +99,9 @@ public:
     std::shared_ptr<AppDelegate> delegate;
 };
 
-// What the library window's views hold while the window shows, as the toolkit's views would:
-// a subscription to every published value of the store, and the pictures the tiles in view ask
-// for. Every request must be answered exactly once, with
-// the picture of its own film or with none.
+// What the library window's views hold while the window shows, as the toolkit's views would: a
+// subscription to every published value of the store. (The tiles' pictures are the thumbnail
+// cache's tests' and the window's.)
 class LibraryView {
 public:
     explicit LibraryView(SoakWorld& world) : m_world(world) {}
@@ -122,23 +114,12 @@ public:
     SidebarSelection selection;
     std::vector<LibraryItem> shownItems() const;
 
-    // Up to `count` tiles of the shown films come into view and ask for their pictures.
-    void showTiles(Random& random, int count);
-
-    std::size_t openRequests() const;
     // Observers of the store's published values, the views' and the program's.
     std::size_t storeObservers() const;
-    // Problems seen since the last take.
-    std::vector<std::string> takeProblems();
 
 private:
-    void check(const std::string& id, bool preview, const std::shared_ptr<const Image>& picture);
-
     SoakWorld& m_world;
     std::vector<Subscription> m_subscriptions;
-    // How often each request was answered.
-    std::vector<std::shared_ptr<int>> m_answers;
-    std::vector<std::string> m_problems;
 };
 
 // The user and the machine: picks an event that fits the moment, with weights that make a
