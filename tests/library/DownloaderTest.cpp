@@ -4,7 +4,6 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "library/Library.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <filesystem>

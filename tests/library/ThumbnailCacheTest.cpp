@@ -3,7 +3,6 @@
 #include "fakes/FakeImages.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <filesystem>

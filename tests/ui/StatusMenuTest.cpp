@@ -103,17 +103,6 @@ TEST_F(StatusMenuTest, TheTitleFollowsTheHandPauseAndTheIconEveryHoldBackButCove
         EXPECT_EQ(rows(item().open()).at(2), c.title);
         EXPECT_EQ(item().icon->dimmed, c.dimmed);
     }
-
-    // Choosing the row resumes a hand pause.
-    model->lowPower = false;
-    window.covered = false;
-    model->manualPaused = true;
-    find(item().open(), "Play Wallpaper").action();
-    EXPECT_FALSE(model->manualPaused);
-    EXPECT_FALSE(item().icon->dimmed);
-    EXPECT_EQ(rows(item().open()).at(2), "Pause Wallpaper");
-    find(item().open(), "Pause Wallpaper").action();
-    EXPECT_TRUE(model->manualPaused);
 }
 
 TEST_F(StatusMenuTest, WithoutFilmsTheRowsArePlainAndOnlyQuitHasAKey) {

@@ -130,17 +130,6 @@ TEST_F(UpdateCheckTest, TheButtonsInstallSkipOrOpenTheSite) {
     EXPECT_EQ(fake.workspace->openedUrls, std::vector<Url>{Settings::siteURL()});
 }
 
-TEST_F(UpdateCheckTest, ASecondCheckWhileOneRunsIsDroppedSilently) {
-    feed(R"({"version": "1.4", "url": "u"})");
-    check->run({}, true);
-    check->run({}, true);
-    EXPECT_TRUE(check->busy());
-    EXPECT_EQ(fake.http->answerAll(), 1u);
-    fake.mainQueue->drain();
-    EXPECT_EQ(alerts->shown.size(), 1u);
-    EXPECT_EQ(fake.http->requested, std::vector<std::string>{Settings::versionURL().string()});
-}
-
 // At launch, 12 s on, when automatic updates are on, the program runs from a bundle with an
 // identifier, and more than a day has passed since the last check.
 TEST_F(UpdateCheckTest, TheAutomaticCheckRunsTwelveSecondsAfterLaunchOnceADayFromABundle) {
