@@ -1,5 +1,6 @@
 #include "update/UpdateInstall.h"
 
+#include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "support/Files.h"
@@ -36,14 +37,11 @@ public:
     bool starts = true;
 };
 
-struct StubWindow final : Window {
-    explicit StubWindow(bool shown = true) : visible(shown) {}
-    Rect frame() const override { return {}; }
-    bool isVisible() const override { return visible; }
-    bool isOccludedVisible() const override { return true; }
-    bool snapshot(const std::string&) override { return false; }
-    bool visible;
-};
+std::shared_ptr<const Window> aWindow(bool shown = true) {
+    auto window = std::make_shared<fakes::FakeLibraryWindow>(LibraryWindowContent{});
+    window->visible = shown;
+    return window;
+}
 
 std::string plist(const std::string& version) {
     return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>DVVersion</key><string>" + version +
@@ -87,7 +85,7 @@ protected:
     std::shared_ptr<fakes::FakeAlerts> alerts = fake.alerts;
     std::shared_ptr<ScriptedArchives> archives = std::make_shared<ScriptedArchives>();
     std::shared_ptr<RecordingProcesses> processes = std::make_shared<RecordingProcesses>();
-    std::shared_ptr<const Window> window = std::make_shared<StubWindow>();
+    std::shared_ptr<const Window> window = aWindow();
     std::shared_ptr<UpdateInstall> installer;
 };
 
@@ -161,8 +159,7 @@ TEST_F(UpdateInstallTest, AVerifiedNewerBundleIsSwappedByTheScriptAndTheProgramQ
 }
 
 TEST_F(UpdateInstallTest, AnInstallOfferedWithoutAWindowShowsItsProgressOnTheFirstVisibleOne) {
-    const auto hidden = std::make_shared<StubWindow>(false), first = std::make_shared<StubWindow>(),
-               second = std::make_shared<StubWindow>();
+    const auto hidden = aWindow(false), first = aWindow(), second = aWindow();
     struct Case {
         const char* name;
         std::vector<std::shared_ptr<const Window>> windows;
