@@ -27,10 +27,9 @@ TEST_F(LoopingTest, ATwentySecondFilmLoopsAtEighteenAndAHalfOfMediaTimeOncePerLo
     EXPECT_NEAR(*loopedAt, 18.5, 1e-6);
     EXPECT_GT(first->rate(), 0) << "the old film plays on under the new layer";
     EXPECT_EQ(fake.video->madePlayers.size(), 4u) << "one crossfade: a new player per screen";
-    // The boundary is in media time, so at half rate the loop comes after 37 s; that low power
-    // halves the rate is the power monitor's test.
-    // That the new players play the same film and the old layers go after the fade-in, the day of
-    // use checks throughout.
+    // The boundary is in media time, so at half rate the loop comes after 37 s (that low power
+    // halves the rate is the power monitor's test). That the new players play the same film and
+    // the old layers go after the fade-in, the day of use checks throughout.
 }
 
 TEST_F(LoopingTest, OnlyFilmsLongerThanThreeSecondsLoop) {
