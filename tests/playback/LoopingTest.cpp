@@ -151,26 +151,7 @@ TEST_F(LoopingTest, ACrossfadeWhilePausedKeepsTheNewPlayersPausedAndRetiresTheOl
     EXPECT_EQ(player(0).rate(), 0.0);
 }
 
-TEST_F(LoopingTest, ARebuildDuringAPendingCrossfadeRetiresTheOutgoingPlayers) {
-    setScreens(2);
-    model->switchVideo(addFilm("A"));
-    settle(2);
-    const auto outgoing = model->players;
-    const Url broken = addFilm("BROKEN");
-    fake.video->durations[*broken.filePath()] = std::nullopt; // its layers never get a frame
-    model->switchVideo(broken);
-    ASSERT_EQ(outgoing[0]->rate(), 1.0) << "the old film plays on under the waiting fade";
-
-    setScreens(1); // as the delegate does: the new layers go with their windows, and their fade
-    model->buildWindows();
-    settle(5);
-    for (const auto& player : outgoing) {
-        EXPECT_EQ(player->rate(), 0.0);
-        EXPECT_EQ(std::dynamic_pointer_cast<fakes::FakePlayer>(player)->boundaryObserverCount(), 0u);
-    }
-    EXPECT_EQ(model->players.size(), 1u);
-}
-
+// That a rebuild during a pending cross-fade retires the outgoing players, the day of use checks.
 TEST_F(LoopingTest, AFadeInWhoseFirstFrameComesAfterTheEngineWentStillRunsToTheEnd) {
     fake.video->readyDelay = 1.0;
     model->switchVideo(addFilm("A"));
