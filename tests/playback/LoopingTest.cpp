@@ -105,37 +105,8 @@ TEST_F(LoopingTest, EachOldLayerGoesOnlyAfterItsSuccessorHasFadedIn) {
     EXPECT_EQ(playerB->rate(), 0);
 }
 
-TEST_F(LoopingTest, WhatAnUndecodableFilmLeftShowingGoesOnceAnotherFilmHasFadedInOverIt) {
-    setScreens(2);
-    const Url broken = addFilm("BROKEN");
-    fake.video->durations[*broken.filePath()] = std::nullopt;
-    model->switchVideo(addFilm("GOOD"));
-    settle(2);
-    const auto goodLayer = model->layers[0];
-    std::vector<std::weak_ptr<Player>> covered(model->players.begin(), model->players.end());
-    // Twice: the transparent layer waits for a frame over what showed before; the first failed
-    // without a picture, so the second replaces it at once.
-    model->switchVideo(broken);
-    settle(30);
-    EXPECT_EQ(layer(0).opacity(), 0.0) << "an undecodable film stays transparent";
-    EXPECT_EQ(window(0).playerLayers().at(0), goodLayer);
-    EXPECT_EQ(goodLayer->opacity(), 1.0) << "and the old one visible";
-    covered.insert(covered.end(), model->players.begin(), model->players.end());
-    model->switchVideo(broken);
-    settle(2);
-    ASSERT_EQ(window(0).playerLayers().size(), 2u);
-
-    model->switchVideo(addFilm("NEXT"));
-    settle(3);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(window(i).playerLayers().size(), 1u) << "nothing lies hidden under the film that shows";
-    }
-    for (const auto& player : covered) {
-        EXPECT_TRUE(player.expired()) << "a covered player lives on";
-    }
-    EXPECT_EQ(fake.video->livePlayers().size(), 2u);
-}
-
+// A film without a frame never fades in (above); what it left showing goes once another film has
+// faded in over it, which the day of use checks.
 TEST_F(LoopingTest, ACrossfadeWhilePausedKeepsTheNewPlayersPausedAndRetiresTheOldAfterTheFade) {
     model->switchVideo(addFilm("A"));
     settle(2);
