@@ -53,19 +53,6 @@ TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromAB
     EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot"), 0u);
 }
 
-TEST_F(AppDelegateLibraryWindowTest, SizeSelectAndScreenshotApplyToTheLibraryWindow) {
-    auto delegate = launch(
-        {"--open-window", "--size", "1200x800", "--select", "Underwater", "--screenshot", "/tmp/x.png"});
-    ASSERT_TRUE(window());
-    EXPECT_EQ(window()->frame().size, (Size{1200, 800}));
-    EXPECT_EQ(window()->content.start, SidebarSelection::named("Underwater"));
-    fake.mainQueue->advance(3.9);
-    EXPECT_TRUE(window()->snapshots.empty());
-    fake.mainQueue->advance(0.2);
-    EXPECT_EQ(window()->snapshots, std::vector<std::string>{"/tmp/x.png"});
-    EXPECT_EQ(fake.log->lines().back(), "Drovane: snapshot written to /tmp/x.png");
-}
-
 TEST_F(AppDelegateLibraryWindowTest, TheStoreFollowsTheEngineAndScreensOnlyWhileTheWindowShows) {
     auto delegate = launch({"--open-window"});
     scans();

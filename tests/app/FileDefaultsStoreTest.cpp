@@ -1,7 +1,6 @@
 #include "app/FileDefaultsStore.h"
 
 #include "fakes/FakePlatform.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <atomic>

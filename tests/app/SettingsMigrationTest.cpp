@@ -13,52 +13,54 @@ protected:
     fakes::FakePlatform fake;
 };
 
-TEST_F(SettingsMigrationTest, OnlyTheFirstLegacyDomainWithAChoiceIsCopied) {
-    legacy("drovane")->set("selectedVideo", "/films/A.mov");
-    legacy("drovane")->set("favorites", Value::Array{"A", "B"});
-    legacy("drovane")->set("firstLaunch", Date{100});
-    legacy("drovane")->set("autoUpdate", false); // not a live key
-    legacy("lumenfold")->set("selectedVideo", "/films/L.mov");
-
-    SettingsMigration::run(*fake.defaults);
-
-    EXPECT_EQ(fake.defaults->snapshot(), (Value::Dictionary{{"selectedVideo", "/films/A.mov"},
-                                                            {"favorites", Value::Array{"A", "B"}},
-                                                            {"firstLaunch", Date{100}}}));
-    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{"Drovane: settings migrated from domain drovane"});
-    // The source is left as it was.
-    EXPECT_EQ(legacy("drovane")->string("selectedVideo"), "/films/A.mov");
-}
-
-TEST_F(SettingsMigrationTest, AnExistingChoiceStopsEverything) {
-    fake.defaults->set("selectedVideo", Value(3)); // any value, even a mistyped one
-    legacy("drovane")->set("selectedVideo", "/films/A.mov");
-    legacy("drovane")->set("favorites", Value::Array{"A"});
-    SettingsMigration::run(*fake.defaults);
-    EXPECT_EQ(fake.defaults->snapshot(), (Value::Dictionary{{"selectedVideo", 3}}));
-    EXPECT_TRUE(fake.log->lines().empty());
-}
-
-TEST_F(SettingsMigrationTest, SecondDomainIsUsedAndOnlyPresentKeysCopiedWithTheirTypes) {
-    legacy("drovane")->set("selectedVideo", 5); // not a string: no choice
-    legacy("lumenfold")->set("selectedVideo", "/films/L.mov");
-    legacy("lumenfold")->set("firstLaunch", "not a date"); // copied whatever its type
-    SettingsMigration::run(*fake.defaults);
-    EXPECT_EQ(fake.defaults->snapshot(),
-              (Value::Dictionary{{"selectedVideo", "/films/L.mov"}, {"firstLaunch", "not a date"}}));
-    EXPECT_EQ(fake.log->lines(),
-              std::vector<std::string>{"Drovane: settings migrated from domain lumenfold"});
-}
-
-TEST_F(SettingsMigrationTest, DomainsThatCannotOpenOrHoldNoChoiceCopyNothing) {
-    fake.defaults->refuseSuite("drovane");
-    legacy("lumenfold")->set("favorites", Value::Array{"A"});
-    SettingsMigration::run(*fake.defaults);
-    EXPECT_TRUE(fake.defaults->snapshot().empty());
-    fake.defaults->refuseSuite("lumenfold");
-    SettingsMigration::run(*fake.defaults);
-    EXPECT_TRUE(fake.defaults->snapshot().empty());
-    EXPECT_TRUE(fake.log->lines().empty());
+TEST_F(SettingsMigrationTest, TheFirstLegacyDomainWithAChoiceIsCopiedWhenThereIsNoneYet) {
+    using Dict = Value::Dictionary;
+    const Dict chosen = {
+        {"selectedVideo", "/films/A.mov"}, {"favorites", Value::Array{"A", "B"}}, {"firstLaunch", Date{100}}};
+    Dict withStale = chosen;
+    withStale["autoUpdate"] = false; // not a live key
+    struct Case {
+        const char* name;
+        Dict current, drovane, lumenfold;
+        std::vector<std::string> refused;
+        Dict expected;
+        std::string from; // the domain logged; empty: nothing
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"the first domain, its live keys only", {}, withStale, {{"selectedVideo", "/films/L.mov"}}, {}, chosen, "drovane"},
+        {"any existing choice stops everything, even a mistyped one", {{"selectedVideo", 3}}, chosen, {}, {}, {{"selectedVideo", 3}}, ""},
+        {"a mistyped choice is none; keys are copied whatever their type", {}, {{"selectedVideo", 5}}, {{"selectedVideo", "/films/L.mov"}, {"firstLaunch", "not a date"}}, {}, {{"selectedVideo", "/films/L.mov"}, {"firstLaunch", "not a date"}}, "lumenfold"},
+        {"an unopenable domain, then one without a choice", {}, chosen, {{"favorites", Value::Array{"A"}}}, {"drovane"}, {}, ""},
+        {"no domain opens", {}, chosen, chosen, {"drovane", "lumenfold"}, {}, ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::FakePlatform machine;
+        for (const auto& [key, value] : c.current) {
+            machine.defaults->set(key, value);
+        }
+        for (const auto& [domain, values] : {std::pair{"drovane", c.drovane}, {"lumenfold", c.lumenfold}}) {
+            for (const auto& [key, value] : values) {
+                machine.defaults->suite(domain)->set(key, value);
+            }
+        }
+        for (const auto& domain : c.refused) {
+            machine.defaults->refuseSuite(domain);
+        }
+        SettingsMigration::run(*machine.defaults);
+        EXPECT_EQ(machine.defaults->snapshot(), c.expected);
+        EXPECT_EQ(machine.log->lines(),
+                  c.from.empty()
+                      ? std::vector<std::string>{}
+                      : std::vector<std::string>{"Drovane: settings migrated from domain " + c.from});
+        if (c.refused.empty()) {
+            EXPECT_EQ(machine.defaults->suite("drovane")->value("selectedVideo"),
+                      c.drovane.at("selectedVideo"))
+                << "the source is left as it was";
+        }
+    }
 }
 
 TEST_F(SettingsMigrationTest, RunsAgainOnceTheChoiceIsGone) {

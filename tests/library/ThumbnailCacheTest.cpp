@@ -3,7 +3,6 @@
 #include "fakes/FakeImages.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <filesystem>
@@ -207,7 +206,6 @@ TEST_F(ThumbnailCacheTest, EveryKindOfFailedAddressGivesNothingWithoutALogLine) 
     const Case cases[] = {
         {"transport error", HttpDataResult{"timed out", std::nullopt, std::nullopt}},
         {"error with a picture", HttpDataResult{"cancelled", 200, picture}},
-        {"not found", HttpDataResult{"", 404, picture}},
         {"redirect not followed", HttpDataResult{"", 301, picture}},
         {"no body", HttpDataResult{"", 200, std::nullopt}},
         {"empty body", HttpDataResult{"", 200, std::vector<std::uint8_t>{}}},

@@ -8,28 +8,8 @@ namespace {
 using testing::EngineFixture;
 using AppModelTest = EngineFixture;
 
-TEST_F(AppModelTest, SwitchingWithoutWindowsBuildsThemAndWithWindowsKeepsThem) {
-    const Url a = addFilm("A");
-    const Url b = addFilm("B");
-    std::vector<Url> announced;
-    int stateChanges = 0;
-    model->onFilmChanged = [&](const Url& u) { announced.push_back(u); };
-    model->onStateChanged = [&] { ++stateChanges; };
-
-    // That the windows show the film chosen, which is stored, the day of use checks throughout.
-    model->switchVideo(a);
-    ASSERT_EQ(model->windows.size(), 1u);
-    auto firstWindow = model->windows[0];
-    auto firstPlayer = model->players[0];
-
-    model->switchVideo(b);
-    ASSERT_EQ(model->windows.size(), 1u);
-    EXPECT_EQ(model->windows[0], firstWindow) << "a film change keeps the windows";
-    EXPECT_NE(model->players[0], firstPlayer) << "but replaces the players";
-    EXPECT_EQ(announced, (std::vector<Url>{a, b}));
-    EXPECT_GE(stateChanges, 2);
-}
-
+// That a film change keeps the windows and cross-fades to new players is the looping tests'; that
+// it is announced, the reminder's at launch.
 // That every screen has its window, player and layer, and nothing outlives a rebuild, the day of
 // use checks throughout.
 TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscription) {
@@ -55,15 +35,12 @@ TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscrip
     EXPECT_EQ(fake.windowServer->occlusionObserverCount(), 1u) << "one occlusion subscription at a time";
 }
 
-TEST_F(AppModelTest, ShuffleNeedsTwoFilmsAndNeverPicksTheCurrentOne) {
-    const Url only = addFilm("ONLY");
-    model->shuffleNext();
-    EXPECT_FALSE(model->videoURL) << "one film: nothing happens even though nothing plays";
-    EXPECT_TRUE(model->windows.empty());
-
-    const Url b = addFilm("B");
-    const Url c = addFilm("C");
-    model->switchVideo(only);
+// Only the deletion of the playing film shuffles: a film always plays then.
+TEST_F(AppModelTest, ShuffleNeverPicksTheCurrentFilmAndReachesEveryOther) {
+    const Url a = addFilm("A");
+    addFilm("B");
+    addFilm("C");
+    model->switchVideo(a);
     std::set<std::string> picked;
     for (int i = 0; i < 60; ++i) {
         const std::string before = model->videoURL->path();
