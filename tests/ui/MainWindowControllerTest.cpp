@@ -87,7 +87,35 @@ TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceButNotOneWhoseFileLeftBe
     EXPECT_FALSE(item("U2").isOnDisk());
 }
 
-// Where the wallpaper goes when its film is deleted, the day of use checks.
+TEST_F(MainWindowControllerTest, DeletingThePlayingFilmMovesTheWallpaperToAFilmThatStaysElseClearsIt) {
+    controller();
+    // The next film is drawn at random: with a choice between a film of the deletion and one
+    // that stays, sixteen deletions would all have landed right by chance once in 65536 runs.
+    const Url stays = onDisk("U3");
+    for (int run = 0; run < 16; ++run) {
+        SCOPED_TRACE(run);
+        const Url reef = onDisk("U1");
+        onDisk("U2");
+        store->refresh();
+        settle();
+        model->switchVideo(reef);
+        fake.workspace->trashed.clear();
+        controller().actions().deleteMany({item("U1"), item("U2")});
+        ASSERT_EQ(model->videoURL, stays);
+        EXPECT_EQ(fake.workspace->trashed.size(), 2u);
+        EXPECT_GT(settle(), 0u) << "refreshed after the move";
+        std::filesystem::remove(item("U1").url->path());
+        std::filesystem::remove(item("U2").url->path());
+    }
+    // No film outside the deletion: the wallpaper is cleared before the files go.
+    onDisk("U1");
+    store->refresh();
+    settle();
+    controller().actions().deleteMany({item("U1"), item("U3")});
+    EXPECT_FALSE(model->videoURL);
+    EXPECT_EQ(fake.workspace->trashed.size(), 4u);
+}
+
 TEST_F(MainWindowControllerTest, AFilmTheTrashRefusedIsLoggedShownOnTheWindowAndAloneStaysOnDisk) {
     onDisk("U1");
     const Url kelp = onDisk("U2");
