@@ -2,6 +2,7 @@
 
 #include "desktop/media/FfmpegFrames.h"
 #include "desktop/media/FitInside.h"
+#include "desktop/media/PngChunks.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -78,11 +79,18 @@ std::optional<Image> QtFfmpegImages::decodeFile(const std::string& path, int max
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
+    // Mapped, the whole file is looked over without being read; an empty file maps nothing.
+    const qint64 size = file.size();
+    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (mapped == nullptr || !pngChunksFitIn(mapped, static_cast<std::size_t>(size))) {
+        return std::nullopt;
+    }
+    file.unmap(mapped);
     return decode(file, maxPixelSize);
 }
 
 std::optional<Image> QtFfmpegImages::decodeData(const std::vector<std::uint8_t>& bytes, int maxPixelSize) {
-    if (bytes.empty()) {
+    if (bytes.empty() || !pngChunksFitIn(bytes.data(), bytes.size())) {
         return std::nullopt;
     }
     // Read in place: the bytes outlive the buffer.
