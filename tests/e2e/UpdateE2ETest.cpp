@@ -11,7 +11,7 @@ namespace drovane::e2e {
 namespace {
 
 // Sets both version keys of a bundle's Info.plist.
-bool setVersion(const std::string& bundle, const std::string& version) {
+[[maybe_unused]] bool setVersion(const std::string& bundle, const std::string& version) {
     return fixtures::run({"python3", "-c",
                           "import plistlib, sys\n"
                           "path = sys.argv[1] + '/Contents/Info.plist'\n"
@@ -57,7 +57,7 @@ protected:
 };
 
 // Every file below `folder` by its path inside, with its bytes or a link's target.
-std::map<std::string, std::string> contents(const std::string& folder) {
+[[maybe_unused]] std::map<std::string, std::string> contents(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string inside = fs::relative(entry.path(), folder);

@@ -284,7 +284,9 @@ TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNe
                TileModel::state(*store, item("U3")).failure.value_or("none");
     };
     const auto answer = [this](const std::string& id, HttpDataResult result) {
-        fake.http->answer(fake.http->last("https://cdn.test/" + id + ".mov"), std::move(result));
+        const auto task = fake.http->last("https://cdn.test/" + id + ".mov");
+        ASSERT_NE(task, nullptr) << id;
+        fake.http->answer(task, std::move(result));
         fake.mainQueue->drain();
     };
     model->downloader->start(std::vector<std::string>{"U2", "U3"});
