@@ -67,6 +67,19 @@ GType tunerType() {
     return type;
 }
 
+// Qt's media integration starts a device monitor for cameras, microphones and speakers, which
+// loads every device provider (PulseAudio, PipeWire, Video4Linux, Vulkan, DeckLink) with its
+// libraries and connects to the sound server. A wallpaper plays muted films from files and
+// never asks for a device: without providers the monitor finds none and loads nothing.
+void forgetDeviceProviders() {
+    GstRegistry* registry = gst_registry_get();
+    GList* providers = gst_registry_get_feature_list(registry, GST_TYPE_DEVICE_PROVIDER_FACTORY);
+    for (GList* item = providers; item != nullptr; item = item->next) {
+        gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
+    }
+    gst_plugin_feature_list_free(providers);
+}
+
 } // namespace
 
 int decoderThreadsFor(int width, int height) {
@@ -77,6 +90,7 @@ void tunePlaybackPipelines() {
     static std::once_flag once;
     std::call_once(once, [] {
         gst_init(nullptr, nullptr);
+        forgetDeviceProviders();
         // Lives as long as the process: the hooks hold it.
         g_object_new(tunerType(), nullptr);
     });

@@ -6,7 +6,8 @@ namespace drovane::desktop {
 // wallpaper shows each picture once, at its time, so nothing gains from pictures decoded ahead:
 // every queue holds one picture, and a decoder of a film no larger than 1920x1200 decodes on one
 // thread, which one core does in time (frame threading keeps a picture per thread). Larger films
-// keep every thread they need. Idempotent; call before the first player is made.
+// keep every thread they need. No device provider is loaded: nothing here plays sound or
+// films from a camera. Idempotent; call before the first player is made.
 void tunePlaybackPipelines();
 
 // The decoder threads for a film of `width` x `height` pixels; 0 lets the decoder choose.

@@ -75,5 +75,17 @@ TEST(PipelineTuning, DecodesFilmsUpTo1920x1200OnOneThreadAndQueuesOnePicture) {
     EXPECT_EQ(decoderThreadsFor(0, 0), 0);
 }
 
+// Qt's device monitor would load the sound server's and the cameras' plugins: none is offered.
+TEST(PipelineTuning, NoDeviceProviderIsOffered) {
+    tunePlaybackPipelines();
+    GstRegistry* registry = gst_registry_get();
+    GstPlugin* cameras = gst_registry_find_plugin(registry, "video4linux2");
+    ASSERT_NE(cameras, nullptr) << "the plugin stays, for its elements";
+    gst_object_unref(cameras);
+    GList* providers = gst_registry_get_feature_list(registry, GST_TYPE_DEVICE_PROVIDER_FACTORY);
+    EXPECT_EQ(g_list_length(providers), 0u);
+    gst_plugin_feature_list_free(providers);
+}
+
 } // namespace
 } // namespace drovane::desktop
