@@ -82,11 +82,12 @@ std::optional<Image> QtFfmpegImages::decodeFile(const std::string& path, int max
     // Mapped, the whole file is looked over without being read; an empty file maps nothing.
     const qint64 size = file.size();
     uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
-    if (mapped == nullptr || !pngChunksFitIn(mapped, static_cast<std::size_t>(size))) {
+    if (mapped == nullptr) {
         return std::nullopt;
     }
+    const bool fits = pngChunksFitIn(mapped, static_cast<std::size_t>(size));
     file.unmap(mapped);
-    return decode(file, maxPixelSize);
+    return fits ? decode(file, maxPixelSize) : std::nullopt;
 }
 
 std::optional<Image> QtFfmpegImages::decodeData(const std::vector<std::uint8_t>& bytes, int maxPixelSize) {
