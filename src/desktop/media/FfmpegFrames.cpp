@@ -17,6 +17,7 @@ extern "C" {
 #include <libavutil/display.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -40,6 +41,10 @@ constexpr int maxDecodeErrors = 32;
 // Frames up to DCI 8K. A hostile header must not make every worker hold a decoder's worth of
 // gigapixel frames.
 constexpr std::int64_t maxFramePixels = 8192LL * 4320;
+// FFmpeg's largest single allocation, for the whole process. A demuxer sizes its sample tables from counts in
+// the header, so a forged count in a small file asks for gigabytes; no film needs more than one 8K frame of
+// 16-bit RGBA (283 MB) at once.
+constexpr std::size_t maxAllocationBytes = std::size_t{384} << 20;
 
 struct FormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -76,10 +81,14 @@ FrameResult failure(std::string error) {
 }
 
 // FFmpeg would otherwise print its own diagnostics about every damaged file on standard error,
-// between our single-line ones; its failures reach us as return codes instead.
-void silenceLibraryLog() {
+// between our single-line ones; its failures reach us as return codes instead. An allocation
+// past the limit fails like any other and is reported as the file's error.
+void setUpLibrary() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(maxAllocationBytes);
+    });
 }
 
 const std::int32_t* displayMatrix(const AVStream& stream) {
@@ -137,7 +146,7 @@ std::unique_ptr<AVFormatContext, FormatCloser> openFilm(const std::string& path,
                                                           : "cannot open " + path + ": no such file";
         return nullptr;
     }
-    silenceLibraryLog();
+    setUpLibrary();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", filmFormats, 0);
