@@ -7,65 +7,54 @@
 namespace drovane::desktop {
 namespace {
 
-std::optional<std::string> unsetText() {
-    return std::nullopt;
+constexpr std::nullopt_t unset = std::nullopt;
+
+// The session's description, for a failure's message.
+std::string described(const SessionEnvironment& e) {
+    return e.sessionType.value_or("-") + " " + e.waylandDisplay.value_or("-") + " " +
+           e.display.value_or("-") + " " + e.currentDesktop.value_or("-");
 }
 
 TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
     const RendererChoice gl{Renderer::Gl, "DROVANE_RENDERER=gl"};
-    const std::nullopt_t unset = std::nullopt;
     struct Row {
         SessionEnvironment environment; // type, WAYLAND_DISPLAY, DISPLAY, desktop
         std::string qtPlatform;
         WallpaperWay way;
         std::string line;
     };
+    // clang-format off
     const Row rows[] = {
-        {{"x11", unset, ":0", "XFCE"},
-         "xcb",
-         WallpaperWay::X11Window,
+        {{"x11", unset, ":0", "XFCE"}, "xcb", WallpaperWay::X11Window,
          "Drovane: X11 session (XFCE); wallpapers are desktop-level X11 windows, drawn with OpenGL "
          "(DROVANE_RENDERER=gl)"},
         // A bare X server started from a text console or over ssh.
-        {{"tty", unset, ":99", unset},
-         "xcb",
-         WallpaperWay::X11Window,
-         "Drovane: X11 session; wallpapers are desktop-level X11 windows, drawn with OpenGL "
-         "(DROVANE_RENDERER=gl)"},
-        {{"wayland", "wayland-0", ":0", "ubuntu:GNOME"},
-         "xcb",
-         WallpaperWay::XWaylandWindow,
-         "Drovane: Wayland session (ubuntu:GNOME); wallpapers are desktop-level windows through XWayland, "
-         "drawn "
+        {{"tty", unset, ":99", unset}, "xcb", WallpaperWay::X11Window,
+         "Drovane: X11 session; wallpapers are desktop-level X11 windows, drawn with OpenGL (DROVANE_RENDERER=gl)"},
+        {{"wayland", "wayland-0", ":0", "ubuntu:GNOME"}, "xcb", WallpaperWay::XWaylandWindow,
+         "Drovane: Wayland session (ubuntu:GNOME); wallpapers are desktop-level windows through XWayland, drawn "
          "with OpenGL (DROVANE_RENDERER=gl); windows of Wayland programs do not count as covering them"},
         {{unset, "wayland-0", ":1", "GNOME"}, "xcb", WallpaperWay::XWaylandWindow, ""},
-        {{"wayland", "wayland-0", unset, "GNOME"},
-         "wayland",
-         WallpaperWay::None,
+        {{"wayland", "wayland-0", unset, "GNOME"}, "wayland", WallpaperWay::None,
          "Drovane: Wayland session (GNOME) without XWayland; no wallpaper is shown: Drovane knows no way to "
          "place one under this compositor's desktop; Drovane's windows are Wayland windows: a tray that asks "
          "for the menu at a point opens the library window instead"},
         // An XWayland wallpaper would be an ordinary window there: tiled, in the taskbar, in Alt-Tab;
         // but the tray's menu can open only through XWayland.
-        {{"wayland", "wayland-1", ":0", "sway"},
-         "xcb;wayland",
-         WallpaperWay::None,
+        {{"wayland", "wayland-1", ":0", "sway"}, "xcb;wayland", WallpaperWay::None,
          "Drovane: Wayland session (sway); no wallpaper is shown: Drovane knows no way to place one under "
          "this compositor's desktop; the tray's menu and Drovane's windows go through XWayland"},
         {{"wayland", "wayland-0", ":1", "KDE"}, "xcb;wayland", WallpaperWay::None, ""},
         {{unset, "wayland-0", unset, unset}, "wayland", WallpaperWay::None, ""},
         // The session type outranks a display inherited from elsewhere.
         {{"x11", "wayland-0", ":0", "GNOME"}, "xcb", WallpaperWay::X11Window, ""},
-        {{"", "", "", ""},
-         "",
-         WallpaperWay::None,
+        {{"", "", "", ""}, "", WallpaperWay::None,
          "Drovane: no display server (neither WAYLAND_DISPLAY nor DISPLAY is set); no wallpaper is shown"},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        const auto& e = row.environment;
-        SCOPED_TRACE(e.sessionType.value_or("-") + " " + e.waylandDisplay.value_or("-") + " " +
-                     e.display.value_or("-") + " " + e.currentDesktop.value_or("-"));
-        const DisplaySession session = chooseDisplaySession(e);
+        SCOPED_TRACE(described(row.environment));
+        const DisplaySession session = chooseDisplaySession(row.environment);
         EXPECT_EQ(session.qtPlatform, row.qtPlatform);
         EXPECT_EQ(session.way, row.way);
         if (!row.line.empty()) {
@@ -76,7 +65,6 @@ TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
 
 TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
     const RendererChoice software{Renderer::Software, {}};
-    const std::nullopt_t unset = std::nullopt;
     struct Row {
         SessionEnvironment environment;
         PlasmaProbe probe;
@@ -85,30 +73,24 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
     };
     const std::string elsewhere =
         ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
+    // clang-format off
     const Row rows[] = {
         {{"x11", unset, ":0", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
         {{"wayland", "wayland-0", ":1", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
-        {{"x11", unset, ":0", "KDE"},
-         {false, true, true},
-         WallpaperWay::X11Window,
+        {{"x11", unset, ":0", "KDE"}, {false, true, true}, WallpaperWay::X11Window,
          "Drovane: plasmashell is not running (nobody owns org.kde.plasmashell)" + elsewhere},
-        {{"wayland", "wayland-0", ":1", "KDE"},
-         {true, false, true},
-         WallpaperWay::None,
+        {{"wayland", "wayland-0", ":1", "KDE"}, {true, false, true}, WallpaperWay::None,
          "Drovane: PipeWire is not running" + elsewhere},
         // Run from the build tree: plasmashell would show an error where the wallpaper was.
-        {{"x11", unset, ":0", "KDE"},
-         {true, true, false},
-         WallpaperWay::X11Window,
-         "Drovane: Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed" +
-             elsewhere},
+        {{"x11", unset, ":0", "KDE"}, {true, true, false}, WallpaperWay::X11Window,
+         "Drovane: Drovane's wallpaper plugin for Plasma (app.drovane.wallpaper) is not installed" + elsewhere},
         // Another desktop with a plasmashell left running does not count.
         {{"x11", unset, ":0", "XFCE"}, {true, true, true}, WallpaperWay::X11Window, ""},
         {{"", "", "", "KDE"}, {true, true, true}, WallpaperWay::None, ""},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.environment.sessionType.value_or("-") + " " +
-                     row.environment.currentDesktop.value_or("-"));
+        SCOPED_TRACE(described(row.environment));
         std::string why = "stale";
         const DisplaySession session = preferPlasma(chooseDisplaySession(row.environment), row.probe, why);
         EXPECT_EQ(session.way, row.way);
@@ -123,19 +105,22 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
         "Drovane: X11 session (KDE); the film is Plasma's wallpaper: Drovane's wallpaper plugin shows each "
         "screen's picture from a PipeWire stream, drawn on the CPU");
 
-    const std::map<std::string, std::string> variables[] = {
-        {{"XDG_RUNTIME_DIR", "/run/user/1"}},
-        {{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_RUNTIME_DIR", "/pw"}, {"PIPEWIRE_REMOTE", "other"}},
-        {{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_REMOTE", "/tmp/pw-sock"}},
-        {},
+    using Variables = std::map<std::string, std::string>;
+    // clang-format off
+    const std::pair<Variables, std::string> sockets[] = {
+        {{{"XDG_RUNTIME_DIR", "/run/user/1"}}, "/run/user/1/pipewire-0"},
+        {{{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_RUNTIME_DIR", "/pw"}, {"PIPEWIRE_REMOTE", "other"}},
+         "/pw/other"},
+        {{{"XDG_RUNTIME_DIR", "/run/user/1"}, {"PIPEWIRE_REMOTE", "/tmp/pw-sock"}}, "/tmp/pw-sock"},
+        {{}, ""},
     };
-    const std::string sockets[] = {"/run/user/1/pipewire-0", "/pw/other", "/tmp/pw-sock", ""};
-    for (std::size_t i = 0; i < std::size(sockets); ++i) {
+    // clang-format on
+    for (const auto& [variables, socket] : sockets) {
         EXPECT_EQ(pipeWireSocket([&](const std::string& name) -> std::optional<std::string> {
-                      auto it = variables[i].find(name);
-                      return it == variables[i].end() ? std::nullopt : std::optional(it->second);
+                      auto it = variables.find(name);
+                      return it == variables.end() ? std::nullopt : std::optional(it->second);
                   }),
-                  sockets[i]);
+                  socket);
     }
 }
 
@@ -150,16 +135,13 @@ TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
         WallpaperWay way;
         std::string line;
     };
+    // clang-format off
     const Row rows[] = {
-        {{"wayland", "wayland-1", ":0", "sway"},
-         both,
-         WallpaperWay::LayerShell,
+        {{"wayland", "wayland-1", ":0", "sway"}, both, WallpaperWay::LayerShell,
          "Drovane: Wayland session (sway); wallpapers are on the background layer of the Wayland compositor, "
          "drawn on the CPU into shared memory; the active window, fullscreen or maximized, pauses the "
          "wallpaper under it; the tray's menu and Drovane's windows go through XWayland"},
-        {{"wayland", "wayland-1", unsetText(), "river"},
-         layerShell,
-         WallpaperWay::LayerShell,
+        {{"wayland", "wayland-1", unset, "river"}, layerShell, WallpaperWay::LayerShell,
          "Drovane: Wayland session (river); wallpapers are on the background layer of the Wayland "
          "compositor, drawn on the CPU into shared memory; covering windows are not followed on this "
          "compositor, only a wallpaper it stops drawing pauses; Drovane's windows are Wayland windows: a "
@@ -173,8 +155,9 @@ TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
         // An X11 session never asks a compositor.
         {{"x11", "wayland-0", ":0", "sway"}, both, WallpaperWay::X11Window, ""},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.environment.currentDesktop.value_or("-"));
+        SCOPED_TRACE(described(row.environment));
         const DisplaySession session = chooseDisplaySession(row.environment, row.offer);
         EXPECT_EQ(session.way, row.way);
         if (!row.line.empty()) {
