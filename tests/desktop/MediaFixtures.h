@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace drovane::fixtures {
@@ -159,6 +161,15 @@ inline Rgb meanColour(const Image& image, double x0, double y0, double x1, doubl
     }
     return {static_cast<int>(sum[0] / count), static_cast<int>(sum[1] / count),
             static_cast<int>(sum[2] / count)};
+}
+
+// The largest difference of any channel.
+inline int colourDistance(Rgb a, Rgb b) {
+    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+}
+
+inline std::pair<int, int> sizeOf(const Image& image) {
+    return {image.width, image.height};
 }
 
 inline bool isRed(Rgb c) {

@@ -79,8 +79,7 @@ TEST_F(FfmpegFramesTest, FramesFitInside560KeepingTheirShape) {
         const FrameResult frame = thumbnailFrame(path(c.name));
         ASSERT_TRUE(frame.image) << c.name << ": " << frame.error;
         EXPECT_TRUE(frame.error.empty()) << c.name;
-        EXPECT_EQ(frame.image->width, c.expectedWidth) << c.name;
-        EXPECT_EQ(frame.image->height, c.expectedHeight) << c.name;
+        EXPECT_EQ(sizeOf(*frame.image), std::pair(c.expectedWidth, c.expectedHeight)) << c.name;
         EXPECT_EQ(frame.image->rgba.size(), frame.image->cost()) << c.name;
         EXPECT_GT(distinctColours(*frame.image), 40u) << c.name << " came out nearly uniform";
     }
@@ -115,10 +114,7 @@ TEST_F(FfmpegFramesTest, TheFrameIsTheFirstInsideTheWindow) {
     // The colours survive the trip from YUV: "green" is #008000.
     const FrameResult green = thumbnailFrame(path("one-keyframe.mov"));
     ASSERT_TRUE(green.image);
-    const Rgb g = meanColour(*green.image, 0.1, 0.1, 0.9, 0.9);
-    EXPECT_NEAR(g.r, 0, 10);
-    EXPECT_NEAR(g.g, 128, 10);
-    EXPECT_NEAR(g.b, 0, 10);
+    EXPECT_LE(colourDistance(meanColour(*green.image, 0.1, 0.1, 0.9, 0.9), {0, 128, 0}), 10);
 }
 
 TEST_F(FfmpegFramesTest, RotatedFilmsComeOutUpright) {
@@ -138,8 +134,7 @@ TEST_F(FfmpegFramesTest, RotatedFilmsComeOutUpright) {
         const FrameResult frame = thumbnailFrame(film);
         ASSERT_TRUE(frame.image) << rotate << ": " << frame.error;
         const bool portrait = rotate != 180;
-        EXPECT_EQ(frame.image->width, portrait ? 315 : 560) << rotate;
-        EXPECT_EQ(frame.image->height, portrait ? 560 : 315) << rotate;
+        EXPECT_EQ(sizeOf(*frame.image), portrait ? std::pair(315, 560) : std::pair(560, 315)) << rotate;
         EXPECT_TRUE(isRed(meanColour(*frame.image, 0, 0, 1, 0.4))) << rotate << ": red is not on top";
         EXPECT_TRUE(isBlue(meanColour(*frame.image, 0, 0.6, 1, 1))) << rotate << ": blue is not below";
     }
@@ -240,8 +235,8 @@ TEST_F(FfmpegFramesTest, AFilmCutShortBehindAWholeIndexIsNotAFilm) {
     }
 }
 
+// Refused before the file is looked at: a missing one would say it cannot be opened.
 TEST_F(FfmpegFramesTest, InvalidRequestsAreRefused) {
-    ASSERT_TRUE(patternFilm(path("f.mov"), Codec::H264, 320, 180, 3));
     for (auto [w, h, before] : {std::tuple{0, 560, 1.0}, {560, -1, 1.0}, {560, 560, -1.0}}) {
         const FrameResult frame = extractFilmFrame(path("f.mov"), 2, before, 1, w, h);
         EXPECT_FALSE(frame.image);

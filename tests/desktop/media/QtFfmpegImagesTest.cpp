@@ -76,8 +76,7 @@ TEST_F(QtFfmpegImagesTest, PicturesDecodeWithin560FromBytesOrAFileOfAnyName) {
         const auto picture = images.decodeFile(write(c.name, c.bytes), 560);
         ASSERT_TRUE(picture);
         EXPECT_TRUE(images.decodeData(asBytes(c.bytes), 560) == picture);
-        EXPECT_EQ(picture->width, c.width);
-        EXPECT_EQ(picture->height, c.height);
+        EXPECT_EQ(sizeOf(*picture), std::pair(c.width, c.height));
         EXPECT_EQ(picture->rgba.size(), picture->cost());
         EXPECT_GT(distinctColours(*picture), 100u);
         // Still the same picture: the gradient runs from black at the top left to red on the right.
@@ -93,8 +92,7 @@ TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
             encoded(halvesPicture(400, 200, sideThatTurnsToTop(turns)), "jpeg"), orientation);
         const auto picture = images.decodeData(asBytes(jpeg), 560);
         ASSERT_TRUE(picture) << orientation;
-        EXPECT_EQ(picture->width, turns % 2 ? 200 : 400) << orientation;
-        EXPECT_EQ(picture->height, turns % 2 ? 400 : 200) << orientation;
+        EXPECT_EQ(sizeOf(*picture), turns % 2 ? std::pair(200, 400) : std::pair(400, 200)) << orientation;
         EXPECT_TRUE(isRed(meanColour(*picture, 0, 0, 1, 0.4))) << orientation << ": red is not on top";
         EXPECT_TRUE(isBlue(meanColour(*picture, 0, 0.6, 1, 1))) << orientation << ": blue is not below";
     }
@@ -102,8 +100,7 @@ TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
     const std::string large = withExifOrientation(encoded(halvesPicture(4000, 3000, Side::Left), "jpeg"), 6);
     const auto turned = images.decodeFile(write("turned.jpg", large), 560);
     ASSERT_TRUE(turned);
-    EXPECT_EQ(turned->width, 420);
-    EXPECT_EQ(turned->height, 560);
+    EXPECT_EQ(sizeOf(*turned), std::pair(420, 560));
     EXPECT_TRUE(isRed(meanColour(*turned, 0, 0, 1, 0.4)));
 }
 
@@ -111,19 +108,15 @@ TEST_F(QtFfmpegImagesTest, JpegEncodingKeepsThePictureAtTheQualityAsked) {
     const Image frame = fromQImage(busyPicture(560, 315));
     const auto at82 = images.encodeJpeg(frame, 0.82);
     ASSERT_TRUE(at82);
-    ASSERT_GE(at82->size(), 2u);
-    EXPECT_EQ((*at82)[0], 0xFF);
-    EXPECT_EQ((*at82)[1], 0xD8);
+    EXPECT_TRUE(at82->size() > 2 && (*at82)[0] == 0xFF && (*at82)[1] == 0xD8) << "a JPEG starts with SOI";
     const auto back = images.decodeData(*at82, 560);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->width, 560);
-    EXPECT_EQ(back->height, 315);
+    EXPECT_EQ(sizeOf(*back), std::pair(560, 315));
     for (auto [x, y] : {std::pair{0.1, 0.1}, {0.5, 0.5}, {0.9, 0.8}}) {
-        const Rgb was = meanColour(frame, x, y, x + 0.1, y + 0.1);
-        const Rgb is = meanColour(*back, x, y, x + 0.1, y + 0.1);
-        EXPECT_NEAR(is.r, was.r, 8);
-        EXPECT_NEAR(is.g, was.g, 8);
-        EXPECT_NEAR(is.b, was.b, 8);
+        EXPECT_LE(colourDistance(meanColour(*back, x, y, x + 0.1, y + 0.1),
+                                 meanColour(frame, x, y, x + 0.1, y + 0.1)),
+                  8)
+            << x << "," << y;
     }
     const auto low = images.encodeJpeg(frame, 0.2);
     const auto best = images.encodeJpeg(frame, 1.0);
@@ -165,10 +158,7 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
 
     // A JPEG cut short in its data decodes as far as it goes, or not at all, within bounds.
     const auto cut = images.decodeData(asBytes(jpeg.substr(0, jpeg.size() / 2)), 560);
-    if (cut) {
-        EXPECT_EQ(cut->width, 560);
-        EXPECT_EQ(cut->height, 420);
-    }
+    EXPECT_TRUE(!cut || sizeOf(*cut) == std::pair(560, 420));
 }
 
 // The thumbnail cache's two queues decode pictures and take films' frames at once: as many
