@@ -31,18 +31,17 @@ protected:
 };
 
 TEST(FfmpegFrames, DisplayMatricesReadAsClockwiseQuarterTurns) {
-    struct Case {
+    const struct {
         double clockwise; // as FFmpeg's own helper makes a matrix
         bool flip;
         DisplayOrientation expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {0, false, {0, false}},    {90, false, {1, false}},   {-90, false, {3, false}},
         {180, false, {2, false}},  {-180, false, {2, false}}, {270, false, {3, false}},
         {89.6, false, {1, false}}, {44, false, {0, false}},   {46, false, {1, false}},
         {0, true, {0, true}},      {90, true, {1, true}},     {-90, true, {3, true}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::int32_t matrix[9];
         av_display_rotation_set(matrix, c.clockwise);
         if (c.flip) {
@@ -59,14 +58,13 @@ TEST(FfmpegFrames, DisplayMatricesReadAsClockwiseQuarterTurns) {
 }
 
 TEST_F(FfmpegFramesTest, FramesFitInside560KeepingTheirShape) {
-    struct Case {
+    const struct {
         const char* name;
         Codec codec;
         int width, height;
         std::vector<std::string> extra;
         int expectedWidth, expectedHeight;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"h264-720p.mov", Codec::H264, 1280, 720, {}, 560, 315},
         {"hevc10-1080p.mov", Codec::Hevc10, 1920, 1080, {}, 560, 315},
         {"h264-portrait.mov", Codec::H264, 720, 1280, {}, 315, 560},
@@ -74,7 +72,7 @@ TEST_F(FfmpegFramesTest, FramesFitInside560KeepingTheirShape) {
         // PAL widescreen pixels are 16:15 wide: 720 x 576 shows as 768 x 576.
         {"h264-anamorphic.mov", Codec::H264, 720, 576, {"-vf", "setsar=16/15"}, 560, 420},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ASSERT_TRUE(patternFilm(path(c.name), c.codec, c.width, c.height, 3, c.extra)) << c.name;
         const FrameResult frame = thumbnailFrame(path(c.name));
         ASSERT_TRUE(frame.image) << c.name << ": " << frame.error;
@@ -87,14 +85,13 @@ TEST_F(FfmpegFramesTest, FramesFitInside560KeepingTheirShape) {
 
 TEST_F(FfmpegFramesTest, TheFrameIsTheFirstInsideTheWindow) {
     // Red until 1 s, green until 3 s, blue after.
-    struct Case {
+    const struct {
         const char* name;
         double length;
         int keyframeInterval;
         double seconds, before, after;
         bool (*colour)(Rgb);
-    };
-    const Case cases[] = {
+    } cases[] = {
         // The keyframe before 2 s is at 0 s: decoding runs on to the first frame at 1 s.
         {"one-keyframe.mov", 5, 1000, 2, 1, 1, isGreen},
         // A keyframe every half second: the one at 2 s is inside the window and taken.
@@ -103,7 +100,7 @@ TEST_F(FfmpegFramesTest, TheFrameIsTheFirstInsideTheWindow) {
         {"late-window.mov", 5, 1000, 4, 0.5, 0.5, isBlue},
         {"early-window.mov", 5, 1000, 0.5, 0.5, 0.2, isRed},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ASSERT_TRUE(timedFilm(path(c.name), c.length, c.keyframeInterval)) << c.name;
         const FrameResult frame = extractFilmFrame(path(c.name), c.seconds, c.before, c.after, 560, 560);
         ASSERT_TRUE(frame.image) << c.name << ": " << frame.error;
@@ -174,12 +171,11 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
 
     // Whether the header is a film's decides whether a download is kept; the frame is the
     // thumbnail's concern.
-    struct Case {
+    const struct {
         const char* name;
         const char* errorStart;
         bool isFilm;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"missing.mov", "cannot open ", false},
         {"empty.mov", "cannot open ", false},
         {"page.mov", "cannot open ", false},
@@ -196,7 +192,7 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         // The last of fifteen frames at 30 per second is shown at 14/30 s.
         {"blink.mov", "no frame between 1 s and 3 s (the film ends at 0.466 s)", true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const FrameResult frame = thumbnailFrame(path(c.name));
         EXPECT_FALSE(frame.image);

@@ -51,18 +51,17 @@ Prerolled preroll(const std::string& film) {
 }
 
 TEST(PipelineTuning, DecodesFilmsUpTo1920x1200OnOneThreadAndQueuesOnePicture) {
-    struct Row {
+    const struct {
         int width, height;
         int threads;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {1920, 1080, 1},
         {1920, 1200, 1},
         {2560, 1440, 0},
         {3840, 2160, 0},
     };
     fakes::TempDir dir;
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
         const std::string film = dir / ("film-" + std::to_string(row.width) + ".mov");
         ASSERT_TRUE(fixtures::patternFilm(film, fixtures::Codec::H264, row.width, row.height, 0.2));

@@ -9,12 +9,11 @@ namespace {
 // the size of a 1280x720 screen at 1.75 was 1279x719 pixels and one the size of a 1366x768
 // screen 1367 pixels wide, a pixel over its neighbour.
 TEST(PixelFrameTest, AWindowCoversThePixelsItsLogicalFrameCoversOnItsScreen) {
-    struct Row {
+    // clang-format off
+    const struct {
         const char* what;
         QRect frame, screen, screenPixels, expected;
-    };
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {"unscaled", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
         {"twice", {0, 0, 960, 540}, {0, 0, 960, 540}, {0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
         {"1.75, short", {1920, 0, 731, 411}, {1920, 0, 731, 411}, {1920, 0, 1280, 720}, {1920, 0, 1280, 720}},
@@ -26,7 +25,7 @@ TEST(PixelFrameTest, AWindowCoversThePixelsItsLogicalFrameCoversOnItsScreen) {
         {"empty screen", {5, 6, 30, 40}, {0, 0, 0, 0}, {0, 0, 0, 0}, {5, 6, 30, 40}},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         EXPECT_EQ(pixelFrame(row.frame, row.screen, row.screenPixels), row.expected) << row.what;
     }
 }
@@ -34,16 +33,15 @@ TEST(PixelFrameTest, AWindowCoversThePixelsItsLogicalFrameCoversOnItsScreen) {
 // Qt paints a window at its rounded logical size times the ratio, rounded: 1280 pixels at 1.75
 // are 731 units, painted as 1279 pixels.
 TEST(PixelFrameTest, AWindowQtPaintsGrowsToTheNextLengthItPaintsWhole) {
-    struct Row {
+    const struct {
         int pixels;
         double ratio;
         int expected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {1920, 1, 1920},   {1920, 2, 1920},    {1280, 1.75, 1281}, {720, 1.75, 721}, {1920, 1.75, 1920},
         {1366, 1.5, 1367}, {1366, 1.25, 1366}, {1001, 2, 1002},    {0, 2, 0},        {5, 0, 5},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         EXPECT_EQ(paintedLength(row.pixels, row.ratio), row.expected) << row.pixels << " at " << row.ratio;
     }
 }

@@ -6,11 +6,10 @@ namespace drovane::desktop {
 namespace {
 
 TEST(DesktopHost, VersionNumbersArePaddedToThree) {
-    struct Case {
+    const struct {
         const char* text;
         std::optional<OperatingSystemVersion> expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"12", OperatingSystemVersion{12, 0, 0}},
         {"13.1", OperatingSystemVersion{13, 1, 0}},
         {"22.04.3 LTS", OperatingSystemVersion{22, 4, 3}},
@@ -21,7 +20,7 @@ TEST(DesktopHost, VersionNumbersArePaddedToThree) {
         {"", std::nullopt},
         {"rolling", std::nullopt},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(parseVersionNumbers(c.text), c.expected) << c.text;
     }
 }

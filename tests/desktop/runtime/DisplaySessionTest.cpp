@@ -17,14 +17,13 @@ std::string described(const SessionEnvironment& e) {
 
 TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
     const RendererChoice gl{Renderer::Gl, "DROVANE_RENDERER=gl"};
-    struct Row {
+    // clang-format off
+    const struct {
         SessionEnvironment environment; // type, WAYLAND_DISPLAY, DISPLAY, desktop
         std::string qtPlatform;
         WallpaperWay way;
         std::string line;
-    };
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {{"x11", unset, ":0", "XFCE"}, "xcb", WallpaperWay::X11Window,
          "Drovane: X11 session (XFCE); wallpapers are desktop-level X11 windows, drawn with OpenGL "
          "(DROVANE_RENDERER=gl)"},
@@ -52,7 +51,7 @@ TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
          "Drovane: no display server (neither WAYLAND_DISPLAY nor DISPLAY is set); no wallpaper is shown"},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(described(row.environment));
         const DisplaySession session = chooseDisplaySession(row.environment);
         EXPECT_EQ(session.qtPlatform, row.qtPlatform);
@@ -65,16 +64,15 @@ TEST(DisplaySessionTest, TheSessionDecidesThePluginAndWhetherAWallpaperShows) {
 
 TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
     const RendererChoice software{Renderer::Software, {}};
-    struct Row {
+    const std::string elsewhere =
+        ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
+    // clang-format off
+    const struct {
         SessionEnvironment environment;
         PlasmaProbe probe;
         WallpaperWay way;
         std::string why;
-    };
-    const std::string elsewhere =
-        ", so the film cannot be Plasma's wallpaper; Drovane does what it does elsewhere";
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {{"x11", unset, ":0", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
         {{"wayland", "wayland-0", ":1", "KDE"}, {true, true, true}, WallpaperWay::PlasmaWallpaper, ""},
         {{"x11", unset, ":0", "KDE"}, {false, true, true}, WallpaperWay::X11Window,
@@ -89,7 +87,7 @@ TEST(DisplaySessionTest, PlasmaTakesItsOwnWayOnlyWithPlasmashellAndPipeWire) {
         {{"", "", "", "KDE"}, {true, true, true}, WallpaperWay::None, ""},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(described(row.environment));
         std::string why = "stale";
         const DisplaySession session = preferPlasma(chooseDisplaySession(row.environment), row.probe, why);
@@ -129,14 +127,13 @@ TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
     const CompositorOffer layerShell{true, false}, both{true, true}, neither{};
     SessionEnvironment plasma{"wayland", "wayland-0", ":1", "KDE"};
     plasma.plasmaShell = true;
-    struct Row {
+    // clang-format off
+    const struct {
         SessionEnvironment environment;
         CompositorOffer offer;
         WallpaperWay way;
         std::string line;
-    };
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {{"wayland", "wayland-1", ":0", "sway"}, both, WallpaperWay::LayerShell,
          "Drovane: Wayland session (sway); wallpapers are on the background layer of the Wayland compositor, "
          "drawn on the CPU into shared memory; the active window, fullscreen or maximized, pauses the "
@@ -156,7 +153,7 @@ TEST(DisplaySessionTest, ACompositorWithTheLayerShellGetsBackgroundSurfaces) {
         {{"x11", "wayland-0", ":0", "sway"}, both, WallpaperWay::X11Window, ""},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(described(row.environment));
         const DisplaySession session = chooseDisplaySession(row.environment, row.offer);
         EXPECT_EQ(session.way, row.way);

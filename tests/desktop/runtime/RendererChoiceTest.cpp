@@ -6,14 +6,13 @@ namespace drovane::desktop {
 namespace {
 
 TEST(RendererChoiceTest, TheOpenGLRendererDecidesUnlessTheOverrideDoes) {
-    struct Row {
+    const struct {
         std::optional<std::string> override;
         std::optional<std::string> gl; // nothing: OpenGL cannot start
         Renderer expected;
         bool probed;
         std::string logLine;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {std::nullopt, "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)", Renderer::Gl, true,
          "Drovane: wallpapers drawn with OpenGL (the OpenGL renderer \"AMD Radeon RX 6600 (navi23, LLVM "
          "15.0.6, DRM 3.49)\" is a GPU)"},
@@ -34,7 +33,7 @@ TEST(RendererChoiceTest, TheOpenGLRendererDecidesUnlessTheOverrideDoes) {
          "GT2)\" is a GPU; DROVANE_RENDERER=GL is neither gl nor software)"},
         {"vulkan", "llvmpipe (LLVM 15.0.6, 256 bits)", Renderer::Software, true, ""},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.override.value_or("(unset)") + " / " + row.gl.value_or("(no OpenGL)"));
         bool probed = false;
         const RendererChoice choice = chooseRenderer(row.override, [&] {

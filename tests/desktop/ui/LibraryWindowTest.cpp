@@ -209,13 +209,12 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
                    ? "sidebar " + window().bridge().selectionKey().toStdString()
                    : item->metaObject()->className();
     };
-    struct Step {
+    const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         std::string focus;
         std::string call;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {Qt::Key_Tab, {}, "sidebar all", ""},
         {Qt::Key_Down, {}, "sidebar favorites", ""},
         {Qt::Key_Down, {}, "sidebar ondisk", ""},

@@ -45,13 +45,12 @@ TEST(SettingsWindowKeysTest, EverySwitchAndLinkAnswersTheKeyboardAndTheLabelsTog
                std::to_string(fake.workspace->openedUrls.size());
     };
     ASSERT_EQ(state(), "111 0");
-    struct Step {
+    // The login switch of a bare executable is disabled: Tab passes it by.
+    const struct {
         Qt::Key key;
         std::string focus;
         std::string state;
-    };
-    // The login switch of a bare executable is disabled: Tab passes it by.
-    const Step steps[] = {
+    } steps[] = {
         {Qt::Key_Tab, "switch:Remind me to match the desktop background", "111 0"},
         {Qt::Key_Space, "switch:Remind me to match the desktop background", "011 0"},
         {Qt::Key_Tab, "switch:Pause in Low Power Mode", "011 0"},

@@ -116,14 +116,13 @@ TEST_F(UpdateInstallLoopbackTest, EveryBadReleaseEndsInOneAlertAndReplacesNothin
     using fixtures::ZipTwist;
     // `reason`: how the reason logged starts, the unpacker's or the signature check's where they
     // refused.
-    struct Case {
+    const std::string badArchive = "the archive was refused: ", badBundle = "the bundle was refused: ";
+    // clang-format off
+    const struct {
         const char* name;
         std::string body;
         std::string reason;
-    };
-    const std::string badArchive = "the archive was refused: ", badBundle = "the bundle was refused: ";
-    // clang-format off
-    const Case cases[] = {
+    } cases[] = {
         {"unsigned", release(nullptr), badBundle + "the bundle is not signed"},
         {"signed by another key", release("other.key"), badBundle + "signed by another key"},
         {"a file changed after signing", release("test.key", write("Contents/MacOS/drovane", "#!/bin/sh\n")), badBundle + "a file changed after signing"},
