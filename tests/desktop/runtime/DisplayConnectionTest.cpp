@@ -3,11 +3,9 @@
 #include "desktop/DesktopTestSupport.h"
 #include "fakes/TempDir.h"
 
+#include <QLocalServer>
 #include <gtest/gtest.h>
 #include <map>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace drovane::desktop {
 namespace {
@@ -34,24 +32,6 @@ TEST(DisplayConnection, TheServersToLookForFollowThePlatformPluginsQtWillTry) {
     }
 }
 
-// A Unix socket that accepts connections, as a compositor's does.
-class ListeningSocket {
-public:
-    explicit ListeningSocket(const std::string& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path.copy(address.sun_path, sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(::listen(m_fd, 4), 0);
-    }
-    ~ListeningSocket() { ::close(m_fd); }
-    ListeningSocket(const ListeningSocket&) = delete;
-    ListeningSocket& operator=(const ListeningSocket&) = delete;
-
-private:
-    int m_fd;
-};
-
 // Regression: a start without a display was only found out by Qt, which aborts. A variable that
 // is set is not enough: the server behind it must answer. (An empty DISPLAY and one naming no
 // server are the program's own test, without any display.)
@@ -59,7 +39,8 @@ TEST(DisplayConnection, ADisplayCountsOnlyWhenItsServerAnswers) {
     fakes::TempDir runtime;
     testing::PrivateXServer x("640x480x24");
     ASSERT_FALSE(x.display().empty());
-    ListeningSocket compositor(runtime / "wayland-7");
+    QLocalServer compositor; // a Unix socket that accepts connections, as a compositor's does
+    ASSERT_TRUE(compositor.listen(QString::fromStdString(runtime / "wayland-7")));
     runtime.write("wayland-stale", ""); // a socket file left by a compositor that has gone
 
     using Environment = std::map<std::string, std::string>;

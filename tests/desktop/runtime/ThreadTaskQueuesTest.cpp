@@ -1,5 +1,6 @@
 #include "desktop/runtime/ThreadTaskQueues.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -58,11 +59,8 @@ TEST(ThreadTaskQueues, AQueueRunsUpToItsWidthAtOnceOffTheCallingThreadASerialOne
         ASSERT_TRUE(shared.eventually([&] { return order.size() == 12; }));
         EXPECT_EQ(most, width);
         EXPECT_FALSE(onCaller);
-        if (width == 1) {
-            for (int i = 0; i < 12; ++i) {
-                EXPECT_EQ(order[i], i);
-            }
-        }
+        // Each of the twelve once: in order exactly when sorted.
+        EXPECT_TRUE(width > 1 || std::is_sorted(order.begin(), order.end()));
     }
 }
 
