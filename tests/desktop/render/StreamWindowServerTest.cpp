@@ -110,8 +110,7 @@ TEST_F(StreamWindowServerTest, AStreamCarriesTheFilmWhileAConsumerTakesItAndNoth
     EXPECT_TRUE(window->isOccludedVisible());
     EXPECT_EQ(occlusionSenders, std::vector<const Window*>{window.get()});
     const Frame last = framesOf(consumer).back();
-    EXPECT_EQ(last.width, 320);
-    EXPECT_EQ(last.height, 180);
+    EXPECT_EQ(std::pair(last.width, last.height), std::pair(320, 180));
     EXPECT_TRUE(last.r > 180 && last.g < 70 && last.b < 70) << last.r << " " << last.g << " " << last.b;
 
     server->setCovered(kFrame, true);

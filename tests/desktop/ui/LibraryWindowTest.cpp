@@ -26,12 +26,10 @@ namespace {
 using testing::waitUntil;
 
 TileModel::State tile(const std::string& id, std::optional<double> progress = std::nullopt) {
-    return {LibraryItem{id, "Film " + id, "G", std::nullopt, std::nullopt},
-            false,
-            false,
-            progress,
-            false,
-            std::nullopt};
+    TileModel::State state;
+    state.item = LibraryItem{id, "Film " + id, "G", std::nullopt, std::nullopt};
+    state.progress = progress;
+    return state;
 }
 
 TEST(TileListModelTest, AChangeOfStateTouchesOnlyItsRowAndANewListResets) {
