@@ -43,6 +43,11 @@ protected:
         }
         return *m_controller;
     }
+    // Asks the store for a scan and lets it land.
+    void publish() {
+        store->refresh();
+        settle();
+    }
     fakes::FakeLibraryWindow& window() { return *fake.libraryWindows->made.at(0); }
     // Runs the main queue and every scan; returns how many scans ran.
     std::size_t settle() {
