@@ -75,13 +75,11 @@ TEST_F(LibraryViewModelsTest, SidebarRowsCountsAndIcons) {
                                 {"Favorites", "heart.circle.fill", 1, SidebarSelection::favorites()},
                                 {"On Disk", "arrow.down.circle.fill", 2, SidebarSelection::onDisk()}}));
     EXPECT_EQ(rows[1].header, "Categories");
-    std::vector<std::string> names;
-    for (const auto& row : rows[1].rows) {
-        names.push_back(row.title + " " + std::to_string(row.badge) + " " + row.symbol);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"System 1 command.circle.fill",
-                                               "Cityscapes 2 building.2.crop.circle.fill",
-                                               "Underwater 3 drop.circle.fill"}));
+    EXPECT_EQ(rows[1].rows,
+              (std::vector<SidebarModel::Row>{
+                  {"System", "command.circle.fill", 1, SidebarSelection::named("System")},
+                  {"Cityscapes", "building.2.crop.circle.fill", 2, SidebarSelection::named("Cityscapes")},
+                  {"Underwater", "drop.circle.fill", 3, SidebarSelection::named("Underwater")}}));
     EXPECT_EQ(SidebarModel::symbol("Landscapes"), "mountain.2.circle.fill");
     EXPECT_EQ(SidebarModel::symbol("Earth from Space"), "globe.americas.fill");
     EXPECT_EQ(SidebarModel::symbol("underwater"), "photo.circle.fill") << "names match exactly";
