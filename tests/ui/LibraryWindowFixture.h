@@ -38,8 +38,7 @@ protected:
     MainWindowController& controller(SidebarSelection start = SidebarSelection::all()) {
         if (!m_controller) {
             m_controller = MainWindowController::create(fake.platform(), *model, store, library, start);
-            store->refresh();
-            settle();
+            publish();
         }
         return *m_controller;
     }
