@@ -32,8 +32,7 @@ TEST_F(AppDelegateTest, TheLaunchFilmIsChosenByFourRulesInOrder) {
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
-        std::optional<std::string> selected;
-        std::optional<std::string> expected;
+        std::optional<std::string> selected, expected;
     };
     const std::vector<Case> cases = {
         {"a positional film that exists", {given}, stored, given},
@@ -112,8 +111,7 @@ TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript)
     // The identifier as the manifest and the link write it, and the file it is stored under:
     // full Unicode case mapping, the same in the catalogue, the queue and the link.
     const struct {
-        std::string id;
-        std::string file;
+        std::string id, file;
     } cases[] = {
         {"c1", "C1.mov"},         {"straße", "STRASSE.mov"},  {"ǆungla", "ǄUNGLA.mov"},
         {"ấp-bắc", "ẤP-BẮC.mov"}, {"աղբյուր", "ԱՂԲՅՈՒՐ.mov"}, {"ꭰꭱ", "ᎠᎡ.mov"},

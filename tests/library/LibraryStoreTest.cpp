@@ -57,6 +57,11 @@ protected:
         store = LibraryStore::create(engine, fake.platform(), library);
     }
 
+    // Asks for a scan and lets it land.
+    void scan() {
+        store->refresh();
+        fake.settle();
+    }
     fakes::ManualTaskQueue& scans() { return *fake.taskQueues->queue(LibraryStore::scanQueueLabel); }
     std::vector<std::string> groupNames() const {
         std::vector<std::string> names;
@@ -114,11 +119,9 @@ TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns
 }
 
 TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
-    store->refresh();
-    fake.settle();
+    scan();
     Notifications again(*store);
-    store->refresh();
-    fake.settle();
+    scan();
     EXPECT_TRUE(again.heard.empty()) << "a scan that finds nothing new wakes nobody";
 
     fs::remove_all(fake.host->systemPath("/System"));
@@ -131,8 +134,7 @@ TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
 }
 
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
-    store->refresh();
-    fake.settle();
+    scan();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));
     EXPECT_EQ(ids(store->items().value()), (std::vector<std::string>{"HILL LANDSCAPE", "C1", "U2", "U1"}));
 
@@ -150,23 +152,20 @@ TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegard
     }
     expected.push_back("U1");
     aerials.writeManifest(films);
-    store->refresh();
-    fake.settle();
+    scan();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "beaches", "Underwater"}));
     EXPECT_EQ(ids(store->items().value()), expected);
 }
 
 TEST_F(LibraryStoreTest, AFilmAddedAndRefreshedMovesBothCountsByOne) {
-    store->refresh();
-    fake.settle();
+    scan();
     EXPECT_EQ(store->items().value()[0].url,
               Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")));
     EXPECT_EQ(store->onDiskCount().value(), 1) << "the system film";
 
     Notifications notifications(*store);
     aerials.addVideo("u1.mov"); // the on-disk test is by upper-cased name
-    store->refresh();
-    fake.settle();
+    scan();
     EXPECT_EQ(store->onDiskCount().value(), 2);
     EXPECT_EQ(store->missingCount().value(), 2);
     EXPECT_EQ(store->groups().value()[2], (GroupCount{"Underwater", 2, 1}));
@@ -194,8 +193,7 @@ TEST_F(LibraryStoreTest, TogglingAFavouriteTwiceLeavesTheStoredArrayAsItWas) {
 
 TEST_F(LibraryStoreTest, EachSidebarSelectionFiltersInDisplayOrder) {
     aerials.addVideo("U2.mov");
-    store->refresh();
-    fake.settle();
+    scan();
     store->toggleFavorite("U1");
     store->toggleFavorite("GONE"); // no longer in the catalogue: kept, matches nothing
     store->toggleFavorite("C1");

@@ -14,8 +14,7 @@ using Dict = Value::Dictionary;
 
 TEST(Readable, StripsOnePrefixAndSplitsCamelCase) {
     const struct {
-        std::string key;
-        std::string expected;
+        std::string key, expected;
     } cases[] = {
         {"AerialCategoryUnderwater", "Underwater"},
         {"AerialSubcategoryCoastalCliffs", "Coastal Cliffs"},

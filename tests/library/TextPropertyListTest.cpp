@@ -72,10 +72,7 @@ TEST(TextPropertyList, DecodesEveryTextEncodingOfTheSystemTables) {
     EXPECT_EQ(readAnyPropertyList(utf16(text, true)), expected);
     EXPECT_EQ(readAnyPropertyList(utf16(writeXmlPropertyList(expected), false)), expected);
 
-    EXPECT_EQ(decodePropertyListText("\xFF\xFE"
-                                     "a"),
-              std::nullopt)
-        << "odd byte count";
+    EXPECT_EQ(decodePropertyListText(std::string("\xFF\xFE") + "a"), std::nullopt) << "odd byte count";
     EXPECT_EQ(decodePropertyListText(std::string("\xFF\xFE\x3D\xD8", 4)), std::nullopt) << "lone surrogate";
     EXPECT_EQ(decodePropertyListText(std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6)), "\xF0\x9F\x98\x80");
     EXPECT_EQ(decodePropertyListText("\"a\" = \"\xC3\";"), std::nullopt) << "truncated UTF-8";

@@ -256,8 +256,7 @@ TEST_F(ThumbnailCacheTest, WorkLeftWhenTheCacheGoesAnswersNothingOnce) {
     cache.reset();
     settle();
     ASSERT_EQ(answers.size(), 2u);
-    EXPECT_FALSE(answers[0].picture);
-    EXPECT_FALSE(answers[1].picture);
+    EXPECT_FALSE(answers[0].picture || answers[1].picture);
     EXPECT_EQ(images->extractCalls, 0);
 }
 

@@ -13,12 +13,7 @@ TEST(Url, RejectsTextThatIsNotAUri) {
 
 TEST(Url, SplitsComponents) {
     struct Case {
-        const char* text;
-        const char* scheme;
-        const char* host;
-        const char* path;
-        const char* last;
-        const char* extension;
+        std::string text, scheme, host, path, last, extension;
     };
     // clang-format off
     const Case cases[] = {
@@ -76,8 +71,7 @@ TEST(Url, DeletingTheExtensionCutsAtTheDotItNamesEvenWhenEscaped) {
     // "x%2Ey" once lost "b.c/x%2Ey" from the end instead of ".y": the cut fell on the last
     // literal dot while the extension was read from the decoded path.
     const struct {
-        const char* text;
-        const char* expected;
+        std::string text, expected;
     } cases[] = {
         {"https://h/b.c/x%2Ey?q", "https://h/b.c/x?q"}, {"https://h/a.b%2Ec", "https://h/a.b"},
         {"https://h/a%2Fb.c", "https://h/a%2Fb"},       {"https://h/a.b/", "https://h/a"},

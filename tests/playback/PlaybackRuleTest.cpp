@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+// The inputs name only what they set; the rest keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace drovane {
 namespace {
 
@@ -35,15 +38,14 @@ TEST(PlaybackRule, DecidesEachPlayerAndTheThrottledFlag) {
     };
     for (const auto& c : cases) {
         const auto holds = [&c](char flag) { return c.holds.find(flag) != std::string::npos; };
-        Inputs in;
-        in.manualPaused = holds('m');
-        in.lowPower = holds('l');
-        in.pauseOnLowPower = !holds('h');
-        in.displayAsleep = holds('a');
-        in.lockActive = holds('k');
-        in.saverActive = holds('s');
-        in.thermal = c.thermal;
-        in.windowVisible = c.windows;
+        const Inputs in{.manualPaused = holds('m'),
+                        .lowPower = holds('l'),
+                        .pauseOnLowPower = !holds('h'),
+                        .thermal = c.thermal,
+                        .displayAsleep = holds('a'),
+                        .lockActive = holds('k'),
+                        .saverActive = holds('s'),
+                        .windowVisible = c.windows};
         PlaybackRule rule;
         const auto decision = rule.evaluate(in);
         EXPECT_EQ(decision.rates, c.rates) << c.what;
@@ -55,8 +57,7 @@ TEST(PlaybackRule, DecidesEachPlayerAndTheThrottledFlag) {
 TEST(PlaybackRule, TheWallpaperFadesInOnceWhenItIsNoLongerHidden) {
     // One evaluation a step: what hides it, and whether that step fades the layers in anew.
     const struct {
-        bool asleep, locked, saver;
-        bool fadeIn;
+        bool asleep, locked, saver, fadeIn;
     } steps[] = {
         {false, false, false, false}, // shown from the start: no fade of its own
         {false, false, true, false},  // the screen saver hides it
@@ -73,10 +74,7 @@ TEST(PlaybackRule, TheWallpaperFadesInOnceWhenItIsNoLongerHidden) {
     PlaybackRule rule;
     int index = 0;
     for (const auto& step : steps) {
-        Inputs in;
-        in.displayAsleep = step.asleep;
-        in.lockActive = step.locked;
-        in.saverActive = step.saver;
+        const Inputs in{.displayAsleep = step.asleep, .lockActive = step.locked, .saverActive = step.saver};
         EXPECT_EQ(rule.evaluate(in).fadeInAgain, step.fadeIn) << "step " << index++;
     }
 }

@@ -7,9 +7,7 @@ namespace {
 
 TEST(CaseMapping, MapsLettersOfTheCommonScriptsAndKeepsEverythingElse) {
     const struct {
-        std::string text;
-        std::string upper;
-        std::string lower;
+        std::string text, upper, lower;
     } cases[] = {
         {"b2a4c1f0-77e1-4d1e", "B2A4C1F0-77E1-4D1E", "b2a4c1f0-77e1-4d1e"},
         {"Zürich Öl", "ZÜRICH ÖL", "zürich öl"},

@@ -12,8 +12,7 @@ TEST(GridFocusTest, MovesAcrossRowsAndSectionsAndStaysInside) {
     struct Case {
         int from;
         GridFocus::Move move;
-        int pageRows;
-        int to;
+        int pageRows, to;
     };
     const Case cases[] = {
         {-1, Down, 1, 0},    {10, Up, 1, 0},    {0, Left, 1, 0},   {2, Right, 1, 3}, {9, Right, 1, 9},

@@ -38,10 +38,14 @@ protected:
     MainWindowController& controller(SidebarSelection start = SidebarSelection::all()) {
         if (!m_controller) {
             m_controller = MainWindowController::create(fake.platform(), *model, store, library, start);
-            store->refresh();
-            settle();
+            publish();
         }
         return *m_controller;
+    }
+    // Asks the store for a scan and lets it land.
+    void publish() {
+        store->refresh();
+        settle();
     }
     fakes::FakeLibraryWindow& window() { return *fake.libraryWindows->made.at(0); }
     // Runs the main queue and every scan; returns how many scans ran.

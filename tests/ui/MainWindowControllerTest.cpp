@@ -96,8 +96,7 @@ TEST_F(MainWindowControllerTest, DeletingThePlayingFilmMovesTheWallpaperToAFilmT
         SCOPED_TRACE(run);
         const Url reef = onDisk("U1");
         onDisk("U2");
-        store->refresh();
-        settle();
+        publish();
         model->switchVideo(reef);
         fake.workspace->trashed.clear();
         controller().actions().deleteMany({item("U1"), item("U2")});
@@ -109,8 +108,7 @@ TEST_F(MainWindowControllerTest, DeletingThePlayingFilmMovesTheWallpaperToAFilmT
     }
     // No film outside the deletion: the wallpaper is cleared before the files go.
     onDisk("U1");
-    store->refresh();
-    settle();
+    publish();
     controller().actions().deleteMany({item("U1"), item("U3")});
     EXPECT_FALSE(model->videoURL);
     EXPECT_EQ(fake.workspace->trashed.size(), 4u);
@@ -146,8 +144,7 @@ TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     onDisk("U1");
     auto gone =
         MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
-    store->refresh();
-    settle();
+    publish();
     const MainWindowActions a = gone->actions();
     gone.reset();
     a.select(item("U1"));

@@ -55,12 +55,10 @@ TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
 
 TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheStillAsAFile) {
     struct Row {
-        bool settable;
-        bool filmShown;
+        bool settable, filmShown;
         std::string informative;
         std::vector<std::string> buttons;
-        std::size_t pictures;
-        std::size_t revealed;
+        std::size_t pictures, revealed;
     };
     // clang-format off
     const Row rows[] = {
@@ -91,9 +89,7 @@ TEST_F(MatchReminderTest, TheResponseStoresTheBoxAndActsOnTheFirstButton) {
     struct Case {
         const char* name;
         int button;
-        bool suppressed;
-        bool remindsAfter;
-        bool stillUsed;
+        bool suppressed, remindsAfter, stillUsed;
     };
     const Case cases[] = {
         {"not now", 1, false, true, false},    {"not now, stop", 1, true, false, false},

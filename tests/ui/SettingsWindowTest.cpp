@@ -19,8 +19,7 @@ protected:
 TEST_F(SettingsWindowTest, TheLoginSwitchShowsWhatTheLoginItemDid) {
     struct Case {
         const char* name;
-        bool bundle;
-        bool registeredBefore;
+        bool bundle, registeredBefore;
         std::optional<std::string> refusal;
         bool shownBefore, enabled, shownAfterTurningOn;
         int calls;

@@ -65,9 +65,7 @@ TEST_F(UpdateCheckTest, EachOutcomeIsShownAsTheTableSaysForManualAndAutomaticChe
         const char* name;
         std::string body;
         std::optional<int> status;
-        std::string error;
-        std::string skipped;
-        std::string manualMessage;
+        std::string error, skipped, manualMessage;
         std::vector<std::string> manualButtons;
         std::string automaticMessage; // empty: nothing shown
         std::vector<std::string> automaticButtons;

@@ -35,8 +35,7 @@ TEST(VersionOrder, ReadsNumbersThenTheKindOfRelease) {
 
 TEST(VersionOrder, NewerComparesNumberByNumberOverTheShorterList) {
     struct Case {
-        const char* a;
-        const char* b;
+        std::string a, b;
         bool aNewer, bNewer;
     };
     const Case cases[] = {
