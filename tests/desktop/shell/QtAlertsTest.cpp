@@ -72,14 +72,17 @@ protected:
         waitUntil([] { return shownAlert() && shownAlert()->windowHandle()->isExposed(); }, 5);
         return shownAlert();
     }
+    // Each answer as the button's index, with "+" when the box was ticked.
     std::function<void(AlertResponse)> record() {
-        return [this](AlertResponse r) { responses.push_back(r); };
+        return [this](AlertResponse r) {
+            responses.push_back(std::to_string(r.button) + (r.suppressed ? "+" : ""));
+        };
     }
 
     QtAlerts alerts{testApplication()};
     ClickWindow parent{100};
     ClickWindow other{600};
-    std::vector<AlertResponse> responses;
+    std::vector<std::string> responses;
 };
 
 TEST_F(QtAlertsTest, ASheetBlocksItsWindowOnlyAndAnswersWithTheButtonAndTheBox) {
@@ -109,8 +112,7 @@ TEST_F(QtAlertsTest, ASheetBlocksItsWindowOnlyAndAnswersWithTheButtonAndTheBox) 
     QTest::mouseClick(buttonTitled(*box, "OK"), Qt::LeftButton);
     EXPECT_TRUE(responses.empty()) << "the completion comes from the event loop, not from inside the click";
     ASSERT_TRUE(waitUntil([&] { return !responses.empty(); }, 5));
-    EXPECT_EQ(responses[0].button, 1);
-    EXPECT_TRUE(responses[0].suppressed);
+    EXPECT_EQ(responses, std::vector<std::string>{"1+"});
     EXPECT_TRUE(waitUntil([] { return !shownAlert(); }, 5));
 }
 
@@ -129,18 +131,16 @@ TEST_F(QtAlertsTest, WithoutAVisibleParentTheAlertIsApplicationModalAndInFront) 
 
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return !responses.empty(); }, 5));
-    EXPECT_EQ(responses[0].button, 0) << "Return chooses the default";
-    EXPECT_FALSE(responses[0].suppressed);
+    EXPECT_EQ(responses, std::vector<std::string>{"0"}) << "Return chooses the default";
 }
 
 TEST_F(QtAlertsTest, EscapeAndTheCloseButtonAnswerWithTheButtonThatDeclines) {
     // Escape used to close a two-button alert without any answer, leaving its caller waiting.
-    struct Case {
+    const struct {
         std::vector<std::string> buttons;
         bool byCloseButton;
         int answer;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{"Use as Desktop Background", "Not Now"}, false, 1},
         {{"Open Download Page", "Cancel"}, false, 1},
         {{"Cancel", "Retry"}, false, 0},
@@ -159,9 +159,8 @@ TEST_F(QtAlertsTest, EscapeAndTheCloseButtonAnswerWithTheButtonThatDeclines) {
             QTest::keyClick(box, Qt::Key_Escape);
         }
         ASSERT_TRUE(waitUntil([&] { return !responses.empty(); }, 5));
-        EXPECT_EQ(responses[0].button, c.answer);
         spin(0.05);
-        EXPECT_EQ(responses.size(), 1u);
+        EXPECT_EQ(responses, std::vector<std::string>{std::to_string(c.answer)});
         EXPECT_TRUE(waitUntil([] { return !shownAlert(); }, 5));
     }
 }
