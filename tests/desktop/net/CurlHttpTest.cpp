@@ -2,7 +2,6 @@
 
 #include "desktop/LoopbackServer.h"
 #include "fakes/TempDir.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <algorithm>

@@ -68,10 +68,9 @@ protected:
         auto manager = std::make_unique<FakeObject>(service, QStringLiteral("/org/freedesktop/login1"),
                                                     QStringLiteral("org.freedesktop.login1.Manager"));
         manager->methods["GetSession"] = [sessionPath](const QDBusMessage& m) {
-            if (m.arguments().value(0).toString() != QLatin1String("c1")) {
-                return m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchSession"), "no");
-            }
-            return m.createReply(QVariant::fromValue(QDBusObjectPath(sessionPath)));
+            return m.arguments().value(0).toString() == QLatin1String("c1")
+                       ? m.createReply(QVariant::fromValue(QDBusObjectPath(sessionPath)))
+                       : m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchSession"), "no");
         };
         return manager;
     }
@@ -166,10 +165,9 @@ TEST_F(DesktopSystemEventsTest,
     const QString path = QStringLiteral("/org/freedesktop/login1/session/c2");
     auto manager = fakeLogind(service, path);
     manager->methods["GetUser"] = [](const QDBusMessage& m) {
-        if (m.arguments().value(0).toUInt() != 1000) {
-            return m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchUser"), "no");
-        }
-        return m.createReply(QVariant::fromValue(QDBusObjectPath("/org/freedesktop/login1/user/_1000")));
+        return m.arguments().value(0).toUInt() == 1000
+                   ? m.createReply(QVariant::fromValue(QDBusObjectPath("/org/freedesktop/login1/user/_1000")))
+                   : m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchUser"), "no");
     };
     FakeObject user(service, QStringLiteral("/org/freedesktop/login1/user/_1000"),
                     QStringLiteral("org.freedesktop.login1.User"));

@@ -1,7 +1,5 @@
 #include "desktop/shell/DBusMenuExporter.h"
 
-#include "desktop/DesktopTestSupport.h"
-#include "desktop/shell/DBusMenuTypes.h"
 #include "desktop/shell/FakePanel.h"
 #include "fakes/TempDir.h"
 

@@ -15,7 +15,6 @@
 #include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <optional>
 
 namespace drovane::desktop {
 namespace {

@@ -1,8 +1,6 @@
 #include "desktop/shell/QtStatusBar.h"
 
-#include "desktop/DesktopTestSupport.h"
 #include "desktop/GuiTestSupport.h"
-#include "desktop/shell/DBusMenuTypes.h"
 #include "desktop/shell/FakePanel.h"
 #include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
