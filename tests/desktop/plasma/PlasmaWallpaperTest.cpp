@@ -210,7 +210,8 @@ TEST_F(PlasmaWallpaperTest, TakesEveryDesktopOnAScreenAndGivesBackWhatItHad) {
         {"a desktop ours with nothing remembered gets Plasma's default",
          {{1, 0, ours, ourOwn.config}}, {{screen(0), 50}}, {}, false, {{1, "50"}}, {}, {{1, plainDefault}}},
         {"plasmashell answering an error changes nothing and loses nothing remembered",
-         {{1, 0, ours, ourOwn.config}}, {{screen(0), 50}}, remembersImage, true, {{1, "7"}}, {{1, image}}, {{1, ourOwn}}},
+         {{1, 0, ours, ourOwn.config}}, {{screen(0), 50}}, remembersImage, true,
+         {{1, "7"}}, {{1, image}}, {{1, ourOwn}}},
     };
     // clang-format on
     for (const Row& row : rows) {

@@ -51,7 +51,7 @@ TEST(OutputStateTest, TheActiveFullscreenOrMaximizedWindowCoversItsOutputs) {
         {"minimized fullscreen", {{.minimized = true, .fullscreen = true, .outputs = {1}}}, {}},
         {"fullscreen across two outputs", {{.activated = true, .fullscreen = true, .outputs = {1, 2}}}, {1, 2}},
         {"on no output yet", {{.activated = true, .fullscreen = true, .outputs = {}}}, {}},
-        {"one output of two", {{.activated = true, .fullscreen = true, .outputs = {2}}, {.maximized = false, .outputs = {1}}}, {2}},
+        {"one output of two", {{.activated = true, .fullscreen = true, .outputs = {2}}, {.outputs = {1}}}, {2}},
     };
     // clang-format on
     for (const Row& row : rows) {
