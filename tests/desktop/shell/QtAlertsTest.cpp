@@ -49,12 +49,10 @@ public:
 };
 
 QMessageBox* shownAlert() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-            return box;
-        }
-    }
-    return nullptr;
+    const auto windows = QApplication::topLevelWidgets();
+    const auto it = std::ranges::find_if(
+        windows, [](QWidget* w) { return w->inherits("QMessageBox") && w->isVisible(); });
+    return it == windows.end() ? nullptr : qobject_cast<QMessageBox*>(*it);
 }
 
 QAbstractButton* buttonTitled(QMessageBox& box, const QString& title) {
