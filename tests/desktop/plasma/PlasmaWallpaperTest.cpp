@@ -26,6 +26,13 @@ constexpr char shellModel[] = R"(
 var printed = '';
 function print(text) { printed += String(text) + '\n'; }
 function screenGeometry(i) { return geometries[i]; }
+// For the test: each desktop's plugin and its settings, in the form of the remembered file.
+function wallpapers() {
+    var byId = {};
+    state.forEach(function (s) { byId[s.id] = {plugin: s.plugin, config: s.config[groupOf(s.plugin)] || {}}; });
+    return JSON.stringify({desktops: byId});
+}
+function groupOf(plugin) { return 'Wallpaper/' + plugin + '/General'; }
 function desktops() {
     return state.map(function (s) {
         var group = '';
@@ -60,13 +67,14 @@ public:
             for (const auto& [k, v] : d.config) {
                 config[QString::fromStdString(k)] = QString::fromStdString(v);
             }
-            state.append(QJsonObject{{"id", d.id},
-                                     {"screen", d.screen},
-                                     {"plugin", QString::fromStdString(d.plugin)},
-                                     {"config", QJsonObject{{groupOf(d.plugin), config}}}});
+            const QString plugin = QString::fromStdString(d.plugin);
+            state.append(
+                QJsonObject{{"id", d.id}, {"screen", d.screen}, {"plugin", plugin}, {"config", config}});
         }
-        // Screens side by side, 1920x1080 each.
-        const QString setup = QStringLiteral("var state = %1; var geometries = [0, 1, 2].map(function (i) { "
+        // The settings in their plugin's group; screens side by side, 1920x1080 each.
+        const QString setup = QStringLiteral("var state = %1; state.forEach(function (s) { var c = {}; "
+                                             "c[groupOf(s.plugin)] = s.config; s.config = c; }); "
+                                             "var geometries = [0, 1, 2].map(function (i) { "
                                              "return {x: 1920 * i, y: 0, width: 1920, height: 1080}; });")
                                   .arg(QString::fromUtf8(QJsonDocument(state).toJson()));
         m_worker.moveToThread(&m_thread);
@@ -94,18 +102,8 @@ public:
     // Each desktop's plugin and that plugin's settings now.
     std::map<int, plasma::Wallpaper> wallpapers() {
         QString json;
-        onThread([&] { json = m_engine->evaluate(QStringLiteral("JSON.stringify(state)")).toString(); });
-        std::map<int, plasma::Wallpaper> result;
-        for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array()) {
-            const QJsonObject d = v.toObject();
-            plasma::Wallpaper w{d["plugin"].toString().toStdString(), {}};
-            const QJsonObject config = d["config"].toObject()[groupOf(w.plugin)].toObject();
-            for (auto it = config.begin(); it != config.end(); ++it) {
-                w.config[it.key().toStdString()] = it->toString().toStdString();
-            }
-            result[d["id"].toInt()] = w;
-        }
-        return result;
+        onThread([&] { json = m_engine->evaluate(QStringLiteral("wallpapers()")).toString(); });
+        return plasma::parseRemembered(json.toStdString()).value();
     }
     // The user picks `plugin` for desktop `id` in Plasma's settings.
     void choose(int id, const std::string& plugin) {
@@ -121,9 +119,6 @@ public:
     std::atomic<int> calls{0};
 
 private:
-    static QString groupOf(const std::string& plugin) {
-        return QStringLiteral("Wallpaper/%1/General").arg(QString::fromStdString(plugin));
-    }
     QDBusMessage evaluate(const QDBusMessage& m) {
         ++calls;
         if (failing) {
@@ -198,53 +193,27 @@ TEST_F(PlasmaWallpaperTest, TakesEveryDesktopOnAScreenAndGivesBackWhatItHad) {
     const plasma::Wallpaper ourOwn{ours, {{"NodeId", "7"}}};
     const plasma::Wallpaper plainDefault{"org.kde.image", {}};
     const std::string remembersImage = plasma::serialize({{1, image}});
+    // clang-format off
     const Row rows[] = {
         {"image, colour and another plugin on three screens; the streams listed in another order, one "
          "screen's by its centre alone (a scaled frame)",
-         {{1, 0, image.plugin, image.config},
-          {2, 1, color.plugin, color.config},
-          {3, 2, potd.plugin, potd.config}},
-         {{screen(2), 42}, {screen(0), 40}, {{{1900, -10}, {1950, 1100}}, 41}},
-         std::nullopt,
-         false,
-         {{1, "40"}, {2, "41"}, {3, "42"}},
-         {{1, image}, {2, color}, {3, potd}},
-         {{1, image}, {2, color}, {3, potd}}},
+         {{1, 0, image.plugin, image.config}, {2, 1, color.plugin, color.config}, {3, 2, potd.plugin, potd.config}},
+         {{screen(2), 42}, {screen(0), 40}, {{{1900, -10}, {1950, 1100}}, 41}}, {}, false,
+         {{1, "40"}, {2, "41"}, {3, "42"}}, {{1, image}, {2, color}, {3, potd}}, {{1, image}, {2, color}, {3, potd}}},
         {"a desktop on no screen (another activity) and one on a screen without a stream stay as they are",
-         {{1, 0, color.plugin, color.config},
-          {2, -1, image.plugin, image.config},
-          {3, 2, potd.plugin, potd.config}},
-         {{screen(0), 40}},
-         std::nullopt,
-         false,
-         {{1, "40"}},
-         {{1, color}},
-         {{1, color}, {2, image}, {3, potd}}},
+         {{1, 0, color.plugin, color.config}, {2, -1, image.plugin, image.config}, {3, 2, potd.plugin, potd.config}},
+         {{screen(0), 40}}, {}, false, {{1, "40"}}, {{1, color}}, {{1, color}, {2, image}, {3, potd}}},
         {"a desktop still ours after a crash keeps what the crashed copy remembered",
          {{1, 0, ours, ourOwn.config}, {2, 1, color.plugin, color.config}},
-         {{screen(0), 50}, {screen(1), 51}},
-         remembersImage,
-         false,
-         {{1, "50"}, {2, "51"}},
-         {{1, image}, {2, color}},
-         {{1, image}, {2, color}}},
+         {{screen(0), 50}, {screen(1), 51}}, remembersImage, false,
+         {{1, "50"}, {2, "51"}}, {{1, image}, {2, color}}, {{1, image}, {2, color}}},
         {"a desktop ours with nothing remembered gets Plasma's default",
-         {{1, 0, ours, ourOwn.config}},
-         {{screen(0), 50}},
-         std::nullopt,
-         false,
-         {{1, "50"}},
-         {},
-         {{1, plainDefault}}},
+         {{1, 0, ours, ourOwn.config}}, {{screen(0), 50}}, {}, false, {{1, "50"}}, {}, {{1, plainDefault}}},
         {"plasmashell answering an error changes nothing and loses nothing remembered",
-         {{1, 0, ours, ourOwn.config}},
-         {{screen(0), 50}},
-         remembersImage,
-         true,
-         {{1, "7"}},
-         {{1, image}},
-         {{1, ourOwn}}},
+         {{1, 0, ours, ourOwn.config}}, {{screen(0), 50}}, remembersImage, true,
+         {{1, "7"}}, {{1, image}}, {{1, ourOwn}}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         std::filesystem::remove(memory);

@@ -20,10 +20,7 @@ const QString hadess = QStringLiteral("net.hadess.PowerProfiles");
 const QString upower = QStringLiteral("org.freedesktop.UPower.PowerProfiles");
 const QString login1 = QStringLiteral("org.freedesktop.login1");
 
-// How often each kind of event reached the handlers.
-struct Counts {
-    int lowPower = 0, thermal = 0, sleep = 0, wake = 0, lock = 0, unlock = 0, saverStart = 0, saverStop = 0;
-};
+using Heard = std::vector<std::string>;
 
 class DesktopSystemEventsTest : public ::testing::Test {
 protected:
@@ -39,20 +36,27 @@ protected:
         config.userId = 1000;
     }
 
-    // The events object with a handler counting each kind, as the playback rule subscribes.
+    // The events object with a handler recording each kind, as the playback rule subscribes.
     void start() {
         events = std::make_unique<DesktopSystemEvents>(config, fake.mainQueue, fake.log);
-        subscriptions.push_back(events->observeLowPowerModeChanges([this] { ++counts.lowPower; }));
-        subscriptions.push_back(events->observeThermalStateChanges([this] { ++counts.thermal; }));
-        subscriptions.push_back(events->observeDisplaysSleep([this] { ++counts.sleep; }));
-        subscriptions.push_back(events->observeDisplaysWake([this] { ++counts.wake; }));
-        subscriptions.push_back(events->observeScreenLocked([this] { ++counts.lock; }));
-        subscriptions.push_back(events->observeScreenUnlocked([this] { ++counts.unlock; }));
-        subscriptions.push_back(events->observeScreenSaverStarted([this] { ++counts.saverStart; }));
-        subscriptions.push_back(events->observeScreenSaverStopped([this] { ++counts.saverStop; }));
+        using E = DesktopSystemEvents;
+        // clang-format off
+        const std::pair<const char*, Subscription (E::*)(std::function<void()>)> kinds[] = {
+            {"low power", &E::observeLowPowerModeChanges}, {"thermal", &E::observeThermalStateChanges},
+            {"sleep", &E::observeDisplaysSleep}, {"wake", &E::observeDisplaysWake},
+            {"lock", &E::observeScreenLocked}, {"unlock", &E::observeScreenUnlocked},
+            {"saver on", &E::observeScreenSaverStarted}, {"saver off", &E::observeScreenSaverStopped},
+        };
+        // clang-format on
+        for (const auto& [kind, observe] : kinds) {
+            subscriptions.push_back((events.get()->*observe)([this, kind] { heard.push_back(kind); }));
+        }
     }
-
-    bool waitUntil(const std::function<bool()>& done) { return waitFor(done, fake.mainQueue.get()); }
+    // The events heard since the last call, once there are at least `count`.
+    Heard next(std::size_t count) {
+        waitFor([&] { return heard.size() >= count; }, fake.mainQueue.get());
+        return std::exchange(heard, {});
+    }
 
     // Lets replies and signals in flight arrive, for checks that something did not happen.
     void settle() {
@@ -64,10 +68,9 @@ protected:
         auto manager = std::make_unique<FakeObject>(service, QStringLiteral("/org/freedesktop/login1"),
                                                     QStringLiteral("org.freedesktop.login1.Manager"));
         manager->methods["GetSession"] = [sessionPath](const QDBusMessage& m) {
-            if (m.arguments().value(0).toString() != QLatin1String("c1")) {
-                return m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchSession"), "no");
-            }
-            return m.createReply(QVariant::fromValue(QDBusObjectPath(sessionPath)));
+            return m.arguments().value(0).toString() == QLatin1String("c1")
+                       ? m.createReply(QVariant::fromValue(QDBusObjectPath(sessionPath)))
+                       : m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchSession"), "no");
         };
         return manager;
     }
@@ -79,7 +82,7 @@ protected:
     DesktopSystemEvents::Config config;
     std::unique_ptr<DesktopSystemEvents> events;
     std::vector<Subscription> subscriptions;
-    Counts counts;
+    Heard heard;
 };
 
 TEST_F(DesktopSystemEventsTest, PowerSaverProfileIsLowPowerModeAndHeatWarningIsSerious) {
@@ -90,28 +93,26 @@ TEST_F(DesktopSystemEventsTest, PowerSaverProfileIsLowPowerModeAndHeatWarningIsS
 
     start();
     settle();
-    EXPECT_FALSE(events->isLowPowerModeEnabled());
-    EXPECT_EQ(counts.lowPower, 0);
-
+    EXPECT_EQ(next(0), Heard{});
     ppd.setProperty("ActiveProfile", "power-saver");
-    ASSERT_TRUE(waitUntil([&] { return counts.lowPower == 1; }));
+    EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_TRUE(events->isLowPowerModeEnabled());
 
     ppd.setProperty("PerformanceDegraded", "lap-detected,high-operating-temperature");
-    ASSERT_TRUE(waitUntil([&] { return counts.thermal == 1; }));
+    EXPECT_EQ(next(1), Heard{"thermal"});
     EXPECT_EQ(events->thermalState(), ThermalState::Serious);
     ppd.setProperty("PerformanceDegraded", "lap-detected");
-    ASSERT_TRUE(waitUntil([&] { return counts.thermal == 2; }));
+    EXPECT_EQ(next(1), Heard{"thermal"});
     EXPECT_EQ(events->thermalState(), ThermalState::Nominal);
 
     // Another profile ends Low Power Mode; so does the daemon quitting.
     ppd.setProperty("ActiveProfile", "performance");
-    ASSERT_TRUE(waitUntil([&] { return counts.lowPower == 2; }));
+    EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_FALSE(events->isLowPowerModeEnabled());
     ppd.setProperty("ActiveProfile", "power-saver");
-    ASSERT_TRUE(waitUntil([&] { return counts.lowPower == 3; }));
+    EXPECT_EQ(next(1), Heard{"low power"});
     service.unregisterService(hadess);
-    ASSERT_TRUE(waitUntil([&] { return counts.lowPower == 4; }));
+    EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_FALSE(events->isLowPowerModeEnabled());
     EXPECT_EQ(fake.log->countStartingWith("Drovane: power-profiles-daemon"), 0u);
 }
@@ -130,34 +131,31 @@ TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
 
     start();
     settle();
-    EXPECT_EQ(counts.lock, 0);
+    EXPECT_EQ(next(0), Heard{});
 
     other.setProperty("LockedHint", true); // another user's session
     session.setProperty("LockedHint", true);
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 1; }));
+    EXPECT_EQ(next(1), Heard{"lock"});
     session.setProperty("LockedHint", false);
-    ASSERT_TRUE(waitUntil([&] { return counts.unlock == 1; }));
-    settle();
-    EXPECT_EQ(counts.lock, 1);
+    EXPECT_EQ(next(1), Heard{"unlock"});
 
     // The session's Lock and Unlock requests count at once.
     session.emitSignal("Lock");
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 2; }));
     session.emitSignal("Unlock");
-    ASSERT_TRUE(waitUntil([&] { return counts.unlock == 2; }));
+    EXPECT_EQ(next(2), (Heard{"lock", "unlock"}));
 
     // A Lock that no locker confirms through LockedHint does not keep the wallpaper paused.
     session.emitSignal("Lock");
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 3; }));
+    EXPECT_EQ(next(1), Heard{"lock"});
     fake.mainQueue->advance(LogindLockSource::lockConfirmationSeconds);
-    ASSERT_TRUE(waitUntil([&] { return counts.unlock == 3; }));
+    EXPECT_EQ(next(1), Heard{"unlock"});
     // One that is confirmed stands.
     session.emitSignal("Lock");
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 4; }));
+    EXPECT_EQ(next(1), Heard{"lock"});
     session.setProperty("LockedHint", true);
     fake.mainQueue->advance(LogindLockSource::lockConfirmationSeconds);
     settle();
-    EXPECT_EQ(counts.unlock, 3);
+    EXPECT_EQ(next(0), Heard{});
     EXPECT_EQ(fake.log->countStartingWith("Drovane: no login session"), 0u);
 }
 
@@ -167,10 +165,9 @@ TEST_F(DesktopSystemEventsTest,
     const QString path = QStringLiteral("/org/freedesktop/login1/session/c2");
     auto manager = fakeLogind(service, path);
     manager->methods["GetUser"] = [](const QDBusMessage& m) {
-        if (m.arguments().value(0).toUInt() != 1000) {
-            return m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchUser"), "no");
-        }
-        return m.createReply(QVariant::fromValue(QDBusObjectPath("/org/freedesktop/login1/user/_1000")));
+        return m.arguments().value(0).toUInt() == 1000
+                   ? m.createReply(QVariant::fromValue(QDBusObjectPath("/org/freedesktop/login1/user/_1000")))
+                   : m.createErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchUser"), "no");
     };
     FakeObject user(service, QStringLiteral("/org/freedesktop/login1/user/_1000"),
                     QStringLiteral("org.freedesktop.login1.User"));
@@ -191,9 +188,11 @@ TEST_F(DesktopSystemEventsTest,
     ASSERT_TRUE(savers.registerService(QStringLiteral("org.mate.ScreenSaver")));
 
     start();
-    ASSERT_TRUE(waitUntil([&] { return counts.lock == 1 && counts.saverStart == 1; }));
+    Heard atStart = next(2);
+    std::sort(atStart.begin(), atStart.end());
+    EXPECT_EQ(atStart, (Heard{"lock", "saver on"}));
     session.setProperty("LockedHint", false);
-    ASSERT_TRUE(waitUntil([&] { return counts.unlock == 1; }));
+    EXPECT_EQ(next(1), Heard{"unlock"});
 }
 
 TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
@@ -208,42 +207,40 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
 
     start();
     settle();
-    EXPECT_EQ(counts.saverStart, 0);
+    EXPECT_EQ(next(0), Heard{});
 
     gnome.emitSignal("ActiveChanged", {true});
-    ASSERT_TRUE(waitUntil([&] { return counts.saverStart == 1; }));
     gnome.emitSignal("ActiveChanged", {false});
-    ASSERT_TRUE(waitUntil([&] { return counts.saverStop == 1; }));
+    EXPECT_EQ(next(2), (Heard{"saver on", "saver off"}));
 
     // Running while either says so.
     kde.emitSignal("ActiveChanged", {true});
-    ASSERT_TRUE(waitUntil([&] { return counts.saverStart == 2; }));
     gnome.emitSignal("ActiveChanged", {true});
     kde.emitSignal("ActiveChanged", {false});
     settle();
-    EXPECT_EQ(counts.saverStop, 1);
+    EXPECT_EQ(next(1), Heard{"saver on"});
     // A saver that quits while active no longer holds the wallpaper.
     service.unregisterService(QStringLiteral("org.gnome.ScreenSaver"));
-    ASSERT_TRUE(waitUntil([&] { return counts.saverStop == 2; }));
+    EXPECT_EQ(next(1), Heard{"saver off"});
     EXPECT_EQ(fake.log->countStartingWith("Drovane: no screen saver"), 0u);
 }
 
 TEST_F(DesktopSystemEventsTest, MissingServicesLogOneLineEachAndNeverReportUntilADaemonStarts) {
     start();
-    ASSERT_TRUE(waitUntil([&] {
-        return fake.log->countStartingWith("Drovane: no login session") == 1 &&
-               fake.log->countStartingWith("Drovane: no screen saver") == 1 &&
-               fake.log->countStartingWith("Drovane: power-profiles-daemon") == 1;
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return fake.log->countStartingWith("Drovane: no login session") == 1 &&
+                   fake.log->countStartingWith("Drovane: no screen saver") == 1 &&
+                   fake.log->countStartingWith("Drovane: power-profiles-daemon") == 1;
+        },
+        fake.mainQueue.get()));
     EXPECT_EQ(fake.log->countStartingWith("Drovane: no thermal zone"), 1u);
     events->setWallpaperShown(true);
     fake.mainQueue->advance(60);
     settle();
     EXPECT_EQ(fake.log->lines().size(), 3u + 1u);
     EXPECT_EQ(events->thermalState(), ThermalState::Nominal);
-    EXPECT_EQ(counts.lowPower + counts.thermal + counts.sleep + counts.wake + counts.lock + counts.unlock +
-                  counts.saverStart + counts.saverStop,
-              0);
+    EXPECT_EQ(next(0), Heard{});
 
     // A daemon starting later (0.20 and later), already in power-saver, is followed without
     // another line.
@@ -251,7 +248,7 @@ TEST_F(DesktopSystemEventsTest, MissingServicesLogOneLineEachAndNeverReportUntil
     FakeObject ppd(service, QStringLiteral("/org/freedesktop/UPower/PowerProfiles"), upower);
     ppd.properties = {{"ActiveProfile", "power-saver"}, {"PerformanceDegraded", ""}};
     ASSERT_TRUE(service.registerService(upower));
-    ASSERT_TRUE(waitUntil([&] { return counts.lowPower == 1; }));
+    EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_TRUE(events->isLowPowerModeEnabled());
     EXPECT_EQ(fake.log->countStartingWith("Drovane: power-profiles-daemon"), 1u);
 }

@@ -1,7 +1,5 @@
 #include "desktop/shell/DBusMenuExporter.h"
 
-#include "desktop/DesktopTestSupport.h"
-#include "desktop/shell/DBusMenuTypes.h"
 #include "desktop/shell/FakePanel.h"
 #include "fakes/TempDir.h"
 
@@ -157,6 +155,7 @@ TEST_F(DBusMenuExporterTest, WhatCannotBeAnsweredIsRefusedAtOnce) {
         const char* member;
         QVariantList args;
     } rows[] = {
+        // clang-format off
         {"a property the item lacks", "GetProperty", {id.at("Open"), "toggle-state"}},
         {"a property nothing has", "GetProperty", {id.at("Open"), "no-such-property"}},
         {"a property of an unknown item", "GetProperty", {9999, "label"}},
@@ -164,11 +163,10 @@ TEST_F(DBusMenuExporterTest, WhatCannotBeAnsweredIsRefusedAtOnce) {
         {"an unknown menu", "GetLayout", {4242, -1, QStringList()}},
         {"arguments of the wrong type", "GetLayout", {QStringLiteral("0"), -1, QStringList()}},
         {"AboutToShow on an unknown menu", "AboutToShow", {4242}},
-        {"AboutToShowGroup of unknown menus only",
-         "AboutToShowGroup",
-         {QVariant::fromValue(QList<int>{4242})}},
+        {"AboutToShowGroup of unknown menus only", "AboutToShowGroup", {QVariant::fromValue(QList<int>{4242})}},
         {"an event of an unknown item", "Event", {4242, "clicked", clicked, 0u}},
         {"no such method", "Frobnicate", {}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -251,19 +249,19 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
         bool readAgain;
         std::string heard;
     } rows[] = {
+        // clang-format off
         {"nothing changed", [] {}, 0, false, ""},
         {"the check mark moves, the top menu opens", checkFilm(1), 0, false, "updated a b"},
         {"the check mark moves back, the submenu opens", checkFilm(0), films, true, "layout Wallpaper"},
-        {"a film comes: only the submenu is read again", [&] { filmItems.push_back(film("c", false)); }, 0,
-         false, "layout Wallpaper"},
-        {"a row comes in the top menu", [&] { menu.insert(menu.begin() + 1, MenuItem::separator("sep")); }, 0,
-         true, "layout top"},
-        {"a label changes while the submenu opens", [&] { menu[0].title = "Opened"; }, films, false,
-         "updated Opened"},
+        {"a film comes: only the submenu is read again", [&] { filmItems.push_back(film("c", false)); }, 0, false,
+         "layout Wallpaper"},
+        {"a row comes in the top menu", [&] { menu.insert(menu.begin() + 1, MenuItem::separator("sep")); }, 0, true,
+         "layout top"},
+        {"a label changes while the submenu opens", [&] { menu[0].title = "Opened"; }, films, false, "updated Opened"},
         {"an item is disabled", [&] { menu[0].enabled = false; }, -1, false, "updated Opened"},
         {"and enabled again", [&] { menu[0].enabled = true; }, -1, false, "removed Opened"},
-        {"an item becomes a submenu", [&] { menu[0].kind = MenuItem::Kind::Submenu; }, films, false,
-         "layout top"},
+        {"an item becomes a submenu", [&] { menu[0].kind = MenuItem::Kind::Submenu; }, films, false, "layout top"},
+        // clang-format on
     };
     uint revision =
         panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt();

@@ -56,13 +56,13 @@ TEST_F(DesktopBackgroundTest, GnomeCinnamonAndMateWriteTheirOwnKeysThroughDconf)
         const char* program;
         Keys written;
     } rows[] = {
-        {"ubuntu:GNOME",
-         "",
-         {{"/org/gnome/desktop/background/picture-uri", url},
-          {"/org/gnome/desktop/background/picture-uri-dark", url},
-          {"/org/gnome/desktop/screensaver/picture-uri", url}}},
+        // clang-format off
+        {"ubuntu:GNOME", "", {{"/org/gnome/desktop/background/picture-uri", url},
+                              {"/org/gnome/desktop/background/picture-uri-dark", url},
+                              {"/org/gnome/desktop/screensaver/picture-uri", url}}},
         {"X-Cinnamon", "", {{"/org/cinnamon/desktop/background/picture-uri", url}}},
         {"", "caja", {{"/org/mate/desktop/background/picture-filename", picture}}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.desktop + std::string(" / ") + row.program);
@@ -134,13 +134,10 @@ TEST_F(DesktopBackgroundTest, XfceSetsEveryMonitorsAndWorkspacesBackdropThatExis
     auto connection = bus.connect(service);
     ASSERT_TRUE(connection.registerService(service));
     FakeObject xfconf(connection, QStringLiteral("/org/xfce/Xfconf"), service);
+    const QString first = QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/");
+    const QString second = QStringLiteral("/backdrop/screen0/monitorVirtual-2/workspace1/last-image");
     QVariantMap backdrops{
-        {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/last-image"),
-         QStringLiteral("/old.png")},
-        {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/image-style"), 5},
-        {QStringLiteral("/backdrop/screen0/monitorVirtual-2/workspace1/last-image"),
-         QStringLiteral("/old.png")},
-    };
+        {first + "last-image", "/old.png"}, {first + "image-style", 5}, {second, "/old.png"}};
     std::map<QString, QString> written;
     xfconf.methods[QStringLiteral("GetAllProperties")] = [&](const QDBusMessage& m) {
         EXPECT_EQ(m.arguments().value(0).toString(), QStringLiteral("xfce4-desktop"));
@@ -153,10 +150,7 @@ TEST_F(DesktopBackgroundTest, XfceSetsEveryMonitorsAndWorkspacesBackdropThatExis
     };
     EXPECT_EQ(set(background, picture), true);
     const QString path = QString::fromStdString(picture);
-    EXPECT_EQ(written, (std::map<QString, QString>{
-                           {QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace0/last-image"), path},
-                           {QStringLiteral("/backdrop/screen0/monitorVirtual-2/workspace1/last-image"), path},
-                       }));
+    EXPECT_EQ(written, (std::map<QString, QString>{{first + "last-image", path}, {second, path}}));
 
     backdrops.clear();
     written.clear();

@@ -8,6 +8,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
+#include <algorithm>
 #include <memory>
 
 namespace drovane::desktop::testing {
@@ -93,14 +94,13 @@ inline QStringList labels(const DBusMenuLayoutItem& menu) {
     }
     return out;
 }
+// The item of that label, or of that label and " — something"; an item with id 0 if none.
 inline const DBusMenuLayoutItem& child(const DBusMenuLayoutItem& menu, const QString& label) {
-    for (const auto& c : menu.children) {
-        if (labelOf(c) == label || labelOf(c).startsWith(label + QStringLiteral(" \u2014"))) {
-            return c;
-        }
-    }
     static const DBusMenuLayoutItem none;
-    return none;
+    const auto it = std::ranges::find_if(menu.children, [&](const DBusMenuLayoutItem& c) {
+        return labelOf(c) == label || labelOf(c).startsWith(label + QStringLiteral(" \u2014"));
+    });
+    return it == menu.children.end() ? none : *it;
 }
 
 } // namespace drovane::desktop::testing

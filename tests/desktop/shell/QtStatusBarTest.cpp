@@ -1,8 +1,6 @@
 #include "desktop/shell/QtStatusBar.h"
 
-#include "desktop/DesktopTestSupport.h"
 #include "desktop/GuiTestSupport.h"
-#include "desktop/shell/DBusMenuTypes.h"
 #include "desktop/shell/FakePanel.h"
 #include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
@@ -46,13 +44,20 @@ protected:
     std::shared_ptr<StatusMenu> menu;
 };
 
+QMenu* popup() {
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
 const QStringList topMenu{"Open Drovane", "-", "Pause Wallpaper", "-",   "Wallpaper", "-",
                           "Open Folder",  "-", "Settings",        "Quit"};
 
 // (What each row says and does is the status menu's own test; how the exporter answers, tells
 // of changes and keeps each item's identity, its; Quit clicked in a panel, the launch test's.)
-TEST_F(QtStatusBarTest, APanelFindsTheItemAndItsClicksReachTheEngine) {
+// Plasma 5 calls Activate on a left click and shows nothing when it succeeds; swaybar calls
+// ContextMenu or Activate and never reads the exported menu. Both once got no menu at all.
+TEST_F(QtStatusBarTest, APanelFindsTheItemAndHostsThatAskItToShowItsMenuGetItAsAPopupWhereTheySay) {
     aerials.addVideo("AAA.mov");
+    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); })) << "the item registers";
@@ -62,24 +67,7 @@ TEST_F(QtStatusBarTest, APanelFindsTheItemAndItsClicksReachTheEngine) {
     ASSERT_GE(pixmaps.size(), 2);
     EXPECT_EQ(pixmaps.front().width, 16);
     EXPECT_EQ(pixmaps.front().argb.size(), 16 * 16 * 4);
-
-    panel.aboutToShow();
-    panel.click(child(panel.layout(), QStringLiteral("Pause Wallpaper")).id);
-    ASSERT_TRUE(until([&] { return model->manualPaused; }));
-    EXPECT_TRUE(panel.aboutToShow());
-    EXPECT_EQ(labels(panel.layout()).value(2), QStringLiteral("Play Wallpaper"));
-}
-
-// Plasma 5 calls Activate on a left click and shows nothing when it succeeds; swaybar calls
-// ContextMenu or Activate and never reads the exported menu. Both once got no menu at all.
-TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySay) {
-    aerials.addVideo("AAA.mov");
-    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
-    panel.startWatcher();
-    launch();
-    ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
     QCursor::setPos(400, 300);
-    const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
     struct Row {
         const char* what;
         QString member;
@@ -134,6 +122,13 @@ TEST_F(QtStatusBarTest, HostsThatAskTheItemToShowItsMenuGetItAsAPopupWhereTheySa
     films->actions().at(1)->trigger();
     ASSERT_TRUE(until([&] { return model->videoURL == b; }));
     popup()->close();
+
+    // A click in the exported menu reaches the engine, and the menu says so when next read.
+    panel.aboutToShow();
+    panel.click(child(panel.layout(), QStringLiteral("Pause Wallpaper")).id);
+    ASSERT_TRUE(until([&] { return model->manualPaused; }));
+    EXPECT_TRUE(panel.aboutToShow());
+    EXPECT_EQ(labels(panel.layout()).value(2), QStringLiteral("Play Wallpaper"));
 }
 
 // On KWin Wayland our popup, even through XWayland, got no keyboard and its film submenu never
@@ -143,7 +138,6 @@ TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMe
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
-    const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
     EXPECT_EQ(panel.itemCall(QStringLiteral("Activate"), {120, 40}).type(), QDBusMessage::ErrorMessage);
     spin(0.2);
     EXPECT_EQ(popup(), nullptr);

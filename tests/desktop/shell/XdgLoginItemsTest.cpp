@@ -1,7 +1,6 @@
 #include "desktop/shell/XdgLoginItems.h"
 
 #include "fakes/TempDir.h"
-#include "support/AtomicFile.h"
 #include "support/Files.h"
 
 #include <filesystem>

@@ -31,10 +31,9 @@ protected:
 
     xcb_window_t makeWindow(Rect frame) {
         const xcb_window_t w = xcb_generate_id(apps->get());
-        xcb_create_window(apps->get(), XCB_COPY_FROM_PARENT, w, apps->root(),
-                          static_cast<int16_t>(frame.minX()), static_cast<int16_t>(frame.minY()),
-                          static_cast<uint16_t>(frame.size.width), static_cast<uint16_t>(frame.size.height),
-                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_create_window(apps->get(), XCB_COPY_FROM_PARENT, w, apps->root(), int16_t(frame.minX()),
+                          int16_t(frame.minY()), uint16_t(frame.size.width), uint16_t(frame.size.height), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         return w;
     }
 
@@ -48,13 +47,11 @@ protected:
     }
 
     void resize(xcb_window_t w, Rect frame) {
-        const uint32_t values[] = {static_cast<uint32_t>(frame.minX()), static_cast<uint32_t>(frame.minY()),
-                                   static_cast<uint32_t>(frame.size.width),
-                                   static_cast<uint32_t>(frame.size.height)};
-        xcb_configure_window(apps->get(), w,
-                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                                 XCB_CONFIG_WINDOW_HEIGHT,
-                             values);
+        const uint32_t values[] = {uint32_t(frame.minX()), uint32_t(frame.minY()), uint32_t(frame.size.width),
+                                   uint32_t(frame.size.height)};
+        const int all =
+            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+        xcb_configure_window(apps->get(), w, all, values);
         sync();
     }
 
@@ -62,7 +59,7 @@ protected:
 
     void setProperty(xcb_window_t w, const char* name, xcb_atom_t type, std::vector<uint32_t> values) {
         xcb_change_property(apps->get(), XCB_PROP_MODE_REPLACE, w, atom(name), type, 32,
-                            static_cast<uint32_t>(values.size()), values.data());
+                            uint32_t(values.size()), values.data());
         sync();
     }
 
