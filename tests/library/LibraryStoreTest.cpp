@@ -118,21 +118,6 @@ TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 }
 
-TEST_F(LibraryStoreTest, AScanWakesOnlyTheObserversOfWhatChanged) {
-    scan();
-    Notifications again(*store);
-    scan();
-    EXPECT_TRUE(again.heard.empty()) << "a scan that finds nothing new wakes nobody";
-
-    fs::remove_all(fake.host->systemPath("/System"));
-    fs::remove(aerials.manifestPath());
-    auto empty = LibraryStore::create(engine, fake.platform(), library);
-    Notifications notifications(*empty);
-    empty->refresh();
-    fake.settle();
-    EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"scanned", 1}})) << "an empty catalogue";
-}
-
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
     scan();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));

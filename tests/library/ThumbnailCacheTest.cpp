@@ -61,20 +61,6 @@ protected:
     std::vector<Answer> answers;
 };
 
-TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
-    for (const char* name : {"x-cdn.png", "x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
-        fake.host->tree().write("home/.cache/drovane/thumbs/" + std::string(name), "old");
-    }
-    fs::create_directories(dir() + "/y-cdn.png"); // a folder is left alone too if it cannot go
-    fake.host->tree().write("home/.cache/drovane/thumbs/y-cdn.png/inner", "x");
-
-    auto again = ThumbnailCache::create(fake.platform());
-    EXPECT_FALSE(fs::exists(dir() + "/x-cdn.png"));
-    for (const char* name : {"x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
-        EXPECT_TRUE(fs::exists(dir() + "/" + name)) << name;
-    }
-}
-
 TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
     fs::remove_all(dir());
     fake.host->tree().write("home/.cache/drovane/thumbs", "a file where the folder should be");
