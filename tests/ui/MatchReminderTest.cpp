@@ -2,7 +2,6 @@
 
 #include "fakes/FakeAlerts.h"
 #include "fakes/FakeDesktopBackground.h"
-#include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
 #include "support/Settings.h"
 #include "ui/DesktopStill.h"
@@ -34,24 +33,6 @@ protected:
     std::shared_ptr<fakes::FakeDesktopBackground> background = fake.desktopBackground;
     const std::string folder = background->pictureFolder();
 };
-
-TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
-    fakes::FakeLibraryWindow library{{}};
-    library.visible = true;
-    remind(&library);
-    EXPECT_EQ(alerts->shown.back().content.message, "Playing Tahoe.");
-    EXPECT_EQ(alerts->shown.back().content.suppressionTitle, "Stop reminding me");
-    EXPECT_EQ(alerts->shown.back().parent, &library);
-    EXPECT_EQ(fake.workspace->activations, 0);
-
-    library.visible = false;
-    remind(&library);
-    EXPECT_EQ(alerts->shown.back().parent, nullptr);
-    EXPECT_EQ(fake.workspace->activations, 1);
-    remind(nullptr);
-    EXPECT_EQ(alerts->shown.back().parent, nullptr);
-    EXPECT_EQ(fake.workspace->activations, 2);
-}
 
 TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheStillAsAFile) {
     struct Row {

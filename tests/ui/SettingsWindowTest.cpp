@@ -53,16 +53,6 @@ TEST_F(SettingsWindowTest, TheLoginSwitchShowsWhatTheLoginItemDid) {
     EXPECT_FALSE(fake.loginItems->registered);
 }
 
-TEST_F(SettingsWindowTest, TheLinksOpenTheSiteAndTheFeedbackForm) {
-    SettingsView v = view();
-    v.sendFeedback();
-    v.openWebsite();
-    ASSERT_EQ(fake.workspace->openedUrls.size(), 2u);
-    EXPECT_EQ(fake.workspace->openedUrls[0].path(), "/feedback/");
-    EXPECT_NE(fake.workspace->openedUrls[0].string().find("app=dev"), std::string::npos);
-    EXPECT_EQ(fake.workspace->openedUrls[1], Settings::siteURL());
-}
-
 TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindow) {
     fake.host->info["DVVersion"] = "1.4";
     fake.http->script[Settings::versionURL().string()] = {

@@ -3,7 +3,6 @@
 #include "fakes/ScriptedHttp.h"
 #include "library/Downloader.h"
 #include "playback/EngineFixture.h"
-#include "ui/MenuBarGlyph.h"
 
 #include <gtest/gtest.h>
 
@@ -103,23 +102,6 @@ TEST_F(StatusMenuTest, TheTitleFollowsTheHandPauseAndTheIconEveryHoldBackButCove
         EXPECT_EQ(rows(item().open()).at(2), c.title);
         EXPECT_EQ(item().icon->dimmed, c.dimmed);
     }
-}
-
-TEST_F(StatusMenuTest, WithoutFilmsTheRowsArePlainAndOnlyQuitHasAKey) {
-    const Menu m = open();
-    EXPECT_EQ(rows(m), (std::vector<std::string>{"Open Drovane", "-", "Pause Wallpaper", "-", "Wallpaper >",
-                                                 "-", "Open Folder", "-", "Settings", "Quit [q]"}));
-    const MenuItem& wallpaper = find(m, "Wallpaper");
-    EXPECT_TRUE(wallpaper.submenu.empty());
-    EXPECT_EQ(wallpaper.submenuDirection, LayoutDirection::RightToLeft);
-    for (const auto& i : m) {
-        EXPECT_TRUE(i.kind == Kind::Separator || i.enabled) << i.title;
-        EXPECT_EQ(static_cast<bool>(i.action), i.kind == Kind::Action) << i.title;
-    }
-    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{}) << "a host exists";
-    ASSERT_TRUE(item().icon);
-    EXPECT_EQ(item().icon->accessibleName, "Drovane");
-    EXPECT_EQ(item().icon->ellipses.size(), MenuBarGlyph::bands.size());
 }
 
 TEST_F(StatusMenuTest, FilmsAreGroupedInCaseFreeOrderAndTheCheckFollowsThePath) {
