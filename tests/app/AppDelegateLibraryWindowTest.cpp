@@ -1,5 +1,4 @@
 #include "LaunchFixture.h"
-#include "fakes/FakeAlerts.h"
 #include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakeSettingsWindows.h"
 #include "library/Downloader.h"
@@ -102,28 +101,6 @@ TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWin
         fake.mainQueue->advance(LibraryStore::noticeSeconds);
         EXPECT_FALSE(delegate->libraryStore()->notice().value()) << "brief";
     }
-}
-
-// The daily check has no window to offer the update on; its download still shows on the
-// library window that is open.
-TEST_F(AppDelegateLibraryWindowTest, AnUpdateFromTheDailyCheckShowsItsProgressOnTheOpenLibraryWindow) {
-    fake.host->bundleId = "app.drovane";
-    fake.host->info["DVVersion"] = "1.4";
-    fake.host->tree().write("apps/Drovane.app/Contents/Info.plist", "<plist/>");
-    fake.host->bundle = Url::fromFilePath(fake.host->tree() / "apps/Drovane.app");
-    fake.http->script[Settings::versionURL().string()] = {
-        {}, 200, fakes::bytes(R"({"version": "1.5", "url": "u", "zip": "https://drovane.test/1.5.zip"})")};
-    auto delegate = launch();
-    ASSERT_TRUE(window() && window()->visible);
-    fake.mainQueue->advance(12);
-    fake.http->answerAll();
-    fake.mainQueue->drain();
-    ASSERT_EQ(fake.alerts->shown.size(), 1u);
-    EXPECT_EQ(fake.alerts->shown[0].content.buttons.back(), "Skip This Version");
-    fake.alerts->shown[0].completion({0, false});
-    ASSERT_EQ(fake.alerts->shown.size(), 2u);
-    EXPECT_EQ(fake.alerts->shown[1].content.message, "Downloading Drovane 1.5\u2026");
-    EXPECT_EQ(fake.alerts->shown[1].parent, window());
 }
 
 } // namespace
