@@ -110,18 +110,6 @@ TEST_F(DownloaderTest, AnIdentifierIsQueuedOnceWhateverItsCaseAndHoweverOftenItI
     EXPECT_EQ(fake.http->tasks().size(), 1u);
 }
 
-TEST_F(DownloaderTest, StartingFilmsThatAreNotMissingMakesNoFolderAndNoCallback) {
-    downloader->start(std::vector<std::string>{"UNKNOWN", ""});
-    downloader->start(std::vector<std::string>{});
-    EXPECT_FALSE(fs::exists(aerials.videosDir()));
-    EXPECT_FALSE(fs::exists(downloader->partialFolder()));
-
-    aerials.addVideo("A.mov");
-    downloader->start(std::vector<std::string>{"a"});
-    EXPECT_TRUE(states.empty());
-    EXPECT_TRUE(fake.http->tasks().empty());
-}
-
 // Only a film answered with 200 is stored; every other outcome fails with one line saying why,
 // and leaves the film missing so that it can be fetched again.
 TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
