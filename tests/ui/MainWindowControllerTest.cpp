@@ -157,30 +157,6 @@ TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     EXPECT_TRUE(fake.http->tasks().empty());
 }
 
-TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsItsFrameAcrossRuns) {
-    controller(SidebarSelection::named("Underwater"));
-    EXPECT_EQ(window().content.start, SidebarSelection::named("Underwater"));
-    EXPECT_FALSE(window().visible) << "not shown before asked";
-    controller().showWindow();
-    EXPECT_TRUE(window().visible);
-    EXPECT_EQ(fake.workspace->policies, std::vector<ActivationPolicy>{ActivationPolicy::Regular});
-    EXPECT_EQ(fake.workspace->activations, 1);
-    EXPECT_GT(settle(), 0u) << "each showing refreshes";
-
-    const Rect moved{{40, 60}, {1200, 800}};
-    window().move(moved);
-    window().close();
-    EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
-    controller().showWindow();
-    EXPECT_EQ(fake.libraryWindows->made.size(), 1u) << "the same window again";
-    EXPECT_EQ(window().frame(), moved);
-
-    // The next run starts where this one left off.
-    auto next =
-        MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
-    EXPECT_EQ(fake.libraryWindows->made.back()->frame(), moved);
-}
-
 TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerOrSaysWhyAndOffersARetry) {
     const std::string url = Settings::siteURL().withPath("/aerials/entries.json").string();
     std::filesystem::remove(aerials.manifestPath());

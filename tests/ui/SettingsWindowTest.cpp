@@ -79,24 +79,12 @@ TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindo
     EXPECT_EQ(installs, std::vector<std::string>{"1.5"});
 }
 
-TEST_F(SettingsWindowTest, ShowingBringsItForwardUnfocusedAndKeepsTheSwitches) {
+TEST_F(SettingsWindowTest, OneWindowKeepsTheSwitchesItReadAndStoresEachChange) {
     fake.defaults->set(Settings::autoUpdateKey, false);
     auto controller = SettingsWindowController::create(fake.platform(), model);
-    ASSERT_EQ(fake.settingsWindows->made.size(), 1u);
-    fakes::FakeSettingsWindow& window = *fake.settingsWindows->made[0];
-    EXPECT_FALSE(window.visible) << "made hidden";
-
     controller->show();
-    EXPECT_EQ(fake.workspace->activations, 1);
-    EXPECT_TRUE(window.visible);
-    fake.mainQueue->advance(0);
-    EXPECT_FALSE(window.focused) << "no control keeps the focus";
-    EXPECT_TRUE(fake.workspace->policies.empty()) << "the activation policy stays";
-
     fake.defaults->set(Settings::autoUpdateKey, true);
     controller->show();
-    EXPECT_EQ(fake.workspace->activations, 2);
-    EXPECT_EQ(window.showings, 2);
     EXPECT_EQ(fake.settingsWindows->made.size(), 1u);
     EXPECT_FALSE(controller->view()->autoUpdate()) << "switches are read once";
 
