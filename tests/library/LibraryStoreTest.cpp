@@ -94,30 +94,6 @@ TEST_F(LibraryStoreTest, CreationReadsFavouritesAndTheManifestButDoesNotScan) {
     EXPECT_FALSE(LibraryStore::create(engine, fake.platform(), library)->hasManifest().value());
 }
 
-TEST_F(LibraryStoreTest, RefreshesCoalesceIntoOneScanAndAtMostOneMoreWhileItRuns) {
-    store->refresh();
-    store->refresh();
-    store->refresh();
-    EXPECT_EQ(fake.mainQueue->pendingCount(), 1u);
-    fake.mainQueue->drain();
-    EXPECT_EQ(scans().pendingCount(), 1u);
-
-    // While that scan runs, any number of requests make exactly one more.
-    for (int i = 0; i < 6; ++i) {
-        store->refresh();
-        fake.mainQueue->drain();
-    }
-    EXPECT_EQ(scans().pendingCount(), 1u);
-    EXPECT_EQ(scans().runAll(), 1u);
-    fake.mainQueue->drain(); // the first scan lands; the remembered one starts
-    EXPECT_TRUE(store->scanned().value());
-    EXPECT_EQ(scans().pendingCount(), 1u);
-    EXPECT_EQ(scans().runAll(), 1u);
-    fake.mainQueue->drain();
-    EXPECT_EQ(scans().pendingCount(), 0u);
-    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
-}
-
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
     scan();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));
@@ -174,22 +150,6 @@ TEST_F(LibraryStoreTest, TogglingAFavouriteTwiceLeavesTheStoredArrayAsItWas) {
     EXPECT_EQ(fake.defaults->value("favorites"), Value(Value::Array{Value("B"), Value("D")}));
     EXPECT_EQ(favourites->favorites().value(), (std::set<std::string>{"B", "D"}));
     EXPECT_EQ(notifications.heard, (std::map<std::string, int>{{"favorites", 2}}));
-}
-
-TEST_F(LibraryStoreTest, EachSidebarSelectionFiltersInDisplayOrder) {
-    aerials.addVideo("U2.mov");
-    scan();
-    store->toggleFavorite("U1");
-    store->toggleFavorite("GONE"); // no longer in the catalogue: kept, matches nothing
-    store->toggleFavorite("C1");
-
-    EXPECT_EQ(ids(store->items(SidebarSelection::all())), ids(store->items().value()));
-    EXPECT_EQ(ids(store->items(SidebarSelection::favorites())), (std::vector<std::string>{"C1", "U1"}));
-    EXPECT_EQ(ids(store->items(SidebarSelection::onDisk())),
-              (std::vector<std::string>{"HILL LANDSCAPE", "U2"}));
-    EXPECT_EQ(ids(store->items(SidebarSelection::named("Underwater"))),
-              (std::vector<std::string>{"U2", "U1"}));
-    EXPECT_TRUE(store->items(SidebarSelection::named("underwater")).empty()) << "group names match exactly";
 }
 
 TEST_F(LibraryStoreTest, LiveStateIsMirroredOnlyWhenItChanged) {
