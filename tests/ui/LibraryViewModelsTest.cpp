@@ -184,14 +184,7 @@ TEST_F(LibraryViewModelsTest, EmptyStateTextsAndButtons) {
     aerials.writeManifest(films);
     publish();
     EXPECT_EQ(shown(), catalog + " | Download All (21) -> downloadBatch 21");
-
-    std::filesystem::remove(aerials.manifestPath());
-    aerials.addSystemFilm("Hill/Hill Landscape.mov");
-    publish();
-    EXPECT_EQ(DetailModel::content(*store), DetailModel::Content::Empty) << "system films do not count";
-    EXPECT_EQ(shown(),
-              "No Aerials on This Computer | Drovane can fetch the aerials catalog from its web site "
-              "\u2014 then films can be downloaded here. | Fetch the Catalog! -> openWallpaperSettings");
+    // Without a catalogue the one button fetches it: the window controller's test.
 }
 
 TEST_F(LibraryViewModelsTest, TileRules) {
@@ -282,22 +275,6 @@ TEST_F(LibraryViewModelsTest, AFailedDownloadMarksItsTileWithTheReasonUntilItsNe
     publish();
     EXPECT_EQ(failures(), "none, none") << "a film that arrived otherwise shows no mark";
     EXPECT_EQ(fake.log->countStartingWith("Drovane: download of "), 2u) << "one line a failure";
-}
-
-TEST_F(LibraryViewModelsTest, AFilmWithoutANameIsTitledByItsPlaceElseItsIdentifier) {
-    fake.host->tree().write("root/Library/Application Support/com.apple.idleassetsd/Customer/"
-                            "TVIdleScreenStrings.bundle/en.lproj/Localizable.nocache.strings",
-                            R"("Empty" = "";)");
-    aerials.writeManifestJson(R"({"assets": [
-        {"id": "named", "accessibilityLabel": "Reef", "localizedNameKey": "Nowhere"},
-        {"id": "placed", "accessibilityLabel": "Coast", "localizedNameKey": "Empty"},
-        {"id": "bare", "localizedNameKey": "Unknown"}]})");
-    publish();
-    std::vector<std::string> labels;
-    for (const auto& i : store->items().value()) {
-        labels.push_back(i.id + "=" + i.label);
-    }
-    EXPECT_EQ(labels, (std::vector<std::string>{"BARE=BARE", "PLACED=Coast", "NAMED=Reef"}));
 }
 
 } // namespace
