@@ -16,12 +16,6 @@ protected:
     fakes::FakeLibraryWindow* window() {
         return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.back().get();
     }
-    // How many scans the store asked for since the last call.
-    std::size_t scans() {
-        fake.mainQueue->drain();
-        auto queue = fake.taskQueues->queue(LibraryStore::scanQueueLabel);
-        return queue ? queue->runAll() : 0;
-    }
 };
 
 TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromABundle) {
@@ -50,22 +44,6 @@ TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromAB
     }
     // Without a window nothing is pictured.
     EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot"), 0u);
-}
-
-TEST_F(AppDelegateLibraryWindowTest, TheStoreFollowsTheEngineAndScreensOnlyWhileTheWindowShows) {
-    auto delegate = launch({"--open-window"});
-    scans();
-    const LibraryStore& store = *delegate->libraryStore();
-    delegate->screensChanged();
-    EXPECT_EQ(scans(), 1u) << "a screen change rescans while the window shows";
-    delegate->model->downloader->start(std::vector<std::string>{"A1"});
-    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "the live state is read";
-
-    window()->close();
-    delegate->model->downloader->cancelAll();
-    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "not while hidden";
-    delegate->screensChanged();
-    EXPECT_EQ(scans(), 0u);
 }
 
 TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWindowItOpens) {
