@@ -67,21 +67,5 @@ TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
     EXPECT_TRUE(lastThrottled());
 }
 
-TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
-    start();
-    ASSERT_EQ(layer(0).opacity(), 1.0);
-    fake.systemEvents->fire(Event::ScreenSaverStarted);
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "hiding does not touch the layers";
-    fake.systemEvents->fire(Event::ScreenSaverStopped);
-    EXPECT_EQ(layer(0).opacity(), 0.0) << "back from hiding: transparent at once";
-    settle(0.75);
-    EXPECT_NEAR(layer(0).opacity(), 0.5, 0.01);
-    settle(1);
-    EXPECT_EQ(layer(0).opacity(), 1.0);
-
-    model->updatePlayback();
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
-}
-
 } // namespace
 } // namespace drovane
