@@ -140,19 +140,5 @@ TEST(StringsTable, TakesTheBundleAndLocalizationTableOfTheUsersLanguage) {
     }
 }
 
-TEST(StringsTable, RegionalTableStandsInForTheBareLanguage) {
-    fakes::FakePlatform fake;
-    std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fake.host->env["LC_ALL"] = "pt_PT.UTF-8";
-    fake.host->tree().write(
-        loctable, testing::binaryPropertyList(Value(Dict{{"pt_BR", Value(Dict{{"k", "Brasil"}})},
-                                                         {"pt_PT", Value(Dict{{"k", "Portugal"}})},
-                                                         {"en", Value(Dict{{"k", "English"}})},
-                                                         {"ptx", Value(Dict{{"k", "not Portuguese"}})}})));
-    const auto table = library->stringsTable();
-    ASSERT_EQ(table.size(), 1u);
-    EXPECT_TRUE(table.at("k") == "Brasil" || table.at("k") == "Portugal") << table.at("k");
-}
-
 } // namespace
 } // namespace drovane
