@@ -33,25 +33,6 @@ TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscrip
     EXPECT_EQ(fake.windowServer->occlusionObserverCount(), 1u) << "one occlusion subscription at a time";
 }
 
-TEST_F(AppModelTest, NoScreensOrNoWayToShowAWallpaperMeansNoWindowsButTheStateIsStillReported) {
-    for (const bool screens : {false, true}) {
-        SCOPED_TRACE(screens ? "a session that makes no windows" : "no screens");
-        fake.screens->setFrames({});
-        fake.windowServer->makesWindows = !screens;
-        if (screens) {
-            setScreens(2);
-        }
-        int throttledReports = 0;
-        model->onThrottledChanged = [&](bool) { ++throttledReports; };
-        const Url a = addFilm("A");
-        model->switchVideo(a);
-        EXPECT_TRUE(model->windows.empty());
-        EXPECT_TRUE(model->players.empty());
-        EXPECT_EQ(model->videoURL, a) << "the choice is kept for the tray and the library window";
-        EXPECT_EQ(throttledReports, 1);
-    }
-}
-
 TEST_F(AppModelTest, AnotherProgramsDesktopOverTheWallpaperIsToldOnceAndShownWhileItLasts) {
     model->switchVideo(addFilm("A"));
     settle();
