@@ -140,7 +140,6 @@ TEST_F(LibraryViewModelsTest, DetailHeaderContentAndSections) {
         {SidebarSelection::onDisk(), "On Disk", "1 film \u00B7 1 on disk", {std::nullopt}},
         {SidebarSelection::named("Underwater"), "Underwater", "3 films \u00B7 0 on disk", {std::nullopt}},
         {SidebarSelection::favorites(), "Favorites", "0 films \u00B7 0 on disk", {}},
-        {SidebarSelection::named("Gone"), "Gone", "0 films \u00B7 0 on disk", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
