@@ -94,6 +94,21 @@ TEST_F(LibraryStoreTest, CreationReadsFavouritesAndTheManifestButDoesNotScan) {
     EXPECT_FALSE(LibraryStore::create(engine, fake.platform(), library)->hasManifest().value());
 }
 
+// A film that lands while a scan runs is seen by the one scan more that its refresh asked for.
+TEST_F(LibraryStoreTest, RefreshesAskedDuringAScanRunOneScanMoreAfterIt) {
+    store->refresh();
+    fake.mainQueue->drain();
+    for (int i = 0; i < 6; ++i) {
+        store->refresh();
+        fake.mainQueue->drain();
+    }
+    EXPECT_EQ(scans().runAll(), 1u);
+    fake.mainQueue->drain(); // the first scan lands; the remembered one starts
+    EXPECT_EQ(scans().runAll(), 1u);
+    fake.mainQueue->drain();
+    EXPECT_EQ(scans().pendingCount(), 0u);
+}
+
 TEST_F(LibraryStoreTest, SystemComesFirstThenGroupsAndTitlesAlphabeticallyRegardlessOfCase) {
     scan();
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"System", "Cityscapes", "Underwater"}));
