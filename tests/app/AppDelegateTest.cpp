@@ -80,13 +80,6 @@ TEST_F(AppDelegateTest, FirstLaunchIsWrittenOnceAndMigrationRunsFirst) {
     EXPECT_EQ(fake.defaults->value(Settings::firstLaunchKey), firstLaunch);
 }
 
-TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
-    auto delegate = launch({"--select", "favorites", "--appearance", "dark", "--appearance", "Dark"});
-    EXPECT_EQ(delegate->startSelection, SidebarSelection::favorites());
-    EXPECT_EQ(fake.workspace->appearances, std::vector<Appearance>{Appearance::Light})
-        << "the last one counts";
-}
-
 TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript) {
     // The identifier as the manifest and the link write it, and the file it is stored under:
     // full Unicode case mapping, the same in the catalogue, the queue and the link.
