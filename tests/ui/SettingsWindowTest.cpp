@@ -72,8 +72,6 @@ TEST_F(SettingsWindowTest, CheckForUpdatesRunsOneManualCheckOverTheSettingsWindo
     EXPECT_EQ(fake.http->answerAll(), 1u) << "the second click finds a check running";
     fake.mainQueue->drain();
     ASSERT_EQ(fake.alerts->shown.size(), 1u);
-    EXPECT_EQ(fake.alerts->shown[0].content.buttons, (std::vector<std::string>{"Update Now", "Later"}))
-        << "a manual check offers no skipping";
     EXPECT_EQ(fake.alerts->shown[0].parent, controller->window().get()) << "a sheet on the settings window";
     fake.alerts->shown[0].completion({0, false});
     EXPECT_EQ(installs, std::vector<std::string>{"1.5"});
