@@ -1,5 +1,4 @@
 #include "LaunchFixture.h"
-#include "fakes/FakeAlerts.h"
 #include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakeSettingsWindows.h"
 #include "library/Downloader.h"
@@ -16,12 +15,6 @@ protected:
     }
     fakes::FakeLibraryWindow* window() {
         return fake.libraryWindows->made.empty() ? nullptr : fake.libraryWindows->made.back().get();
-    }
-    // How many scans the store asked for since the last call.
-    std::size_t scans() {
-        fake.mainQueue->drain();
-        auto queue = fake.taskQueues->queue(LibraryStore::scanQueueLabel);
-        return queue ? queue->runAll() : 0;
     }
 };
 
@@ -51,22 +44,6 @@ TEST_F(AppDelegateLibraryWindowTest, TheWindowOpensAtLaunchOnlyWhenAskedOrFromAB
     }
     // Without a window nothing is pictured.
     EXPECT_EQ(fake.log->countStartingWith("Drovane: snapshot"), 0u);
-}
-
-TEST_F(AppDelegateLibraryWindowTest, TheStoreFollowsTheEngineAndScreensOnlyWhileTheWindowShows) {
-    auto delegate = launch({"--open-window"});
-    scans();
-    const LibraryStore& store = *delegate->libraryStore();
-    delegate->screensChanged();
-    EXPECT_EQ(scans(), 1u) << "a screen change rescans while the window shows";
-    delegate->model->downloader->start(std::vector<std::string>{"A1"});
-    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "the live state is read";
-
-    window()->close();
-    delegate->model->downloader->cancelAll();
-    EXPECT_EQ(store.download().value().active.count("A1"), 1u) << "not while hidden";
-    delegate->screensChanged();
-    EXPECT_EQ(scans(), 0u);
 }
 
 TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWindowItOpens) {
@@ -102,28 +79,6 @@ TEST_F(AppDelegateLibraryWindowTest, AFilmLinkThatCannotBeFetchedSaysWhyInTheWin
         fake.mainQueue->advance(LibraryStore::noticeSeconds);
         EXPECT_FALSE(delegate->libraryStore()->notice().value()) << "brief";
     }
-}
-
-// The daily check has no window to offer the update on; its download still shows on the
-// library window that is open.
-TEST_F(AppDelegateLibraryWindowTest, AnUpdateFromTheDailyCheckShowsItsProgressOnTheOpenLibraryWindow) {
-    fake.host->bundleId = "app.drovane";
-    fake.host->info["DVVersion"] = "1.4";
-    fake.host->tree().write("apps/Drovane.app/Contents/Info.plist", "<plist/>");
-    fake.host->bundle = Url::fromFilePath(fake.host->tree() / "apps/Drovane.app");
-    fake.http->script[Settings::versionURL().string()] = {
-        {}, 200, fakes::bytes(R"({"version": "1.5", "url": "u", "zip": "https://drovane.test/1.5.zip"})")};
-    auto delegate = launch();
-    ASSERT_TRUE(window() && window()->visible);
-    fake.mainQueue->advance(12);
-    fake.http->answerAll();
-    fake.mainQueue->drain();
-    ASSERT_EQ(fake.alerts->shown.size(), 1u);
-    EXPECT_EQ(fake.alerts->shown[0].content.buttons.back(), "Skip This Version");
-    fake.alerts->shown[0].completion({0, false});
-    ASSERT_EQ(fake.alerts->shown.size(), 2u);
-    EXPECT_EQ(fake.alerts->shown[1].content.message, "Downloading Drovane 1.5\u2026");
-    EXPECT_EQ(fake.alerts->shown[1].parent, window());
 }
 
 } // namespace

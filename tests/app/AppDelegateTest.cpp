@@ -1,6 +1,5 @@
 #include "LaunchFixture.h"
 #include "library/Downloader.h"
-#include "ui/StatusMenu.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -81,32 +80,6 @@ TEST_F(AppDelegateTest, FirstLaunchIsWrittenOnceAndMigrationRunsFirst) {
     EXPECT_EQ(fake.defaults->value(Settings::firstLaunchKey), firstLaunch);
 }
 
-TEST_F(AppDelegateTest, OptionsSetTheSelectionAndTheAppearance) {
-    auto delegate = launch({"--select", "favorites", "--appearance", "dark", "--appearance", "Dark"});
-    EXPECT_EQ(delegate->startSelection, SidebarSelection::favorites());
-    EXPECT_EQ(fake.workspace->appearances, std::vector<Appearance>{Appearance::Light})
-        << "the last one counts";
-}
-
-// Which links name a film is FilmLink's table; that the choice is stored, the day of use's; that
-// a link to a film on disk plays it at once, the launch's end-to-end test.
-TEST_F(AppDelegateTest, AFilmUrlWaitsForAFilmThatIsNotOnDisk) {
-    addFilm("A.mov");
-    auto delegate = launch();
-    // The first URL that names a film counts, its film upper-cased.
-    delegate->openUrls({*Url::parse("drovane://other/A"), *Url::parse("drovane://film/b2"),
-                        *Url::parse("drovane://film/A")});
-    EXPECT_EQ(delegate->pendingFilm, "B2");
-    EXPECT_EQ(playing(*delegate), videoPath("A.mov"));
-    EXPECT_FALSE(delegate->adoptPendingFilm()) << "not on disk yet";
-    EXPECT_EQ(delegate->pendingFilm, "B2");
-
-    addFilm("B2.mov");
-    EXPECT_TRUE(delegate->adoptPendingFilm());
-    EXPECT_FALSE(delegate->pendingFilm);
-    EXPECT_EQ(playing(*delegate), videoPath("B2.mov"));
-}
-
 TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript) {
     // The identifier as the manifest and the link write it, and the file it is stored under:
     // full Unicode case mapping, the same in the catalogue, the queue and the link.
@@ -132,26 +105,6 @@ TEST_F(AppDelegateTest, AFilmAskedForByUrlIsDownloadedAndThenPlaysInEveryScript)
         EXPECT_EQ(playing(*delegate), videoPath(c.file));
         std::filesystem::remove(videoPath(c.file));
     }
-}
-
-// The icon's dimming and a landed film playing when none did, the day of use checks throughout.
-TEST_F(AppDelegateTest, TheStatusMenuIsMadeAtLaunchAndKeptCurrentByTheEngineAndTheQueue) {
-    downloadable({{"E5", "Estuary", "AerialCategoryLandscape", "https://cdn.example/e5.mov", {}}});
-    auto delegate = launch();
-    ASSERT_EQ(fake.statusBar->items.size(), 1u);
-    auto& item = *fake.statusBar->items[0];
-    ASSERT_TRUE(delegate->statusMenu && delegate->statusMenu->onOpenWindow &&
-                delegate->statusMenu->onOpenSettings);
-    delegate->statusMenu->onOpenWindow(); // the windows of their own issues; nothing to see yet
-    delegate->statusMenu->onOpenSettings();
-
-    int seen = item.stateChanges;
-    delegate->model->downloader->start({"e5"});
-    EXPECT_GT(item.stateChanges, seen) << "the queue changed";
-    seen = item.stateChanges;
-    delegate->statusMenu->togglePause();
-    EXPECT_GT(item.stateChanges, seen) << "the engine changed";
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: status bar"), 0u);
 }
 
 } // namespace

@@ -63,15 +63,6 @@ TEST_F(SettingsMigrationTest, TheFirstLegacyDomainWithAChoiceIsCopiedWhenThereIs
     }
 }
 
-TEST_F(SettingsMigrationTest, RunsAgainOnceTheChoiceIsGone) {
-    legacy("drovane")->set("selectedVideo", "/films/A.mov");
-    SettingsMigration::run(*fake.defaults);
-    fake.defaults->remove("selectedVideo");
-    SettingsMigration::run(*fake.defaults);
-    EXPECT_EQ(fake.defaults->string("selectedVideo"), "/films/A.mov");
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: settings migrated"), 2u);
-}
-
 // The current domain as a process sees it that dies once `writesThatLand` changes have
 // reached the disk: the next launch starts from `disk`.
 class DyingStore final : public DefaultsStore {

@@ -110,29 +110,6 @@ TEST_F(DownloaderTest, AnIdentifierIsQueuedOnceWhateverItsCaseAndHoweverOftenItI
     EXPECT_EQ(fake.http->tasks().size(), 1u);
 }
 
-TEST_F(DownloaderTest, StartingFilmsThatAreNotMissingMakesNoFolderAndNoCallback) {
-    downloader->start(std::vector<std::string>{"UNKNOWN", ""});
-    downloader->start(std::vector<std::string>{});
-    EXPECT_FALSE(fs::exists(aerials.videosDir()));
-    EXPECT_FALSE(fs::exists(downloader->partialFolder()));
-
-    aerials.addVideo("A.mov");
-    downloader->start(std::vector<std::string>{"a"});
-    EXPECT_TRUE(states.empty());
-    EXPECT_TRUE(fake.http->tasks().empty());
-}
-
-TEST_F(DownloaderTest, StartingByCountTakesTheFirstMissingFilmsInCatalogueOrder) {
-    aerials.addVideo("B.mov");
-    downloader->start(std::vector<std::string>{"C"});
-    downloader->start(2); // A and C: C already runs, so only A is new
-    EXPECT_EQ(seen(), "A C//0 0 2");
-    downloader->start(0);
-    EXPECT_EQ(seen(), "A C//0 0 2");
-    downloader->start(4);
-    EXPECT_EQ(seen(), "A C D/E/0 0 4");
-}
-
 // Only a film answered with 200 is stored; every other outcome fails with one line saying why,
 // and leaves the film missing so that it can be fetched again.
 TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
@@ -174,35 +151,6 @@ TEST_F(DownloaderTest, OnlyAFilmAnsweredWith200IsStoredAndEveryFailureSaysWhy) {
         fs::remove(film("A"));
     }
     EXPECT_TRUE(fs::is_empty(downloader->partialFolder()));
-}
-
-TEST_F(DownloaderTest, ProgressIsStoredPerWholePercentAndPublishedAtMostEvery150Milliseconds) {
-    downloader->start(std::vector<std::string>{"A"});
-    states.clear();
-    const struct {
-        double wait, reported, stored;
-        std::size_t published; // so far
-    } steps[] = {
-        {0, 0.004, 0.0, 0},     {0, 0.0099, 0.0, 0},  // below one percent nothing is stored
-        {0, 0.412, 0.412, 1},                         // the first change since creation: at once
-        {1.0, 0.419, 0.412, 1},                       // same whole percentage: neither
-        {0, 0.43, 0.43, 2},     {0.1, 0.45, 0.45, 2}, // stored, but too soon to publish
-        {0.05, 0.46, 0.46, 2},                        // exactly 0.15 s: still too soon
-        {5, 0.47, 0.47, 3},                           // (and no trailing publication meanwhile)
-    };
-    for (const auto& step : steps) {
-        const std::size_t before = states.size();
-        fake.mainQueue->advance(step.wait);
-        EXPECT_EQ(states.size(), before);
-        progress(task("A"), step.reported);
-        EXPECT_EQ(fraction("A"), step.stored) << step.reported;
-        EXPECT_EQ(states.size(), step.published) << step.reported;
-    }
-
-    // Queue changes are published at once, whatever the throttle.
-    downloader->start(std::vector<std::string>{"B"});
-    downloader->cancel("B");
-    EXPECT_EQ(states.size(), 5u);
 }
 
 TEST_F(DownloaderTest, CancellingFreesTheSlotLowersTheTotalAndNeverCountsAFailure) {

@@ -13,9 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* bundleStrings = "root/Library/Application Support/com.apple.idleassetsd/Customer/"
-                                      "TVIdleScreenStrings.bundle/en.lproj/Localizable.nocache.strings";
-
 class LibraryTest : public ::testing::Test {
 protected:
     static std::vector<std::string> labels(const std::vector<Vid>& films) {
@@ -83,36 +80,6 @@ TEST_F(LibraryTest, AnUnusableManifestGivesTheSystemFilmsAndIsLoggedOnceForEachN
             EXPECT_EQ(log->lines().back(), step.line);
         }
     }
-}
-
-TEST_F(LibraryTest, LoadParsesOnlyWhenTheManifestChanges) {
-    fake.host->tree().write(bundleStrings, R"("K" = "First";)");
-    aerials.writeManifestJson(R"({"assets": [{"id": "a", "localizedNameKey": "K"}]})");
-    const auto first = library->load();
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(library->load(), first) << "an unchanged manifest is never read again";
-    library->allVideos();
-    library->missingAssets();
-    library->stretches(Url::fromFilePath("/x/A.mov"));
-    EXPECT_EQ(library->load(), first) << "nor by the operations built on it";
-    EXPECT_EQ(first->entries.at(0).name, "First");
-
-    // The string table is read with the manifest, so changing it alone changes nothing...
-    fake.host->tree().write(bundleStrings, R"("K" = "Second";)");
-    EXPECT_EQ(library->load()->entries.at(0).name, "First");
-    // ...until the manifest is touched.
-    fs::last_write_time(library->manifestPath(),
-                        fs::last_write_time(library->manifestPath()) + std::chrono::seconds(1));
-    const auto touched = library->load();
-    EXPECT_NE(touched, first);
-    EXPECT_EQ(touched->entries.at(0).name, "Second");
-
-    // Removing the manifest is a change too (to the distant past), cached like any other.
-    fs::remove(library->manifestPath());
-    const auto removed = library->load();
-    EXPECT_TRUE(removed->entries.empty());
-    EXPECT_NE(removed, touched);
-    EXPECT_EQ(library->load(), removed);
 }
 
 TEST_F(LibraryTest, ARewriteWithinOneClockTickIsStillSeenAndByIdKeepsTheLaterOfTwoEqualIds) {

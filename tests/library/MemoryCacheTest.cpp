@@ -46,20 +46,6 @@ TEST(MemoryCache, EvictsTheLeastRecentlyUsedOverEitherLimit) {
     }
 }
 
-TEST(MemoryCache, ReplacedValueIsReadBackAndLoweredLimitsTrimAtOnce) {
-    MemoryCache<int> cache;
-    cache.setObject("a", 1, 5);
-    cache.setObject("b", 2, 5);
-    cache.setObject("a", 3, 2); // at its new cost, and now the newer entry
-    cache.setTotalCostLimit(4);
-    EXPECT_FALSE(cache.object("b"));
-    EXPECT_EQ(cache.object("a"), 3);
-    cache.setCountLimit(1);
-    cache.setObject("c", 4, 1);
-    EXPECT_FALSE(cache.object("a"));
-    EXPECT_EQ(cache.count(), 1u);
-}
-
 TEST(MemoryCache, StaysWithinLimitsUnderConcurrentUse) {
     MemoryCache<int> cache(50, 400);
     std::vector<std::thread> threads;

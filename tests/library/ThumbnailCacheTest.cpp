@@ -61,20 +61,6 @@ protected:
     std::vector<Answer> answers;
 };
 
-TEST_F(ThumbnailCacheTest, OnlyOldCdnFilesAreRemovedAtCreation) {
-    for (const char* name : {"x-cdn.png", "x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
-        fake.host->tree().write("home/.cache/drovane/thumbs/" + std::string(name), "old");
-    }
-    fs::create_directories(dir() + "/y-cdn.png"); // a folder is left alone too if it cannot go
-    fake.host->tree().write("home/.cache/drovane/thumbs/y-cdn.png/inner", "x");
-
-    auto again = ThumbnailCache::create(fake.platform());
-    EXPECT_FALSE(fs::exists(dir() + "/x-cdn.png"));
-    for (const char* name : {"x.jpg", "x-preview.img", "cdn.png", "x-cdn.png.tmp"}) {
-        EXPECT_TRUE(fs::exists(dir() + "/" + name)) << name;
-    }
-}
-
 TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
     fs::remove_all(dir());
     fake.host->tree().write("home/.cache/drovane/thumbs", "a file where the folder should be");
@@ -84,35 +70,6 @@ TEST_F(ThumbnailCacheTest, AFolderThatCannotBeMadeStillAnswers) {
     settle();
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_TRUE(answers[0].picture); // the frame still arrives; only the disk copy is missing
-}
-
-TEST_F(ThumbnailCacheTest, TenRequestsBeforeTheFirstFinishesShareOneExtractionAndLaterOnesHitMemory) {
-    Url f = film("A", 1000, 500);
-    for (int i = 0; i < 10; ++i) {
-        cache->request("A", f, record(i));
-    }
-    EXPECT_EQ(frames().pendingCount(), 1u);
-    frames().runAll();
-    EXPECT_TRUE(answers.empty()); // answers wait for the main thread
-    fake.mainQueue->drain();
-
-    ASSERT_EQ(answers.size(), 10u);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(answers[i].order, i);
-        EXPECT_EQ(answers[i].picture, answers[0].picture);
-    }
-    ASSERT_TRUE(answers[0].picture);
-    EXPECT_EQ(answers[0].picture->width, 1000);
-    EXPECT_EQ(images->extractCalls, 1);
-    EXPECT_EQ(images->lastFrameRequest(), (fakes::FakeImages::FrameRequest{2, 1, 1, 560, 560}));
-    EXPECT_EQ(images->lastQuality, 0.82);
-    EXPECT_EQ(readWholeFile(dir() + "/A.jpg"), fakes::FakeImages::encode(1000, 500, 7));
-
-    cache->request("A", f, record(10)); // a memory hit answers before request returns
-    ASSERT_EQ(answers.size(), 11u);
-    EXPECT_EQ(answers[10].picture, answers[0].picture);
-    EXPECT_EQ(frames().pendingCount(), 0u);
-    EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);
 }
 
 TEST_F(ThumbnailCacheTest, AnUnreadableFilmLogsOncePerAttemptAndIsTriedAgain) {

@@ -39,34 +39,6 @@ TEST(Url, SplitsComponents) {
     }
 }
 
-TEST(Url, FileUrlsRoundTripPathsWithAwkwardCharacters) {
-    for (const std::string path : {"/tmp/plain.mov", "/tmp/with space/Film #1?.mov", "/tmp/ünïcødé/100%.mov",
-                                   "/tmp/semi;colon[1].mov"}) {
-        const Url url = Url::fromFilePath(path);
-        EXPECT_TRUE(url.isFileUrl());
-        EXPECT_EQ(url.filePath(), path);
-        auto reparsed = Url::parse(url.string());
-        ASSERT_TRUE(reparsed) << url.string();
-        EXPECT_EQ(reparsed->filePath(), path);
-    }
-    EXPECT_EQ(Url::fromFilePath("/a b/c.mov").string(), "file:///a%20b/c.mov");
-    EXPECT_FALSE(Url::parse("https://h/x")->filePath());
-}
-
-TEST(Url, DerivesPathsWithoutTouchingTheRest) {
-    auto film = Url::fromFilePath("/v/Film One.mov");
-    EXPECT_EQ(film.deletingPathExtension().filePath(), "/v/Film One");
-    EXPECT_EQ(film.deletingPathExtension().lastPathComponent(), "Film One");
-    EXPECT_EQ(Url::parse("https://h/a/b.c.d?q=1")->deletingPathExtension().string(), "https://h/a/b.c?q=1");
-    EXPECT_EQ(Url::parse("https://h/noext")->deletingPathExtension().string(), "https://h/noext");
-
-    auto site = *Url::parse("https://drovane.example");
-    EXPECT_EQ(site.withPath("/download/").string(), "https://drovane.example/download/");
-    EXPECT_EQ(site.appendingPathComponent("preview").appendingPathComponent("A B.webp").string(),
-              "https://drovane.example/preview/A%20B.webp");
-    EXPECT_EQ(Url::fromFilePath("/v").appendingPathComponent("X.mov").filePath(), "/v/X.mov");
-}
-
 TEST(Url, DeletingTheExtensionCutsAtTheDotItNamesEvenWhenEscaped) {
     // "x%2Ey" once lost "b.c/x%2Ey" from the end instead of ".y": the cut fell on the last
     // literal dot while the extension was read from the decoded path.

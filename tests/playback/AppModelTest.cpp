@@ -1,7 +1,5 @@
 #include "EngineFixture.h"
 
-#include <set>
-
 namespace drovane {
 namespace {
 
@@ -33,82 +31,6 @@ TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscrip
     settle(2);
     EXPECT_EQ(layer(0).opacity(), 1.0) << "with a fade-in";
     EXPECT_EQ(fake.windowServer->occlusionObserverCount(), 1u) << "one occlusion subscription at a time";
-}
-
-// Only the deletion of the playing film shuffles: a film always plays then.
-TEST_F(AppModelTest, ShuffleNeverPicksTheCurrentFilmAndReachesEveryOther) {
-    const Url a = addFilm("A");
-    addFilm("B");
-    addFilm("C");
-    model->switchVideo(a);
-    std::set<std::string> picked;
-    for (int i = 0; i < 60; ++i) {
-        const std::string before = model->videoURL->path();
-        model->shuffleNext();
-        ASSERT_TRUE(model->videoURL);
-        EXPECT_NE(model->videoURL->path(), before);
-        picked.insert(model->videoURL->path());
-    }
-    EXPECT_EQ(picked.size(), 3u) << "every other film gets its turn";
-}
-
-// No window without a film and no stored choice then, the day of use checks throughout.
-TEST_F(AppModelTest, ClearingKeepsThePauseAndLetsThePollersRest) {
-    setScreens(2);
-    model->switchVideo(addFilm("A"));
-    EXPECT_TRUE(fake.systemEvents->wallpaperShown);
-    model->manualPaused = true;
-    int stateChanges = 0;
-    model->onStateChanged = [&] { ++stateChanges; };
-    const auto windows = model->windows;
-    model->clearVideo();
-    EXPECT_TRUE(model->windows.empty() && model->players.empty() && model->layers.empty());
-    EXPECT_FALSE(windows[1]->isVisible());
-    EXPECT_EQ(stateChanges, 1) << "no evaluation without a film, one change call";
-    EXPECT_TRUE(model->manualPaused);
-    EXPECT_FALSE(fake.systemEvents->wallpaperShown) << "pollers of the machine's state may rest";
-}
-
-TEST_F(AppModelTest, AdoptingTheFirstFilmOnlyWhenNoneIsSet) {
-    model->adoptFirstVideoIfNeeded();
-    EXPECT_FALSE(model->videoURL) << "empty catalogue";
-    const Url b = addFilm("b-film");
-    const Url a = addFilm("A-film");
-    model->adoptFirstVideoIfNeeded();
-    ASSERT_TRUE(model->videoURL);
-    EXPECT_EQ(*model->videoURL, a) << "the first by title";
-    model->switchVideo(b);
-    model->adoptFirstVideoIfNeeded();
-    EXPECT_EQ(*model->videoURL, b);
-}
-
-TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
-    const Url system =
-        Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")); // always stretched
-    const Url downloaded = addFilm("A");
-    model->switchVideo(system);
-    EXPECT_EQ(layer(0).gravity(), VideoGravity::Resize);
-    model->switchVideo(downloaded);
-    EXPECT_EQ(layer(0).gravity(), VideoGravity::ResizeAspectFill);
-}
-
-TEST_F(AppModelTest, NoScreensOrNoWayToShowAWallpaperMeansNoWindowsButTheStateIsStillReported) {
-    for (const bool screens : {false, true}) {
-        SCOPED_TRACE(screens ? "a session that makes no windows" : "no screens");
-        fake.screens->setFrames({});
-        fake.windowServer->makesWindows = !screens;
-        if (screens) {
-            setScreens(2);
-        }
-        int throttledReports = 0;
-        model->onThrottledChanged = [&](bool) { ++throttledReports; };
-        const Url a = addFilm("A");
-        model->switchVideo(a);
-        EXPECT_TRUE(model->windows.empty());
-        EXPECT_TRUE(model->players.empty());
-        EXPECT_EQ(model->videoURL, a) << "the choice is kept for the tray and the library window";
-        EXPECT_EQ(throttledReports, 1);
-    }
 }
 
 TEST_F(AppModelTest, AnotherProgramsDesktopOverTheWallpaperIsToldOnceAndShownWhileItLasts) {

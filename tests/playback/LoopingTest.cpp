@@ -133,15 +133,5 @@ TEST_F(LoopingTest, AFadeInWhoseFirstFrameComesAfterTheEngineWentStillRunsToTheE
     EXPECT_EQ(layer->opacity(), 1.0);
 }
 
-TEST_F(LoopingTest, ALoopObserverOfAReplacedPlayerIsNeverInstalled) {
-    const Url a = addFilm("A");
-    model->switchVideo(a);
-    auto first = std::dynamic_pointer_cast<fakes::FakePlayer>(model->players[0]);
-    model->switchVideo(addFilm("B")); // before A's duration arrives
-    settle(0.2);
-    EXPECT_EQ(first->boundaryObserverCount(), 0u);
-    EXPECT_EQ(player(0).boundaryObserverCount(), 1u);
-}
-
 } // namespace
 } // namespace drovane

@@ -8,18 +8,13 @@ using Event = fakes::FakeSystemEvents::Event;
 class PowerMonitorTest : public testing::EngineFixture {
 protected:
     PowerMonitorTest() {
-        model->onThrottledChanged = [this](bool t) {
-            throttled.push_back(t);
-            calls.push_back("throttled");
-        };
-        model->onStateChanged = [this] { calls.push_back("state"); };
+        model->onThrottledChanged = [this](bool t) { throttled.push_back(t); };
     }
     void start(int screens = 1) {
         setScreens(screens);
         model->powerMonitor().startPowerMonitoring();
         model->switchVideo(addFilm("A"));
         throttled.clear();
-        calls.clear();
         settle(2);
     }
     std::vector<double> rates() {
@@ -32,7 +27,6 @@ protected:
     bool lastThrottled() const { return !throttled.empty() && throttled.back(); }
 
     std::vector<bool> throttled;
-    std::vector<std::string> calls;
 };
 
 TEST_F(PowerMonitorTest, StartingReadsTheStateAndEvaluates) {
@@ -71,53 +65,6 @@ TEST_F(PowerMonitorTest, EachEventAndTheLowPowerSettingReachTheRule) {
     model->manualPaused = true;
     model->updatePlayback();
     EXPECT_TRUE(lastThrottled());
-}
-
-TEST_F(PowerMonitorTest, TheEndOfTheScreenSaverFadesTheWallpaperInAnew) {
-    start();
-    ASSERT_EQ(layer(0).opacity(), 1.0);
-    fake.systemEvents->fire(Event::ScreenSaverStarted);
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "hiding does not touch the layers";
-    fake.systemEvents->fire(Event::ScreenSaverStopped);
-    EXPECT_EQ(layer(0).opacity(), 0.0) << "back from hiding: transparent at once";
-    settle(0.75);
-    EXPECT_NEAR(layer(0).opacity(), 0.5, 0.01);
-    settle(1);
-    EXPECT_EQ(layer(0).opacity(), 1.0);
-
-    model->updatePlayback();
-    EXPECT_EQ(layer(0).opacity(), 1.0) << "only the first visible evaluation fades in";
-}
-
-TEST_F(PowerMonitorTest, ACoveredWindowPausesItsOwnPlayerAfterTheDelay) {
-    start(2);
-    fake.windowServer->setCovered(window(1), true);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "not at once";
-    settle(1.4);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-    settle(0.2);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 0.0}));
-    EXPECT_FALSE(lastThrottled()) << "occlusion never throttles";
-
-    fake.windowServer->setCovered(window(1), false);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0})) << "uncovered: at once";
-
-    // Covered and uncovered again within the delay: the late evaluation finds it visible.
-    fake.windowServer->setCovered(window(0), true);
-    settle(0.5);
-    fake.windowServer->setCovered(window(0), false);
-    settle(2);
-    EXPECT_EQ(rates(), (std::vector<double>{1.0, 1.0}));
-}
-
-// That the monitor holds the engine weakly, so that the engine goes with the program, the day of
-// use checks when it quits.
-TEST_F(PowerMonitorTest, EveryEvaluationReportsThrottledThenStateEvenWithoutAChange) {
-    start();
-    fake.windowServer->notifyOcclusion(nullptr); // another window's occlusion: at once
-    model->updatePlayback();
-    EXPECT_EQ(calls, (std::vector<std::string>{"throttled", "state", "throttled", "state"}));
-    EXPECT_EQ(throttled, (std::vector<bool>{false, false}));
 }
 
 } // namespace

@@ -33,14 +33,5 @@ TEST(CaseMapping, MapsLettersOfTheCommonScriptsAndKeepsEverythingElse) {
     }
 }
 
-TEST(CaseMapping, CapitalizesEveryWord) {
-    EXPECT_EQ(capitalized("dark"), "Dark");
-    EXPECT_EQ(capitalized("DARK mode"), "Dark Mode");
-    EXPECT_EQ(capitalized("  two\tsPACED\nwords "), "  Two\tSpaced\nWords ");
-    EXPECT_EQ(capitalized("über-NACHT"), "Über-nacht");
-    EXPECT_EQ(capitalized("ǆungla ßee"), "ǅungla Ssee");
-    EXPECT_EQ(capitalized(""), "");
-}
-
 } // namespace
 } // namespace drovane

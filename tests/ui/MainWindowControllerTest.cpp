@@ -54,20 +54,6 @@ TEST_F(MainWindowControllerTest, DownloadActionsStartWhatIsMissingAndRefreshOnly
     }
 }
 
-TEST_F(MainWindowControllerTest, NothingOnDiskIsNeverSelectedDeletedOrRevealed) {
-    const MainWindowActions& a = controller().actions();
-    const auto before = model->videoURL;
-    a.select(item("U1"));
-    a.deleteItem(item("U1"));
-    a.deleteMany({item("U2"), item("C2")});
-    a.revealInFinder(item("U1"));
-    EXPECT_EQ(model->videoURL, before);
-    EXPECT_TRUE(fake.workspace->trashed.empty());
-    EXPECT_TRUE(fake.workspace->revealed.empty());
-    EXPECT_EQ(settle(), 0u) << "no refresh";
-    EXPECT_TRUE(fake.alerts->shown.empty());
-}
-
 TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceButNotOneWhoseFileLeftBeforeTheRescan) {
     const Url reef = onDisk("U1");
     const Url kelp = onDisk("U2");
@@ -155,30 +141,6 @@ TEST_F(MainWindowControllerTest, ActionsOfAGoneControllerDoNothing) {
     EXPECT_TRUE(fake.workspace->trashed.empty());
     EXPECT_TRUE(queued().empty());
     EXPECT_TRUE(fake.http->tasks().empty());
-}
-
-TEST_F(MainWindowControllerTest, TheWindowShowsInFrontClosesToAccessoryAndKeepsItsFrameAcrossRuns) {
-    controller(SidebarSelection::named("Underwater"));
-    EXPECT_EQ(window().content.start, SidebarSelection::named("Underwater"));
-    EXPECT_FALSE(window().visible) << "not shown before asked";
-    controller().showWindow();
-    EXPECT_TRUE(window().visible);
-    EXPECT_EQ(fake.workspace->policies, std::vector<ActivationPolicy>{ActivationPolicy::Regular});
-    EXPECT_EQ(fake.workspace->activations, 1);
-    EXPECT_GT(settle(), 0u) << "each showing refreshes";
-
-    const Rect moved{{40, 60}, {1200, 800}};
-    window().move(moved);
-    window().close();
-    EXPECT_EQ(fake.workspace->policies.back(), ActivationPolicy::Accessory);
-    controller().showWindow();
-    EXPECT_EQ(fake.libraryWindows->made.size(), 1u) << "the same window again";
-    EXPECT_EQ(window().frame(), moved);
-
-    // The next run starts where this one left off.
-    auto next =
-        MainWindowController::create(fake.platform(), *model, store, library, SidebarSelection::all());
-    EXPECT_EQ(fake.libraryWindows->made.back()->frame(), moved);
 }
 
 TEST_F(MainWindowControllerTest, FetchingTheCatalogIsBusyThenStoresAWholeAnswerOrSaysWhyAndOffersARetry) {

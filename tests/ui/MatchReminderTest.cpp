@@ -2,7 +2,6 @@
 
 #include "fakes/FakeAlerts.h"
 #include "fakes/FakeDesktopBackground.h"
-#include "fakes/FakeLibraryWindows.h"
 #include "fakes/FakePlatform.h"
 #include "support/Settings.h"
 #include "ui/DesktopStill.h"
@@ -34,24 +33,6 @@ protected:
     std::shared_ptr<fakes::FakeDesktopBackground> background = fake.desktopBackground;
     const std::string folder = background->pictureFolder();
 };
-
-TEST_F(MatchReminderTest, ASheetOnAVisibleWindowElseFreeStandingInFront) {
-    fakes::FakeLibraryWindow library{{}};
-    library.visible = true;
-    remind(&library);
-    EXPECT_EQ(alerts->shown.back().content.message, "Playing Tahoe.");
-    EXPECT_EQ(alerts->shown.back().content.suppressionTitle, "Stop reminding me");
-    EXPECT_EQ(alerts->shown.back().parent, &library);
-    EXPECT_EQ(fake.workspace->activations, 0);
-
-    library.visible = false;
-    remind(&library);
-    EXPECT_EQ(alerts->shown.back().parent, nullptr);
-    EXPECT_EQ(fake.workspace->activations, 1);
-    remind(nullptr);
-    EXPECT_EQ(alerts->shown.back().parent, nullptr);
-    EXPECT_EQ(fake.workspace->activations, 2);
-}
 
 TEST_F(MatchReminderTest, ADesktopThatLetsNoProgramSetItsBackgroundIsOfferedTheStillAsAFile) {
     struct Row {
@@ -113,23 +94,11 @@ TEST_F(MatchReminderTest, TheResponseStoresTheBoxAndActsOnTheFirstButton) {
     EXPECT_EQ(alerts->shown.size(), shown) << "turned off: nothing";
 }
 
-TEST_F(MatchReminderTest, TheStillIsAFrameAtTwoSecondsAtTheLargestScreensSize) {
-    fake.screens->setFrames({Rect{{0, 0}, {1280, 800}}, Rect{{1280, 0}, {2560, 1440}}});
-    DesktopStill::useAsDesktopBackground(fake.platform(), film);
-    finishStill();
-
-    const auto request = fake.images->lastFrameRequest();
-    EXPECT_EQ(request, (fakes::FakeImages::FrameRequest{2.0, 1.0, 1.0, 2560, 1440}));
-    const std::string still = folder + "/Tahoe Day.jpg";
-    ASSERT_EQ(background->pictures, std::vector<std::string>{still});
-    EXPECT_EQ(fake.images->decodeFile(still, 100)->width, 64);
-    EXPECT_TRUE(fake.workspace->revealed.empty());
-
+TEST_F(MatchReminderTest, ADesktopThatRefusesTheStillIsShownItsFile) {
     background->accepts = false;
     DesktopStill::useAsDesktopBackground(fake.platform(), film);
     finishStill();
-    EXPECT_EQ(fake.workspace->revealed, std::vector<std::vector<std::string>>{{still}})
-        << "a desktop that cannot be told: the file is shown";
+    EXPECT_EQ(fake.workspace->revealed, std::vector<std::vector<std::string>>{{folder + "/Tahoe Day.jpg"}});
 }
 
 TEST_F(MatchReminderTest, AFilmWithoutAFrameLeavesTheBackgroundAloneAndLogsOnce) {

@@ -17,12 +17,11 @@ TEST(WindowPlacementTest, AWindowAndItsTitleBarFitTheScreenItOpensOn) {
         std::optional<Point> origin;
         WindowFit fit;
     };
+    // Screens at scale 2 are the end-to-end test's, on a real window manager.
     // clang-format off
     const Case cases[] = {
         {"a large screen: centred as asked", {{0, 0}, {1920, 1080}}, wanted, {}, {{{410, 195}, wanted}, least}},
         {"beside a panel", {{0, 40}, {1920, 1040}}, wanted, {}, {{{410, 215}, wanted}, least}},
-        {"a 1920 x 1080 screen at scale 2", {{0, 0}, {960, 540}}, wanted, {}, {{{0, 30}, {960, 510}}, {960, 510}}},
-        {"a second screen at scale 2", {{960, 0}, {960, 540}}, wanted, {}, {{{960, 30}, {960, 510}}, {960, 510}}},
         {"a remembered frame stays", {{0, 0}, {1920, 1080}}, wanted, Point{100, 200}, {{{100, 200}, wanted}, least}},
         {"one remembered above the screen comes down", {{0, 0}, {1920, 1080}}, wanted, Point{-50, -400}, {{{0, 30}, wanted}, least}},
         {"one remembered beyond the edge comes in", {{0, 0}, {1920, 1080}}, wanted, Point{1800, 900}, {{{820, 360}, wanted}, least}},
