@@ -37,19 +37,16 @@ public:
     std::optional<Image> decodeData(const std::vector<std::uint8_t>& bytes, int maxPixelSize) override {
         return parse(std::string(bytes.begin(), bytes.end()), maxPixelSize);
     }
-    std::optional<std::vector<std::uint8_t>> encodeJpeg(const Image& image, double quality) override {
-        lastQuality = quality;
+    std::optional<std::vector<std::uint8_t>> encodeJpeg(const Image& image, double) override {
         if (image.isEmpty()) {
             return std::nullopt;
         }
         const std::string text = encode(image.width, image.height, image.rgba.front());
         return std::vector<std::uint8_t>(text.begin(), text.end());
     }
-    FrameResult extractFrame(const std::string& filmPath, double seconds, double toleranceBefore,
-                             double toleranceAfter, int maxWidth, int maxHeight) override {
+    FrameResult extractFrame(const std::string& filmPath, double, double, double, int, int) override {
         ++extractCalls;
         std::lock_guard lock(m_mutex);
-        m_lastFrameRequest = {seconds, toleranceBefore, toleranceAfter, maxWidth, maxHeight};
         auto it = m_films.find(filmPath);
         if (it == m_films.end()) {
             return {std::nullopt, "cannot open " + filmPath};
@@ -72,17 +69,6 @@ public:
 
     std::atomic<int> decodeFileCalls{0};
     std::atomic<int> extractCalls{0};
-    std::atomic<double> lastQuality{0};
-
-    struct FrameRequest {
-        double seconds = 0, toleranceBefore = 0, toleranceAfter = 0;
-        int maxWidth = 0, maxHeight = 0;
-        friend bool operator==(const FrameRequest&, const FrameRequest&) = default;
-    };
-    FrameRequest lastFrameRequest() {
-        std::lock_guard lock(m_mutex);
-        return m_lastFrameRequest;
-    }
 
 private:
     static std::optional<Image> parse(const std::string& text, int maxPixelSize) {
@@ -105,7 +91,6 @@ private:
 
     std::mutex m_mutex;
     std::map<std::string, Image> m_films;
-    FrameRequest m_lastFrameRequest;
 };
 
 } // namespace drovane::fakes

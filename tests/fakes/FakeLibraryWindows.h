@@ -19,7 +19,6 @@ public:
     }
 
     bool visible = false;
-    int showings = 0;
     std::vector<std::string> snapshots;
 };
 
@@ -29,10 +28,7 @@ public:
     explicit FakeLibraryWindow(LibraryWindowContent c) : content(std::move(c)) {}
 
     Rect frame() const override { return m_frame; }
-    void show() override {
-        visible = true;
-        ++showings;
-    }
+    void show() override { visible = true; }
     void setFrame(Rect frame) override { m_frame = frame; }
     void setContentSize(Size size) override { m_frame.size = size; }
 

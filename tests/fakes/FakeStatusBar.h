@@ -17,14 +17,13 @@ public:
     void setIcon(const StatusIcon& i) override { icon = i; }
     void setToolTip(const std::string&) override {}
     void setMenuBuilder(std::function<Menu()> build) override { builder = std::move(build); }
-    void menuStateChanged() override { ++stateChanges; }
+    void menuStateChanged() override {}
 
     // The menu as a host would show it when the user opens it now.
     Menu open() const { return builder ? builder() : Menu{}; }
 
     std::optional<StatusIcon> icon;
     std::function<Menu()> builder;
-    int stateChanges = 0;
 
 private:
     bool m_button;

@@ -34,9 +34,9 @@ public:
         }
         return std::nullopt;
     }
-    void activate() override { ++activations; }
-    void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
-    void setAppearance(Appearance a) override { appearances.push_back(a); }
+    void activate() override {}
+    void setActivationPolicy(ActivationPolicy) override {}
+    void setAppearance(Appearance) override {}
     void terminate() override { ++terminations; }
     // Starts the "event loop": the delegate hears that launching finished; events after that
     // are the test's to send.
@@ -51,9 +51,6 @@ public:
     std::map<std::string, std::string> trashErrors;
     // Whether a file moved to the Trash leaves its folder (otherwise only the request is kept).
     bool trashRemovesFiles = false;
-    int activations = 0;
-    std::vector<ActivationPolicy> policies;
-    std::vector<Appearance> appearances;
     int terminations = 0;
 };
 

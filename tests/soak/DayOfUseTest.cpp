@@ -217,7 +217,6 @@ private:
         m_world.fake.desktopBackground->pictures.clear();
         m_world.fake.workspace->openedUrls.clear();
         m_world.fake.workspace->revealed.clear();
-        m_world.fake.workspace->policies.clear();
     }
 
     SoakWorld& m_world;
