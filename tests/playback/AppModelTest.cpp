@@ -33,6 +33,23 @@ TEST_F(AppModelTest, ARebuildStartsTheFilmAgainWithAFadeInOnOneOcclusionSubscrip
     EXPECT_EQ(fake.windowServer->occlusionObserverCount(), 1u) << "one occlusion subscription at a time";
 }
 
+TEST_F(AppModelTest, StretchedFilmsFillTheScreenAndOthersAreCropped) {
+    const Url system =
+        Url::fromFilePath(aerials.addSystemFilm("Hill/Hill Landscape.mov")); // always stretched
+    model->switchVideo(system);
+    EXPECT_EQ(layer(0).gravity(), VideoGravity::Resize);
+    model->switchVideo(addFilm("A"));
+    EXPECT_EQ(layer(0).gravity(), VideoGravity::ResizeAspectFill);
+}
+
+// Without a film the machine's state need not be followed: its pollers may rest.
+TEST_F(AppModelTest, ClearingLetsThePollersRest) {
+    model->switchVideo(addFilm("A"));
+    EXPECT_TRUE(fake.systemEvents->wallpaperShown);
+    model->clearVideo();
+    EXPECT_FALSE(fake.systemEvents->wallpaperShown);
+}
+
 TEST_F(AppModelTest, AnotherProgramsDesktopOverTheWallpaperIsToldOnceAndShownWhileItLasts) {
     model->switchVideo(addFilm("A"));
     settle();
