@@ -76,6 +76,16 @@ TEST_F(SettingsTest, TheSiteRootComesFromTheEnvironmentWhenValid) {
     }
 }
 
+TEST_F(SettingsTest, PreviewAddressesKeepTheIdentifierInOneSegmentOfTheRoot) {
+    const std::string root = Settings::siteURL().string();
+    EXPECT_EQ(Settings::previewURL("A1B2-C3").string(), root + "/preview/A1B2-C3.webp");
+    // An identifier is one path segment, never a way out of "/preview/".
+    EXPECT_EQ(Settings::previewURL("../a b?c#d").string(), root + "/preview/..%2Fa%20b%3Fc%23d.webp");
+    // Computed once: a later change of the environment is not seen.
+    fake.host->env["DROVANE_SITE_URL"] = "http://other";
+    EXPECT_EQ(Settings::siteURL().string(), root);
+}
+
 TEST_F(SettingsTest, FeedbackAddressDescribesTheMachineEncoded) {
     fake.host->info["DVVersion"] = "2.0 beta&1";
     fake.host->osVersion = {12, 0, 0}; // "12" from os-release: no minor or patch given

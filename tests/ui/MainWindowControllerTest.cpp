@@ -54,6 +54,20 @@ TEST_F(MainWindowControllerTest, DownloadActionsStartWhatIsMissingAndRefreshOnly
     }
 }
 
+TEST_F(MainWindowControllerTest, NothingOnDiskIsNeverSelectedDeletedOrRevealed) {
+    const MainWindowActions& a = controller().actions();
+    const auto before = model->videoURL;
+    a.select(item("U1"));
+    a.deleteItem(item("U1"));
+    a.deleteMany({item("U2"), item("C2")});
+    a.revealInFinder(item("U1"));
+    EXPECT_EQ(model->videoURL, before);
+    EXPECT_TRUE(fake.workspace->trashed.empty());
+    EXPECT_TRUE(fake.workspace->revealed.empty());
+    EXPECT_EQ(settle(), 0u) << "no refresh";
+    EXPECT_TRUE(fake.alerts->shown.empty());
+}
+
 TEST_F(MainWindowControllerTest, SelectingPlaysAFilmOnceButNotOneWhoseFileLeftBeforeTheRescan) {
     const Url reef = onDisk("U1");
     const Url kelp = onDisk("U2");
