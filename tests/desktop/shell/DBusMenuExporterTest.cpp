@@ -4,7 +4,6 @@
 #include "fakes/TempDir.h"
 
 #include <QDBusArgument>
-#include <QElapsedTimer>
 #include <QObject>
 #include <gtest/gtest.h>
 
@@ -58,14 +57,12 @@ MenuItem film(const std::string& identifier, bool checked) {
     return item;
 }
 
-// Open / Wallpaper ▸ (a ✓, b) / Quit ⌃Q
+// Open / Wallpaper ▸ (a ✓, b) / Quit
 Menu baseMenu() {
     MenuItem films = action("films", "Wallpaper");
     films.kind = MenuItem::Kind::Submenu;
     films.submenu = {film("a", true), film("b", false)};
-    MenuItem quit = action("quit", "Quit");
-    quit.keyEquivalent = "q";
-    return {action("open", "Open"), std::move(films), std::move(quit)};
+    return {action("open", "Open"), std::move(films), action("quit", "Quit")};
 }
 
 // The labels of a layout's items, a submenu's read items in brackets: "Open,Wallpaper(a,b),Quit".
@@ -170,13 +167,11 @@ TEST_F(DBusMenuExporterTest, WhatCannotBeAnsweredIsRefusedAtOnce) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        QElapsedTimer clock;
-        clock.start();
-        const auto reply = panel.menuCall(row.member, row.args);
-        EXPECT_EQ(errorOf(reply), row.member == std::string("Frobnicate")
-                                      ? QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")
-                                      : QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
-        EXPECT_LT(clock.elapsed(), 1000);
+        // No answer would end in the panel's timeout, with NoReply.
+        EXPECT_EQ(errorOf(panel.menuCall(row.member, row.args)),
+                  row.member == std::string("Frobnicate")
+                      ? QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")
+                      : QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
     }
     EXPECT_EQ(errorOf(panel.menuCall(QStringLiteral("Event"), {films, "opened", clicked, 0u})), QString());
 }
@@ -220,11 +215,6 @@ TEST_F(DBusMenuExporterTest, AnswersHostsAsTheProtocolSays) {
     EXPECT_EQ(some[0].properties, (QVariantMap{{"label", "Open"}}));
     EXPECT_EQ(some[1].id, id.at("a"));
     EXPECT_EQ(group({}, "label").size(), 5);
-    // The shortcut as a host reads it.
-    const auto quit = group({id.at("Quit")}, "shortcut");
-    ASSERT_EQ(quit.size(), 1);
-    EXPECT_EQ(qdbus_cast<QList<QStringList>>(quit[0].properties.value("shortcut")),
-              (QList<QStringList>{{"Control", "q"}}));
     // AboutToShowGroup names the unknown.
     const auto shown = call("AboutToShowGroup", {QVariant::fromValue(QList<int>{films, 4242})});
     EXPECT_EQ(qdbus_cast<QList<int>>(shown.value(0)), QList<int>{});
@@ -308,7 +298,7 @@ TEST_F(DBusMenuExporterTest, HostsReadingOneLevelAtATimeHearOfASubmenuBeforeItOp
     }
 }
 
-// (A single click through the panel runs its action in the status bar's test.)
+// (A single click through the panel runs its action in the launch test, on Quit.)
 TEST_F(DBusMenuExporterTest, AGroupOfClicksRunsTheKnownItemsAndNamesTheUnknown) {
     int clicks = 0;
     menu[0].action = [&] { ++clicks; };

@@ -53,12 +53,6 @@ public:
         return call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
                     member, args);
     }
-    QVariant itemProperty(const QString& name) {
-        const auto reply =
-            call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
-                 QStringLiteral("Get"), {QStringLiteral("org.kde.StatusNotifierItem"), name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
     QDBusMessage menuCall(const QString& member, const QVariantList& args) {
         return call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), member, args);
     }
