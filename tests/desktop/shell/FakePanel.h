@@ -81,13 +81,6 @@ inline QString labelOf(const DBusMenuLayoutItem& item) {
                ? QStringLiteral("-")
                : item.properties.value(QStringLiteral("label")).toString();
 }
-inline QStringList labels(const DBusMenuLayoutItem& menu) {
-    QStringList out;
-    for (const auto& child : menu.children) {
-        out << labelOf(child);
-    }
-    return out;
-}
 // The item of that label, or of that label and " — something"; an item with id 0 if none.
 inline const DBusMenuLayoutItem& child(const DBusMenuLayoutItem& menu, const QString& label) {
     static const DBusMenuLayoutItem none;

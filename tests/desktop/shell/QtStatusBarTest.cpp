@@ -44,6 +44,7 @@ QMenu* popup() {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
+// (On Wayland, swaybar's ContextMenu still shows our popup: the sway cell of the desktop matrix opens it.)
 // On KWin Wayland our popup, even through XWayland, got no keyboard and its film submenu never
 // opened; Plasma shows the exported menu itself when Activate fails.
 TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMenu) {
@@ -54,10 +55,6 @@ TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMe
     EXPECT_EQ(panel.itemCall(QStringLiteral("Activate"), {120, 40}).type(), QDBusMessage::ErrorMessage);
     spin(0.2);
     EXPECT_EQ(popup(), nullptr);
-    // swaybar knows no exported menu: ContextMenu still shows ours.
-    EXPECT_EQ(panel.itemCall(QStringLiteral("ContextMenu"), {120, 40}).type(), QDBusMessage::ReplyMessage);
-    ASSERT_TRUE(until([&] { return popup() != nullptr; }));
-    popup()->close();
 }
 
 TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
@@ -78,7 +75,6 @@ TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
         {"on a top panel: just below it", {640, 10}, {0, 30, 1280, 770}, menu, {640, 30}},
         {"on a left panel: beside it", {20, 400}, {48, 0, 1232, 800}, menu, {48, 400}},
         {"on a right panel: beside it", {1250, 400}, {0, 0, 1232, 800}, menu, {1032, 400}},
-        {"taller than the screen: from its top", {100, 100}, screen, {200, 900}, {100, 0}},
         {"taller than the area, on a bottom panel", {100, 778}, {0, 0, 1280, 756}, {200, 900}, {100, 0}},
     };
     for (const Row& row : rows) {
@@ -94,7 +90,7 @@ TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLat
     panel.startWatcher();
     ASSERT_TRUE(until([&] { return panel.items.size() == 1; })) << "the item registers with a late watcher";
     panel.aboutToShow();
-    EXPECT_EQ(labels(panel.layout()).value(0), QStringLiteral("Open Drovane"));
+    EXPECT_NE(child(panel.layout(), QStringLiteral("Open Drovane")).id, 0);
 
     // A panel restart: the watcher goes and comes back.
     panel.stopWatcher();
