@@ -30,9 +30,9 @@ protected:
 
     // The later copy blocks while it waits for its answer; the running one answers from the
     // event loop, so the later one runs beside it.
-    std::future<bool> forward(std::vector<Url> urls) {
-        return std::async(std::launch::async, [urls = std::move(urls)] {
-            return DBusRunningInstance(applicationId, 5.0).forward(urls);
+    std::future<bool> forward(std::vector<Url> urls, double timeout = 5.0) {
+        return std::async(std::launch::async, [urls = std::move(urls), timeout] {
+            return DBusRunningInstance(applicationId, timeout).forward(urls);
         });
     }
     bool finish(std::future<bool>& answer) {
@@ -51,9 +51,12 @@ Url link(const char* text) {
     return Url::parse(text).value();
 }
 
-// (Links and activations handed to a running copy, and a later copy that cannot reach it, are
+// (Links and activations handed to a running copy, and a later copy without a session bus, are
 // followed end to end in the launch and program tests.)
-TEST_F(RunningInstanceTest, ACopyStillStartingIsWaitedFor) {
+TEST_F(RunningInstanceTest, ACopyStillStartingIsWaitedForAndNoCopyIsGivenUpOn) {
+    auto nobody = forward({}, 0.5);
+    EXPECT_FALSE(finish(nobody));
+
     // The name comes a moment after the lock.
     auto early = forward({link("drovane://film/a1"), link("drovane://other/x")});
     QTest::qWait(600);
