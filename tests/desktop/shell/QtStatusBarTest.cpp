@@ -52,6 +52,9 @@ TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMe
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
+    // A call without its point is refused before anything reads the point.
+    EXPECT_EQ(panel.itemCall(QStringLiteral("ContextMenu"), {}).errorName(),
+              QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
     EXPECT_EQ(panel.itemCall(QStringLiteral("Activate"), {120, 40}).type(), QDBusMessage::ErrorMessage);
     spin(0.2);
     EXPECT_EQ(popup(), nullptr);
