@@ -91,12 +91,5 @@ TEST(XdgLoginItems, AnEntryUnderTheEarlierNameIsRecognisedAndMovedToTheCurrentOn
     }
 }
 
-TEST(XdgLoginItems, ExecArgumentsAreQuotedByTheDesktopEntryRules) {
-    EXPECT_EQ(quoteDesktopExecArgument("/usr/bin/drovane"), "/usr/bin/drovane");
-    EXPECT_EQ(quoteDesktopExecArgument("/a b/drovane"), "\"/a b/drovane\"");
-    EXPECT_EQ(quoteDesktopExecArgument("/a$b/\"x\""), "\"/a\\\\$b/\\\\\"x\\\\\"\"");
-    EXPECT_EQ(quoteDesktopExecArgument("/100%/d"), "\"/100%%/d\"");
-}
-
 } // namespace
 } // namespace drovane::desktop
