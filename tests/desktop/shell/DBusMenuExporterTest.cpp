@@ -16,11 +16,7 @@ using namespace testing;
 class MenuSignals : public QObject {
     Q_OBJECT
 public:
-    struct Layout {
-        uint revision;
-        int menu;
-    };
-    std::vector<Layout> layouts;
+    std::vector<int> layouts; // the menus hosts are to read again
     std::map<int, QVariantMap> updated;
     std::map<int, QStringList> removed;
 
@@ -31,7 +27,7 @@ public:
     }
 
 public slots:
-    void layoutUpdated(uint revision, int menu) { layouts.push_back({revision, menu}); }
+    void layoutUpdated(uint, int menu) { layouts.push_back(menu); }
     void propertiesUpdated(const QDBusMessage& message) {
         for (const auto& item : qdbus_cast<QList<DBusMenuItemProperties>>(message.arguments().value(0))) {
             updated[item.id] = item.properties;
@@ -109,8 +105,8 @@ protected:
             label[id] = name;
         }
         QStringList parts;
-        for (const auto& layout : heard.layouts) {
-            parts << "layout " + label[layout.menu];
+        for (const int id : heard.layouts) {
+            parts << "layout " + label[id];
         }
         const auto items = [&](const QString& kind, const auto& byId) {
             QStringList names;
@@ -234,7 +230,6 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
         std::string heard;
     } rows[] = {
         // clang-format off
-        {"nothing changed", [] {}, 0, false, ""},
         {"the check mark moves, the top menu opens", checkFilm(1), 0, false, "updated a b"},
         {"the check mark moves back, the submenu opens", checkFilm(0), films, true, "layout Wallpaper"},
         {"a film comes: only the submenu is read again", [&] { filmItems.push_back(film("c", false)); }, 0, false,
@@ -247,8 +242,6 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
         {"an item becomes a submenu", [&] { menu[0].kind = MenuItem::Kind::Submenu; }, films, false, "layout top"},
         // clang-format on
     };
-    uint revision =
-        panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         heard.clear();
@@ -260,15 +253,9 @@ TEST_F(DBusMenuExporterTest, HostsHearWhatChangedWithoutDisturbingAnOpenSubmenu)
                            {0, QStringLiteral("opened"), QVariant::fromValue(QDBusVariant(0)), 0u});
         }
         EXPECT_EQ(heardSoFar(), row.heard);
-        for (const auto& layout : heard.layouts) {
-            EXPECT_GT(layout.revision, revision) << "a revision only grows";
-            revision = layout.revision;
-        }
         for (const auto& [item, names] : heard.removed) {
             EXPECT_EQ(names, QStringList{"enabled"});
         }
-        EXPECT_EQ(panel.menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()}).arguments()[0].toUInt(),
-                  revision);
     }
     EXPECT_EQ(ids().at("Wallpaper"), films) << "an item keeps its identity when rows come before it";
     EXPECT_EQ(ids().at("a"), a);
