@@ -288,14 +288,12 @@ TEST_F(CurlHttpTest, AGetReadsTheBodyIntoMemoryPastEveryCacheAndFailsOnItsTimeou
     auto feed = get("/feed.json");
     auto missing = get("/missing");
     auto moved = get("/moved");
-    const auto started = std::chrono::steady_clock::now();
     for (const auto& probe : {get("/late", 0.3), get("/huge"), get("/local"), feed, missing, moved}) {
         ASSERT_TRUE(probe->waitForCompletion());
         std::lock_guard lock(probe->mutex);
         EXPECT_EQ(probe->data.error.empty(), probe == feed || probe == missing || probe == moved);
         EXPECT_EQ(probe->data.body.has_value(), probe->data.error.empty());
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     EXPECT_EQ(feed->data.statusCode, 200);
     EXPECT_EQ(feed->data.body, std::vector<std::uint8_t>(json.begin(), json.end()));
     EXPECT_FALSE(feed->completedOnCallerThread);

@@ -92,8 +92,6 @@ TEST_F(DesktopSystemEventsTest, PowerSaverProfileIsLowPowerModeAndHeatWarningIsS
     ppd.properties = {{"ActiveProfile", "balanced"}, {"PerformanceDegraded", ""}};
 
     start();
-    settle();
-    EXPECT_EQ(next(0), Heard{});
     ppd.setProperty("ActiveProfile", "power-saver");
     EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_TRUE(events->isLowPowerModeEnabled());
@@ -114,7 +112,6 @@ TEST_F(DesktopSystemEventsTest, PowerSaverProfileIsLowPowerModeAndHeatWarningIsS
     service.unregisterService(hadess);
     EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_FALSE(events->isLowPowerModeEnabled());
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: power-profiles-daemon"), 0u);
 }
 
 TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
@@ -139,11 +136,6 @@ TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
     session.setProperty("LockedHint", false);
     EXPECT_EQ(next(1), Heard{"unlock"});
 
-    // The session's Lock and Unlock requests count at once.
-    session.emitSignal("Lock");
-    session.emitSignal("Unlock");
-    EXPECT_EQ(next(2), (Heard{"lock", "unlock"}));
-
     // A Lock that no locker confirms through LockedHint does not keep the wallpaper paused.
     session.emitSignal("Lock");
     EXPECT_EQ(next(1), Heard{"lock"});
@@ -156,11 +148,10 @@ TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
     fake.mainQueue->advance(LogindLockSource::lockConfirmationSeconds);
     settle();
     EXPECT_EQ(next(0), Heard{});
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: no login session"), 0u);
 }
 
 TEST_F(DesktopSystemEventsTest,
-       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndLockAndSaverInForceAreReported) {
+       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndALockInForceIsReported) {
     auto service = systemBus.connect("logind");
     const QString path = QStringLiteral("/org/freedesktop/login1/session/c2");
     auto manager = fakeLogind(service, path);
@@ -181,16 +172,9 @@ TEST_F(DesktopSystemEventsTest,
     session.properties = {{"LockedHint", true}};
     ASSERT_TRUE(service.registerService(login1));
     config.sessionId.reset();
-    // A screen saver already running at the start is reported too.
-    auto savers = sessionBus.connect("mate");
-    FakeObject mate(savers, QStringLiteral("/org/mate/ScreenSaver"), QStringLiteral("org.mate.ScreenSaver"));
-    mate.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(true); };
-    ASSERT_TRUE(savers.registerService(QStringLiteral("org.mate.ScreenSaver")));
 
     start();
-    Heard atStart = next(2);
-    std::sort(atStart.begin(), atStart.end());
-    EXPECT_EQ(atStart, (Heard{"lock", "saver on"}));
+    EXPECT_EQ(next(1), Heard{"lock"});
     session.setProperty("LockedHint", false);
     EXPECT_EQ(next(1), Heard{"unlock"});
 }
@@ -200,10 +184,7 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
     FakeObject gnome(service, QStringLiteral("/org/gnome/ScreenSaver"),
                      QStringLiteral("org.gnome.ScreenSaver"));
     gnome.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(false); };
-    // KDE also signals from /ScreenSaver.
-    FakeObject kde(service, QStringLiteral("/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver"));
     ASSERT_TRUE(service.registerService(QStringLiteral("org.gnome.ScreenSaver")));
-    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
 
     start();
     settle();
@@ -212,17 +193,11 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
     gnome.emitSignal("ActiveChanged", {true});
     gnome.emitSignal("ActiveChanged", {false});
     EXPECT_EQ(next(2), (Heard{"saver on", "saver off"}));
-
-    // Running while either says so.
-    kde.emitSignal("ActiveChanged", {true});
     gnome.emitSignal("ActiveChanged", {true});
-    kde.emitSignal("ActiveChanged", {false});
-    settle();
     EXPECT_EQ(next(1), Heard{"saver on"});
     // A saver that quits while active no longer holds the wallpaper.
     service.unregisterService(QStringLiteral("org.gnome.ScreenSaver"));
     EXPECT_EQ(next(1), Heard{"saver off"});
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: no screen saver"), 0u);
 }
 
 TEST_F(DesktopSystemEventsTest, MissingServicesLogOneLineEachAndNeverReportUntilADaemonStarts) {
@@ -251,15 +226,6 @@ TEST_F(DesktopSystemEventsTest, MissingServicesLogOneLineEachAndNeverReportUntil
     EXPECT_EQ(next(1), Heard{"low power"});
     EXPECT_TRUE(events->isLowPowerModeEnabled());
     EXPECT_EQ(fake.log->countStartingWith("Drovane: power-profiles-daemon"), 1u);
-}
-
-TEST_F(DesktopSystemEventsTest, UnreachableBusesAreNotFollowed) {
-    config.systemBusAddress = "unix:path=" + (tree / "no-such-socket");
-    config.sessionBusAddress = "unix:path=" + (tree / "no-such-socket");
-    start();
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: the system bus is not reachable"), 2u);
-    EXPECT_EQ(fake.log->countStartingWith("Drovane: the session bus is not reachable"), 1u);
-    EXPECT_FALSE(events->isLowPowerModeEnabled());
 }
 
 } // namespace

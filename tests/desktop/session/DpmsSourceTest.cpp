@@ -1,6 +1,5 @@
 #include "desktop/session/DpmsSource.h"
 
-#include "desktop/DesktopTestSupport.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -73,17 +72,10 @@ TEST(DpmsSource, ShowingAndHidingQuicklyKeepsOnePollGoingNeverFasterThanOnceASec
     EXPECT_EQ(server.readings, 11); // one at once, then one a second
 }
 
-TEST(DpmsSource, AServerWithoutDpmsIsNotFollowed) {
-    // Xvfb has no DPMS extension; a display that cannot be opened is not followed either.
+// (A server without DPMS is met each time the program starts, end to end on Xvfb.)
+TEST(DpmsSource, ADisplayThatCannotBeOpenedIsNotFollowed) {
     fakes::FakePlatform fake;
-    testing::PrivateXServer xvfb("640x480x24");
-    ASSERT_FALSE(xvfb.display().empty()) << "Xvfb did not start";
-    EXPECT_FALSE(openDpmsReader(xvfb.display(), *fake.log));
-    EXPECT_FALSE(openDpmsReader(xvfb.display() + "9", *fake.log));
-    EXPECT_EQ(fake.log->lines(),
-              (std::vector<std::string>{"Drovane: the X server has no DPMS; display sleep is not followed",
-                                        "Drovane: no X display; display sleep is not followed"}));
-
+    EXPECT_FALSE(openDpmsReader(":59999", *fake.log));
     DpmsSource source(fake.mainQueue, {});
     source.setWallpaperShown(true);
     EXPECT_EQ(fake.mainQueue->pendingCount(), 0u);

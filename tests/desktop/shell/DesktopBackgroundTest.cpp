@@ -118,8 +118,6 @@ TEST(DesktopBackgroundSetter, TheProgramPaintingTheDesktopDecidesElseTheSessions
         EXPECT_EQ(DBusDesktopBackground::setterFor(row.desktop, row.program), row.setter)
             << row.desktop << " / " << row.program;
     }
-    DBusDesktopBackground pcmanfm("", "/pictures", QDBusConnection(QString()), [] { return "pcmanfm"; });
-    EXPECT_TRUE(pcmanfm.canSetPicture());
     DBusDesktopBackground bare("", "/pictures", QDBusConnection(QString()), [] { return ""; });
     EXPECT_FALSE(bare.canSetPicture());
     std::optional<bool> applied;

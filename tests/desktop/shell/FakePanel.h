@@ -53,12 +53,6 @@ public:
         return call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
                     member, args);
     }
-    QVariant itemProperty(const QString& name) {
-        const auto reply =
-            call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
-                 QStringLiteral("Get"), {QStringLiteral("org.kde.StatusNotifierItem"), name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
     QDBusMessage menuCall(const QString& member, const QVariantList& args) {
         return call(QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), member, args);
     }
@@ -86,13 +80,6 @@ inline QString labelOf(const DBusMenuLayoutItem& item) {
     return item.properties.value(QStringLiteral("type")).toString() == QLatin1String("separator")
                ? QStringLiteral("-")
                : item.properties.value(QStringLiteral("label")).toString();
-}
-inline QStringList labels(const DBusMenuLayoutItem& menu) {
-    QStringList out;
-    for (const auto& child : menu.children) {
-        out << labelOf(child);
-    }
-    return out;
 }
 // The item of that label, or of that label and " — something"; an item with id 0 if none.
 inline const DBusMenuLayoutItem& child(const DBusMenuLayoutItem& menu, const QString& label) {

@@ -2,7 +2,6 @@
 
 #include "desktop/GuiTestSupport.h"
 #include "desktop/shell/FakePanel.h"
-#include "fakes/AerialsTree.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/ScriptedHttp.h"
 #include "fakes/TempDir.h"
@@ -11,10 +10,8 @@
 #include "ui/StatusMenu.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QMenu>
 #include <gtest/gtest.h>
-#include <optional>
 
 namespace drovane::desktop {
 namespace {
@@ -39,7 +36,6 @@ protected:
     Panel panel{bus};
     fakes::FakePlatform fake;
     std::shared_ptr<const Library> library = std::make_shared<Library>(fake.host);
-    fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model;
     std::shared_ptr<StatusMenu> menu;
 };
@@ -48,89 +44,7 @@ QMenu* popup() {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
-const QStringList topMenu{"Open Drovane", "-", "Pause Wallpaper", "-",   "Wallpaper", "-",
-                          "Open Folder",  "-", "Settings",        "Quit"};
-
-// (What each row says and does is the status menu's own test; how the exporter answers, tells
-// of changes and keeps each item's identity, its; Quit clicked in a panel, the launch test's.)
-// Plasma 5 calls Activate on a left click and shows nothing when it succeeds; swaybar calls
-// ContextMenu or Activate and never reads the exported menu. Both once got no menu at all.
-TEST_F(QtStatusBarTest, APanelFindsTheItemAndHostsThatAskItToShowItsMenuGetItAsAPopupWhereTheySay) {
-    aerials.addVideo("AAA.mov");
-    const Url b = Url::fromFilePath(aerials.addVideo("BBB.mov"));
-    panel.startWatcher();
-    launch();
-    ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); })) << "the item registers";
-    EXPECT_EQ(fake.log->lines(), std::vector<std::string>{});
-    EXPECT_EQ(panel.itemProperty(QStringLiteral("Title")).toString(), QStringLiteral("Drovane"));
-    const auto pixmaps = qdbus_cast<QList<DBusIconPixmap>>(panel.itemProperty(QStringLiteral("IconPixmap")));
-    ASSERT_GE(pixmaps.size(), 2);
-    EXPECT_EQ(pixmaps.front().width, 16);
-    EXPECT_EQ(pixmaps.front().argb.size(), 16 * 16 * 4);
-    QCursor::setPos(400, 300);
-    struct Row {
-        const char* what;
-        QString member;
-        QVariantList args;
-        bool error;
-        std::optional<QPoint> menuAt; // none: no popup of ours
-    };
-    const Row rows[] = {
-        {"left click, Plasma 5 and swaybar", "Activate", {120, 40}, false, QPoint(120, 40)},
-        {"middle click", "SecondaryActivate", {300, 60}, false, QPoint(300, 60)},
-        {"right click, swaybar", "ContextMenu", {200, 100}, false, QPoint(200, 100)},
-        {"a host that knows no point", "ContextMenu", {0, 0}, false, QPoint(400, 300)},
-        {"a point on no screen", "Activate", {-5000, 90000}, false, QPoint(400, 300)},
-        {"scrolling", "Scroll", {120, QStringLiteral("vertical")}, false, std::nullopt},
-        {"no point given", "Activate", {}, true, std::nullopt},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const auto reply = panel.itemCall(row.member, row.args);
-        EXPECT_EQ(reply.type() == QDBusMessage::ErrorMessage, row.error)
-            << reply.errorMessage().toStdString();
-        if (!row.menuAt) {
-            spin(0.2);
-            EXPECT_EQ(popup(), nullptr);
-            continue;
-        }
-        ASSERT_TRUE(until([&] { return popup() != nullptr; }));
-        EXPECT_EQ(popup()->pos(), *row.menuAt);
-        QStringList titles;
-        for (QAction* action : popup()->actions()) {
-            titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        }
-        EXPECT_EQ(titles, topMenu);
-        popup()->close();
-        ASSERT_TRUE(until([&] { return popup() == nullptr; }));
-    }
-
-    // A host that honours ItemIsMenu opens the exported menu on a left click: nothing of ours.
-    EXPECT_TRUE(panel.itemProperty(QStringLiteral("ItemIsMenu")).toBool());
-    panel.aboutToShow();
-    EXPECT_EQ(labels(panel.layout()).value(4), QStringLiteral("Wallpaper"));
-    spin(0.2);
-    EXPECT_EQ(popup(), nullptr);
-
-    // The popup's film submenu works like the exported one.
-    panel.itemCall(QStringLiteral("Activate"), {100, 100});
-    ASSERT_TRUE(until([&] { return popup() != nullptr; }));
-    QMenu* films = popup()->actions().at(4)->menu();
-    ASSERT_NE(films, nullptr);
-    ASSERT_EQ(films->actions().size(), 2);
-    EXPECT_TRUE(films->actions().at(1)->isCheckable());
-    films->actions().at(1)->trigger();
-    ASSERT_TRUE(until([&] { return model->videoURL == b; }));
-    popup()->close();
-
-    // A click in the exported menu reaches the engine, and the menu says so when next read.
-    panel.aboutToShow();
-    panel.click(child(panel.layout(), QStringLiteral("Pause Wallpaper")).id);
-    ASSERT_TRUE(until([&] { return model->manualPaused; }));
-    EXPECT_TRUE(panel.aboutToShow());
-    EXPECT_EQ(labels(panel.layout()).value(2), QStringLiteral("Play Wallpaper"));
-}
-
+// (On Wayland, swaybar's ContextMenu still shows our popup: the sway cell of the desktop matrix opens it.)
 // On KWin Wayland our popup, even through XWayland, got no keyboard and its film submenu never
 // opened; Plasma shows the exported menu itself when Activate fails.
 TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMenu) {
@@ -138,13 +52,12 @@ TEST_F(QtStatusBarTest, OnWaylandActivateIsRefusedSoThatPlasmaShowsTheExportedMe
     panel.startWatcher();
     launch();
     ASSERT_TRUE(until([&] { return !panel.items.isEmpty(); }));
+    // A call without its point is refused before anything reads the point.
+    EXPECT_EQ(panel.itemCall(QStringLiteral("ContextMenu"), {}).errorName(),
+              QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
     EXPECT_EQ(panel.itemCall(QStringLiteral("Activate"), {120, 40}).type(), QDBusMessage::ErrorMessage);
     spin(0.2);
     EXPECT_EQ(popup(), nullptr);
-    // swaybar knows no exported menu: ContextMenu still shows ours.
-    EXPECT_EQ(panel.itemCall(QStringLiteral("ContextMenu"), {120, 40}).type(), QDBusMessage::ReplyMessage);
-    ASSERT_TRUE(until([&] { return popup() != nullptr; }));
-    popup()->close();
 }
 
 TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
@@ -165,7 +78,6 @@ TEST(QtStatusBarMenuPosition, BesideThePointWithinTheAreaFreeOfPanels) {
         {"on a top panel: just below it", {640, 10}, {0, 30, 1280, 770}, menu, {640, 30}},
         {"on a left panel: beside it", {20, 400}, {48, 0, 1232, 800}, menu, {48, 400}},
         {"on a right panel: beside it", {1250, 400}, {0, 0, 1232, 800}, menu, {1032, 400}},
-        {"taller than the screen: from its top", {100, 100}, screen, {200, 900}, {100, 0}},
         {"taller than the area, on a bottom panel", {100, 778}, {0, 0, 1280, 756}, {200, 900}, {100, 0}},
     };
     for (const Row& row : rows) {
@@ -181,7 +93,7 @@ TEST_F(QtStatusBarTest, WithoutAnyHostTheLineIsWrittenOnceAndAWatcherStartingLat
     panel.startWatcher();
     ASSERT_TRUE(until([&] { return panel.items.size() == 1; })) << "the item registers with a late watcher";
     panel.aboutToShow();
-    EXPECT_EQ(labels(panel.layout()).value(0), QStringLiteral("Open Drovane"));
+    EXPECT_NE(child(panel.layout(), QStringLiteral("Open Drovane")).id, 0);
 
     // A panel restart: the watcher goes and comes back.
     panel.stopWatcher();
