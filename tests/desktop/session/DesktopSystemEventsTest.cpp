@@ -6,6 +6,7 @@
 #include "fakes/TempDir.h"
 
 #include <QDBusArgument>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -151,7 +152,7 @@ TEST_F(DesktopSystemEventsTest, LockedHintOfOurSessionLocksAndUnlocks) {
 }
 
 TEST_F(DesktopSystemEventsTest,
-       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndALockInForceIsReported) {
+       WithoutASessionOfItsOwnTheUsersDisplaySessionIsUsedAndLockAndSaverInForceAreReported) {
     auto service = systemBus.connect("logind");
     const QString path = QStringLiteral("/org/freedesktop/login1/session/c2");
     auto manager = fakeLogind(service, path);
@@ -172,9 +173,16 @@ TEST_F(DesktopSystemEventsTest,
     session.properties = {{"LockedHint", true}};
     ASSERT_TRUE(service.registerService(login1));
     config.sessionId.reset();
+    // A screen saver already running at the start is reported too.
+    auto savers = sessionBus.connect("mate");
+    FakeObject mate(savers, QStringLiteral("/org/mate/ScreenSaver"), QStringLiteral("org.mate.ScreenSaver"));
+    mate.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(true); };
+    ASSERT_TRUE(savers.registerService(QStringLiteral("org.mate.ScreenSaver")));
 
     start();
-    EXPECT_EQ(next(1), Heard{"lock"});
+    Heard atStart = next(2);
+    std::sort(atStart.begin(), atStart.end());
+    EXPECT_EQ(atStart, (Heard{"lock", "saver on"}));
     session.setProperty("LockedHint", false);
     EXPECT_EQ(next(1), Heard{"unlock"});
 }
@@ -184,7 +192,10 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
     FakeObject gnome(service, QStringLiteral("/org/gnome/ScreenSaver"),
                      QStringLiteral("org.gnome.ScreenSaver"));
     gnome.methods["GetActive"] = [](const QDBusMessage& m) { return m.createReply(false); };
+    // KDE also signals from /ScreenSaver.
+    FakeObject kde(service, QStringLiteral("/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver"));
     ASSERT_TRUE(service.registerService(QStringLiteral("org.gnome.ScreenSaver")));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
 
     start();
     settle();
@@ -193,7 +204,12 @@ TEST_F(DesktopSystemEventsTest, ScreenSaversOfEveryDesktopStartAndStop) {
     gnome.emitSignal("ActiveChanged", {true});
     gnome.emitSignal("ActiveChanged", {false});
     EXPECT_EQ(next(2), (Heard{"saver on", "saver off"}));
+
+    // Running while either says so.
+    kde.emitSignal("ActiveChanged", {true});
     gnome.emitSignal("ActiveChanged", {true});
+    kde.emitSignal("ActiveChanged", {false});
+    settle();
     EXPECT_EQ(next(1), Heard{"saver on"});
     // A saver that quits while active no longer holds the wallpaper.
     service.unregisterService(QStringLiteral("org.gnome.ScreenSaver"));
