@@ -58,7 +58,6 @@ TEST(PipelineTuning, DecodesFilmsUpTo1920x1200OnOneThreadAndQueuesOnePicture) {
         {1920, 1080, 1},
         {1920, 1200, 1},
         {2560, 1440, 0},
-        {3840, 2160, 0},
     };
     fakes::TempDir dir;
     for (const auto& row : rows) {
