@@ -25,7 +25,5 @@ void pressKey(QWindow& window, int key, int modifiers = 0);
 
 // The average colour of a picture.
 QColor meanColor(const QImage& image);
-// The largest difference of any channel between the darkest and brightest pixels of a sample.
-int spread(const QImage& image);
 
 } // namespace drovane::desktop::testing
