@@ -135,12 +135,10 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
     hostile.replace(29, 4, reinterpret_cast<const char*>(&crc), 4);
 
     const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""},
-        {"html", "<html><body>Not found</body></html>"},
-        {"noise", std::string(4096, '\x5a')},
-        {"png signature only", png.substr(0, 8)},
-        {"jpeg header only", jpeg.substr(0, 20)},
-        {"hostile png", hostile},
+        // clang-format off
+        {"empty", ""}, {"html", "<html><body>Not found</body></html>"}, {"noise", std::string(4096, '\x5a')},
+        {"png signature only", png.substr(0, 8)}, {"jpeg header only", jpeg.substr(0, 20)}, {"hostile png", hostile},
+        // clang-format on
     };
     for (const auto& [name, bytes] : cases) {
         EXPECT_FALSE(images.decodeData(asBytes(bytes), 560)) << name;

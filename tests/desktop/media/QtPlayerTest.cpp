@@ -140,10 +140,11 @@ TEST_F(QtPlayerTest, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
         std::string second;
         First first;
         bool shared;
-    } cases[] = {{a, First::Paused, true},
-                 {a, First::ToldToPlay, true},
-                 {b, First::Paused, false},
-                 {a, First::MovedOn, false}};
+    } cases[] = {
+        // clang-format off
+        {a, First::Paused, true}, {a, First::ToldToPlay, true}, {b, First::Paused, false}, {a, First::MovedOn, false},
+        // clang-format on
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.second + " " + std::to_string(int(c.first)));
         auto first = player(a);

@@ -16,16 +16,12 @@ TEST(DisplayConnection, TheServersToLookForFollowThePlatformPluginsQtWillTry) {
         std::optional<std::string> qpaPlatform;
         std::optional<DisplayServers> servers;
     } rows[] = {
-        {std::nullopt, both},
-        {"", both},
-        {";", both},
-        {"xcb", x11},
-        {"xcb:nomitshm", x11},
-        {"wayland", wayland},
-        {"wayland-egl;xcb", both},
+        // clang-format off
+        {std::nullopt, both}, {"", both}, {";", both}, {"xcb", x11}, {"xcb:nomitshm", x11}, {"wayland", wayland},
+        {"wayland-egl;xcb", both}, {"xcb;vnc", std::nullopt},
         {"offscreen", std::nullopt}, // needs no display server: nothing to check
-        {"xcb;vnc", std::nullopt},
-        {"XCB", std::nullopt}, // not a plugin Qt knows: let Qt say so
+        {"XCB", std::nullopt},       // not a plugin Qt knows: let Qt say so
+        // clang-format on
     };
     for (const auto& row : rows) {
         EXPECT_EQ(displayServersFor(row.qpaPlatform), row.servers) << row.qpaPlatform.value_or("(unset)");
