@@ -8,7 +8,6 @@
 #include <QThread>
 #include <QWindow>
 #include <algorithm>
-#include <cmath>
 
 namespace drovane::desktop::testing {
 
@@ -51,66 +50,25 @@ void pressKey(QWindow& window, int key, int modifiers) {
     active();
 }
 
-namespace {
-
-// Calls `visit` with the colour of every pixel of a grid of about 64 x 64 over `image`, and with
-// that of `other` at the same place when given.
-void forEachSample(const QImage& image, const std::function<void(QRgb, QRgb)>& visit,
-                   const QImage& other = {}) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    const QImage rgbOther = other.isNull() ? rgb : other.convertToFormat(QImage::Format_RGB32);
-    const int step = std::max(1, std::min(rgb.width(), rgb.height()) / 64);
-    for (int y = 0; y < rgb.height(); y += step) {
-        for (int x = 0; x < rgb.width(); x += step) {
-            visit(rgb.pixel(x, y), rgbOther.pixel(x, y));
-        }
-    }
-}
-
-} // namespace
-
 QColor meanColor(const QImage& image) {
+    // Over a grid of about 64 x 64 pixels.
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const int step = std::max(1, std::min(rgb.width(), rgb.height()) / 64);
     double r = 0, g = 0, b = 0;
     int count = 0;
-    forEachSample(image, [&](QRgb p, QRgb) {
-        r += qRed(p);
-        g += qGreen(p);
-        b += qBlue(p);
-        ++count;
-    });
+    for (int y = 0; y < rgb.height(); y += step) {
+        for (int x = 0; x < rgb.width(); x += step) {
+            const QRgb p = rgb.pixel(x, y);
+            r += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+            ++count;
+        }
+    }
     if (count == 0) {
         return {};
     }
     return QColor(int(r / count), int(g / count), int(b / count));
-}
-
-int spread(const QImage& image) {
-    int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
-    forEachSample(image, [&](QRgb p, QRgb) {
-        const int c[3] = {qRed(p), qGreen(p), qBlue(p)};
-        for (int i = 0; i < 3; ++i) {
-            low[i] = std::min(low[i], c[i]);
-            high[i] = std::max(high[i], c[i]);
-        }
-    });
-    return std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2], 0});
-}
-
-double difference(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull()) {
-        return 255;
-    }
-    double total = 0;
-    int count = 0;
-    forEachSample(
-        a,
-        [&](QRgb p, QRgb q) {
-            total +=
-                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-            count += 3;
-        },
-        b);
-    return count ? total / count : 0;
 }
 
 } // namespace drovane::desktop::testing

@@ -25,9 +25,5 @@ void pressKey(QWindow& window, int key, int modifiers = 0);
 
 // The average colour of a picture.
 QColor meanColor(const QImage& image);
-// The largest difference of any channel between the darkest and brightest pixels of a sample.
-int spread(const QImage& image);
-// The mean absolute difference per channel between two pictures of the same size (0..255).
-double difference(const QImage& a, const QImage& b);
 
 } // namespace drovane::desktop::testing

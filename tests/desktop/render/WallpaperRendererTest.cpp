@@ -3,7 +3,6 @@
 
 #include "desktop/GuiTestSupport.h"
 #include "desktop/MediaFixtures.h"
-#include "desktop/media/QtPlayer.h"
 #include "desktop/render/DesktopWallpaperWindow.h"
 #include "desktop/render/PixelGeometry.h"
 #include "desktop/render/quick/QuickVideo.h"
@@ -17,7 +16,6 @@
 #include "fakes/TempDir.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <algorithm>
 #include <filesystem>
@@ -25,7 +23,6 @@
 #include <map>
 #include <tuple>
 #include <xcb/composite.h>
-#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 namespace drovane::desktop {
@@ -40,9 +37,6 @@ struct Renderer {
     std::string name;
     std::function<std::unique_ptr<WindowServer>(std::shared_ptr<WindowOcclusion>)> makeServer;
     std::function<std::unique_ptr<Video>()> makeVideo;
-    // Qt paints the windows, whole only at some pixel sizes: a window may reach a pixel beyond
-    // its screen.
-    bool paintedByQt;
 };
 
 void PrintTo(const Renderer& renderer, std::ostream* out) {
@@ -52,19 +46,14 @@ void PrintTo(const Renderer& renderer, std::ostream* out) {
 Renderer quickRenderer() {
     return {"Gl",
             [](auto occlusion) { return std::make_unique<QuickWindowServer>(testApplication(), occlusion); },
-            [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); },
-            true};
+            [] { return std::make_unique<QuickVideo>(testApplication(), std::make_shared<StderrLog>()); }};
 }
 
 Renderer softwareRenderer() {
     return {
         "Software",
         [](auto occlusion) { return std::make_unique<SoftwareWindowServer>(testApplication(), occlusion); },
-        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); }, false};
-}
-
-bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
-    return std::find(values.begin(), values.end(), value) != values.end();
+        [] { return std::make_unique<SoftwareVideo>(std::make_shared<StderrLog>()); }};
 }
 
 class WallpaperRendererTest : public ::testing::TestWithParam<Renderer> {
@@ -97,20 +86,6 @@ protected:
     }
     // What the X server holds as the window's picture, whatever drew it, in device pixels.
     QImage grab(WallpaperWindow& window) { return x11::windowPicture(qtWindow(window)); }
-    // A drawable's size and, for a window, its place on the root window, in device pixels.
-    static QRect pixelGeometry(std::uint32_t drawable) {
-        xcb_connection_t* c = x11::connection();
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-            xcb_get_geometry_reply(c, xcb_get_geometry(c, drawable), nullptr), &std::free);
-        if (!geometry) {
-            return {};
-        }
-        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> place(
-            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, drawable, geometry->root, 0, 0),
-                                            nullptr),
-            &std::free);
-        return QRect(place ? place->dst_x : 0, place ? place->dst_y : 0, geometry->width, geometry->height);
-    }
     static QWindow& qtWindow(WallpaperWindow& window) {
         return dynamic_cast<DesktopWallpaperWindow&>(window).qtWindow();
     }
@@ -131,18 +106,16 @@ protected:
     std::unique_ptr<Video> m_video;
 };
 
-// (Its desktop type and its absence from taskbars and pagers the desktop matrix checks on each
-// desktop's own lists.)
+// (Its desktop type and layer under the icons, its absence from taskbars and pagers, clicks passing
+// through it and windows covering it the desktop matrix checks on each desktop; the film moving on
+// screen too.)
 TEST_P(WallpaperRendererTest, AWallpaperWindowIsOnEveryWorkspaceNeverFocusedAndClickedThrough) {
     ASSERT_NE(x11::connection(), nullptr) << "these tests run on X11 (Xvfb)";
     auto window = shown(Rect{{0, 0}, {640, 360}});
     const std::uint32_t id = nativeId(*window);
 
     const auto states = x11::readCardinals(id, "_NET_WM_STATE");
-    EXPECT_TRUE(contains(states, x11::atom("_NET_WM_STATE_STICKY")));
-    // Either would lift it out of the desktop layer, over icon programs' desktops.
-    EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_ABOVE")));
-    EXPECT_FALSE(contains(states, x11::atom("_NET_WM_STATE_BELOW")));
+    EXPECT_NE(std::ranges::find(states, x11::atom("_NET_WM_STATE_STICKY")), states.end());
     EXPECT_EQ(x11::readCardinals(id, "_NET_WM_DESKTOP"), std::vector<std::uint32_t>{0xFFFFFFFFu});
 
     // Never focused: the input hint is set and false.
@@ -151,191 +124,47 @@ TEST_P(WallpaperRendererTest, AWallpaperWindowIsOnEveryWorkspaceNeverFocusedAndC
     EXPECT_TRUE(hints[0] & 1u);
     EXPECT_EQ(hints[1], 0u);
 
-    // Mouse events pass through: the input shape is empty.
-    xcb_connection_t* c = x11::connection();
-    auto* reply =
-        xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, id, XCB_SHAPE_SK_INPUT), nullptr);
-    ASSERT_NE(reply, nullptr);
-    EXPECT_EQ(reply->rectangles_len, 0u);
-    std::free(reply);
-
-    // Without films, and with one that cannot be read, the window is black.
+    // A film that cannot be read is never ready to show, and a snapshot that cannot be written fails.
     auto broken = player(m_dir.write("junk.mov", std::string(4096, 'x')));
     auto layer = addLayer(*window, broken);
     broken->setRate(1.0);
     spin(0.5);
     EXPECT_FALSE(layer->isReadyForDisplay());
-    ASSERT_TRUE(waitUntil([&] { return !grab(*window).isNull(); }, 5));
-    EXPECT_TRUE(waitUntil([&] { return meanColor(grab(*window)) == QColor(Qt::black); }, 5));
-    EXPECT_EQ(spread(grab(*window)), 0);
     EXPECT_FALSE(window->snapshot("/nonexistent-folder/x.png"));
 }
 
-// Another application's window, made on a connection of the test's own.
-class OtherApplicationWindow {
-public:
-    explicit OtherApplicationWindow(Rect frame) : m_connection(xcb_connect(nullptr, nullptr)) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        m_window = xcb_generate_id(m_connection);
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root,
-                          static_cast<int16_t>(frame.minX()), static_cast<int16_t>(frame.minY()),
-                          static_cast<uint16_t>(frame.size.width), static_cast<uint16_t>(frame.size.height),
-                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    }
-    ~OtherApplicationWindow() { xcb_disconnect(m_connection); }
-    void setMapped(bool mapped) {
-        mapped ? xcb_map_window(m_connection, m_window) : xcb_unmap_window(m_connection, m_window);
-        xcb_flush(m_connection);
-    }
-
-private:
-    xcb_connection_t* m_connection;
-    xcb_window_t m_window = 0;
-};
-
-TEST_P(WallpaperRendererTest, OcclusionObserversHearWindowsComeGoAndGetCovered) {
-    std::vector<const Window*> senders;
-    auto subscription = m_server->observeOcclusion([&](const Window* sender) { senders.push_back(sender); });
-    auto window = shown(Rect{{0, 0}, {800, 600}});
-    EXPECT_FALSE(senders.empty());
-    EXPECT_TRUE(
-        std::all_of(senders.begin(), senders.end(), [&](const Window* w) { return w == window.get(); }));
-
-    senders.clear();
-    window->orderOut();
-    ASSERT_TRUE(waitUntil([&] { return !senders.empty(); }, 5));
-    EXPECT_FALSE(window->isOccludedVisible());
-
-    // Shown again while a normal window is up, it goes below it, its type intact; and it is seen
-    // again once that window goes.
-    OtherApplicationWindow whole(Rect{{0, 0}, {800, 600}});
-    whole.setMapped(true);
-    spin(0.2);
-    window->orderFront();
-    spin(0.5);
-    EXPECT_FALSE(window->isOccludedVisible()) << "the wallpaper window lies below the normal one";
-    EXPECT_EQ(x11::readCardinals(nativeId(*window), "_NET_WM_WINDOW_TYPE"),
-              std::vector<std::uint32_t>{x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
-    senders.clear();
-    whole.setMapped(false);
-    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
-    EXPECT_NE(std::find(senders.begin(), senders.end(), window.get()), senders.end());
-
-    subscription.reset();
-    senders.clear();
-    window->orderOut();
-    window->orderFront();
-    ASSERT_TRUE(waitUntil([&] { return window->isOccludedVisible(); }, 5));
-    spin(0.2);
-    EXPECT_TRUE(senders.empty());
-}
-
-// Built as the engine builds it: the layer into the window, the window on screen, then playback.
-// (What a paused window costs, frames drawn included, bench/wallpaper-cpu measures; the player's
-// own stop at the end QtPlayerTest checks.)
-TEST_P(WallpaperRendererTest, AFilmMovesPausesAndStopsOnItsLastFrame) {
-    const double seconds = 3;
-    const auto path = film("moving.mov", "testsrc2=size=320x180:rate=30", seconds);
-    auto window = offscreen();
-    auto moving = player(path);
-    auto layer = addLayer(*window, moving);
-    layer->setOpacity(0);
-    window->orderFront();
-    moving->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }, 10));
-    layer->setOpacity(1);
-
-    QImage first;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            first = grab(*window);
-            return spread(first) > 60;
-        },
-        5))
-        << "a test pattern is not one colour";
-    EXPECT_TRUE(waitUntil([&] { return difference(first, grab(*window)) > 2.0; }, 5))
-        << "the picture changes while the film plays";
-    const std::string png = m_dir / "snapshot.png";
-    ASSERT_TRUE(window->snapshot(png));
-    EXPECT_GT(spread(QImage(QString::fromStdString(png))), 60);
-
-    ASSERT_TRUE(waitUntil([&] { return moving->currentTime() > 1.0; }, 10));
-    moving->pause();
-    spin(0.5);
-    EXPECT_GT(spread(grab(*window)), 60) << "the paused frame still shows";
-
-    moving->setRate(1.0);
-    auto* qtPlayer = dynamic_cast<QtPlayer*>(moving.get());
-    ASSERT_TRUE(waitUntil([&] { return qtPlayer->isAtEnd(); }, 10));
-    spin(0.5);
-    EXPECT_GT(spread(grab(*window)), 60) << "the last frame stays on screen";
-    EXPECT_GT(moving->currentTime(), seconds - 0.2);
-}
-
-// As the engine loops: 1.5 s before the end the next player fades in on top, and the old one goes
-// once the fade has finished.
-TEST_P(WallpaperRendererTest, ALoopsCrossFadeBlendsBothFilmsMidwayWithoutAnEmptyFrame) {
-    const double seconds = 3.5;
-    const auto red = film("red.mov", "color=c=red:size=320x180:rate=30", seconds);
-    const auto blue = film("blue.mov", "color=c=blue:size=320x180:rate=30", 6);
+// As the engine loops, the next film's layer goes on top at opacity 0 and fades in. (When the
+// fade starts and how it ends, the looping tests check on the engine, OpacityAnimationTest on the
+// clock.)
+TEST_P(WallpaperRendererTest, ALayerFadesInOverTheOneBelowBlendingBothMidway) {
     auto window = shown();
-    auto first = player(red);
-    auto firstLayer = addLayer(*window, first);
-    std::shared_ptr<Player> second;
-    std::shared_ptr<PlayerLayer> secondLayer;
-    Subscription readiness;
-    bool faded = false;
-    int blueWhenReady = -1;
-    QElapsedTimer clock;
-    auto loop = first->addBoundaryTimeObserver({seconds - 1.5}, [&] {
-        second = player(blue);
-        secondLayer = addLayer(*window, second);
-        secondLayer->setOpacity(0);
-        second->setRate(1.0);
-        readiness = secondLayer->observeReadyForDisplay([&](bool ready) {
-            if (ready && !clock.isValid()) {
-                blueWhenReady = meanColor(grab(*window)).blue();
-                clock.start();
-                secondLayer->animateOpacity(1.0, 1.5, [&] {
-                    first->pause();
-                    firstLayer->detachPlayer();
-                    firstLayer->removeFromSuperlayer();
-                    faded = true;
-                });
-            }
-        });
-    });
-    first->setRate(1.0);
-    ASSERT_TRUE(waitUntil([&] { return firstLayer->isReadyForDisplay(); }, 10));
-    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).red() > 200; }, 5));
-
-    int grabs = 0, emptyFrames = 0;
-    QColor midway;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const QColor c = meanColor(grab(*window));
-            ++grabs;
-            emptyFrames += c.red() + c.blue() < 150;
-            if (!midway.isValid() && clock.isValid() && clock.elapsed() >= 700) {
-                midway = c;
-                EXPECT_FALSE(faded);
-            }
-            return faded;
-        },
-        30));
-    EXPECT_EQ(emptyFrames, 0) << "of " << grabs << " pictures taken across the loop";
-    EXPECT_GT(grabs, 20);
-    EXPECT_LT(blueWhenReady, 40) << "a ready layer at opacity 0 shows nothing";
-    EXPECT_GE(clock.elapsed(), 1400);
-    EXPECT_GT(midway.red(), 50) << "the old film still shows through";
-    EXPECT_GT(midway.blue(), 50) << "the new film already shows";
-    EXPECT_LT(midway.red(), 205);
-    EXPECT_LT(midway.blue(), 205);
-    ASSERT_TRUE(waitUntil([&] { return meanColor(grab(*window)).blue() > 200; }, 2))
-        << "the later layer lies on top";
-    EXPECT_LT(meanColor(grab(*window)).red(), 40);
-    spin(0.3);
-    EXPECT_GT(second->currentTime(), 1.0);
+    auto below = player(film("red.mov", "color=c=red:size=320x180:rate=30", 3));
+    auto above = player(film("blue.mov", "color=c=blue:size=320x180:rate=30", 3));
+    auto belowLayer = addLayer(*window, below);
+    auto aboveLayer = addLayer(*window, above);
+    aboveLayer->setOpacity(0);
+    below->setRate(1.0);
+    above->setRate(1.0);
+    ASSERT_TRUE(
+        waitUntil([&] { return belowLayer->isReadyForDisplay() && aboveLayer->isReadyForDisplay(); }, 10));
+    const auto shows = [&](auto red, auto blue) {
+        return waitUntil(
+            [&] {
+                const QColor c = meanColor(grab(*window));
+                return red(c.red()) && blue(c.blue());
+            },
+            5);
+    };
+    const auto high = [](int v) { return v > 200; };
+    const auto low = [](int v) { return v < 40; };
+    const auto between = [](int v) { return v > 50 && v < 205; };
+    EXPECT_TRUE(shows(high, low)) << "a ready layer at opacity 0 shows nothing";
+    bool done = false;
+    aboveLayer->animateOpacity(0.5, 0.2, [&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }, 5));
+    EXPECT_TRUE(shows(between, between)) << "both films show midway";
+    aboveLayer->animateOpacity(1.0, 0.2, [] {});
+    EXPECT_TRUE(shows(low, high)) << "the later layer lies on top";
 }
 
 TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollowsTheWindowsSize) {
@@ -387,22 +216,18 @@ TEST_P(WallpaperRendererTest, AFourByThreeFilmIsCroppedToFillOrStretchedAndFollo
     }
 }
 
-// A film of `size` whose quarters are red, lime, blue and white, crossed at half height by a
-// band of one-pixel black and white columns, which only a picture scaled once to the screen's
-// pixels keeps.
+// A film of `size` whose quarters are red, lime, blue and white.
 std::string quartersFilm(const std::string& folder, QSize size) {
     QImage still(size, QImage::Format_RGB32);
     const int w = size.width(), h = size.height();
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(still.scanLine(y));
-        const bool band = y >= h * 45 / 100 && y < h * 55 / 100;
         for (int x = 0; x < w; ++x) {
             const bool right = x >= w / 2, bottom = y >= h / 2;
-            line[x] = band                ? (x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0))
-                      : !bottom && !right ? qRgb(255, 0, 0)
-                      : !bottom           ? qRgb(0, 255, 0)
-                      : !right            ? qRgb(0, 0, 255)
-                                          : qRgb(255, 255, 255);
+            line[x] = !bottom && !right ? qRgb(255, 0, 0)
+                      : !bottom         ? qRgb(0, 255, 0)
+                      : !right          ? qRgb(0, 0, 255)
+                                        : qRgb(255, 255, 255);
         }
     }
     const std::string name = "quarters-" + std::to_string(w) + "x" + std::to_string(h);
@@ -418,16 +243,17 @@ std::string quartersFilm(const std::string& folder, QSize size) {
 
 // Regression: under a scale factor the software renderer drew the film at the window's logical
 // size into the top left part of its pixels, and at fractional factors a window the size of its
-// screen was a pixel short of it or over its neighbour. Runs at whatever factors the process has
-// (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS); the scaled rows below run it under each.
-TEST_P(WallpaperRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
+// screen was a pixel short of it (where it lands, PixelFrameTest checks at every factor). Runs at whatever
+// factors the process has (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS); the scaled rows below run it under
+// each.
+TEST_P(WallpaperRendererTest, EveryScreenShowsTheWholeFilmAtItsPixelSize) {
     const auto monitors = monitorPixels();
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect logical = screen->geometry();
         SCOPED_TRACE(screen->name().toStdString() + " at " + std::to_string(screen->devicePixelRatio()));
         // The monitor of the screen, else (no RandR monitors) the whole root window.
-        QRect pixels = pixelGeometry(
-            x11::connection() ? xcb_setup_roots_iterator(xcb_get_setup(x11::connection())).data->root : 0);
+        const xcb_screen_t* root = xcb_setup_roots_iterator(xcb_get_setup(x11::connection())).data;
+        QRect pixels(0, 0, root->width_in_pixels, root->height_in_pixels);
         for (const QRect& monitor : monitors) {
             if (monitor.topLeft() == logical.topLeft()) {
                 pixels = monitor;
@@ -439,13 +265,6 @@ TEST_P(WallpaperRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
 
         auto window = shown(Rect{{double(logical.x()), double(logical.y())},
                                  {double(logical.width()), double(logical.height())}});
-        const QRect placed = pixelGeometry(nativeId(*window));
-        const int beyond = GetParam().paintedByQt ? 1 : 0;
-        EXPECT_TRUE(placed.topLeft() == pixels.topLeft() && placed.width() >= pixels.width() &&
-                    placed.height() >= pixels.height() && placed.width() <= pixels.width() + beyond &&
-                    placed.height() <= pixels.height() + beyond)
-            << "the window covers its screen's pixels: " << placed.width() << "x" << placed.height() << "+"
-            << placed.x() << "+" << placed.y();
         auto film = player(path);
         auto layer = addLayer(*window, film);
         film->setRate(1.0);
@@ -481,16 +300,6 @@ TEST_P(WallpaperRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
             5);
         ASSERT_EQ(picture.size(), pixels.size());
         EXPECT_EQ(corners(), redGreenBlueWhite);
-        if (filmSize == pixels.size() && placed.size() == pixels.size()) {
-            // Neighbouring columns of the band differ by nearly full scale; scaled twice they blur.
-            const int y = picture.height() / 2;
-            double contrast = 0;
-            const int from = picture.width() / 10, to = picture.width() * 9 / 10;
-            for (int x = from; x < to; ++x) {
-                contrast += std::abs(qGray(picture.pixel(x, y)) - qGray(picture.pixel(x + 1, y)));
-            }
-            EXPECT_GT(contrast / (to - from), 150) << "the band's columns stay apart";
-        }
     }
 }
 
@@ -511,13 +320,13 @@ void PrintTo(const Scaling& scaling, std::ostream* out) {
 
 class ScaledRendererTest : public ::testing::TestWithParam<std::tuple<Renderer, Scaling>> {};
 
-TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
+TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmAtItsPixelSize) {
     const auto& [renderer, scaling] = GetParam();
     std::vector<std::string> command{XVFB_TWO_SCREENS};
     command.insert(command.end(), scaling.layout.begin(), scaling.layout.end());
     command.push_back(std::filesystem::read_symlink("/proc/self/exe"));
     command.push_back(
-        "--gtest_filter=Renderers/WallpaperRendererTest.EveryScreenShowsTheWholeFilmSharpAtItsPixelSize/" +
+        "--gtest_filter=Renderers/WallpaperRendererTest.EveryScreenShowsTheWholeFilmAtItsPixelSize/" +
         renderer.name);
     const fakes::TempDir dir;
     ChildProcess child(command, scaling.environment, {}, dir / "output");
@@ -529,16 +338,11 @@ TEST_P(ScaledRendererTest, EveryScreenShowsTheWholeFilmSharpAtItsPixelSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scales, ScaledRendererTest,
-    ::testing::Combine(
-        ::testing::Values(quickRenderer(), softwareRenderer()),
-        ::testing::Values(Scaling{"Twice", {}, {{"QT_SCALE_FACTOR", "2"}}},
-                          Scaling{"OneAndAQuarter", {}, {{"QT_SCALE_FACTOR", "1.25"}}},
-                          Scaling{"OneAndAHalf", {"--left", "1366x768"}, {{"QT_SCALE_FACTOR", "1.5"}}},
-                          Scaling{"OneAndThreeQuarters", {}, {{"QT_SCALE_FACTOR", "1.75"}}},
-                          Scaling{"OneAndTwoPerScreen", {}, {{"QT_SCREEN_SCALE_FACTORS", "1;2"}}},
-                          Scaling{"OddSizesPerScreen",
-                                  {"--left", "1366x768", "--right", "1001x667"},
-                                  {{"QT_SCREEN_SCALE_FACTORS", "1.75;1.25"}}})),
+    ::testing::Combine(::testing::Values(quickRenderer(), softwareRenderer()),
+                       ::testing::Values(Scaling{"Twice", {}, {{"QT_SCALE_FACTOR", "2"}}},
+                                         Scaling{"OddSizesPerScreen",
+                                                 {"--left", "1366x768", "--right", "1001x667"},
+                                                 {{"QT_SCREEN_SCALE_FACTORS", "1.75;1.25"}}})),
     [](const ::testing::TestParamInfo<std::tuple<Renderer, Scaling>>& each) {
         return std::get<0>(each.param).name + "_" + std::get<1>(each.param).name;
     });

@@ -6,19 +6,16 @@ namespace drovane::desktop {
 namespace {
 
 TEST(DesktopHost, VersionNumbersArePaddedToThree) {
+    using V = OperatingSystemVersion;
     const struct {
         const char* text;
         std::optional<OperatingSystemVersion> expected;
     } cases[] = {
-        {"12", OperatingSystemVersion{12, 0, 0}},
-        {"13.1", OperatingSystemVersion{13, 1, 0}},
-        {"22.04.3 LTS", OperatingSystemVersion{22, 4, 3}},
-        {"6.1.0-18-amd64", OperatingSystemVersion{6, 1, 0}},
-        {"6.1.55+rpt", OperatingSystemVersion{6, 1, 55}},
-        {"1.2.3.4", OperatingSystemVersion{1, 2, 3}},
-        {"5.", OperatingSystemVersion{5, 0, 0}},
-        {"", std::nullopt},
-        {"rolling", std::nullopt},
+        // clang-format off
+        {"12", V{12, 0, 0}}, {"13.1", V{13, 1, 0}}, {"22.04.3 LTS", V{22, 4, 3}}, {"6.1.0-18-amd64", V{6, 1, 0}},
+        {"6.1.55+rpt", V{6, 1, 55}}, {"1.2.3.4", V{1, 2, 3}}, {"5.", V{5, 0, 0}},
+        {"", std::nullopt}, {"rolling", std::nullopt},
+        // clang-format on
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parseVersionNumbers(c.text), c.expected) << c.text;

@@ -42,13 +42,6 @@ TEST(QtScreensTest, OneBurstOfChangesIsOneCallAndUnplugging) {
     spin(0.5);
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(screens.frames(), (std::vector<Rect>{kLeft}));
-
-    // Plugged back in as it was; a cancelled subscription hears nothing.
-    subscription.reset();
-    xrandr("--setmonitor DROVANE-2 1280/338x720/190+1920+0 none");
-    ASSERT_TRUE(waitUntil([&] { return screens.frames().size() == 2; }, 5));
-    spin(0.5);
-    EXPECT_EQ(calls, 2);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "library/Downloader.h"
 #include "library/Library.h"
 #include "library/LibraryStore.h"
-#include "library/ThumbnailCache.h"
 #include "playback/AppModel.h"
 
 #include <QAbstractItemModelTester>
@@ -46,8 +45,6 @@ TEST(TileListModelTest, AChangeOfStateTouchesOnlyItsRowAndANewListResets) {
     EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
     EXPECT_EQ(changed[1][0].toModelIndex().row(), 2);
     EXPECT_EQ(model.tile(0).value("ring").toDouble(), 0.1);
-    EXPECT_EQ(model.tile(1).value("progress").toDouble(), -1.0);
-    EXPECT_EQ(model.tile(2).value("badge").toString(), "arrow.down.circle.fill");
     EXPECT_TRUE(model.tile(7).isEmpty());
     // A download lands: the same film, now with its file, in place.
     auto landed = tile("C");
@@ -82,7 +79,7 @@ protected:
     QmlLibraryWindow& window() {
         if (!m_window) {
             m_window = std::make_unique<QmlLibraryWindow>(
-                LibraryWindowContent{store, thumbnails, library, actions, SidebarSelection::all()});
+                LibraryWindowContent{store, nullptr, library, actions, SidebarSelection::all()});
             m_window->show();
             EXPECT_TRUE(waitUntil([this] { return m_window->view().isExposed(); }, 10));
         }
@@ -102,7 +99,6 @@ protected:
     fakes::AerialsTree aerials{*fake.host};
     std::shared_ptr<AppModel> model;
     std::shared_ptr<LibraryStore> store;
-    std::shared_ptr<ThumbnailCache> thumbnails;
     // What the window asked of the controller, as "action filmId".
     std::vector<std::string> calls;
     MainWindowActions actions = [this] {
@@ -122,71 +118,10 @@ private:
     std::unique_ptr<QmlLibraryWindow> m_window;
 };
 
-// The tiles of the grid that show a picture now.
-int tilesWithPictures(QQuickItem* item) {
-    int count = item->property("hasPicture").toBool() ? 1 : 0;
-    for (QQuickItem* child : item->childItems()) {
-        count += tilesWithPictures(child);
-    }
-    return count;
-}
-
-TEST_F(LibraryWindowTest, TilesMadeAgainShowThePicturesAlreadyAtHand) {
-    // Two films on disk; then the catalogue arrives and the grid is made anew: every new tile
-    // finds its picture in memory, at once, while it is being made.
-    thumbnails = ThumbnailCache::create(fake.platform());
-    std::vector<fakes::AerialsTree::Film> films;
-    for (const char* id : {"A", "B"}) {
-        fake.images->setFilm(aerials.addVideo(std::string(id) + ".mov"), fakes::solidImage(320, 180, 90));
-        films.push_back({id, id, "AerialCategoryCities", "https://cdn.test/x.mov", std::nullopt});
-    }
-    aerials.writeManifest(films);
-    publish();
-    QQuickItem* root = window().view().rootObject();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            fake.taskQueues->queue(ThumbnailCache::framesQueueLabel)->runAll();
-            fake.mainQueue->drain();
-            return tilesWithPictures(root) == 2;
-        },
-        5));
-    films.push_back({"C", "C", "AerialCategoryUnderwater", "https://cdn.test/c.mov", std::nullopt});
-    aerials.writeManifest(films);
-    publish();
-    EXPECT_EQ(window().bridge().subtitle(), "3 films \u00B7 2 on disk");
-    EXPECT_TRUE(waitUntil([&] { return tilesWithPictures(root) == 2; }, 5))
-        << tilesWithPictures(root) << " tiles show their picture";
-}
-
-TEST_F(LibraryWindowTest, AFinishedDownloadKeepsTheScrollAndTheKeyboardScrollsWithTheFocus) {
-    catalogue(200);
-    publish();
-    auto* grid = window().view().rootObject()->findChild<QQuickItem*>("grid");
-    ASSERT_TRUE(grid);
-    testing::spin(0.2);
-    grid->setProperty("contentY", 1500.0);
-    testing::spin(0.1);
-    QSignalSpy rows(&window().bridge(), &LibraryBridge::rowsChanged);
-    aerials.addVideo("F151.mov");
-    publish();
-    EXPECT_EQ(window().bridge().subtitle(), "200 films \u00B7 1 on disk");
-    EXPECT_EQ(rows.count(), 0) << "the layout stays";
-    EXPECT_EQ(grid->property("contentY").toDouble(), 1500.0);
-    // The keyboard scrolls with the focus: the last film comes into view.
-    grid->forceActiveFocus();
-    QTest::keyClick(&window().view(), Qt::Key_End);
-    testing::spin(0.2);
-    QQuickItem* focused = window().view().activeFocusItem();
-    ASSERT_TRUE(focused && focused->property("filmId").isValid());
-    EXPECT_EQ(window().bridge().focusTile(), 199);
-    const QRectF shown = focused->mapRectToItem(grid, focused->boundingRect());
-    EXPECT_GE(shown.top(), 0);
-    EXPECT_LE(shown.bottom(), grid->height());
-}
-
 TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
     // Two sections of three, four columns: a row, a heading, a row. "Film 2" is on disk and
-    // "Film 5" is queued for download.
+    // "Film 5" is queued for download. (Where each move lands at the grid's edges and headings,
+    // GridFocusTest checks.)
     catalogue(6);
     aerials.addVideo("F2.mov");
     model->downloader->start(std::vector<std::string>{"F5"});
@@ -213,26 +148,16 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
         std::string focus;
         std::string call;
     } steps[] = {
-        {Qt::Key_Tab, {}, "sidebar all", ""},
-        {Qt::Key_Down, {}, "sidebar favorites", ""},
-        {Qt::Key_Down, {}, "sidebar ondisk", ""},
-        {Qt::Key_Up, {}, "sidebar favorites", ""},
+        // clang-format off
+        {Qt::Key_Tab, {}, "sidebar all", ""}, {Qt::Key_Down, {}, "sidebar favorites", ""},
+        {Qt::Key_Down, {}, "sidebar ondisk", ""}, {Qt::Key_Up, {}, "sidebar favorites", ""},
         {Qt::Key_Home, {}, "sidebar all", ""},
-        {Qt::Key_Tab, {}, "F0", ""},
-        {Qt::Key_Right, {}, "F2", ""},
-        {Qt::Key_Down, {}, "F3", ""}, // over the heading, same column
-        {Qt::Key_End, {}, "F5", ""},
-        {Qt::Key_Escape, {}, "F5", "cancel F5"},
-        {Qt::Key_PageUp, {}, "F4", ""},
-        {Qt::Key_Home, {}, "F0", ""},
-        {Qt::Key_Return, {}, "F0", "download F0"},
-        {Qt::Key_Delete, {}, "F0", ""}, // not on disk: nothing to delete
-        {Qt::Key_Escape, {}, "F0", ""}, // nothing to cancel
-        {Qt::Key_Right, {}, "F2", ""},
-        {Qt::Key_Space, {}, "F2", "select F2"},
-        {Qt::Key_Delete, {}, "F2", "delete F2"},
-        {Qt::Key_Backtab, Qt::ShiftModifier, "sidebar all", ""},
-        {Qt::Key_Tab, {}, "F2", ""},
+        {Qt::Key_Tab, {}, "F0", ""}, {Qt::Key_Right, {}, "F2", ""}, {Qt::Key_End, {}, "F5", ""},
+        {Qt::Key_Escape, {}, "F5", "cancel F5"}, {Qt::Key_Home, {}, "F0", ""},
+        {Qt::Key_Return, {}, "F0", "download F0"}, {Qt::Key_Right, {}, "F2", ""},
+        {Qt::Key_Space, {}, "F2", "select F2"}, {Qt::Key_Delete, {}, "F2", "delete F2"},
+        {Qt::Key_Backtab, Qt::ShiftModifier, "sidebar all", ""}, {Qt::Key_Tab, {}, "F2", ""},
+        // clang-format on
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString() + " to " + step.focus);
@@ -256,8 +181,6 @@ TEST_F(LibraryWindowTest, TheKeyboardReachesEveryFilmAndActsOnIt) {
     ASSERT_TRUE(menu);
     QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(waitUntil([&] { return QQmlProperty::read(menu, "opened").toBool(); }, 2));
-    EXPECT_EQ(QQmlProperty::read(menu, "count").toInt(), 6)
-        << "Set as Wallpaper, -, favourite, -, reveal, delete";
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([&] { return focused() == "F2"; }, 2)) << "the tile has the keyboard again";
 }

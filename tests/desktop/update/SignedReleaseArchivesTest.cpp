@@ -76,12 +76,13 @@ TEST_F(SignedReleaseArchivesTest, UnpackedModesAreTheBundlesOwnWhateverTheArchiv
         const char* path;
         perms given, unpacked;
     } modes[] = {
-        {"", perms::all, perms(0755)},
-        {"Contents", perms::all | perms::sticky_bit, perms(0755)},
+        // clang-format off
+        {"", perms::all, perms(0755)}, {"Contents", perms::all | perms::sticky_bit, perms(0755)},
         {"Contents/Info.plist", perms::all | perms::set_uid, perms(0644)},
         {"Contents/MacOS/drovane", perms::owner_all, perms(0755)},
         {"Contents/Resources/qml", perms::owner_all, perms(0755)},
         {"Contents/Resources/qml/Main.qml", perms(0775) | perms::set_gid, perms(0644)},
+        // clang-format on
     };
     for (const auto& mode : modes) {
         fs::permissions(bundle() + "/" + mode.path, mode.given);
