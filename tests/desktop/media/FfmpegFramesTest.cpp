@@ -91,8 +91,10 @@ TEST_F(FfmpegFramesTest, TheFrameIsTheFirstInsideTheWindow) {
     } cases[] = {
         // The keyframe before 2 s is at 0 s: decoding runs on to the first frame at 1 s.
         // clang-format off
-        {"one-keyframe.mov", 5, 1000, 2, 1, 1, isGreen}, {"short.mov", 1.5, 1000, 2, 1, 1, isGreen},
-        {"late-window.mov", 5, 1000, 4, 0.5, 0.5, isBlue}, {"early-window.mov", 5, 1000, 0.5, 0.5, 0.2, isRed},
+        {"one-keyframe.mov", 5, 1000, 2, 1, 1, isGreen},
+        {"short.mov", 1.5, 1000, 2, 1, 1, isGreen},
+        {"late-window.mov", 5, 1000, 4, 0.5, 0.5, isBlue},
+        {"early-window.mov", 5, 1000, 0.5, 0.5, 0.2, isRed},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -172,11 +174,16 @@ TEST_F(FfmpegFramesTest, BrokenFilmsFailWithAReason) {
         bool isFilm;
     } cases[] = {
         // clang-format off
-        {"missing.mov", "cannot open ", false},       {"empty.mov", "cannot open ", false},
-        {"page.mov", "cannot open ", false},          {"noise.mov", "cannot open ", false},
-        {"truncated.mov", "cannot open ", false},     {"picture.mov", "cannot open ", false},
-        {"playlist.mov", "cannot open ", false},      {"concat.mov", "cannot open ", false},
-        {"folder.mov", "not a regular file: ", false}, {"fifo.mov", "not a regular file: ", false},
+        {"missing.mov", "cannot open ", false},
+        {"empty.mov", "cannot open ", false},
+        {"page.mov", "cannot open ", false},
+        {"noise.mov", "cannot open ", false},
+        {"truncated.mov", "cannot open ", false},
+        {"picture.mov", "cannot open ", false},
+        {"playlist.mov", "cannot open ", false},
+        {"concat.mov", "cannot open ", false},
+        {"folder.mov", "not a regular file: ", false},
+        {"fifo.mov", "not a regular file: ", false},
         {"sound.mov", "no picture stream in ", false},
         {"truncated-faststart.mov", "no frame between 1 s and 3 s", false},
         {"huge.mov", "frames too large: 8800 x 4320", true},

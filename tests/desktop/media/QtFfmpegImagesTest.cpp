@@ -136,8 +136,12 @@ TEST_F(QtFfmpegImagesTest, WhatIsNoPictureGivesNothing) {
 
     const std::pair<const char*, std::string> cases[] = {
         // clang-format off
-        {"empty", ""}, {"html", "<html><body>Not found</body></html>"}, {"noise", std::string(4096, '\x5a')},
-        {"png signature only", png.substr(0, 8)}, {"jpeg header only", jpeg.substr(0, 20)}, {"hostile png", hostile},
+        {"empty", ""},
+        {"html", "<html><body>Not found</body></html>"},
+        {"noise", std::string(4096, '\x5a')},
+        {"png signature only", png.substr(0, 8)},
+        {"jpeg header only", jpeg.substr(0, 20)},
+        {"hostile png", hostile},
         // clang-format on
     };
     for (const auto& [name, bytes] : cases) {

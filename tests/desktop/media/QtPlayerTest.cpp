@@ -142,7 +142,10 @@ TEST_F(QtPlayerTest, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
         bool shared;
     } cases[] = {
         // clang-format off
-        {a, First::Paused, true}, {a, First::ToldToPlay, true}, {b, First::Paused, false}, {a, First::MovedOn, false},
+        {a, First::Paused, true},
+        {a, First::ToldToPlay, true},
+        {b, First::Paused, false},
+        {a, First::MovedOn, false},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -12,9 +12,15 @@ TEST(DesktopHost, VersionNumbersArePaddedToThree) {
         std::optional<OperatingSystemVersion> expected;
     } cases[] = {
         // clang-format off
-        {"12", V{12, 0, 0}}, {"13.1", V{13, 1, 0}}, {"22.04.3 LTS", V{22, 4, 3}}, {"6.1.0-18-amd64", V{6, 1, 0}},
-        {"6.1.55+rpt", V{6, 1, 55}}, {"1.2.3.4", V{1, 2, 3}}, {"5.", V{5, 0, 0}},
-        {"", std::nullopt}, {"rolling", std::nullopt},
+        {"12", V{12, 0, 0}},
+        {"13.1", V{13, 1, 0}},
+        {"22.04.3 LTS", V{22, 4, 3}},
+        {"6.1.0-18-amd64", V{6, 1, 0}},
+        {"6.1.55+rpt", V{6, 1, 55}},
+        {"1.2.3.4", V{1, 2, 3}},
+        {"5.", V{5, 0, 0}},
+        {"", std::nullopt},
+        {"rolling", std::nullopt},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -17,8 +17,14 @@ TEST(DisplayConnection, TheServersToLookForFollowThePlatformPluginsQtWillTry) {
         std::optional<DisplayServers> servers;
     } rows[] = {
         // clang-format off
-        {std::nullopt, both}, {"", both}, {";", both}, {"xcb", x11}, {"xcb:nomitshm", x11}, {"wayland", wayland},
-        {"wayland-egl;xcb", both}, {"xcb;vnc", std::nullopt},
+        {std::nullopt, both},
+        {"", both},
+        {";", both},
+        {"xcb", x11},
+        {"xcb:nomitshm", x11},
+        {"wayland", wayland},
+        {"wayland-egl;xcb", both},
+        {"xcb;vnc", std::nullopt},
         {"offscreen", std::nullopt}, // needs no display server: nothing to check
         {"XCB", std::nullopt},       // not a plugin Qt knows: let Qt say so
         // clang-format on

@@ -43,10 +43,14 @@ protected:
         using E = DesktopSystemEvents;
         // clang-format off
         const std::pair<const char*, Subscription (E::*)(std::function<void()>)> kinds[] = {
-            {"low power", &E::observeLowPowerModeChanges}, {"thermal", &E::observeThermalStateChanges},
-            {"sleep", &E::observeDisplaysSleep}, {"wake", &E::observeDisplaysWake},
-            {"lock", &E::observeScreenLocked}, {"unlock", &E::observeScreenUnlocked},
-            {"saver on", &E::observeScreenSaverStarted}, {"saver off", &E::observeScreenSaverStopped},
+            {"low power", &E::observeLowPowerModeChanges},
+            {"thermal", &E::observeThermalStateChanges},
+            {"sleep", &E::observeDisplaysSleep},
+            {"wake", &E::observeDisplaysWake},
+            {"lock", &E::observeScreenLocked},
+            {"unlock", &E::observeScreenUnlocked},
+            {"saver on", &E::observeScreenSaverStarted},
+            {"saver off", &E::observeScreenSaverStopped},
         };
         // clang-format on
         for (const auto& [kind, observe] : kinds) {

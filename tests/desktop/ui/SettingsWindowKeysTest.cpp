@@ -56,7 +56,8 @@ TEST(SettingsWindowKeysTest, EverySwitchAndLinkAnswersTheKeyboardAndTheLabelsTog
         {Qt::Key_Return, "switch:Pause in Low Power Mode", "001 0"},
         {Qt::Key_Tab, "switch:Install updates automatically", "001 0"},
         // clang-format off
-        {Qt::Key_Tab, "link:Check for Updates", "001 0"}, {Qt::Key_Tab, "link:Send Feedback", "001 0"},
+        {Qt::Key_Tab, "link:Check for Updates", "001 0"},
+        {Qt::Key_Tab, "link:Send Feedback", "001 0"},
         // clang-format on
         {Qt::Key_Space, "link:Send Feedback", "001 1"},
         {Qt::Key_Tab, "link:Website", "001 1"},

@@ -77,7 +77,8 @@ TEST_F(SignedReleaseArchivesTest, UnpackedModesAreTheBundlesOwnWhateverTheArchiv
         perms given, unpacked;
     } modes[] = {
         // clang-format off
-        {"", perms::all, perms(0755)}, {"Contents", perms::all | perms::sticky_bit, perms(0755)},
+        {"", perms::all, perms(0755)},
+        {"Contents", perms::all | perms::sticky_bit, perms(0755)},
         {"Contents/Info.plist", perms::all | perms::set_uid, perms(0644)},
         {"Contents/MacOS/drovane", perms::owner_all, perms(0755)},
         {"Contents/Resources/qml", perms::owner_all, perms(0755)},
