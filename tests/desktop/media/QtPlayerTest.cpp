@@ -5,6 +5,7 @@
 #include "fakes/CapturedLog.h"
 #include "fakes/TempDir.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <cerrno>
@@ -133,6 +134,23 @@ TEST_F(QtPlayerTest, PausingOrChangingTheRateNeverRunsABoundaryHandlerInsideTheC
 // Screens showing one film share one decode while they agree: players made together share it,
 // even when the first was told to play before the next was made; another film, or a player made
 // once the film has moved on (the next loop), gets one of its own.
+// Low Power Mode plays at half rate; a loop's cross-fade still has to start at its media time.
+TEST_F(QtPlayerTest, BoundariesFireAtTheirMediaTimeAtHalfRate) {
+    auto clock = player(film("clock.mov", 8));
+    QElapsedTimer moving;
+    std::vector<std::pair<double, double>> fired; // media time, seconds since it moved
+    auto observer = clock->addBoundaryTimeObserver(
+        {0.5, 1.25}, [&] { fired.emplace_back(clock->currentTime(), moving.elapsed() / 1000.0); });
+    clock->setRate(0.5);
+    ASSERT_TRUE(waitUntil([&] { return clock->currentTime() > 0.02; }, 10));
+    const double start = clock->currentTime();
+    moving.start();
+    ASSERT_TRUE(waitUntil([&] { return fired.size() == 2; }, 10));
+    EXPECT_NEAR(fired[0].first, 0.5, 0.05);
+    EXPECT_NEAR(fired[1].first, 1.25, 0.05);
+    EXPECT_NEAR(fired[1].second, (1.25 - start) / 0.5, 0.35) << "media time runs at half speed";
+}
+
 TEST_F(QtPlayerTest, PlayersOfOneFilmMadeTogetherShareOneDecoder) {
     const std::string a = film("a.mov", 4), b = film("b.mov", 4);
     enum class First { Paused, ToldToPlay, MovedOn };
