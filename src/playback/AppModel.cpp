@@ -148,9 +148,8 @@ void AppModel::shuffleNext(const std::vector<std::string>& avoiding) {
     if (others.empty()) {
         return;
     }
-    static thread_local std::mt19937 generator{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, others.size() - 1);
-    switchVideo(others[pick(generator)].url);
+    switchVideo(others[pick(shuffleGenerator)].url);
 }
 
 void AppModel::clearVideo() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -88,6 +89,8 @@ public:
     // Switches to a random film other than the current one and those whose files are at
     // `avoiding` (films about to be deleted).
     void shuffleNext(const std::vector<std::string>& avoiding = {});
+    // What shuffleNext draws from; a test seeds it so that a run can be replayed.
+    std::mt19937 shuffleGenerator{std::random_device{}()};
     // Shows no film any more and forgets the choice.
     void clearVideo();
 

@@ -379,6 +379,7 @@ public:
 
     void run() {
         m_world.launch();
+        m_world.model().shuffleGenerator.seed(static_cast<std::uint32_t>(m_seed));
         m_world.fake.settle();
         m_invariants.rememberDisk();
         m_world.fake.mainQueue->onWorkRan = [this] {
